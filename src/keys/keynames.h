@@ -1,0 +1,30 @@
+#pragma once
+// The fixed vocabulary between key names and HID keyboard usages (page 0x07).
+
+#include <QString>
+#include <span>
+
+namespace tavrel {
+
+struct KeyName {
+    const char* name;
+    int usage;
+};
+
+// All 104 names, in usage order.
+std::span<const KeyName> keyNameTable();
+
+// The name bound to a usage, or "" for a usage the table does not hold.
+QString HIDtoKey(int usage);
+
+// The text of the modifiers set in a mask; bit n stands for usage 224 + n.
+// Order shown: Ctrl, Alt, Shift, Left Windows, Right Ctrl, Right Alt, Right Shift, Right Windows.
+QString HIDtoKey2(quint8 mask);
+
+// The usage bound to a name as decimal text, or "0" for a name the table does not hold.
+QString changekey(const QString& name);
+
+constexpr int FirstModifierUsage = 224;
+constexpr int LastModifierUsage = 231;
+
+}  // namespace tavrel
