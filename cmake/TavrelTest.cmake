@@ -1,0 +1,22 @@
+include(GoogleTest)
+
+# tavrel_add_test(NAME SOURCES ... LIBS ... [ENV var=value ...] [TIMEOUT s] [WRAPPER cmd ...])
+# One ctest entry per test program; WRAPPER runs it under another program (umockdev-wrapper,
+# xvfb-run) with the given environment.
+function(tavrel_add_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV;WRAPPER" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${T_WRAPPER} $<TARGET_FILE:${name}>)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set(env "QT_QPA_PLATFORM=offscreen" ${T_ENV})
+  if(TAVREL_SANITIZE)
+    list(APPEND env "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"
+                    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+                    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()
