@@ -1,0 +1,64 @@
+#include "devices/capabilities.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using namespace tavrel;
+
+TEST(Capabilities, DecodedFromTheSerial)
+{
+    struct Case {
+        const char* serial;
+        int capacity;
+        bool mouseAfterChange, groups, pairing;
+    } cases[] = {
+        {"300000000001", 0, false, true, false},  // wired; trigger groups but characters 2-3 = 00
+        {"021400000001", 4, true, false, true},    // characters 2-3 = 21: mouse page; 1-2 = 2: no groups
+        {"312200000001", 10, true, true, true},    // character 3 = 2: five per unit of character 4
+        {"014400000001", 20, true, false, true},
+        {"010000000001", 0, true, false, false},   // characters 2-3 = 10
+        {"001000000001", 0, false, false, true},
+        {"025000000000", 0, true, false, true},    // 25 >= 2 but 02 < 3
+    };
+    for (const Case& c : cases) {
+        const QString s = QString::fromLatin1(c.serial);
+        EXPECT_EQ(bindCapacity(s), c.capacity) << c.serial;
+        EXPECT_EQ(mousePageAfterChange(s), c.mouseAfterChange) << c.serial;
+        EXPECT_EQ(triggerGroupsAfterSelection(s), c.groups) << c.serial;
+        EXPECT_EQ(hasPairing(s), c.pairing) << c.serial;
+        EXPECT_EQ(modelDigits(s), s.left(2));
+    }
+}
+
+TEST(Capabilities, ItemTextAndKind)
+{
+    EXPECT_EQ(DeviceListText("Tavrel Key", "301000000001"), QStringLiteral("Tavrel Key (SN:301000000001)"));
+    EXPECT_EQ(DeviceListText("", "12"), QStringLiteral(" (SN:12)"));
+    EXPECT_EQ(DeviceListText("Pedal", ""), QStringLiteral("Pedal"));
+    EXPECT_EQ(DeviceListText("", ""), QString());
+
+    // L - 10 of the item text is the third character of a 12-character serial.
+    EXPECT_TRUE(isWirelessItem(DeviceListText("Key", "301400000001")));
+    EXPECT_FALSE(isWirelessItem(DeviceListText("Key", "300400000001")));
+    // A short serial puts the position on the product text: a letter there is not a number.
+    EXPECT_THROW(isWirelessItem(DeviceListText("Key", "3014")), std::runtime_error);
+}
+
+TEST(Capabilities, MissingOrNonDigitCharactersGiveTheConversionError)
+{
+    const auto message = [](auto f) {
+        try {
+            f();
+        } catch (const std::runtime_error& e) {
+            return QString::fromUtf8(e.what());
+        }
+        return QStringLiteral("no error");
+    };
+    EXPECT_EQ(message([] { bindCapacity("30A1"); }), QStringLiteral("'A' is not a valid integer value"));
+    EXPECT_EQ(message([] { hasPairing("30"); }), QStringLiteral("'' is not a valid integer value"));
+    EXPECT_EQ(message([] { mousePageAfterChange("30"); }), QStringLiteral("'0' is not a valid integer value"));
+    EXPECT_EQ(message([] { triggerGroupsAfterSelection(""); }), QStringLiteral("'' is not a valid integer value"));
+    EXPECT_EQ(message([] { isWirelessItem("short"); }), QStringLiteral("'' is not a valid integer value"));
+    EXPECT_EQ(message([] { decimalAt("1-2", 1, 3); }), QStringLiteral("'1-2' is not a valid integer value"));
+}
