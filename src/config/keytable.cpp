@@ -65,6 +65,8 @@ bool applyKeyRecord(KeyTable& table, const KeyRecordResponse& r)
         table.field(k, Field::Mode) = hexByte(r.mode);
     table.KeyText[k] = displayText(r.modifiers, r.code1, r.code2, r.code3);
     table.KeyCount = std::min(r.deviceKeyCount(), KeyTable::Slots);
+    table.Current.set(k);
+    table.CountFromDevice = true;
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <bitset>
 
 namespace tavrel {
 
@@ -19,6 +20,23 @@ struct KeyTable {
     // the write directly.
     int KeyCount = 0;
     bool AwaitingConfig = false;
+
+    // The table is shared by every device. These say which keys hold a record that came from the
+    // selected device or that the user set since selecting it, and whether KeyCount came from
+    // that device: only such records may be written to it.
+    std::bitset<Slots> Current;
+    bool CountFromDevice = false;
+
+    void forgetDevice()
+    {
+        Current.reset();
+        CountFromDevice = false;
+    }
+    void markSet(int key)
+    {
+        if (validKey(key))
+            Current.set(key);
+    }
 
     static bool validKey(int key) { return key >= 0 && key < Slots; }
 

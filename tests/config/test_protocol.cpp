@@ -1,4 +1,5 @@
 #include "config/protocol.h"
+#include "fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -8,36 +9,7 @@
 
 using namespace tavrel;
 
-namespace {
-
-struct FakeTransport : ReportTransport {
-    int selected = -1;  // the device list's selected entry
-    int current = -1;   // CurrentDevice
-    bool fail = false;
-    std::vector<std::pair<int, OutputReport>> writes;
-
-    void takeSelectedDevice() override
-    {
-        if (selected >= 0)
-            current = selected;
-    }
-    WriteResult writeToCurrent(std::span<const quint8> report) override
-    {
-        if (current < 0 || fail)
-            return {};
-        OutputReport r{};
-        std::copy(report.begin(), report.end(), r.begin());
-        writes.emplace_back(current, r);
-        return {true, int(report.size())};
-    }
-};
-
-struct ListLog : ReportLog {
-    QStringList lines;
-    void append(const QString& line) override { lines << line; }
-};
-
-}  // namespace
+using namespace tavrel::test;
 
 TEST(Protocol, SendWritesToTheDeviceTakenAtTheStartOfTheOperation)
 {
