@@ -1,18 +1,26 @@
-#include <QApplication>
-#include <QWidget>
-
-namespace tavrel {
-QWidget* createMainWindow();
-}
+#include "ui/application.h"
+#include "ui/form1.h"
+#include "ui/mainform.h"
+#include "ui/widgets/fonts.h"
+#include "ui/widgets/stylesheet.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tavrel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tavrel"));
-    QWidget* w = tavrel::createMainWindow();
-    w->show();
+    // Keyboard capture listens to the X server, so the program runs as an X client; under
+    // Wayland that is XWayland.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    tavrel::TavrelApplication app(argc, argv);
+    tavrel::ui::installFontSubstitutes();
+    app.setStyleSheet(tavrel::ui::loadStyleSheet(QCoreApplication::applicationDirPath()));
+
+    tavrel::TMainForm mainForm;
+    tavrel::TForm1 form1(&mainForm);
+    mainForm.setPairingWindow(&form1);
+    mainForm.show();
+    // Closing the main window ends the program, whatever the pairing window is doing.
+    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QCoreApplication::quit);
     const int rc = app.exec();
-    delete w;
     return rc;
 }

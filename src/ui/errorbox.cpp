@@ -1,0 +1,29 @@
+#include "ui/errorbox.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace tavrel {
+
+QString withFullStop(const QString& text)
+{
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        return text + QLatin1Char('.');
+    return text;
+}
+
+void showErrorBox(const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Tavrel"), withFullStop(text), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setObjectName(QStringLiteral("ErrorBox"));
+    box.exec();
+}
+
+void postErrorBox(const QString& text)
+{
+    QTimer::singleShot(0, qApp, [text] { showErrorBox(text); });
+}
+
+}  // namespace tavrel

@@ -1,0 +1,149 @@
+#include "ui/form1.h"
+
+#include "ui/errorbox.h"
+#include "ui/mainform.h"
+#include "ui/widgets/closebutton.h"
+#include "ui/widgets/fonts.h"
+#include "ui/widgets/gradienttext.h"
+#include "ui/widgets/linememo.h"
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/pictures.h"
+#include "ui/widgets/toolbarband.h"
+
+#include <QShowEvent>
+#include <QTimer>
+
+namespace tavrel {
+
+QString pairingInstructions(int capacity)
+{
+    const QString n = QString::number(capacity);
+    // A line feed then a carriage return: each pair leaves one empty line between the texts.
+    const QString gap = QStringLiteral("\n\r");
+    return QStringLiteral("1.每个接收器最多可绑定") + n + QStringLiteral("个发射器。") + gap
+           + QStringLiteral("2.当绑定的发射器超过") + n + QStringLiteral("个，将会挤走最先绑定的发射器。") + gap
+           + QStringLiteral("3.可以\"解除所有绑定\"，删除接收器中绑定的全部发射器。") + gap
+           + QStringLiteral("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多") + n + QStringLiteral("个。");
+}
+
+TForm1::TForm1(TMainForm* mainForm, QWidget* parent) : QWidget(parent), m_main(mainForm)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("无线设置"));
+    setWindowIcon(ui::pictureIcon(QStringLiteral("PairIcon")));
+    setFixedSize(485, 378);
+    move(752, 350);
+
+    Scene1 = new QWidget(this);
+    Scene1->setObjectName(QStringLiteral("Scene1"));
+    Scene1->setGeometry(0, 0, 485, 378);
+    Root1 = new QWidget(Scene1);
+    Root1->setObjectName(QStringLiteral("Root1"));
+    Root1->setGeometry(0, 0, 485, 378);
+
+    Memo1 = new ui::LineMemo(Root1);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(4, 183, 479, 192);
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setWheelScrolling(false);
+    ui::setFontSize(Memo1, 13);
+
+    BitmapButton1 = new ui::PictureButton(QStringLiteral("绑定发射器"), QStringLiteral("BindIcon"), Root1);
+    BitmapButton1->setObjectName(QStringLiteral("BitmapButton1"));
+    BitmapButton1->setGeometry(29, 83, 173, 73);
+    BitmapButton1->setFontSize(13);
+    BitmapButton1->setPictureSize(48);
+    BitmapButton1->setPadding(2);
+    BitmapButton1->setToolTip(QStringLiteral("10秒内按下发射器任意键。"));
+    connect(BitmapButton1, &QAbstractButton::clicked, this, [this] { guarded([this] { BitmapButton1Click(); }); });
+
+    Rectangle1 = new ui::ToolBarBand(Root1);
+    Rectangle1->setObjectName(QStringLiteral("Rectangle1"));
+    Rectangle1->setGeometry(0, 0, 485, 71);
+    CloseButton1 = new ui::CloseButton(Rectangle1, ui::CloseButton::Action::Hide);
+    CloseButton1->setObjectName(QStringLiteral("CloseButton1"));
+    CloseButton1->setGeometry(464, 0, 20, 20);
+    Text1 = new ui::GradientText(QStringLiteral("发射器绑定操作"), Rectangle1);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(-20, 14, 198, 43);
+    Text1->setFontFamily(QStringLiteral("微软雅黑"));
+    Text1->setFontSize(19);
+    Text1->setAlignment(Qt::AlignCenter);
+
+    BitmapButton2 = new ui::PictureButton(QStringLiteral("解除所有绑定"), QStringLiteral("UnbindIcon"), Root1);
+    BitmapButton2->setObjectName(QStringLiteral("BitmapButton2"));
+    BitmapButton2->setGeometry(280, 83, 173, 73);
+    BitmapButton2->setFontSize(13);
+    BitmapButton2->setPictureSize(48);
+    BitmapButton2->setPadding(2);
+    BitmapButton2->setToolTip(QStringLiteral("解除绑定后，所有发射器均可使用。"));
+    connect(BitmapButton2, &QAbstractButton::clicked, this, [this] { guarded([this] { BitmapButton2Click(); }); });
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Only the change from hidden to shown; not the window system's own re-shows.
+    if (!event->spontaneous())
+        guarded([this] { FormShow(); });
+}
+
+void TForm1::FormShow()
+{
+    Memo1->setText(pairingInstructions(m_main->BindCapacity));
+}
+
+void TForm1::BitmapButton1Click()
+{
+    Memo1->setText(QStringLiteral("请在10秒内按下待绑定的发射器任意键..."));
+    BitmapButton1->setEnabled(false);
+    if (!m_main->addbord()) {
+        // Nothing was sent: waiting ten seconds for an answer would only mislead.
+        Memo1->replaceLastLine(QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。"));
+        BitmapButton1->setEnabled(true);
+        return;
+    }
+    BindCountdown = 10;
+    Timer1->start();
+}
+
+void TForm1::Timer1Timer()
+{
+    --BindCountdown;
+    Memo1->replaceLastLine(QStringLiteral("请在%1秒内按下待绑定的发射器任意键...").arg(BindCountdown));
+    if (BindCountdown < 1) {
+        Timer1->stop();
+        Memo1->replaceLastLine(QStringLiteral("计时结束,未收到发射器传来的按键信号。"));
+        BitmapButton1->setEnabled(true);
+    }
+}
+
+void TForm1::BitmapButton2Click()
+{
+    if (m_main->clearbord())
+        Memo1->appendLine(QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号."));
+    else
+        Memo1->appendLine(QStringLiteral("解除绑定请求发送失败，请检查接收器是否已连接。"));
+}
+
+void TForm1::pairingResponse(const PairingResponse& response)
+{
+    Timer1->stop();
+    BitmapButton1->setEnabled(true);
+    if (response.newlyBound()) {
+        Memo1->appendLine(QStringLiteral("加入绑定发射器：") + response.identityText());
+        Memo1->appendLine(QStringLiteral("绑定完成！"));
+    } else {
+        Memo1->appendLine(QStringLiteral("此发射器之前已绑定过：") + response.identityText());
+        Memo1->appendLine(QStringLiteral("操作结束！"));
+    }
+}
+
+}  // namespace tavrel

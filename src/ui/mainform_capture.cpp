@@ -1,0 +1,98 @@
+// Keyboard capture: loading the hook library at start-up, switching it with the capture box's
+// focus, and turning its messages into a combination stored in the selected key.
+#include "ui/mainform.h"
+
+#include "platform/hooklibrary.h"
+#include "platform/hookmessagefilter.h"
+#include "platform/keynametext.h"
+#include "ui/errorbox.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLineEdit>
+
+namespace tavrel {
+
+void TMainForm::FormCreate()
+{
+    // The hook library and "TestHook"; the first failure ends start-up here, and the window
+    // runs on without capture.
+    try {
+        platform::KeyboardHook hook = platform::setUpKeyboardHook(quint32(winId()));
+        m_hook = std::move(hook.library);
+        m_testHook = std::move(hook.mapping);
+    } catch (const std::exception& e) {
+        postErrorBox(QString::fromUtf8(e.what()));
+        return;
+    }
+    m_hookFilter = std::make_unique<platform::HookMessageFilter>(
+        [this](const platform::HookMessage& m) { hookMessage(m.message, m.wParam, m.lParam); });
+    QCoreApplication::instance()->installNativeEventFilter(m_hookFilter.get());
+
+    for (int i = 1; i <= 7; ++i)
+        WriteFields[std::size_t(i)] = findChild<QLineEdit*>(QStringLiteral("Write%1").arg(i));
+}
+
+void TMainForm::FormClose()
+{
+    if (m_hook)
+        m_hook->HookOff();
+}
+
+void TMainForm::TextBox1EnterFocus()
+{
+    if (m_hook)
+        m_hook->HookOn();
+}
+
+void TMainForm::TextBox1KillFocus()
+{
+    if (m_hook)
+        m_hook->HookOff();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == TextBox1) {
+        if (event->type() == QEvent::FocusIn)
+            guarded([this] { TextBox1EnterFocus(); });
+        else if (event->type() == QEvent::FocusOut)
+            guarded([this] { TextBox1KillFocus(); });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TMainForm::hookMessage(quint32 message, quint32 wParam, quint32 lParam)
+{
+    // Keys pressed while another window is active are not meant for the capture box.
+    if (QApplication::activeWindow() != this)
+        return;
+    const std::optional<KeyEvent> event = decodeHookMessage(message, wParam, lParam, &platform::keyNameText);
+    if (!event)
+        return;
+    const std::optional<TakenCombination> taken = m_capture.handle(*event);
+    if (!taken)
+        return;
+    TextBox1->setText(taken->text);
+    {
+        // The encoder runs once for every taken combination, also when the codes are the same.
+        const QSignalBlocker block(Edit1);
+        Edit1->setText(taken->codes);
+    }
+    encode(taken->keys);
+    m_table.markSet(selectedKey());
+}
+
+void TMainForm::Edit1Change()
+{
+    encode(m_capture.PressedKeys());
+}
+
+void TMainForm::encode(const QStringList& keys)
+{
+    const EncoderTexts texts = tavrel::Edit1Change(m_table, selectedKey(), TextBox1->text(), keys);
+    Edit4->setText(texts.Edit4);
+    Edit2->setText(texts.Edit2);
+}
+
+}  // namespace tavrel
