@@ -1,6 +1,7 @@
 #include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/mainform.h"
+#include "ui/statedump.h"
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/stylesheet.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
 
     tavrel::TavrelApplication app(argc, argv);
     tavrel::ui::installFontSubstitutes();
+    tavrel::installStateDump();
     app.setStyleSheet(tavrel::ui::loadStyleSheet(QCoreApplication::applicationDirPath()));
 
     tavrel::TMainForm mainForm;

@@ -1,0 +1,166 @@
+#include "ui/statedump.h"
+
+#include "ui/widgets/gradienttext.h"
+#include "ui/widgets/keypicker.h"
+#include "ui/widgets/keypickeritem.h"
+#include "ui/widgets/linememo.h"
+#include "ui/widgets/messagepopup.h"
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/pictureview.h"
+#include "ui/widgets/tabcontrol.h"
+#include "ui/widgets/tabitem.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QSaveFile>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tavrel {
+
+namespace {
+
+QString escaped(QString text)
+{
+    return text.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('\n'), QLatin1String("\\n"))
+        .replace(QLatin1Char('\r'), QLatin1String("\\r"));
+}
+
+// What a widget shows, by kind.
+QString content(QObject* o)
+{
+    if (auto* w = qobject_cast<ui::LineMemo*>(o))
+        return QStringLiteral(" text=\"%1\"").arg(escaped(w->lines().join(QLatin1Char('\n'))));
+    if (auto* w = qobject_cast<ui::GradientText*>(o))
+        return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
+    if (auto* w = qobject_cast<ui::TabItem*>(o))
+        return QStringLiteral(" text=\"%1\" selected=%2").arg(escaped(w->text())).arg(w->isSelected());
+    if (auto* w = qobject_cast<ui::PictureButton*>(o))
+        return QStringLiteral(" text=\"%1\" picture=%2").arg(escaped(w->text()), w->picture());
+    if (auto* w = qobject_cast<QAbstractButton*>(o))
+        return QStringLiteral(" text=\"%1\" checked=%2").arg(escaped(w->text())).arg(w->isChecked());
+    if (auto* w = qobject_cast<ui::PictureView*>(o))
+        return QStringLiteral(" picture=%1").arg(w->picture());
+    if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
+        return QStringLiteral(" picture=%1 selected=%2").arg(w->picture()).arg(w->isSelected());
+    if (auto* w = qobject_cast<ui::KeyPicker*>(o))
+        return QStringLiteral(" index=%1 count=%2").arg(w->itemIndex()).arg(w->count());
+    if (auto* w = qobject_cast<ui::TabControl*>(o))
+        return QStringLiteral(" index=%1").arg(w->itemIndex());
+    if (auto* w = qobject_cast<ui::MessagePopup*>(o))
+        return QStringLiteral(" open=%1 text=\"%2\"").arg(w->isOpen()).arg(escaped(w->text()));
+    if (auto* w = qobject_cast<QLineEdit*>(o))
+        return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
+    if (auto* w = qobject_cast<QLabel*>(o))
+        return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
+    if (auto* w = qobject_cast<QProgressBar*>(o))
+        return QStringLiteral(" value=%1").arg(w->value());
+    if (auto* w = qobject_cast<QListWidget*>(o)) {
+        QStringList items;
+        for (int i = 0; i < w->count(); ++i)
+            items << escaped(w->item(i)->text());
+        return QStringLiteral(" current=%1 items=\"%2\"").arg(w->currentRow()).arg(items.join(QLatin1String(" | ")));
+    }
+    return {};
+}
+
+void describe(QObject* o, const QString& window, QString& out)
+{
+    if (!o->objectName().isEmpty() && !o->objectName().startsWith(QLatin1String("qt_"))) {
+        QString line = window + QLatin1Char('.') + o->objectName() + QLatin1Char(' ')
+                       + QLatin1String(o->metaObject()->className());
+        if (auto* w = qobject_cast<QWidget*>(o)) {
+            const QRect g = w->geometry();
+            line += QStringLiteral(" visible=%1 shown=%2 enabled=%3 geometry=%4,%5,%6x%7")
+                        .arg(w->isVisibleTo(w->parentWidget() ? w->parentWidget() : w))
+                        .arg(w->isVisible())
+                        .arg(w->isEnabled())
+                        .arg(g.x())
+                        .arg(g.y())
+                        .arg(g.width())
+                        .arg(g.height());
+            if (w->isWindow())
+                line += QStringLiteral(" title=\"%1\" active=%2").arg(escaped(w->windowTitle())).arg(w->isActiveWindow());
+        }
+        if (auto* t = qobject_cast<QTimer*>(o))
+            line += QStringLiteral(" active=%1 interval=%2").arg(t->isActive()).arg(t->interval());
+        out += line + content(o) + QLatin1Char('\n');
+    }
+    for (QObject* child : o->children())
+        describe(child, window, out);
+}
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+void writeSnapshot()
+{
+    const QByteArray text = stateSnapshot().toUtf8();
+    const QString path = qEnvironmentVariable("TAVREL_STATE_DUMP");
+    if (path.isEmpty()) {
+        std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
+        std::fflush(stderr);
+        return;
+    }
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(text);
+        file.commit();
+    }
+}
+
+}  // namespace
+
+QString stateSnapshot()
+{
+    QString out;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top->objectName().isEmpty() && !qobject_cast<QMessageBox*>(top))
+            continue;
+        if (auto* box = qobject_cast<QMessageBox*>(top)) {
+            if (box->isVisible())
+                out += QStringLiteral("messagebox title=\"%1\" text=\"%2\"\n")
+                           .arg(escaped(box->windowTitle()), escaped(box->text()));
+            continue;
+        }
+        describe(top, top->objectName(), out);
+    }
+    out += QStringLiteral("end\n");
+    return out;
+}
+
+void installStateDump()
+{
+    if (signalPipe[0] >= 0 || ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char buffer[16];
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], buffer, sizeof buffer);
+        writeSnapshot();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGUSR1, &action, nullptr);
+}
+
+}  // namespace tavrel

@@ -1,0 +1,58 @@
+#pragma once
+// A message shown inside its window, above everything else, with an icon (Image7), a text
+// (Label1) and an "OK" button (Button2). exec() opens it modally: the rest of the window is
+// disabled and a nested event loop keeps every other event running until OK is pressed or the
+// application quits.
+
+#include <QPointer>
+#include <QWidget>
+
+class QEventLoop;
+class QLabel;
+class QPushButton;
+
+namespace tavrel::ui {
+
+class PictureView;
+
+class MessagePopup : public QWidget {
+    Q_OBJECT
+public:
+    // Usually the window itself is the parent; any widget of the window will do.
+    explicit MessagePopup(QWidget* window);
+    ~MessagePopup() override;
+
+    void setText(const QString& text);
+    QString text() const;
+
+    // The popup opens centred horizontally on the target, just below it, kept inside the
+    // window; without a target it opens in the middle of the window.
+    void setPlacementTarget(QWidget* target) { m_target = target; }
+    QWidget* placementTarget() const { return m_target; }
+
+    // 1 when OK was pressed, 0 when the application quit (or the popup was already open).
+    int exec();
+    bool isOpen() const { return m_loop != nullptr; }
+
+    PictureView* icon() const { return m_icon; }
+    QLabel* label() const { return m_label; }
+    QPushButton* okButton() const { return m_ok; }
+
+signals:
+    void closed(int result);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void placeOnTarget();
+
+    PictureView* m_icon = nullptr;
+    QLabel* m_label = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPointer<QWidget> m_target;
+    QEventLoop* m_loop = nullptr;
+    bool m_accepted = false;
+};
+
+}  // namespace tavrel::ui

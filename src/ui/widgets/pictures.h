@@ -1,0 +1,33 @@
+#pragma once
+// The program's pictures are SVG drawings compiled in as resources. They are found by name
+// without regard to case ("bitmapobject1" finds "BitmapObject1") and drawn at any size.
+
+#include <QIcon>
+#include <QPixmap>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+class QPainter;
+
+namespace tavrel::ui {
+
+// Resource path of the named picture (":/pictures/BitmapObject1.svg"), or "" when there is none.
+QString pictureResource(const QString& name);
+
+// Every picture name, as spelt in the resources.
+QStringList pictureNames();
+
+// The picture drawn into target, scaled to fit with its proportions kept and centred.
+// Returns false (and draws nothing) for an unknown name.
+bool paintPicture(QPainter& painter, const QString& name, const QRectF& target);
+
+// The picture rendered to fit size (proportions kept, transparent around it); dpr > 1 gives a
+// sharper pixmap for high-density screens. A null pixmap for an unknown name or an empty size.
+QPixmap picturePixmap(const QString& name, const QSize& size, qreal dpr = 1.0);
+
+// An icon of the picture at size and twice that (for high-density screens); null when unknown.
+QIcon pictureIcon(const QString& name, const QSize& size = QSize(64, 64));
+
+}  // namespace tavrel::ui

@@ -1,0 +1,106 @@
+#include "ui/widgets/keypickeritem.h"
+#include "ui/widgets/pictures.h"
+#include "ui/widgets/stylesheet.h"
+#include "ui/widgets/toolbarband.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+using namespace tavrel::ui;
+
+TEST(Pictures, FoundByNameWithoutRegardToCaseAndDrawn)
+{
+    const QStringList required = {
+        "BitmapObject1", "BitmapObject2", "BitmapObject3", "BitmapObject4", "BitmapObject5", "BitmapObject6",
+        "BitmapObject7", "BitmapObject8", "USB1", "USB11", "USB2", "USB21", "BMP1", "BMP2", "BMP3", "BMP4",
+        "MouseDefault", "Keyboard", "MouseIcon", "PopupIcon", "PairIcon", "BindIcon", "UnbindIcon", "AppIcon"};
+    for (const QString& name : required) {
+        const QString path = pictureResource(name);
+        ASSERT_FALSE(path.isEmpty()) << name.toStdString();
+        EXPECT_EQ(pictureResource(name.toLower()), path);
+        EXPECT_EQ(pictureResource(name.toUpper()), path);
+
+        // Something is drawn: not a blank or broken drawing.
+        const QImage image = picturePixmap(name, QSize(64, 64)).toImage();
+        ASSERT_FALSE(image.isNull()) << name.toStdString();
+        int opaque = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                opaque += qAlpha(image.pixel(x, y)) > 128;
+        EXPECT_GT(opaque, 64 * 64 / 10) << name.toStdString();
+    }
+    EXPECT_EQ(pictureResource(QStringLiteral("bitmapobject1")), pictureResource(QStringLiteral("BitmapObject1")));
+    EXPECT_NE(pictureResource(QStringLiteral("bitmapobject1")), pictureResource(QStringLiteral("bitmapobject2")));
+    for (const char* unknown : {"", "bitmapobject9", "bitmapobject", "USB1.svg", "../pictures/USB1"})
+        EXPECT_TRUE(pictureResource(QString::fromUtf8(unknown)).isEmpty()) << unknown;
+    EXPECT_TRUE(picturePixmap(QStringLiteral("nosuch"), QSize(10, 10)).isNull());
+    EXPECT_TRUE(picturePixmap(QStringLiteral("USB1"), QSize(0, 10)).isNull());
+}
+
+TEST(StyleSheet, FilePrecedence)
+{
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString exeDir = tmp.filePath(QStringLiteral("bin"));
+    const QString workDir = tmp.filePath(QStringLiteral("work"));
+    ASSERT_TRUE(QDir().mkpath(exeDir + "/styles"));
+    ASSERT_TRUE(QDir().mkpath(workDir + "/styles"));
+    const QString oldCwd = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(workDir));
+
+    auto put = [](const QString& path, const QByteArray& text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    };
+    const QString exeStyle = exeDir + "/styles/air.qss";
+    const QString workStyle = workDir + "/styles/air.qss";
+    const QString builtIn = builtInStyleSheet();
+    EXPECT_TRUE(builtIn.contains(QStringLiteral("#41B5BC"), Qt::CaseInsensitive));
+
+    EXPECT_EQ(loadStyleSheet(exeDir), builtIn) << "no file";
+
+    put(workStyle, "QWidget { color: red; } /* 工作 */");
+    EXPECT_EQ(loadStyleSheet(exeDir), QStringLiteral("QWidget { color: red; } /* 工作 */"));
+
+    put(exeStyle, "QWidget { color: blue; }");
+    EXPECT_EQ(loadStyleSheet(exeDir), QStringLiteral("QWidget { color: blue; }")) << "the executable's folder first";
+
+    // Present but not readable as a style: the built-in style, not the next file.
+    ASSERT_TRUE(QFile::remove(exeStyle));
+    ASSERT_TRUE(QDir().mkpath(exeStyle));
+    EXPECT_EQ(loadStyleSheet(exeDir), builtIn);
+    ASSERT_TRUE(QDir().rmdir(exeStyle));
+
+    put(exeStyle, QByteArray(2 << 20, ' '));
+    EXPECT_EQ(loadStyleSheet(exeDir), builtIn) << "far too large for a style";
+
+    ASSERT_TRUE(QDir::setCurrent(oldCwd));
+}
+
+TEST(StyleSheet, BuiltInStyleReachesTheWidgets)
+{
+    // The selectors name our namespaced classes and their properties; a typo there leaves the
+    // window unstyled without any message.
+    qApp->setStyleSheet(builtInStyleSheet());
+    QWidget window;
+    window.resize(300, 200);
+    auto* band = new ToolBarBand(&window);
+    band->setGeometry(0, 0, 300, 93);
+    auto* plain = new KeyPickerItem(QStringLiteral("nosuch"), &window);
+    plain->setGeometry(0, 100, 48, 48);
+    auto* chosen = new KeyPickerItem(QStringLiteral("nosuch"), &window);
+    chosen->setGeometry(60, 100, 48, 48);
+    chosen->setSelected(true);
+
+    const QImage shot = window.grab().toImage();
+    qApp->setStyleSheet(QString());
+
+    EXPECT_EQ(QColor(shot.pixel(150, 40)), QColor(0x41, 0xB5, 0xBC));
+    EXPECT_NE(QColor(shot.pixel(24, 124)), QColor(shot.pixel(84, 124))) << "the selection is shown";
+}

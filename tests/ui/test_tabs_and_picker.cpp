@@ -1,0 +1,164 @@
+#include "ui/widgets/keypicker.h"
+#include "ui/widgets/tabcontrol.h"
+#include "ui/widgets/tabitem.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <QTest>
+#include <memory>
+
+using namespace tavrel::ui;
+
+namespace {
+
+struct Tabs {
+    std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
+    TabControl* tabs = new TabControl(window.get());
+    TabItem* keyboardTab = new TabItem(QStringLiteral("模拟键盘按键"));
+    TabItem* mouseTab = new TabItem(QStringLiteral("模拟鼠标按键"));
+    QWidget* keyboardPage = new QWidget;
+    QWidget* mousePage = new QWidget;
+
+    Tabs()
+    {
+        window->resize(760, 420);
+        tabs->setGeometry(4, 4, 747, 409);
+        tabs->addTab(keyboardTab, keyboardPage);
+        tabs->addTab(mouseTab, mousePage);
+        keyboardTab->setGeometry(0, 0, 388, 59);
+        mouseTab->setGeometry(388, 0, 357, 59);
+        keyboardPage->setGeometry(0, 59, 747, 350);
+        mousePage->setGeometry(0, 59, 747, 350);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+};
+
+// Rebuilds the picker the way a key-record answer does.
+void rebuild(KeyPicker& picker, int keys)
+{
+    picker.clear();
+    picker.beginUpdate();
+    for (int i = 0; i < keys; ++i)
+        picker.addItem(QStringLiteral("anjianItem%1").arg(i), QStringLiteral("bitmapobject%1").arg(i + 1), 48);
+    picker.endUpdate();
+    picker.setItemIndex(0);
+}
+
+}  // namespace
+
+TEST(TabControl, ClickReachesTheItemBeforeThePageSwitches)
+{
+    Tabs t;
+    EXPECT_EQ(t.tabs->itemIndex(), 0);
+    EXPECT_TRUE(t.keyboardPage->isVisible());
+    EXPECT_FALSE(t.mousePage->isVisible());
+
+    QStringList log;
+    QObject::connect(t.mouseTab, &TabItem::click, [&] { log << QStringLiteral("click at %1").arg(t.tabs->itemIndex()); });
+    QObject::connect(t.tabs, &TabControl::itemIndexChanged, [&](int i) { log << QStringLiteral("index %1").arg(i); });
+
+    QTest::mouseClick(t.mouseTab, Qt::LeftButton);
+    EXPECT_EQ(log, QStringList({"click at 0", "index 1"}));
+    EXPECT_FALSE(t.keyboardPage->isVisible());
+    EXPECT_TRUE(t.mousePage->isVisible());
+    EXPECT_TRUE(t.mouseTab->isSelected());
+    EXPECT_FALSE(t.keyboardTab->isSelected());
+
+    log.clear();
+    QTest::mouseClick(t.mouseTab, Qt::LeftButton);
+    EXPECT_EQ(log, QStringList({"click at 1"}));
+
+    // From code: the page follows, no click; a hidden tab's page can still be selected.
+    log.clear();
+    t.mouseTab->hide();
+    t.tabs->setItemIndex(0);
+    t.tabs->setItemIndex(1);
+    t.tabs->setItemIndex(7);
+    EXPECT_EQ(log, QStringList({"index 0", "index 1"}));
+    EXPECT_TRUE(t.mousePage->isVisible());
+}
+
+TEST(KeyPicker, RebuildNamesItemsAndLaysThemOutFromTheLeft)
+{
+    QWidget window;
+    auto* picker = new KeyPicker(&window);
+    picker->setGeometry(0, 109, 929, 141);
+    EXPECT_EQ(picker->itemIndex(), -1);
+
+    rebuild(*picker, 6);
+    ASSERT_EQ(picker->count(), 6);
+    EXPECT_EQ(picker->itemIndex(), 0);
+    for (int i = 0; i < 6; ++i) {
+        QWidget* item = window.findChild<QWidget*>(QStringLiteral("anjianItem%1").arg(i));
+        ASSERT_NE(item, nullptr) << i;
+        EXPECT_EQ(item->geometry(), QRect(48 * i, 0, 48, 141)) << i;
+        EXPECT_EQ(item->cursor().shape(), Qt::PointingHandCursor);
+    }
+
+    // A smaller device: the old items are gone for findChild at once, not only after deletion.
+    rebuild(*picker, 3);
+    EXPECT_EQ(picker->count(), 3);
+    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("anjianItem5")), nullptr);
+    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("anjianItem2")), picker->item(2));
+
+    picker->clear();
+    EXPECT_EQ(picker->itemIndex(), -1);
+    picker->setItemIndex(0);
+    EXPECT_EQ(picker->itemIndex(), -1) << "an empty picker selects nothing";
+
+    // Height follows the picker.
+    rebuild(*picker, 2);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    picker->resize(929, 100);
+    EXPECT_EQ(picker->item(1)->geometry(), QRect(48, 0, 48, 100));
+}
+
+TEST(KeyPicker, UserSelectionMovesBeforeClick)
+{
+    QWidget window;
+    window.resize(929, 300);
+    auto* picker = new KeyPicker(&window);
+    picker->setGeometry(0, 109, 929, 141);
+    rebuild(*picker, 6);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    QList<int> seen;
+    QObject::connect(picker, &KeyPicker::click, [&] { seen << picker->itemIndex(); });
+
+    QTest::mouseClick(picker->item(4), Qt::LeftButton);
+    QTest::mouseClick(picker->item(4), Qt::LeftButton);
+    QTest::keyClick(picker, Qt::Key_Left);
+    QTest::keyClick(picker, Qt::Key_End);
+    QTest::keyClick(picker, Qt::Key_Right);  // already the last: nothing moves, nothing emitted
+    picker->setItemIndex(1);                 // from code: no click
+    EXPECT_EQ(seen, QList<int>({4, 4, 3, 5}));
+    EXPECT_EQ(picker->itemIndex(), 1);
+}
+
+TEST(KeyPicker, ClickHandlerMayRebuildThePicker)
+{
+    // An answer handled while the click's handler runs rebuilds the picker under the clicked
+    // item; the item must outlive its own event.
+    QWidget window;
+    window.resize(929, 300);
+    auto* picker = new KeyPicker(&window);
+    picker->setGeometry(0, 0, 929, 141);
+    rebuild(*picker, 6);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    int clicks = 0;
+    QObject::connect(picker, &KeyPicker::click, [&] {
+        ++clicks;
+        rebuild(*picker, 6);
+    });
+    QTest::mouseClick(picker->item(3), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(picker->itemIndex(), 0);
+    EXPECT_EQ(window.findChildren<QWidget*>(QStringLiteral("anjianItem3")).size(), 1);
+}

@@ -1,0 +1,218 @@
+#include "windowfixture.h"
+
+#include "ui/widgets/gradienttext.h"
+#include "ui/widgets/keypickeritem.h"
+#include "ui/widgets/linememo.h"
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/tabcontrol.h"
+#include "ui/widgets/tabitem.h"
+#include "ui/widgets/toolbarband.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+
+using namespace tavrel;
+using namespace tavrel::test;
+
+namespace {
+
+QString records(const emu::EmulatedKey& key, int count)
+{
+    QStringList out;
+    for (int k = 0; k < count; ++k) {
+        QStringList bytes;
+        for (quint8 b : key.record(k))
+            bytes << hexByte(b);
+        out << bytes.join(' ');
+    }
+    return out.join('|');
+}
+
+int readRequests(const emu::EmulatedKey& key)
+{
+    int n = 0;
+    for (const QByteArray& r : key.received())
+        n += r.size() >= 2 && quint8(r[1]) == CMD_READ_KEY;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, WithoutADeviceTheWindowSaysSoAndOffersNothing)
+{
+    start();
+    EXPECT_EQ(form->Memo1->text(), QStringLiteral("没有发现USB按键!"));
+    EXPECT_FALSE(form->CircleButton3->isEnabled());
+    EXPECT_FALSE(form->CircleButton4->isEnabled());
+    EXPECT_TRUE(form->TabControl1->isHidden());
+    EXPECT_TRUE(form->BitmapButton1->isHidden());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(form->ToolBar1->findChildren<ui::PictureButton*>().size(), 0);
+}
+
+TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
+{
+    plug("cap-wired", "300000000001");
+    plug("cap-rx", "021400000001", 6, true);
+    plug("cap-c", "312200000001");
+    start();
+
+    // Item text position L - 10 is serial character 3: 0 wired, anything else wireless.
+    const struct {
+        const char* name;
+        int x;
+        const char* picture;
+        const char* caption;
+    } buttons[] = {{"toolb0", 10, "USB11", "USB按键"}, {"toolb1", 80, "USB2", "无线按键"}, {"toolb2", 150, "USB2", "无线按键"}};
+    for (const auto& b : buttons) {
+        auto* button = form->ToolBar1->findChild<ui::PictureButton*>(b.name);
+        ASSERT_TRUE(button) << b.name;
+        EXPECT_EQ(button->geometry(), QRect(b.x, 12, 77, 77)) << b.name;
+        EXPECT_EQ(button->text(), QString::fromUtf8(b.caption)) << b.name;
+        EXPECT_EQ(button->picture(), QLatin1String(b.picture)) << b.name;
+    }
+    EXPECT_TRUE(form->Text1->isVisibleTo(form->ToolBar1));  // three devices: the title stays
+
+    // The first key: wired, characters 1-2 = 30 (trigger groups), 2-3 = 00 (no mouse page after a change).
+    EXPECT_EQ(form->Memo1->text(), QStringLiteral("序列号:300000000001  "));
+    EXPECT_EQ(form->BindCapacity, 0);
+    EXPECT_TRUE(form->TabItem2->isHidden());
+    EXPECT_FALSE(form->GroupBox2->isHidden());
+    EXPECT_TRUE(form->BitmapButton1->isHidden());
+    EXPECT_EQ(form->Edit5->text(), QStringLiteral("30"));
+
+    // The receiver: characters 2-3 = 21 but 1-2 = 02, so the mouse page goes with the groups.
+    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    EXPECT_EQ(form->DevListBox->currentRow(), 1);
+    EXPECT_EQ(form->ToolBar1->findChild<ui::PictureButton*>("toolb1")->picture(), QStringLiteral("USB21"));
+    EXPECT_EQ(form->ToolBar1->findChild<ui::PictureButton*>("toolb0")->picture(), QStringLiteral("USB1"));
+    EXPECT_EQ(form->Memo1->text(), QStringLiteral("序列号:021400000001"));
+    EXPECT_TRUE(form->TabItem2->isHidden());
+    EXPECT_TRUE(form->GroupBox2->isHidden());
+    EXPECT_TRUE(form->GroupBox3->isHidden());
+    EXPECT_FALSE(form->BitmapButton1->isHidden());
+    EXPECT_EQ(form->Edit5->text(), QStringLiteral("02"));
+
+    // Clicking the selected device's button again sends nothing.
+    auto& rx = *testbed().find("cap-rx");
+    settle(400);
+    const auto before = rx.received().size();
+    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    settle(100);
+    EXPECT_EQ(rx.received().size(), before);
+
+    // A fourth device hides the title text; the buttons go on at 70-pixel steps.
+    plug("cap-d", "300000000002");
+    ASSERT_TRUE(waitFor([&] { return form->ToolBar1->findChild<ui::PictureButton*>("toolb3") != nullptr; }));
+    EXPECT_EQ(form->ToolBar1->findChild<ui::PictureButton*>("toolb3")->geometry().x(), 220);
+    EXPECT_FALSE(form->Text1->isVisibleTo(form->ToolBar1));
+    EXPECT_EQ(form->DevListBox->currentRow(), 0);  // a device change selects the first again
+}
+
+TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
+{
+    auto& key = plug("rw", "300000000001");
+    key.setRecord(0, {0x05, 0x04, 0, 0, 0x00});
+    key.setRecord(3, {0x00, 0x3A, 0, 0, 0x02});
+    key.setRecord(5, {0x02, 0x00, 0, 0, 0x03});
+    start();
+    waitForRead(6);
+
+    for (int i = 0; i < 6; ++i) {
+        auto* item = form->HorzImageListBox1->findChild<ui::KeyPickerItem*>(QStringLiteral("anjianItem%1").arg(i));
+        ASSERT_TRUE(item) << i;
+        EXPECT_EQ(item->picture(), QStringLiteral("bitmapobject%1").arg(i + 1));
+    }
+    EXPECT_EQ(form->HorzImageListBox1->itemIndex(), 0);
+    EXPECT_EQ(form->table().KeyText[0], QStringLiteral("Ctrl+Alt+A"));
+    EXPECT_EQ(form->table().KeyText[3], QStringLiteral("F1"));
+    EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
+    EXPECT_FALSE(form->Timer1->isActive());  // the re-poll ends with the first answer
+
+    // A late answer moves the selection back to the first key.
+    form->HorzImageListBox1->setItemIndex(5);
+    form->readkey();
+    ASSERT_TRUE(waitFor([&] { return form->HorzImageListBox1->itemIndex() == 0; }));
+
+    // The write: every key's record goes to the device, with the original's progress steps.
+    form->table().field(1, Field::Modifiers) = "01";
+    form->table().field(1, Field::Code1) = "1E";
+    form->table().field(1, Field::Mode) = "02";
+    std::vector<int> progress;
+    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int v) { progress.push_back(v); });
+    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
+    EXPECT_EQ(progress, (std::vector<int>{16, 20, 25, 33, 50, 100, 0}));
+    EXPECT_EQ(records(key, 6), "05 04 00 00 00|01 1E 00 00 02|00 00 00 00 00|00 3A 00 00 02|00 00 00 00 00|02 00 00 00 03");
+    EXPECT_EQ(form->WriteFields[7]->text(), QStringLiteral("03"));
+
+    // A write that fails says so.
+    key.setFailWrites(true);
+    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置失败！6个按键未写入。"));
+    key.setFailWrites(false);
+}
+
+TEST_F(WindowTest, EightKeysAreAllReadAndWritten)
+{
+    auto& key = plug("eight", "300000000001", 8);
+    key.setRecord(7, {0x01, 0x05, 0, 0, 0x00});
+    start();
+    waitForRead(8);
+    ASSERT_TRUE(waitFor([&] { return form->table().KeyText[7] == QStringLiteral("Ctrl+B"); }));
+    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
+    EXPECT_EQ(key.record(7), (std::array<quint8, 5>{0x01, 0x05, 0, 0, 0}));
+}
+
+TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
+{
+    auto& first = plug("first", "300000000001");
+    for (int k = 0; k < 6; ++k)
+        first.setRecord(k, {0x01, quint8(0x04 + k), 0, 0, 0});
+    auto& second = plug("second", "300000000002");
+    second.setDropAnswers(true);  // it never answers its reads
+    second.setRecord(2, {0x00, 0x3A, 0, 0, 0x02});
+    start();
+    waitForRead(6);
+
+    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    settle(300);
+    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置失败！6个按键未写入。"));
+    EXPECT_EQ(second.record(2), (std::array<quint8, 5>{0x00, 0x3A, 0, 0, 0x02}));  // untouched
+}
+
+TEST_F(WindowTest, UnpluggingTheOnlyDeviceReturnsToTheNoDeviceState)
+{
+    auto& key = plug("gone", "300000000001");
+    key.setDropAnswers(true);
+    start();
+    ASSERT_TRUE(waitFor([&] { return readRequests(key) >= 12; }));  // the re-poll runs
+    EXPECT_TRUE(form->Timer1->isActive());
+    testbed().unplug(key);
+    ASSERT_TRUE(waitFor([&] { return form->Memo1->text() == QStringLiteral("没有发现USB按键!"); }));
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_FALSE(form->CircleButton3->isEnabled());
+    EXPECT_FALSE(form->CircleButton4->isEnabled());
+    EXPECT_TRUE(form->TabControl1->isHidden());
+    EXPECT_TRUE(form->HorzImageListBox1->isHidden());
+    EXPECT_EQ(form->HorzImageListBox1->count(), 0);
+    EXPECT_EQ(form->table().KeyCount, 0);
+    EXPECT_EQ(form->ToolBar1->findChild<QWidget*>("toolb0"), nullptr);
+}
+
+TEST_F(WindowTest, ReadAndWriteButtonsAreDisabledWhileOneRuns)
+{
+    plug("busy", "300000000001");
+    start();
+    waitForRead(6);
+    bool disabledDuring = false;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        disabledDuring = disabledDuring || (!form->CircleButton3->isEnabled() && !form->CircleButton4->isEnabled());
+    });
+    probe.start(5);
+    writeAndConfirm();
+    EXPECT_TRUE(disabledDuring);
+    EXPECT_TRUE(form->CircleButton3->isEnabled());
+    EXPECT_TRUE(form->CircleButton4->isEnabled());
+}

@@ -1,0 +1,106 @@
+#pragma once
+// The real windows against emulated keys in the same process: the test binary runs under
+// umockdev-wrapper, so the device layer finds only the keys a test plugs in.
+
+#include "hid/hiddevicecontroller.h"
+#include "keyemu/emulator.h"
+#include "ui/form1.h"
+#include "ui/mainform.h"
+#include "ui/widgets/circlebutton.h"
+#include "ui/widgets/keypicker.h"
+#include "ui/widgets/linememo.h"
+#include "ui/widgets/messagepopup.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace tavrel::test {
+
+// One testbed for the whole process; keys stay registered, so every test names its own.
+emu::Testbed& testbed();
+
+inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+inline void settle(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+class WindowTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        form1.reset();
+        form.reset();
+        for (emu::EmulatedKey* key : testbed().keys())
+            if (key->plugged())
+                testbed().unplug(*key);
+    }
+
+    emu::EmulatedKey& plug(const QString& name, const QString& serial, int keys = 6, bool wireless = false)
+    {
+        emu::KeyModel model;
+        model.name = name;
+        model.serial = serial;
+        model.keys = keys;
+        model.wireless = wireless;
+        return testbed().add(model);
+    }
+
+    // Starts the program's windows and waits for the first device scan.
+    void start()
+    {
+        form = std::make_unique<TMainForm>();
+        form1 = std::make_unique<TForm1>(form.get());
+        form->setPairingWindow(form1.get());
+        form->show();
+        ASSERT_TRUE(waitFor([&] {
+            return form->Memo1->text() != QStringLiteral("没有发现USB按键!") || !form->CircleButton3->isEnabled();
+        }));
+    }
+
+    // Waits until the selected key has answered for every key it has.
+    void waitForRead(int keys)
+    {
+        ASSERT_TRUE(waitFor([&] { return form->HorzImageListBox1->count() == keys && !form->table().AwaitingConfig; }));
+        settle(400);  // the rest of the read's answers
+    }
+
+    // Presses the popup's OK as soon as the write opens it; returns what it said.
+    QString writeAndConfirm()
+    {
+        QString said;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (form->MessagePopup1->isOpen()) {
+                said = form->MessagePopup1->text();
+                form->MessagePopup1->okButton()->click();
+            }
+        });
+        poll.start(20);
+        form->CircleButton4Click();
+        return said;
+    }
+
+    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<TForm1> form1;
+};
+
+}  // namespace tavrel::test

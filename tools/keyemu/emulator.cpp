@@ -1,0 +1,285 @@
+#include "keyemu/emulator.h"
+
+#include "keyemu/hidrawnode.h"
+#include "keyemu/keystate.h"
+
+#include <umockdev.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace tavrel::emu {
+
+namespace {
+
+std::atomic<bool> testbedExists{false};
+
+bool underUmockdevWrapper()
+{
+    const char* preload = std::getenv("LD_PRELOAD");
+    return preload && std::strstr(preload, "libumockdev-preload");
+}
+
+bool hasControlCharacters(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+QByteArray defaultReportDescriptor()
+{
+    static const quint8 bytes[] = {
+        0x06, 0x00, 0xFF,  // Usage Page (vendor-defined 0xFF00)
+        0x09, 0x01,        // Usage (1)
+        0xA1, 0x01,        // Collection (Application)
+        0x85, 0x01,        //   Report ID (1)
+        0x09, 0x02,        //   Usage (2)
+        0x15, 0x00,        //   Logical Minimum (0)
+        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+        0x75, 0x08,        //   Report Size (8)
+        0x95, 0x07,        //   Report Count (7)
+        0x81, 0x02,        //   Input (Data, Variable, Absolute)
+        0x85, 0x02,        //   Report ID (2)
+        0x09, 0x03,        //   Usage (3)
+        0x15, 0x00,        //   Logical Minimum (0)
+        0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+        0x75, 0x08,        //   Report Size (8)
+        0x95, 0x07,        //   Report Count (7)
+        0x91, 0x02,        //   Output (Data, Variable, Absolute)
+        0xC0,              // End Collection
+    };
+    return QByteArray(reinterpret_cast<const char*>(bytes), sizeof bytes);
+}
+
+int bindCapacityFromSerial(const QString& serial)
+{
+    if (serial.size() < 4 || !serial[2].isDigit() || !serial[3].isDigit())
+        return 4;
+    const int kind = serial[2].digitValue();
+    const int count = serial[3].digitValue();
+    return kind < 2 ? count : 5 * count;
+}
+
+KeyState::KeyState(KeyModel m, QByteArray d)
+    : model(std::move(m)),
+      descriptor(std::move(d)),
+      firmware(model.keys, model.wireless, bindCapacityFromSerial(model.serial))
+{
+}
+
+qint64 KeyState::nowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+EmulatedKey::EmulatedKey(std::shared_ptr<KeyState> state, int port)
+    : m_state(std::move(state)), m_port(port)
+{
+}
+
+EmulatedKey::~EmulatedKey() = default;
+
+QString EmulatedKey::name() const
+{
+    return m_state->model.name;
+}
+
+const KeyModel& EmulatedKey::model() const
+{
+    return m_state->model;
+}
+
+bool EmulatedKey::plugged() const
+{
+    return m_node != nullptr;
+}
+
+QString EmulatedKey::devnode() const
+{
+    return m_node ? m_node->devnode() : QString();
+}
+
+QString EmulatedKey::syspath() const
+{
+    return m_node ? m_node->syspath() : QString();
+}
+
+std::array<quint8, 5> EmulatedKey::record(int k) const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->firmware.record(k);
+}
+
+void EmulatedKey::setRecord(int k, const std::array<quint8, 5>& record)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->firmware.setRecord(k, record);
+}
+
+std::vector<QByteArray> EmulatedKey::received() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->firmware.received();
+}
+
+void EmulatedKey::clearReceived()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->firmware.clearReceived();
+}
+
+bool EmulatedKey::waitForReceived(std::size_t count, int timeoutMs) const
+{
+    std::unique_lock lock(m_state->mutex);
+    return m_state->receivedChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return m_state->firmware.received().size() >= count;
+    });
+}
+
+std::vector<std::array<quint8, 5>> EmulatedKey::bindings() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->firmware.bindings();
+}
+
+void EmulatedKey::setDropAnswers(bool on)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->firmware.setDropAnswers(on);
+}
+
+void EmulatedKey::setFailWrites(bool on)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->firmware.setFailWrites(on);
+}
+
+void EmulatedKey::setPairDelayMs(int ms)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->firmware.setPairDelayMs(ms);
+}
+
+bool EmulatedKey::pressTransmitter(const std::array<quint8, 5>& id)
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->firmware.pressTransmitter(id, KeyState::nowMs());
+}
+
+void EmulatedKey::pushInput(QByteArray report)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->firmware.pushInput(report, KeyState::nowMs());
+}
+
+Testbed::Testbed()
+{
+    if (!underUmockdevWrapper())
+        throw std::runtime_error("emulated keys need the umockdev preload: run under umockdev-wrapper");
+    if (testbedExists.exchange(true))
+        throw std::runtime_error("only one testbed per process");
+    m_testbed = umockdev_testbed_new();
+}
+
+Testbed::~Testbed()
+{
+    for (const auto& key : m_keys)
+        key->m_node.reset();
+    g_object_unref(m_testbed);
+    testbedExists = false;
+}
+
+EmulatedKey& Testbed::add(const KeyModel& model)
+{
+    KeyModel m = model;
+    if (m.name.isEmpty()) {
+        for (int n = int(m_keys.size()) + 1; m.name.isEmpty() || find(m.name); ++n)
+            m.name = QStringLiteral("key%1").arg(n);
+    }
+    if (find(m.name))
+        throw std::invalid_argument("a key named " + m.name.toStdString() + " exists already");
+    if (m.serial.isEmpty()) {
+        m.serial = QStringLiteral("%1%2")
+                       .arg(m.wireless ? QStringLiteral("3114") : QStringLiteral("3100"))
+                       .arg(++m_defaultSerials, 8, 10, QLatin1Char('0'));
+    }
+    if (m.product.isEmpty())
+        m.product = m.wireless ? QStringLiteral("Programmable Key Receiver")
+                               : QStringLiteral("Programmable Key");
+    if (hasControlCharacters(m.name) || hasControlCharacters(m.serial)
+        || hasControlCharacters(m.product))
+        throw std::invalid_argument("name, serial and product must be single-line text");
+    if (m.keys < 0 || m.keys > 15)
+        throw std::invalid_argument("a key reports 0 to 15 keys");
+    if (m.reportDescriptor.isEmpty())
+        m.reportDescriptor = defaultReportDescriptor();
+
+    auto state = std::make_shared<KeyState>(m, m.reportDescriptor);
+    m_keys.push_back(std::unique_ptr<EmulatedKey>(new EmulatedKey(state, int(m_keys.size()) + 1)));
+    EmulatedKey& key = *m_keys.back();
+    try {
+        plug(key);
+    } catch (...) {
+        m_keys.pop_back();
+        throw;
+    }
+    return key;
+}
+
+void Testbed::unplug(EmulatedKey& key)
+{
+    if (!key.m_node)
+        return;
+    key.m_node.reset();
+    std::lock_guard lock(key.m_state->mutex);
+    key.m_state->firmware.powerCycle();
+}
+
+void Testbed::plug(EmulatedKey& key)
+{
+    if (key.m_node)
+        return;
+    NodeLayout layout;
+    layout.port = key.m_port;
+    // umockdev cannot create a node again under a name it has removed, so every plug gets a
+    // new hidrawN; USB device numbers wrap as the kernel's do.
+    layout.minor = m_nextMinor++;
+    layout.hidSequence = m_nextHidSequence++;
+    layout.devnum = m_nextDevnum;
+    m_nextDevnum = m_nextDevnum >= 127 ? 2 : m_nextDevnum + 1;
+    key.m_node = std::make_unique<HidrawNode>(m_testbed, key.m_state, layout);
+}
+
+EmulatedKey* Testbed::find(const QString& name) const
+{
+    for (const auto& key : m_keys)
+        if (key->name() == name)
+            return key.get();
+    return nullptr;
+}
+
+std::vector<EmulatedKey*> Testbed::keys() const
+{
+    std::vector<EmulatedKey*> all;
+    for (const auto& key : m_keys)
+        all.push_back(key.get());
+    return all;
+}
+
+QString Testbed::rootDir() const
+{
+    gchar* dir = umockdev_testbed_get_root_dir(m_testbed);
+    const QString root = QString::fromUtf8(dir);
+    g_free(dir);
+    return root;
+}
+
+}  // namespace tavrel::emu

@@ -1,0 +1,115 @@
+#pragma once
+// Emulated programmable keys on an umockdev testbed: each key is a USB device with a hid and a
+// hidraw child, whose /dev/hidrawN node is served by the key's firmware model. Works only in a
+// process started under umockdev-wrapper; programs started from that process (which inherit
+// LD_PRELOAD and UMOCKDEV_DIR) see the same keys.
+//
+// The testbed and the plug state of its keys belong to the thread that made the testbed; a
+// key's firmware (records, received reports, bindings, switches) may be used from any thread.
+
+#include "keyemu/firmware.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+typedef struct _UMockdevTestbed UMockdevTestbed;
+
+namespace tavrel::emu {
+
+struct KeyModel {
+    QString name;     // empty: "key" followed by a number
+    QString serial;   // empty: a default for the kind ("310000000001" style wired, "3114…" wireless)
+    QString product;  // empty: "Programmable Key" or "Programmable Key Receiver"
+    int keys = 6;
+    bool wireless = false;
+    quint16 vendorId = 0x16C0, productId = 0x05E1;
+    // Empty: the key's own descriptor, a vendor-defined page with report id 1 input 7 bytes
+    // and report id 2 output 7 bytes, so both report lengths are 8.
+    QByteArray reportDescriptor;
+};
+
+// The key's own report descriptor.
+QByteArray defaultReportDescriptor();
+// Transmitters a receiver with this serial holds: character 3 below 2 gives character 4,
+// otherwise 5 times character 4; 4 when the serial does not say.
+int bindCapacityFromSerial(const QString& serial);
+
+class HidrawNode;
+struct KeyState;
+
+class EmulatedKey {
+public:
+    ~EmulatedKey();
+    EmulatedKey(const EmulatedKey&) = delete;
+    EmulatedKey& operator=(const EmulatedKey&) = delete;
+
+    QString name() const;
+    const KeyModel& model() const;
+    bool plugged() const;
+    // "/dev/hidrawN" while plugged, empty while unplugged. Every plug gives a new N.
+    QString devnode() const;
+    // The hidraw device's sysfs path while plugged.
+    QString syspath() const;
+
+    std::array<quint8, 5> record(int k) const;  // k: 0..7
+    void setRecord(int k, const std::array<quint8, 5>& record);
+    // Output reports the firmware has taken, oldest first (failed writes are not among them).
+    std::vector<QByteArray> received() const;
+    void clearReceived();
+    // Waits until at least count reports have been received; false on time-out.
+    bool waitForReceived(std::size_t count, int timeoutMs) const;
+    // Bound transmitters, the earliest bound first.
+    std::vector<std::array<quint8, 5>> bindings() const;
+
+    // Answers are lost (the device still acts on the requests).
+    void setDropAnswers(bool on);
+    // write() on the node fails with EIO and the firmware does not see the report.
+    void setFailWrites(bool on);
+    // Delay of the simulated transmitter press after a bind request; negative: never.
+    void setPairDelayMs(int ms);
+    // A key press on a transmitter during a bind request; false when no bind request is open.
+    bool pressTransmitter(const std::array<quint8, 5>& id);
+    // Queues a raw input report (report id first) for the next read() of the node.
+    void pushInput(QByteArray report);
+
+private:
+    friend class Testbed;
+    EmulatedKey(std::shared_ptr<KeyState> state, int port);
+
+    std::shared_ptr<KeyState> m_state;
+    std::unique_ptr<HidrawNode> m_node;
+    int m_port;
+};
+
+class Testbed {
+public:
+    // Throws std::runtime_error outside umockdev-wrapper or when a Testbed exists already.
+    Testbed();
+    ~Testbed();
+    Testbed(const Testbed&) = delete;
+    Testbed& operator=(const Testbed&) = delete;
+
+    // Adds the key and plugs it in. Throws std::invalid_argument for a name in use.
+    EmulatedKey& add(const KeyModel& model);
+    void unplug(EmulatedKey& key);
+    void plug(EmulatedKey& key);
+
+    EmulatedKey* find(const QString& name) const;
+    std::vector<EmulatedKey*> keys() const;
+    // The testbed's UMOCKDEV_DIR, for a program started with the preload by other means.
+    QString rootDir() const;
+
+private:
+    UMockdevTestbed* m_testbed = nullptr;
+    std::vector<std::unique_ptr<EmulatedKey>> m_keys;
+    int m_nextMinor = 0;
+    int m_nextHidSequence = 1;
+    int m_nextDevnum = 2;
+    int m_defaultSerials = 0;
+};
+
+}  // namespace tavrel::emu

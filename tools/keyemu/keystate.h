@@ -1,0 +1,30 @@
+#pragma once
+// What an emulated key's owner and its hidraw node's handlers share. The handlers run on
+// umockdev's worker thread, the owner on the test's or the emulator program's thread.
+
+#include "keyemu/emulator.h"
+#include "keyemu/firmware.h"
+
+#include <QtGlobal>
+
+#include <condition_variable>
+#include <mutex>
+
+namespace tavrel::emu {
+
+struct KeyState {
+    KeyState(KeyModel m, QByteArray descriptor);
+
+    const KeyModel model;
+    const QByteArray descriptor;
+
+    mutable std::mutex mutex;
+    // Signalled whenever the firmware has taken a report.
+    mutable std::condition_variable receivedChanged;
+    Firmware firmware;  // guarded by mutex
+
+    // Milliseconds on a monotonic clock: the firmware's time base.
+    static qint64 nowMs();
+};
+
+}  // namespace tavrel::emu
