@@ -134,6 +134,9 @@ void TMainForm::buildLayout()
     Memo1->setGeometry(782, 14, 135, 64);
     Memo1->setEnabled(false);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui::setFontSize(Memo1, 11);
     Memo1->setText(QStringLiteral("没有发现USB按键!"));
 
     Text1 = new ui::GradientText(QStringLiteral("Tavrel"), ToolBar1);
@@ -142,7 +145,7 @@ void TMainForm::buildLayout()
     Text1->setFontSize(27);
     Text1->setGradientStops(stops({{0.0, 0xFF0C0C0C}, {0.5345, 0xFFFFFFFF}}));
 
-    Text2 = new ui::GradientText(QStringLiteral("Tavrel 按键设置\n问题与建议请见网站"), ToolBar1);
+    Text2 = new ui::GradientText(QStringLiteral("Tavrel 项目\n反馈请访问网站"), ToolBar1);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setGeometry(609, -4, 126, 65);
     Text2->setFontSize(16);

@@ -138,6 +138,7 @@ private:
     void connectHandlers();
     void connectModeEditor();
     void createController();
+    void rebuildDevices();
     void handleKeyRecord(const KeyRecordResponse& r);
     void warnAboutAccess();
     void encode(const QStringList& keys);

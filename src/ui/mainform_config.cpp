@@ -95,7 +95,8 @@ void TMainForm::HidCtlDeviceData(THidDevice* HidDev, quint8 ReportID, const quin
         if (m_form1)
             m_form1->pairingResponse(p);
     };
-    dispatchReport(ReportID, std::span<const quint8>(Data, Size), handlers, *this);
+    // A failure here is shown; letting it reach the reader would end the device's reports.
+    guarded([&] { dispatchReport(ReportID, std::span<const quint8>(Data, Size), handlers, *this); });
 }
 
 void TMainForm::handleKeyRecord(const KeyRecordResponse& r)

@@ -88,6 +88,13 @@ void TMainForm::releaseListedDevices()
 
 void TMainForm::HidCtlDeviceChange(QObject*)
 {
+    // A serial that cannot be decoded ends the rebuild where it stands and is shown; the scan
+    // that called us goes on.
+    guarded([this] { rebuildDevices(); });
+}
+
+void TMainForm::rebuildDevices()
+{
     releaseListedDevices();
     DevListBox->clear();
     HidCtl->OfferDevices();

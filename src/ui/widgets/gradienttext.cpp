@@ -87,7 +87,9 @@ void GradientText::paintEvent(QPaintEvent*)
         brush = gradient;
     }
     painter.setPen(QPen(brush, 1));
-    painter.drawText(rect(), int(m_alignment) | Qt::TextSingleLine, m_text);
+    // Line feeds start new lines; everything else stays on its line.
+    const int lines = m_text.contains(QLatin1Char('\n')) ? 0 : int(Qt::TextSingleLine);
+    painter.drawText(rect(), int(m_alignment) | lines, m_text);
 }
 
 void GradientText::mousePressEvent(QMouseEvent* event)
