@@ -12,13 +12,7 @@ function(tavrel_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  set(env "QT_QPA_PLATFORM=offscreen" ${T_ENV})
-  if(TAVREL_SANITIZE)
-    list(APPEND env "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"
-                    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-                    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
-  endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+  tavrel_test_environment(${name} ${T_TIMEOUT} ${T_ENV})
 endfunction()
 
 # The environment and time-out of a test registered with add_test directly.
