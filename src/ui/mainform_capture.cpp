@@ -41,8 +41,12 @@ void TMainForm::FormClose()
 
 void TMainForm::TextBox1EnterFocus()
 {
-    if (m_hook)
-        m_hook->HookOn();
+    if (!m_hook)
+        return;
+    // Another instance of the program may have taken "TestHook" over since start-up.
+    if (m_testHook)
+        m_testHook->reclaim();
+    m_hook->HookOn();
 }
 
 void TMainForm::TextBox1KillFocus()

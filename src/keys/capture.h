@@ -1,0 +1,81 @@
+#pragma once
+// Key capture: the names of the keys held down, the combination taken at the first release, and
+// the encoder that stores a combination into a key of the table. All pure: the main window feeds
+// in the hook library's messages and writes the returned texts into its widgets.
+
+#include "config/keytable.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace tavrel {
+
+enum class KeyTransition { Down, AutoRepeat, Up };
+
+struct KeyEvent {
+    KeyTransition transition = KeyTransition::Down;
+    QString name;
+
+    bool operator==(const KeyEvent&) const = default;
+};
+
+// The platform's key-name function: the keystroke flags of a WM_HOOKKEY message to a key name.
+using KeyNameFunction = QString (*)(quint32 lParam);
+
+// Longest key name taken from the key-name function; longer names are cut.
+constexpr int MaxKeyNameLength = 19;
+
+// One message of the hook library as a key event, or nothing for a message that means nothing
+// (another message number, or a WParam other than key-down and key-up on the three messages of
+// their own).
+std::optional<KeyEvent> decodeHookMessage(quint32 message, quint32 wParam, quint32 lParam,
+                                          KeyNameFunction keyName);
+
+// What a key release gives when a combination is taken.
+struct TakenCombination {
+    QString text;       // for the capture box: the held names joined with "+", "Ctrl+A"
+    QString codes;      // for Edit1: their usages joined with "-", "224-4"
+    QStringList keys;   // the held names at the release, for the encoder
+
+    bool operator==(const TakenCombination&) const = default;
+};
+
+// PressedKeys and CaptureState. The caller drops messages that arrive while the main window is
+// not the active window before they reach here.
+class KeyCapture {
+public:
+    static constexpr int MaxKeys = 4;
+
+    void keyDown(const QString& name);
+    // A combination when this release takes one; the released key leaves PressedKeys either way.
+    std::optional<TakenCombination> keyUp(const QString& name);
+    // Dispatches on the transition; auto-repeats change nothing.
+    std::optional<TakenCombination> handle(const KeyEvent& event);
+
+    // Names of the held keys in the order they went down, a name possibly more than once.
+    const QStringList& PressedKeys() const { return m_pressedKeys; }
+    // 1 to 4: a combination of that many keys is taken at the next release; 0: nothing to take.
+    int CaptureState() const { return m_captureState; }
+
+private:
+    QStringList m_pressedKeys;
+    int m_captureState = 0;
+};
+
+// The diagnostic texts the encoder leaves for the hidden fields Edit4 and Edit2.
+struct EncoderTexts {
+    QString Edit4;
+    QString Edit2;
+
+    bool operator==(const EncoderTexts&) const = default;
+};
+
+// Edit1Change: stores the capture box's text into KeyText[s] and encodes the held keys into key
+// s's record (Modifiers reset once, then modifier bits accumulate; the last ordinary key becomes
+// Code1 with Code2 and Code3 "00"; names outside the key-name table change nothing; Mode is never
+// touched). For s outside the table nothing is stored and Edit2 traces the usages instead.
+EncoderTexts Edit1Change(KeyTable& table, int s, const QString& captureText,
+                         const QStringList& pressedKeys);
+
+}  // namespace tavrel

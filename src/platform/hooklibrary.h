@@ -1,0 +1,60 @@
+#pragma once
+// Loading the hook library and preparing "TestHook" at start-up.
+
+#include "platform/hookchannel.h"
+#include "platform/testhookmapping.h"
+
+#include <QtGlobal>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace tavrel::platform {
+
+// Keyboard capture cannot be set up; what() is the text shown to the user, in UTF-8.
+class HookSetupError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class HookLibrary {
+public:
+    // Loads the hook library from the folder (which ends with a separator) and looks up its
+    // entry points. Throws HookSetupError "未发现键盘钩子DLL" when the file cannot be loaded and
+    // "在给定的 DLL中未发现所需的函数" when HookOn or HookOff is missing.
+    static std::unique_ptr<HookLibrary> load(const std::string& folder,
+                                             const char* fileName = HookLibraryFileName);
+
+    // The library stays loaded until the process ends, as its reporting thread may outlive
+    // this object.
+    ~HookLibrary() = default;
+
+    HookLibrary(const HookLibrary&) = delete;
+    HookLibrary& operator=(const HookLibrary&) = delete;
+
+    void HookOn() const { m_hookOn(); }
+    void HookOff() const { m_hookOff(); }
+
+private:
+    using EntryPoint = void (*)();
+    HookLibrary(EntryPoint hookOn, EntryPoint hookOff) : m_hookOn(hookOn), m_hookOff(hookOff) {}
+
+    EntryPoint m_hookOn;
+    EntryPoint m_hookOff;
+};
+
+// The folder of the running executable, with a trailing separator.
+std::string executableFolder();
+
+struct KeyboardHook {
+    std::unique_ptr<HookLibrary> library;
+    std::unique_ptr<TestHookMapping> mapping;
+};
+
+// The start-up steps in order: load the library from the folder, look up its entry points,
+// create "TestHook" and store the window id in it. Throws HookSetupError with the text of the
+// first step that fails ("创建内存映射文件时出错" when the mapping cannot be created or written).
+KeyboardHook setUpKeyboardHook(quint32 windowId, const std::string& folder = executableFolder(),
+                               const char* testHookName = TestHookName);
+
+}  // namespace tavrel::platform

@@ -1,0 +1,50 @@
+#pragma once
+// Receives the hook library's messages: X11 client messages of the program's own type, taken out
+// of Qt's xcb event stream before any window sees them.
+
+#include <QAbstractNativeEventFilter>
+#include <functional>
+#include <optional>
+
+namespace tavrel::platform {
+
+struct HookMessage {
+    quint32 message = 0;
+    quint32 wParam = 0;
+    quint32 lParam = 0;
+
+    bool operator==(const HookMessage&) const = default;
+};
+
+// The type atom of hook messages on the X display of that name (nullptr: $DISPLAY), or 0 when
+// no display can be opened.
+quint32 internHookMessageAtom(const char* displayName = nullptr);
+
+// The hook message an xcb event carries, if it is one: a client message of the given type with
+// 32-bit data.
+std::optional<HookMessage> hookMessageFromXcbEvent(const void* event, quint32 atom);
+
+// Install with QCoreApplication::installNativeEventFilter on a program that runs on Qt's xcb
+// platform; the window that receives the messages is the one whose id goes into "TestHook".
+class HookMessageFilter : public QAbstractNativeEventFilter {
+public:
+    using Handler = std::function<void(const HookMessage&)>;
+
+    // An atom of 0 recognises nothing, so a program without an X display runs on without capture.
+    HookMessageFilter(quint32 atom, Handler handler)
+        : m_atom(atom), m_handler(std::move(handler)) {}
+    explicit HookMessageFilter(Handler handler)
+        : HookMessageFilter(internHookMessageAtom(), std::move(handler)) {}
+
+    quint32 atom() const { return m_atom; }
+
+    // Hands each hook message to the handler and swallows it, and whatever the handler throws
+    // with it: a malformed message must not reach the user.
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
+
+private:
+    quint32 m_atom;
+    Handler m_handler;
+};
+
+}  // namespace tavrel::platform

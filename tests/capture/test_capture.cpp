@@ -1,0 +1,276 @@
+#include "keys/capture.h"
+#include "keys/hookmessages.h"
+#include "qt_print.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace tavrel;
+
+namespace tavrel {
+void PrintTo(const KeyEvent& event, std::ostream* os)
+{
+    const char* transitions[] = {"Down", "AutoRepeat", "Up"};
+    *os << transitions[int(event.transition)] << " \"" << event.name.toStdString() << '"';
+}
+}  // namespace tavrel
+
+namespace {
+
+struct Step {
+    char transition;          // 'D' down, 'R' auto-repeat, 'U' up
+    const char* name;
+    const char* text = nullptr;   // the combination taken at this step, if any
+    const char* codes = nullptr;
+};
+
+struct Script {
+    const char* title;
+    std::vector<Step> steps;
+    QStringList pressedAfter;
+    int stateAfter;
+};
+
+KeyEvent eventOf(const Step& step)
+{
+    const KeyTransition transition = step.transition == 'D' ? KeyTransition::Down
+        : step.transition == 'R'                             ? KeyTransition::AutoRepeat
+                                                             : KeyTransition::Up;
+    return KeyEvent{transition, QString::fromLatin1(step.name)};
+}
+
+}  // namespace
+
+TEST(KeyCapture, TakesTheHeldKeysAtTheFirstRelease)
+{
+    const Script scripts[] = {
+        {"Ctrl+A, then Ctrl released alone",
+         {{'D', "Ctrl"}, {'D', "A"}, {'U', "A", "Ctrl+A", "224-4"}, {'U', "Ctrl"}},
+         {}, 0},
+        {"a single key", {{'D', "A"}, {'U', "A", "A", "4"}}, {}, 0},
+        {"a modifier alone", {{'D', "Shift"}, {'U', "Shift", "Shift", "225"}}, {}, 0},
+        {"four keys are the most",
+         {{'D', "Ctrl"}, {'D', "Shift"}, {'D', "Alt"}, {'D', "A"},
+          {'U', "Shift", "Ctrl+Shift+Alt+A", "224-225-226-4"}, {'U', "A"}, {'U', "Ctrl"}, {'U', "Alt"}},
+         {}, 0},
+        {"a fifth key empties the list, and no release takes anything",
+         {{'D', "Ctrl"}, {'D', "Shift"}, {'D', "Alt"}, {'D', "A"}, {'D', "B"},
+          {'U', "B"}, {'U', "A"}, {'U', "Alt"}, {'U', "Shift"}, {'U', "Ctrl"}},
+         {}, 0},
+        {"keys still held after a fifth press start a new list",
+         {{'D', "1"}, {'D', "2"}, {'D', "3"}, {'D', "4"}, {'D', "5"}, {'D', "Ctrl"}, {'D', "B"},
+          {'U', "B", "Ctrl+B", "224-5"}},
+         {"Ctrl"}, 0},
+        {"auto-repeat adds nothing",
+         {{'D', "A"}, {'R', "A"}, {'R', "A"}, {'R', "A"}, {'U', "A", "A", "4"}}, {}, 0},
+        {"a key pressed after a release makes a new combination",
+         {{'D', "Ctrl"}, {'D', "A"}, {'U', "A", "Ctrl+A", "224-4"}, {'D', "B"},
+          {'U', "B", "Ctrl+B", "224-5"}},
+         {"Ctrl"}, 0},
+        {"the release of a key not held takes the held keys and keeps them",
+         {{'D', "Ctrl"}, {'U', "X", "Ctrl", "224"}, {'U', "Ctrl", "Ctrl", "224"}}, {}, 0},
+        {"a release with nothing held does nothing", {{'U', "A"}, {'U', "Ctrl"}}, {}, 0},
+        {"the same name twice, as the Windows keys send no repeats of their own",
+         {{'D', "Left Windows"}, {'D', "Left Windows"},
+          {'U', "Left Windows", "Left Windows+Left Windows", "227-227"}, {'U', "Left Windows"}},
+         {}, 0},
+        {"a name outside the key-name table is shown and coded 0",
+         {{'D', "Ctrl"}, {'D', "F13"}, {'U', "F13", "Ctrl+F13", "224-0"}}, {"Ctrl"}, 0},
+        {"held but not yet released",
+         {{'D', "Alt"}, {'D', "Ctrl"}, {'D', "A"}}, {"Alt", "Ctrl", "A"}, 3},
+    };
+
+    for (const Script& script : scripts) {
+        SCOPED_TRACE(script.title);
+        KeyCapture capture;
+        for (std::size_t i = 0; i < script.steps.size(); ++i) {
+            const Step& step = script.steps[i];
+            const std::optional<TakenCombination> taken = capture.handle(eventOf(step));
+            if (step.text) {
+                ASSERT_TRUE(taken) << "step " << i;
+                EXPECT_EQ(taken->text, QLatin1String(step.text)) << "step " << i;
+                EXPECT_EQ(taken->codes, QLatin1String(step.codes)) << "step " << i;
+            } else {
+                EXPECT_FALSE(taken) << "step " << i << " took " << taken->text.toStdString();
+            }
+        }
+        EXPECT_EQ(capture.PressedKeys(), script.pressedAfter);
+        EXPECT_EQ(capture.CaptureState(), script.stateAfter);
+    }
+}
+
+TEST(KeyCapture, TakenCombinationCarriesEveryHeldKeyForTheEncoder)
+{
+    KeyCapture capture;
+    for (const char* name : {"Ctrl", "A", "B"})
+        capture.keyDown(QString::fromLatin1(name));
+    const auto taken = capture.keyUp(QStringLiteral("A"));
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->keys, (QStringList{"Ctrl", "A", "B"}));
+    EXPECT_EQ(capture.PressedKeys(), (QStringList{"Ctrl", "B"}));
+}
+
+TEST(HookMessages, DecodeIntoKeyEvents)
+{
+    // Names by scan code, so the test sees which flags reached the key-name function.
+    const KeyNameFunction keyName = [](quint32 lParam) {
+        const quint8 scan = keystroke::scanCodeOf(lParam);
+        if (scan == 0xFF)
+            return QStringLiteral("A name longer than nineteen characters");
+        return QStringLiteral("scan %1%2").arg(scan, 2, 16, QLatin1Char('0'))
+            .arg(lParam & keystroke::Extended ? "e" : "");
+    };
+    const quint32 a = 0x001E0001;
+    struct Case {
+        quint32 message, wParam, lParam;
+        std::optional<KeyEvent> event;
+    } cases[] = {
+        {WM_HOOKKEY, 0, a, KeyEvent{KeyTransition::Down, "scan 1e"}},
+        {WM_HOOKKEY, 256, a | keystroke::PreviousState, KeyEvent{KeyTransition::AutoRepeat, "scan 1e"}},
+        {WM_HOOKKEY, 0, a | keystroke::Released, KeyEvent{KeyTransition::Up, "scan 1e"}},
+        {WM_HOOKKEY, 257, a | keystroke::Released | keystroke::PreviousState,
+         KeyEvent{KeyTransition::Up, "scan 1e"}},
+        {WM_HOOKKEY, 0, 0x011D0001, KeyEvent{KeyTransition::Down, "scan 1de"}},
+        {WM_HOOKKEY, 0, 0x00FF0001, KeyEvent{KeyTransition::Down, "A name longer than "}},
+        {WM_HOOKLWIN, 256, 0, KeyEvent{KeyTransition::Down, "Left Windows"}},
+        {WM_HOOKLWIN, 257, 0, KeyEvent{KeyTransition::Up, "Left Windows"}},
+        {WM_HOOKRWIN, 256, a | keystroke::Released, KeyEvent{KeyTransition::Down, "Right Windows"}},
+        {WM_HOOKRWIN, 257, 0, KeyEvent{KeyTransition::Up, "Right Windows"}},
+        {WM_HOOKAPPS, 256, 0, KeyEvent{KeyTransition::Down, "Application"}},
+        {WM_HOOKAPPS, 257, 0, KeyEvent{KeyTransition::Up, "Application"}},
+        {WM_HOOKAPPS, 258, 0, std::nullopt},
+        {WM_HOOKLWIN, 0, 0, std::nullopt},
+        {0x1401, 256, a, std::nullopt},
+        {0, 0, 0, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto event = decodeHookMessage(c.message, c.wParam, c.lParam, keyName);
+        EXPECT_EQ(event, c.event) << std::hex << c.message << " " << c.wParam << " " << c.lParam;
+    }
+}
+
+namespace {
+
+void setRecord(KeyTable& table, int key, std::initializer_list<const char*> fields)
+{
+    int f = 0;
+    for (const char* text : fields)
+        table.field(key, Field(f++)) = QString::fromLatin1(text);
+}
+
+QStringList recordOf(const KeyTable& table, int key)
+{
+    QStringList fields;
+    for (int f = 0; f < KeyTable::FieldsPerKey; ++f)
+        fields.append(table.field(key, Field(f)));
+    return fields;
+}
+
+}  // namespace
+
+TEST(Encoder, StoresTheHeldKeysIntoTheSelectedKey)
+{
+    struct Case {
+        const char* title;
+        QStringList keys;
+        QStringList before;   // Modifiers, Code1, Code2, Code3, Mode
+        QStringList after;
+    } cases[] = {
+        {"Ctrl+A", {"Ctrl", "A"}, {"", "", "", "", "02"}, {"01", "04", "00", "00", "02"}},
+        {"A alone", {"A"}, {"05", "1E", "07", "08", "00"}, {"00", "04", "00", "00", "00"}},
+        {"Left Windows+B", {"Left Windows", "B"}, {}, {"08", "05", "00", "00", ""}},
+        {"Ctrl+Shift+A", {"Ctrl", "Shift", "A"}, {}, {"03", "04", "00", "00", ""}},
+        {"modifiers only keep the codes", {"Shift"}, {"05", "1E", "07", "08", "02"},
+         {"02", "1E", "07", "08", "02"}},
+        {"the last ordinary key wins", {"Ctrl", "A", "B"}, {}, {"01", "05", "00", "00", ""}},
+        {"an ordinary key first still resets old modifiers once", {"A", "Ctrl"},
+         {"06", "", "", "", "00"}, {"01", "04", "00", "00", "00"}},
+        {"right-hand modifiers", {"Right Ctrl", "Right Alt", "Right Windows"}, {},
+         {"D0", "", "", "", ""}},
+        {"a name outside the table changes nothing", {"Ctrl", "F13"},
+         {"04", "2C", "00", "00", "00"}, {"01", "2C", "00", "00", "00"}},
+        {"only names outside the table", {"F13"}, {"04", "2C", "00", "00", "00"},
+         {"04", "2C", "00", "00", "00"}},
+        {"no keys held (the read path)", {}, {"04", "2C", "00", "00", "00"},
+         {"04", "2C", "00", "00", "00"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        KeyTable table;
+        int f = 0;
+        for (const QString& text : c.before)
+            table.field(3, Field(f++)) = text;
+        const QString text = c.keys.join(QLatin1Char('+'));
+        const EncoderTexts texts = Edit1Change(table, 3, text, c.keys);
+        EXPECT_EQ(recordOf(table, 3), c.after);
+        EXPECT_EQ(table.KeyText[3], text);
+        EXPECT_EQ(texts.Edit4, QStringLiteral("3"));
+        EXPECT_EQ(texts.Edit2, c.keys.isEmpty() ? QString() : c.after.mid(0, 4).join(QLatin1Char('-')));
+        for (int other = 0; other < KeyTable::Slots; ++other) {
+            if (other != 3) {
+                EXPECT_EQ(recordOf(table, other), QStringList(5)) << other;
+            }
+        }
+    }
+}
+
+TEST(Encoder, EachSelectedKeyGetsItsOwnCopy)
+{
+    KeyTable table;
+    const QStringList keys{"Ctrl", "A"};
+    Edit1Change(table, 0, QStringLiteral("Ctrl+A"), keys);
+    Edit1Change(table, 1, QStringLiteral("Ctrl+A"), keys);
+    for (int k : {0, 1}) {
+        EXPECT_EQ(table.KeyText[k], QStringLiteral("Ctrl+A"));
+        EXPECT_EQ(recordOf(table, k), (QStringList{"01", "04", "00", "00", ""}));
+    }
+}
+
+TEST(Encoder, WithoutAValidKeyNothingIsStored)
+{
+    for (int s : {-1, 8, 15}) {
+        KeyTable table;
+        setRecord(table, 0, {"02", "05", "00", "00", "00"});
+        table.KeyText[0] = QStringLiteral("Shift+B");
+        const KeyTable before = table;
+        const EncoderTexts texts =
+            Edit1Change(table, s, QStringLiteral("Ctrl+A"), QStringList{"Ctrl", "A"});
+        EXPECT_EQ(texts, (EncoderTexts{QString::number(s), QStringLiteral("|224|4")})) << s;
+        EXPECT_EQ(table.KeyText, before.KeyText) << s;
+        EXPECT_EQ(table.KeyBytes, before.KeyBytes) << s;
+    }
+}
+
+TEST(CaptureAndEncoder, CtrlAFromMessagesToRecord)
+{
+    // The whole way from the hook's messages, as the main window strings the units together.
+    const KeyNameFunction keyName = [](quint32 lParam) {
+        return keystroke::scanCodeOf(lParam) == 0x1D ? QStringLiteral("Ctrl") : QStringLiteral("A");
+    };
+    const quint32 messages[][3] = {
+        {WM_HOOKKEY, 256, 0x001D0001},
+        {WM_HOOKKEY, 256, 0x001E0001},
+        {WM_HOOKKEY, 256, 0x401E0001},
+        {WM_HOOKKEY, 257, 0xC01E0001},
+        {WM_HOOKKEY, 257, 0xC01D0001},
+    };
+    KeyTable table;
+    KeyCapture capture;
+    int taken = 0;
+    for (const auto& m : messages) {
+        const auto event = decodeHookMessage(m[0], m[1], m[2], keyName);
+        ASSERT_TRUE(event);
+        if (const auto combination = capture.handle(*event)) {
+            ++taken;
+            EXPECT_EQ(combination->text, QStringLiteral("Ctrl+A"));
+            EXPECT_EQ(combination->codes, QStringLiteral("224-4"));
+            const EncoderTexts texts = Edit1Change(table, 0, combination->text, combination->keys);
+            EXPECT_EQ(texts, (EncoderTexts{"0", "01-04-00-00"}));
+        }
+    }
+    EXPECT_EQ(taken, 1);
+    EXPECT_EQ(table.KeyText[0], QStringLiteral("Ctrl+A"));
+    EXPECT_EQ(recordOf(table, 0), (QStringList{"01", "04", "00", "00", ""}));
+    EXPECT_TRUE(capture.PressedKeys().isEmpty());
+}

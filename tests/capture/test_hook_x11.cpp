@@ -1,0 +1,258 @@
+// The hook library on a real X server (Xvfb): keys typed with xdotool must reach a window of the
+// program as the messages the capture expects, and nothing must arrive once the hook is off.
+
+#include "config/keytable.h"
+#include "keys/capture.h"
+#include "keys/hookmessages.h"
+#include "platform/hooklibrary.h"
+#include "platform/hookmessagefilter.h"
+#include "platform/keynametext.h"
+
+#include "qt_print.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+using namespace tavrel;
+using namespace tavrel::platform;
+
+namespace tavrel::platform {
+void PrintTo(const HookMessage& m, std::ostream* os)
+{
+    *os << std::hex << "{" << m.message << ", " << std::dec << m.wParam << ", " << std::hex
+        << m.lParam << "}";
+}
+}  // namespace tavrel::platform
+
+class HookOnX11 : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        static int argc = 1;
+        static char name[] = "test_hook_x11";
+        static char* argv[] = {name, nullptr};
+        s_app = new QApplication(argc, argv);
+        s_window = new QWidget;
+        s_window->setWindowTitle(QStringLiteral("capture target"));
+        s_window->show();
+        s_filter = new HookMessageFilter([](const HookMessage& m) { s_received.push_back(m); });
+        ASSERT_NE(s_filter->atom(), 0u);
+        s_app->installNativeEventFilter(s_filter);
+        s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), MORVIK_FOLDER));
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (s_hook && s_hook->library)
+            s_hook->library->HookOff();
+        delete s_hook;
+        s_hook = nullptr;
+        if (s_app && s_filter)
+            s_app->removeNativeEventFilter(s_filter);
+        delete s_filter;
+        delete s_window;
+        delete s_app;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_hook && s_hook->library) << "hook set-up failed";
+        s_received.clear();
+    }
+    void TearDown() override
+    {
+        if (s_hook && s_hook->library)
+            hookOff();
+    }
+
+    static void xdotool(const QStringList& arguments)
+    {
+        ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0)
+            << arguments.join(' ').toStdString();
+    }
+
+    // Waits (generously, for slow machines) until count messages are in, then a little longer
+    // so that any message too many shows up as well.
+    static std::vector<HookMessage> receive(std::size_t count)
+    {
+        QDeadlineTimer deadline(20000);
+        while (s_received.size() < count && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        settle();
+        std::vector<HookMessage> messages;
+        messages.swap(s_received);
+        return messages;
+    }
+
+    static void settle()
+    {
+        QDeadlineTimer quiet(300);
+        while (!quiet.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    // As the main window switches the hook on: "TestHook" must name this window first, whatever
+    // another instance of the program on the same display has done with it.
+    static void hookOn()
+    {
+        ASSERT_TRUE(s_hook->mapping->reclaim());
+        s_hook->library->HookOn();
+    }
+    static void hookOff() { s_hook->library->HookOff(); }
+
+    static inline QApplication* s_app = nullptr;
+    static inline QWidget* s_window = nullptr;
+    static inline HookMessageFilter* s_filter = nullptr;
+    static inline KeyboardHook* s_hook = nullptr;
+    static inline std::vector<HookMessage> s_received;
+};
+
+namespace {
+
+struct Capture {
+    QString text;
+    QString codes;
+    QStringList record;
+};
+
+// What the capture makes of the messages, taken through the key-name function.
+Capture captureOf(const std::vector<HookMessage>& messages)
+{
+    KeyCapture capture;
+    KeyTable table;
+    Capture result;
+    for (const HookMessage& m : messages) {
+        const auto event = decodeHookMessage(m.message, m.wParam, m.lParam, keyNameText);
+        if (!event)
+            continue;
+        if (const auto taken = capture.handle(*event)) {
+            if (!result.text.isEmpty())
+                continue;
+            result.text = taken->text;
+            result.codes = taken->codes;
+            Edit1Change(table, 0, taken->text, taken->keys);
+        }
+    }
+    for (int f = 0; f < 4; ++f)
+        result.record.append(table.field(0, Field(f)));
+    return result;
+}
+
+constexpr quint32 Down = 0x00000001, Up = 0xC0000001;
+constexpr quint32 key(quint32 transition, quint8 scan, bool extended = false)
+{
+    return transition | keystroke::flags(scan, extended);
+}
+
+}  // namespace
+
+TEST_F(HookOnX11, CtrlAReachesTheWindowAsKeystrokeMessages)
+{
+    hookOn();
+    s_hook->library->HookOn();   // a second HookOn must not double the messages
+    xdotool({"key", "ctrl+a"});
+    const auto messages = receive(4);
+    EXPECT_EQ(messages, (std::vector<HookMessage>{
+                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1D)},
+                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1E)},
+                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1D)},
+                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1E)},
+                        }));
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(keyNameText(messages[0].lParam), QStringLiteral("Ctrl"));
+    EXPECT_EQ(keyNameText(messages[1].lParam), QStringLiteral("A"));
+    const Capture capture = captureOf(messages);
+    EXPECT_EQ(capture.text, QStringLiteral("Ctrl+A"));
+    EXPECT_EQ(capture.codes, QStringLiteral("224-4"));
+    EXPECT_EQ(capture.record, (QStringList{"01", "04", "00", "00"}));
+}
+
+TEST_F(HookOnX11, LeftWindowsKeyHasMessagesOfItsOwn)
+{
+    hookOn();
+    xdotool({"key", "super+b"});
+    const auto messages = receive(4);
+    EXPECT_EQ(messages, (std::vector<HookMessage>{
+                            {WM_HOOKLWIN, WM_KEYDOWN, 0},
+                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x30)},
+                            {WM_HOOKLWIN, WM_KEYUP, 0},
+                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x30)},
+                        }));
+    const Capture capture = captureOf(messages);
+    EXPECT_EQ(capture.text, QStringLiteral("Left Windows+B"));
+    EXPECT_EQ(capture.codes, QStringLiteral("227-5"));
+    EXPECT_EQ(capture.record, (QStringList{"08", "05", "00", "00"}));
+}
+
+TEST_F(HookOnX11, ExtendedKeysCarryTheExtendedFlag)
+{
+    hookOn();
+    xdotool({"key", "Home", "Right", "KP_Enter", "Menu"});
+    const auto messages = receive(8);
+    EXPECT_EQ(messages, (std::vector<HookMessage>{
+                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x47, true)},
+                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x47, true)},
+                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x4D, true)},
+                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x4D, true)},
+                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1C, true)},
+                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1C, true)},
+                            {WM_HOOKAPPS, WM_KEYDOWN, 0},
+                            {WM_HOOKAPPS, WM_KEYUP, 0},
+                        }));
+    ASSERT_EQ(messages.size(), 8u);
+    const char* names[] = {"Home", "Right", "Num Enter"};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(keyNameText(messages[2 * i].lParam), QLatin1String(names[i]));
+}
+
+TEST_F(HookOnX11, KeyOutsideTheTableIsNamedButEncodesToNothing)
+{
+    hookOn();
+    xdotool({"key", "ctrl+XF86AudioMute"});
+    const auto messages = receive(4);
+    EXPECT_EQ(messages, (std::vector<HookMessage>{
+                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1D)},
+                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x20, true)},
+                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1D)},
+                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x20, true)},
+                        }));
+    const Capture capture = captureOf(messages);
+    EXPECT_EQ(capture.text, QStringLiteral("Ctrl+Mute"));
+    EXPECT_EQ(capture.codes, QStringLiteral("224-0"));
+    EXPECT_EQ(capture.record, (QStringList{"01", "", "", ""}));
+}
+
+TEST_F(HookOnX11, NothingArrivesOnceTheHookIsOff)
+{
+    hookOff();   // off while already off does nothing
+    hookOn();
+    hookOff();
+    hookOff();
+    xdotool({"key", "ctrl+a", "super+b"});
+    EXPECT_TRUE(receive(0).empty());
+
+    hookOn();
+    xdotool({"key", "b"});
+    EXPECT_EQ(receive(2).size(), 2u);
+}
+
+TEST_F(HookOnX11, HookOffForgetsWhichKeysAreHeld)
+{
+    hookOn();
+    xdotool({"keydown", "ctrl"});
+    EXPECT_EQ(receive(1), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1D)}}));
+    hookOff();
+    xdotool({"keyup", "ctrl"});
+    hookOn();
+    xdotool({"key", "ctrl"});
+    // A press after the release it missed is a press, not an auto-repeat.
+    EXPECT_EQ(receive(2), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1D)},
+                                                    {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1D)}}));
+}

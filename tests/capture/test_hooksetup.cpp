@@ -1,0 +1,289 @@
+#include "platform/hooklibrary.h"
+#include "platform/hookmessagefilter.h"
+#include "platform/testhookmapping.h"
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+using namespace tavrel;
+using namespace tavrel::platform;
+
+namespace {
+
+// A name of its own per use, so that tests never touch a running program's "/TestHook".
+std::string freshName()
+{
+    static int counter = 0;
+    return "/tavrel-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+}
+
+bool exists(const std::string& name)
+{
+    const int fd = shm_open(name.c_str(), O_RDONLY, 0);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
+struct Object {
+    bool found = false;
+    mode_t mode = 0;
+    off_t size = 0;
+    std::string bytes;
+};
+
+Object objectNamed(const std::string& name)
+{
+    Object object;
+    const int fd = shm_open(name.c_str(), O_RDONLY, 0);
+    if (fd < 0)
+        return object;
+    struct stat st {};
+    fstat(fd, &st);
+    object.found = true;
+    object.mode = st.st_mode & 07777;
+    object.size = st.st_size;
+    char bytes[8] = {};
+    object.bytes.assign(bytes, size_t(std::max<ssize_t>(0, pread(fd, bytes, sizeof bytes, 0))));
+    close(fd);
+    return object;
+}
+
+// Leaves an object behind as another program would have.
+void leaveObject(const std::string& name, mode_t mode, uid_t owner)
+{
+    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, mode);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(fchmod(fd, mode), 0);
+    if (owner != geteuid()) {
+        ASSERT_EQ(fchown(fd, owner, owner), 0);
+    }
+    close(fd);
+}
+
+std::string setUpError(quint32 windowId, const std::string& folder, const std::string& name)
+{
+    try {
+        setUpKeyboardHook(windowId, folder, name.c_str());
+    } catch (const HookSetupError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+const std::string kFakes = FAKE_HOOK_FOLDER;
+
+}  // namespace
+
+TEST(TestHookMapping, CreatedPrivateWithTheWindowIdLittleEndianAndRemovedAtTheEnd)
+{
+    const std::string name = freshName();
+    {
+        auto mapping = TestHookMapping::create(name.c_str());
+        ASSERT_TRUE(mapping);
+        ASSERT_TRUE(mapping->store(0x04A3B2C1));
+        const Object object = objectNamed(name);
+        EXPECT_EQ(object.mode, mode_t(0600));
+        EXPECT_EQ(object.size, off_t(4));
+        EXPECT_EQ(object.bytes, std::string("\xC1\xB2\xA3\x04", 4));
+    }
+    EXPECT_FALSE(exists(name));
+}
+
+TEST(TestHookMapping, TakesOverAnObjectItsOwnUserLeftBehind)
+{
+    const std::string name = freshName();
+    leaveObject(name, 0644, geteuid());
+    auto mapping = TestHookMapping::create(name.c_str());
+    ASSERT_TRUE(mapping);
+    ASSERT_TRUE(mapping->store(7));
+    const Object object = objectNamed(name);
+    EXPECT_EQ(object.mode, mode_t(0600));
+    EXPECT_EQ(object.bytes, std::string("\x07\x00\x00\x00", 4));
+}
+
+TEST(TestHookMapping, NeverReusesAnotherUsersObject)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to leave an object owned by another user";
+    const std::string name = freshName();
+    leaveObject(name, 0666, 65534);
+    EXPECT_FALSE(TestHookMapping::create(name.c_str()));
+    const Object object = objectNamed(name);
+    EXPECT_EQ(object.size, off_t(0));
+    shm_unlink(name.c_str());
+}
+
+TEST(TestHookMapping, LeavesTheNameToAnInstanceThatTookItOver)
+{
+    const std::string name = freshName();
+    auto first = TestHookMapping::create(name.c_str());
+    ASSERT_TRUE(first && first->store(1));
+    auto second = TestHookMapping::create(name.c_str());
+    ASSERT_TRUE(second && second->store(2));
+    first.reset();
+    EXPECT_EQ(objectNamed(name).bytes, std::string("\x02\x00\x00\x00", 4));
+    second.reset();
+    EXPECT_FALSE(exists(name));
+}
+
+TEST(TestHookMapping, ReclaimsTheNameFromASecondInstance)
+{
+    const std::string name = freshName();
+    auto first = TestHookMapping::create(name.c_str());
+    ASSERT_TRUE(first && first->store(1));
+
+    // A second instance takes the object over and, still running, loses it back.
+    auto second = TestHookMapping::create(name.c_str());
+    ASSERT_TRUE(second && second->store(2));
+    EXPECT_TRUE(first->reclaim());
+    EXPECT_EQ(objectNamed(name).bytes, std::string("\x01\x00\x00\x00", 4));
+    second.reset();
+    EXPECT_EQ(objectNamed(name).bytes, std::string("\x01\x00\x00\x00", 4));
+
+    // A second instance that takes it over and ends removes the name; the first brings it back.
+    second = TestHookMapping::create(name.c_str());
+    ASSERT_TRUE(second && second->store(2));
+    second.reset();
+    EXPECT_FALSE(exists(name));
+    EXPECT_TRUE(first->reclaim());
+    const Object object = objectNamed(name);
+    EXPECT_EQ(object.mode, mode_t(0600));
+    EXPECT_EQ(object.bytes, std::string("\x01\x00\x00\x00", 4));
+    EXPECT_TRUE(first->reclaim());
+
+    first.reset();
+    EXPECT_FALSE(exists(name));
+}
+
+TEST(HookLibrary, StartUpErrors)
+{
+    const struct {
+        const char* title;
+        std::string folder;
+        std::string name;
+        const char* error;
+    } cases[] = {
+        {"no library", "/nonexistent-tavrel-folder/", freshName(), "未发现键盘钩子DLL"},
+        {"no entry points", kFakes + "/none/", freshName(), "在给定的 DLL中未发现所需的函数"},
+        {"HookOff missing", kFakes + "/on-only/", freshName(), "在给定的 DLL中未发现所需的函数"},
+        {"mapping name not allowed", kFakes + "/both/", "/tavrel/nested", "创建内存映射文件时出错"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(setUpError(1, c.folder, c.name), c.error) << c.title;
+        EXPECT_FALSE(exists(c.name)) << c.title;
+    }
+}
+
+TEST(HookLibrary, MappingHeldByAnotherUserIsAStartUpError)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to leave an object owned by another user";
+    const std::string name = freshName();
+    leaveObject(name, 0600, 65534);
+    EXPECT_EQ(setUpError(1, kFakes + "/both/", name), "创建内存映射文件时出错");
+    shm_unlink(name.c_str());
+}
+
+TEST(HookLibrary, LoadsByFullPathAndCallsTheEntryPoints)
+{
+    const std::string name = freshName();
+    KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, kFakes + "/both/", name.c_str());
+    ASSERT_TRUE(hook.library && hook.mapping);
+    EXPECT_EQ(objectNamed(name).bytes, std::string("\xEE\xFF\xC0\x00", 4));
+
+    void* same = dlopen((kFakes + "/both/libMorvik.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_TRUE(same);
+    const int* calls = static_cast<const int*>(dlsym(same, "fakeHookCalls"));
+    ASSERT_TRUE(calls);
+    hook.library->HookOn();
+    hook.library->HookOff();
+    hook.library->HookOff();
+    EXPECT_EQ(*calls, 201);
+    dlclose(same);
+
+    hook = {};
+    EXPECT_FALSE(exists(name));
+}
+
+TEST(HookLibrary, ExecutableFolderEndsWithASeparator)
+{
+    char exe[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+    const std::string path = exe;
+    EXPECT_EQ(executableFolder(), path.substr(0, path.rfind('/') + 1));
+}
+
+namespace {
+
+xcb_client_message_event_t clientMessage(quint32 type, quint32 m, quint32 w, quint32 l)
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE | 0x80;
+    event.format = 32;
+    event.window = 0x400001;
+    event.type = type;
+    event.data.data32[0] = m;
+    event.data.data32[1] = w;
+    event.data.data32[2] = l;
+    return event;
+}
+
+}  // namespace
+
+TEST(HookMessageFilter, RecognisesOnlyItsOwnClientMessages)
+{
+    const quint32 atom = 321;
+    const auto ours = clientMessage(atom, 0x1400, 256, 0xC01E0001);
+    auto otherType = clientMessage(atom + 1, 0x1400, 256, 0xC01E0001);
+    auto eightBit = clientMessage(atom, 0x1400, 256, 0xC01E0001);
+    eightBit.format = 8;
+    auto notClient = clientMessage(atom, 0x1400, 256, 0xC01E0001);
+    notClient.response_type = XCB_KEY_PRESS;
+    auto direct = clientMessage(atom, 0x2400, 257, 0);
+    direct.response_type = XCB_CLIENT_MESSAGE;
+
+    EXPECT_EQ(hookMessageFromXcbEvent(&ours, atom), (HookMessage{0x1400, 256, 0xC01E0001}));
+    EXPECT_EQ(hookMessageFromXcbEvent(&direct, atom), (HookMessage{0x2400, 257, 0}));
+    EXPECT_FALSE(hookMessageFromXcbEvent(&otherType, atom));
+    EXPECT_FALSE(hookMessageFromXcbEvent(&eightBit, atom));
+    EXPECT_FALSE(hookMessageFromXcbEvent(&notClient, atom));
+    EXPECT_FALSE(hookMessageFromXcbEvent(&ours, 0));
+    EXPECT_FALSE(hookMessageFromXcbEvent(nullptr, atom));
+}
+
+TEST(HookMessageFilter, HandsMessagesOnAndSwallowsThemAndWhatTheHandlerThrows)
+{
+    std::vector<HookMessage> received;
+    HookMessageFilter filter(321, [&](const HookMessage& m) {
+        received.push_back(m);
+        if (m.message == 0x2400)
+            throw std::runtime_error("malformed");
+    });
+    auto key = clientMessage(321, 0x1400, 256, 0x001E0001);
+    auto lwin = clientMessage(321, 0x2400, 999, 0);
+    auto other = clientMessage(5, 0x1400, 256, 0x001E0001);
+
+    EXPECT_TRUE(filter.nativeEventFilter("xcb_generic_event_t", &key, nullptr));
+    EXPECT_TRUE(filter.nativeEventFilter("xcb_generic_event_t", &lwin, nullptr));
+    EXPECT_FALSE(filter.nativeEventFilter("xcb_generic_event_t", &other, nullptr));
+    EXPECT_FALSE(filter.nativeEventFilter("windows_generic_MSG", &key, nullptr));
+    EXPECT_EQ(received, (std::vector<HookMessage>{{0x1400, 256, 0x001E0001}, {0x2400, 999, 0}}));
+}
+
+TEST(HookMessageFilter, WithoutADisplayRecognisesNothing)
+{
+    EXPECT_EQ(internHookMessageAtom(":9999"), 0u);
+    HookMessageFilter filter(0, [](const HookMessage&) { FAIL(); });
+    auto key = clientMessage(0, 0x1400, 256, 0x001E0001);
+    EXPECT_FALSE(filter.nativeEventFilter("xcb_generic_event_t", &key, nullptr));
+}
