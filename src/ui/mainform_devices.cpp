@@ -54,6 +54,7 @@ void TMainForm::createController()
     HidCtl->setOnDeviceChange(TNotifyEvent(this, &TMainForm::HidCtlDeviceChange));
     HidCtl->setOnDeviceData(THidDataEvent(this, &TMainForm::HidCtlDeviceData));
     HidCtl->setLoading(false);
+    connect(HidCtl, &THidDeviceController::scanFailed, this, [](const QString& message) { postErrorBox(message); });
 }
 
 bool TMainForm::HidCtlEnumerate(THidDevice* HidDev, int Idx)

@@ -1,0 +1,114 @@
+#pragma once
+// Keeps one THidDevice for every HID interface present, rescans when udev reports a change,
+// offers the devices to the window, hands them to holders that claim them, and passes the
+// window's handlers on to the devices. Lives on the GUI thread; all its work runs there.
+
+#include "hid/hidevents.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace tavrel {
+
+namespace platform {
+class HotplugMonitor;
+class UdevContext;
+}  // namespace platform
+
+class THidDevice;
+
+class THidDeviceController : public QObject {
+    Q_OBJECT
+public:
+    // Uses the system's udev; without it the controller is inert: no scans, no events.
+    explicit THidDeviceController(QObject* owner = nullptr);
+    // With the given udev context, or inert when it is null.
+    THidDeviceController(QObject* owner, std::shared_ptr<platform::UdevContext> udev);
+    // Destroys the unclaimed devices; claimed ones are marked unplugged and stay with their holders.
+    ~THidDeviceController() override;
+
+    bool IsInert() const { return m_udev == nullptr; }
+
+    // The rescan.
+    void DeviceChange();
+    // Offers every present device to OnEnumerate, in list order, until it returns false;
+    // returns the number offered.
+    int OfferDevices();
+    // The holder owns a claimed device and releases it by deleting it.
+    bool ClaimByIndex(THidDevice*& device, int index);
+    bool ClaimFirst(THidDevice*& device, const std::function<bool(THidDevice*)>& filter);
+
+    const std::vector<THidDevice*>& Devices() const { return m_devices; }
+
+    // A device-change notification; -1 makes the scan report a change even if nothing changed.
+    // Ignored during a scan, which then runs once more when it ends, and by an inert controller.
+    void Notify(int param);
+    bool ScanActive() const { return m_scanActive; }
+    int LastChangeParam() const { return m_lastChangeParam; }
+
+    // While loading, setting OnDeviceChange does not scan (the window sets its handlers so).
+    void setLoading(bool loading) { m_loading = loading; }
+
+    int DevThreadSleepTime() const { return m_devThreadSleepTime; }
+    void setDevThreadSleepTime(int ms);
+    QString Version() const { return QStringLiteral("1.0.35"); }
+    void setVersion(const QString&) {}
+
+    const THidPlugEvent& OnArrival() const { return m_onArrival; }
+    void setOnArrival(const THidPlugEvent& handler) { m_onArrival = handler; }
+    const THidEnumerateEvent& OnEnumerate() const { return m_onEnumerate; }
+    void setOnEnumerate(const THidEnumerateEvent& handler) { m_onEnumerate = handler; }
+    const TNotifyEvent& OnDeviceChange() const { return m_onDeviceChange; }
+    void setOnDeviceChange(const TNotifyEvent& handler);
+    const THidDataEvent& OnDeviceData() const { return m_onDeviceData; }
+    void setOnDeviceData(const THidDataEvent& handler);
+    const THidDataErrorEvent& OnDeviceDataError() const { return m_onDeviceDataError; }
+    void setOnDeviceDataError(const THidDataErrorEvent& handler);
+    const THidPlugEvent& OnDeviceUnplug() const { return m_onDeviceUnplug; }
+    void setOnDeviceUnplug(const THidPlugEvent& handler);
+    const THidPlugEvent& OnRemoval() const { return m_onRemoval; }
+    void setOnRemoval(const THidPlugEvent& handler) { m_onRemoval = handler; }
+
+signals:
+    // A scan started by a notification ended with this error ("Device cannot be opened", or
+    // whatever a handler threw).
+    void scanFailed(const QString& message);
+
+private:
+    friend class THidDevice;
+    void notifyFromEventLoop(int param);
+    class OfferScope;
+
+    bool ClaimAt(int index, bool accept, THidDevice*& device);
+    std::vector<std::unique_ptr<THidDevice>> freshDevices();
+    // Devices paired with their lifetimes, for loops whose handlers may destroy devices.
+    std::vector<std::pair<THidDevice*, std::weak_ptr<const bool>>> snapshot() const;
+
+    // Used by a device's destruction.
+    bool holds(const THidDevice* device) const;
+    void replaceDevice(THidDevice* old, THidDevice* fresh);
+    void removeDevice(THidDevice* device);
+
+    std::shared_ptr<platform::UdevContext> m_udev;
+    platform::HotplugMonitor* m_monitor = nullptr;
+    std::vector<THidDevice*> m_devices;
+    bool m_scanActive = false;
+    bool m_missedNotification = false;
+    bool m_destroying = false;
+    bool m_loading = false;
+    int m_lastChangeParam = 0;
+    int m_devThreadSleepTime = 100;
+
+    THidPlugEvent m_onArrival;
+    THidEnumerateEvent m_onEnumerate;
+    TNotifyEvent m_onDeviceChange;
+    THidDataEvent m_onDeviceData;
+    THidDataErrorEvent m_onDeviceDataError;
+    THidPlugEvent m_onDeviceUnplug;
+    THidPlugEvent m_onRemoval;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,138 @@
+#include "hid/hiddevicereadthread.h"
+
+#include "hid/handover.h"
+#include "hid/hiddevice.h"
+#include "platform/hidrawdevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <pthread.h>
+
+namespace tavrel {
+
+namespace {
+
+// A device without a parsed descriptor still gets its reports, up to this size.
+constexpr int UnknownInputLength = 64;
+
+}  // namespace
+
+THidDeviceReadThread::THidDeviceReadThread(THidDevice* source, QObject* guiContext, const Setup& setup)
+    : m_source(source),
+      m_setup(setup),
+      m_handOver(HandOver::create(guiContext)),
+      m_readPeriod(setup.readPeriod),
+      m_reportBuffer(std::size_t(setup.inputLength > 0 ? setup.inputLength : UnknownInputLength))
+{
+}
+
+THidDeviceReadThread::~THidDeviceReadThread()
+{
+    stopAndWait();
+}
+
+void THidDeviceReadThread::setReadPeriod(int ms)
+{
+    m_readPeriod = ms;
+}
+
+void THidDeviceReadThread::markGone()
+{
+    m_gone = true;
+    m_wake.signal();
+}
+
+void THidDeviceReadThread::start()
+{
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
+}
+
+void THidDeviceReadThread::stopAndWait()
+{
+    if (!m_thread.joinable())
+        return;
+    m_stop = true;
+    m_wake.signal();
+    m_handOver->waitUntilFinished();
+    m_thread.join();
+}
+
+bool THidDeviceReadThread::handOver(std::function<void()> request)
+{
+    return !m_handOver->run(std::move(request));
+}
+
+void THidDeviceReadThread::pause()
+{
+    if (m_wake.wait(m_readPeriod))
+        m_wake.drain();
+}
+
+void THidDeviceReadThread::run()
+{
+    struct Finish {
+        HandOver& handOver;
+        ~Finish() { handOver.finished(); }
+    } finish{*m_handOver};
+    // Debuggers show the class name, as far as the 15 characters allowed go.
+    pthread_setname_np(pthread_self(), "THidDeviceReadT");
+
+    // The reader alone opens and closes this descriptor, so a number the GUI thread's closing
+    // frees can never be read by mistake.
+    platform::HidrawDevice readHandle;
+    bool justDelivered = false;
+    THidDevice* const source = m_source;
+
+    while (!m_stop) {
+        std::fill(m_reportBuffer.begin(), m_reportBuffer.end(), quint8(0));
+        if (m_gone)
+            readHandle.close();
+        else if (!readHandle.isOpen())
+            readHandle = platform::HidrawDevice::open(m_setup.devnode, platform::HidrawDevice::Mode::Read);
+
+        if (!readHandle.isOpen()) {
+            m_lastError = m_gone ? ENODEV : quint32(readHandle.lastErrno());
+            const quint32 error = m_lastError;
+            if (!handOver([source, error] { source->deliverReadError(error); }))
+                break;
+            // A gone device fails at once every time: wait a period rather than spin.
+            pause();
+            continue;
+        }
+
+        // Right after a report more may be queued; otherwise wait one period for the next.
+        const auto result = readHandle.read(m_reportBuffer, justDelivered ? 0 : m_readPeriod.load(),
+                                            m_wake.fd(), m_setup.withoutReportIds);
+        justDelivered = false;
+        if (m_stop)
+            break;
+
+        switch (result.kind) {
+        case platform::HidrawDevice::ReadResult::Woken:
+            m_wake.drain();
+            break;
+        case platform::HidrawDevice::ReadResult::Nothing:
+            break;
+        case platform::HidrawDevice::ReadResult::Failed: {
+            readHandle.close();
+            m_lastError = quint32(result.error);
+            const quint32 error = m_lastError;
+            if (!handOver([source, error] { source->deliverReadError(error); }))
+                return;
+            pause();
+            break;
+        }
+        case platform::HidrawDevice::ReadResult::Report: {
+            m_bytesRead = quint32(result.size);
+            const QByteArray report(reinterpret_cast<const char*>(m_reportBuffer.data()), int(m_bytesRead));
+            if (!handOver([source, report] { source->deliverReport(report); }))
+                return;
+            justDelivered = true;
+            break;
+        }
+        }
+    }
+}
+
+}  // namespace tavrel

@@ -1,0 +1,33 @@
+#pragma once
+// What the enumeration learned about one HID interface.
+
+#include <QString>
+#include <memory>
+
+namespace tavrel {
+
+namespace platform {
+class UdevContext;
+}
+
+class THidPnPInfo {
+public:
+    THidPnPInfo(quint32 instanceId, QString interfacePath, QString syspath,
+                std::shared_ptr<platform::UdevContext> udev)
+        : InstanceId(instanceId),
+          InterfacePath(std::move(interfacePath)),
+          SysPath(std::move(syspath)),
+          Udev(std::move(udev))
+    {
+    }
+
+    // The identity of the interface across scans.
+    const quint32 InstanceId;
+    // The device node it is opened by.
+    const QString InterfacePath;
+    // Where udev keeps its strings, ids and report descriptor.
+    const QString SysPath;
+    const std::shared_ptr<platform::UdevContext> Udev;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,27 @@
+#pragma once
+// The snapshot of present hidraw interfaces, taken from udev.
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace tavrel::platform {
+
+class UdevContext;
+
+struct HidInterface {
+    QString devnode;  // /dev/hidrawN, the path the interface is opened by
+    QString syspath;
+    // Stays the same while the interface stays plugged in: it is derived from the syspath,
+    // which the kernel gives a fresh number on every plug.
+    quint32 instanceId = 0;
+};
+
+// 32-bit FNV-1a of the syspath.
+quint32 instanceIdFor(const QString& syspath);
+
+// Every hidraw interface udev knows, in udev's order. An interface without a device node or
+// whose udev record cannot be read is left out. nullopt when the snapshot cannot be taken.
+std::optional<std::vector<HidInterface>> enumerateHidInterfaces(UdevContext& context);
+
+}  // namespace tavrel::platform

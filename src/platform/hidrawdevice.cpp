@@ -1,0 +1,169 @@
+#include "platform/hidrawdevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace tavrel::platform {
+
+HidrawDevice::~HidrawDevice()
+{
+    close();
+}
+
+HidrawDevice::HidrawDevice(HidrawDevice&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)),
+      m_devnode(std::move(other.m_devnode)),
+      m_lastErrno(other.m_lastErrno),
+      m_lastError(std::move(other.m_lastError))
+{
+}
+
+HidrawDevice& HidrawDevice::operator=(HidrawDevice&& other) noexcept
+{
+    if (this != &other) {
+        close();
+        m_fd = std::exchange(other.m_fd, -1);
+        m_devnode = std::move(other.m_devnode);
+        m_lastErrno = other.m_lastErrno;
+        m_lastError = std::move(other.m_lastError);
+    }
+    return *this;
+}
+
+HidrawDevice HidrawDevice::open(const QString& devnode, Mode mode)
+{
+    HidrawDevice device;
+    device.m_devnode = devnode;
+    const int access = mode == Mode::ReadWrite ? O_RDWR : O_RDONLY;
+    do {
+        device.m_fd = ::open(devnode.toLocal8Bit().constData(), access | O_NONBLOCK | O_CLOEXEC);
+    } while (device.m_fd < 0 && errno == EINTR);
+    if (device.m_fd < 0)
+        device.fail(errno, "open");
+    return device;
+}
+
+bool HidrawDevice::nodeExists(const QString& devnode)
+{
+    struct stat st {};
+    return ::stat(devnode.toLocal8Bit().constData(), &st) == 0;
+}
+
+void HidrawDevice::close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+void HidrawDevice::fail(int error, const char* what)
+{
+    m_lastErrno = error;
+    m_lastError = QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(what), m_devnode,
+                                                  QString::fromLocal8Bit(std::strerror(error)));
+}
+
+std::optional<HidIdentity> HidrawDevice::rawInfo()
+{
+    hidraw_devinfo info{};
+    if (m_fd < 0 || ::ioctl(m_fd, HIDIOCGRAWINFO, &info) < 0) {
+        fail(m_fd < 0 ? EBADF : errno, "HIDIOCGRAWINFO");
+        return std::nullopt;
+    }
+    return HidIdentity{quint16(info.vendor), quint16(info.product), 0};
+}
+
+std::optional<QByteArray> HidrawDevice::reportDescriptor()
+{
+    int size = 0;
+    if (m_fd < 0 || ::ioctl(m_fd, HIDIOCGRDESCSIZE, &size) < 0) {
+        fail(m_fd < 0 ? EBADF : errno, "HIDIOCGRDESCSIZE");
+        return std::nullopt;
+    }
+    hidraw_report_descriptor descriptor{};
+    descriptor.size = quint32(std::clamp(size, 0, HID_MAX_DESCRIPTOR_SIZE));
+    if (::ioctl(m_fd, HIDIOCGRDESC, &descriptor) < 0) {
+        fail(errno, "HIDIOCGRDESC");
+        return std::nullopt;
+    }
+    return QByteArray(reinterpret_cast<const char*>(descriptor.value), int(descriptor.size));
+}
+
+HidrawDevice::WriteResult HidrawDevice::write(std::span<const quint8> report)
+{
+    if (m_fd < 0) {
+        fail(EBADF, "write");
+        return {};
+    }
+    // The node is non-blocking for the reader's sake; a write waits for the driver instead.
+    for (;;) {
+        const ssize_t n = ::write(m_fd, report.data(), report.size());
+        if (n >= 0)
+            return {std::size_t(n) == report.size(), int(n)};
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN) {
+            fail(errno, "write");
+            return {};
+        }
+        pollfd p{m_fd, POLLOUT, 0};
+        if (::poll(&p, 1, -1) < 0 && errno != EINTR) {
+            fail(errno, "write");
+            return {};
+        }
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            fail(ENODEV, "write");
+            return {};
+        }
+    }
+}
+
+HidrawDevice::ReadResult HidrawDevice::read(std::span<quint8> buffer, int timeoutMs, int wakeFd,
+                                            bool withoutReportIds)
+{
+    if (m_fd < 0) {
+        fail(EBADF, "read");
+        return {ReadResult::Failed, 0, EBADF};
+    }
+    pollfd fds[2] = {{m_fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    const int n = ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    if (n < 0) {
+        if (errno == EINTR)
+            return {ReadResult::Nothing};
+        fail(errno, "poll");
+        return {ReadResult::Failed, 0, m_lastErrno};
+    }
+    if (wakeFd >= 0 && (fds[1].revents & POLLIN))
+        return {ReadResult::Woken};
+    if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        fail(ENODEV, "poll");
+        return {ReadResult::Failed, 0, ENODEV};
+    }
+
+    const std::size_t offset = withoutReportIds ? 1 : 0;
+    if (buffer.size() <= offset)
+        return {ReadResult::Nothing};
+    const ssize_t got = ::read(m_fd, buffer.data() + offset, buffer.size() - offset);
+    if (got < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+            return {ReadResult::Nothing};
+        fail(errno, "read");
+        return {ReadResult::Failed, 0, m_lastErrno};
+    }
+    if (got == 0)
+        return {ReadResult::Nothing};
+    if (withoutReportIds)
+        buffer[0] = 0;
+    return {ReadResult::Report, int(got + offset), 0};
+}
+
+}  // namespace tavrel::platform

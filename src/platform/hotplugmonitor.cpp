@@ -1,0 +1,50 @@
+#include "platform/hotplugmonitor.h"
+
+#include "platform/udevcontext.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <libudev.h>
+
+namespace tavrel::platform {
+
+HotplugMonitor::HotplugMonitor(std::shared_ptr<UdevContext> context, QObject* parent)
+    : QObject(parent), m_context(std::move(context))
+{
+    if (!m_context)
+        return;
+    m_monitor = udev_monitor_new_from_netlink(m_context->handle(), "udev");
+    if (!m_monitor)
+        return;
+    if (udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr) < 0
+        || udev_monitor_enable_receiving(m_monitor) < 0) {
+        udev_monitor_unref(m_monitor);
+        m_monitor = nullptr;
+        return;
+    }
+    m_notifier = new QSocketNotifier(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &HotplugMonitor::receive);
+}
+
+HotplugMonitor::~HotplugMonitor()
+{
+    delete m_notifier;
+    if (m_monitor)
+        udev_monitor_unref(m_monitor);
+}
+
+void HotplugMonitor::receive()
+{
+    // Every queued event is taken off the socket before anyone hears of it, so a receiver that
+    // runs the event loop does not get this call again for the same events.
+    int events = 0;
+    while (udev_device* device = udev_monitor_receive_device(m_monitor)) {
+        udev_device_unref(device);
+        ++events;
+    }
+    const QPointer<HotplugMonitor> alive(this);
+    for (int i = 0; i < events && alive; ++i)
+        emit deviceChanged();
+}
+
+}  // namespace tavrel::platform

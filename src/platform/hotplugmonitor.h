@@ -1,0 +1,35 @@
+#pragma once
+// Watches udev for hidraw interfaces coming and going, on the thread that makes it.
+
+#include <QObject>
+#include <memory>
+
+class QSocketNotifier;
+struct udev_monitor;
+
+namespace tavrel::platform {
+
+class UdevContext;
+
+class HotplugMonitor : public QObject {
+    Q_OBJECT
+public:
+    explicit HotplugMonitor(std::shared_ptr<UdevContext> context, QObject* parent = nullptr);
+    ~HotplugMonitor() override;
+
+    // False when udev would not give a monitor: then no change is ever reported.
+    bool isActive() const { return m_monitor != nullptr; }
+
+signals:
+    // Once per udev event on a hidraw interface (added, removed, changed).
+    void deviceChanged();
+
+private:
+    void receive();
+
+    std::shared_ptr<UdevContext> m_context;
+    udev_monitor* m_monitor = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+}  // namespace tavrel::platform

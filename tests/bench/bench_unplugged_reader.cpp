@@ -1,0 +1,81 @@
+// Prints the CPU time the process uses while a claimed device is unplugged and not yet
+// released, next to an idle baseline. Run under umockdev-wrapper:
+//   umockdev-wrapper build/bin/bench_unplugged_reader [seconds]
+
+#include "hid/hiddevice.h"
+#include "hid/hiddevicecontroller.h"
+#include "keyemu/emulator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+#include <sys/resource.h>
+
+using namespace tavrel;
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void runEventLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs the event loop for ms and returns the CPU used, in percent of one core.
+double measure(int ms)
+{
+    QElapsedTimer wall;
+    wall.start();
+    const double before = cpuSeconds();
+    runEventLoop(ms);
+    return 100.0 * (cpuSeconds() - before) / (double(wall.elapsed()) / 1000.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    emu::Testbed testbed;
+
+    THidDeviceController controller(nullptr);
+    int errors = 0;
+    controller.setOnDeviceData([](THidDevice*, quint8, const quint8*, quint16) {});
+    runEventLoop(200);
+    std::printf("idle, no device:                       %5.2f %% CPU\n", measure(seconds * 1000));
+
+    for (const int period : {100, 10}) {
+        emu::EmulatedKey& key = testbed.add({});
+        runEventLoop(300);
+        THidDevice* device = nullptr;
+        if (!controller.ClaimFirst(device, [](THidDevice* d) { return d->VendorID() == 0x16C0; })) {
+            std::fprintf(stderr, "no emulated key found\n");
+            return 1;
+        }
+        device->SetReadPeriod(period);
+        device->SetDataErrorHandler([&errors](THidDevice*, quint32) { ++errors; });
+        runEventLoop(200);
+        std::printf("claimed, plugged, period %3d ms:       %5.2f %% CPU\n", period, measure(seconds * 1000));
+
+        testbed.unplug(key);
+        runEventLoop(300);
+        errors = 0;
+        const double cpu = measure(seconds * 1000);
+        std::printf("claimed, unplugged, period %3d ms:     %5.2f %% CPU, %.1f failed reads reported per second\n",
+                    period, cpu, double(errors) / seconds);
+        delete device;
+    }
+    return 0;
+}

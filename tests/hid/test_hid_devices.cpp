@@ -1,0 +1,667 @@
+// The device layer against emulated keys: scans, offers and claims, release, plug and unplug,
+// the reader's hand-over, writes into the firmware, and the faults of a gone device.
+
+#include "config/reports.h"
+#include "hid/hiddevice.h"
+#include "hid/hiddevicecontroller.h"
+#include "keyemu/emulator.h"
+#include "platform/hotplugmonitor.h"
+#include "platform/udevcontext.h"
+#include "qtwait.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <cerrno>
+#include <fcntl.h>
+#include <stdexcept>
+#include <unistd.h>
+
+using namespace tavrel;
+using tavrel::emu::EmulatedKey;
+using tavrel::emu::KeyModel;
+using tavrel::emu::Testbed;
+using tavrel::test::runEventsFor;
+using tavrel::test::waitFor;
+
+namespace {
+
+Testbed& testbed()
+{
+    static Testbed bed;
+    return bed;
+}
+
+const QByteArray noIdDescriptor =
+    QByteArray::fromHex("0600FF0901A101" "0901150026FF00750895088102" "090195089102C0");
+
+struct Report {
+    bool onGuiThread = false;
+    quint8 id = 0;
+    QByteArray data;
+};
+
+// Stands in for the window: its handlers are bound methods, as the window's are, and it
+// writes down what happens.
+class Window {
+public:
+    QStringList events;
+    std::vector<Report> reports;
+    std::vector<quint32> errors;
+    std::vector<qint64> errorTimes;
+    int changes = 0;
+    std::function<void(THidDevice*)> onData;  // extra work inside the data handler
+    std::function<void()> onChange;
+    QElapsedTimer clock;
+
+    Window() { clock.start(); }
+
+    static QString name(THidDevice* device) { return device->InterfaceInfo().InterfacePath; }
+
+    void Arrival(THidDevice* d) { events << QStringLiteral("arrival ") + name(d); }
+    void Removal(THidDevice* d) { events << QStringLiteral("removal ") + name(d); }
+    void Unplug(THidDevice* d) { events << QStringLiteral("unplug ") + name(d); }
+    void DeviceChange(QObject*)
+    {
+        events << QStringLiteral("change");
+        ++changes;
+        // A copy: the work may clear onChange while it runs.
+        if (const auto work = onChange)
+            work();
+    }
+    void DeviceData(THidDevice* d, quint8 reportId, const quint8* data, quint16 size)
+    {
+        reports.push_back({QThread::currentThread() == qApp->thread(), reportId,
+                           QByteArray(reinterpret_cast<const char*>(data), size)});
+        if (const auto work = onData)
+            work(d);
+    }
+    void DataError(THidDevice*, quint32 error)
+    {
+        EXPECT_EQ(QThread::currentThread(), qApp->thread());
+        errors.push_back(error);
+        errorTimes.push_back(clock.elapsed());
+    }
+    bool Enumerate(THidDevice* d, int idx)
+    {
+        const THidReportCaps caps = d->ReportCaps();
+        offered << QStringLiteral("%1 %2 in %3 out %4 %5 %6")
+                       .arg(name(d))
+                       .arg(idx)
+                       .arg(caps.InputReportByteLength)
+                       .arg(caps.OutputReportByteLength)
+                       .arg(d->ProductText(), d->SerialText());
+        // The window's list filter.
+        if (d->VendorID() == 0x16C0 && d->ProductID() == 0x05E1 && caps.OutputReportByteLength == 8) {
+            THidDevice* claimed = nullptr;
+            if (controller->ClaimByIndex(claimed, idx))
+                listed.push_back(claimed);
+        }
+        return true;
+    }
+
+    THidDeviceController* controller = nullptr;
+    QStringList offered;
+    std::vector<THidDevice*> listed;
+};
+
+class HidDevices : public testing::Test {
+protected:
+    EmulatedKey& addKey(KeyModel model = {})
+    {
+        EmulatedKey& key = testbed().add(model);
+        m_keys.push_back(&key);
+        return key;
+    }
+
+    // A controller with the window's handlers, set while loading as the window does.
+    std::unique_ptr<THidDeviceController> makeController(bool withData = true)
+    {
+        auto controller = std::make_unique<THidDeviceController>(nullptr);
+        controller->setLoading(true);
+        controller->setDevThreadSleepTime(10);
+        controller->setOnArrival(THidPlugEvent(&window, &Window::Arrival));
+        controller->setOnRemoval(THidPlugEvent(&window, &Window::Removal));
+        controller->setOnDeviceUnplug(THidPlugEvent(&window, &Window::Unplug));
+        controller->setOnEnumerate(THidEnumerateEvent(&window, &Window::Enumerate));
+        controller->setOnDeviceChange(TNotifyEvent(&window, &Window::DeviceChange));
+        if (withData)
+            controller->setOnDeviceData(THidDataEvent(&window, &Window::DeviceData));
+        controller->setLoading(false);
+        window.controller = controller.get();
+        return controller;
+    }
+
+    // Waits for the next OnDeviceChange.
+    bool nextChange()
+    {
+        const int seen = window.changes;
+        return waitFor([&] { return window.changes > seen; });
+    }
+
+    THidDevice* deviceOf(THidDeviceController& controller, const EmulatedKey& key)
+    {
+        for (THidDevice* d : controller.Devices()) {
+            if (d->Present() && d->InterfaceInfo().InterfacePath == key.devnode())
+                return d;
+        }
+        return nullptr;
+    }
+
+    THidDevice* claim(THidDeviceController& controller, const EmulatedKey& key)
+    {
+        const auto& devices = controller.Devices();
+        for (int i = 0; i < int(devices.size()); ++i) {
+            THidDevice* d = devices[std::size_t(i)];
+            if (d->Present() && d->InterfaceInfo().InterfacePath == key.devnode()) {
+                THidDevice* claimed = nullptr;
+                return controller.ClaimByIndex(claimed, i) ? claimed : nullptr;
+            }
+        }
+        return nullptr;
+    }
+
+    void TearDown() override
+    {
+        for (EmulatedKey* key : m_keys)
+            testbed().unplug(*key);
+        // Lets the remove events go by before the next test's controller listens.
+        runEventsFor(20);
+    }
+
+    Window window;
+    std::vector<EmulatedKey*> m_keys;
+};
+
+}  // namespace
+
+TEST_F(HidDevices, AScanOffersThePresentDevicesWithTheirReportLengths)
+{
+    EmulatedKey& key = addKey();
+    KeyModel withoutIds;
+    withoutIds.reportDescriptor = noIdDescriptor;
+    EmulatedKey& plain = addKey(withoutIds);
+    KeyModel stranger;
+    stranger.vendorId = 0x1234;
+    EmulatedKey& other = addKey(stranger);
+
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    ASSERT_EQ(controller->Devices().size(), 3u);
+
+    EXPECT_EQ(controller->OfferDevices(), 3);
+    ASSERT_EQ(window.offered.size(), 3);
+    const auto offerOf = [&](const EmulatedKey& k) {
+        for (const QString& line : window.offered) {
+            if (line.startsWith(k.devnode() + u' '))
+                return line.section(u' ', 2);
+        }
+        return QString();
+    };
+    EXPECT_EQ(offerOf(key), QStringLiteral("in 8 out 8 %1 %2").arg(key.model().product, key.model().serial));
+    EXPECT_EQ(offerOf(plain), QStringLiteral("in 9 out 9 %1 %2").arg(plain.model().product, plain.model().serial));
+    EXPECT_TRUE(offerOf(other).startsWith(QStringLiteral("in 8 out 8 ")));
+    // Only the key passes the list filter: the second has 9-byte reports, the third another vendor.
+    ASSERT_EQ(window.listed.size(), 1u);
+    EXPECT_EQ(window.listed[0]->InterfaceInfo().InterfacePath, key.devnode());
+    EXPECT_TRUE(window.listed[0]->Claimed());
+    for (THidDevice* d : controller->Devices())
+        EXPECT_FALSE(d->Offered());
+
+    // A gone device stays in the list while claimed but is not offered.
+    THidDevice* listed = window.listed[0];
+    window.offered.clear();
+    window.listed.clear();
+    testbed().unplug(key);
+    ASSERT_TRUE(nextChange());
+    EXPECT_EQ(controller->Devices().size(), 3u);
+    EXPECT_EQ(controller->OfferDevices(), 2);
+    EXPECT_EQ(window.offered.size(), 2);
+    EXPECT_TRUE(offerOf(key).isEmpty());
+
+    // Without an OnEnumerate handler the offer stops after the first present device.
+    controller->setOnEnumerate({});
+    EXPECT_EQ(controller->OfferDevices(), 1);
+
+    delete listed;
+    EXPECT_EQ(controller->Devices().size(), 2u);
+}
+
+TEST_F(HidDevices, ReleaseLeavesAFreshObjectInTheSameSlot)
+{
+    EmulatedKey& first = addKey();
+    addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    ASSERT_EQ(controller->Devices().size(), 2u);
+
+    THidDevice* device = reinterpret_cast<THidDevice*>(1);
+    EXPECT_FALSE(controller->ClaimByIndex(device, -1));
+    EXPECT_EQ(device, nullptr);
+    EXPECT_FALSE(controller->ClaimByIndex(device, 2));
+    EXPECT_EQ(device, nullptr);
+
+    const int slot = int(std::find(controller->Devices().begin(), controller->Devices().end(),
+                                   deviceOf(*controller, first))
+                         - controller->Devices().begin());
+    ASSERT_TRUE(controller->ClaimByIndex(device, slot));
+    ASSERT_NE(device, nullptr);
+    EXPECT_TRUE(device->Claimed());
+    EXPECT_TRUE(device->HasReader());
+    THidDevice* again = nullptr;
+    EXPECT_FALSE(controller->ClaimByIndex(again, slot));
+    EXPECT_EQ(again, nullptr);
+
+    device->SetReadPeriod(50);
+    const quint32 instance = device->InterfaceInfo().InstanceId;
+    const THidDataEvent handler = device->DataHandler();
+    delete device;
+
+    ASSERT_EQ(controller->Devices().size(), 2u);
+    THidDevice* fresh = controller->Devices()[std::size_t(slot)];
+    EXPECT_EQ(fresh->InterfaceInfo().InstanceId, instance);
+    EXPECT_EQ(fresh->InterfaceInfo().InterfacePath, first.devnode());
+    EXPECT_FALSE(fresh->Claimed());
+    EXPECT_TRUE(fresh->Present());
+    EXPECT_FALSE(fresh->HasReader());
+    EXPECT_EQ(fresh->ReadPeriod(), 50);
+    EXPECT_TRUE(fresh->DataHandler() == handler);
+    EXPECT_TRUE(fresh->DataHandler() == THidDataEvent(&window, &Window::DeviceData));
+
+    // The fallback claim takes the first unclaimed device its filter accepts.
+    THidDevice* chosen = nullptr;
+    EXPECT_FALSE(controller->ClaimFirst(chosen, [](THidDevice*) { return false; }));
+    EXPECT_EQ(chosen, nullptr);
+    ASSERT_TRUE(controller->ClaimFirst(chosen, [](THidDevice* d) { return d->ReportCaps().InputReportByteLength == 8; }));
+    EXPECT_EQ(chosen, controller->Devices()[0]);
+    for (THidDevice* d : controller->Devices())
+        EXPECT_FALSE(d->Offered());
+    delete chosen;
+}
+
+TEST_F(HidDevices, PlugAndUnplugReportInTheOrderOfTheScan)
+{
+    auto controller = makeController();
+    // The start-up notification reports a change even with no device.
+    ASSERT_TRUE(nextChange());
+    EXPECT_EQ(window.events, QStringList{QStringLiteral("change")});
+    EXPECT_EQ(controller->LastChangeParam(), -1);
+
+    // Nothing changed: no report.
+    window.events.clear();
+    controller->Notify(0);
+    EXPECT_TRUE(window.events.isEmpty());
+
+    EmulatedKey& a = addKey();
+    ASSERT_TRUE(nextChange());
+    EXPECT_EQ(window.events, (QStringList{QStringLiteral("arrival ") + a.devnode(), QStringLiteral("change")}));
+    THidDevice* objectA = deviceOf(*controller, a);
+    ASSERT_NE(objectA, nullptr);
+
+    window.events.clear();
+    EmulatedKey& b = addKey();
+    ASSERT_TRUE(nextChange());
+    EXPECT_EQ(window.events, (QStringList{QStringLiteral("arrival ") + b.devnode(), QStringLiteral("change")}));
+    EXPECT_EQ(deviceOf(*controller, a), objectA);
+    THidDevice* claimedA = claim(*controller, a);
+    ASSERT_EQ(claimedA, objectA);
+
+    window.events.clear();
+    const QString nodeA = a.devnode(), nodeB = b.devnode();
+    testbed().unplug(a);
+    ASSERT_TRUE(nextChange());
+    EXPECT_EQ(window.events, (QStringList{QStringLiteral("unplug ") + nodeA, QStringLiteral("removal ") + nodeA,
+                                          QStringLiteral("change")}));
+    EXPECT_EQ(controller->Devices().size(), 2u);
+    EXPECT_FALSE(claimedA->Present());
+    EXPECT_TRUE(claimedA->Claimed());
+
+    // The claimed, gone device counts as gone again; its unplug handler ran once only.
+    window.events.clear();
+    testbed().unplug(b);
+    ASSERT_TRUE(nextChange());
+    EXPECT_EQ(window.events, (QStringList{QStringLiteral("unplug ") + nodeB, QStringLiteral("removal ") + nodeB,
+                                          QStringLiteral("removal ") + nodeA, QStringLiteral("change")}));
+    ASSERT_EQ(controller->Devices().size(), 1u);
+    EXPECT_EQ(controller->Devices()[0], claimedA);
+
+    // Plugged in again while the old object is still claimed: a second object.
+    window.events.clear();
+    testbed().plug(a);
+    ASSERT_TRUE(nextChange());
+    EXPECT_EQ(window.events, (QStringList{QStringLiteral("removal ") + nodeA, QStringLiteral("arrival ") + a.devnode(),
+                                          QStringLiteral("change")}));
+    ASSERT_EQ(controller->Devices().size(), 2u);
+
+    // Releasing the gone object removes its slot.
+    delete claimedA;
+    ASSERT_EQ(controller->Devices().size(), 1u);
+    EXPECT_EQ(controller->Devices()[0]->InterfaceInfo().InterfacePath, a.devnode());
+}
+
+TEST_F(HidDevices, ReportsArriveInOrderOnTheGuiThread)
+{
+    EmulatedKey& key = addKey();
+    KeyModel withoutIds;
+    withoutIds.reportDescriptor = noIdDescriptor;
+    EmulatedKey& plain = addKey(withoutIds);
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* device = claim(*controller, key);
+    THidDevice* plainDevice = claim(*controller, plain);
+    ASSERT_TRUE(device && plainDevice);
+    ASSERT_TRUE(device->HasReader() && plainDevice->HasReader());
+
+    constexpr int Count = 40;
+    for (int i = 0; i < Count; ++i)
+        key.pushInput(QByteArray::fromHex("01") + QByteArray(1, char(i)) + QByteArray::fromHex("101112131415"));
+    ASSERT_TRUE(waitFor([&] { return window.reports.size() == std::size_t(Count); }));
+    for (int i = 0; i < Count; ++i) {
+        const Report& r = window.reports[std::size_t(i)];
+        EXPECT_TRUE(r.onGuiThread);
+        EXPECT_EQ(r.id, 1);
+        EXPECT_EQ(r.data.toHex(' '), (QByteArray(1, char(i)) + QByteArray::fromHex("101112131415")).toHex(' '));
+    }
+
+    // A device without report IDs: ID 0 and all eight bytes.
+    window.reports.clear();
+    plain.pushInput(QByteArray::fromHex("a1a2a3a4a5a6a7a8"));
+    ASSERT_TRUE(waitFor([&] { return window.reports.size() == 1; }));
+    EXPECT_EQ(window.reports[0].id, 0);
+    EXPECT_EQ(window.reports[0].data.toHex(' '), QByteArray("a1 a2 a3 a4 a5 a6 a7 a8"));
+
+    delete device;
+    delete plainDevice;
+}
+
+TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    const OutputReport request = readKeyReport(0);
+
+    // Neither claimed nor offered: not usable, nothing is written.
+    int written = -1;
+    EXPECT_FALSE(deviceOf(*controller, key)->WriteReport(request, written));
+    EXPECT_EQ(written, 0);
+    EXPECT_TRUE(key.received().empty());
+
+    THidDevice* device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+    EXPECT_TRUE(device->CanReadWrite());
+    ASSERT_TRUE(device->WriteReport(request, written));
+    EXPECT_EQ(written, 8);
+    ASSERT_EQ(key.received().size(), 1u);
+    EXPECT_EQ(key.received()[0].toHex(' '),
+              QByteArray(reinterpret_cast<const char*>(request.data()), 8).toHex(' '));
+    ASSERT_TRUE(waitFor([&] { return !window.reports.empty(); }));
+    EXPECT_EQ(window.reports[0].id, 1);
+    EXPECT_EQ(classifyInput(std::span(reinterpret_cast<const quint8*>(window.reports[0].data.constData()),
+                                      std::size_t(window.reports[0].data.size()))),
+              InputKind::KeyRecord);
+
+    key.setFailWrites(true);
+    EXPECT_FALSE(device->WriteReport(request, written));
+    EXPECT_EQ(written, 0);
+    EXPECT_FALSE(device->LastError().isEmpty());
+    EXPECT_EQ(key.received().size(), 1u);
+    delete device;
+}
+
+TEST_F(HidDevices, AnUnpluggedReaderReportsFailuresOncePerPeriodUntilReleased)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+    device->SetDataErrorHandler(THidDataErrorEvent(&window, &Window::DataError));
+    constexpr int Period = 50;
+    device->SetReadPeriod(Period);
+    const QString product = device->ProductText();
+    const QString serial = device->SerialText();
+    const THidReportCaps caps = device->ReportCaps();
+    ASSERT_FALSE(serial.isEmpty());
+
+    testbed().unplug(key);
+    ASSERT_TRUE(nextChange());
+    EXPECT_FALSE(device->Present());
+    EXPECT_TRUE(device->HasReader());
+    int written = -1;
+    EXPECT_FALSE(device->WriteReport(readKeyReport(0), written));
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(device->ProductText(), product);
+    EXPECT_EQ(device->SerialText(), serial);
+    EXPECT_EQ(device->ReportCaps().InputReportByteLength, caps.InputReportByteLength);
+
+    // Reads that failed before the scan noticed may carry other codes; from the unplug on, each
+    // failure is ENODEV and comes after a pause of one period. A spinning reader would send
+    // them far faster.
+    const auto firstGone = [&] {
+        return std::find(window.errors.begin(), window.errors.end(), quint32(ENODEV)) - window.errors.begin();
+    };
+    ASSERT_TRUE(waitFor([&] { return window.errors.size() >= std::size_t(firstGone()) + 5; }));
+    const std::size_t first = std::size_t(firstGone());
+    for (std::size_t i = first; i < window.errors.size(); ++i)
+        EXPECT_EQ(window.errors[i], quint32(ENODEV));
+    EXPECT_GE(window.errorTimes[first + 4] - window.errorTimes[first], 4 * Period - 10);
+
+    delete device;
+    EXPECT_TRUE(controller->Devices().empty());
+    const std::size_t afterRelease = window.errors.size();
+    runEventsFor(3 * Period);
+    EXPECT_EQ(window.errors.size(), afterRelease);
+}
+
+TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+    ASSERT_TRUE(device->HasReader());
+
+    testbed().unplug(key);
+    ASSERT_TRUE(nextChange());
+    // Descriptor numbers freed by the unplug go to these pipes at once; a reader still using an
+    // old number would take their bytes.
+    for (int round = 0; round < 5; ++round) {
+        std::vector<std::array<int, 2>> pipes(16);
+        for (auto& p : pipes) {
+            ASSERT_EQ(::pipe2(p.data(), O_NONBLOCK | O_CLOEXEC), 0);
+            ASSERT_EQ(::write(p[1], "01234567", 8), 8);
+        }
+        runEventsFor(40);
+        for (auto& p : pipes) {
+            char buffer[16];
+            EXPECT_EQ(::read(p[0], buffer, sizeof buffer), 8);
+            ::close(p[0]);
+            ::close(p[1]);
+        }
+    }
+    EXPECT_TRUE(window.reports.empty());
+    delete device;
+}
+
+TEST_F(HidDevices, AReleaseWhoseFreshObjectFailsLeavesNoSlot)
+{
+    EmulatedKey& gone = addKey();
+    EmulatedKey& stays = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* device = claim(*controller, gone);
+    ASSERT_NE(device, nullptr);
+    THidDevice* other = deviceOf(*controller, stays);
+
+    // Gone before any scan noticed: the device still counts as present.
+    testbed().unplug(gone);
+    EXPECT_TRUE(device->Present());
+    delete device;
+    ASSERT_EQ(controller->Devices().size(), 1u);
+    EXPECT_EQ(controller->Devices()[0], other);
+
+    window.events.clear();
+    ASSERT_TRUE(waitFor([&] { return controller->LastChangeParam() == 0 && !controller->ScanActive(); }));
+    runEventsFor(50);
+    EXPECT_EQ(controller->Devices().size(), 1u);
+}
+
+TEST_F(HidDevices, StoppingAReaderThatWaitsForItsHandOverDoesNotDeadlock)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+
+    for (int i = 0; i < 3; ++i)
+        key.pushInput(QByteArray::fromHex("01") + QByteArray(1, char(i)) + QByteArray(6, '\0'));
+    // No events run: the reader takes the first report and waits for the GUI thread.
+    QThread::msleep(100);
+    delete device;
+    // A report the stop ran was delivered in order; posted calls left behind do nothing.
+    runEventsFor(50);
+    ASSERT_LE(window.reports.size(), 1u);
+    if (!window.reports.empty()) {
+        EXPECT_EQ(window.reports[0].data[0], 0);
+    }
+
+    // A data handler that releases its own device.
+    window.reports.clear();
+    device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+    window.onData = [&](THidDevice* d) {
+        window.onData = nullptr;
+        delete d;
+    };
+    key.pushInput(QByteArray::fromHex("01aa000000000000"));
+    key.pushInput(QByteArray::fromHex("01bb000000000000"));
+    ASSERT_TRUE(waitFor([&] { return !window.reports.empty(); }));
+    runEventsFor(50);
+    EXPECT_EQ(window.reports.size(), 1u);
+    ASSERT_EQ(controller->Devices().size(), 1u);
+    EXPECT_FALSE(controller->Devices()[0]->Claimed());
+}
+
+TEST_F(HidDevices, AFailingDataHandlerEndsTheReaderQuietly)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtWarningMsg)
+            warnings << text;
+    });
+    window.onData = [](THidDevice*) { throw std::runtime_error("broken handler"); };
+    key.pushInput(QByteArray::fromHex("0101000000000000"));
+    ASSERT_TRUE(waitFor([&] { return !window.reports.empty(); }));
+    window.onData = nullptr;
+    key.pushInput(QByteArray::fromHex("0102000000000000"));
+    runEventsFor(100);
+    qInstallMessageHandler(previous);
+
+    EXPECT_EQ(window.reports.size(), 1u);
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains(QStringLiteral("broken handler")));
+    delete device;
+}
+
+TEST_F(HidDevices, ANotificationDuringAScanIsFollowedByAnotherScan)
+{
+    addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    platform::HotplugMonitor watcher(platform::UdevContext::create());
+    bool seen = false;
+    QObject::connect(&watcher, &platform::HotplugMonitor::deviceChanged, [&] { seen = true; });
+
+    EmulatedKey* late = nullptr;
+    window.onChange = [&] {
+        window.onChange = nullptr;
+        // As the window's handler does while it reads a key: events run inside the scan.
+        late = &addKey();
+        waitFor([&] { return seen; });
+        runEventsFor(50);
+    };
+    controller->Notify(-1);
+    ASSERT_NE(late, nullptr);
+    ASSERT_TRUE(waitFor([&] { return deviceOf(*controller, *late) != nullptr; }));
+}
+
+TEST_F(HidDevices, HandlersAndPeriodsPassOnToDevicesThatCarryThePreviousOne)
+{
+    EmulatedKey& a = addKey();
+    EmulatedKey& b = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* claimedB = claim(*controller, b);
+    ASSERT_TRUE(claimedB && claimedB->HasReader());
+    THidDevice* deviceA = deviceOf(*controller, a);
+    Window own;
+    deviceA->SetDataHandler(THidDataEvent(&own, &Window::DeviceData));
+
+    Window other;
+    controller->setOnDeviceData(THidDataEvent(&other, &Window::DeviceData));
+    EXPECT_TRUE(claimedB->DataHandler() == THidDataEvent(&other, &Window::DeviceData));
+    EXPECT_TRUE(deviceA->DataHandler() == THidDataEvent(&own, &Window::DeviceData));
+    EXPECT_TRUE(claimedB->HasReader());
+
+    controller->setOnDeviceData({});
+    EXPECT_FALSE(claimedB->HasReader());
+    controller->setOnDeviceData(THidDataEvent(&window, &Window::DeviceData));
+    EXPECT_TRUE(claimedB->HasReader());
+
+    controller->setOnDeviceDataError(THidDataErrorEvent(&window, &Window::DataError));
+    EXPECT_TRUE(claimedB->DataErrorHandler() == THidDataErrorEvent(&window, &Window::DataError));
+
+    // Devices keep the 100 of their creation: the window's 10 came before any device existed.
+    EXPECT_EQ(claimedB->ReadPeriod(), 100);
+    EXPECT_EQ(controller->DevThreadSleepTime(), 10);
+    // 5 is stored; devices with the previous 10 would be asked and refuse, these have 100.
+    controller->setDevThreadSleepTime(5);
+    EXPECT_EQ(controller->DevThreadSleepTime(), 5);
+    EXPECT_EQ(claimedB->ReadPeriod(), 100);
+    controller->setDevThreadSleepTime(100);
+    controller->setDevThreadSleepTime(60);
+    EXPECT_EQ(claimedB->ReadPeriod(), 60);
+    EXPECT_EQ(deviceA->ReadPeriod(), 60);
+    delete claimedB;
+}
+
+TEST_F(HidDevices, DestroyingTheControllerLeavesClaimedDevicesWithTheirHolder)
+{
+    EmulatedKey& key = addKey();
+    addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+    window.events.clear();
+
+    controller.reset();
+    EXPECT_FALSE(device->Present());
+    EXPECT_EQ(device->OwnerController(), nullptr);
+    EXPECT_TRUE(window.events.isEmpty());  // the unplug handler was taken away first
+    delete device;
+}
+
+TEST(HidControllerInert, WithoutUdevNothingHappens)
+{
+    int changes = 0;
+    THidDeviceController controller(nullptr, nullptr);
+    EXPECT_TRUE(controller.IsInert());
+    controller.setOnDeviceChange([&changes](QObject*) { ++changes; });
+    controller.Notify(-1);
+    runEventsFor(50);
+    EXPECT_EQ(changes, 0);
+    EXPECT_TRUE(controller.Devices().empty());
+    EXPECT_EQ(controller.OfferDevices(), 0);
+}

@@ -1,0 +1,153 @@
+// Scans over interfaces the emulator does not make: one without a device node, one whose node
+// is missing, one that cannot be identified, and one without a USB parent.
+
+// Before any Qt header: glib uses "signals" as a name.
+#include <umockdev.h>
+
+#include "fakehid.h"
+#include "hid/controllererror.h"
+#include "hid/hiddevice.h"
+#include "hid/hiddevicecontroller.h"
+#include "platform/udevcontext.h"
+#include "qtwait.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavrel;
+using tavrel::test::FakeHid;
+
+namespace {
+
+class HidScanFaults : public testing::Test {
+protected:
+    static void SetUpTestSuite() { s_testbed = umockdev_testbed_new(); }
+    static void TearDownTestSuite() { g_clear_object(&s_testbed); }
+    // Clearing the testbed would also drop the node emulation of later devices: remove the
+    // interfaces one by one instead.
+    void TearDown() override
+    {
+        for (const QString& syspath : std::exchange(s_added, {}))
+            umockdev_testbed_remove_device(s_testbed, syspath.toUtf8().constData());
+    }
+
+    // umockdev keeps a node's name taken for the whole run, so every device gets new ones.
+    static FakeHid fresh()
+    {
+        static int next = 0;
+        FakeHid hid;
+        hid.minor = next++;
+        hid.port = QStringLiteral("1-%1").arg(hid.minor + 1);
+        return hid;
+    }
+
+    static void add(const FakeHid& hid, QString description = {})
+    {
+        if (description.isEmpty())
+            description = hid.describe();
+        GError* error = nullptr;
+        const bool ok = umockdev_testbed_add_from_string(s_testbed, description.toUtf8().constData(), &error);
+        ASSERT_TRUE(ok) << (error ? error->message : "");
+        s_added << hid.syspath();
+    }
+
+    // A controller that scans when told to; setting OnDeviceChange scans once.
+    std::unique_ptr<THidDeviceController> makeController()
+    {
+        auto controller = std::make_unique<THidDeviceController>(nullptr, platform::UdevContext::create());
+        controller->setOnDeviceChange([this](QObject*) { ++changes; });
+        controller->setOnEnumerate([](THidDevice*, int) { return true; });
+        return controller;
+    }
+
+    int changes = 0;
+    static UMockdevTestbed* s_testbed;
+    static QStringList s_added;
+};
+
+UMockdevTestbed* HidScanFaults::s_testbed = nullptr;
+QStringList HidScanFaults::s_added;
+
+}  // namespace
+
+TEST_F(HidScanFaults, AnInterfaceWithoutANodeIsSkipped)
+{
+    FakeHid noNode = fresh();
+    noNode.withNode = false;
+    FakeHid bluetooth = fresh();
+    bluetooth.withUsbParent = false;
+    bluetooth.hidId = QStringLiteral("0005:0000046D:0000B012");
+    bluetooth.hidName = QStringLiteral("BT Keyboard");
+    bluetooth.hidUniq = QStringLiteral("aa:bb:cc:dd:ee:ff");
+    add(noNode);
+    add(bluetooth);
+
+    auto controller = makeController();
+    controller->DeviceChange();
+    ASSERT_EQ(controller->Devices().size(), 1u);
+    THidDevice* device = controller->Devices()[0];
+    EXPECT_EQ(device->InterfaceInfo().SysPath, bluetooth.syspath());
+    EXPECT_EQ(device->VendorID(), 0x046D);
+    EXPECT_EQ(device->ProductID(), 0xB012);
+
+    // Strings and report lengths come from udev and sysfs while the device is usable.
+    THidDevice* claimed = nullptr;
+    ASSERT_TRUE(controller->ClaimByIndex(claimed, 0));
+    EXPECT_EQ(claimed->ProductText(), QStringLiteral("BT Keyboard"));
+    EXPECT_EQ(claimed->SerialText(), QStringLiteral("aa:bb:cc:dd:ee:ff"));
+    EXPECT_EQ(claimed->ReportCaps().InputReportByteLength, 8);
+    EXPECT_EQ(claimed->ReportCaps().UsagePage, 0xFF00);
+    delete claimed;
+}
+
+TEST_F(HidScanFaults, ADeviceThatCannotBeMadeEndsTheScanAndLeavesTheListAsItWas)
+{
+    FakeHid good = fresh();
+    add(good);
+    auto controller = makeController();
+    controller->Notify(-1);
+    ASSERT_EQ(controller->Devices().size(), 1u);
+    THidDevice* before = controller->Devices()[0];
+    const int changesBefore = changes;
+
+    const struct {
+        const char* name;
+        void (*spoil)(FakeHid&);
+        const char* error;
+    } cases[] = {
+        {"node missing", [](FakeHid& h) { h.withNode = false; }, "Device cannot be opened"},
+        {"no ids anywhere",
+         [](FakeHid& h) {
+             h.withUsbParent = false;
+             h.hidId.clear();
+         },
+         "Device cannot be identified"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeHid bad = fresh();
+        c.spoil(bad);
+        QString description = bad.describe();
+        if (!bad.withNode)  // udev names a node that does not exist
+            description.replace(QStringLiteral("E: SUBSYSTEM=hidraw"),
+                                QStringLiteral("E: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw%1").arg(bad.minor));
+        add(bad, description);
+
+        try {
+            controller->Notify(0);
+            ADD_FAILURE() << "the scan went through";
+        } catch (const EControllerError& e) {
+            EXPECT_STREQ(e.what(), c.error);
+        }
+        EXPECT_FALSE(controller->ScanActive());
+        ASSERT_EQ(controller->Devices().size(), 1u);
+        EXPECT_EQ(controller->Devices()[0], before);
+        EXPECT_EQ(changes, changesBefore);
+        umockdev_testbed_remove_device(s_testbed, bad.syspath().toUtf8().constData());
+        s_added.removeAll(bad.syspath());
+    }
+
+    // With the broken interfaces gone, the next notification scans normally.
+    controller->Notify(0);
+    EXPECT_EQ(controller->Devices().size(), 1u);
+    EXPECT_EQ(controller->Devices()[0], before);
+}

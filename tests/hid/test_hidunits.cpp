@@ -1,0 +1,76 @@
+#include "hid/hidhandler.h"
+#include "hid/serialtext.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+using namespace tavrel;
+
+namespace {
+
+struct Window {
+    int calls = 0;
+    void DeviceData(int) { ++calls; }
+    void OtherData(int) {}
+    virtual ~Window() = default;
+    virtual void Virtual(int) {}
+};
+
+using IntHandler = Handler<void(int)>;
+
+}  // namespace
+
+TEST(Handler, BindingsOfTheSameMethodOnTheSameObjectAreEqual)
+{
+    Window a, b;
+    const IntHandler empty;
+    const IntHandler boundA(&a, &Window::DeviceData);
+    const IntHandler lambda([](int) {});
+
+    EXPECT_EQ(empty, IntHandler());
+    EXPECT_EQ(empty, IntHandler(nullptr));
+    EXPECT_FALSE(empty);
+    EXPECT_EQ(boundA, IntHandler(&a, &Window::DeviceData));
+    EXPECT_EQ(IntHandler(&a, &Window::Virtual), IntHandler(&a, &Window::Virtual));
+    EXPECT_NE(boundA, IntHandler(&b, &Window::DeviceData));
+    EXPECT_NE(boundA, IntHandler(&a, &Window::OtherData));
+    EXPECT_NE(boundA, IntHandler(&a, &Window::Virtual));
+    EXPECT_NE(boundA, empty);
+    EXPECT_EQ(lambda, IntHandler(lambda));
+    EXPECT_NE(lambda, IntHandler([](int) {}));
+    EXPECT_NE(lambda, empty);
+
+    boundA(1);
+    EXPECT_EQ(a.calls, 1);
+}
+
+TEST(SerialText, TheSerialIsWhatDiffersFromTheLanguageList)
+{
+    const std::vector<quint16> english{0x0409};
+    const struct {
+        const char* name;
+        std::optional<QString> serial;
+        std::optional<std::vector<quint16>> languages;
+        QString expected;
+    } cases[] = {
+        {"ordinary serial", QStringLiteral("301234567890"), english, QStringLiteral("301234567890")},
+        {"serial request answered with the language list", QString(QChar(0x0409)), english, QString()},
+        {"serial request failed", std::nullopt, english, QString()},
+        {"language list unreadable", QStringLiteral("301234567890"), std::nullopt, QString()},
+        {"empty language list", QStringLiteral("301234567890"), std::vector<quint16>{}, QString()},
+        {"two languages, serial starts with them",
+         QString(QChar(0x0409)) + QChar(0x0407) + QStringLiteral("XY"),
+         std::vector<quint16>{0x0409, 0x0407}, QString()},
+        {"two languages, serial differs in the second unit", QString(QChar(0x0409)) + QStringLiteral("X"),
+         std::vector<quint16>{0x0409, 0x0407}, QString(QChar(0x0409)) + QStringLiteral("X")},
+        {"cut at the first zero unit", QStringLiteral("AB") + QChar(0) + QStringLiteral("CD"), english,
+         QStringLiteral("AB")},
+        {"at most 254 units", QString(300, QChar(u'7')), english, QString(254, QChar(u'7'))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(serialNumberText(c.serial, c.languages), c.expected);
+    }
+}

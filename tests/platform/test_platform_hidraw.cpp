@@ -1,0 +1,152 @@
+// An open hidraw node against emulated keys: ioctls, writes into the firmware, reads with a
+// time-out and a wake-up, devices without report IDs, and a node that has gone.
+
+#include "keyemu/emulator.h"
+#include "platform/hidrawdevice.h"
+#include "platform/reportdescriptor.h"
+#include "platform/wakeevent.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using namespace tavrel::platform;
+using tavrel::emu::EmulatedKey;
+using tavrel::emu::KeyModel;
+using tavrel::emu::Testbed;
+
+namespace {
+
+Testbed& testbed()
+{
+    static Testbed bed;
+    return bed;
+}
+
+// Unplugs the keys a test added, so the next one starts from an empty bus.
+class PlatformHidraw : public testing::Test {
+protected:
+    EmulatedKey& addKey(KeyModel model = {})
+    {
+        EmulatedKey& key = testbed().add(model);
+        m_keys.push_back(&key);
+        return key;
+    }
+    void TearDown() override
+    {
+        for (EmulatedKey* key : m_keys)
+            testbed().unplug(*key);
+    }
+
+    std::vector<EmulatedKey*> m_keys;
+};
+
+QByteArray bytesOf(std::span<const quint8> data)
+{
+    return QByteArray(reinterpret_cast<const char*>(data.data()), int(data.size()));
+}
+
+const QByteArray noIdDescriptor = QByteArray::fromHex(
+    "0600FF0901A101" "0901150026FF00750895088102" "090195089102C0");
+
+}  // namespace
+
+TEST_F(PlatformHidraw, IdentityAndDescriptorFromTheNode)
+{
+    EmulatedKey& key = addKey();
+    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::ReadWrite);
+    ASSERT_TRUE(node.isOpen()) << node.lastError().toStdString();
+
+    const auto info = node.rawInfo();
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->vendorId, 0x16C0);
+    EXPECT_EQ(info->productId, 0x05E1);
+
+    const auto descriptor = node.reportDescriptor();
+    ASSERT_TRUE(descriptor.has_value());
+    EXPECT_EQ(*descriptor, tavrel::emu::defaultReportDescriptor());
+    const auto lengths = parseReportDescriptor(
+        std::span(reinterpret_cast<const quint8*>(descriptor->constData()), std::size_t(descriptor->size())));
+    ASSERT_TRUE(lengths.has_value());
+    EXPECT_EQ(lengths->inputLength, 8);
+    EXPECT_EQ(lengths->outputLength, 8);
+    EXPECT_TRUE(lengths->usesReportIds);
+}
+
+TEST_F(PlatformHidraw, WritesReachTheFirmware)
+{
+    EmulatedKey& key = addKey();
+    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::ReadWrite);
+    ASSERT_TRUE(node.isOpen());
+
+    const std::array<quint8, 8> report{0x02, 0x01, 0x03, 0, 0, 0, 0, 0};
+    const auto written = node.write(report);
+    EXPECT_TRUE(written.ok);
+    EXPECT_EQ(written.written, 8);
+    ASSERT_EQ(key.received().size(), 1u);
+    EXPECT_EQ(key.received()[0].toHex(' '), bytesOf(report).toHex(' '));
+
+    key.setFailWrites(true);
+    const auto failed = node.write(report);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(failed.written, 0);
+    EXPECT_EQ(node.lastErrno(), EIO);
+    EXPECT_FALSE(node.lastError().isEmpty());
+    EXPECT_EQ(key.received().size(), 1u);
+}
+
+TEST_F(PlatformHidraw, ReadsReportsAndWakesUp)
+{
+    EmulatedKey& key = addKey();
+    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::Read);
+    ASSERT_TRUE(node.isOpen());
+    WakeEvent wake;
+    ASSERT_TRUE(wake.isValid());
+    std::array<quint8, 8> buffer{};
+
+    EXPECT_EQ(node.read(buffer, 20, wake.fd(), false).kind, HidrawDevice::ReadResult::Nothing);
+
+    const QByteArray input = QByteArray::fromHex("01 81 16 00 04 00 00 00");
+    key.pushInput(input);
+    const auto got = node.read(buffer, 20, wake.fd(), false);
+    ASSERT_EQ(got.kind, HidrawDevice::ReadResult::Report);
+    EXPECT_EQ(bytesOf(std::span(buffer).first(std::size_t(got.size))).toHex(' '), input.toHex(' '));
+
+    // A wake-up ends the wait at once even with an hour's time-out.
+    wake.signal();
+    EXPECT_EQ(node.read(buffer, 3600 * 1000, wake.fd(), false).kind, HidrawDevice::ReadResult::Woken);
+    wake.drain();
+    EXPECT_FALSE(wake.wait(0));
+}
+
+TEST_F(PlatformHidraw, ReportsOfADeviceWithoutIdsGetIdZeroInFront)
+{
+    KeyModel model;
+    model.reportDescriptor = noIdDescriptor;
+    EmulatedKey& key = addKey(model);
+    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::Read);
+    ASSERT_TRUE(node.isOpen());
+
+    const QByteArray input = QByteArray::fromHex("11 22 33 44 55 66 77 88");
+    key.pushInput(input);
+    std::array<quint8, 9> buffer{};
+    const auto got = node.read(buffer, 20, -1, true);
+    ASSERT_EQ(got.kind, HidrawDevice::ReadResult::Report);
+    EXPECT_EQ(bytesOf(std::span(buffer).first(std::size_t(got.size))).toHex(' '),
+              (QByteArray(1, '\0') + input).toHex(' '));
+}
+
+TEST_F(PlatformHidraw, AGoneNodeFailsReadsAndWrites)
+{
+    EmulatedKey& key = addKey();
+    const QString devnode = key.devnode();
+    HidrawDevice node = HidrawDevice::open(devnode, HidrawDevice::Mode::ReadWrite);
+    ASSERT_TRUE(node.isOpen());
+    testbed().unplug(key);
+
+    std::array<quint8, 8> buffer{};
+    EXPECT_EQ(node.read(buffer, 20, -1, false).kind, HidrawDevice::ReadResult::Failed);
+    EXPECT_FALSE(node.write(buffer).ok);
+    EXPECT_NE(node.lastErrno(), 0);
+    EXPECT_FALSE(HidrawDevice::open(devnode, HidrawDevice::Mode::ReadWrite).isOpen());
+}

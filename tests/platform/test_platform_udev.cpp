@@ -1,0 +1,146 @@
+// The udev side of the platform layer against an umockdev testbed: enumeration, identity,
+// strings and descriptor from sysfs, and the hotplug monitor.
+
+// Before any Qt header: glib uses "signals" as a name.
+#include <umockdev.h>
+
+#include "platform/hidenumerator.h"
+#include "platform/hidudevinfo.h"
+#include "platform/hotplugmonitor.h"
+#include "fakehid.h"
+#include "platform/udevcontext.h"
+#include "qtwait.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+using namespace tavrel::platform;
+using tavrel::test::FakeHid;
+
+namespace {
+
+class PlatformUdev : public testing::Test {
+protected:
+    static void SetUpTestSuite() { s_testbed = umockdev_testbed_new(); }
+    static void TearDownTestSuite() { g_clear_object(&s_testbed); }
+    void TearDown() override { umockdev_testbed_clear(s_testbed); }
+
+    // umockdev keeps a node's name taken for the whole run, so every device gets new ones.
+    static FakeHid fresh()
+    {
+        static int next = 0;
+        FakeHid hid;
+        hid.minor = next++;
+        hid.port = QStringLiteral("1-%1").arg(hid.minor + 1);
+        return hid;
+    }
+
+    static void add(const FakeHid& hid)
+    {
+        GError* error = nullptr;
+        const bool ok = umockdev_testbed_add_from_string(s_testbed, hid.describe().toUtf8().constData(), &error);
+        ASSERT_TRUE(ok) << (error ? error->message : "");
+    }
+
+    std::shared_ptr<UdevContext> m_udev = UdevContext::create();
+    static UMockdevTestbed* s_testbed;
+};
+
+UMockdevTestbed* PlatformUdev::s_testbed = nullptr;
+
+}  // namespace
+
+TEST_F(PlatformUdev, EnumerationListsInterfacesWithANodeUnderStableIds)
+{
+    FakeHid key = fresh();
+    FakeHid noNode = fresh();
+    noNode.withNode = false;
+    FakeHid bluetooth = fresh();
+    bluetooth.withUsbParent = false;
+    add(key);
+    add(noNode);
+    add(bluetooth);
+
+    const auto first = enumerateHidInterfaces(*m_udev);
+    ASSERT_TRUE(first.has_value());
+    ASSERT_EQ(first->size(), 2u);
+    QStringList nodes;
+    for (const HidInterface& found : *first) {
+        nodes << found.devnode;
+        EXPECT_EQ(found.instanceId, instanceIdFor(found.syspath));
+    }
+    nodes.sort();
+    QStringList expected{QStringLiteral("/dev/hidraw%1").arg(key.minor),
+                         QStringLiteral("/dev/hidraw%1").arg(bluetooth.minor)};
+    expected.sort();
+    EXPECT_EQ(nodes, expected);
+    EXPECT_NE((*first)[0].instanceId, (*first)[1].instanceId);
+
+    const auto second = enumerateHidInterfaces(*m_udev);
+    ASSERT_TRUE(second.has_value());
+    ASSERT_EQ(second->size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ((*second)[i].syspath, (*first)[i].syspath);
+        EXPECT_EQ((*second)[i].instanceId, (*first)[i].instanceId);
+    }
+}
+
+TEST_F(PlatformUdev, IdentityStringsAndDescriptorComeFromUdev)
+{
+    FakeHid key = fresh();  // HID_ID, USB strings beside a different HID_NAME
+    FakeHid usbIdsOnly = fresh();
+    usbIdsOnly.hidId.clear();
+    usbIdsOnly.usbVendor = QStringLiteral("1234");
+    usbIdsOnly.usbProduct = QStringLiteral("abcd");
+    usbIdsOnly.serial.clear();  // a USB device without a serial has none, whatever HID_UNIQ says
+    usbIdsOnly.hidUniq = QStringLiteral("uniq");
+    FakeHid bluetooth = fresh();
+    bluetooth.withUsbParent = false;
+    bluetooth.hidId = QStringLiteral("0005:0000046D:0000B012");
+    bluetooth.hidName = QStringLiteral("BT Mouse");
+    bluetooth.hidUniq = QStringLiteral("aa:bb:cc");
+    bluetooth.descriptorHex.clear();
+    FakeHid anonymous = fresh();
+    anonymous.withUsbParent = false;
+    anonymous.hidId.clear();
+    anonymous.hidName.clear();
+    for (const FakeHid* hid : {&key, &usbIdsOnly, &bluetooth, &anonymous})
+        add(*hid);
+
+    EXPECT_EQ(udevIdentity(*m_udev, key.syspath()), (HidIdentity{0x16C0, 0x05E1, 0x0102}));
+    EXPECT_EQ(udevIdentity(*m_udev, usbIdsOnly.syspath()), (HidIdentity{0x1234, 0xABCD, 0x0102}));
+    EXPECT_EQ(udevIdentity(*m_udev, bluetooth.syspath()), (HidIdentity{0x046D, 0xB012, 0}));
+    EXPECT_FALSE(udevIdentity(*m_udev, anonymous.syspath()).has_value());
+
+    EXPECT_EQ(udevProductString(*m_udev, key.syspath()), QStringLiteral("Programmable Key"));
+    EXPECT_EQ(udevSerialString(*m_udev, key.syspath()), QStringLiteral("301234567890"));
+    EXPECT_FALSE(udevSerialString(*m_udev, usbIdsOnly.syspath()).has_value());
+    EXPECT_EQ(udevProductString(*m_udev, bluetooth.syspath()), QStringLiteral("BT Mouse"));
+    EXPECT_EQ(udevSerialString(*m_udev, bluetooth.syspath()), QStringLiteral("aa:bb:cc"));
+    EXPECT_FALSE(udevProductString(*m_udev, anonymous.syspath()).has_value());
+
+    EXPECT_EQ(sysfsReportDescriptor(*m_udev, key.syspath()),
+              QByteArray::fromHex("0600FF0901A10185010902750895078102C0"));
+    EXPECT_FALSE(sysfsReportDescriptor(*m_udev, bluetooth.syspath()).has_value());
+    EXPECT_FALSE(udevIdentity(*m_udev, QStringLiteral("/sys/devices/nothing/hidraw/hidraw9")).has_value());
+}
+
+TEST_F(PlatformUdev, MonitorReportsEachEventOnce)
+{
+    HotplugMonitor monitor(m_udev);
+    ASSERT_TRUE(monitor.isActive());
+    int changes = 0;
+    QObject::connect(&monitor, &HotplugMonitor::deviceChanged, [&changes] { ++changes; });
+
+    FakeHid key = fresh();
+    add(key);  // the testbed sends "add" for the new hidraw device
+    ASSERT_TRUE(tavrel::test::waitFor([&] { return changes == 1; }));
+    umockdev_testbed_uevent(s_testbed, key.syspath().toUtf8().constData(), "change");
+    umockdev_testbed_uevent(s_testbed, key.syspath().toUtf8().constData(), "remove");
+    ASSERT_TRUE(tavrel::test::waitFor([&] { return changes >= 3; }));
+    // Events of other subsystems are not ours.
+    umockdev_testbed_uevent(s_testbed, "/sys/devices/usb1/1-1", "change");
+    tavrel::test::runEventsFor(200);
+    EXPECT_EQ(changes, 3);
+}
