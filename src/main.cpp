@@ -21,8 +21,7 @@ int main(int argc, char** argv)
     tavrel::TForm1 form1(&mainForm);
     mainForm.setPairingWindow(&form1);
     mainForm.show();
-    // Closing the main window ends the program, whatever the pairing window is doing.
-    QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QCoreApplication::quit);
+    QObject::connect(&mainForm, &tavrel::TMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int rc = app.exec();
     return rc;
 }

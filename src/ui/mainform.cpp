@@ -321,6 +321,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 {
     FormClose();
     event->accept();
+    emit closed();
 }
 
 void TMainForm::Text4Click()

@@ -104,6 +104,10 @@ public:
     // Window's web address, opened by the link text in the tool bar.
     static const char* const WebAddress;
 
+signals:
+    // The main window was closed: the program ends, whatever the pairing window is doing.
+    void closed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
