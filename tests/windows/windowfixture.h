@@ -14,6 +14,10 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -41,6 +45,31 @@ inline void settle(int ms)
     QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// A left click in the middle of the widget, as a user would give it.
+inline void click(QWidget* widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+// A radio button takes clicks on its indicator and caption only, so this clicks the indicator.
+inline void clickRadio(QRadioButton* button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QRect indicator = button->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, button);
+    QTest::mouseClick(button, Qt::LeftButton, {}, indicator.center());
+}
+
+// A key's five fields as the table holds them: "05 04 00 00 00".
+inline QString recordText(const KeyTable& table, int key)
+{
+    QStringList fields;
+    for (Field f : {Field::Modifiers, Field::Code1, Field::Code2, Field::Code3, Field::Mode})
+        fields << table.field(key, f);
+    return fields.join(QLatin1Char(' '));
 }
 
 class WindowTest : public ::testing::Test {

@@ -1,0 +1,279 @@
+// The pairing window against an emulated wireless receiver: its instructions, the ten-second
+// binding window, the receiver's answers and the clearing of all bindings.
+#include "windowfixture.h"
+
+#include "ui/widgets/closebutton.h"
+#include "ui/widgets/picturebutton.h"
+
+#include <QListWidget>
+
+using namespace tavrel;
+using namespace tavrel::test;
+
+namespace {
+
+using Transmitter = std::array<quint8, 5>;
+
+const QString kWaiting10 = QStringLiteral("请在10秒内按下待绑定的发射器任意键...");
+const QString kTimedOut = QStringLiteral("计时结束,未收到发射器传来的按键信号。");
+const QString kCleared = QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号.");
+
+QString waiting(int seconds)
+{
+    return QStringLiteral("请在%1秒内按下待绑定的发射器任意键...").arg(seconds);
+}
+
+QStringList instructions(int capacity)
+{
+    const QString n = QString::number(capacity);
+    return {QStringLiteral("1.每个接收器最多可绑定") + n + QStringLiteral("个发射器。"),
+            QString(),
+            QStringLiteral("2.当绑定的发射器超过") + n + QStringLiteral("个，将会挤走最先绑定的发射器。"),
+            QString(),
+            QStringLiteral("3.可以\"解除所有绑定\"，删除接收器中绑定的全部发射器。"),
+            QString(),
+            QStringLiteral("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多") + n + QStringLiteral("个。")};
+}
+
+QByteArray pairingReport(quint8 d0, quint8 d1, const Transmitter& id)
+{
+    QByteArray report(8, '\0');
+    report[0] = 0x01;
+    report[1] = char(d0);
+    report[2] = char(d1);
+    for (int i = 0; i < 5; ++i)
+        report[3 + i] = char(id[std::size_t(i)]);
+    return report;
+}
+
+class PairingWindowTest : public WindowTest {
+protected:
+    // A receiver for four transmitters whose transmitters are pressed only by the test; the
+    // binding window's ticks come from the test too.
+    void startReceiver(const QString& name)
+    {
+        receiver = &plug(name, "311400000002", 6, true);
+        receiver->setPairDelayMs(-1);
+        start();
+        waitForRead(6);
+        ASSERT_FALSE(form->BitmapButton1->isHidden());
+        ASSERT_EQ(form->BindCapacity, 4);
+        form1->Timer1->setInterval(3600 * 1000);
+        receiver->clearReceived();
+    }
+
+    void openWindow()
+    {
+        click(form->BitmapButton1);
+        ASSERT_TRUE(form1->isVisible());
+    }
+
+    QStringList memo() const { return form1->Memo1->lines(); }
+
+    // Requests of the pairing command the receiver took, as their argument bytes.
+    std::vector<int> pairRequests() const
+    {
+        std::vector<int> out;
+        for (const QByteArray& r : receiver->received())
+            if (r.size() == 8 && quint8(r[0]) == 0x02 && quint8(r[1]) == 0x05) {
+                EXPECT_EQ(r.mid(3), QByteArray(5, '\0'));
+                out.push_back(quint8(r[2]));
+            }
+        return out;
+    }
+
+    // Sends a report from the receiver and waits until the window has handled it.
+    void receive(const QByteArray& report)
+    {
+        const int logged = form->HistoryListBox->count();
+        receiver->pushInput(report);
+        ASSERT_TRUE(waitFor([&] { return form->HistoryListBox->count() > logged; }));
+    }
+
+    // Presses a transmitter as soon as the receiver has taken the bind request, then waits for
+    // the answer to arrive in the memo.
+    void pressTransmitter(const Transmitter& id)
+    {
+        const int lines = form1->Memo1->lineCount();
+        ASSERT_TRUE(waitFor([&] { return receiver->pressTransmitter(id); }));
+        ASSERT_TRUE(waitFor([&] { return form1->Memo1->lineCount() == lines + 2; }));
+    }
+
+    emu::EmulatedKey* receiver = nullptr;
+};
+
+TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCapacity)
+{
+    ASSERT_NO_FATAL_FAILURE(startReceiver("pair-open"));
+    EXPECT_FALSE(form1->isVisible());
+    ASSERT_NO_FATAL_FAILURE(openWindow());
+    EXPECT_EQ(memo(), instructions(4));
+    EXPECT_EQ(form1->Memo1->toPlainText(), instructions(4).join('\n'));  // what the user sees
+    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
+    EXPECT_FALSE(form1->Timer1->isActive());
+
+    // A second click on the pairing button only brings the open window forward.
+    click(form1->BitmapButton2);
+    ASSERT_EQ(memo().size(), 8);
+    click(form->BitmapButton1);
+    EXPECT_TRUE(form1->isVisible());
+    EXPECT_EQ(memo().size(), 8);
+    EXPECT_EQ(memo().last(), kCleared);
+
+    // Closed and opened again: fresh instructions with the capacity of that moment.
+    click(form1->CloseButton1);
+    EXPECT_FALSE(form1->isVisible());
+    form->BindCapacity = 10;  // as a receiver for ten would give
+    ASSERT_NO_FATAL_FAILURE(openWindow());
+    EXPECT_EQ(memo(), instructions(10));
+}
+
+TEST_F(PairingWindowTest, TheBindingWindowCountsDownAndRunsOut)
+{
+    ASSERT_NO_FATAL_FAILURE(startReceiver("pair-countdown"));
+    ASSERT_NO_FATAL_FAILURE(openWindow());
+
+    click(form1->BitmapButton1);
+    EXPECT_EQ(memo(), QStringList{kWaiting10});
+    EXPECT_FALSE(form1->BitmapButton1->isEnabled());
+    EXPECT_TRUE(form1->Timer1->isActive());
+    ASSERT_TRUE(receiver->waitForReceived(1, 2000));
+    EXPECT_EQ(pairRequests(), std::vector<int>{0x01});
+
+    for (int left = 9; left >= 1; --left) {
+        form1->Timer1Timer();
+        EXPECT_EQ(memo(), QStringList{waiting(left)});
+        EXPECT_FALSE(form1->BitmapButton1->isEnabled()) << left;
+        EXPECT_TRUE(form1->Timer1->isActive()) << left;
+    }
+    form1->Timer1Timer();
+    EXPECT_EQ(memo(), QStringList{kTimedOut});
+    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
+    EXPECT_FALSE(form1->Timer1->isActive());
+
+    // The timer itself drives the same countdown.
+    form1->Timer1->setInterval(5);
+    click(form1->BitmapButton1);
+    ASSERT_TRUE(waitFor([&] { return form1->BitmapButton1->isEnabled(); }));
+    EXPECT_EQ(memo(), QStringList{kTimedOut});
+    EXPECT_FALSE(form1->Timer1->isActive());
+}
+
+TEST_F(PairingWindowTest, ATransmitterPressEndsTheBindingWithItsIdentity)
+{
+    ASSERT_NO_FATAL_FAILURE(startReceiver("pair-press"));
+    ASSERT_NO_FATAL_FAILURE(openWindow());
+    const Transmitter id{0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+
+    click(form1->BitmapButton1);
+    for (int i = 0; i < 4; ++i)
+        form1->Timer1Timer();
+    ASSERT_NO_FATAL_FAILURE(pressTransmitter(id));
+    EXPECT_EQ(memo(), (QStringList{waiting(6), QStringLiteral("加入绑定发射器：1A 2B 3C 4D 5E (00 )"),
+                                   QStringLiteral("绑定完成！")}));
+    EXPECT_FALSE(form1->Timer1->isActive());
+    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
+    EXPECT_EQ(receiver->bindings(), std::vector<Transmitter>{id});
+
+    // The same transmitter once more: the receiver knows it already.
+    click(form1->BitmapButton1);
+    ASSERT_NO_FATAL_FAILURE(pressTransmitter(id));
+    EXPECT_EQ(memo(), (QStringList{kWaiting10, QStringLiteral("此发射器之前已绑定过：1A 2B 3C 4D 5E (00 )"),
+                                   QStringLiteral("操作结束！")}));
+    EXPECT_FALSE(form1->Timer1->isActive());
+    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
+}
+
+TEST_F(PairingWindowTest, ResponsesAreShownWhetherOrNotABindingRunsOrTheWindowIsOpen)
+{
+    ASSERT_NO_FATAL_FAILURE(startReceiver("pair-response"));
+    const struct {
+        quint8 d1;
+        const char* first;
+        const char* second;
+    } cases[] = {
+        {0x02, "加入绑定发射器：1A 2B 3C 4D 5E (02 )", "绑定完成！"},
+        {0x0F, "加入绑定发射器：1A 2B 3C 4D 5E (0F )", "绑定完成！"},
+        {0x13, "此发射器之前已绑定过：1A 2B 3C 4D 5E (03 )", "操作结束！"},
+        {0xF0, "此发射器之前已绑定过：1A 2B 3C 4D 5E (00 )", "操作结束！"},
+    };
+    const Transmitter id{0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+
+    // Hidden and never opened: the lines go into the empty memo all the same.
+    ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, 0x02, id)));
+    EXPECT_FALSE(form1->isVisible());
+    EXPECT_EQ(memo(), (QStringList{QString::fromUtf8(cases[0].first), QString::fromUtf8(cases[0].second)}));
+
+    ASSERT_NO_FATAL_FAILURE(openWindow());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "D1 " << int(c.d1));
+        const int lines = form1->Memo1->lineCount();
+        ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, c.d1, id)));
+        EXPECT_EQ(memo().mid(lines), (QStringList{QString::fromUtf8(c.first), QString::fromUtf8(c.second)}));
+        EXPECT_TRUE(form1->BitmapButton1->isEnabled());
+        EXPECT_FALSE(form1->Timer1->isActive());
+    }
+    EXPECT_EQ(memo().mid(0, 7), instructions(4));
+}
+
+TEST_F(PairingWindowTest, AReportWithoutATransmitterLeavesTheBindingRunning)
+{
+    ASSERT_NO_FATAL_FAILURE(startReceiver("pair-empty"));
+    ASSERT_NO_FATAL_FAILURE(openWindow());
+    click(form1->BitmapButton1);
+
+    // D2 to D5 decide; D1 and D6 alone do not make a response.
+    ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, 0x02, {0, 0, 0, 0, 0x5E})));
+    EXPECT_EQ(memo(), QStringList{kWaiting10});
+    EXPECT_TRUE(form1->Timer1->isActive());
+    EXPECT_FALSE(form1->BitmapButton1->isEnabled());
+    EXPECT_EQ(form1->BindCountdown, 10);
+
+    form1->Timer1Timer();
+    EXPECT_EQ(memo(), QStringList{waiting(9)});
+}
+
+TEST_F(PairingWindowTest, ClearingRemovesEveryBindingWithoutTouchingTheCountdown)
+{
+    ASSERT_NO_FATAL_FAILURE(startReceiver("pair-clear"));
+    ASSERT_NO_FATAL_FAILURE(openWindow());
+    click(form1->BitmapButton1);
+    ASSERT_NO_FATAL_FAILURE(pressTransmitter({0x11, 0x22, 0x33, 0x44, 0x55}));
+    ASSERT_EQ(receiver->bindings().size(), 1u);
+
+    const int lines = form1->Memo1->lineCount();
+    click(form1->BitmapButton2);
+    EXPECT_EQ(memo().size(), lines + 1);
+    EXPECT_EQ(memo().last(), kCleared);
+    EXPECT_TRUE(waitFor([&] { return receiver->bindings().empty(); }));
+    EXPECT_EQ(pairRequests(), (std::vector<int>{0x01, 0x03}));
+
+    // During a binding the clear line is the last one, so the next tick takes its place.
+    click(form1->BitmapButton1);
+    click(form1->BitmapButton2);
+    EXPECT_EQ(memo(), (QStringList{kWaiting10, kCleared}));
+    EXPECT_TRUE(form1->Timer1->isActive());
+    EXPECT_FALSE(form1->BitmapButton1->isEnabled());
+    form1->Timer1Timer();
+    EXPECT_EQ(memo(), (QStringList{kWaiting10, waiting(9)}));
+}
+
+TEST_F(PairingWindowTest, ARequestThatCannotBeWrittenSaysSoAtOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(startReceiver("pair-fail"));
+    ASSERT_NO_FATAL_FAILURE(openWindow());
+    receiver->setFailWrites(true);
+
+    click(form1->BitmapButton1);
+    EXPECT_EQ(memo(), QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。")});
+    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
+    EXPECT_FALSE(form1->Timer1->isActive());
+
+    click(form1->BitmapButton2);
+    EXPECT_EQ(memo(), (QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。"),
+                                   QStringLiteral("解除绑定请求发送失败，请检查接收器是否已连接。")}));
+    EXPECT_TRUE(pairRequests().empty());
+    receiver->setFailWrites(false);
+}
+
+}  // namespace
