@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QThread>
 #include <cerrno>
 #include <fcntl.h>
@@ -49,13 +48,9 @@ public:
     QStringList events;
     std::vector<Report> reports;
     std::vector<quint32> errors;
-    std::vector<qint64> errorTimes;
     int changes = 0;
     std::function<void(THidDevice*)> onData;  // extra work inside the data handler
     std::function<void()> onChange;
-    QElapsedTimer clock;
-
-    Window() { clock.start(); }
 
     static QString name(THidDevice* device) { return device->InterfaceInfo().InterfacePath; }
 
@@ -81,7 +76,6 @@ public:
     {
         EXPECT_EQ(QThread::currentThread(), qApp->thread());
         errors.push_back(error);
-        errorTimes.push_back(clock.elapsed());
     }
     bool Enumerate(THidDevice* d, int idx)
     {
@@ -437,16 +431,18 @@ TEST_F(HidDevices, AnUnpluggedReaderReportsFailuresOncePerPeriodUntilReleased)
     EXPECT_EQ(device->ReportCaps().InputReportByteLength, caps.InputReportByteLength);
 
     // Reads that failed before the scan noticed may carry other codes; from the unplug on, each
-    // failure is ENODEV and comes after a pause of one period. A spinning reader would send
-    // them far faster.
+    // failure is ENODEV and comes after a pause of one period. The hand-over is synchronous, so
+    // in ten periods at most about ten failures can arrive, however late the GUI thread runs
+    // them; a spinning reader would send hundreds. A slow machine only sends fewer.
     const auto firstGone = [&] {
         return std::find(window.errors.begin(), window.errors.end(), quint32(ENODEV)) - window.errors.begin();
     };
-    ASSERT_TRUE(waitFor([&] { return window.errors.size() >= std::size_t(firstGone()) + 5; }));
-    const std::size_t first = std::size_t(firstGone());
-    for (std::size_t i = first; i < window.errors.size(); ++i)
+    ASSERT_TRUE(waitFor([&] { return window.errors.size() >= std::size_t(firstGone()) + 2; }));
+    const std::size_t before = window.errors.size();
+    runEventsFor(10 * Period);
+    EXPECT_LE(window.errors.size() - before, 10u + 3u);
+    for (std::size_t i = std::size_t(firstGone()); i < window.errors.size(); ++i)
         EXPECT_EQ(window.errors[i], quint32(ENODEV));
-    EXPECT_GE(window.errorTimes[first + 4] - window.errorTimes[first], 4 * Period - 10);
 
     delete device;
     EXPECT_TRUE(controller->Devices().empty());
