@@ -7,6 +7,7 @@
 #include "platform/hidudevinfo.h"
 
 #include <QtDebug>
+#include <cerrno>
 
 namespace tavrel {
 
@@ -229,6 +230,8 @@ void THidDevice::deliverReport(const QByteArray& report)
 
 void THidDevice::deliverReadError(quint32 error)
 {
+    if ((error == ENODEV || error == EIO) && m_owner)
+        m_owner->deviceSeemsGone(this);
     const THidDataErrorEvent handler = m_dataErrorHandler;
     if (handler)
         handler(this, error);

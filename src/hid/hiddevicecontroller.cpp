@@ -2,7 +2,9 @@
 
 #include "hid/hiddevice.h"
 #include "hid/hidpnpinfo.h"
+#include "hid/controllererror.h"
 #include "platform/hidenumerator.h"
+#include "platform/hidrawdevice.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/udevcontext.h"
 
@@ -68,6 +70,15 @@ void THidDeviceController::notifyFromEventLoop(int param)
     }
 }
 
+void THidDeviceController::deviceSeemsGone(THidDevice* device)
+{
+    // A node that fails with "no such device" while udev still lists it: the removal may have
+    // come before this scan could see it, so look again once.
+    if (m_destroying || !device->Present() || !m_suspectedGone.insert(device->InterfaceInfo().InstanceId).second)
+        return;
+    QMetaObject::invokeMethod(this, [this] { notifyFromEventLoop(0); }, Qt::QueuedConnection);
+}
+
 void THidDeviceController::Notify(int param)
 {
     if (m_destroying || IsInert())
@@ -92,6 +103,11 @@ void THidDeviceController::Notify(int param)
         }
     } endScan{this};
     DeviceChange();
+    // A suspicion ends with the interface: a re-plugged one may be suspected again.
+    std::erase_if(m_suspectedGone, [this](quint32 id) {
+        return std::none_of(m_devices.begin(), m_devices.end(),
+                            [id](THidDevice* d) { return d->Present() && d->InterfaceInfo().InstanceId == id; });
+    });
 }
 
 std::vector<std::unique_ptr<THidDevice>> THidDeviceController::freshDevices()
@@ -104,7 +120,13 @@ std::vector<std::unique_ptr<THidDevice>> THidDeviceController::freshDevices()
         return fresh;
     for (const platform::HidInterface& found : *interfaces) {
         auto info = std::make_unique<THidPnPInfo>(found.instanceId, found.devnode, found.syspath, m_udev);
-        fresh.push_back(std::make_unique<THidDevice>(std::move(info), this));
+        try {
+            fresh.push_back(std::make_unique<THidDevice>(std::move(info), this));
+        } catch (const EControllerError&) {
+            // Unplugged between the enumeration and the opening: the interface is simply gone.
+            if (platform::HidrawDevice::nodeExists(found.devnode))
+                throw;
+        }
     }
     return fresh;
 }

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <set>
 #include <memory>
 #include <vector>
 
@@ -80,6 +81,7 @@ signals:
 private:
     friend class THidDevice;
     void notifyFromEventLoop(int param);
+    void deviceSeemsGone(THidDevice* device);
     class OfferScope;
 
     bool ClaimAt(int index, bool accept, THidDevice*& device);
@@ -95,6 +97,7 @@ private:
     std::shared_ptr<platform::UdevContext> m_udev;
     platform::HotplugMonitor* m_monitor = nullptr;
     std::vector<THidDevice*> m_devices;
+    std::set<quint32> m_suspectedGone;
     bool m_scanActive = false;
     bool m_missedNotification = false;
     bool m_destroying = false;

@@ -1,5 +1,6 @@
 #include "platform/hidrawdevice.h"
 
+#include <QDeadlineTimer>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -104,7 +105,10 @@ HidrawDevice::WriteResult HidrawDevice::write(std::span<const quint8> report)
         fail(EBADF, "write");
         return {};
     }
-    // The node is non-blocking for the reader's sake; a write waits for the driver instead.
+    // The node is non-blocking for the reader's sake; a write waits for the driver instead, but
+    // not for ever: this runs on the GUI thread.
+    constexpr int WriteTimeoutMs = 2000;
+    QDeadlineTimer deadline(WriteTimeoutMs);
     for (;;) {
         const ssize_t n = ::write(m_fd, report.data(), report.size());
         if (n >= 0)
@@ -115,8 +119,13 @@ HidrawDevice::WriteResult HidrawDevice::write(std::span<const quint8> report)
             fail(errno, "write");
             return {};
         }
+        if (deadline.hasExpired()) {
+            fail(ETIMEDOUT, "write");
+            return {};
+        }
         pollfd p{m_fd, POLLOUT, 0};
-        if (::poll(&p, 1, -1) < 0 && errno != EINTR) {
+        if (::poll(&p, 1, int(std::max<qint64>(1, std::min<qint64>(deadline.remainingTime(), 50)))) < 0
+            && errno != EINTR) {
             fail(errno, "write");
             return {};
         }

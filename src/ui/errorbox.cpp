@@ -15,10 +15,12 @@ QString withFullStop(const QString& text)
 
 void showErrorBox(const QString& text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Tavrel"), withFullStop(text), QMessageBox::Ok,
-                    QApplication::activeWindow());
-    box.setObjectName(QStringLiteral("ErrorBox"));
-    box.exec();
+    // Opened without a nested event loop, so that no handler waits for the user to close it.
+    auto* box = new QMessageBox(QMessageBox::Critical, QStringLiteral("Tavrel"), withFullStop(text), QMessageBox::Ok,
+                                QApplication::activeWindow());
+    box->setObjectName(QStringLiteral("ErrorBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void postErrorBox(const QString& text)

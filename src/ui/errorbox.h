@@ -10,7 +10,7 @@ namespace tavrel {
 // The text with a full stop appended when its last character sorts after the full stop.
 QString withFullStop(const QString& text);
 
-// Shows the error box now (a modal box; events keep running).
+// Shows the error box now; it stays until the user closes it, while the program goes on.
 void showErrorBox(const QString& text);
 // Shows it once the event loop runs, so that the handler that failed can return first.
 void postErrorBox(const QString& text);

@@ -200,6 +200,8 @@ void TMainForm::DevListBoxClick()
     const bool pairing = hasPairing(s);
     BitmapButton1->setEnabled(pairing);
     BitmapButton1->setVisible(pairing);
+    // The pairing window tells the capacity of the receiver that is selected now.
+    BindCapacity = bindCapacity(s);
     m_table.forgetDevice();
     readkey();
 }

@@ -1,0 +1,206 @@
+// The mouse page of a key that offers it, and the pairing window against an emulated receiver:
+// instructions, a binding that is answered, one that is not, and clearing all bindings.
+
+#include "harness.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QThread>
+#include <gtest/gtest.h>
+
+using namespace tavrel::e2e;
+
+namespace {
+
+const QString Zeros = QStringLiteral("00 00 00 00 00");
+
+QStringList pairingLines(const Snapshot& s)
+{
+    return s.widget(Pairing, QStringLiteral("Memo1")).lines();
+}
+
+QString lastPairingLine(const Snapshot& s)
+{
+    const QStringList lines = pairingLines(s);
+    return lines.isEmpty() ? QString() : lines.back();
+}
+
+QStringList instructions(int capacity)
+{
+    const QString n = QString::number(capacity);
+    return {QStringLiteral("1.每个接收器最多可绑定") + n + QStringLiteral("个发射器。"),
+            QString(),
+            QStringLiteral("2.当绑定的发射器超过") + n + QStringLiteral("个，将会挤走最先绑定的发射器。"),
+            QString(),
+            QStringLiteral("3.可以\"解除所有绑定\"，删除接收器中绑定的全部发射器。"),
+            QString(),
+            QStringLiteral("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多") + n + QStringLiteral("个。")};
+}
+
+const QString TimedOut = QStringLiteral("计时结束,未收到发射器传来的按键信号。");
+const QString Cleared = QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号.");
+
+// Opens the pairing window from the main window's pairing button.
+bool openPairing(ProgramRun& run, Snapshot* s)
+{
+    *s = run.snapshot();
+    if (!run.click(*s, Main, onRoot({QStringLiteral("BitmapButton1")})))
+        return false;
+    return run.waitFor([](const Snapshot& s) { return s.widget(Pairing, Pairing).is(QStringLiteral("shown")); }, 10000, s);
+}
+
+}  // namespace
+
+TEST(ModesAndPairing, MouseRightButtonWithRepeatIsWritten)
+{
+    // Characters 1-2 (33) and 2-3 (30) of the serial offer the mouse page and the trigger groups.
+    ProgramRun run;
+    QString why;
+    ASSERT_TRUE(run.start({{QStringLiteral("name=mouse,serial=330000000001,keys=6")}, {}}, &why)) << why.toStdString();
+    Snapshot s;
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("TabItem2")).is(QStringLiteral("shown")));
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("GroupBox3")).is(QStringLiteral("shown")));
+
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("HorzImageListBox1"), QStringLiteral("anjianItem2")})));
+    ASSERT_TRUE(run.waitFor(
+        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("Text3")).text() == QStringLiteral("设置按键:3"); }, 10000,
+        &s))
+        << context(s, run);
+
+    // The mouse tab turns the keyboard key into a left-button key.
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("TabControl1"), QStringLiteral("TabItem2")})));
+    ASSERT_TRUE(run.waitFor(
+        [](const Snapshot& s) {
+            return s.widget(Main, QStringLiteral("TabControl1")).value(QStringLiteral("index")) == QLatin1String("1")
+                && s.widget(Main, QStringLiteral("RadioButton1")).is(QStringLiteral("checked"))
+                && s.widget(Main, QStringLiteral("Image3")).value(QStringLiteral("picture")) == QLatin1String("BMP2");
+        },
+        10000, &s))
+        << context(s, run);
+
+    const QStringList mousePage{QStringLiteral("TabControl1"), QStringLiteral("Layout3")};
+    ASSERT_TRUE(run.click(s, Main, onRoot(mousePage + QStringList{QStringLiteral("GroupBox1"), QStringLiteral("RadioButton2")})));
+    ASSERT_TRUE(run.waitFor(
+        [](const Snapshot& s) {
+            return s.widget(Main, QStringLiteral("RadioButton2")).is(QStringLiteral("checked"))
+                && s.widget(Main, QStringLiteral("Image3")).value(QStringLiteral("picture")) == QLatin1String("BMP3");
+        },
+        10000, &s))
+        << context(s, run);
+    ASSERT_TRUE(run.click(s, Main, onRoot(mousePage + QStringList{QStringLiteral("GroupBox2"), QStringLiteral("RadioButton5")})));
+    ASSERT_TRUE(run.waitFor(
+        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("RadioButton5")).is(QStringLiteral("checked")); }, 10000,
+        &s))
+        << context(s, run);
+
+    ASSERT_TRUE(run.command(QStringLiteral("clear-received mouse")));
+    EXPECT_EQ(writeAndConfirm(run), QStringLiteral("设置完成！")) << context(run.snapshot(), run);
+    const QStringList received = run.list(QStringLiteral("received mouse"));
+    ASSERT_EQ(received.size(), 6) << received.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(received[2], QStringLiteral("02 02 02 02 00 00 00 03"));
+    EXPECT_EQ(run.list(QStringLiteral("store mouse")),
+              QStringList({Zeros, Zeros, QStringLiteral("02 00 00 00 03"), Zeros, Zeros, Zeros, Zeros, Zeros}));
+
+    EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
+}
+
+TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
+{
+    // Character 3 (1) offers pairing; with character 4 (4) the receiver binds four transmitters.
+    ProgramRun run;
+    QString why;
+    ASSERT_TRUE(run.start({{QStringLiteral("name=receiver,serial=311400000002,keys=6,wireless")}, {}}, &why))
+        << why.toStdString();
+    Snapshot s;
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
+    ASSERT_TRUE(openPairing(run, &s)) << context(s, run);
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return pairingLines(s) == instructions(4); }, 10000, &s))
+        << context(s, run);
+
+    // The receiver answers 4.5 seconds into the binding: the countdown stops where it was.
+    ASSERT_TRUE(run.command(QStringLiteral("pair-delay receiver 4500")));
+    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("BitmapButton1")})));
+    ASSERT_TRUE(run.waitFor(
+        [](const Snapshot& s) {
+            return lastPairingLine(s).startsWith(QStringLiteral("请在"))
+                && !s.widget(Pairing, QStringLiteral("BitmapButton1")).is(QStringLiteral("enabled"))
+                && s.widget(Pairing, QStringLiteral("Timer1")).is(QStringLiteral("active"));
+        },
+        10000, &s))
+        << context(s, run);
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return lastPairingLine(s) == QStringLiteral("绑定完成！"); }, 20000, &s))
+        << context(s, run);
+    const QStringList bound = pairingLines(s);
+    ASSERT_EQ(bound.size(), 3) << bound.join(QLatin1Char('\n')).toStdString();
+    const QRegularExpressionMatch countdown =
+        QRegularExpression(QStringLiteral("^请在(\\d+)秒内按下待绑定的发射器任意键\\.\\.\\.$")).match(bound[0]);
+    ASSERT_TRUE(countdown.hasMatch()) << bound[0].toStdString();
+    // 6 on an idle machine; a late tick or a slow answer may leave one more or one less.
+    const int secondsLeft = countdown.captured(1).toInt();
+    EXPECT_GE(secondsLeft, 5);
+    EXPECT_LE(secondsLeft, 7);
+    EXPECT_EQ(bound[1], QStringLiteral("加入绑定发射器：5A 00 00 01 A5 (00 )"));
+    EXPECT_TRUE(s.widget(Pairing, QStringLiteral("BitmapButton1")).is(QStringLiteral("enabled")));
+    EXPECT_FALSE(s.widget(Pairing, QStringLiteral("Timer1")).is(QStringLiteral("active")));
+    EXPECT_EQ(run.list(QStringLiteral("bindings receiver")), QStringList({QStringLiteral("5A 00 00 01 A5")}));
+    // Stopped: the next ticks would have rewritten the countdown line.
+    QThread::msleep(1500);
+    s = run.snapshot();
+    EXPECT_EQ(pairingLines(s), bound);
+
+    // No transmitter answers: after ten seconds the countdown gives up.
+    ASSERT_TRUE(run.command(QStringLiteral("pair-delay receiver -1")));
+    QElapsedTimer binding;
+    binding.start();
+    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("BitmapButton1")})));
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return lastPairingLine(s) == TimedOut; }, 30000, &s))
+        << context(s, run);
+    EXPECT_GE(binding.elapsed(), 9000);
+    EXPECT_EQ(pairingLines(s), QStringList({TimedOut}));
+    EXPECT_TRUE(s.widget(Pairing, QStringLiteral("BitmapButton1")).is(QStringLiteral("enabled")));
+    EXPECT_FALSE(s.widget(Pairing, QStringLiteral("Timer1")).is(QStringLiteral("active")));
+    EXPECT_EQ(run.list(QStringLiteral("bindings receiver")), QStringList({QStringLiteral("5A 00 00 01 A5")}));
+
+    // Clearing empties the receiver and says so.
+    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("BitmapButton2")})));
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return lastPairingLine(s) == Cleared; }, 10000, &s)) << context(s, run);
+    EXPECT_EQ(pairingLines(s), QStringList({TimedOut, Cleared}));
+    EXPECT_EQ(run.list(QStringLiteral("bindings receiver")), QStringList());
+    EXPECT_TRUE(run.list(QStringLiteral("received receiver")).contains(QStringLiteral("02 05 03 00 00 00 00 00")));
+
+    // Its close button only hides the pairing window.
+    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("Rectangle1"), QStringLiteral("CloseButton1")})));
+    ASSERT_TRUE(run.waitFor(
+        [](const Snapshot& s) {
+            return !s.widget(Pairing, Pairing).is(QStringLiteral("shown")) && s.widget(Main, Main).is(QStringLiteral("shown"));
+        },
+        10000, &s))
+        << context(s, run);
+
+    EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
+}
+
+TEST(ModesAndPairing, PairingWindowUsesTheSelectedReceiversCapacity)
+{
+    ProgramRun run;
+    QString why;
+    ASSERT_TRUE(run.start({{QStringLiteral("name=wired,serial=310000000001,keys=6"),
+                            QStringLiteral("name=receiver,serial=311400000002,keys=6,wireless")},
+                           {}},
+                          &why))
+        << why.toStdString();
+    Snapshot s;
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("ToolBar1"), QStringLiteral("toolb1")})));
+    ASSERT_TRUE(run.waitFor(
+        [](const Snapshot& s) {
+            return s.widget(Main, QStringLiteral("BitmapButton1")).is(QStringLiteral("shown")) && readSettled(s, 6);
+        },
+        20000, &s))
+        << context(s, run);
+    ASSERT_TRUE(openPairing(run, &s)) << context(s, run);
+    EXPECT_EQ(pairingLines(s), instructions(4));
+
+    EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
+}
