@@ -29,6 +29,7 @@ QString pairingInstructions(int capacity)
 TForm1::TForm1(TMainForm* mainForm, QWidget* parent) : QWidget(parent), m_main(mainForm)
 {
     setObjectName(QStringLiteral("Form1"));
+    setAttribute(Qt::WA_StyledBackground, true);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("无线设置"));
     setWindowIcon(ui::pictureIcon(QStringLiteral("PairIcon")));

@@ -79,6 +79,7 @@ QLineEdit* lineEdit(const QString& text, const QRect& geometry, QWidget* parent,
 TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("mainform"));
+    setAttribute(Qt::WA_StyledBackground, true);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowTitle(QStringLiteral("Tavrel"));
