@@ -50,7 +50,7 @@ TEST_F(ConfigIo, ReadAsksForSixKeysAndForEveryFurtherKeyTheDeviceReports)
     EXPECT_EQ(keysRead().size(), 6u);
 }
 
-TEST_F(ConfigIo, WriteSendsEveryKeyWithTheProgressOfTheOriginal)
+TEST_F(ConfigIo, WriteSendsEveryKeyWithTruncatedProgressSteps)
 {
     for (int k = 0; k < 6; ++k)
         applyKeyRecord(table, {0x81, quint8(0x60 | k), quint8(k), 0x04, 0, 0, 0x02});

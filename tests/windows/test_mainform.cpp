@@ -136,7 +136,7 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
     form->readkey();
     ASSERT_TRUE(waitFor([&] { return form->HorzImageListBox1->itemIndex() == 0; }));
 
-    // The write: every key's record goes to the device, with the original's progress steps.
+    // The write: every key's record goes to the device; the bar shows 100 / (keys left).
     form->table().field(1, Field::Modifiers) = "01";
     form->table().field(1, Field::Code1) = "1E";
     form->table().field(1, Field::Mode) = "02";
