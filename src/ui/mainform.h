@@ -7,7 +7,6 @@
 #include "config/protocol.h"
 #include "keys/capture.h"
 
-#include <QPointer>
 #include <QSet>
 #include <QWidget>
 #include <array>
@@ -55,9 +54,6 @@ public:
 
     // The key table: one for the whole run, shared by every device.
     KeyTable& table() { return m_table; }
-    ReportChannel& channel() { return m_channel; }
-    THidDeviceController* hidController() const { return HidCtl; }
-    THidDevice* currentDevice() const { return CurrentDevice; }
     int BindCapacity = 0;
 
     // Handlers, named after the widget and the event.
@@ -86,7 +82,6 @@ public:
     void TextBox1KillFocus();
     void hookMessage(quint32 message, quint32 wParam, quint32 lParam);
     void Edit1Change();
-    const KeyCapture& capture() const { return m_capture; }
 
     // The mode editor: shows the selected key on its page and stores the user's choices.
     void keymousecheck();
@@ -97,9 +92,6 @@ public:
 
     // The selected key, or -1 when the picker selects nothing the table holds.
     int selectedKey() const;
-
-    // What the user is told when a key is found that this user may not open for writing.
-    static QString accessHelpText();
 
     // Window's web address, opened by the link text in the tool bar.
     static const char* const WebAddress;
@@ -145,6 +137,7 @@ private:
     void rebuildDevices();
     void handleKeyRecord(const KeyRecordResponse& r);
     void warnAboutAccess();
+    bool sendPairRequest(quint8 subCommand);
     void encode(const QStringList& keys);
     void setField(int key, Field field, const QString& value);
     void mouseButtonChange(ui::GroupRadioButton* button, const char* modifiers);

@@ -70,16 +70,20 @@ void TMainForm::CircleButton4Click()
     ProgressBar1->setValue(0);
 }
 
-bool TMainForm::addbord()
+bool TMainForm::sendPairRequest(quint8 subCommand)
 {
     m_channel.beginOperation();
-    return m_channel.send(pairReport(PAIR_BIND)).ok;
+    return m_channel.send(pairReport(subCommand)).ok;
+}
+
+bool TMainForm::addbord()
+{
+    return sendPairRequest(PAIR_BIND);
 }
 
 bool TMainForm::clearbord()
 {
-    m_channel.beginOperation();
-    return m_channel.send(pairReport(PAIR_CLEAR)).ok;
+    return sendPairRequest(PAIR_CLEAR);
 }
 
 void TMainForm::HidCtlDeviceData(THidDevice* HidDev, quint8 ReportID, const quint8* Data, quint16 Size)

@@ -30,6 +30,28 @@ namespace {
 constexpr quint16 DeviceVendorId = 0x16C0;
 constexpr quint16 DeviceProductId = 0x05E1;
 
+// The tool bar picture of a device button.
+QString devicePicture(bool wireless, bool selected)
+{
+    if (wireless)
+        return selected ? QStringLiteral("USB21") : QStringLiteral("USB2");
+    return selected ? QStringLiteral("USB11") : QStringLiteral("USB1");
+}
+
+QString deviceCaption(bool wireless)
+{
+    return wireless ? QStringLiteral("无线按键") : QStringLiteral("USB按键");
+}
+
+// What the user is told when a key is found that this user may not open for writing.
+QString accessHelpText()
+{
+    return QStringLiteral(
+        "发现USB按键，但当前用户没有读写它的权限，无法读取或写入设置。\n"
+        "请安装 udev 规则 70-tavrel.rules：在 Tavrel 源码目录中运行 scripts/install-udev-rule.sh，"
+        "然后拔出并重新插入USB按键。");
+}
+
 bool isKeyDevice(THidDevice* device)
 {
     return device->VendorID() == DeviceVendorId && device->ProductID() == DeviceProductId;
@@ -109,9 +131,7 @@ void TMainForm::rebuildDevices()
 
     for (int i = 0; i < count; ++i) {
         const bool wireless = isWirelessItem(DevListBox->item(i)->text());
-        const QString picture = wireless ? (i == 0 ? "USB21" : "USB2") : (i == 0 ? "USB11" : "USB1");
-        auto* button = new ui::PictureButton(wireless ? QStringLiteral("无线按键") : QStringLiteral("USB按键"),
-                                             picture, ToolBar1);
+        auto* button = new ui::PictureButton(deviceCaption(wireless), devicePicture(wireless, i == 0), ToolBar1);
         button->setObjectName(QStringLiteral("toolb%1").arg(i));
         button->setProperty("tag", i);
         button->setGeometry(70 * i + 10, 12, 77, 77);
@@ -175,8 +195,8 @@ void TMainForm::SeleUSB(QObject* Sender)
         auto* button = ToolBar1->findChild<ui::PictureButton*>(QStringLiteral("toolb%1").arg(i));
         const bool wireless = isWirelessItem(DevListBox->item(i)->text());
         if (button)
-            button->setPicture(wireless ? (i == t ? "USB21" : "USB2") : (i == t ? "USB11" : "USB1"));
-        setWindowTitle(wireless ? QStringLiteral("无线按键") : QStringLiteral("USB按键"));
+            button->setPicture(devicePicture(wireless, i == t));
+        setWindowTitle(deviceCaption(wireless));
         BitmapButton1->setVisible(wireless);
         BitmapButton1->setEnabled(wireless);
     }
@@ -221,14 +241,6 @@ void TMainForm::warnAboutAccess()
         box->show();
         return;
     }
-}
-
-QString TMainForm::accessHelpText()
-{
-    return QStringLiteral(
-        "发现USB按键，但当前用户没有读写它的权限，无法读取或写入设置。\n"
-        "请安装 udev 规则 70-tavrel.rules：在 Tavrel 源码目录中运行 scripts/install-udev-rule.sh，"
-        "然后拔出并重新插入USB按键。");
 }
 
 void TMainForm::setDevicePresent(bool present)

@@ -1,6 +1,7 @@
 // The mouse page of a key that offers it, and the pairing window against an emulated receiver:
 // instructions, a binding that is answered, one that is not, and clearing all bindings.
 
+#include "common/pairingtexts.h"
 #include "harness.h"
 
 #include <QElapsedTimer>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace tavrel::e2e;
+using tavrel::test::pairingInstructionLines;
 
 namespace {
 
@@ -25,17 +27,6 @@ QString lastPairingLine(const Snapshot& s)
     return lines.isEmpty() ? QString() : lines.back();
 }
 
-QStringList instructions(int capacity)
-{
-    const QString n = QString::number(capacity);
-    return {QStringLiteral("1.每个接收器最多可绑定") + n + QStringLiteral("个发射器。"),
-            QString(),
-            QStringLiteral("2.当绑定的发射器超过") + n + QStringLiteral("个，将会挤走最先绑定的发射器。"),
-            QString(),
-            QStringLiteral("3.可以\"解除所有绑定\"，删除接收器中绑定的全部发射器。"),
-            QString(),
-            QStringLiteral("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多") + n + QStringLiteral("个。")};
-}
 
 const QString TimedOut = QStringLiteral("计时结束,未收到发射器传来的按键信号。");
 const QString Cleared = QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号.");
@@ -115,7 +106,7 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
     Snapshot s;
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
     ASSERT_TRUE(openPairing(run, &s)) << context(s, run);
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return pairingLines(s) == instructions(4); }, 10000, &s))
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return pairingLines(s) == pairingInstructionLines(4); }, 10000, &s))
         << context(s, run);
 
     // The receiver answers 4.5 seconds into the binding: the countdown stops where it was.
@@ -200,7 +191,7 @@ TEST(ModesAndPairing, PairingWindowUsesTheSelectedReceiversCapacity)
         20000, &s))
         << context(s, run);
     ASSERT_TRUE(openPairing(run, &s)) << context(s, run);
-    EXPECT_EQ(pairingLines(s), instructions(4));
+    EXPECT_EQ(pairingLines(s), pairingInstructionLines(4));
 
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
 }

@@ -2,7 +2,7 @@
 // come while the reader waits for a request or while its request runs.
 
 #include "hid/handover.h"
-#include "qtwait.h"
+#include "common/qtwait.h"
 
 #include <gtest/gtest.h>
 

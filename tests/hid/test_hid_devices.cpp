@@ -7,7 +7,7 @@
 #include "keyemu/emulator.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/udevcontext.h"
-#include "qtwait.h"
+#include "common/qtwait.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
 #include "platform/udevcontext.h"
-#include "qtwait.h"
+#include "common/qtwait.h"
 
 #include <gtest/gtest.h>
 

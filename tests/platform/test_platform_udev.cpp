@@ -9,7 +9,7 @@
 #include "platform/hotplugmonitor.h"
 #include "fakehid.h"
 #include "platform/udevcontext.h"
-#include "qtwait.h"
+#include "common/qtwait.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 // The pairing window against an emulated wireless receiver: its instructions, the ten-second
 // binding window, the receiver's answers and the clearing of all bindings.
+#include "common/pairingtexts.h"
 #include "windowfixture.h"
 
 #include "ui/widgets/closebutton.h"
@@ -23,17 +24,6 @@ QString waiting(int seconds)
     return QStringLiteral("请在%1秒内按下待绑定的发射器任意键...").arg(seconds);
 }
 
-QStringList instructions(int capacity)
-{
-    const QString n = QString::number(capacity);
-    return {QStringLiteral("1.每个接收器最多可绑定") + n + QStringLiteral("个发射器。"),
-            QString(),
-            QStringLiteral("2.当绑定的发射器超过") + n + QStringLiteral("个，将会挤走最先绑定的发射器。"),
-            QString(),
-            QStringLiteral("3.可以\"解除所有绑定\"，删除接收器中绑定的全部发射器。"),
-            QString(),
-            QStringLiteral("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多") + n + QStringLiteral("个。")};
-}
 
 QByteArray pairingReport(quint8 d0, quint8 d1, const Transmitter& id)
 {
@@ -107,8 +97,8 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
     ASSERT_NO_FATAL_FAILURE(startReceiver("pair-open"));
     EXPECT_FALSE(form1->isVisible());
     ASSERT_NO_FATAL_FAILURE(openWindow());
-    EXPECT_EQ(memo(), instructions(4));
-    EXPECT_EQ(form1->Memo1->toPlainText(), instructions(4).join('\n'));  // what the user sees
+    EXPECT_EQ(memo(), pairingInstructionLines(4));
+    EXPECT_EQ(form1->Memo1->toPlainText(), pairingInstructionLines(4).join('\n'));  // what the user sees
     EXPECT_TRUE(form1->BitmapButton1->isEnabled());
     EXPECT_FALSE(form1->Timer1->isActive());
 
@@ -125,7 +115,7 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
     EXPECT_FALSE(form1->isVisible());
     form->BindCapacity = 10;  // as a receiver for ten would give
     ASSERT_NO_FATAL_FAILURE(openWindow());
-    EXPECT_EQ(memo(), instructions(10));
+    EXPECT_EQ(memo(), pairingInstructionLines(10));
 }
 
 TEST_F(PairingWindowTest, TheBindingWindowCountsDownAndRunsOut)
@@ -213,7 +203,7 @@ TEST_F(PairingWindowTest, ResponsesAreShownWhetherOrNotABindingRunsOrTheWindowIs
         EXPECT_TRUE(form1->BitmapButton1->isEnabled());
         EXPECT_FALSE(form1->Timer1->isActive());
     }
-    EXPECT_EQ(memo().mid(0, 7), instructions(4));
+    EXPECT_EQ(memo().mid(0, 7), pairingInstructionLines(4));
 }
 
 TEST_F(PairingWindowTest, AReportWithoutATransmitterLeavesTheBindingRunning)

@@ -97,10 +97,10 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
 
     // Clicking the selected device's button again sends nothing.
     auto& rx = *testbed().find("cap-rx");
-    settle(400);
+    runEventsFor(400);
     const auto before = rx.received().size();
     form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
-    settle(100);
+    runEventsFor(100);
     EXPECT_EQ(rx.received().size(), before);
 
     // A fourth device hides the title text; the buttons go on at 70-pixel steps.
@@ -176,7 +176,7 @@ TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
     waitForRead(6);
 
     form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
-    settle(300);
+    runEventsFor(300);
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置失败！6个按键未写入。"));
     EXPECT_EQ(second.record(2), (std::array<quint8, 5>{0x00, 0x3A, 0, 0, 0x02}));  // untouched
 }

@@ -2,6 +2,7 @@
 // The real windows against emulated keys in the same process: the test binary runs under
 // umockdev-wrapper, so the device layer finds only the keys a test plugs in.
 
+#include "common/qtwait.h"
 #include "hid/hiddevicecontroller.h"
 #include "keyemu/emulator.h"
 #include "ui/form1.h"
@@ -12,7 +13,6 @@
 #include "ui/widgets/messagepopup.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -21,31 +21,12 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 
 namespace tavrel::test {
 
 // One testbed for the whole process; keys stay registered, so every test names its own.
 emu::Testbed& testbed();
-
-inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-inline void settle(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
 
 // A left click in the middle of the widget, as a user would give it.
 inline void click(QWidget* widget)
@@ -109,7 +90,7 @@ protected:
     void waitForRead(int keys)
     {
         ASSERT_TRUE(waitFor([&] { return form->HorzImageListBox1->count() == keys && !form->table().AwaitingConfig; }));
-        settle(400);  // the rest of the read's answers
+        runEventsFor(400);  // the rest of the read's answers
     }
 
     // Presses the popup's OK as soon as the write opens it; returns what it said.
