@@ -17,11 +17,13 @@ endfunction()
 
 # The environment and time-out of a test registered with add_test directly.
 function(tavrel_test_environment name timeout)
-  set(env "QT_QPA_PLATFORM=offscreen" ${ARGN})
+  # A test's own variables come last, so that they win over these defaults.
+  set(env "QT_QPA_PLATFORM=offscreen")
   if(TAVREL_SANITIZE)
     list(APPEND env "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"
                     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
                     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
   endif()
+  list(APPEND env ${ARGN})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout} ENVIRONMENT "${env}")
 endfunction()
