@@ -74,9 +74,17 @@ void THidDeviceController::deviceSeemsGone(THidDevice* device)
 {
     // A node that fails with "no such device" while udev still lists it: the removal may have
     // come before this scan could see it, so look again once.
-    if (m_destroying || !device->Present() || !m_suspectedGone.insert(device->InterfaceInfo().InstanceId).second)
+    const quint32 id = device->InterfaceInfo().InstanceId;
+    if (m_destroying || !device->Present() || !m_suspectedGone.insert(id).second)
         return;
-    QMetaObject::invokeMethod(this, [this] { notifyFromEventLoop(0); }, Qt::QueuedConnection);
+    // A scan that ran meanwhile settled the question (and dropped the suspicion).
+    QMetaObject::invokeMethod(
+        this,
+        [this, id] {
+            if (m_suspectedGone.count(id))
+                notifyFromEventLoop(0);
+        },
+        Qt::QueuedConnection);
 }
 
 void THidDeviceController::Notify(int param)
