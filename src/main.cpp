@@ -18,7 +18,7 @@ int main(int argc, char** argv)
     app.setStyleSheet(tavrel::ui::loadStyleSheet(QCoreApplication::applicationDirPath()));
 
     tavrel::TMainForm mainForm;
-    tavrel::TForm1 form1(&mainForm);
+    tavrel::TForm1 form1(mainForm.session());
     mainForm.setPairingWindow(&form1);
     mainForm.show();
     QObject::connect(&mainForm, &tavrel::TMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -1,51 +1,34 @@
 #include "config/configio.h"
 
+#include <QStringList>
 #include <algorithm>
 
 namespace tavrel {
 
-void readConfiguration(ReportChannel& channel, const KeyTable& table, const std::function<void()>& pause)
+int readRequestCount(const KeyTable& table)
 {
     constexpr int AlwaysRead = 6;
-    channel.beginOperation();
-    // Answers arrive during the pauses, so the device's key count is looked at again each time.
-    for (int i = 0; i < std::max(AlwaysRead, table.CountFromDevice ? table.KeyCount : 0); ++i) {
-        channel.send(readKeyReport(i));
-        if (pause)
-            pause();
-    }
+    return std::max(AlwaysRead, table.CountFromDevice ? table.KeyCount : 0);
 }
 
-WriteOutcome writeConfiguration(ReportChannel& channel, const KeyTable& table, const WriteSteps& steps)
+int writeProgress(int keys, int index)
 {
-    WriteOutcome outcome;
-    outcome.keys = std::clamp(table.KeyCount, 0, KeyTable::Slots);
-    if (steps.progress)
-        steps.progress(0);
-    channel.beginOperation();
-    for (int i = 0; i < outcome.keys; ++i) {
-        if (steps.progress)
-            steps.progress(100 / (outcome.keys - i));
-        if (!table.Current.test(std::size_t(i))) {
-            ++outcome.notWritten;
-            continue;
-        }
-        const OutputReport report = writeKeyReport(i, table);
-        if (steps.sending)
-            steps.sending(report);
-        if (!channel.send(report).ok)
-            ++outcome.notWritten;
-        if (steps.pause)
-            steps.pause();
-    }
-    return outcome;
+    return keys - index > 0 ? 100 / (keys - index) : 100;
+}
+
+bool writableKey(const KeyTable& table, int index)
+{
+    return KeyTable::validKey(index) && table.Current.test(std::size_t(index));
 }
 
 QString completionText(const WriteOutcome& outcome)
 {
     if (outcome.complete())
         return QStringLiteral("设置完成！");
-    return QStringLiteral("设置失败！%1个按键未写入。").arg(outcome.notWritten);
+    QStringList keys;
+    for (int k : outcome.notWritten)
+        keys << QString::number(k + 1);
+    return QStringLiteral("设置失败！%1个按键未写入：%2。").arg(outcome.notWritten.size()).arg(keys.join(QStringLiteral("、")));
 }
 
 }  // namespace tavrel

@@ -1,35 +1,37 @@
 #pragma once
-// Moving the configuration between a key and the table: the read sends requests and returns
-// (answers arrive later through the dispatcher); the write sends every key's record.
+// The rules of moving the configuration between a key and the table; the paced sequences that
+// follow them run in the device session.
 
-#include "config/protocol.h"
+#include "config/keytable.h"
 
-#include <functional>
+#include <QList>
+#include <QString>
 
 namespace tavrel {
 
-// Read requests for keys 0 to 5 and for every further key the selected device has reported,
-// with `pause` after each (the caller sleeps and lets events run, so answers arrive meanwhile).
-void readConfiguration(ReportChannel& channel, const KeyTable& table, const std::function<void()>& pause);
+// Pauses the device needs after each request.
+constexpr int ReadPauseMs = 50;
+constexpr int WritePauseMs = 150;
 
-struct WriteSteps {
-    std::function<void(int)> progress;                 // the progress bar's value
-    std::function<void(const OutputReport&)> sending;  // a request about to be sent
-    std::function<void()> pause;                       // after each request
-};
+// Read requests go to keys 0 to 5 and to every further key the selected device has reported.
+int readRequestCount(const KeyTable& table);
+
+// The progress bar while key `index` of `keys` is written: 100 / (keys left).
+int writeProgress(int keys, int index);
+
+// Whether key `index` may be written to the selected device: its record came from that device
+// or was set by the user since it was selected. Another device's record would overwrite the
+// key's own assignment.
+bool writableKey(const KeyTable& table, int index);
 
 struct WriteOutcome {
-    int keys = 0;        // KeyCount when the write started
-    int notWritten = 0;  // keys whose request failed, or whose record is not the selected device's
-    bool complete() const { return notWritten == 0; }
+    int keys = 0;            // KeyCount when the write started
+    QList<int> notWritten;   // key indexes (0-based) whose record did not reach the device
+    bool complete() const { return notWritten.isEmpty(); }
 };
 
-// One write request per key, 0 to KeyCount-1. A key whose record neither came from the
-// selected device nor was set by the user since is not sent: it would overwrite the key's
-// own assignment with another device's.
-WriteOutcome writeConfiguration(ReportChannel& channel, const KeyTable& table, const WriteSteps& steps);
-
-// What the completion popup says.
+// What the completion popup says: "设置完成！", or the failure with the keys not written,
+// numbered as the user sees them.
 QString completionText(const WriteOutcome& outcome);
 
 }  // namespace tavrel

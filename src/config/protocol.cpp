@@ -2,11 +2,14 @@
 
 namespace tavrel {
 
-WriteResult ReportChannel::send(const OutputReport& report)
+void ReportChannel::send(const OutputReport& report, std::function<void(const IoResult&)> done)
 {
-    const WriteResult result = m_transport.writeToCurrent(report);
-    m_log.append(sentLogLine(report, result.written));
-    return result;
+    ReportLog* log = &m_log;
+    m_transport.write(report, [log, report, done = std::move(done)](const IoResult& result) {
+        log->append(sentLogLine(report, result.written));
+        if (done)
+            done(result);
+    });
 }
 
 void dispatchReport(quint8 reportId, std::span<const quint8> data, const ReportHandlers& handlers,

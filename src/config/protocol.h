@@ -3,26 +3,20 @@
 // passes through. Both log what they move to the report log.
 
 #include "config/reports.h"
+#include "platform/ioresult.h"
 
 #include <functional>
 #include <span>
 
 namespace tavrel {
 
-struct WriteResult {
-    bool ok = false;
-    int written = 0;
-};
-
 // What the protocol needs of the device layer.
 class ReportTransport {
 public:
     virtual ~ReportTransport() = default;
-    // The device list's selected entry becomes the current device; with no selected entry the
-    // current device stays as it was.
-    virtual void takeSelectedDevice() = 0;
-    // One blocking write to the current device; {false, 0} when there is none.
-    virtual WriteResult writeToCurrent(std::span<const quint8> report) = 0;
+    // Writes one report to the device that requests go to. `done` runs later on the GUI thread
+    // (never from inside this call) with the outcome; NoDevice when there is none.
+    virtual void write(const OutputReport& report, std::function<void(const IoResult&)> done) = 0;
 };
 
 // The report log: one line per report sent or received, never trimmed.
@@ -32,14 +26,13 @@ public:
     virtual void append(const QString& line) = 0;
 };
 
+// Every request goes this way: written through the transport, and logged with the bytes the
+// driver took once the write is over, also when it failed.
 class ReportChannel {
 public:
     ReportChannel(ReportTransport& transport, ReportLog& log) : m_transport(transport), m_log(log) {}
 
-    // Once per operation (a read, a write, a pairing request), before its first request.
-    void beginOperation() { m_transport.takeSelectedDevice(); }
-    // Writes one report to the current device and logs it, also when the write fails.
-    WriteResult send(const OutputReport& report);
+    void send(const OutputReport& report, std::function<void(const IoResult&)> done = {});
 
 private:
     ReportTransport& m_transport;

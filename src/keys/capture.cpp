@@ -85,6 +85,7 @@ EncoderTexts Edit1Change(KeyTable& table, int s, const QString& captureText,
         table.KeyText[s] = captureText;
 
     bool modifierSeen = false;
+    bool ordinarySeen = false;
     for (const QString& name : pressedKeys) {
         const int u = changekey(name).toInt();
         if (!stored) {
@@ -101,6 +102,7 @@ EncoderTexts Edit1Change(KeyTable& table, int s, const QString& captureText,
         } else if (u != 0) {
             if (!modifierSeen)
                 modifiers = QStringLiteral("00");
+            ordinarySeen = true;
             table.field(s, Field::Code1) = hexByte(quint8(u));
             table.field(s, Field::Code2) = QStringLiteral("00");
             table.field(s, Field::Code3) = QStringLiteral("00");
@@ -108,6 +110,15 @@ EncoderTexts Edit1Change(KeyTable& table, int s, const QString& captureText,
         const QStringList fields{modifiers, table.field(s, Field::Code1),
                                  table.field(s, Field::Code2), table.field(s, Field::Code3)};
         texts.Edit2 = fields.join(QLatin1Char('-'));
+    }
+    // Modifiers alone (a pedal that acts as Shift) carry no key: the codes held before must not
+    // go out with them.
+    if (stored && modifierSeen && !ordinarySeen) {
+        for (Field f : {Field::Code1, Field::Code2, Field::Code3})
+            table.field(s, f) = QStringLiteral("00");
+        texts.Edit2 = QStringList{table.field(s, Field::Modifiers), table.field(s, Field::Code1),
+                                  table.field(s, Field::Code2), table.field(s, Field::Code3)}
+                          .join(QLatin1Char('-'));
     }
     return texts;
 }

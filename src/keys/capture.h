@@ -50,6 +50,13 @@ public:
     void keyDown(const QString& name);
     // A combination when this release takes one; the released key leaves PressedKeys either way.
     std::optional<TakenCombination> keyUp(const QString& name);
+    // Capture stopped (focus or window lost, hook off, another key or device): keys still held
+    // then are never released here, so they are forgotten rather than taken into a later record.
+    void reset()
+    {
+        m_pressedKeys.clear();
+        m_captureState = 0;
+    }
     // Dispatches on the transition; auto-repeats change nothing.
     std::optional<TakenCombination> handle(const KeyEvent& event);
 
@@ -73,7 +80,7 @@ struct EncoderTexts {
 
 // Edit1Change: stores the capture box's text into KeyText[s] and encodes the held keys into key
 // s's record (Modifiers reset once, then modifier bits accumulate; the last ordinary key becomes
-// Code1 with Code2 and Code3 "00"; names outside the key-name table change nothing; Mode is never
+// Code1 with Code2 and Code3 "00", and modifiers alone set all three codes to "00"; names outside the key-name table change nothing; Mode is never
 // touched). For s outside the table nothing is stored and Edit2 traces the usages instead.
 EncoderTexts Edit1Change(KeyTable& table, int s, const QString& captureText,
                          const QStringList& pressedKeys);

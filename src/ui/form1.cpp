@@ -1,7 +1,7 @@
 #include "ui/form1.h"
 
 #include "ui/errorbox.h"
-#include "ui/mainform.h"
+#include "session/devicesession.h"
 #include "ui/widgets/closebutton.h"
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/gradienttext.h"
@@ -26,7 +26,7 @@ QString pairingInstructions(int capacity)
            + QStringLiteral("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多") + n + QStringLiteral("个。");
 }
 
-TForm1::TForm1(TMainForm* mainForm, QWidget* parent) : QWidget(parent), m_main(mainForm)
+TForm1::TForm1(DeviceSession* session, QWidget* parent) : QWidget(parent), m_session(session)
 {
     setObjectName(QStringLiteral("Form1"));
     setAttribute(Qt::WA_StyledBackground, true);
@@ -82,10 +82,12 @@ TForm1::TForm1(TMainForm* mainForm, QWidget* parent) : QWidget(parent), m_main(m
     BitmapButton2->setToolTip(QStringLiteral("解除绑定后，所有发射器均可使用。"));
     connect(BitmapButton2, &QAbstractButton::clicked, this, [this] { guarded([this] { BitmapButton2Click(); }); });
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+    Timer1 = m_session->bindTimer();
+    connect(m_session, &DeviceSession::bindCountdownChanged, this, &TForm1::showCountdown);
+    connect(m_session, &DeviceSession::bindTimedOut, this, &TForm1::showTimeOut);
+    connect(m_session, &DeviceSession::bindRequestFailed, this, &TForm1::showBindFailed);
+    connect(m_session, &DeviceSession::clearRequestDone, this, &TForm1::showCleared);
+    connect(m_session, &DeviceSession::pairingAnswered, this, &TForm1::pairingResponse);
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -98,37 +100,52 @@ void TForm1::showEvent(QShowEvent* event)
 
 void TForm1::FormShow()
 {
-    Memo1->setText(pairingInstructions(m_main->BindCapacity));
+    Memo1->setText(pairingInstructions(m_session->BindCapacity()));
+}
+
+int TForm1::BindCountdown() const
+{
+    return m_session->BindCountdown();
 }
 
 void TForm1::BitmapButton1Click()
 {
     Memo1->setText(QStringLiteral("请在10秒内按下待绑定的发射器任意键..."));
     BitmapButton1->setEnabled(false);
-    if (!m_main->addbord()) {
-        // Nothing was sent: waiting ten seconds for an answer would only mislead.
-        Memo1->replaceLastLine(QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。"));
-        BitmapButton1->setEnabled(true);
-        return;
-    }
-    BindCountdown = 10;
-    Timer1->start();
+    m_session->bind();
 }
 
 void TForm1::Timer1Timer()
 {
-    --BindCountdown;
-    Memo1->replaceLastLine(QStringLiteral("请在%1秒内按下待绑定的发射器任意键...").arg(BindCountdown));
-    if (BindCountdown < 1) {
-        Timer1->stop();
-        Memo1->replaceLastLine(QStringLiteral("计时结束,未收到发射器传来的按键信号。"));
-        BitmapButton1->setEnabled(true);
-    }
+    m_session->bindTick();
+}
+
+void TForm1::showCountdown(int secondsLeft)
+{
+    Memo1->replaceLastLine(QStringLiteral("请在%1秒内按下待绑定的发射器任意键...").arg(secondsLeft));
+}
+
+void TForm1::showTimeOut()
+{
+    Memo1->replaceLastLine(QStringLiteral("计时结束,未收到发射器传来的按键信号。"));
+    BitmapButton1->setEnabled(true);
+}
+
+void TForm1::showBindFailed()
+{
+    // Nothing was sent: the window says so at once instead of counting down.
+    Memo1->replaceLastLine(QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。"));
+    BitmapButton1->setEnabled(true);
 }
 
 void TForm1::BitmapButton2Click()
 {
-    if (m_main->clearbord())
+    m_session->clearBindings();
+}
+
+void TForm1::showCleared(bool sent)
+{
+    if (sent)
         Memo1->appendLine(QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号."));
     else
         Memo1->appendLine(QStringLiteral("解除绑定请求发送失败，请检查接收器是否已连接。"));
@@ -136,7 +153,6 @@ void TForm1::BitmapButton2Click()
 
 void TForm1::pairingResponse(const PairingResponse& response)
 {
-    Timer1->stop();
     BitmapButton1->setEnabled(true);
     if (response.newlyBound()) {
         Memo1->appendLine(QStringLiteral("加入绑定发射器：") + response.identityText());

@@ -10,7 +10,7 @@ class QTimer;
 
 namespace tavrel {
 
-class TMainForm;
+class DeviceSession;
 
 namespace ui {
 class CloseButton;
@@ -23,7 +23,7 @@ class ToolBarBand;
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(TMainForm* mainForm, QWidget* parent = nullptr);
+    explicit TForm1(DeviceSession* session, QWidget* parent = nullptr);
 
     void FormShow();
     void BitmapButton1Click();
@@ -33,7 +33,7 @@ public:
     void pairingResponse(const PairingResponse& response);
 
     // Seconds left in the binding window.
-    int BindCountdown = 0;
+    int BindCountdown() const;
 
     QWidget* Scene1 = nullptr;
     QWidget* Root1 = nullptr;
@@ -43,13 +43,19 @@ public:
     ui::CloseButton* CloseButton1 = nullptr;
     ui::GradientText* Text1 = nullptr;
     ui::PictureButton* BitmapButton2 = nullptr;
+    // The session's binding countdown.
     QTimer* Timer1 = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    TMainForm* m_main;
+    void showCountdown(int secondsLeft);
+    void showTimeOut();
+    void showBindFailed();
+    void showCleared(bool sent);
+
+    DeviceSession* m_session;
 };
 
 // The instructions shown when the window opens, for a receiver that binds `capacity` transmitters.

@@ -90,13 +90,13 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     buildLayout();
     buildHiddenPanel();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(500);
-    Timer1->start();
+    m_session = new DeviceSession(this);
+    Timer1 = m_session->repollTimer();
+    HidCtl = m_session->controller();
 
     connectHandlers();
-    createController();
+    connectSession();
+    m_session->start();
     FormCreate();
 }
 
@@ -105,12 +105,10 @@ void TMainForm::connectHandlers()
     const auto handler = [this](void (TMainForm::*method)()) {
         return [this, method] { guarded([&] { (this->*method)(); }); };
     };
-    connect(Timer1, &QTimer::timeout, this, handler(&TMainForm::Timer1Timer));
     connect(CircleButton3, &QAbstractButton::clicked, this, handler(&TMainForm::CircleButton3Click));
     connect(CircleButton4, &QAbstractButton::clicked, this, handler(&TMainForm::CircleButton4Click));
     connect(BitmapButton1, &QAbstractButton::clicked, this, handler(&TMainForm::BitmapButton1Click));
     connect(Text4, &ui::GradientText::clicked, this, handler(&TMainForm::Text4Click));
-    connect(Edit1, &QLineEdit::textChanged, this, handler(&TMainForm::Edit1Change));
     TextBox1->installEventFilter(this);
     connectModeEditor();
 }
@@ -312,10 +310,15 @@ TMainForm::~TMainForm()
 {
     if (m_hookFilter)
         QCoreApplication::instance()->removeNativeEventFilter(m_hookFilter.get());
-    // The controller goes first so that no device handler can reach a half-destroyed window.
-    releaseListedDevices();
-    delete HidCtl;
+    // The session goes first so that no device handler can reach a half-destroyed window.
+    delete std::exchange(m_session, nullptr);
     HidCtl = nullptr;
+    Timer1 = nullptr;
+}
+
+KeyTable& TMainForm::table()
+{
+    return m_session->table();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event)
@@ -337,24 +340,6 @@ void TMainForm::BitmapButton1Click()
     m_form1->show();
     m_form1->raise();
     m_form1->activateWindow();
-}
-
-void TMainForm::takeSelectedDevice()
-{
-    const int row = DevListBox->currentRow();
-    if (DevListBox->count() > 0 && row >= 0)
-        CurrentDevice = deviceOfItem(row);
-}
-
-void TMainForm::append(const QString& line)
-{
-    HistoryListBox->addItem(line);
-    HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
-}
-
-THidDevice* TMainForm::deviceOfItem(int index) const
-{
-    return index >= 0 && index < int(m_listed.size()) ? m_listed[std::size_t(index)] : nullptr;
 }
 
 }  // namespace tavrel

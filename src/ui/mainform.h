@@ -1,13 +1,9 @@
 #pragma once
 // The main window: the device tool bar, the key picker, the keyboard and mouse pages, the read and
-// write buttons, and a hidden panel of diagnostic fields that other code uses as state.
+// write buttons, and a hidden panel of diagnostic fields. A view of the device session.
 
-#include "config/configio.h"
-#include "config/keytable.h"
-#include "config/protocol.h"
-#include "keys/capture.h"
+#include "session/devicesession.h"
 
-#include <QSet>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -19,6 +15,7 @@ class QTimer;
 
 namespace tavrel {
 
+class DeviceSession;
 class THidDevice;
 class THidDeviceController;
 class TForm1;
@@ -44,25 +41,26 @@ class TabItem;
 class ToolBarBand;
 }  // namespace ui
 
-class TMainForm : public QWidget, private ReportTransport, private ReportLog {
+class TMainForm : public QWidget {
     Q_OBJECT
 public:
+    // With a session of its own over the system's devices.
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
     void setPairingWindow(TForm1* form) { m_form1 = form; }
+    DeviceSession* session() const { return m_session; }
 
     // The key table: one for the whole run, shared by every device.
-    KeyTable& table() { return m_table; }
-    int BindCapacity = 0;
+    KeyTable& table();
 
-    // Handlers, named after the widget and the event.
+    // Handlers, named after the widget and the event. They read the widgets and forward to the
+    // session; the window shows what the session announces.
     void FormCreate();
     void FormClose();
     void Text4Click();
     void BitmapButton1Click();
 
-    bool HidCtlEnumerate(THidDevice* HidDev, int Idx);
     void HidCtlDeviceChange(QObject* Sender);
     void HidCtlDeviceData(THidDevice* HidDev, quint8 ReportID, const quint8* Data, quint16 Size);
     void SeleUSB(QObject* Sender);
@@ -73,24 +71,19 @@ public:
     void CircleButton3Click();
     void CircleButton4Click();
 
-    // Pairing requests for the pairing window; false when the request could not be written.
-    bool addbord();
-    bool clearbord();
-
     // Keyboard capture.
     void TextBox1EnterFocus();
     void TextBox1KillFocus();
     void hookMessage(quint32 message, quint32 wParam, quint32 lParam);
-    void Edit1Change();
 
-    // The mode editor: shows the selected key on its page and stores the user's choices.
+    // The mode editor: shows the selected key on its page and forwards the user's choices.
     void keymousecheck();
     void HorzImageListBox1Click();
     void TabItem1Click();
     void TabItem2Click();
     void bit7check();
 
-    // The selected key, or -1 when the picker selects nothing the table holds.
+    // The selected key, or -1 when none the table holds is selected.
     int selectedKey() const;
 
     // Window's web address, opened by the link text in the tool bar.
@@ -102,51 +95,29 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // ReportTransport
-    void takeSelectedDevice() override;
-    WriteResult writeToCurrent(std::span<const quint8> report) override;
-    // ReportLog
-    void append(const QString& line) override;
-
-    // Counts a running read or write for as long as it lets events run.
-    class BusyScope {
-    public:
-        explicit BusyScope(TMainForm* form) : m_form(form)
-        {
-            ++m_form->m_busy;
-            m_form->updateReadWriteButtons();
-        }
-        ~BusyScope()
-        {
-            --m_form->m_busy;
-            m_form->updateReadWriteButtons();
-        }
-
-    private:
-        TMainForm* m_form;
-    };
-
     void buildLayout();
     void buildHiddenPanel();
     void connectHandlers();
     void connectModeEditor();
-    void createController();
-    void rebuildDevices();
-    void handleKeyRecord(const KeyRecordResponse& r);
-    void warnAboutAccess();
-    bool sendPairRequest(quint8 subCommand);
-    void encode(const QStringList& keys);
-    void setField(int key, Field field, const QString& value);
-    void mouseButtonChange(ui::GroupRadioButton* button, const char* modifiers);
-    void releaseListedDevices();
-    void setDevicePresent(bool present);
+    void connectSession();
+
+    // Views of the session's state.
+    void showDevices();
+    void showSelection();
+    void showDeviceButtons();
+    void showAnswer(int key);
+    void showKey();
+    void showCombination(const TakenCombination& taken, const EncoderTexts& texts);
+    void showWriteOutcome(const WriteOutcome& outcome);
+    void warnAboutAccess(const QString& itemText);
+    void mouseButtonChange(ui::GroupRadioButton* button, quint8 mouseButton);
+    void removeDeviceButtons();
     void updateReadWriteButtons();
-    void pause(int ms);
-    QString selectedSerial() const;
-    THidDevice* deviceOfItem(int index) const;
+    void hookOff();
 
 public:
     // Widgets, by the names the rest of the program knows them by.
@@ -196,24 +167,19 @@ public:
     // Slots 1 to 7: Write1 to Write7, found by name at start-up.
     std::array<QLineEdit*, 8> WriteFields{};
 
+    // The session's re-poll timer and device controller.
     QTimer* Timer1 = nullptr;
     THidDeviceController* HidCtl = nullptr;
 
 private:
-    KeyTable m_table;
-    ReportChannel m_channel{*this, *this};
-    THidDevice* CurrentDevice = nullptr;
-    // Claimed by the fallback selection, not listed; released at the next device change.
-    THidDevice* m_fallbackDevice = nullptr;
-    std::vector<THidDevice*> m_listed;  // the devices of DevListBox's items, in item order
+    DeviceSession* m_session = nullptr;
     std::unique_ptr<platform::HookLibrary> m_hook;
     std::unique_ptr<platform::TestHookMapping> m_testHook;
     std::unique_ptr<platform::HookMessageFilter> m_hookFilter;
-    KeyCapture m_capture;
-    QSet<quint32> m_accessWarned;
     TForm1* m_form1 = nullptr;
-    bool m_devicePresent = false;
-    int m_busy = 0;  // reads and writes running (they nest through the events they let run)
+    // Set while the widgets are brought in line with the record: their change signals are the
+    // window's own then, not the user's.
+    bool m_showing = false;
 };
 
 }  // namespace tavrel

@@ -35,12 +35,19 @@ void TMainForm::FormCreate()
 
 void TMainForm::FormClose()
 {
+    hookOff();
+}
+
+void TMainForm::hookOff()
+{
     if (m_hook)
         m_hook->HookOff();
+    m_session->stopCapture();
 }
 
 void TMainForm::TextBox1EnterFocus()
 {
+    m_session->startCapture();
     if (!m_hook)
         return;
     // Another instance of the program may have taken "TestHook" over since start-up.
@@ -51,8 +58,7 @@ void TMainForm::TextBox1EnterFocus()
 
 void TMainForm::TextBox1KillFocus()
 {
-    if (m_hook)
-        m_hook->HookOff();
+    hookOff();
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event)
@@ -66,35 +72,31 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+void TMainForm::changeEvent(QEvent* event)
+{
+    // Alt+Tab away in the middle of a combination: its release goes to another window.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        m_session->stopCapture();
+    QWidget::changeEvent(event);
+}
+
 void TMainForm::hookMessage(quint32 message, quint32 wParam, quint32 lParam)
 {
     // Keys pressed while another window is active are not meant for the capture box.
     if (QApplication::activeWindow() != this)
         return;
     const std::optional<KeyEvent> event = decodeHookMessage(message, wParam, lParam, &platform::keyNameText);
-    if (!event)
-        return;
-    const std::optional<TakenCombination> taken = m_capture.handle(*event);
-    if (!taken)
-        return;
-    TextBox1->setText(taken->text);
+    if (event)
+        m_session->captureKey(*event);
+}
+
+void TMainForm::showCombination(const TakenCombination& taken, const EncoderTexts& texts)
+{
+    TextBox1->setText(taken.text);
     {
-        // The encoder runs once for every taken combination, also when the codes are the same.
         const QSignalBlocker block(Edit1);
-        Edit1->setText(taken->codes);
+        Edit1->setText(taken.codes);
     }
-    encode(taken->keys);
-    m_table.markSet(selectedKey());
-}
-
-void TMainForm::Edit1Change()
-{
-    encode(m_capture.PressedKeys());
-}
-
-void TMainForm::encode(const QStringList& keys)
-{
-    const EncoderTexts texts = tavrel::Edit1Change(m_table, selectedKey(), TextBox1->text(), keys);
     Edit4->setText(texts.Edit4);
     Edit2->setText(texts.Edit2);
 }

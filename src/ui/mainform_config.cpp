@@ -1,48 +1,55 @@
-// Reading and writing the configuration, and every input report's way into the window.
+// Reading and writing the configuration: the buttons forward to the session, and the window
+// shows the answers, the write's progress and its outcome.
 #include "ui/mainform.h"
 
 #include "ui/errorbox.h"
 
-#include "hid/hiddevice.h"
-#include "ui/form1.h"
+#include "ui/widgets/circlebutton.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/messagepopup.h"
 
-#include <QCoreApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
-#include <QThread>
-#include <QTimer>
 
 namespace tavrel {
 
-void TMainForm::pause(int ms)
+void TMainForm::connectSession()
 {
-    // The device needs the gap between requests; answers and clicks are handled after it.
-    QThread::msleep(ms);
-    QCoreApplication::processEvents();
-}
-
-WriteResult TMainForm::writeToCurrent(std::span<const quint8> report)
-{
-    if (!CurrentDevice)
-        return {};
-    int written = 0;
-    const bool ok = CurrentDevice->WriteReport(report, written);
-    return {ok, written};
+    DeviceSession* s = m_session;
+    connect(s, &DeviceSession::devicesChanged, this, &TMainForm::showDevices);
+    connect(s, &DeviceSession::deviceSelected, this, &TMainForm::showSelection);
+    connect(s, &DeviceSession::recordAnswered, this, &TMainForm::showAnswer);
+    connect(s, &DeviceSession::keyChanged, this, [this](int key) {
+        if (key == selectedKey())
+            showKey();
+    });
+    connect(s, &DeviceSession::combinationTaken, this, &TMainForm::showCombination);
+    connect(s, &DeviceSession::busyChanged, this, &TMainForm::updateReadWriteButtons);
+    connect(s, &DeviceSession::writeProgress, ProgressBar1, &QProgressBar::setValue);
+    connect(s, &DeviceSession::writeSending, this, [this](const OutputReport& report) {
+        for (int i = 3; i <= 7; ++i)
+            if (QLineEdit* field = WriteFields[std::size_t(i)])
+                field->setText(hexByte(report[std::size_t(i)]));
+    });
+    connect(s, &DeviceSession::writeFinished, this, &TMainForm::showWriteOutcome);
+    connect(s, &DeviceSession::logAppended, this, [this](const QString& line) {
+        HistoryListBox->addItem(line);
+        HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
+    });
+    connect(s, &DeviceSession::accessDenied, this, &TMainForm::warnAboutAccess);
+    connect(s, &DeviceSession::failed, this, [](const QString& message) { postErrorBox(message); });
+    connect(MessagePopup1, &ui::MessagePopup::closed, this, [this] { ProgressBar1->setValue(0); });
 }
 
 void TMainForm::readkey()
 {
-    BusyScope busy(this);
-    readConfiguration(m_channel, m_table, [this] { pause(50); });
+    m_session->read();
 }
 
 void TMainForm::Timer1Timer()
 {
-    // A read that is still running covers this tick.
-    if (m_table.AwaitingConfig && m_busy == 0)
-        readkey();
+    m_session->Timer1Timer();
 }
 
 void TMainForm::CircleButton3Click()
@@ -52,80 +59,47 @@ void TMainForm::CircleButton3Click()
 
 void TMainForm::CircleButton4Click()
 {
-    WriteOutcome outcome;
-    {
-        BusyScope busy(this);
-        WriteSteps steps;
-        steps.progress = [this](int value) { ProgressBar1->setValue(value); };
-        steps.sending = [this](const OutputReport& report) {
-            for (int i = 3; i <= 7; ++i)
-                if (QLineEdit* field = WriteFields[std::size_t(i)])
-                    field->setText(hexByte(report[std::size_t(i)]));
-        };
-        steps.pause = [this] { pause(150); };
-        outcome = writeConfiguration(m_channel, m_table, steps);
-        MessagePopup1->setText(completionText(outcome));
-    }
-    MessagePopup1->exec();
-    ProgressBar1->setValue(0);
+    m_session->write();
 }
 
-bool TMainForm::sendPairRequest(quint8 subCommand)
+void TMainForm::showWriteOutcome(const WriteOutcome& outcome)
 {
-    m_channel.beginOperation();
-    return m_channel.send(pairReport(subCommand)).ok;
-}
-
-bool TMainForm::addbord()
-{
-    return sendPairRequest(PAIR_BIND);
-}
-
-bool TMainForm::clearbord()
-{
-    return sendPairRequest(PAIR_CLEAR);
+    MessagePopup1->setText(completionText(outcome));
+    MessagePopup1->open();
 }
 
 void TMainForm::HidCtlDeviceData(THidDevice* HidDev, quint8 ReportID, const quint8* Data, quint16 Size)
 {
-    ReportHandlers handlers;
-    handlers.keyRecord = [this, HidDev](const KeyRecordResponse& r) {
-        // Only the device being read fills the table: a late answer from another device would
-        // otherwise be written to this one.
-        if (HidDev == CurrentDevice)
-            handleKeyRecord(r);
-    };
-    handlers.pairing = [this](const PairingResponse& p) {
-        if (m_form1)
-            m_form1->pairingResponse(p);
-    };
-    // A failure here is shown; letting it reach the reader would end the device's reports.
-    guarded([&] { dispatchReport(ReportID, std::span<const quint8>(Data, Size), handlers, *this); });
+    m_session->HidCtlDeviceData(HidDev, ReportID, Data, Size);
 }
 
-void TMainForm::handleKeyRecord(const KeyRecordResponse& r)
+void TMainForm::showAnswer(int key)
 {
-    const int k = r.keyIndex();
-    if (!KeyTable::validKey(k))
-        return;
-    Timer1->stop();
-    applyKeyRecord(m_table, r);
-    Edit3->setText(m_table.field(k, Field::Mode));
-    Edit2->setText(QStringList{m_table.field(0, Field::Modifiers), m_table.field(0, Field::Code1),
-                               m_table.field(0, Field::Code2), m_table.field(0, Field::Code3)}
+    const KeyTable& table = m_session->table();
+    Edit3->setText(table.field(key, Field::Mode));
+    Edit2->setText(QStringList{table.field(0, Field::Modifiers), table.field(0, Field::Code1),
+                               table.field(0, Field::Code2), table.field(0, Field::Code3)}
                        .join(QLatin1Char('-')));
-
-    const QString shown = m_table.textOf(HorzImageListBox1->itemIndex());
-    TextBox1->setText(shown);
-    Edit1->setText(shown);  // runs the encoder when the text changes
+    {
+        // Edit1 mirrors the shown text; the answer is stored as the device gave it.
+        const QSignalBlocker block(Edit1);
+        Edit1->setText(table.textOf(m_session->selectedKey()));
+    }
 
     HorzImageListBox1->clear();
     HorzImageListBox1->beginUpdate();
-    for (int i = 0; i < m_table.KeyCount; ++i)
+    for (int i = 0; i < table.KeyCount; ++i)
         HorzImageListBox1->addItem(QStringLiteral("anjianItem%1").arg(i), QStringLiteral("bitmapobject%1").arg(i + 1), 110);
     HorzImageListBox1->endUpdate();
     HorzImageListBox1->setItemIndex(0);
     keymousecheck();
+}
+
+void TMainForm::updateReadWriteButtons()
+{
+    const bool enabled = m_session->devicePresent() && !m_session->busy();
+    CircleButton3->setEnabled(enabled);
+    CircleButton4->setEnabled(enabled);
 }
 
 }  // namespace tavrel

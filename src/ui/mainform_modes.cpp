@@ -12,6 +12,7 @@
 #include "ui/widgets/tabitem.h"
 
 #include <QLineEdit>
+#include <QScopedValueRollback>
 
 namespace tavrel {
 
@@ -24,112 +25,111 @@ bool isKeyboardMode(const QString& mode)
 
 int TMainForm::selectedKey() const
 {
-    const int s = HorzImageListBox1->itemIndex();
-    return KeyTable::validKey(s) ? s : -1;
+    return m_session->selectedKey();
 }
 
-void TMainForm::setField(int s, Field f, const QString& value)
+namespace {
+
+// Checks the button, or unchecks it even where it is the checked one of its group: a record that
+// holds none of the choices shows none.
+void showChoice(QAbstractButton* button, bool checked)
 {
-    QString& field = m_table.field(s, f);
-    if (field == value)
+    if (button->isChecked() == checked)
         return;
-    field = value;
-    m_table.markSet(s);
+    if (checked) {
+        button->setChecked(true);
+        return;
+    }
+    const bool exclusive = button->autoExclusive();
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(exclusive);
 }
 
-void TMainForm::keymousecheck()
+}  // namespace
+
+void TMainForm::showKey()
 {
+    // Every control of the page shows what the selected key's record decodes to, and nothing
+    // else: a write sends exactly what is shown.
     const int s = selectedKey();
     if (s < 0)
         return;
-    const QString mode = m_table.field(s, Field::Mode);
+    const QScopedValueRollback<bool> showing(m_showing, true);
+    const KeyTable& table = m_session->table();
+    const QString mode = table.field(s, Field::Mode);
     if (!isKeyboardMode(mode)) {
         TabControl1->setItemIndex(1);
-        const QString button = m_table.field(s, Field::Modifiers);
-        if (button == QLatin1String("01")) {
-            RadioButton1->setChecked(true);
+        const QString button = table.field(s, Field::Modifiers);
+        const std::pair<ui::GroupRadioButton*, const char*> buttons[] = {
+            {RadioButton1, "01"}, {RadioButton2, "02"}, {RadioButton3, "04"}};
+        for (const auto& [radio, code] : buttons)
+            showChoice(radio, button == QLatin1String(code));
+        if (button == QLatin1String("01"))
             Image3->setPicture(QStringLiteral("BMP2"));
-        }
-        if (button == QLatin1String("02")) {
-            RadioButton2->setChecked(true);
+        else if (button == QLatin1String("02"))
             Image3->setPicture(QStringLiteral("BMP3"));
-        }
-        if (button == QLatin1String("04")) {
-            RadioButton3->setChecked(true);
+        else if (button == QLatin1String("04"))
             Image3->setPicture(QStringLiteral("BMP4"));
-        }
-        if (mode == QLatin1String("01"))
-            RadioButton4->setChecked(true);
-        if (mode == QLatin1String("03"))
-            RadioButton5->setChecked(true);
+        else
+            Image3->setPicture(QStringLiteral("MouseDefault"));
+        showChoice(RadioButton4, mode == QLatin1String("01"));
+        showChoice(RadioButton5, mode == QLatin1String("03"));
         return;
     }
     TabControl1->setItemIndex(0);
     Text3->setText(QStringLiteral("设置按键:%1").arg(s + 1));
-    TextBox1->setText(m_table.KeyText[s]);
-    if (mode == QLatin1String("00"))
-        RadioButton6->setChecked(true);
-    if (mode == QLatin1String("02"))
-        RadioButton7->setChecked(true);
-    TextBox1->setFocus();
+    TextBox1->setText(table.KeyText[s]);
+    showChoice(RadioButton6, mode == QLatin1String("00"));
+    showChoice(RadioButton7, mode == QLatin1String("02"));
+}
+
+void TMainForm::keymousecheck()
+{
+    if (selectedKey() < 0)
+        return;
+    showKey();
+    if (TabControl1->itemIndex() == 0)
+        TextBox1->setFocus();
 }
 
 void TMainForm::HorzImageListBox1Click()
 {
+    m_session->selectKey(HorzImageListBox1->itemIndex());
     keymousecheck();
 }
 
 void TMainForm::TabItem1Click()
 {
-    const int s = selectedKey();
-    if (s < 0)
-        return;
-    const QString mode = m_table.field(s, Field::Mode);
-    if (mode != QLatin1String("01") && mode != QLatin1String("03"))
-        return;
-    for (Field f : {Field::Modifiers, Field::Code1, Field::Code2, Field::Code3, Field::Mode})
-        setField(s, f, QStringLiteral("00"));
-    TextBox1->clear();
+    m_session->useKeyboard();
 }
 
 void TMainForm::TabItem2Click()
 {
-    const int s = selectedKey();
-    if (s < 0 || !isKeyboardMode(m_table.field(s, Field::Mode)))
-        return;
-    setField(s, Field::Modifiers, QStringLiteral("01"));
-    Image3->setPicture(QStringLiteral("BMP2"));
-    RadioButton1->setChecked(true);
-    for (Field f : {Field::Code1, Field::Code2, Field::Code3})
-        setField(s, f, QStringLiteral("00"));
-    setField(s, Field::Mode, QStringLiteral("01"));
+    m_session->useMouse();
 }
 
-void TMainForm::mouseButtonChange(ui::GroupRadioButton* button, const char* modifiers)
+void TMainForm::mouseButtonChange(ui::GroupRadioButton* button, quint8 mouseButton)
 {
-    const int s = selectedKey();
-    if (s >= 0 && button->isChecked())
-        setField(s, Field::Modifiers, QLatin1String(modifiers));
+    if (!m_showing && button->isChecked())
+        m_session->setMouseButton(mouseButton);
 }
 
 void TMainForm::bit7check()
 {
-    const int s = selectedKey();
-    if (s < 0)
+    if (m_showing)
         return;
-    QString m;
     if (TabControl1->itemIndex() == 1) {
         if (RadioButton4->isChecked())
-            m = QStringLiteral("01");
+            m_session->setRepeat(false);
         if (RadioButton5->isChecked())
-            m = QStringLiteral("03");
+            m_session->setRepeat(true);
     } else {
         if (RadioButton6->isChecked())
-            m = QStringLiteral("00");
+            m_session->setRepeat(false);
         if (RadioButton7->isChecked())
-            m = QStringLiteral("02");
+            m_session->setRepeat(true);
     }
-    setField(s, Field::Mode, m);
 }
 
 void TMainForm::connectModeEditor()
@@ -137,15 +137,17 @@ void TMainForm::connectModeEditor()
     connect(HorzImageListBox1, &ui::KeyPicker::click, this, [this] { guarded([this] { HorzImageListBox1Click(); }); });
     connect(TabItem1, &ui::TabItem::click, this, [this] { guarded([this] { TabItem1Click(); }); });
     connect(TabItem2, &ui::TabItem::click, this, [this] { guarded([this] { TabItem2Click(); }); });
-    const std::pair<ui::GroupRadioButton*, const char*> buttons[] = {
-        {RadioButton1, "01"}, {RadioButton2, "02"}, {RadioButton3, "04"}};
-    const char* pictures[] = {"BMP2", "BMP3", "BMP4"};
-    for (int i = 0; i < 3; ++i) {
-        auto [button, modifiers] = buttons[i];
-        const QString picture = QLatin1String(pictures[i]);
-        connect(button, &ui::GroupRadioButton::click, this, [this, picture] { Image3->setPicture(picture); });
+    // A page the user switched to shows the key as its record is: the keyboard page of a key
+    // that stayed a mouse key would show a combination the write does not send.
+    connect(TabControl1, &ui::TabControl::itemIndexChanged, this, [this] {
+        if (!m_showing)
+            showKey();
+    });
+    const std::pair<ui::GroupRadioButton*, quint8> buttons[] = {
+        {RadioButton1, 0x01}, {RadioButton2, 0x02}, {RadioButton3, 0x04}};
+    for (const auto& [button, code] : buttons) {
         connect(button, &ui::GroupRadioButton::change, this,
-                [this, button, modifiers] { guarded([&] { mouseButtonChange(button, modifiers); }); });
+                [this, button, code] { guarded([&] { mouseButtonChange(button, code); }); });
     }
     for (ui::GroupRadioButton* trigger : {RadioButton4, RadioButton5, RadioButton6, RadioButton7})
         connect(trigger, &ui::GroupRadioButton::change, this, [this] { guarded([this] { bit7check(); }); });

@@ -4,30 +4,30 @@
 #include "config/protocol.h"
 
 #include <QStringList>
-#include <algorithm>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace tavrel::test {
 
+// Answers every write at once with `next`; `finish()` delivers the answers, as the event loop
+// would deliver a device's.
 struct FakeTransport : ReportTransport {
-    int selected = -1;  // the device list's selected entry
-    int current = -1;   // the current device
-    bool fail = false;
-    std::vector<std::pair<int, OutputReport>> writes;
+    IoResult next = IoResult::success(8);
+    std::vector<OutputReport> writes;
+    std::vector<std::function<void()>> pending;
 
-    void takeSelectedDevice() override
+    void write(const OutputReport& report, std::function<void(const IoResult&)> done) override
     {
-        if (selected >= 0)
-            current = selected;
+        if (next.ok())
+            writes.push_back(report);
+        pending.push_back([done = std::move(done), result = next] { done(result); });
     }
-    WriteResult writeToCurrent(std::span<const quint8> report) override
+    void finish()
     {
-        if (current < 0 || fail)
-            return {};
-        OutputReport r{};
-        std::copy_n(report.begin(), std::min(report.size(), r.size()), r.begin());
-        writes.emplace_back(current, r);
-        return {true, int(report.size())};
+        auto calls = std::exchange(pending, {});
+        for (auto& call : calls)
+            call();
     }
 };
 

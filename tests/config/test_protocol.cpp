@@ -11,35 +11,27 @@ using namespace tavrel;
 
 using namespace tavrel::test;
 
-TEST(Protocol, SendWritesToTheDeviceTakenAtTheStartOfTheOperation)
+TEST(Protocol, ASentReportIsLoggedWithTheBytesTakenOnceTheWriteIsOver)
 {
     FakeTransport t;
     ListLog log;
     ReportChannel channel(t, log);
+    std::vector<IoResult::Status> outcomes;
+    const auto note = [&](const IoResult& r) { outcomes.push_back(r.status); };
 
-    // No device at all: nothing written, the line shows no bytes.
-    channel.beginOperation();
-    EXPECT_FALSE(channel.send(readKeyReport(0)).ok);
-    EXPECT_TRUE(t.writes.empty());
+    channel.send(readKeyReport(4), note);
+    EXPECT_TRUE(log.lines.isEmpty()) << "logged before the write was over";
+    t.next = IoResult::failure(IoResult::Status::NoDevice);
+    channel.send(pairReport(PAIR_CLEAR), note);
+    t.next = IoResult::failure(IoResult::Status::Gone);
+    channel.send(pairReport(PAIR_BIND));  // nobody waits for this one; it is still logged
+    t.finish();
 
-    t.selected = 1;
-    channel.beginOperation();
-    t.selected = 2;  // a selection change inside the operation does not move it
-    EXPECT_TRUE(channel.send(readKeyReport(4)).ok);
+    // A failed write still adds its line, with no bytes.
+    EXPECT_EQ(log.lines, QStringList({"W 02  01 04 00 00 00 00 00 ", "W 02  ", "W 02  "}));
+    EXPECT_EQ(outcomes, (std::vector<IoResult::Status>{IoResult::Status::Ok, IoResult::Status::NoDevice}));
     ASSERT_EQ(t.writes.size(), 1u);
-    EXPECT_EQ(t.writes[0].first, 1);
-
-    // A failed write still adds its line.
-    t.fail = true;
-    EXPECT_FALSE(channel.send(pairReport(PAIR_CLEAR)).ok);
-    EXPECT_EQ(log.lines, QStringList({"W 02  ", "W 02  01 04 00 00 00 00 00 ", "W 02  "}));
-
-    // With the selection gone the current device stays.
-    t.fail = false;
-    t.selected = -1;
-    channel.beginOperation();
-    channel.send(pairReport(PAIR_BIND));
-    EXPECT_EQ(t.writes.back().first, 1);
+    EXPECT_EQ(t.writes[0], readKeyReport(4));
 }
 
 TEST(Protocol, DispatchHandsResponsesOverAndLogsEveryReportLast)

@@ -116,7 +116,7 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
         [](const Snapshot& s) {
             return lastPairingLine(s).startsWith(QStringLiteral("请在"))
                 && !s.widget(Pairing, QStringLiteral("BitmapButton1")).is(QStringLiteral("enabled"))
-                && s.widget(Pairing, QStringLiteral("Timer1")).is(QStringLiteral("active"));
+                && s.widget(Main, QStringLiteral("BindTimer")).is(QStringLiteral("active"));
         },
         10000, &s))
         << context(s, run);
@@ -133,7 +133,7 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
     EXPECT_LE(secondsLeft, 7);
     EXPECT_EQ(bound[1], QStringLiteral("加入绑定发射器：5A 00 00 01 A5 (00 )"));
     EXPECT_TRUE(s.widget(Pairing, QStringLiteral("BitmapButton1")).is(QStringLiteral("enabled")));
-    EXPECT_FALSE(s.widget(Pairing, QStringLiteral("Timer1")).is(QStringLiteral("active")));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("BindTimer")).is(QStringLiteral("active")));
     EXPECT_EQ(run.list(QStringLiteral("bindings receiver")), QStringList({QStringLiteral("5A 00 00 01 A5")}));
     // Stopped: the next ticks would have rewritten the countdown line.
     QThread::msleep(1500);
@@ -150,7 +150,7 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
     EXPECT_GE(binding.elapsed(), 9000);
     EXPECT_EQ(pairingLines(s), QStringList({TimedOut}));
     EXPECT_TRUE(s.widget(Pairing, QStringLiteral("BitmapButton1")).is(QStringLiteral("enabled")));
-    EXPECT_FALSE(s.widget(Pairing, QStringLiteral("Timer1")).is(QStringLiteral("active")));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("BindTimer")).is(QStringLiteral("active")));
     EXPECT_EQ(run.list(QStringLiteral("bindings receiver")), QStringList({QStringLiteral("5A 00 00 01 A5")}));
 
     // Clearing empties the receiver and says so.

@@ -37,35 +37,32 @@ struct PopupWindow {
 
 }  // namespace
 
-TEST(MessagePopup, ExecWaitsForOkWhileEventsRun)
+TEST(MessagePopup, OpenReturnsAtOnceAndDisablesTheWindowUntilOk)
 {
     PopupWindow w;
     EXPECT_FALSE(w.popup->isVisible());
     EXPECT_EQ(w.popup->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("设置完成！"));
 
-    int ticks = 0;
-    bool seenModal = false;
-    QTimer ticker;
-    ticker.setInterval(0);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        ++ticks;
-        if (ticks == 3) {
-            seenModal = w.popup->isVisible() && !w.write->isEnabled() && !w.picker->isEnabled()
-                        && w.popup->isEnabled() && w.popup->okButton()->isEnabled();
-            // A click on the disabled window beneath does nothing.
-            QTest::mouseClick(w.write, Qt::LeftButton);
-            QTest::mouseClick(w.popup->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
-        }
-    });
+    std::vector<int> closed;
+    QObject::connect(w.popup, &tavrel::ui::MessagePopup::closed, [&](int result) { closed.push_back(result); });
     int writeClicks = 0;
     QObject::connect(w.write, &QPushButton::clicked, [&] { ++writeClicks; });
-    ticker.start();
 
-    EXPECT_EQ(w.popup->exec(), 1);
-    ticker.stop();
-    EXPECT_TRUE(seenModal);
-    EXPECT_GE(ticks, 3);
+    w.popup->open();
+    w.popup->open();  // already open: nothing more
+    EXPECT_TRUE(w.popup->isOpen());
+    EXPECT_TRUE(w.popup->isVisible());
+    EXPECT_FALSE(w.write->isEnabled());
+    EXPECT_FALSE(w.picker->isEnabled());
+    EXPECT_TRUE(w.popup->okButton()->isEnabled());
+    // A click on the disabled window beneath does nothing.
+    QTest::mouseClick(w.write, Qt::LeftButton);
     EXPECT_EQ(writeClicks, 0);
+    EXPECT_TRUE(closed.empty());
+
+    QTest::mouseClick(w.popup->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
+    EXPECT_EQ(closed, std::vector<int>{1});
+    EXPECT_FALSE(w.popup->isOpen());
     EXPECT_FALSE(w.popup->isVisible());
     EXPECT_TRUE(w.write->isEnabled());
     EXPECT_TRUE(w.root->isEnabled());
@@ -74,18 +71,4 @@ TEST(MessagePopup, ExecWaitsForOkWhileEventsRun)
     // Centred horizontally on the target, kept inside the window.
     EXPECT_NEAR(w.popup->geometry().center().x(), w.picker->geometry().center().x(), 1);
     EXPECT_TRUE(QRect(0, 0, 929, 669).contains(w.popup->geometry()));
-}
-
-TEST(MessagePopup, ApplicationQuitEndsExecWithZero)
-{
-    PopupWindow w;
-    int result = -1;
-    QTimer::singleShot(0, [&] {
-        QTimer::singleShot(0, [] { QCoreApplication::quit(); });
-        result = w.popup->exec();
-    });
-    QApplication::exec();
-    EXPECT_EQ(result, 0);
-    EXPECT_FALSE(w.popup->isVisible());
-    EXPECT_TRUE(w.write->isEnabled());
 }

@@ -3,6 +3,9 @@
 #include "common/pairingtexts.h"
 #include "windowfixture.h"
 
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/toolbarband.h"
+
 #include "ui/widgets/closebutton.h"
 #include "ui/widgets/picturebutton.h"
 
@@ -47,7 +50,7 @@ protected:
         start();
         waitForRead(6);
         ASSERT_FALSE(form->BitmapButton1->isHidden());
-        ASSERT_EQ(form->BindCapacity, 4);
+        ASSERT_EQ(form->session()->BindCapacity(), 4);
         form1->Timer1->setInterval(3600 * 1000);
         receiver->clearReceived();
     }
@@ -104,16 +107,19 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
 
     // A second click on the pairing button only brings the open window forward.
     click(form1->BitmapButton2);
-    ASSERT_EQ(memo().size(), 8);
+    ASSERT_TRUE(waitFor([&] { return memo().size() == 8; }));
     click(form->BitmapButton1);
     EXPECT_TRUE(form1->isVisible());
     EXPECT_EQ(memo().size(), 8);
     EXPECT_EQ(memo().last(), kCleared);
 
-    // Closed and opened again: fresh instructions with the capacity of that moment.
+    // Closed and opened again with a receiver for ten selected: fresh instructions for it.
     click(form1->CloseButton1);
     EXPECT_FALSE(form1->isVisible());
-    form->BindCapacity = 10;  // as a receiver for ten would give
+    plug("pair-open-10", "312200000003", 6, true);
+    ASSERT_TRUE(waitFor([&] { return form->ToolBar1->findChild<ui::PictureButton*>("toolb1") != nullptr; }));
+    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    ASSERT_EQ(form->session()->BindCapacity(), 10);
     ASSERT_NO_FATAL_FAILURE(openWindow());
     EXPECT_EQ(memo(), pairingInstructionLines(10));
 }
@@ -217,7 +223,7 @@ TEST_F(PairingWindowTest, AReportWithoutATransmitterLeavesTheBindingRunning)
     EXPECT_EQ(memo(), QStringList{kWaiting10});
     EXPECT_TRUE(form1->Timer1->isActive());
     EXPECT_FALSE(form1->BitmapButton1->isEnabled());
-    EXPECT_EQ(form1->BindCountdown, 10);
+    EXPECT_EQ(form1->BindCountdown(), 10);
 
     form1->Timer1Timer();
     EXPECT_EQ(memo(), QStringList{waiting(9)});
@@ -233,7 +239,7 @@ TEST_F(PairingWindowTest, ClearingRemovesEveryBindingWithoutTouchingTheCountdown
 
     const int lines = form1->Memo1->lineCount();
     click(form1->BitmapButton2);
-    EXPECT_EQ(memo().size(), lines + 1);
+    ASSERT_TRUE(waitFor([&] { return memo().size() == lines + 1; }));
     EXPECT_EQ(memo().last(), kCleared);
     EXPECT_TRUE(waitFor([&] { return receiver->bindings().empty(); }));
     EXPECT_EQ(pairRequests(), (std::vector<int>{0x01, 0x03}));
@@ -241,7 +247,7 @@ TEST_F(PairingWindowTest, ClearingRemovesEveryBindingWithoutTouchingTheCountdown
     // During a binding the clear line is the last one, so the next tick takes its place.
     click(form1->BitmapButton1);
     click(form1->BitmapButton2);
-    EXPECT_EQ(memo(), (QStringList{kWaiting10, kCleared}));
+    EXPECT_TRUE(waitFor([&] { return memo() == QStringList{kWaiting10, kCleared}; })) << memo().join('|').toStdString();
     EXPECT_TRUE(form1->Timer1->isActive());
     EXPECT_FALSE(form1->BitmapButton1->isEnabled());
     form1->Timer1Timer();
@@ -255,13 +261,15 @@ TEST_F(PairingWindowTest, ARequestThatCannotBeWrittenSaysSoAtOnce)
     receiver->setFailWrites(true);
 
     click(form1->BitmapButton1);
-    EXPECT_EQ(memo(), QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。")});
+    EXPECT_TRUE(waitFor([&] { return memo() == QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。")}; }));
     EXPECT_TRUE(form1->BitmapButton1->isEnabled());
     EXPECT_FALSE(form1->Timer1->isActive());
 
     click(form1->BitmapButton2);
-    EXPECT_EQ(memo(), (QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。"),
-                                   QStringLiteral("解除绑定请求发送失败，请检查接收器是否已连接。")}));
+    EXPECT_TRUE(waitFor([&] {
+        return memo() == QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。"),
+                                     QStringLiteral("解除绑定请求发送失败，请检查接收器是否已连接。")};
+    }));
     EXPECT_TRUE(pairRequests().empty());
     receiver->setFailWrites(false);
 }

@@ -77,7 +77,7 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
 
     // The first key: wired, characters 1-2 = 30 (trigger groups), 2-3 = 00 (no mouse page after a change).
     EXPECT_EQ(form->Memo1->text(), QStringLiteral("序列号:300000000001  "));
-    EXPECT_EQ(form->BindCapacity, 0);
+    EXPECT_EQ(form->session()->BindCapacity(), 0);
     EXPECT_TRUE(form->TabItem2->isHidden());
     EXPECT_FALSE(form->GroupBox2->isHidden());
     EXPECT_TRUE(form->BitmapButton1->isHidden());
@@ -134,7 +134,7 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
     // A late answer moves the selection back to the first key.
     form->HorzImageListBox1->setItemIndex(5);
     form->readkey();
-    ASSERT_TRUE(waitFor([&] { return form->HorzImageListBox1->itemIndex() == 0; }));
+    ASSERT_TRUE(waitFor([&] { return form->HorzImageListBox1->itemIndex() == 0 && !form->session()->busy(); }));
 
     // The write: every key's record goes to the device; the bar shows 100 / (keys left).
     form->table().field(1, Field::Modifiers) = "01";
@@ -149,7 +149,7 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
 
     // A write that fails says so.
     key.setFailWrites(true);
-    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置失败！6个按键未写入。"));
+    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
     key.setFailWrites(false);
 }
 
@@ -177,7 +177,7 @@ TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
 
     form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
     runEventsFor(300);
-    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置失败！6个按键未写入。"));
+    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
     EXPECT_EQ(second.record(2), (std::array<quint8, 5>{0x00, 0x3A, 0, 0, 0x02}));  // untouched
 }
 

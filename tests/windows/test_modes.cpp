@@ -72,8 +72,8 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
     const auto before = table.KeyBytes;
     table.Current.reset();
 
-    // In the order a user picks them: each mouse key keeps what the one before left in place
-    // for the fields it does not decide.
+    // In the order a user picks them: the shown page's buttons are exactly the key's record;
+    // the hidden page keeps what it showed last.
     const struct {
         int key;
         int page;
@@ -84,10 +84,10 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
     } steps[] = {
         {2, 0, "47", nullptr, "设置按键:3", "Ctrl+Shift+A"},
         {1, 1, "257", "BMP3", "设置按键:3", "Ctrl+Shift+A"},
-        {4, 1, "157", "BMP2", "设置按键:3", "Ctrl+Shift+A"},  // Mode "04": the triggers stay
+        {4, 1, "17", "BMP2", "设置按键:3", "Ctrl+Shift+A"},  // Mode "04": neither trigger
         {3, 1, "347", "BMP4", "设置按键:3", "Ctrl+Shift+A"},
-        {6, 1, "247", "BMP3", "设置按键:3", "Ctrl+Shift+A"},  // empty Mode: the triggers stay
-        {0, 0, "246", "BMP3", "设置按键:1", "Ctrl+Alt+A"},
+        {6, 1, "27", "BMP3", "设置按键:3", "Ctrl+Shift+A"},  // empty Mode: neither trigger
+        {0, 0, "26", "BMP3", "设置按键:1", "Ctrl+Alt+A"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(testing::Message() << "key " << step.key + 1);
@@ -128,19 +128,30 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
 
     // Mouse to keyboard: an empty keyboard key and an empty capture box.
     pickKey(1);
-    const QString oldText = table.KeyText[1];
-    ASSERT_FALSE(oldText.isEmpty());
+    ASSERT_FALSE(table.KeyText[1].isEmpty());
     clickTab(&TMainForm::TabItem1);
     EXPECT_EQ(record(1), "00 00 00 00 00");
     EXPECT_EQ(form->TextBox1->text(), QString());
     EXPECT_EQ(form->TabControl1->itemIndex(), 0);
     EXPECT_TRUE(table.Current.test(1));
 
-    // The old text comes back with the page, though nothing stands behind it in the record.
+    // The old combination does not come back with the key: nothing stands behind it.
     pickKey(5);
     pickKey(1);
-    EXPECT_EQ(form->TextBox1->text(), oldText);
+    EXPECT_EQ(form->TextBox1->text(), QString());
+    EXPECT_EQ(table.KeyText[1], QString());
     EXPECT_EQ(record(1), "00 00 00 00 00");
+
+    // A key of a mode this program does not know is shown on the mouse page; the keyboard tab
+    // makes it an empty keyboard key too, so that the page and the record agree.
+    for (int k : {4, 6}) {
+        pickKey(k);
+        ASSERT_EQ(form->TabControl1->itemIndex(), 1);
+        clickTab(&TMainForm::TabItem1);
+        EXPECT_EQ(record(k), "00 00 00 00 00") << k;
+        EXPECT_EQ(form->TabControl1->itemIndex(), 0) << k;
+        EXPECT_TRUE(table.Current.test(std::size_t(k))) << k;
+    }
 }
 
 TEST_F(ModeEditorTest, ATabThatMatchesTheKeyChangesNothing)
@@ -148,13 +159,13 @@ TEST_F(ModeEditorTest, ATabThatMatchesTheKeyChangesNothing)
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-same"));
     KeyTable& table = form->table();
 
-    // Keys of a mode outside the four are left alone by both tabs.
+    // Keys of a mode outside the four are mouse keys to the mouse tab.
     const struct {
         int key;
         Tab tab;
     } cases[] = {
         {0, &TMainForm::TabItem1}, {2, &TMainForm::TabItem1}, {1, &TMainForm::TabItem2}, {3, &TMainForm::TabItem2},
-        {4, &TMainForm::TabItem1}, {4, &TMainForm::TabItem2}, {6, &TMainForm::TabItem1}, {6, &TMainForm::TabItem2},
+        {4, &TMainForm::TabItem2}, {6, &TMainForm::TabItem2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", tab " << (c.tab == &TMainForm::TabItem1 ? 1 : 2));
@@ -205,21 +216,21 @@ TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
     }
 }
 
-TEST_F(ModeEditorTest, ARepeatShownAfterTheMouseTabIsNotStoredUntilChosenAgain)
+TEST_F(ModeEditorTest, TheMouseTabShowsTheTriggerTheNewRecordHolds)
 {
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-stale"));
-    pickKey(1);  // a repeating mouse key leaves 连续按键 checked
+    pickKey(1);  // a repeating mouse key checks 连续按键
     pickKey(0);
     clickTab(&TMainForm::TabItem2);
     EXPECT_EQ(record(0), "01 00 00 00 01");
-    EXPECT_TRUE(form->RadioButton5->isChecked());
+    EXPECT_TRUE(form->RadioButton4->isChecked());
+    EXPECT_FALSE(form->RadioButton5->isChecked());
+    EXPECT_TRUE(form->RadioButton1->isChecked());
 
-    clickRadio(&TMainForm::RadioButton5);  // already checked: no change, nothing stored
-    EXPECT_EQ(record(0), "01 00 00 00 01");
-    clickRadio(&TMainForm::RadioButton4);
-    EXPECT_EQ(record(0), "01 00 00 00 01");
     clickRadio(&TMainForm::RadioButton5);
     EXPECT_EQ(record(0), "01 00 00 00 03");
+    clickRadio(&TMainForm::RadioButton4);
+    EXPECT_EQ(record(0), "01 00 00 00 01");
 }
 
 TEST_F(ModeEditorTest, WithoutASelectedKeyInTheTableNothingIsReadOrWritten)
@@ -236,6 +247,7 @@ TEST_F(ModeEditorTest, WithoutASelectedKeyInTheTableNothingIsReadOrWritten)
         pickKey(0);
         form->HorzImageListBox1->setItemIndex(selected);
         ASSERT_EQ(form->HorzImageListBox1->itemIndex(), selected);
+        form->HorzImageListBox1Click();
         const auto before = table.KeyBytes;
         table.Current.reset();
 

@@ -78,7 +78,7 @@ protected:
     void start()
     {
         form = std::make_unique<TMainForm>();
-        form1 = std::make_unique<TForm1>(form.get());
+        form1 = std::make_unique<TForm1>(form->session());
         form->setPairingWindow(form1.get());
         form->show();
         ASSERT_TRUE(waitFor([&] {
@@ -86,26 +86,30 @@ protected:
         }));
     }
 
-    // Waits until the selected key has answered for every key it has.
+    // Waits until the read is over and the key has answered every request it was sent.
     void waitForRead(int keys)
     {
-        ASSERT_TRUE(waitFor([&] { return form->HorzImageListBox1->count() == keys && !form->table().AwaitingConfig; }));
-        runEventsFor(400);  // the rest of the read's answers
+        const auto answered = [&] {
+            int asked = 0, answers = 0;
+            for (const QString& line : form->session()->log()) {
+                asked += line.startsWith(QLatin1String("W 02  01 "));
+                answers += line.startsWith(QLatin1String("R ")) && line.mid(6, 2).toInt(nullptr, 16) > 0x80;
+            }
+            return answers >= asked;
+        };
+        ASSERT_TRUE(waitFor([&] {
+            return form->HorzImageListBox1->count() == keys && !form->table().AwaitingConfig
+                   && !form->session()->busy() && answered();
+        }));
     }
 
-    // Presses the popup's OK as soon as the write opens it; returns what it said.
+    // Writes, presses the popup's OK as soon as the write opens it; returns what it said.
     QString writeAndConfirm()
     {
-        QString said;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (form->MessagePopup1->isOpen()) {
-                said = form->MessagePopup1->text();
-                form->MessagePopup1->okButton()->click();
-            }
-        });
-        poll.start(20);
         form->CircleButton4Click();
+        EXPECT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }, 10000));
+        const QString said = form->MessagePopup1->text();
+        form->MessagePopup1->okButton()->click();
         return said;
     }
 

@@ -33,18 +33,14 @@ MessagePopup::MessagePopup(QWidget* window) : QWidget(window)
     m_ok->setObjectName(QStringLiteral("Button2"));
     m_ok->setGeometry(69, 83, 109, 33);
     m_ok->setDefault(true);
-    connect(m_ok, &QPushButton::clicked, this, [this] {
-        if (!m_loop)
-            return;
-        m_accepted = true;
-        m_loop->quit();
-    });
+    connect(m_ok, &QPushButton::clicked, this, [this] { close(1); });
 }
 
 MessagePopup::~MessagePopup()
 {
-    if (m_loop)
-        m_loop->quit();
+    for (const QPointer<QWidget>& w : std::as_const(m_disabled))
+        if (w)
+            w->setEnabled(true);
 }
 
 void MessagePopup::setText(const QString& text)
@@ -72,52 +68,45 @@ void MessagePopup::placeOnTarget()
     move(topLeft);
 }
 
-int MessagePopup::exec()
+void MessagePopup::open()
 {
-    if (m_loop)
-        return 0;
+    if (m_open)
+        return;
+    m_open = true;
 
     // Everything in the window but the way down to the popup is disabled; only what this call
     // disabled is enabled again afterwards.
-    QList<QPointer<QWidget>> disabled;
+    m_disabled.clear();
     for (QWidget* node = this; !node->isWindow() && node->parentWidget(); node = node->parentWidget()) {
         const auto siblings = node->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
         for (QWidget* sibling : siblings) {
             if (sibling == node || sibling->isWindow() || !sibling->isEnabled())
                 continue;
             sibling->setEnabled(false);
-            disabled << sibling;
+            m_disabled << sibling;
         }
     }
-    QPointer<QWidget> previousFocus = QApplication::focusWidget();
+    m_previousFocus = QApplication::focusWidget();
 
     placeOnTarget();
     show();
     raise();
     m_ok->setFocus(Qt::OtherFocusReason);
+}
 
-    QPointer<MessagePopup> self(this);
-    QEventLoop loop;
-    m_loop = &loop;
-    m_accepted = false;
-    loop.exec();
-    if (!self) {
-        for (const QPointer<QWidget>& w : disabled)
-            if (w)
-                w->setEnabled(true);
-        return 0;
-    }
-    m_loop = nullptr;
-    const int result = m_accepted ? 1 : 0;
-
+void MessagePopup::close(int result)
+{
+    if (!m_open)
+        return;
+    m_open = false;
     hide();
-    for (const QPointer<QWidget>& w : disabled)
+    for (const QPointer<QWidget>& w : std::as_const(m_disabled))
         if (w)
             w->setEnabled(true);
-    if (previousFocus && previousFocus->isEnabled() && previousFocus->isVisible())
-        previousFocus->setFocus(Qt::OtherFocusReason);
+    m_disabled.clear();
+    if (m_previousFocus && m_previousFocus->isEnabled() && m_previousFocus->isVisible())
+        m_previousFocus->setFocus(Qt::OtherFocusReason);
     emit closed(result);
-    return result;
 }
 
 void MessagePopup::paintEvent(QPaintEvent*)

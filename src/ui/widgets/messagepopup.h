@@ -1,13 +1,11 @@
 #pragma once
 // A message shown inside its window, above everything else, with an icon (Image7), a text
-// (Label1) and an "OK" button (Button2). exec() opens it modally: the rest of the window is
-// disabled and a nested event loop keeps every other event running until OK is pressed or the
-// application quits.
+// (Label1) and an "OK" button (Button2). While it is open the rest of the window is disabled;
+// OK closes it and emits closed(1).
 
 #include <QPointer>
 #include <QWidget>
 
-class QEventLoop;
 class QLabel;
 class QPushButton;
 
@@ -30,9 +28,9 @@ public:
     void setPlacementTarget(QWidget* target) { m_target = target; }
     QWidget* placementTarget() const { return m_target; }
 
-    // 1 when OK was pressed, 0 when the application quit (or the popup was already open).
-    int exec();
-    bool isOpen() const { return m_loop != nullptr; }
+    // Opens the popup and returns at once; does nothing while it is open.
+    void open();
+    bool isOpen() const { return m_open; }
 
     PictureView* icon() const { return m_icon; }
     QLabel* label() const { return m_label; }
@@ -46,13 +44,15 @@ protected:
 
 private:
     void placeOnTarget();
+    void close(int result);
 
     PictureView* m_icon = nullptr;
     QLabel* m_label = nullptr;
     QPushButton* m_ok = nullptr;
     QPointer<QWidget> m_target;
-    QEventLoop* m_loop = nullptr;
-    bool m_accepted = false;
+    bool m_open = false;
+    QList<QPointer<QWidget>> m_disabled;
+    QPointer<QWidget> m_previousFocus;
 };
 
 }  // namespace tavrel::ui

@@ -1,0 +1,143 @@
+// The device session on its own, as the command line uses it: no widgets, a QCoreApplication,
+// emulated keys.
+#include "common/qtwait.h"
+#include "config/protocol.h"
+#include "keyemu/emulator.h"
+#include "session/devicesession.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tavrel;
+
+namespace tavrel::test {
+emu::Testbed& testbed();
+}
+using tavrel::test::runEventsFor;
+using tavrel::test::testbed;
+using tavrel::test::waitFor;
+
+namespace {
+
+int requests(const emu::EmulatedKey& key, quint8 command)
+{
+    int n = 0;
+    for (const QByteArray& r : key.received())
+        n += r.size() >= 2 && quint8(r[1]) == command;
+    return n;
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        session.reset();
+        for (emu::EmulatedKey* key : testbed().keys())
+            if (key->plugged())
+                testbed().unplug(*key);
+    }
+
+    emu::EmulatedKey& plug(const QString& name, const QString& serial, int keys = 6)
+    {
+        emu::KeyModel model;
+        model.name = name;
+        model.serial = serial;
+        model.keys = keys;
+        return testbed().add(model);
+    }
+
+    void start()
+    {
+        session = std::make_unique<DeviceSession>();
+        QObject::connect(session.get(), &DeviceSession::writeFinished,
+                         [this](const WriteOutcome& o) { outcomes.push_back(o); });
+        session->start();
+    }
+
+    bool readDone(int keys)
+    {
+        return waitFor([&] { return session->table().KeyCount == keys && !session->busy(); });
+    }
+
+    std::unique_ptr<DeviceSession> session;
+    std::vector<WriteOutcome> outcomes;
+};
+
+}  // namespace
+
+TEST_F(SessionTest, AKeyFoundIsReadOnceAndWrittenBackAsTheTableHoldsIt)
+{
+    auto& key = plug("s-rw", "320000000001");
+    key.setRecord(0, {0x05, 0x04, 0, 0, 0x00});
+    key.setRecord(4, {0x02, 0x00, 0, 0, 0x03});
+    start();
+    ASSERT_TRUE(readDone(6));
+    EXPECT_EQ(session->table().KeyText[0], QStringLiteral("Ctrl+Alt+A"));
+    EXPECT_EQ(session->table().field(4, Field::Mode), QStringLiteral("03"));
+    // The selection and the device change ask for the same read: it is sent once.
+    ASSERT_TRUE(waitFor([&] { return session->log().size() >= 12; }));  // six requests, six answers
+    EXPECT_EQ(requests(key, CMD_READ_KEY), 6);
+
+    session->selectKey(0);
+    session->setRepeat(true);
+    session->write();
+    EXPECT_TRUE(session->writing());
+    ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
+    EXPECT_TRUE(outcomes[0].complete());
+    EXPECT_EQ(key.record(0), (std::array<quint8, 5>{0x05, 0x04, 0, 0, 0x02}));
+    EXPECT_EQ(key.record(4), (std::array<quint8, 5>{0x02, 0x00, 0, 0, 0x03}));
+    EXPECT_EQ(requests(key, CMD_WRITE_KEY), 6);
+}
+
+TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
+{
+    auto& key = plug("s-unplug", "320000000001");
+    start();
+    ASSERT_TRUE(readDone(6));
+    for (int k = 0; k < 6; ++k) {
+        session->selectKey(k);
+        session->useMouse();  // every key changes to the left mouse button
+    }
+    session->write();
+    ASSERT_TRUE(waitFor([&] { return requests(key, CMD_WRITE_KEY) >= 2; }));
+    testbed().unplug(key);
+    ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
+
+    const int written = requests(key, CMD_WRITE_KEY);
+    ASSERT_LT(written, 6);
+    QList<int> expected;
+    for (int k = written; k < 6; ++k)
+        expected << k;
+    EXPECT_EQ(outcomes[0].notWritten, expected);
+    // Nothing more went out once the key was gone, and the device list is empty again.
+    runEventsFor(300);
+    EXPECT_EQ(requests(key, CMD_WRITE_KEY), written);
+    EXPECT_TRUE(waitFor([&] { return session->devices().empty() && !session->devicePresent(); }));
+}
+
+TEST_F(SessionTest, ADeviceChangeDuringAReadDropsTheRestOfIt)
+{
+    auto& first = plug("s-first", "320000000001");
+    start();
+    ASSERT_TRUE(waitFor([&] { return requests(first, CMD_READ_KEY) >= 2; }));
+    auto& second = plug("s-second", "320000000002");
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2 && !session->busy(); }));
+    EXPECT_LT(requests(first, CMD_READ_KEY), 12) << "the interrupted read and the new one together";
+    session->selectDevice(1);
+    ASSERT_TRUE(waitFor([&] { return requests(second, CMD_READ_KEY) == 6 && !session->busy(); }));
+    EXPECT_EQ(session->currentDevice(), session->devices()[1].hid);
+}
+
+TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
+{
+    auto& key = plug("s-fail", "320000000001");
+    start();
+    ASSERT_TRUE(readDone(6));
+    key.setFailWrites(true);
+    session->write();
+    ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
+    EXPECT_EQ(outcomes[0].notWritten, (QList<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(completionText(outcomes[0]), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
+}

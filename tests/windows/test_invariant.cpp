@@ -1,0 +1,270 @@
+// What the window shows for a key, what the table holds for it and what a write sends are the
+// same after any sequence of the user's actions: each row of the table below is such a
+// sequence, played on the real windows against emulated keys, with key events as the hook
+// library delivers them.
+#include "windowfixture.h"
+
+#include "keys/hookmessages.h"
+#include "ui/widgets/groupradiobutton.h"
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/tabcontrol.h"
+#include "ui/widgets/tabitem.h"
+#include "ui/widgets/toolbarband.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <functional>
+
+using namespace tavrel;
+using namespace tavrel::test;
+
+namespace {
+
+// PC set-1 scan codes of the keys the sequences press.
+enum Scan : quint8 { Tab = 0x0F, A = 0x1E, B = 0x30, Shift = 0x2A, Ctrl = 0x1D, Alt = 0x38 };
+
+// A key's assignment in one comparable form: "keyboard Alt+Ctrl single", "mouse 02 repeat".
+// Names are sorted: the capture box keeps the order they were pressed in.
+QString assignment(bool keyboard, const QString& what, const QString& trigger)
+{
+    QStringList names = what.split(QLatin1Char('+'), Qt::SkipEmptyParts);
+    names.sort();
+    return (keyboard ? QStringLiteral("keyboard ") : QStringLiteral("mouse ")) + names.join(QLatin1Char('+'))
+           + QLatin1Char(' ') + trigger;
+}
+
+QString fromRecord(const std::array<quint8, 5>& r)
+{
+    const bool keyboard = r[4] == 0x00 || r[4] == 0x02;
+    const QString trigger = (r[4] & 0x02) ? QStringLiteral("repeat") : QStringLiteral("single");
+    return assignment(keyboard, keyboard ? displayText(r[0], r[1], r[2], r[3]) : hexByte(r[0]), trigger);
+}
+
+std::array<quint8, 5> tableRecord(const KeyTable& table, int k)
+{
+    std::array<quint8, 5> r{};
+    for (int f = 0; f < 5; ++f)
+        r[std::size_t(f)] = fieldToByte(table.field(k, Field(f)));
+    return r;
+}
+
+class InvariantTest : public WindowTest {
+public:
+    using WindowTest::form;
+
+    QString shown() const
+    {
+        if (form->TabControl1->itemIndex() == 0) {
+            const QString trigger = form->RadioButton7->isChecked()   ? QStringLiteral("repeat")
+                                    : form->RadioButton6->isChecked() ? QStringLiteral("single")
+                                                                      : QStringLiteral("none");
+            return assignment(true, form->TextBox1->text(), trigger);
+        }
+        const QString button = form->RadioButton1->isChecked()   ? QStringLiteral("01")
+                               : form->RadioButton2->isChecked() ? QStringLiteral("02")
+                               : form->RadioButton3->isChecked() ? QStringLiteral("04")
+                                                                 : QStringLiteral("none");
+        const QString trigger = form->RadioButton5->isChecked()   ? QStringLiteral("repeat")
+                                : form->RadioButton4->isChecked() ? QStringLiteral("single")
+                                                                  : QStringLiteral("none");
+        return assignment(false, button, trigger);
+    }
+
+    void activate()
+    {
+        form->activateWindow();
+        ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == form.get(); }));
+    }
+    void focusBox()
+    {
+        activate();
+        click(form->TextBox1);
+        ASSERT_TRUE(waitFor([&] { return form->TextBox1->hasFocus() && form->session()->capturing(); }));
+    }
+    void key(quint8 scan, bool down)
+    {
+        form->hookMessage(WM_HOOKKEY, down ? WM_KEYDOWN : WM_KEYUP,
+                          keystroke::flags(scan, false) | (down ? 0u : keystroke::Released | keystroke::PreviousState));
+    }
+    void type(std::initializer_list<quint8> scans)
+    {
+        for (quint8 s : scans)
+            key(s, true);
+        for (quint8 s : scans)
+            key(s, false);
+    }
+    void pickKey(int k) { click(form->HorzImageListBox1->item(k)); }
+
+    // Every key of the selected device: shown as its table record says.
+    void expectShownIsTable(const char* when)
+    {
+        SCOPED_TRACE(when);
+        const KeyTable& table = form->table();
+        for (int k = 0; k < table.KeyCount; ++k) {
+            pickKey(k);
+            EXPECT_EQ(shown(), fromRecord(tableRecord(table, k))) << "key " << k + 1;
+        }
+    }
+
+    // Writes, and the device then holds exactly the table.
+    void expectWriteSendsTable(emu::EmulatedKey& device)
+    {
+        EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
+        const KeyTable& table = form->table();
+        for (int k = 0; k < table.KeyCount; ++k)
+            EXPECT_EQ(fromRecord(device.record(k)), fromRecord(tableRecord(table, k))) << "key " << k + 1;
+    }
+
+    void read()
+    {
+        form->CircleButton3Click();
+        waitForRead(6);
+    }
+};
+
+struct Sequence {
+    const char* name;
+    std::function<void(InvariantTest&)> play;
+    // The selected device's key 1 afterwards, as its record reads.
+    const char* key1;
+};
+
+}  // namespace
+
+TEST_F(InvariantTest, ShownTableAndDeviceAgreeAfterEverySequence)
+{
+    const std::array<quint8, 5> kStored[6] = {
+        {0x05, 0x04, 0, 0, 0x00},  // Ctrl+Alt+A
+        {0x02, 0x00, 0, 0, 0x03},  // right button, repeat
+        {0x00, 0x3A, 0, 0, 0x02},  // F1, repeat
+        {0x04, 0x00, 0, 0, 0x01},  // wheel button
+        {0x01, 0x05, 0, 0, 0x00},  // Ctrl+B
+        {0x00, 0x00, 0, 0, 0x00},
+    };
+    const Sequence sequences[] = {
+        {"Tab takes the focus in the middle of a capture",
+         [](InvariantTest& t) {
+             t.focusBox();
+             t.key(Tab, true);
+             t.form->TextBox1->clearFocus();  // where Tab sends the focus
+             t.key(Tab, false);
+             t.focusBox();
+             t.type({A});
+         },
+         "keyboard A single"},
+        {"Tab, then a read without typing anything",
+         [](InvariantTest& t) {
+             t.focusBox();
+             t.key(Tab, true);
+             t.form->TextBox1->clearFocus();
+             t.focusBox();
+             t.key(A, true);
+             t.read();
+             t.key(A, false);
+         },
+         "keyboard A+Alt+Ctrl single"},
+        {"the window is left with Alt+Tab while Ctrl is held",
+         [](InvariantTest& t) {
+             t.focusBox();
+             t.key(Ctrl, true);
+             QWidget other;
+             other.show();
+             other.activateWindow();
+             ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == &other; }));
+             t.key(Ctrl, false);  // the release goes elsewhere and is not seen
+             other.hide();
+             t.focusBox();
+             t.type({B});
+         },
+         "keyboard B single"},
+        {"a modifier alone", [](InvariantTest& t) { t.focusBox(), t.type({Shift}); }, "keyboard Shift single"},
+        {"page switches back and forth",
+         [](InvariantTest& t) {
+             t.pickKey(0);
+             click(t.form->TabItem2);
+             click(t.form->TabItem1);
+             click(t.form->TabItem2);
+             clickRadio(t.form->RadioButton5);
+             clickRadio(t.form->RadioButton2);
+         },
+         "mouse 02 repeat"},
+        {"a repeating mouse key turned into a keyboard key and back",
+         [](InvariantTest& t) {
+             t.pickKey(1);
+             click(t.form->TabItem1);
+             t.pickKey(0);
+             t.pickKey(1);
+             click(t.form->TabItem2);
+             t.pickKey(0);
+         },
+         "keyboard A+Alt+Ctrl single"},
+        {"triggers on both pages",
+         [](InvariantTest& t) {
+             t.pickKey(0);
+             clickRadio(t.form->RadioButton7);
+             t.pickKey(3);
+             clickRadio(t.form->RadioButton5);
+             t.pickKey(2);
+             clickRadio(t.form->RadioButton6);
+         },
+         "keyboard A+Alt+Ctrl repeat"},
+        {"another key is picked while Ctrl is held",
+         [](InvariantTest& t) {
+             t.pickKey(0);
+             t.focusBox();
+             t.key(Ctrl, true);
+             t.pickKey(2);
+             t.type({A});
+             t.key(Ctrl, false);
+         },
+         "keyboard A+Alt+Ctrl single"},
+        {"a read after a capture",
+         [](InvariantTest& t) {
+             t.focusBox();
+             t.type({Ctrl, B});
+             t.read();
+         },
+         "keyboard A+Alt+Ctrl single"},
+    };
+
+    auto& device = plug("inv-a", "320000000001");
+    start();
+    for (const Sequence& s : sequences) {
+        SCOPED_TRACE(s.name);
+        for (int k = 0; k < 6; ++k)
+            device.setRecord(k, kStored[k]);
+        ASSERT_NO_FATAL_FAILURE(read());
+        ASSERT_NO_FATAL_FAILURE(s.play(*this));
+        if (HasFatalFailure())
+            return;
+        form->TextBox1->clearFocus();
+        EXPECT_EQ(fromRecord(tableRecord(form->table(), 0)), QString::fromUtf8(s.key1));
+        expectShownIsTable("before the write");
+        expectWriteSendsTable(device);
+        expectShownIsTable("after the write");
+    }
+}
+
+TEST_F(InvariantTest, AHalfPressedCombinationDoesNotFollowTheUserToAnotherDevice)
+{
+    auto& first = plug("inv-first", "320000000001");
+    auto& second = plug("inv-second", "320000000002");
+    for (int k = 0; k < 6; ++k) {
+        first.setRecord(k, {0x01, quint8(0x04 + k), 0, 0, 0});
+        second.setRecord(k, {0x02, quint8(0x04 + k), 0, 0, 0});
+    }
+    start();
+    waitForRead(6);
+    focusBox();
+    key(Ctrl, true);
+    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    ASSERT_TRUE(waitFor([&] { return !form->session()->busy() && form->table().KeyText[0] == "Shift+A"; }));
+    focusBox();
+    type({B});
+    key(Ctrl, false);
+    form->TextBox1->clearFocus();
+    EXPECT_EQ(fromRecord(tableRecord(form->table(), 0)), "keyboard B single");
+    expectShownIsTable("on the second device");
+    expectWriteSendsTable(second);
+    EXPECT_EQ(first.record(0), (std::array<quint8, 5>{0x01, 0x04, 0, 0, 0}));
+}
