@@ -31,6 +31,8 @@ QTimer* makeTimer(QObject* parent, int ms, const char* name = nullptr)
 {
     auto* timer = new QTimer(parent);
     timer->setInterval(ms);
+    // A coarse timer may fire 5 % early: too early for the pauses the key needs.
+    timer->setTimerType(Qt::PreciseTimer);
     if (name)
         timer->setObjectName(QLatin1String(name));
     return timer;
