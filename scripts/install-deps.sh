@@ -11,6 +11,7 @@ packages=(
   umockdev libumockdev-dev
   xvfb xdotool x11-utils xauth
   fonts-wqy-microhei
+  dpkg-dev desktop-file-utils appstream
 )
 
 missing=()

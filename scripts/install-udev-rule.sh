@@ -1,18 +1,33 @@
 #!/usr/bin/env bash
 # Gives the logged-in user access to Tavrel's keys: installs the udev rule and asks udev to apply
-# it to keys already plugged in. Safe to run again.
+# it to keys already plugged in. Does nothing, and asks for no password, when the rule in force
+# is already this one. Safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 rule=udev/70-tavrel.rules
 target=/etc/udev/rules.d/70-tavrel.rules
+
+# A rule in /etc overrides the one of the same name that the package puts under /usr/lib.
+if [[ -e $target ]]; then
+  in_force=$target
+else
+  in_force=
+  for packaged in /usr/lib/udev/rules.d/70-tavrel.rules /lib/udev/rules.d/70-tavrel.rules; do
+    if [[ -e $packaged ]]; then
+      in_force=$packaged
+      break
+    fi
+  done
+fi
+if [[ -n $in_force ]] && cmp -s "$rule" "$in_force"; then
+  exit 0
+fi
+
 sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
-
-if ! cmp -s "$rule" "$target" 2>/dev/null; then
-  "${sudo_cmd[@]}" install -D -m 0644 "$rule" "$target"
-  echo "Installed $target"
-fi
+"${sudo_cmd[@]}" install -D -m 0644 "$rule" "$target"
+echo "Installed $target"
 # Without a running udev (a container, a chroot) there is nothing to reload.
 if command -v udevadm >/dev/null 2>&1; then
   "${sudo_cmd[@]}" udevadm control --reload-rules 2>/dev/null || true

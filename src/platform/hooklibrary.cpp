@@ -3,7 +3,14 @@
 #include <dlfcn.h>
 #include <filesystem>
 
+// The build passes the installed layout; this is the usual one.
+#ifndef TAVREL_INSTALLED_HOOK_FOLDER
+#define TAVREL_INSTALLED_HOOK_FOLDER "../lib/tavrel/"
+#endif
+
 namespace tavrel::platform {
+
+const char* const InstalledHookLibraryFolder = TAVREL_INSTALLED_HOOK_FOLDER;
 
 std::unique_ptr<HookLibrary> HookLibrary::load(const std::string& folder, const char* fileName)
 {
@@ -32,9 +39,36 @@ std::string executableFolder()
     return folder;
 }
 
-KeyboardHook setUpKeyboardHook(quint32 windowId, const std::string& folder,
+std::vector<std::string> hookLibraryFolders(const std::string& programFolder, const std::string& installedFolder)
+{
+    const auto withSeparator = [](std::string folder) {
+        if (folder.empty() || folder.back() != '/')
+            folder += '/';
+        return folder;
+    };
+    const std::string own = withSeparator(programFolder);
+    const std::string installed =
+        withSeparator((std::filesystem::path(own) / installedFolder).lexically_normal().string());
+    // A layout that keeps the library beside the program has one folder to look in.
+    if (installed == withSeparator(std::filesystem::path(own).lexically_normal().string()))
+        return {own};
+    return {own, installed};
+}
+
+KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>& folders,
                                const char* testHookName)
 {
+    // Never a bare file name: dlopen would search the library path for it.
+    if (folders.empty())
+        throw HookSetupError("未发现键盘钩子DLL");
+    std::string folder = folders.front();
+    for (const std::string& candidate : folders) {
+        std::error_code error;
+        if (std::filesystem::exists(candidate + HookLibraryFileName, error)) {
+            folder = candidate;
+            break;
+        }
+    }
     KeyboardHook hook;
     hook.library = HookLibrary::load(folder);
     hook.mapping = TestHookMapping::create(testHookName);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tavrel::platform {
 
@@ -46,15 +47,26 @@ private:
 // The folder of the running executable, with a trailing separator.
 std::string executableFolder();
 
+// Where an installed program keeps the hook library, relative to the program's folder; fixed
+// when the program is built, so that an installed tree can be moved as a whole.
+extern const char* const InstalledHookLibraryFolder;
+
+// The folders to look for the hook library in, in order, each with a trailing separator: the
+// program's own folder, where a build tree keeps the library, then the installed folder.
+std::vector<std::string> hookLibraryFolders(const std::string& programFolder = executableFolder(),
+                                            const std::string& installedFolder = InstalledHookLibraryFolder);
+
 struct KeyboardHook {
     std::unique_ptr<HookLibrary> library;
     std::unique_ptr<TestHookMapping> mapping;
 };
 
-// The start-up steps in order: load the library from the folder, look up its entry points,
-// create "TestHook" and store the window id in it. Throws HookSetupError with the text of the
-// first step that fails ("创建内存映射文件时出错" when the mapping cannot be created or written).
-KeyboardHook setUpKeyboardHook(quint32 windowId, const std::string& folder = executableFolder(),
+// The start-up steps in order: load the library from the first of the folders that holds it (or
+// from the first folder when none does), look up its entry points, create "TestHook" and store
+// the window id in it. Throws HookSetupError with the text of the first step that fails
+// ("创建内存映射文件时出错" when the mapping cannot be created or written).
+KeyboardHook setUpKeyboardHook(quint32 windowId,
+                               const std::vector<std::string>& folders = hookLibraryFolders(),
                                const char* testHookName = TestHookName);
 
 }  // namespace tavrel::platform

@@ -45,7 +45,7 @@ protected:
         s_filter = new HookMessageFilter([](const HookMessage& m) { s_received.push_back(m); });
         ASSERT_NE(s_filter->atom(), 0u);
         s_app->installNativeEventFilter(s_filter);
-        s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), MORVIK_FOLDER));
+        s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}));
     }
 
     static void TearDownTestSuite()

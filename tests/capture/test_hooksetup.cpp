@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <string>
+#include <vector>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,10 +71,10 @@ void leaveObject(const std::string& name, mode_t mode, uid_t owner)
     close(fd);
 }
 
-std::string setUpError(quint32 windowId, const std::string& folder, const std::string& name)
+std::string setUpError(quint32 windowId, const std::vector<std::string>& folders, const std::string& name)
 {
     try {
-        setUpKeyboardHook(windowId, folder, name.c_str());
+        setUpKeyboardHook(windowId, folders, name.c_str());
     } catch (const HookSetupError& e) {
         return e.what();
     }
@@ -169,19 +170,55 @@ TEST(HookLibrary, StartUpErrors)
 {
     const struct {
         const char* title;
-        std::string folder;
+        std::vector<std::string> folders;
         std::string name;
         const char* error;
     } cases[] = {
-        {"no library", "/nonexistent-tavrel-folder/", freshName(), "未发现键盘钩子DLL"},
-        {"no entry points", kFakes + "/none/", freshName(), "在给定的 DLL中未发现所需的函数"},
-        {"HookOff missing", kFakes + "/on-only/", freshName(), "在给定的 DLL中未发现所需的函数"},
-        {"mapping name not allowed", kFakes + "/both/", "/tavrel/nested", "创建内存映射文件时出错"},
+        {"no library", {"/nonexistent-tavrel-folder/", kFakes + "/"}, freshName(), "未发现键盘钩子DLL"},
+        {"no folder at all", {}, freshName(), "未发现键盘钩子DLL"},
+        {"no entry points", {kFakes + "/none/"}, freshName(), "在给定的 DLL中未发现所需的函数"},
+        {"HookOff missing", {kFakes + "/on-only/"}, freshName(), "在给定的 DLL中未发现所需的函数"},
+        {"first library found wins", {kFakes + "/none/", kFakes + "/both/"}, freshName(),
+         "在给定的 DLL中未发现所需的函数"},
+        {"mapping name not allowed", {kFakes + "/both/"}, "/tavrel/nested", "创建内存映射文件时出错"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(setUpError(1, c.folder, c.name), c.error) << c.title;
+        EXPECT_EQ(setUpError(1, c.folders, c.name), c.error) << c.title;
         EXPECT_FALSE(exists(c.name)) << c.title;
     }
+}
+
+TEST(HookLibrary, FoldersToLookInFromTheProgramFolderThenTheInstalledOne)
+{
+    const struct {
+        const char* title;
+        std::string programFolder;
+        std::string installedFolder;
+        std::vector<std::string> folders;
+    } cases[] = {
+        {"build tree", "/home/dev/tavrel/build/bin/", "../lib/tavrel/",
+         {"/home/dev/tavrel/build/bin/", "/home/dev/tavrel/build/lib/tavrel/"}},
+        {"package", "/usr/bin/", "../lib/tavrel", {"/usr/bin/", "/usr/lib/tavrel/"}},
+        {"multiarch library folder", "/usr/bin/", "../lib/x86_64-linux-gnu/tavrel",
+         {"/usr/bin/", "/usr/lib/x86_64-linux-gnu/tavrel/"}},
+        {"moved tree, no separator", "/tmp/root/usr/bin", "../lib/tavrel/",
+         {"/tmp/root/usr/bin/", "/tmp/root/usr/lib/tavrel/"}},
+        {"absolute library folder", "/opt/t/bin/", "/srv/t/lib", {"/opt/t/bin/", "/srv/t/lib/"}},
+        {"library beside the program", "/opt/t/", ".", {"/opt/t/"}},
+        {"nothing installed apart", "/opt/t/", "", {"/opt/t/"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(hookLibraryFolders(c.programFolder, c.installedFolder), c.folders) << c.title;
+
+    // The program's own folder comes first, so that a build tree uses the library built beside it.
+    EXPECT_EQ(hookLibraryFolders().front(), executableFolder());
+}
+
+TEST(HookLibrary, LoadsFromALaterFolderWhenTheFirstHasNoLibrary)
+{
+    const std::string name = freshName();
+    EXPECT_EQ(setUpError(1, {kFakes + "/", "/nonexistent-tavrel-folder/", kFakes + "/both/"}, name), "no error");
+    EXPECT_FALSE(exists(name));
 }
 
 TEST(HookLibrary, MappingHeldByAnotherUserIsAStartUpError)
@@ -190,14 +227,14 @@ TEST(HookLibrary, MappingHeldByAnotherUserIsAStartUpError)
         GTEST_SKIP() << "needs root to leave an object owned by another user";
     const std::string name = freshName();
     leaveObject(name, 0600, 65534);
-    EXPECT_EQ(setUpError(1, kFakes + "/both/", name), "创建内存映射文件时出错");
+    EXPECT_EQ(setUpError(1, {kFakes + "/both/"}, name), "创建内存映射文件时出错");
     shm_unlink(name.c_str());
 }
 
 TEST(HookLibrary, LoadsByFullPathAndCallsTheEntryPoints)
 {
     const std::string name = freshName();
-    KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, kFakes + "/both/", name.c_str());
+    KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/both/"}, name.c_str());
     ASSERT_TRUE(hook.library && hook.mapping);
     EXPECT_EQ(objectNamed(name).bytes, std::string("\xEE\xFF\xC0\x00", 4));
 
