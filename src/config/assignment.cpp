@@ -3,6 +3,7 @@
 #include "keys/keynames.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -22,24 +23,30 @@ constexpr std::array<MouseButton, 3> kMouseButtons{{
 }};
 
 // Edits (insertions, deletions, substitutions, swaps of neighbours) between two texts: a swapped
-// pair of letters is the commonest slip when typing a name.
+// pair of letters is the commonest slip when typing a name. Texts whose lengths differ by more
+// than any allowed number of slips are not compared letter by letter: the difference is a lower
+// bound, and a long unknown text would otherwise cost its length times each name.
 int editDistance(const QString& a, const QString& b)
 {
     const qsizetype n = a.size(), m = b.size();
-    std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
-    for (qsizetype i = 0; i <= n; ++i)
-        d[i][0] = int(i);
+    if (std::abs(n - m) > 3)
+        return int(std::min<qsizetype>(std::abs(n - m), 1000));
+    // Three rows suffice: a swap looks two rows back.
+    std::vector<int> before(m + 1), previous(m + 1), current(m + 1);
     for (qsizetype j = 0; j <= m; ++j)
-        d[0][j] = int(j);
+        previous[j] = int(j);
     for (qsizetype i = 1; i <= n; ++i) {
+        current[0] = int(i);
         for (qsizetype j = 1; j <= m; ++j) {
             const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+            current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + cost});
             if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+                current[j] = std::min(current[j], before[j - 2] + 1);
         }
+        std::swap(before, previous);
+        std::swap(previous, current);
     }
-    return d[n][m];
+    return previous[m];
 }
 
 // Whether `shorter` is `longer` with letters left out, starting alike: "Ctrl" in "Control",
