@@ -15,21 +15,35 @@ namespace {
 
 // ---- Writing ----------------------------------------------------------------------------------
 
+// A JSON string that reads back to exactly `text`: a lone surrogate, which UTF-8 cannot carry,
+// is written as its escape.
 QByteArray jsonString(const QString& text)
 {
     QByteArray out = "\"";
-    for (const char c : text.toUtf8()) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (uchar(c) < 0x20)
-                out += "\\u00" + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
-            else
-                out += c;
+    const auto escape = [&](char16_t unit) {
+        out += "\\u" + QByteArray::number(uint(unit), 16).rightJustified(4, '0');
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            out += QStringView(text).mid(i, 2).toUtf8();
+            ++i;
+        } else if (c.isSurrogate()) {
+            escape(c.unicode());
+        } else if (c == u'"') {
+            out += "\\\"";
+        } else if (c == u'\\') {
+            out += "\\\\";
+        } else if (c == u'\n') {
+            out += "\\n";
+        } else if (c == u'\r') {
+            out += "\\r";
+        } else if (c == u'\t') {
+            out += "\\t";
+        } else if (c.unicode() < 0x20) {
+            escape(c.unicode());
+        } else {
+            out += QString(c).toUtf8();
         }
     }
     return out + '"';

@@ -96,7 +96,8 @@ TEST(ConfigFile, RoundTripKeepsEveryByte)
         all.push_back({0xFF, 0xFF, c, 0x00, ModeKeyboardSingle});
         all.push_back({quint8(1u << (code % 3)), c, quint8(code / 2), 0xFF, quint8(code % 4 < 2 ? 1 : 3)});
     }
-    const QString serial = QStringLiteral("3114\"\\\n\t\x01 ünï 😀");
+    // Quotes, controls, other scripts, and a lone surrogate that only an escape can carry.
+    const QString serial = QStringLiteral("3114\"\\\n\t\x01 ünï 😀") + QChar(0xD83D) + QStringLiteral("1");
     const QString product = QStringLiteral("Key / Receiver \\u0041");
     for (std::size_t start = 0; start < all.size(); start += MaxKeys) {
         const std::vector<KeyRecord> records(all.begin() + start,
