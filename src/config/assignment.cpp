@@ -112,8 +112,16 @@ QString quoted(QStringView text) { return QLatin1Char('"') + text.toString() + Q
 AssignmentError unknownName(const QString& what, const QString& token, QStringList suggestions)
 {
     QString reason = QStringLiteral("unknown %1 %2").arg(what, quoted(token));
-    if (!suggestions.isEmpty())
-        reason += QStringLiteral(" (did you mean %1?)").arg(suggestions.join(QStringLiteral(", ")));
+    if (!suggestions.isEmpty()) {
+        // Quoted, as names such as "," and "Num +" would otherwise run into the sentence.
+        QStringList names;
+        for (const QString& s : suggestions)
+            names << quoted(s);
+        const QString last = names.takeLast();
+        const QString choices =
+            names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+        reason += QStringLiteral(" (did you mean %1?)").arg(choices);
+    }
     return {reason, std::move(suggestions)};
 }
 

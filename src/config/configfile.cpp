@@ -298,6 +298,18 @@ QString keyCountText(int count)
     return count == 1 ? QStringLiteral("1 key") : QStringLiteral("%1 keys").arg(count);
 }
 
+QString givenTwice(int key, int firstLine)
+{
+    return QStringLiteral("key %1 is given twice (first at line %2)").arg(key).arg(firstLine);
+}
+
+FileErrors inLineOrder(FileErrors errors)
+{
+    std::stable_sort(errors.begin(), errors.end(),
+                     [](const FileError& a, const FileError& b) { return a.line < b.line; });
+    return errors;
+}
+
 const QStringList& topMembers()
 {
     static const QStringList names{QStringLiteral("format"), QStringLiteral("version"), QStringLiteral("serial"),
@@ -497,17 +509,14 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
     // A newer file may hold what this program does not know: one fault says it all.
     const QJsonValue version = top[QLatin1String("version")];
     const int versionLine = layout.top.lineOf(QStringLiteral("version"));
+    const QString reads = QStringLiteral("(this program reads version %1)").arg(FormatVersion);
     if (version.isUndefined())
-        return FileErrors{{versionLine, QStringLiteral("the file has no \"version\" (this program reads version %1)")
-                                            .arg(FormatVersion)}};
-    if (const std::optional<int> v = wholeNumber(version); !v)
-        return FileErrors{{versionLine, QStringLiteral("\"version\" must be a number (this program reads version %1)")
-                                            .arg(FormatVersion)}};
-    else if (*v != FormatVersion)
-        return FileErrors{{versionLine, QStringLiteral("format version %1 is not one this program reads (it reads "
-                                                       "version %2)")
-                                            .arg(*v)
-                                            .arg(FormatVersion)}};
+        return FileErrors{{versionLine, QStringLiteral("the file has no \"version\" ") + reads}};
+    const std::optional<int> v = wholeNumber(version);
+    if (!v)
+        return FileErrors{{versionLine, QStringLiteral("\"version\" must be a number ") + reads}};
+    if (*v != FormatVersion)
+        return FileErrors{{versionLine, QStringLiteral("format version %1 is unknown ").arg(*v) + reads}};
 
     FileErrors errors;
     checkMembers(top, layout.top, topMembers(), errors);
@@ -531,8 +540,9 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
         std::map<int, int> lineOfKey;
         for (qsizetype i = 0; i < entries.size(); ++i) {
             // The scan sees the same entries as the parser; the fallback only keeps a line.
-            const ObjectAt at = std::size_t(i) < layout.keys.size() ? layout.keys[std::size_t(i)]
-                                                                    : ObjectAt{layout.top.lineOf(QStringLiteral("keys")), {}};
+            const ObjectAt at = std::size_t(i) < layout.keys.size()
+                ? layout.keys[std::size_t(i)]
+                : ObjectAt{layout.top.lineOf(QStringLiteral("keys")), {}};
             // An entry with faults still claims its key number, so that a second entry for the
             // same key is reported in the same pass.
             ParsedEntry parsed = parseEntry(entries[i], at, errors);
@@ -540,22 +550,18 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
                 continue;
             const auto [it, inserted] = lineOfKey.emplace(parsed.entry.key, parsed.entry.line);
             if (!inserted)
-                errors.push_back({parsed.entry.line, QStringLiteral("key %1 is given twice (first at line %2)")
-                                                         .arg(parsed.entry.key)
-                                                         .arg(it->second)});
+                errors.push_back({parsed.entry.line, givenTwice(parsed.entry.key, it->second)});
             else if (parsed.ok)
                 file.keys.push_back(std::move(parsed.entry));
         }
     }
-    if (!errors.empty()) {
-        std::stable_sort(errors.begin(), errors.end(),
-                         [](const FileError& a, const FileError& b) { return a.line < b.line; });
-        return errors;
-    }
+    if (!errors.empty())
+        return inLineOrder(std::move(errors));
     return file;
 }
 
-std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount, bool allowTruncate)
+std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount,
+                                                  bool allowTruncate)
 {
     const int count = std::clamp(deviceKeyCount, 0, MaxKeys);
     RestorePlan plan;
@@ -564,11 +570,12 @@ std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int de
     // The file may not come from parse: its records are checked again before they can reach a key.
     for (const KeyEntry& e : file.keys) {
         if (e.key < 1 || e.key > MaxKeys) {
-            errors.push_back({e.line, QStringLiteral("key %1 is not one of the keys 1 to %2").arg(e.key).arg(MaxKeys)});
+            errors.push_back(
+                {e.line, QStringLiteral("key %1 is not one of the keys 1 to %2").arg(e.key).arg(MaxKeys)});
             continue;
         }
         if (const auto [it, inserted] = lineOfKey.emplace(e.key, e.line); !inserted) {
-            errors.push_back({e.line, QStringLiteral("key %1 is given twice (first at line %2)").arg(e.key).arg(it->second)});
+            errors.push_back({e.line, givenTwice(e.key, it->second)});
             continue;
         }
         if (const QString why = recordFault(e.record); !why.isEmpty()) {
@@ -584,11 +591,8 @@ std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int de
                                           .arg(e.key)
                                           .arg(keyCountText(count))});
     }
-    if (!errors.empty()) {
-        std::stable_sort(errors.begin(), errors.end(),
-                         [](const FileError& a, const FileError& b) { return a.line < b.line; });
-        return errors;
-    }
+    if (!errors.empty())
+        return inLineOrder(std::move(errors));
     const auto byKey = [](const KeyEntry& a, const KeyEntry& b) { return a.key < b.key; };
     std::sort(plan.write.begin(), plan.write.end(), byKey);
     std::sort(plan.skipped.begin(), plan.skipped.end(), byKey);

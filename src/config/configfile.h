@@ -53,7 +53,8 @@ struct RestorePlan {
 
 // Whether the file's keys fit a device with `deviceKeyCount` keys (at most MaxKeys count). A key
 // beyond them refuses the whole file, unless `allowTruncate` asks to write the keys that fit.
-std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount, bool allowTruncate);
+std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount,
+                                                  bool allowTruncate);
 
 // "05 04 00 00 00".
 QString recordText(const KeyRecord& record);

@@ -122,22 +122,22 @@ TEST(Assignment, RefusesWhatAKeyCannotHoldWithCloseMatches)
         const char* reasonHas;
         QStringList suggestions;
     } cases[] = {
-        {"Ctlr+A", "unknown key name \"Ctlr\" (did you mean Ctrl?)", {"Ctrl"}},
+        {"Ctlr+A", "unknown key name \"Ctlr\" (did you mean \"Ctrl\"?)", {"Ctrl"}},
         {"Ctrl+Escape", "\"Escape\"", {"Esc"}},
-        {"Page", "\"Page\"", {"Page Up", "Page Down"}},
+        {"Page", "\"Page\" (did you mean \"Page Up\" or \"Page Down\"?)", {"Page Up", "Page Down"}},
         {"Win+E", "\"Win\"", {"Left Windows", "Right Windows"}},
         {"Control+A", "\"Control\"", {"Ctrl"}},
         {"Left Ctrl+A", "\"Left Ctrl\"", {"Left", "Ctrl"}},
         {"PgUp", "\"PgUp\"", {"Page Up"}},
         {"Shfit+A", "\"Shfit\"", {"Shift"}},
-        {"Num+", "\"Num\"", {"Num /", "Num *", "Num -"}},  // three at most
+        {"Num+", "(did you mean \"Num /\", \"Num *\" or \"Num -\"?)", {"Num /", "Num *", "Num -"}},  // three at most
         {"Ctrl+<", "unknown key name \"<\"", {}},
         {"Ctrl++A", "a key name is missing in \"Ctrl++A\"", {}},
         {"Ctrl+", "a key name is missing", {}},
         {"+A", "a key name is missing", {}},
         {"A+B", "\"A\" and \"B\" are both ordinary keys", {}},
         {"Ctrl+F5+Application", "\"F5\" and \"Application\" are both ordinary keys", {}},
-        {"mouse:midle", "unknown mouse button \"midle\" (did you mean middle?)", {"middle"}},
+        {"mouse:midle", "unknown mouse button \"midle\" (did you mean \"middle\"?)", {"middle"}},
         {"mouse:wheel", "the buttons are left, right and middle", {}},
         {"mouse:", "unknown mouse button \"\"", {}},
     };
