@@ -1,0 +1,602 @@
+#include "config/configfile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
+
+namespace tavrel::configfile {
+namespace {
+
+// ---- Writing ----------------------------------------------------------------------------------
+
+// A JSON string that reads back to exactly `text`: a lone surrogate, which UTF-8 cannot carry,
+// is written as its escape.
+QByteArray jsonString(const QString& text)
+{
+    QByteArray out = "\"";
+    const auto escape = [&](char16_t unit) {
+        out += "\\u" + QByteArray::number(uint(unit), 16).rightJustified(4, '0');
+    };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            out += QStringView(text).mid(i, 2).toUtf8();
+            ++i;
+        } else if (c.isSurrogate()) {
+            escape(c.unicode());
+        } else if (c == u'"') {
+            out += "\\\"";
+        } else if (c == u'\\') {
+            out += "\\\\";
+        } else if (c == u'\n') {
+            out += "\\n";
+        } else if (c == u'\r') {
+            out += "\\r";
+        } else if (c == u'\t') {
+            out += "\\t";
+        } else if (c.unicode() < 0x20) {
+            escape(c.unicode());
+        } else {
+            out += QString(c).toUtf8();
+        }
+    }
+    return out + '"';
+}
+
+// ---- Where things are -------------------------------------------------------------------------
+// QJsonDocument keeps no positions, so a second pass over the text (already known to be valid
+// JSON) finds the line of every member of the top object and of every entry of "keys".
+
+struct MemberAt {
+    QString name;
+    int line = 0;
+};
+
+struct ObjectAt {
+    int line = 1;
+    std::vector<MemberAt> members;
+
+    // The line of the member the parsed object holds: the last one of that name, as the parser
+    // keeps the last; the object's own line when there is none.
+    int lineOf(const QString& name) const
+    {
+        for (auto it = members.rbegin(); it != members.rend(); ++it)
+            if (it->name == name)
+                return it->line;
+        return line;
+    }
+};
+
+struct Layout {
+    ObjectAt top;
+    std::vector<ObjectAt> keys;
+};
+
+class LayoutScanner {
+public:
+    explicit LayoutScanner(const QByteArray& text) : m_text(text) {}
+
+    Layout scan()
+    {
+        Layout layout;
+        skipSpace();
+        if (m_text.mid(m_pos, 3) == "\xEF\xBB\xBF")
+            m_pos += 3;
+        skipSpace();
+        layout.top = scanObject([&](const QString& name) {
+            if (name == QLatin1String("keys") && peek() == '[') {
+                layout.keys = scanArrayOfObjects();
+                return true;
+            }
+            return false;
+        });
+        return layout;
+    }
+
+private:
+    bool atEnd() const { return m_pos >= m_text.size(); }
+    char peek() const { return atEnd() ? '\0' : m_text[m_pos]; }
+    void advance()
+    {
+        if (m_text[m_pos] == '\n')
+            ++m_line;
+        ++m_pos;
+    }
+    void skipSpace()
+    {
+        while (!atEnd() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r'))
+            advance();
+    }
+
+    // At the opening quote; leaves the position after the closing one.
+    QString readString()
+    {
+        QString text;
+        QByteArray run;  // raw UTF-8 since the last escape
+        const auto flush = [&] {
+            text += QString::fromUtf8(run);
+            run.clear();
+        };
+        advance();
+        while (!atEnd() && peek() != '"') {
+            if (peek() != '\\') {
+                run += peek();
+                advance();
+                continue;
+            }
+            flush();
+            advance();
+            if (atEnd())
+                break;
+            const char e = peek();
+            advance();
+            switch (e) {
+            case 'b': text += QLatin1Char('\b'); break;
+            case 'f': text += QLatin1Char('\f'); break;
+            case 'n': text += QLatin1Char('\n'); break;
+            case 'r': text += QLatin1Char('\r'); break;
+            case 't': text += QLatin1Char('\t'); break;
+            case 'u': {
+                bool ok = false;
+                const ushort unit = m_text.mid(m_pos, 4).toUShort(&ok, 16);
+                for (int i = 0; i < 4 && !atEnd(); ++i)
+                    advance();
+                if (ok)
+                    text += QChar(unit);
+                break;
+            }
+            default: text += QLatin1Char(e);
+            }
+        }
+        flush();
+        if (!atEnd())
+            advance();
+        return text;
+    }
+
+    // Any value, however deeply nested, without recursion.
+    void skipValue()
+    {
+        skipSpace();
+        int depth = 0;
+        do {
+            if (atEnd())
+                return;
+            const char c = peek();
+            if (c == '"') {
+                readString();
+                continue;
+            }
+            if (c == '{' || c == '[') {
+                ++depth;
+            } else if (c == '}' || c == ']') {
+                --depth;
+            } else if (depth == 0) {
+                // A number, true, false or null.
+                while (!atEnd() && !QByteArrayView(",]} \t\r\n").contains(peek()))
+                    advance();
+                return;
+            }
+            advance();
+        } while (depth > 0);
+    }
+
+    // At "{": the line of the object and of each member. `valueTaken(name)` may scan the
+    // member's value itself and says so; other values are skipped.
+    template <class ValueTaken>
+    ObjectAt scanObject(ValueTaken valueTaken)
+    {
+        ObjectAt object;
+        object.line = m_line;
+        if (peek() != '{') {
+            skipValue();
+            return object;
+        }
+        advance();
+        for (;;) {
+            skipSpace();
+            if (peek() != '"')
+                break;
+            MemberAt member;
+            member.line = m_line;
+            member.name = readString();
+            skipSpace();
+            if (peek() == ':')
+                advance();
+            skipSpace();
+            if (!valueTaken(member.name))
+                skipValue();
+            object.members.push_back(member);
+            skipSpace();
+            if (peek() != ',')
+                break;
+            advance();
+        }
+        skipSpace();
+        if (peek() == '}')
+            advance();
+        return object;
+    }
+
+    std::vector<ObjectAt> scanArrayOfObjects()
+    {
+        std::vector<ObjectAt> elements;
+        advance();  // "["
+        for (;;) {
+            skipSpace();
+            if (atEnd() || peek() == ']')
+                break;
+            elements.push_back(scanObject([](const QString&) { return false; }));
+            skipSpace();
+            if (peek() != ',')
+                break;
+            advance();
+        }
+        if (peek() == ']')
+            advance();
+        return elements;
+    }
+
+    const QByteArray& m_text;
+    qsizetype m_pos = 0;
+    int m_line = 1;
+};
+
+// The line of a byte offset that the JSON parser reports. Its offset can lie at or just past
+// the fault, and at the end of the text for an unfinished file: then the last line with text.
+int lineAt(const QByteArray& text, qsizetype offset)
+{
+    qsizetype end = std::clamp<qsizetype>(offset, 0, text.size());
+    if (end == text.size())
+        while (end > 0 && QByteArrayView(" \t\r\n").contains(text[end - 1]))
+            --end;
+    return 1 + int(std::count(text.cbegin(), text.cbegin() + end, '\n'));
+}
+
+QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+
+std::optional<KeyRecord> parseRecordText(const QString& text)
+{
+    const QStringList parts = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() != 5)
+        return std::nullopt;
+    std::array<quint8, 5> bytes{};
+    const auto digit = [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
+    };
+    for (int i = 0; i < 5; ++i) {
+        // Exactly two digits: no sign, no "0x", no third digit for a byte.
+        if (parts[i].size() != 2 || !digit(parts[i][0]) || !digit(parts[i][1]))
+            return std::nullopt;
+        bytes[i] = fieldToByte(parts[i]);
+    }
+    return KeyRecord::fromBytes(bytes);
+}
+
+// Why a device cannot hold the record, or "" when it can.
+QString recordFault(const KeyRecord& r)
+{
+    if (r.mode > ModeMouseRepeat)
+        return QStringLiteral("mode %1 is not one a key can hold (00 keyboard single, 02 keyboard repeat, "
+                              "01 mouse single, 03 mouse repeat)")
+            .arg(hexByte(r.mode));
+    if (isMouseMode(r.mode) && r.modifiers != MouseLeft && r.modifiers != MouseRight && r.modifiers != MouseMiddle)
+        return QStringLiteral("mouse button %1 is not one a key can hold (01 left, 02 right, 04 middle)")
+            .arg(hexByte(r.modifiers));
+    return {};
+}
+
+QString keyCountText(int count)
+{
+    return count == 1 ? QStringLiteral("1 key") : QStringLiteral("%1 keys").arg(count);
+}
+
+QString givenTwice(int key, int firstLine)
+{
+    return QStringLiteral("key %1 is given twice (first at line %2)").arg(key).arg(firstLine);
+}
+
+FileErrors inLineOrder(FileErrors errors)
+{
+    std::stable_sort(errors.begin(), errors.end(),
+                     [](const FileError& a, const FileError& b) { return a.line < b.line; });
+    return errors;
+}
+
+const QStringList& topMembers()
+{
+    static const QStringList names{QStringLiteral("format"), QStringLiteral("version"), QStringLiteral("serial"),
+                                   QStringLiteral("product"), QStringLiteral("keys")};
+    return names;
+}
+
+const QStringList& entryMembers()
+{
+    static const QStringList names{QStringLiteral("key"), QStringLiteral("assignment"), QStringLiteral("trigger"),
+                                   QStringLiteral("record")};
+    return names;
+}
+
+// A member that is not one of `known`, and a member given twice (the parser would silently keep
+// the last one), are both faults: they are usually typing slips.
+void checkMembers(const QJsonObject& object, const ObjectAt& at, const QStringList& known, FileErrors& errors)
+{
+    for (const QString& name : object.keys())
+        if (!known.contains(name))
+            errors.push_back({at.lineOf(name), QStringLiteral("unknown field %1 (the fields are %2)")
+                                                    .arg(quoted(name), known.join(QStringLiteral(", ")))});
+    std::map<QString, int> first;
+    for (const MemberAt& m : at.members) {
+        const auto [it, inserted] = first.emplace(m.name, m.line);
+        if (!inserted)
+            errors.push_back({m.line, QStringLiteral("field %1 is given twice (first at line %2)")
+                                          .arg(quoted(m.name))
+                                          .arg(it->second)});
+    }
+}
+
+std::optional<int> wholeNumber(const QJsonValue& value)
+{
+    if (!value.isDouble())
+        return std::nullopt;
+    const double d = value.toDouble();
+    if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 1e9)
+        return std::nullopt;
+    return int(d);
+}
+
+struct ParsedEntry {
+    KeyEntry entry;  // key 0 when the number is missing or out of range
+    bool ok = false;
+};
+
+// One entry of "keys"; its faults go to `errors`.
+ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& errors)
+{
+    const std::size_t faultsBefore = errors.size();
+    const auto fault = [&](int line, const QString& reason) { errors.push_back({line, reason}); };
+    if (!value.isObject()) {
+        fault(at.line, QStringLiteral("each key is an object such as {\"key\": 1, \"assignment\": \"F5\"}"));
+        return {};
+    }
+    const QJsonObject o = value.toObject();
+    checkMembers(o, at, entryMembers(), errors);
+
+    KeyEntry entry;
+    entry.line = at.line;
+    const QString keyName = QStringLiteral("key");
+    if (!o.contains(keyName)) {
+        fault(at.line, QStringLiteral("the entry has no \"key\" number"));
+    } else if (const std::optional<int> n = wholeNumber(o[keyName]); !n || *n < 1 || *n > MaxKeys) {
+        fault(at.lineOf(keyName),
+              QStringLiteral("\"key\" must be a number from 1 to %1 (the first key is 1)")
+                  .arg(MaxKeys));
+    } else {
+        entry.key = *n;
+    }
+
+    std::optional<bool> repeat;
+    const QString triggerName = QStringLiteral("trigger");
+    if (o.contains(triggerName)) {
+        const QString trigger = o[triggerName].toString();
+        if (trigger.compare(QLatin1String("single"), Qt::CaseInsensitive) == 0)
+            repeat = false;
+        else if (trigger.compare(QLatin1String("repeat"), Qt::CaseInsensitive) == 0)
+            repeat = true;
+        else
+            fault(at.lineOf(triggerName), QStringLiteral("\"trigger\" must be \"single\" or \"repeat\""));
+    }
+
+    std::optional<KeyRecord> raw;
+    const QString recordName = QStringLiteral("record");
+    if (o.contains(recordName)) {
+        raw = o[recordName].isString() ? parseRecordText(o[recordName].toString()) : std::nullopt;
+        if (!raw) {
+            fault(at.lineOf(recordName),
+                  QStringLiteral("\"record\" must be five bytes in hex: Modifiers, Code1, Code2, Code3, Mode, "
+                                 "such as \"05 04 00 00 00\""));
+        } else if (const QString why = recordFault(*raw); !why.isEmpty()) {
+            fault(at.lineOf(recordName), why);
+            raw.reset();
+        } else if (repeat && *repeat != isRepeatMode(raw->mode)) {
+            fault(at.lineOf(triggerName), QStringLiteral("trigger %1 disagrees with the record's mode %2 (%3)")
+                                              .arg(quoted(triggerText(modeFor(false, *repeat))),
+                                                   hexByte(raw->mode), triggerText(raw->mode)));
+        }
+    }
+
+    const QString assignmentName = QStringLiteral("assignment");
+    if (!o.contains(assignmentName) && !o.contains(recordName))
+        fault(at.line, QStringLiteral("the entry needs an \"assignment\", a \"record\" or both"));
+    if (o.contains(assignmentName) && !o[assignmentName].isString())
+        fault(at.lineOf(assignmentName), QStringLiteral("\"assignment\" must be a text such as \"Ctrl+Alt+A\""));
+
+    if (o[assignmentName].isString()) {
+        const QString name = o[assignmentName].toString();
+        const int line = at.lineOf(assignmentName);
+        entry.assignment = name;
+        if (o.contains(recordName)) {
+            if (raw) {
+                // A record may hold what no name can say (a second or third code, a usage without
+                // a name): the name the record formats to then stands for it.
+                const AssignmentResult parsed = parseAssignment(name, isRepeatMode(raw->mode));
+                const KeyRecord* byName = std::get_if<KeyRecord>(&parsed);
+                const QString formatted = assignmentText(*raw);
+                const bool agree = (byName && *byName == *raw)
+                    || name.trimmed().compare(formatted, Qt::CaseInsensitive) == 0;
+                const QString recordIs = QStringLiteral("the record %1 is %2")
+                                             .arg(recordText(*raw), quoted(formatted));
+                if (!agree && byName)
+                    fault(line, QStringLiteral("%1 gives %2, but %3; change one of them or leave one out")
+                                    .arg(quoted(name), recordText(*byName), recordIs));
+                else if (!agree)
+                    fault(line, QStringLiteral("%1; %2").arg(std::get<AssignmentError>(parsed).reason, recordIs));
+                else
+                    entry.record = *raw;
+            }
+        } else {
+            const AssignmentResult parsed = parseAssignment(name, repeat.value_or(false));
+            if (const auto* error = std::get_if<AssignmentError>(&parsed))
+                fault(line, error->reason);
+            else
+                entry.record = std::get<KeyRecord>(parsed);
+        }
+    } else if (raw) {
+        entry.record = *raw;
+        entry.assignment = assignmentText(*raw);
+    }
+
+    return {entry, errors.size() == faultsBefore};
+}
+
+}  // namespace
+
+QString recordText(const KeyRecord& r)
+{
+    QStringList parts;
+    for (quint8 b : r.bytes())
+        parts << hexByte(b);
+    return parts.join(QLatin1Char(' '));
+}
+
+QByteArray serialize(std::span<const KeyRecord> records, const QString& serial, const QString& product)
+{
+    QByteArray out = "{\n";
+    out += "  \"format\": " + jsonString(FormatName) + ",\n";
+    out += "  \"version\": " + QByteArray::number(FormatVersion) + ",\n";
+    out += "  \"serial\": " + jsonString(serial) + ",\n";
+    out += "  \"product\": " + jsonString(product) + ",\n";
+    // One key per line, so that a fault found later points at its key.
+    const std::size_t count = std::min<std::size_t>(records.size(), MaxKeys);
+    out += "  \"keys\": [";
+    for (std::size_t i = 0; i < count; ++i) {
+        const KeyRecord& r = records[i];
+        out += i == 0 ? "\n" : ",\n";
+        out += "    {\"key\": " + QByteArray::number(qulonglong(i + 1)) + ", \"assignment\": "
+            + jsonString(assignmentText(r)) + ", \"trigger\": " + jsonString(triggerText(r.mode))
+            + ", \"record\": " + jsonString(recordText(r)) + "}";
+    }
+    out += count == 0 ? "]\n" : "\n  ]\n";
+    out += "}\n";
+    return out;
+}
+
+std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
+{
+    if (QByteArrayView(text).trimmed().isEmpty())
+        return FileErrors{{1, QStringLiteral("the file is empty")}};
+    QJsonParseError jsonError;
+    const QJsonDocument document = QJsonDocument::fromJson(text, &jsonError);
+    if (jsonError.error != QJsonParseError::NoError)
+        return FileErrors{{lineAt(text, jsonError.offset),
+                           QStringLiteral("this is not valid JSON: %1").arg(jsonError.errorString())}};
+    const QString notAKeyFile = QStringLiteral("this is not a Tavrel key file: it has no \"format\": \"%1\"")
+                                    .arg(FormatName);
+    if (!document.isObject())
+        return FileErrors{{1, notAKeyFile}};
+
+    const Layout layout = LayoutScanner(text).scan();
+    const QJsonObject top = document.object();
+    if (top[QLatin1String("format")].toString() != FormatName)
+        return FileErrors{{layout.top.lineOf(QStringLiteral("format")), notAKeyFile}};
+    // A newer file may hold what this program does not know: one fault says it all.
+    const QJsonValue version = top[QLatin1String("version")];
+    const int versionLine = layout.top.lineOf(QStringLiteral("version"));
+    const QString reads = QStringLiteral("(this program reads version %1)").arg(FormatVersion);
+    if (version.isUndefined())
+        return FileErrors{{versionLine, QStringLiteral("the file has no \"version\" ") + reads}};
+    const std::optional<int> v = wholeNumber(version);
+    if (!v)
+        return FileErrors{{versionLine, QStringLiteral("\"version\" must be a number ") + reads}};
+    if (*v != FormatVersion)
+        return FileErrors{{versionLine, QStringLiteral("format version %1 is unknown ").arg(*v) + reads}};
+
+    FileErrors errors;
+    checkMembers(top, layout.top, topMembers(), errors);
+    ConfigFile file;
+    for (const char* name : {"serial", "product"}) {
+        const QJsonValue value = top[QLatin1String(name)];
+        if (!value.isUndefined() && !value.isString())
+            errors.push_back({layout.top.lineOf(QLatin1String(name)),
+                              QStringLiteral("\"%1\" must be a text").arg(QLatin1String(name))});
+    }
+    file.serial = top[QLatin1String("serial")].toString();
+    file.product = top[QLatin1String("product")].toString();
+
+    const QJsonValue keys = top[QLatin1String("keys")];
+    if (!keys.isArray()) {
+        errors.push_back({layout.top.lineOf(QStringLiteral("keys")),
+                          QStringLiteral("\"keys\" must be a list of keys, such as "
+                                         "[{\"key\": 1, \"assignment\": \"F5\"}]")});
+    } else {
+        const QJsonArray entries = keys.toArray();
+        std::map<int, int> lineOfKey;
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            // The scan sees the same entries as the parser; the fallback only keeps a line.
+            const ObjectAt at = std::size_t(i) < layout.keys.size()
+                ? layout.keys[std::size_t(i)]
+                : ObjectAt{layout.top.lineOf(QStringLiteral("keys")), {}};
+            // An entry with faults still claims its key number, so that a second entry for the
+            // same key is reported in the same pass.
+            ParsedEntry parsed = parseEntry(entries[i], at, errors);
+            if (parsed.entry.key == 0)
+                continue;
+            const auto [it, inserted] = lineOfKey.emplace(parsed.entry.key, parsed.entry.line);
+            if (!inserted)
+                errors.push_back({parsed.entry.line, givenTwice(parsed.entry.key, it->second)});
+            else if (parsed.ok)
+                file.keys.push_back(std::move(parsed.entry));
+        }
+    }
+    if (!errors.empty())
+        return inLineOrder(std::move(errors));
+    return file;
+}
+
+std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount,
+                                                  bool allowTruncate)
+{
+    const int count = std::clamp(deviceKeyCount, 0, MaxKeys);
+    RestorePlan plan;
+    FileErrors errors;
+    std::map<int, int> lineOfKey;
+    // The file may not come from parse: its records are checked again before they can reach a key.
+    for (const KeyEntry& e : file.keys) {
+        if (e.key < 1 || e.key > MaxKeys) {
+            errors.push_back(
+                {e.line, QStringLiteral("key %1 is not one of the keys 1 to %2").arg(e.key).arg(MaxKeys)});
+            continue;
+        }
+        if (const auto [it, inserted] = lineOfKey.emplace(e.key, e.line); !inserted) {
+            errors.push_back({e.line, givenTwice(e.key, it->second)});
+            continue;
+        }
+        if (const QString why = recordFault(e.record); !why.isEmpty()) {
+            errors.push_back({e.line, why});
+            continue;
+        }
+        if (e.key <= count)
+            plan.write.push_back(e);
+        else if (allowTruncate)
+            plan.skipped.push_back(e);
+        else
+            errors.push_back({e.line, QStringLiteral("key %1 is beyond the device, which has %2")
+                                          .arg(e.key)
+                                          .arg(keyCountText(count))});
+    }
+    if (!errors.empty())
+        return inLineOrder(std::move(errors));
+    const auto byKey = [](const KeyEntry& a, const KeyEntry& b) { return a.key < b.key; };
+    std::sort(plan.write.begin(), plan.write.end(), byKey);
+    std::sort(plan.skipped.begin(), plan.skipped.end(), byKey);
+    return plan;
+}
+
+}  // namespace tavrel::configfile
