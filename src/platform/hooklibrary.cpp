@@ -33,14 +33,22 @@ std::string executableFolder()
 }
 
 KeyboardHook setUpKeyboardHook(quint32 windowId, const std::string& folder,
-                               const char* testHookName)
+                               const std::string& name)
 {
     KeyboardHook hook;
     hook.library = HookLibrary::load(folder);
-    hook.mapping = TestHookMapping::create(testHookName);
+    hook.mapping = TestHookMapping::create(name);
     if (!hook.mapping || !hook.mapping->store(windowId))
         throw HookSetupError("创建内存映射文件时出错");
     return hook;
+}
+
+bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping)
+{
+    if (!mapping || !mapping->reclaim())
+        return false;
+    library.HookOn();
+    return true;
 }
 
 }  // namespace tavrel::platform

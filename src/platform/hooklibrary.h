@@ -52,9 +52,15 @@ struct KeyboardHook {
 };
 
 // The start-up steps in order: load the library from the folder, look up its entry points,
-// create "TestHook" and store the window id in it. Throws HookSetupError with the text of the
-// first step that fails ("创建内存映射文件时出错" when the mapping cannot be created or written).
+// create "TestHook" and store the window id and the run's token in it. Throws HookSetupError with
+// the text of the first step that fails ("创建内存映射文件时出错" when the mapping cannot be
+// created or written).
 KeyboardHook setUpKeyboardHook(quint32 windowId, const std::string& folder = executableFolder(),
-                               const char* testHookName = TestHookName);
+                               const std::string& name = testHookName());
+
+// Switches capture on as the capture box gains focus: makes the name stand for this window again
+// and then calls HookOn. When the name cannot be had, HookOn is not called, as the library would
+// report the keys to whatever window the name stands for. Returns whether capture is on.
+bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping);
 
 }  // namespace tavrel::platform
