@@ -1,6 +1,6 @@
 // The hook library: while on, reports every key transition on the X display to the window whose
-// id stands in "TestHook", as client messages {message, wParam, lParam}. It keeps no record of
-// the keys beyond which ones are held, and forgets that when switched off.
+// id stands in this user's "TestHook", as client messages {message, wParam, lParam, token}. It
+// keeps no record of the keys beyond which ones are held, and forgets that when switched off.
 
 #include "keystroke.h"
 #include "platform/hookchannel.h"
@@ -19,6 +19,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -26,18 +27,21 @@
 
 namespace {
 
-std::optional<std::uint32_t> readTargetWindow()
+// The window and token that "TestHook" holds, if it can be trusted: an object that someone else
+// can write could send the keys to a window of their choosing.
+std::optional<tavrel::TestHookRecord> readTarget()
 {
-    const int fd = shm_open(tavrel::TestHookName, O_RDONLY, 0);
+    const int fd = shm_open(tavrel::testHookName().c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         return std::nullopt;
+    struct stat st {};
     unsigned char bytes[tavrel::TestHookSize];
-    const ssize_t n = pread(fd, bytes, sizeof bytes, 0);
+    const bool read = fstat(fd, &st) == 0 && tavrel::testHookIsPrivate(st)
+        && pread(fd, bytes, sizeof bytes, 0) == ssize_t(sizeof bytes);
     close(fd);
-    if (n != ssize_t(sizeof bytes))
+    if (!read)
         return std::nullopt;
-    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16
-        | std::uint32_t(bytes[3]) << 24;
+    return tavrel::decodeTestHook(bytes);
 }
 
 class Session {
@@ -60,9 +64,10 @@ public:
             XCloseDisplay(m_input);
     }
 
-    bool open(xcb_window_t target)
+    bool open(const tavrel::TestHookRecord& target)
     {
-        m_target = target;
+        m_target = target.window;
+        m_token = target.token;
         m_input = XOpenDisplay(nullptr);
         if (!m_input)
             return false;
@@ -157,6 +162,8 @@ private:
         event.data.data32[0] = message.message;
         event.data.data32[1] = message.wParam;
         event.data.data32[2] = message.lParam;
+        event.data.data32[tavrel::HookMessageTokenLowSlot] = std::uint32_t(m_token);
+        event.data.data32[tavrel::HookMessageTokenHighSlot] = std::uint32_t(m_token >> 32);
         const xcb_void_cookie_t cookie = xcb_send_event_checked(
             m_output, 0, m_target, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
         std::free(xcb_request_check(m_output, cookie));
@@ -167,6 +174,7 @@ private:
     int m_xiOpcode = 0;
     xcb_connection_t* m_output = nullptr;
     xcb_window_t m_target = 0;
+    std::uint64_t m_token = 0;
     xcb_atom_t m_atom = 0;
     int m_wakeFd = -1;
     std::thread m_thread;
@@ -183,8 +191,8 @@ MORVIK_EXPORT void HookOn()
     const std::lock_guard lock(g_mutex);
     if (g_session)
         return;
-    const std::optional<std::uint32_t> target = readTargetWindow();
-    if (!target || *target == 0)
+    const std::optional<tavrel::TestHookRecord> target = readTarget();
+    if (!target || target->window == 0)
         return;
     auto session = std::make_unique<Session>();
     if (session->open(*target))

@@ -56,7 +56,7 @@ std::vector<std::string> hookLibraryFolders(const std::string& programFolder, co
 }
 
 KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>& folders,
-                               const char* testHookName)
+                               const std::string& name)
 {
     // Never a bare file name: dlopen would search the library path for it.
     if (folders.empty())
@@ -71,10 +71,18 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
     }
     KeyboardHook hook;
     hook.library = HookLibrary::load(folder);
-    hook.mapping = TestHookMapping::create(testHookName);
+    hook.mapping = TestHookMapping::create(name);
     if (!hook.mapping || !hook.mapping->store(windowId))
         throw HookSetupError("创建内存映射文件时出错");
     return hook;
+}
+
+bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping)
+{
+    if (!mapping || !mapping->reclaim())
+        return false;
+    library.HookOn();
+    return true;
 }
 
 }  // namespace tavrel::platform

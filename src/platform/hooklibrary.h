@@ -63,10 +63,15 @@ struct KeyboardHook {
 
 // The start-up steps in order: load the library from the first of the folders that holds it (or
 // from the first folder when none does), look up its entry points, create "TestHook" and store
-// the window id in it. Throws HookSetupError with the text of the first step that fails
-// ("创建内存映射文件时出错" when the mapping cannot be created or written).
+// the window id and the run's token in it. Throws HookSetupError with the text of the first step
+// that fails ("创建内存映射文件时出错" when the mapping cannot be created or written).
 KeyboardHook setUpKeyboardHook(quint32 windowId,
                                const std::vector<std::string>& folders = hookLibraryFolders(),
-                               const char* testHookName = TestHookName);
+                               const std::string& name = testHookName());
+
+// Switches capture on as the capture box gains focus: makes the name stand for this window again
+// and then calls HookOn. When the name cannot be had, HookOn is not called, as the library would
+// report the keys to whatever window the name stands for. Returns whether capture is on.
+bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping);
 
 }  // namespace tavrel::platform

@@ -2,66 +2,102 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <optional>
 #include <sys/mman.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavrel::platform {
 namespace {
 
-bool readWindowId(int fd, quint32& windowId)
+std::optional<TestHookRecord> readRecord(int fd)
 {
     unsigned char bytes[TestHookSize];
     if (pread(fd, bytes, sizeof bytes, 0) != ssize_t(sizeof bytes))
-        return false;
-    windowId = quint32(bytes[0]) | quint32(bytes[1]) << 8 | quint32(bytes[2]) << 16
-        | quint32(bytes[3]) << 24;
-    return true;
+        return std::nullopt;
+    return decodeTestHook(bytes);
 }
 
-// The object of that name, created with mode 0600 and 4 bytes, or -1.
+bool writeRecord(int fd, const TestHookRecord& record)
+{
+    unsigned char bytes[TestHookSize];
+    encodeTestHook(record, bytes);
+    return pwrite(fd, bytes, sizeof bytes, 0) == ssize_t(sizeof bytes);
+}
+
+// A token of 0 would let a message that carries none pass.
+std::optional<quint64> drawToken()
+{
+    quint64 token = 0;
+    while (token == 0) {
+        const ssize_t n = getrandom(&token, sizeof token, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n != ssize_t(sizeof token))
+            return std::nullopt;
+    }
+    return token;
+}
+
+// The object of that name, private to this user and TestHookSize bytes long, or -1.
 int openObject(const char* name)
 {
-    int fd = shm_open(name, O_RDWR | O_CREAT | O_EXCL, 0600);
-    if (fd < 0 && errno == EEXIST) {
+    // Two rounds: an object that has to be replaced is removed in the first.
+    for (int round = 0; round < 2; ++round) {
+        int fd = shm_open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            // The creation mode passes through the umask.
+            if (fchmod(fd, 0600) != 0 || ftruncate(fd, TestHookSize) != 0) {
+                close(fd);
+                shm_unlink(name);
+                return -1;
+            }
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
         // Left behind by a run of ours that ended without cleaning up, or held by a second
         // instance; either way ours to take over, while another user's object is not.
-        fd = shm_open(name, O_RDWR, 0);
+        fd = shm_open(name, O_RDWR | O_CLOEXEC, 0);
+        if (fd < 0) {
+            if (errno == ENOENT)
+                continue;  // removed in the meantime
+            return -1;
+        }
         struct stat st {};
-        if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid())) {
+        if (fstat(fd, &st) != 0) {
             close(fd);
             return -1;
         }
-    }
-    if (fd < 0)
-        return -1;
-    // The creation mode passes through the umask, and a taken-over object may have any mode.
-    if (fchmod(fd, 0600) != 0 || ftruncate(fd, TestHookSize) != 0) {
+        if (testHookIsPrivate(st)) {
+            if (ftruncate(fd, TestHookSize) != 0) {
+                close(fd);
+                return -1;
+            }
+            return fd;
+        }
         close(fd);
-        return -1;
+        if (!S_ISREG(st.st_mode) || st.st_uid != geteuid())
+            return -1;
+        // Ours, but others could open it while its mode let them, and may hold it open still.
+        if (shm_unlink(name) != 0)
+            return -1;
     }
-    return fd;
-}
-
-bool writeWindowId(int fd, quint32 windowId)
-{
-    const unsigned char bytes[TestHookSize] = {
-        static_cast<unsigned char>(windowId),
-        static_cast<unsigned char>(windowId >> 8),
-        static_cast<unsigned char>(windowId >> 16),
-        static_cast<unsigned char>(windowId >> 24),
-    };
-    return pwrite(fd, bytes, sizeof bytes, 0) == ssize_t(sizeof bytes);
+    return -1;
 }
 
 }  // namespace
 
-std::unique_ptr<TestHookMapping> TestHookMapping::create(const char* name)
+std::unique_ptr<TestHookMapping> TestHookMapping::create(const std::string& name)
 {
-    const int fd = openObject(name);
+    const std::optional<quint64> token = drawToken();
+    if (!token)
+        return nullptr;
+    const int fd = openObject(name.c_str());
     if (fd < 0)
         return nullptr;
-    return std::unique_ptr<TestHookMapping>(new TestHookMapping(fd, name));
+    return std::unique_ptr<TestHookMapping>(new TestHookMapping(fd, name, *token));
 }
 
 TestHookMapping::~TestHookMapping()
@@ -73,14 +109,13 @@ TestHookMapping::~TestHookMapping()
 
 bool TestHookMapping::nameIsOurs() const
 {
-    const int current = shm_open(m_name.c_str(), O_RDONLY, 0);
+    const int current = shm_open(m_name.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (current < 0)
         return false;
     struct stat mine {}, theirs {};
-    quint32 windowId = 0;
-    const bool ours = fstat(m_fd, &mine) == 0 && fstat(current, &theirs) == 0
-        && mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino
-        && readWindowId(current, windowId) && windowId == m_windowId;
+    const bool sameObject = fstat(m_fd, &mine) == 0 && fstat(current, &theirs) == 0
+        && mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+    const bool ours = sameObject && readRecord(current) == TestHookRecord{m_windowId, m_token};
     close(current);
     return ours;
 }
@@ -92,7 +127,7 @@ bool TestHookMapping::reclaim()
     const int fd = openObject(m_name.c_str());
     if (fd < 0)
         return false;
-    if (!writeWindowId(fd, m_windowId)) {
+    if (!writeRecord(fd, {m_windowId, m_token})) {
         close(fd);
         return false;
     }
@@ -103,7 +138,7 @@ bool TestHookMapping::reclaim()
 
 bool TestHookMapping::store(quint32 windowId)
 {
-    if (!writeWindowId(m_fd, windowId))
+    if (!writeRecord(m_fd, {windowId, m_token}))
         return false;
     m_windowId = windowId;
     return true;

@@ -1,5 +1,6 @@
 #pragma once
-// The "TestHook" shared memory object through which the hook library finds the main window.
+// The "TestHook" shared memory object through which the hook library finds the main window, and
+// the run's token, which tells the library's messages from those of any other X client.
 
 #include "platform/hookchannel.h"
 
@@ -11,10 +12,11 @@ namespace tavrel::platform {
 
 class TestHookMapping {
 public:
-    // Creates the object with mode 0600 and a size of 4 bytes, or takes over one that this user
-    // left behind. Returns nullptr when it cannot be had; an object of that name owned by another
-    // user is never reused.
-    static std::unique_ptr<TestHookMapping> create(const char* name = TestHookName);
+    // Creates the object with mode 0600 and TestHookSize bytes, or takes over one of this user
+    // that nobody else can read or write, and draws a new token for this run. Returns nullptr
+    // when the object or the token cannot be had. Another user's object is never reused; one of
+    // this user that others could open is replaced, as someone may still hold it open.
+    static std::unique_ptr<TestHookMapping> create(const std::string& name = testHookName());
 
     // Removes the name, unless it has come to stand for another window meanwhile (a second
     // instance of the program took the object over), so no stale object outlives the program.
@@ -23,7 +25,7 @@ public:
     TestHookMapping(const TestHookMapping&) = delete;
     TestHookMapping& operator=(const TestHookMapping&) = delete;
 
-    // Stores the window id, 32 bits little-endian; false when it could not be written.
+    // Stores the window id and the token; false when they could not be written.
     bool store(quint32 windowId);
 
     // Makes the name stand for the stored window again when a second instance of the program has
@@ -31,15 +33,19 @@ public:
     // HookOn, so that the capture box focused last gets the keys.
     bool reclaim();
 
+    // The token every message of the hook library carries in this run.
+    quint64 token() const { return m_token; }
     const std::string& name() const { return m_name; }
 
 private:
-    TestHookMapping(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
-    // Whether the name still stands for this object and it holds the stored window id.
+    TestHookMapping(int fd, std::string name, quint64 token)
+        : m_fd(fd), m_name(std::move(name)), m_token(token) {}
+    // Whether the name still stands for this object and it holds the stored window and token.
     bool nameIsOurs() const;
 
     int m_fd = -1;
     std::string m_name;
+    quint64 m_token = 0;
     quint32 m_windowId = 0;
 };
 

@@ -25,7 +25,7 @@ void TMainForm::FormCreate()
         postErrorBox(QString::fromUtf8(e.what()));
         return;
     }
-    m_hookFilter = std::make_unique<platform::HookMessageFilter>(
+    m_hookFilter = std::make_unique<platform::HookMessageFilter>(m_testHook->token(),
         [this](const platform::HookMessage& m) { hookMessage(m.message, m.wParam, m.lParam); });
     QCoreApplication::instance()->installNativeEventFilter(m_hookFilter.get());
 
@@ -48,12 +48,8 @@ void TMainForm::hookOff()
 void TMainForm::TextBox1EnterFocus()
 {
     m_session->startCapture();
-    if (!m_hook)
-        return;
-    // Another instance of the program may have taken "TestHook" over since start-up.
-    if (m_testHook)
-        m_testHook->reclaim();
-    m_hook->HookOn();
+    if (m_hook)
+        platform::switchCaptureOn(*m_hook, m_testHook.get());
 }
 
 void TMainForm::TextBox1KillFocus()

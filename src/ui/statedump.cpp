@@ -1,5 +1,6 @@
 #include "ui/statedump.h"
 
+#include "platform/privatefile.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/keypickeritem.h"
@@ -18,13 +19,13 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <string_view>
 #include <unistd.h>
 
 namespace tavrel {
@@ -110,22 +111,6 @@ void onSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
 }
 
-void writeSnapshot()
-{
-    const QByteArray text = stateSnapshot().toUtf8();
-    const QString path = qEnvironmentVariable("TAVREL_STATE_DUMP");
-    if (path.isEmpty()) {
-        std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
-        std::fflush(stderr);
-        return;
-    }
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(text);
-        file.commit();
-    }
-}
-
 }  // namespace
 
 QString stateSnapshot()
@@ -146,6 +131,26 @@ QString stateSnapshot()
     return out;
 }
 
+void writeStateSnapshot()
+{
+    const QByteArray text = stateSnapshot().toUtf8();
+    const QString path = qEnvironmentVariable("TAVREL_STATE_DUMP");
+    if (path.isEmpty()) {
+        std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
+        std::fflush(stderr);
+        return;
+    }
+    const platform::PrivateFileResult result = platform::writePrivateFile(
+        QFile::encodeName(path).toStdString(), std::string_view(text.constData(), std::size_t(text.size())));
+    // Once is enough: the reason holds for every later signal as well.
+    static bool told = false;
+    if (!result.written && !told) {
+        told = true;
+        std::fprintf(stderr, "tavrel: no state snapshot written: %s\n", result.why.c_str());
+        std::fflush(stderr);
+    }
+}
+
 void installStateDump()
 {
     if (signalPipe[0] >= 0 || ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -154,7 +159,7 @@ void installStateDump()
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
         char buffer[16];
         [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], buffer, sizeof buffer);
-        writeSnapshot();
+        writeStateSnapshot();
     });
     struct sigaction action {};
     action.sa_handler = onSignal;

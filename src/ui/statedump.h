@@ -4,7 +4,8 @@
 // visibility, enabled state, geometry and what it shows, one per line.
 //
 // Written when the process receives SIGUSR1: to the file named by TAVREL_STATE_DUMP when that is
-// set (replaced whole, so a reader never sees half a snapshot), else to standard error.
+// set (replaced whole, so a reader never sees half a snapshot, and readable by this user only),
+// else to standard error.
 
 #include <QString>
 
@@ -13,6 +14,10 @@ class QWidget;
 namespace tavrel {
 
 QString stateSnapshot();
+
+// Writes the snapshot now, as SIGUSR1 does. A file that cannot be written is reported once on
+// standard error (see platform::writePrivateFile for when that is).
+void writeStateSnapshot();
 
 // Installs the SIGUSR1 handler; call once the application object exists.
 void installStateDump();

@@ -16,7 +16,13 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QWidget>
+#include <X11/Xlib.h>
+#include <fcntl.h>
 #include <memory>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <iostream>
 #include <vector>
 
 using namespace tavrel;
@@ -42,10 +48,12 @@ protected:
         s_window = new QWidget;
         s_window->setWindowTitle(QStringLiteral("capture target"));
         s_window->show();
-        s_filter = new HookMessageFilter([](const HookMessage& m) { s_received.push_back(m); });
+        // The program's own name for "TestHook": the library knows no other.
+        s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}));
+        s_filter = new HookMessageFilter(s_hook->mapping->token(),
+                                         [](const HookMessage& m) { s_received.push_back(m); });
         ASSERT_NE(s_filter->atom(), 0u);
         s_app->installNativeEventFilter(s_filter);
-        s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}));
     }
 
     static void TearDownTestSuite()
@@ -100,11 +108,7 @@ protected:
 
     // As the main window switches the hook on: "TestHook" must name this window first, whatever
     // another instance of the program on the same display has done with it.
-    static void hookOn()
-    {
-        ASSERT_TRUE(s_hook->mapping->reclaim());
-        s_hook->library->HookOn();
-    }
+    static void hookOn() { ASSERT_TRUE(switchCaptureOn(*s_hook->library, s_hook->mapping.get())); }
     static void hookOff() { s_hook->library->HookOff(); }
 
     static inline QApplication* s_app = nullptr;
@@ -255,4 +259,90 @@ TEST_F(HookOnX11, HookOffForgetsWhichKeysAreHeld)
     // A press after the release it missed is a press, not an auto-repeat.
     EXPECT_EQ(receive(2), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1D)},
                                                     {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1D)}}));
+}
+
+namespace {
+
+// A hook message sent to the window by an X client of its own, as any program on the display can.
+void sendAsAnotherClient(quint32 window, const HookMessage& m, quint64 token)
+{
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_TRUE(display);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, HookMessageAtomName, False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(m.message);
+    event.xclient.data.l[1] = long(m.wParam);
+    event.xclient.data.l[2] = long(m.lParam);
+    event.xclient.data.l[HookMessageTokenLowSlot] = long(quint32(token));
+    event.xclient.data.l[HookMessageTokenHighSlot] = long(quint32(token >> 32));
+    EXPECT_NE(XSendEvent(display, window, False, NoEventMask, &event), 0);
+    XSync(display, False);
+    XCloseDisplay(display);
+}
+
+}  // namespace
+
+TEST_F(HookOnX11, MessagesFromOtherClientsNeedTheRunsToken)
+{
+    const quint32 window = quint32(s_window->winId());
+    const quint64 token = s_hook->mapping->token();
+    const HookMessage lwin{WM_HOOKLWIN, WM_KEYDOWN, 0};
+    const struct {
+        const char* title;
+        quint64 carried;
+    } forged[] = {
+        {"no token", 0},
+        {"another token", token ^ 0x0000000100000001},
+        {"half of the token", token & 0xFFFFFFFF},
+    };
+    for (const auto& f : forged) {
+        sendAsAnotherClient(window, lwin, f.carried);
+        EXPECT_TRUE(receive(0).empty()) << f.title;
+    }
+    // The same message with the token arrives, so the ones above did reach the window.
+    sendAsAnotherClient(window, lwin, token);
+    EXPECT_EQ(receive(1), (std::vector<HookMessage>{lwin}));
+}
+
+TEST_F(HookOnX11, LibraryTrustsOnlyAnObjectNobodyElseCanOpen)
+{
+    const int fd = shm_open(s_hook->mapping->name().c_str(), O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    const struct {
+        const char* title;
+        mode_t mode;
+        uid_t owner;
+    } cases[] = {
+        {"readable by the group", 0640, geteuid()},
+        {"readable by others", 0604, geteuid()},
+        {"writable by others", 0602, geteuid()},
+        {"another user's", 0600, 65534},
+    };
+    for (const auto& c : cases) {
+        if (c.owner != geteuid() && geteuid() != 0) {
+            std::cout << "skipped \"" << c.title << "\": needs root\n";
+            continue;
+        }
+        ASSERT_EQ(fchmod(fd, c.mode), 0);
+        ASSERT_EQ(fchown(fd, c.owner, gid_t(-1)), 0);
+        s_hook->library->HookOn();
+        xdotool({"key", "b"});
+        EXPECT_TRUE(receive(0).empty()) << c.title;
+        hookOff();
+
+        // Made private again, the object is trusted; a message of the refused HookOn arriving
+        // late would come first.
+        ASSERT_EQ(fchown(fd, geteuid(), gid_t(-1)), 0);
+        ASSERT_EQ(fchmod(fd, 0600), 0);
+        hookOn();
+        xdotool({"key", "c"});
+        EXPECT_EQ(receive(2), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x2E)},
+                                                        {WM_HOOKKEY, WM_KEYUP, key(Up, 0x2E)}}))
+            << c.title;
+        hookOff();
+    }
+    close(fd);
 }

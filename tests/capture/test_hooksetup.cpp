@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 #include <sys/mman.h>
@@ -39,6 +41,7 @@ struct Object {
     bool found = false;
     mode_t mode = 0;
     off_t size = 0;
+    ino_t inode = 0;
     std::string bytes;
 };
 
@@ -53,10 +56,32 @@ Object objectNamed(const std::string& name)
     object.found = true;
     object.mode = st.st_mode & 07777;
     object.size = st.st_size;
-    char bytes[8] = {};
+    object.inode = st.st_ino;
+    char bytes[16] = {};
     object.bytes.assign(bytes, size_t(std::max<ssize_t>(0, pread(fd, bytes, sizeof bytes, 0))));
     close(fd);
     return object;
+}
+
+// The window id the object holds, from its first four bytes.
+quint32 windowIn(const std::string& name)
+{
+    const std::string bytes = objectNamed(name).bytes;
+    if (bytes.size() < 4)
+        return 0;
+    return quint8(bytes[0]) | quint32(quint8(bytes[1])) << 8 | quint32(quint8(bytes[2])) << 16
+        | quint32(quint8(bytes[3])) << 24;
+}
+
+// The bytes a mapping must hold: the window id, then the token, little-endian.
+std::string recordBytes(quint32 window, quint64 token)
+{
+    std::string bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes += char(window >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        bytes += char(token >> (8 * i));
+    return bytes;
 }
 
 // Leaves an object behind as another program would have.
@@ -85,31 +110,73 @@ const std::string kFakes = FAKE_HOOK_FOLDER;
 
 }  // namespace
 
-TEST(TestHookMapping, CreatedPrivateWithTheWindowIdLittleEndianAndRemovedAtTheEnd)
+TEST(TestHookMapping, NameIsPerUser)
+{
+    EXPECT_EQ(testHookName(1000), "/TestHook.1000");
+    EXPECT_EQ(testHookName(0), "/TestHook.0");
+    EXPECT_EQ(testHookName(), "/TestHook." + std::to_string(geteuid()));
+}
+
+TEST(TestHookMapping, CreatedPrivateWithWindowAndTokenLittleEndianAndRemovedAtTheEnd)
 {
     const std::string name = freshName();
+    quint64 firstToken = 0;
     {
         auto mapping = TestHookMapping::create(name.c_str());
         ASSERT_TRUE(mapping);
         ASSERT_TRUE(mapping->store(0x04A3B2C1));
+        firstToken = mapping->token();
+        EXPECT_NE(firstToken, 0u);
         const Object object = objectNamed(name);
         EXPECT_EQ(object.mode, mode_t(0600));
-        EXPECT_EQ(object.size, off_t(4));
-        EXPECT_EQ(object.bytes, std::string("\xC1\xB2\xA3\x04", 4));
+        EXPECT_EQ(object.size, off_t(12));
+        EXPECT_EQ(object.bytes.substr(0, 4), std::string("\xC1\xB2\xA3\x04", 4));
+        EXPECT_EQ(object.bytes, recordBytes(0x04A3B2C1, firstToken));
     }
     EXPECT_FALSE(exists(name));
+
+    // Every run draws a token of its own.
+    auto next = TestHookMapping::create(name.c_str());
+    ASSERT_TRUE(next);
+    EXPECT_NE(next->token(), firstToken);
+    EXPECT_NE(next->token(), 0u);
 }
 
-TEST(TestHookMapping, TakesOverAnObjectItsOwnUserLeftBehind)
+TEST(TestHookMapping, TakesOverItsOwnUsersObjectButNotOneOthersCouldHaveOpened)
 {
-    const std::string name = freshName();
-    leaveObject(name, 0644, geteuid());
-    auto mapping = TestHookMapping::create(name.c_str());
-    ASSERT_TRUE(mapping);
-    ASSERT_TRUE(mapping->store(7));
-    const Object object = objectNamed(name);
-    EXPECT_EQ(object.mode, mode_t(0600));
-    EXPECT_EQ(object.bytes, std::string("\x07\x00\x00\x00", 4));
+    const struct {
+        mode_t mode;
+        bool reused;
+    } cases[] = {
+        {0600, true},
+        {0644, false},  // readable by others: someone may hold it open to read the token
+        {0620, false},  // writable by the group: someone may hold it open to change the window
+        {0606, false},
+    };
+    for (const auto& c : cases) {
+        const std::string name = freshName();
+        leaveObject(name, c.mode, geteuid());
+        // Opened, as anyone could while the mode let them, before the program takes over.
+        const int held = shm_open(name.c_str(), O_RDONLY, 0);
+        ASSERT_GE(held, 0);
+        const ino_t leftInode = objectNamed(name).inode;
+
+        auto mapping = TestHookMapping::create(name.c_str());
+        ASSERT_TRUE(mapping) << std::oct << c.mode;
+        ASSERT_TRUE(mapping->store(7));
+        const Object object = objectNamed(name);
+        EXPECT_EQ(object.mode, c.reused ? c.mode : mode_t(0600)) << std::oct << c.mode;
+        EXPECT_EQ(object.bytes, recordBytes(7, mapping->token())) << std::oct << c.mode;
+        EXPECT_EQ(object.inode == leftInode, c.reused) << std::oct << c.mode;
+
+        char seen[TestHookSize] = {};
+        const ssize_t n = pread(held, seen, sizeof seen, 0);
+        if (!c.reused) {
+            EXPECT_EQ(n, 0) << "the token reached an object others may hold open, mode " << std::oct
+                            << c.mode;
+        }
+        close(held);
+    }
 }
 
 TEST(TestHookMapping, NeverReusesAnotherUsersObject)
@@ -131,8 +198,9 @@ TEST(TestHookMapping, LeavesTheNameToAnInstanceThatTookItOver)
     ASSERT_TRUE(first && first->store(1));
     auto second = TestHookMapping::create(name.c_str());
     ASSERT_TRUE(second && second->store(2));
+    EXPECT_NE(first->token(), second->token());
     first.reset();
-    EXPECT_EQ(objectNamed(name).bytes, std::string("\x02\x00\x00\x00", 4));
+    EXPECT_EQ(objectNamed(name).bytes, recordBytes(2, second->token()));
     second.reset();
     EXPECT_FALSE(exists(name));
 }
@@ -142,14 +210,15 @@ TEST(TestHookMapping, ReclaimsTheNameFromASecondInstance)
     const std::string name = freshName();
     auto first = TestHookMapping::create(name.c_str());
     ASSERT_TRUE(first && first->store(1));
+    const std::string firstRecord = recordBytes(1, first->token());
 
     // A second instance takes the object over and, still running, loses it back.
     auto second = TestHookMapping::create(name.c_str());
     ASSERT_TRUE(second && second->store(2));
     EXPECT_TRUE(first->reclaim());
-    EXPECT_EQ(objectNamed(name).bytes, std::string("\x01\x00\x00\x00", 4));
+    EXPECT_EQ(objectNamed(name).bytes, firstRecord);
     second.reset();
-    EXPECT_EQ(objectNamed(name).bytes, std::string("\x01\x00\x00\x00", 4));
+    EXPECT_EQ(objectNamed(name).bytes, firstRecord);
 
     // A second instance that takes it over and ends removes the name; the first brings it back.
     second = TestHookMapping::create(name.c_str());
@@ -159,7 +228,7 @@ TEST(TestHookMapping, ReclaimsTheNameFromASecondInstance)
     EXPECT_TRUE(first->reclaim());
     const Object object = objectNamed(name);
     EXPECT_EQ(object.mode, mode_t(0600));
-    EXPECT_EQ(object.bytes, std::string("\x01\x00\x00\x00", 4));
+    EXPECT_EQ(object.bytes, firstRecord);
     EXPECT_TRUE(first->reclaim());
 
     first.reset();
@@ -236,7 +305,7 @@ TEST(HookLibrary, LoadsByFullPathAndCallsTheEntryPoints)
     const std::string name = freshName();
     KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/both/"}, name.c_str());
     ASSERT_TRUE(hook.library && hook.mapping);
-    EXPECT_EQ(objectNamed(name).bytes, std::string("\xEE\xFF\xC0\x00", 4));
+    EXPECT_EQ(objectNamed(name).bytes, recordBytes(0x00C0FFEE, hook.mapping->token()));
 
     void* same = dlopen((kFakes + "/both/libMorvik.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
     ASSERT_TRUE(same);
@@ -252,6 +321,78 @@ TEST(HookLibrary, LoadsByFullPathAndCallsTheEntryPoints)
     EXPECT_FALSE(exists(name));
 }
 
+TEST(HookLibrary, CaptureStartsOnlyWhenTheNameStandsForTheWindow)
+{
+    void* fake = dlopen((kFakes + "/both/libMorvik.so").c_str(), RTLD_NOW);
+    ASSERT_TRUE(fake);
+    const int* calls = static_cast<const int*>(dlsym(fake, "fakeHookCalls"));
+    ASSERT_TRUE(calls);
+
+    enum class Name { StillOurs, TakenBySecondInstance, Removed, HeldByAnotherUser, NotAnObject };
+    const struct {
+        const char* title;
+        Name name;
+        bool on;
+    } cases[] = {
+        {"still ours", Name::StillOurs, true},
+        {"taken over by a second instance", Name::TakenBySecondInstance, true},
+        {"removed by a second instance on its way out", Name::Removed, true},
+        // Another user who took the name could otherwise have the keys sent to their window.
+        {"held by another user", Name::HeldByAnotherUser, false},
+        {"held by something that is not an object", Name::NotAnObject, false},
+    };
+    for (const auto& c : cases) {
+        if (c.name == Name::HeldByAnotherUser && geteuid() != 0) {
+            std::cout << "skipped \"" << c.title << "\": needs root\n";
+            continue;
+        }
+        const std::string name = freshName();
+        const std::string folder = "/dev/shm" + name;
+        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/both/"}, name);
+        std::unique_ptr<TestHookMapping> second;
+        switch (c.name) {
+        case Name::StillOurs:
+            break;
+        case Name::TakenBySecondInstance:
+            second = TestHookMapping::create(name);
+            ASSERT_TRUE(second && second->store(2)) << c.title;
+            break;
+        case Name::Removed:
+            ASSERT_EQ(shm_unlink(name.c_str()), 0) << c.title;
+            break;
+        case Name::HeldByAnotherUser:
+            ASSERT_EQ(shm_unlink(name.c_str()), 0) << c.title;
+            leaveObject(name, 0600, 65534);
+            break;
+        case Name::NotAnObject:
+            ASSERT_EQ(shm_unlink(name.c_str()), 0) << c.title;
+            ASSERT_EQ(mkdir(folder.c_str(), 0700), 0) << c.title;
+            break;
+        }
+
+        const int before = *calls;
+        EXPECT_EQ(switchCaptureOn(*hook.library, hook.mapping.get()), c.on) << c.title;
+        EXPECT_EQ(*calls - before, c.on ? 1 : 0) << c.title << ": HookOn calls";
+        if (c.on) {
+            EXPECT_EQ(windowIn(name), 0x00C0FFEEu) << c.title;
+        }
+
+        hook = {};
+        second.reset();
+        if (c.name == Name::NotAnObject)
+            rmdir(folder.c_str());
+        else
+            shm_unlink(name.c_str());
+    }
+
+    // Without a mapping there is no window to send the keys to.
+    const KeyboardHook hook = setUpKeyboardHook(1, {kFakes + "/both/"}, freshName());
+    const int before = *calls;
+    EXPECT_FALSE(switchCaptureOn(*hook.library, nullptr));
+    EXPECT_EQ(*calls, before);
+    dlclose(fake);
+}
+
 TEST(HookLibrary, ExecutableFolderEndsWithASeparator)
 {
     char exe[4096] = {};
@@ -262,7 +403,10 @@ TEST(HookLibrary, ExecutableFolderEndsWithASeparator)
 
 namespace {
 
-xcb_client_message_event_t clientMessage(quint32 type, quint32 m, quint32 w, quint32 l)
+constexpr quint64 Token = 0x8877665544332211;
+
+xcb_client_message_event_t clientMessage(quint32 type, quint32 m, quint32 w, quint32 l,
+                                         quint64 token = Token)
 {
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE | 0x80;
@@ -272,12 +416,14 @@ xcb_client_message_event_t clientMessage(quint32 type, quint32 m, quint32 w, qui
     event.data.data32[0] = m;
     event.data.data32[1] = w;
     event.data.data32[2] = l;
+    event.data.data32[3] = quint32(token);
+    event.data.data32[4] = quint32(token >> 32);
     return event;
 }
 
 }  // namespace
 
-TEST(HookMessageFilter, RecognisesOnlyItsOwnClientMessages)
+TEST(HookMessageFilter, RecognisesOnlyItsOwnClientMessagesWithTheToken)
 {
     const quint32 atom = 321;
     const auto ours = clientMessage(atom, 0x1400, 256, 0xC01E0001);
@@ -289,19 +435,37 @@ TEST(HookMessageFilter, RecognisesOnlyItsOwnClientMessages)
     auto direct = clientMessage(atom, 0x2400, 257, 0);
     direct.response_type = XCB_CLIENT_MESSAGE;
 
-    EXPECT_EQ(hookMessageFromXcbEvent(&ours, atom), (HookMessage{0x1400, 256, 0xC01E0001}));
-    EXPECT_EQ(hookMessageFromXcbEvent(&direct, atom), (HookMessage{0x2400, 257, 0}));
-    EXPECT_FALSE(hookMessageFromXcbEvent(&otherType, atom));
-    EXPECT_FALSE(hookMessageFromXcbEvent(&eightBit, atom));
-    EXPECT_FALSE(hookMessageFromXcbEvent(&notClient, atom));
-    EXPECT_FALSE(hookMessageFromXcbEvent(&ours, 0));
-    EXPECT_FALSE(hookMessageFromXcbEvent(nullptr, atom));
+    EXPECT_EQ(hookMessageFromXcbEvent(&ours, atom, Token), (HookMessage{0x1400, 256, 0xC01E0001}));
+    EXPECT_EQ(hookMessageFromXcbEvent(&direct, atom, Token), (HookMessage{0x2400, 257, 0}));
+    EXPECT_FALSE(hookMessageFromXcbEvent(&otherType, atom, Token));
+    EXPECT_FALSE(hookMessageFromXcbEvent(&eightBit, atom, Token));
+    EXPECT_FALSE(hookMessageFromXcbEvent(&notClient, atom, Token));
+    EXPECT_FALSE(hookMessageFromXcbEvent(&ours, 0, Token));
+    EXPECT_FALSE(hookMessageFromXcbEvent(nullptr, atom, Token));
+
+    // Any X client can send the window a message of this type; only the library knows the token.
+    const struct {
+        const char* title;
+        quint64 carried;
+        quint64 expected;
+    } tokens[] = {
+        {"none", 0, Token},
+        {"low half only", Token & 0xFFFFFFFF, Token},
+        {"high half only", Token & ~quint64(0xFFFFFFFF), Token},
+        {"halves swapped", Token >> 32 | Token << 32, Token},
+        {"one bit off", Token ^ (quint64(1) << 63), Token},
+        {"none, where the program has none either", 0, 0},
+    };
+    for (const auto& t : tokens) {
+        const auto forged = clientMessage(atom, 0x1400, 256, 0xC01E0001, t.carried);
+        EXPECT_FALSE(hookMessageFromXcbEvent(&forged, atom, t.expected)) << t.title;
+    }
 }
 
 TEST(HookMessageFilter, HandsMessagesOnAndSwallowsThemAndWhatTheHandlerThrows)
 {
     std::vector<HookMessage> received;
-    HookMessageFilter filter(321, [&](const HookMessage& m) {
+    HookMessageFilter filter(321, Token, [&](const HookMessage& m) {
         received.push_back(m);
         if (m.message == 0x2400)
             throw std::runtime_error("malformed");
@@ -309,18 +473,21 @@ TEST(HookMessageFilter, HandsMessagesOnAndSwallowsThemAndWhatTheHandlerThrows)
     auto key = clientMessage(321, 0x1400, 256, 0x001E0001);
     auto lwin = clientMessage(321, 0x2400, 999, 0);
     auto other = clientMessage(5, 0x1400, 256, 0x001E0001);
+    auto forged = clientMessage(321, 0x1400, 256, 0x001E0002, Token + 1);
 
     EXPECT_TRUE(filter.nativeEventFilter("xcb_generic_event_t", &key, nullptr));
     EXPECT_TRUE(filter.nativeEventFilter("xcb_generic_event_t", &lwin, nullptr));
     EXPECT_FALSE(filter.nativeEventFilter("xcb_generic_event_t", &other, nullptr));
     EXPECT_FALSE(filter.nativeEventFilter("windows_generic_MSG", &key, nullptr));
+    // A forged message is swallowed too, unseen by the handler.
+    EXPECT_TRUE(filter.nativeEventFilter("xcb_generic_event_t", &forged, nullptr));
     EXPECT_EQ(received, (std::vector<HookMessage>{{0x1400, 256, 0x001E0001}, {0x2400, 999, 0}}));
 }
 
 TEST(HookMessageFilter, WithoutADisplayRecognisesNothing)
 {
     EXPECT_EQ(internHookMessageAtom(":9999"), 0u);
-    HookMessageFilter filter(0, [](const HookMessage&) { FAIL(); });
+    HookMessageFilter filter(0, Token, [](const HookMessage&) { FAIL(); });
     auto key = clientMessage(0, 0x1400, 256, 0x001E0001);
     EXPECT_FALSE(filter.nativeEventFilter("xcb_generic_event_t", &key, nullptr));
 }

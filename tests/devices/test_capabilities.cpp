@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <stdexcept>
 
 using namespace tavrel;
@@ -61,4 +62,45 @@ TEST(Capabilities, MissingOrNonDigitCharactersGiveTheConversionError)
     EXPECT_EQ(message([] { triggerGroupsAfterSelection(""); }), QStringLiteral("'' is not a valid integer value"));
     EXPECT_EQ(message([] { isWirelessItem("short"); }), QStringLiteral("'' is not a valid integer value"));
     EXPECT_EQ(message([] { decimalAt("1-2", 1, 3); }), QStringLiteral("'1-2' is not a valid integer value"));
+}
+
+TEST(Capabilities, DecimalAtTakesAnyArgumentsWithoutOverflow)
+{
+    constexpr int Max = std::numeric_limits<int>::max();
+    constexpr int Min = std::numeric_limits<int>::min();
+    const QString digits = QStringLiteral("0123456789");
+    const struct {
+        QString text;
+        int first, count;
+        const char* result;  // the number, or the text the error quotes
+    } cases[] = {
+        {digits, 1, 10, "123456789"},
+        {digits, 10, 1, "9"},
+        {QStringLiteral("2147483647"), 1, 10, "2147483647"},
+        {QStringLiteral("2147483648"), 1, 10, "'2147483648'"},
+        {QStringLiteral("99999999999999999999"), 1, 20, "'99999999999999999999'"},
+        {digits, 1, 0, "''"},
+        {digits, 3, -1, "''"},
+        {digits, 1, Min, "''"},
+        {digits, 0, 1, "''"},
+        {digits, -5, 8, "'01'"},
+        {digits, Min, 1, "''"},
+        {digits, Min, Max, "''"},
+        {digits, 11, 1, "''"},
+        {digits, Max, 1, "''"},
+        {digits, Max, Max, "''"},
+        {digits, 2, Max, "'123456789'"},
+        {digits, 9, Max - 5, "'89'"},
+        {QString(), 1, 1, "''"},
+        {QString(), Max, Min, "''"},
+    };
+    for (const auto& c : cases) {
+        QString got;
+        try {
+            got = QString::number(decimalAt(c.text, c.first, c.count));
+        } catch (const std::runtime_error& e) {
+            got = QString::fromUtf8(e.what()).section(QLatin1Char(' '), 0, 0);
+        }
+        EXPECT_EQ(got, QString::fromLatin1(c.result)) << c.text.toStdString() << " " << c.first << " " << c.count;
+    }
 }

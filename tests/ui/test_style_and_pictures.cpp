@@ -42,16 +42,41 @@ TEST(Pictures, FoundByNameWithoutRegardToCaseAndDrawn)
     EXPECT_TRUE(picturePixmap(QStringLiteral("USB1"), QSize(0, 10)).isNull());
 }
 
-TEST(StyleSheet, FilePrecedence)
+TEST(StyleSheet, LookedForBesideTheProgramAndInTheUsersConfiguration)
+{
+    const struct {
+        const char* exeDir;
+        const char* xdgConfigHome;
+        const char* home;
+        QStringList files;
+    } cases[] = {
+        {"/opt/tavrel", "/home/u/.cfg", "/home/u", {"/opt/tavrel/styles/air.qss", "/home/u/.cfg/tavrel/air.qss"}},
+        {"/opt/tavrel", "", "/home/u", {"/opt/tavrel/styles/air.qss", "/home/u/.config/tavrel/air.qss"}},
+        {"/opt/tavrel", "cfg", "/home/u", {"/opt/tavrel/styles/air.qss", "/home/u/.config/tavrel/air.qss"}},
+        {"/opt/tavrel", "", "", {"/opt/tavrel/styles/air.qss"}},
+        {"/opt/tavrel", "", "home/u", {"/opt/tavrel/styles/air.qss"}},
+        {"", "/home/u/.cfg", "/home/u", {"/home/u/.cfg/tavrel/air.qss"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(styleSheetFiles(c.exeDir, c.xdgConfigHome, c.home), c.files)
+            << c.exeDir << " | " << c.xdgConfigHome << " | " << c.home;
+    }
+}
+
+TEST(StyleSheet, FilePrecedenceAndNeverTheWorkingDirectory)
 {
     QTemporaryDir tmp;
     ASSERT_TRUE(tmp.isValid());
     const QString exeDir = tmp.filePath(QStringLiteral("bin"));
+    const QString configDir = tmp.filePath(QStringLiteral("config"));
     const QString workDir = tmp.filePath(QStringLiteral("work"));
     ASSERT_TRUE(QDir().mkpath(exeDir + "/styles"));
+    ASSERT_TRUE(QDir().mkpath(configDir + "/tavrel"));
     ASSERT_TRUE(QDir().mkpath(workDir + "/styles"));
     const QString oldCwd = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(workDir));
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir));
 
     auto put = [](const QString& path, const QByteArray& text) {
         QFile f(path);
@@ -59,13 +84,16 @@ TEST(StyleSheet, FilePrecedence)
         f.write(text);
     };
     const QString exeStyle = exeDir + "/styles/air.qss";
-    const QString workStyle = workDir + "/styles/air.qss";
+    const QString userStyle = configDir + "/tavrel/air.qss";
     const QString builtIn = builtInStyleSheet();
     EXPECT_TRUE(builtIn.contains(QStringLiteral("#41B5BC"), Qt::CaseInsensitive));
 
-    EXPECT_EQ(loadStyleSheet(exeDir), builtIn) << "no file";
+    // A sheet in the folder the program was started from can rewrite the windows' texts.
+    put(workDir + "/styles/air.qss", "QLabel { qproperty-text: \"planted\"; }");
+    put(workDir + "/air.qss", "QLabel { qproperty-text: \"planted\"; }");
+    EXPECT_EQ(loadStyleSheet(exeDir), builtIn) << "the working directory is not looked at";
 
-    put(workStyle, "QWidget { color: red; } /* 工作 */");
+    put(userStyle, "QWidget { color: red; } /* 工作 */");
     EXPECT_EQ(loadStyleSheet(exeDir), QStringLiteral("QWidget { color: red; } /* 工作 */"));
 
     put(exeStyle, "QWidget { color: blue; }");
@@ -80,6 +108,10 @@ TEST(StyleSheet, FilePrecedence)
     put(exeStyle, QByteArray(2 << 20, ' '));
     EXPECT_EQ(loadStyleSheet(exeDir), builtIn) << "far too large for a style";
 
+    if (oldConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", oldConfig);
     ASSERT_TRUE(QDir::setCurrent(oldCwd));
 }
 

@@ -12,7 +12,6 @@ static void initStyleResources()
 namespace tavrel::ui {
 
 namespace {
-const QString StyleFile = QStringLiteral("styles/air.qss");
 // A style sheet is a few kilobytes; anything far larger is not one.
 constexpr qint64 MaxStyleFileSize = 1 << 20;
 }  // namespace
@@ -29,13 +28,25 @@ QString builtInStyleSheet()
     return text;
 }
 
-QString loadStyleSheet(const QString& executableDir)
+QStringList styleSheetFiles(const QString& executableDir, const QString& xdgConfigHome, const QString& home)
+{
+    QStringList files;
+    if (!executableDir.isEmpty())
+        files << QDir(executableDir).filePath(QStringLiteral("styles/air.qss"));
+    QString config;
+    if (QDir::isAbsolutePath(xdgConfigHome))
+        config = xdgConfigHome;
+    else if (QDir::isAbsolutePath(home))
+        config = QDir(home).filePath(QStringLiteral(".config"));
+    if (!config.isEmpty())
+        files << QDir(config).filePath(QStringLiteral("tavrel/air.qss"));
+    return files;
+}
+
+QString loadStyleSheetFrom(const QStringList& files)
 {
     QString found;
-    for (const QString& folder : {executableDir, QDir::currentPath()}) {
-        if (folder.isEmpty())
-            continue;
-        const QString path = QDir(folder).filePath(StyleFile);
+    for (const QString& path : files) {
         if (QFileInfo::exists(path)) {
             found = path;
             break;
@@ -51,6 +62,12 @@ QString loadStyleSheet(const QString& executableDir)
     if (bytes.size() > MaxStyleFileSize || file.error() != QFileDevice::NoError)
         return builtInStyleSheet();
     return QString::fromUtf8(bytes);
+}
+
+QString loadStyleSheet(const QString& executableDir)
+{
+    return loadStyleSheetFrom(styleSheetFiles(executableDir, qEnvironmentVariable("XDG_CONFIG_HOME"),
+                                              qEnvironmentVariable("HOME")));
 }
 
 }  // namespace tavrel::ui

@@ -1,0 +1,58 @@
+// The state snapshot as a file: it holds serial numbers, the report log and the captured
+// combination, so it is for its user's eyes only, and a folder others could tamper with gets
+// nothing.
+
+#include "ui/statedump.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <sys/stat.h>
+
+using namespace tavrel;
+
+TEST(StateDump, FileIsPrivateAndAFolderOthersMayWriteIsNamedOnce)
+{
+    QWidget window;
+    window.setObjectName(QStringLiteral("mainform"));
+    auto* serial = new QLineEdit(QStringLiteral("310000000001"), &window);
+    serial->setObjectName(QStringLiteral("Edit1"));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+
+    const QString path = dir.filePath(QStringLiteral("state.txt"));
+    qputenv("TAVREL_STATE_DUMP", QFile::encodeName(path));
+    writeStateSnapshot();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("mainform.Edit1 QLineEdit"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("text=\"310000000001\""))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("end\n")));
+    EXPECT_EQ(file.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+              QFile::ReadOwner | QFile::WriteOwner);
+
+    const QString open = dir.filePath(QStringLiteral("open"));
+    ASSERT_TRUE(QDir().mkdir(open));
+    ASSERT_EQ(chmod(QFile::encodeName(open).constData(), 0777), 0);
+    const QString refused = open + QStringLiteral("/state.txt");
+    qputenv("TAVREL_STATE_DUMP", QFile::encodeName(refused));
+    testing::internal::CaptureStderr();
+    writeStateSnapshot();
+    writeStateSnapshot();
+    const std::string said = testing::internal::GetCapturedStderr();
+    qunsetenv("TAVREL_STATE_DUMP");
+
+    EXPECT_FALSE(QFile::exists(refused));
+    EXPECT_TRUE(QDir(open).isEmpty());
+    const std::string line = "no state snapshot written";
+    const std::size_t at = said.find(line);
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_EQ(said.find(line, at + 1), std::string::npos) << "said more than once:\n" << said;
+    EXPECT_NE(said.find(open.toStdString()), std::string::npos) << said;
+}
