@@ -27,9 +27,8 @@ WriteResult TMainForm::writeToCurrent(std::span<const quint8> report)
 {
     if (!CurrentDevice)
         return {};
-    int written = 0;
-    const bool ok = CurrentDevice->WriteReport(report, written);
-    return {ok, written};
+    const IoResult r = CurrentDevice->WriteReport(report);
+    return {r.ok(), r.written};
 }
 
 void TMainForm::readkey()

@@ -115,6 +115,8 @@ protected:
         auto controller = std::make_unique<THidDeviceController>(nullptr);
         controller->setLoading(true);
         controller->setDevThreadSleepTime(10);
+        // Emulated nodes never signal data: the readers try a read after every such period.
+        controller->setPollPeriod(10);
         controller->setOnArrival(THidPlugEvent(&window, &Window::Arrival));
         controller->setOnRemoval(THidPlugEvent(&window, &Window::Removal));
         controller->setOnDeviceUnplug(THidPlugEvent(&window, &Window::Unplug));
@@ -377,16 +379,17 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
     const OutputReport request = readKeyReport(0);
 
     // Neither claimed nor offered: not usable, nothing is written.
-    int written = -1;
-    EXPECT_FALSE(deviceOf(*controller, key)->WriteReport(request, written));
-    EXPECT_EQ(written, 0);
+    const IoResult unheld = deviceOf(*controller, key)->WriteReport(request);
+    EXPECT_EQ(unheld.status, IoResult::Status::NoDevice);
+    EXPECT_EQ(unheld.written, 0);
     EXPECT_TRUE(key.received().empty());
 
     THidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
     EXPECT_TRUE(device->CanReadWrite());
-    ASSERT_TRUE(device->WriteReport(request, written));
-    EXPECT_EQ(written, 8);
+    const IoResult written = device->WriteReport(request);
+    ASSERT_TRUE(written.ok()) << written.message.toStdString();
+    EXPECT_EQ(written.written, 8);
     ASSERT_EQ(key.received().size(), 1u);
     EXPECT_EQ(key.received()[0].toHex(' '),
               QByteArray(reinterpret_cast<const char*>(request.data()), 8).toHex(' '));
@@ -396,9 +399,12 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
                                       std::size_t(window.reports[0].data.size()))),
               InputKind::KeyRecord);
 
+    // EIO from the driver: the device counts as gone until a scan says otherwise.
     key.setFailWrites(true);
-    EXPECT_FALSE(device->WriteReport(request, written));
-    EXPECT_EQ(written, 0);
+    const IoResult failed = device->WriteReport(request);
+    EXPECT_EQ(failed.status, IoResult::Status::Gone);
+    EXPECT_EQ(failed.error, EIO);
+    EXPECT_EQ(failed.written, 0);
     EXPECT_FALSE(device->LastError().isEmpty());
     EXPECT_EQ(key.received().size(), 1u);
     delete device;
@@ -423,9 +429,9 @@ TEST_F(HidDevices, AnUnpluggedReaderReportsFailuresOncePerPeriodUntilReleased)
     ASSERT_TRUE(nextChange());
     EXPECT_FALSE(device->Present());
     EXPECT_TRUE(device->HasReader());
-    int written = -1;
-    EXPECT_FALSE(device->WriteReport(readKeyReport(0), written));
-    EXPECT_EQ(written, 0);
+    const IoResult written = device->WriteReport(readKeyReport(0));
+    EXPECT_EQ(written.status, IoResult::Status::Gone);
+    EXPECT_EQ(written.written, 0);
     EXPECT_EQ(device->ProductText(), product);
     EXPECT_EQ(device->SerialText(), serial);
     EXPECT_EQ(device->ReportCaps().InputReportByteLength, caps.InputReportByteLength);
