@@ -164,8 +164,8 @@ void THidDevice::WriteReportAsync(QByteArray report, std::function<void(const Io
     else if (!Usable())
         preset = IoResult::failure(IoResult::Status::NoDevice, 0, QStringLiteral("The device is not held."));
     if (!m_writer)
-        m_writer = std::make_unique<THidDeviceWriter>(m_node, &m_guiContext);
-    // Runs on the GUI thread, and only while this object lives: the writer posts to m_guiContext.
+        m_writer = std::make_unique<THidDeviceWriter>(m_node);
+    // Runs on the GUI thread, and only while this object lives: the writer goes with it.
     m_writer->enqueue(std::move(report),
                       [this, done = std::move(done)](const IoResult& result) {
                           if (result.ok())
