@@ -1,7 +1,7 @@
 #include "hid/handover.h"
 
-#include <QMetaObject>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QtDebug>
 #include <chrono>
 
@@ -22,10 +22,27 @@ QString describe(const std::exception_ptr& error)
 
 }  // namespace
 
-std::shared_ptr<HandOver> HandOver::create(QObject* guiContext)
+std::shared_ptr<HandOver> HandOver::create(QObject*)
 {
-    return std::shared_ptr<HandOver>(new HandOver(guiContext));
+    std::shared_ptr<HandOver> handOver(new HandOver());
+    // A request may release the device and with it the last other owner of this object: the
+    // slot holds it until the request's bookkeeping is done.
+    QObject::connect(handOver->m_notifier.get(), &QSocketNotifier::activated, handOver->m_notifier.get(),
+                     [weak = std::weak_ptr<HandOver>(handOver)] {
+                         if (const std::shared_ptr<HandOver> self = weak.lock()) {
+                             self->m_bell.drain();
+                             self->runPosted();
+                         }
+                     });
+    return handOver;
 }
+
+HandOver::HandOver()
+    : m_notifier(std::make_unique<QSocketNotifier>(qintptr(m_bell.fd()), QSocketNotifier::Read))
+{
+}
+
+HandOver::~HandOver() = default;
 
 std::exception_ptr HandOver::run(std::function<void()> request)
 {
@@ -37,8 +54,7 @@ std::exception_ptr HandOver::run(std::function<void()> request)
     }
     // A stop waiting on the GUI thread runs the request itself.
     m_changed.notify_all();
-    QMetaObject::invokeMethod(
-        m_context, [self = shared_from_this()] { self->runPosted(); }, Qt::QueuedConnection);
+    m_bell.signal();
 
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_state == State::Done; });

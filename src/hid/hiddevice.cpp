@@ -3,6 +3,8 @@
 #include "hid/controllererror.h"
 #include "hid/hiddevicecontroller.h"
 #include "hid/hiddevicereadthread.h"
+#include "hid/hiddevicewriter.h"
+#include "hid/hidnode.h"
 #include "hid/serialtext.h"
 #include "platform/hidudevinfo.h"
 
@@ -20,32 +22,19 @@ THidDevice::THidDevice(std::unique_ptr<THidPnPInfo> info, THidDeviceController* 
         SetDataHandler(controller->OnDeviceData());
         m_dataErrorHandler = controller->OnDeviceDataError();
         m_unplugHandler = controller->OnDeviceUnplug();
+        m_pollPeriod = controller->PollPeriod();
     }
 
-    m_sync = HidrawDevice::open(m_info->InterfacePath, HidrawDevice::Mode::ReadWrite);
-    m_canReadWrite = m_sync.isOpen();
-    if (!m_canReadWrite) {
-        m_lastError = m_sync.lastError();
-        if (!HidrawDevice::nodeExists(m_info->InterfacePath))
-            throw EControllerError("Device cannot be opened");
-    }
-    m_syncOpen = true;
-
-    const auto identity = readIdentity();
+    // A scan sees every HID interface of the machine, security keys and mice included: it
+    // learns who they are from udev and leaves their nodes alone.
+    m_node = std::make_shared<THidNode>(m_info->InterfacePath);
+    if (!HidrawDevice::nodeExists(m_info->InterfacePath))
+        throw EControllerError("Device cannot be opened");
+    m_canReadWrite = HidrawDevice::mayReadWrite(m_info->InterfacePath);
+    const auto identity = m_info->Udev ? platform::udevIdentity(*m_info->Udev, m_info->SysPath) : std::nullopt;
     if (!identity)
         throw EControllerError("Device cannot be identified");
     m_identity = *identity;
-    CloseSync();
-}
-
-std::optional<platform::HidIdentity> THidDevice::readIdentity()
-{
-    auto fromUdev = m_info->Udev ? platform::udevIdentity(*m_info->Udev, m_info->SysPath) : std::nullopt;
-    auto fromNode = m_sync.isOpen() ? m_sync.rawInfo() : std::nullopt;
-    if (!fromNode)
-        return fromUdev;
-    fromNode->version = fromUdev ? fromUdev->version : 0;
-    return fromNode;
 }
 
 THidDevice::~THidDevice()
@@ -57,6 +46,8 @@ THidDevice::~THidDevice()
     const THidPlugEvent unplugHandler = m_unplugHandler;
     SetDataHandler({});
     m_unplugHandler = {};
+    // Queued writes and their results go with the object.
+    m_writer.reset();
     CloseSync();
     CloseRead();
     m_parsedDescriptor.reset();
@@ -73,6 +64,7 @@ THidDevice::~THidDevice()
         fresh->m_dataErrorHandler = m_dataErrorHandler;
         fresh->m_unplugHandler = unplugHandler;
         fresh->m_readPeriod = m_readPeriod;
+        fresh->m_pollPeriod = m_pollPeriod;
         m_owner->replaceDevice(this, fresh.release());
     } catch (const std::exception& e) {
         // The interface went away or changed under us: rather no object than a dead one.
@@ -81,22 +73,9 @@ THidDevice::~THidDevice()
     }
 }
 
-bool THidDevice::OpenSync()
-{
-    if (Usable() && !m_syncOpen) {
-        m_sync = HidrawDevice::open(m_info->InterfacePath, HidrawDevice::Mode::ReadWrite);
-        m_canReadWrite = m_sync.isOpen();
-        if (!m_canReadWrite)
-            m_lastError = m_sync.lastError();
-        m_syncOpen = m_canReadWrite || HidrawDevice::nodeExists(m_info->InterfacePath);
-    }
-    return m_syncOpen;
-}
-
 void THidDevice::CloseSync()
 {
     m_sync.close();
-    m_syncOpen = false;
 }
 
 void THidDevice::CloseRead()
@@ -109,16 +88,19 @@ void THidDevice::CloseRead()
 THidReportCaps THidDevice::ReportCaps()
 {
     THidReportCaps caps;
-    if (!m_parsedDescriptor && OpenSync()) {
+    if (!m_parsedDescriptor && Usable()) {
         auto descriptor = m_info->Udev ? platform::sysfsReportDescriptor(*m_info->Udev, m_info->SysPath)
                                        : std::nullopt;
-        if (!descriptor && m_sync.isOpen())
-            descriptor = m_sync.reportDescriptor();
+        // Without a sysfs copy only the node can tell, and only a device we hold may be opened.
+        if (!descriptor && m_claimed) {
+            HidrawDevice node;
+            if (m_node->open(node, HidrawDevice::Mode::Read, HidrawDevice::Wait::NonBlocking).ok())
+                descriptor = node.reportDescriptor();
+        }
         if (descriptor) {
             m_parsedDescriptor = platform::parseReportDescriptor(
                 std::span(reinterpret_cast<const quint8*>(descriptor->constData()), std::size_t(descriptor->size())));
         }
-        CloseSync();
     }
     if (m_parsedDescriptor) {
         caps.Usage = m_parsedDescriptor->usage;
@@ -132,41 +114,78 @@ THidReportCaps THidDevice::ReportCaps()
 
 QString THidDevice::ProductText()
 {
-    if (m_productText.isEmpty() && OpenSync()) {
-        if (m_info->Udev) {
-            if (const auto product = platform::udevProductString(*m_info->Udev, m_info->SysPath))
-                m_productText = deviceStringText(*product);
-        }
-        CloseSync();
+    if (m_productText.isEmpty() && Usable() && m_info->Udev) {
+        if (const auto product = platform::udevProductString(*m_info->Udev, m_info->SysPath))
+            m_productText = deviceStringText(*product);
     }
     return m_productText;
 }
 
 QString THidDevice::SerialText()
 {
-    if (m_serialText.isEmpty() && OpenSync()) {
+    if (m_serialText.isEmpty() && Usable()) {
         const auto serial = m_info->Udev ? platform::udevSerialString(*m_info->Udev, m_info->SysPath)
                                          : std::nullopt;
         m_serialText = serialNumberText(serial, platform::languageIds());
-        CloseSync();
     }
     return m_serialText;
 }
 
-bool THidDevice::WriteReport(std::span<const quint8> report, int& written)
+IoResult THidDevice::WriteReport(std::span<const quint8> report)
 {
-    written = 0;
-    if (!OpenSync())
-        return false;
+    if (!m_present)
+        return IoResult::failure(IoResult::Status::Gone, ENODEV, QStringLiteral("The device is gone."));
+    if (!Usable())
+        return IoResult::failure(IoResult::Status::NoDevice, 0, QStringLiteral("The device is not held."));
     if (!m_sync.isOpen()) {
-        m_lastError = QStringLiteral("The device may not be opened for writing.");
-        return false;
+        const IoResult opened = m_node->open(m_sync, HidrawDevice::Mode::ReadWrite, HidrawDevice::Wait::NonBlocking);
+        if (!opened.ok()) {
+            noteFailure(opened);
+            return opened;
+        }
+        m_canReadWrite = true;
     }
-    const auto result = m_sync.write(report);
-    written = result.written;
-    if (!result.ok)
-        m_lastError = m_sync.lastError();
-    return result.ok;
+    const IoResult result = m_sync.write(report);
+    if (!result.ok()) {
+        if (result.status == IoResult::Status::Gone) {
+            m_sync.close();
+            m_node->suspend();
+        }
+        noteFailure(result);
+    }
+    return result;
+}
+
+void THidDevice::WriteReportAsync(QByteArray report, std::function<void(const IoResult&)> done)
+{
+    std::optional<IoResult> preset;
+    if (!m_present)
+        preset = IoResult::failure(IoResult::Status::Gone, ENODEV, QStringLiteral("The device is gone."));
+    else if (!Usable())
+        preset = IoResult::failure(IoResult::Status::NoDevice, 0, QStringLiteral("The device is not held."));
+    if (!m_writer)
+        m_writer = std::make_unique<THidDeviceWriter>(m_node);
+    // Runs on the GUI thread, and only while this object lives: the writer goes with it.
+    m_writer->enqueue(std::move(report),
+                      [this, done = std::move(done)](const IoResult& result) {
+                          if (result.ok())
+                              m_canReadWrite = true;
+                          else
+                              noteFailure(result);
+                          if (done)
+                              done(result);
+                      },
+                      std::move(preset));
+}
+
+void THidDevice::noteFailure(const IoResult& result)
+{
+    m_lastError = result.message;
+    if (result.status == IoResult::Status::NotPermitted)
+        m_canReadWrite = false;
+    // The node waits for a scan to settle whether it is still ours.
+    if (result.status == IoResult::Status::Gone && m_owner)
+        m_owner->deviceSeemsGone(this);
 }
 
 void THidDevice::SetDataHandler(const THidDataEvent& handler)
@@ -183,10 +202,11 @@ void THidDevice::StartReader()
         return;
     const THidReportCaps caps = ReportCaps();
     THidDeviceReadThread::Setup setup;
-    setup.devnode = m_info->InterfacePath;
+    setup.node = m_node;
     setup.inputLength = caps.InputReportByteLength;
     setup.withoutReportIds = m_parsedDescriptor && !m_parsedDescriptor->usesReportIds;
     setup.readPeriod = m_readPeriod;
+    setup.pollPeriod = m_pollPeriod;
     m_reader = std::make_unique<THidDeviceReadThread>(this, &m_guiContext, setup);
     m_reader->start();
 }
@@ -209,8 +229,27 @@ void THidDevice::SetReadPeriod(int ms)
         m_reader->setReadPeriod(ms);
 }
 
+void THidDevice::SetPollPeriod(int ms)
+{
+    if (ms != 0 && (ms < 1 || ms > MaxReadPeriod))
+        return;
+    m_pollPeriod = ms;
+    if (m_reader)
+        m_reader->setPollPeriod(ms);
+}
+
+void THidDevice::nodeSettled()
+{
+    if (!m_node->suspended())
+        return;
+    m_node->settle();
+    if (m_reader)
+        m_reader->wake();
+}
+
 void THidDevice::MarkUnplugged()
 {
+    m_node->markGone();
     CloseSync();
     CloseRead();
     m_present = false;
@@ -230,8 +269,11 @@ void THidDevice::deliverReport(const QByteArray& report)
 
 void THidDevice::deliverReadError(quint32 error)
 {
-    if ((error == ENODEV || error == EIO) && m_owner)
+    // The reader has shut the node; a scan settles whether it may open it again.
+    if (m_owner)
         m_owner->deviceSeemsGone(this);
+    if (IoResult::statusFor(int(error)) == IoResult::Status::NotPermitted)
+        m_canReadWrite = false;
     const THidDataErrorEvent handler = m_dataErrorHandler;
     if (handler)
         handler(this, error);

@@ -13,6 +13,18 @@
 
 namespace tavrel {
 
+namespace {
+
+// Emulated nodes never signal data, so programs run against them name a poll period here.
+int pollPeriodFromEnvironment()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("TAVREL_POLL_PERIOD_MS", &ok);
+    return ok && ms >= 1 && ms <= THidDevice::MaxReadPeriod ? ms : 0;
+}
+
+}  // namespace
+
 // Clears a device's Offered flag and, unless it was claimed meanwhile, closes its handles;
 // also when the handler that was offered the device throws or destroys it.
 class THidDeviceController::OfferScope {
@@ -32,7 +44,7 @@ THidDeviceController::THidDeviceController(QObject* owner)
 }
 
 THidDeviceController::THidDeviceController(QObject* owner, std::shared_ptr<platform::UdevContext> udev)
-    : QObject(owner), m_udev(std::move(udev))
+    : QObject(owner), m_udev(std::move(udev)), m_pollPeriod(pollPeriodFromEnvironment())
 {
     if (!m_udev)
         return;
@@ -72,8 +84,8 @@ void THidDeviceController::notifyFromEventLoop(int param)
 
 void THidDeviceController::deviceSeemsGone(THidDevice* device)
 {
-    // A node that fails with "no such device" while udev still lists it: the removal may have
-    // come before this scan could see it, so look again once.
+    // A node that failed while udev still lists it: the removal may have come before this scan
+    // could see it, so look again once. Until a scan settles it, the node stays shut.
     const quint32 id = device->InterfaceInfo().InstanceId;
     if (m_destroying || !device->Present() || !m_suspectedGone.insert(id).second)
         return;
@@ -154,8 +166,10 @@ void THidDeviceController::DeviceChange()
         if (i >= int(m_devices.size()))
             continue;
         THidDevice* old = m_devices[std::size_t(i)];
-        if (old->Present() && foundNow(old->InterfaceInfo().InstanceId))
+        if (old->Present() && foundNow(old->InterfaceInfo().InstanceId)) {
+            old->nodeSettled();
             continue;
+        }
         const std::weak_ptr<const bool> alive = old->lifetime();
         changed = true;
         old->MarkUnplugged();
@@ -311,6 +325,17 @@ void THidDeviceController::setDevThreadSleepTime(int ms)
             device->SetReadPeriod(ms);
     }
     m_devThreadSleepTime = ms;
+}
+
+void THidDeviceController::setPollPeriod(int ms)
+{
+    if (ms == m_pollPeriod || ms < 0 || ms > THidDevice::MaxReadPeriod)
+        return;
+    for (THidDevice* device : m_devices) {
+        if (device->PollPeriod() == m_pollPeriod)
+            device->SetPollPeriod(ms);
+    }
+    m_pollPeriod = ms;
 }
 
 bool THidDeviceController::holds(const THidDevice* device) const

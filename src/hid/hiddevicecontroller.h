@@ -55,6 +55,12 @@ public:
 
     int DevThreadSleepTime() const { return m_devThreadSleepTime; }
     void setDevThreadSleepTime(int ms);
+    // What new devices' readers do while no report comes (THidDevice::SetPollPeriod): 0, sleep
+    // in poll(), unless the environment variable TAVREL_POLL_PERIOD_MS names a period, as it
+    // does for programs run against emulated nodes. Setting it passes it on to the devices that
+    // carry the previous one.
+    int PollPeriod() const { return m_pollPeriod; }
+    void setPollPeriod(int ms);
     QString Version() const { return QStringLiteral("1.0.35"); }
     void setVersion(const QString&) {}
 
@@ -104,6 +110,7 @@ private:
     bool m_loading = false;
     int m_lastChangeParam = 0;
     int m_devThreadSleepTime = 100;
+    int m_pollPeriod = 0;
 
     THidPlugEvent m_onArrival;
     THidEnumerateEvent m_onEnumerate;

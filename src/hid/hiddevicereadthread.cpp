@@ -2,6 +2,7 @@
 
 #include "hid/handover.h"
 #include "hid/hiddevice.h"
+#include "hid/hidnode.h"
 #include "platform/hidrawdevice.h"
 
 #include <algorithm>
@@ -22,6 +23,7 @@ THidDeviceReadThread::THidDeviceReadThread(THidDevice* source, QObject* guiConte
       m_setup(setup),
       m_handOver(HandOver::create(guiContext)),
       m_readPeriod(setup.readPeriod),
+      m_pollPeriod(setup.pollPeriod),
       m_reportBuffer(std::size_t(setup.inputLength > 0 ? setup.inputLength : UnknownInputLength))
 {
 }
@@ -36,9 +38,20 @@ void THidDeviceReadThread::setReadPeriod(int ms)
     m_readPeriod = ms;
 }
 
+void THidDeviceReadThread::setPollPeriod(int ms)
+{
+    m_pollPeriod = ms;
+    m_wake.signal();
+}
+
 void THidDeviceReadThread::markGone()
 {
     m_gone = true;
+    m_wake.signal();
+}
+
+void THidDeviceReadThread::wake()
+{
     m_wake.signal();
 }
 
@@ -83,27 +96,36 @@ void THidDeviceReadThread::run()
     platform::HidrawDevice readHandle;
     bool justDelivered = false;
     THidDevice* const source = m_source;
+    const auto reportFailure = [&](quint32 error) {
+        m_lastError = error;
+        if (!handOver([source, error] { source->deliverReadError(error); }))
+            return false;
+        // A failing node fails at once every time: wait a period rather than spin.
+        pause();
+        return true;
+    };
 
     while (!m_stop) {
         std::fill(m_reportBuffer.begin(), m_reportBuffer.end(), quint8(0));
         if (m_gone)
             readHandle.close();
-        else if (!readHandle.isOpen())
-            readHandle = platform::HidrawDevice::open(m_setup.devnode, platform::HidrawDevice::Mode::Read);
-
         if (!readHandle.isOpen()) {
-            m_lastError = m_gone ? ENODEV : quint32(readHandle.lastErrno());
-            const quint32 error = m_lastError;
-            if (!handOver([source, error] { source->deliverReadError(error); }))
-                break;
-            // A gone device fails at once every time: wait a period rather than spin.
-            pause();
-            continue;
+            // After a failure the node stays shut until a scan settles whether it is still ours.
+            const IoResult opened = m_gone ? IoResult::fromErrno(ENODEV)
+                                           : m_setup.node->open(readHandle, platform::HidrawDevice::Mode::Read,
+                                                                platform::HidrawDevice::Wait::NonBlocking);
+            if (!readHandle.isOpen()) {
+                if (!reportFailure(quint32(opened.error ? opened.error : ENODEV)))
+                    break;
+                continue;
+            }
         }
 
-        // Right after a report more may be queued; otherwise wait one period for the next.
-        const auto result = readHandle.read(m_reportBuffer, justDelivered ? 0 : m_readPeriod.load(),
-                                            m_wake.fd(), m_setup.withoutReportIds);
+        // Right after a report more may be queued on an emulated node; a real one says so.
+        const int pollPeriod = m_pollPeriod;
+        const bool emulated = pollPeriod > 0;
+        const int timeout = !emulated ? -1 : justDelivered ? 0 : pollPeriod;
+        const auto result = readHandle.read(m_reportBuffer, timeout, m_wake.fd(), m_setup.withoutReportIds, emulated);
         justDelivered = false;
         if (m_stop)
             break;
@@ -114,15 +136,12 @@ void THidDeviceReadThread::run()
             break;
         case platform::HidrawDevice::ReadResult::Nothing:
             break;
-        case platform::HidrawDevice::ReadResult::Failed: {
+        case platform::HidrawDevice::ReadResult::Failed:
             readHandle.close();
-            m_lastError = quint32(result.error);
-            const quint32 error = m_lastError;
-            if (!handOver([source, error] { source->deliverReadError(error); }))
+            m_setup.node->suspend();
+            if (!reportFailure(quint32(result.error)))
                 return;
-            pause();
             break;
-        }
         case platform::HidrawDevice::ReadResult::Report: {
             m_bytesRead = quint32(result.size);
             const QByteArray report(reinterpret_cast<const char*>(m_reportBuffer.data()), int(m_bytesRead));

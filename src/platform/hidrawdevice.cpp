@@ -39,13 +39,13 @@ HidrawDevice& HidrawDevice::operator=(HidrawDevice&& other) noexcept
     return *this;
 }
 
-HidrawDevice HidrawDevice::open(const QString& devnode, Mode mode)
+HidrawDevice HidrawDevice::open(const QString& devnode, Mode mode, Wait wait)
 {
     HidrawDevice device;
     device.m_devnode = devnode;
-    const int access = mode == Mode::ReadWrite ? O_RDWR : O_RDONLY;
+    const int access = (mode == Mode::ReadWrite ? O_RDWR : O_RDONLY) | (wait == Wait::NonBlocking ? O_NONBLOCK : 0);
     do {
-        device.m_fd = ::open(devnode.toLocal8Bit().constData(), access | O_NONBLOCK | O_CLOEXEC);
+        device.m_fd = ::open(devnode.toLocal8Bit().constData(), access | O_CLOEXEC);
     } while (device.m_fd < 0 && errno == EINTR);
     if (device.m_fd < 0)
         device.fail(errno, "open");
@@ -56,6 +56,19 @@ bool HidrawDevice::nodeExists(const QString& devnode)
 {
     struct stat st {};
     return ::stat(devnode.toLocal8Bit().constData(), &st) == 0;
+}
+
+bool HidrawDevice::mayReadWrite(const QString& devnode)
+{
+    return ::access(devnode.toLocal8Bit().constData(), R_OK | W_OK) == 0;
+}
+
+std::optional<HidrawDevice::NodeId> HidrawDevice::nodeId() const
+{
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return std::nullopt;
+    return NodeId{st.st_rdev, st.st_dev, st.st_ino, unsigned(st.st_mode & S_IFMT)};
 }
 
 void HidrawDevice::close()
@@ -99,45 +112,41 @@ std::optional<QByteArray> HidrawDevice::reportDescriptor()
     return QByteArray(reinterpret_cast<const char*>(descriptor.value), int(descriptor.size));
 }
 
-HidrawDevice::WriteResult HidrawDevice::write(std::span<const quint8> report)
+IoResult HidrawDevice::write(std::span<const quint8> report, int writeTimeoutMs)
 {
-    if (m_fd < 0) {
-        fail(EBADF, "write");
-        return {};
-    }
-    // The node is non-blocking for the reader's sake; a write waits for the driver instead, but
-    // not for ever: this runs on the GUI thread.
-    constexpr int WriteTimeoutMs = 2000;
-    QDeadlineTimer deadline(WriteTimeoutMs);
+    const auto failure = [this](int error) {
+        fail(error, "write");
+        return IoResult::fromErrno(error, m_lastError);
+    };
+    if (m_fd < 0)
+        return failure(EBADF);
+    QDeadlineTimer deadline(writeTimeoutMs);
     for (;;) {
         const ssize_t n = ::write(m_fd, report.data(), report.size());
-        if (n >= 0)
-            return {std::size_t(n) == report.size(), int(n)};
+        if (n >= 0) {
+            if (std::size_t(n) == report.size())
+                return IoResult::success(int(n));
+            IoResult partial = failure(EIO);
+            partial.written = int(n);
+            return partial;
+        }
         if (errno == EINTR)
             continue;
-        if (errno != EAGAIN) {
-            fail(errno, "write");
-            return {};
-        }
-        if (deadline.hasExpired()) {
-            fail(ETIMEDOUT, "write");
-            return {};
-        }
+        if (errno != EAGAIN)
+            return failure(errno);
+        if (deadline.hasExpired())
+            return failure(ETIMEDOUT);
         pollfd p{m_fd, POLLOUT, 0};
         if (::poll(&p, 1, int(std::max<qint64>(1, std::min<qint64>(deadline.remainingTime(), 50)))) < 0
-            && errno != EINTR) {
-            fail(errno, "write");
-            return {};
-        }
-        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
-            fail(ENODEV, "write");
-            return {};
-        }
+            && errno != EINTR)
+            return failure(errno);
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
+            return failure(ENODEV);
     }
 }
 
 HidrawDevice::ReadResult HidrawDevice::read(std::span<quint8> buffer, int timeoutMs, int wakeFd,
-                                            bool withoutReportIds)
+                                            bool withoutReportIds, bool readAfterTimeout)
 {
     if (m_fd < 0) {
         fail(EBADF, "read");
@@ -157,6 +166,8 @@ HidrawDevice::ReadResult HidrawDevice::read(std::span<quint8> buffer, int timeou
         fail(ENODEV, "poll");
         return {ReadResult::Failed, 0, ENODEV};
     }
+    if (n == 0 && !readAfterTimeout)
+        return {ReadResult::Nothing};
 
     const std::size_t offset = withoutReportIds ? 1 : 0;
     if (buffer.size() <= offset)

@@ -3,6 +3,7 @@
 // descriptor declares no report IDs (their ID reads as 0).
 
 #include "platform/hididentity.h"
+#include "platform/ioresult.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,10 +15,15 @@ namespace tavrel::platform {
 class HidrawDevice {
 public:
     enum class Mode { ReadWrite, Read };
+    // Reads need a non-blocking descriptor; a writer on a thread of its own may block.
+    enum class Wait { NonBlocking, Blocking };
 
-    struct WriteResult {
-        bool ok = false;
-        int written = 0;
+    // Which node an open descriptor is on. A node name can pass to another device once its own
+    // has gone, so a reopened name is compared with what the first opening found.
+    struct NodeId {
+        unsigned long long rdev = 0, dev = 0, ino = 0;
+        unsigned type = 0;
+        bool operator==(const NodeId&) const = default;
     };
 
     struct ReadResult {
@@ -39,24 +45,31 @@ public:
     HidrawDevice(const HidrawDevice&) = delete;
     HidrawDevice& operator=(const HidrawDevice&) = delete;
 
-    // Opened non-blocking for reads; check isOpen() and lastErrno().
-    static HidrawDevice open(const QString& devnode, Mode mode);
+    // Check isOpen() and lastErrno().
+    static HidrawDevice open(const QString& devnode, Mode mode, Wait wait = Wait::NonBlocking);
     // Whether the node exists at all, for interfaces the user may not open.
     static bool nodeExists(const QString& devnode);
+    // Whether this user may open the node for reading and writing, learned without opening it.
+    static bool mayReadWrite(const QString& devnode);
 
     bool isOpen() const { return m_fd >= 0; }
     void close();
 
+    std::optional<NodeId> nodeId() const;
     std::optional<HidIdentity> rawInfo();  // HIDIOCGRAWINFO; the version is not known there
     std::optional<QByteArray> reportDescriptor();  // HIDIOCGRDESCSIZE and HIDIOCGRDESC
 
-    // Blocks until the driver took the report.
-    WriteResult write(std::span<const quint8> report);
+    // Blocks until the driver took the report. A hidraw write waits for the USB transfer
+    // whatever the descriptor's flags; on a non-blocking descriptor of another kind of node
+    // the wait is bounded by writeTimeoutMs, after which the result is TimedOut.
+    IoResult write(std::span<const quint8> report, int writeTimeoutMs = 2000);
 
-    // Waits up to timeoutMs for a report, or until wakeFd (if >= 0) is readable, then reads
-    // whatever is there also after a time-out, as emulated nodes never signal data.
+    // Waits up to timeoutMs (-1: for as long as it takes) for a report, or until wakeFd (if
+    // >= 0) is readable. With readAfterTimeout it reads whatever is there also after a time-out,
+    // as emulated nodes never signal data; otherwise a time-out reads nothing.
     // withoutReportIds: the device sends no ID byte; one 0 byte is put in front.
-    ReadResult read(std::span<quint8> buffer, int timeoutMs, int wakeFd, bool withoutReportIds);
+    ReadResult read(std::span<quint8> buffer, int timeoutMs, int wakeFd, bool withoutReportIds,
+                    bool readAfterTimeout = true);
 
     int lastErrno() const { return m_lastErrno; }
     const QString& lastError() const { return m_lastError; }

@@ -4,6 +4,7 @@
 // windows, which put it into the user's words in one place.
 
 #include <QString>
+#include <cerrno>
 
 namespace tavrel {
 
@@ -24,7 +25,30 @@ struct IoResult {
 
     bool ok() const { return status == Status::Ok; }
 
+    // The one place where an errno becomes a status.
+    static Status statusFor(int error)
+    {
+        switch (error) {
+        case ENODEV:
+        case ENOENT:
+        case ENXIO:
+        case EIO:
+            return Status::Gone;
+        case EACCES:
+        case EPERM:
+            return Status::NotPermitted;
+        case ETIMEDOUT:
+            return Status::TimedOut;
+        default:
+            return Status::Failed;
+        }
+    }
+
     static IoResult success(int written) { return {Status::Ok, written, 0, {}}; }
+    static IoResult fromErrno(int error, QString message = {})
+    {
+        return {statusFor(error), 0, error, std::move(message)};
+    }
     static IoResult failure(Status status, int error = 0, QString message = {})
     {
         return {status, 0, error, std::move(message)};

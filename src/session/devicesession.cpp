@@ -254,30 +254,22 @@ void DeviceSession::takeSelectedDevice()
 
 void DeviceSession::write(const OutputReport& report, std::function<void(const IoResult&)> done)
 {
-    // The answer always comes later, from the event loop, as a device write's does.
+    // The device's writer takes the report off the GUI thread: a key that stops taking reports
+    // holds up its driver, not the window. The answer comes from the event loop.
     QPointer<DeviceSession> self(this);
-    auto later = [self, done = std::move(done)](const IoResult& result) {
-        QTimer::singleShot(0, self.data(), [self, done, result] {
-            if (self && done)
-                done(result);
-        });
-    };
     THidDevice* device = m_current;
     if (!device) {
-        later(IoResult::failure(IoResult::Status::NoDevice));
+        QTimer::singleShot(0, this, [self, done = std::move(done)] {
+            if (self && done)
+                done(IoResult::failure(IoResult::Status::NoDevice));
+        });
         return;
     }
-    if (!device->Present()) {
-        later(IoResult::failure(IoResult::Status::Gone));
-        return;
-    }
-    int written = 0;
-    const bool ok = device->WriteReport(report, written);
-    if (ok)
-        later(IoResult::success(written));
-    else
-        later(IoResult::failure(device->Present() ? IoResult::Status::Failed : IoResult::Status::Gone, 0,
-                                device->LastError()));
+    device->WriteReportAsync(QByteArray(reinterpret_cast<const char*>(report.data()), qsizetype(report.size())),
+                             [self, done = std::move(done)](const IoResult& result) {
+                                 if (self && done)
+                                     done(result);
+                             });
 }
 
 void DeviceSession::append(const QString& line)

@@ -70,6 +70,9 @@ private:
 
 int main(int argc, char** argv)
 {
+    // The emulated keys' nodes never signal data: the device layer reads after each period.
+    if (qEnvironmentVariableIsEmpty("TAVREL_POLL_PERIOD_MS"))
+        qputenv("TAVREL_POLL_PERIOD_MS", "10");
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     emu::Testbed testbed;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QThread>
 #include <cerrno>
 #include <fcntl.h>
@@ -115,6 +116,8 @@ protected:
         auto controller = std::make_unique<THidDeviceController>(nullptr);
         controller->setLoading(true);
         controller->setDevThreadSleepTime(10);
+        // Emulated nodes never signal data: the readers try a read after every such period.
+        controller->setPollPeriod(10);
         controller->setOnArrival(THidPlugEvent(&window, &Window::Arrival));
         controller->setOnRemoval(THidPlugEvent(&window, &Window::Removal));
         controller->setOnDeviceUnplug(THidPlugEvent(&window, &Window::Unplug));
@@ -141,6 +144,19 @@ protected:
                 return d;
         }
         return nullptr;
+    }
+
+    // Results of asynchronous writes, in the order they arrived.
+    struct Answer {
+        int tag;
+        IoResult result;
+        bool onGuiThread;
+    };
+    std::function<void(const IoResult&)> answerTo(std::vector<Answer>& answers, int tag)
+    {
+        return [&answers, tag](const IoResult& r) {
+            answers.push_back({tag, r, QThread::currentThread() == qApp->thread()});
+        };
     }
 
     THidDevice* claim(THidDeviceController& controller, const EmulatedKey& key)
@@ -377,16 +393,17 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
     const OutputReport request = readKeyReport(0);
 
     // Neither claimed nor offered: not usable, nothing is written.
-    int written = -1;
-    EXPECT_FALSE(deviceOf(*controller, key)->WriteReport(request, written));
-    EXPECT_EQ(written, 0);
+    const IoResult unheld = deviceOf(*controller, key)->WriteReport(request);
+    EXPECT_EQ(unheld.status, IoResult::Status::NoDevice);
+    EXPECT_EQ(unheld.written, 0);
     EXPECT_TRUE(key.received().empty());
 
     THidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
     EXPECT_TRUE(device->CanReadWrite());
-    ASSERT_TRUE(device->WriteReport(request, written));
-    EXPECT_EQ(written, 8);
+    const IoResult written = device->WriteReport(request);
+    ASSERT_TRUE(written.ok()) << written.message.toStdString();
+    EXPECT_EQ(written.written, 8);
     ASSERT_EQ(key.received().size(), 1u);
     EXPECT_EQ(key.received()[0].toHex(' '),
               QByteArray(reinterpret_cast<const char*>(request.data()), 8).toHex(' '));
@@ -396,12 +413,191 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
                                       std::size_t(window.reports[0].data.size()))),
               InputKind::KeyRecord);
 
+    // EIO from the driver: the device counts as gone until a scan says otherwise.
     key.setFailWrites(true);
-    EXPECT_FALSE(device->WriteReport(request, written));
-    EXPECT_EQ(written, 0);
+    const IoResult failed = device->WriteReport(request);
+    EXPECT_EQ(failed.status, IoResult::Status::Gone);
+    EXPECT_EQ(failed.error, EIO);
+    EXPECT_EQ(failed.written, 0);
     EXPECT_FALSE(device->LastError().isEmpty());
     EXPECT_EQ(key.received().size(), 1u);
     delete device;
+}
+
+QByteArray bytesOf(const OutputReport& report)
+{
+    return QByteArray(reinterpret_cast<const char*>(report.data()), int(report.size()));
+}
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
+}
+
+TEST_F(HidDevices, AsynchronousWritesAnswerOnTheGuiThreadInTheirOrder)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController(false);
+    ASSERT_TRUE(nextChange());
+    std::vector<Answer> answers;
+
+    // Not held: answered NoDevice, later, like every other result.
+    THidDevice* unheld = deviceOf(*controller, key);
+    unheld->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, -1));
+    EXPECT_TRUE(answers.empty());
+    ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
+    EXPECT_EQ(answers[0].result.status, IoResult::Status::NoDevice);
+    EXPECT_TRUE(key.received().empty());
+    answers.clear();
+
+    THidDevice* device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+    constexpr int Count = 24;
+    for (int i = 0; i < Count; ++i)
+        device->WriteReportAsync(QByteArray::fromHex("0202") + char(i % 8) + char(i) + QByteArray(4, '\0'),
+                                 answerTo(answers, i));
+    EXPECT_TRUE(answers.empty());  // never from inside the call
+    ASSERT_TRUE(waitFor([&] { return answers.size() == std::size_t(Count); }));
+    for (int i = 0; i < Count; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(answers[std::size_t(i)].tag, i);
+        EXPECT_TRUE(answers[std::size_t(i)].result.ok());
+        EXPECT_EQ(answers[std::size_t(i)].result.written, 8);
+        EXPECT_TRUE(answers[std::size_t(i)].onGuiThread);
+    }
+    const auto received = key.received();
+    ASSERT_EQ(received.size(), std::size_t(Count));
+    for (int i = 0; i < Count; ++i)
+        EXPECT_EQ(quint8(received[std::size_t(i)][3]), quint8(i)) << "report " << i << " went out of order";
+
+    // A driver error is a result too, in its place between the others.
+    answers.clear();
+    key.setFailWrites(true);
+    device->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, 0));
+    ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
+    EXPECT_EQ(answers[0].result.status, IoResult::Status::Gone);
+    EXPECT_EQ(answers[0].result.error, EIO);
+    key.setFailWrites(false);
+    delete device;
+}
+
+TEST_F(HidDevices, AnUnpluggedDeviceAnswersEveryWriteWithGone)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+    std::vector<Answer> answers;
+    device->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, 0));
+    ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
+    ASSERT_TRUE(answers[0].result.ok());
+
+    // Before and after the scan has noticed.
+    testbed().unplug(key);
+    device->WriteReportAsync(bytesOf(readKeyReport(1)), answerTo(answers, 1));
+    ASSERT_TRUE(nextChange());
+    ASSERT_FALSE(device->Present());
+    for (int tag = 2; tag < 5; ++tag)
+        device->WriteReportAsync(bytesOf(readKeyReport(tag)), answerTo(answers, tag));
+    ASSERT_TRUE(waitFor([&] { return answers.size() == 5; }));
+    for (std::size_t i = 1; i < answers.size(); ++i) {
+        EXPECT_EQ(answers[i].tag, int(i));
+        EXPECT_EQ(answers[i].result.status, IoResult::Status::Gone) << answers[i].result.message.toStdString();
+    }
+    EXPECT_EQ(device->WriteReport(readKeyReport(0)).status, IoResult::Status::Gone);
+    delete device;
+}
+
+TEST_F(HidDevices, DestroyingADeviceWithQueuedWritesNeitherWaitsForThemNorAnswers)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    int answers = 0;
+    for (const int queued : {1, 200}) {
+        SCOPED_TRACE(queued);
+        THidDevice* device = claim(*controller, key);
+        ASSERT_NE(device, nullptr);
+        for (int i = 0; i < queued; ++i)
+            device->WriteReportAsync(bytesOf(readKeyReport(i % 8)), [&answers](const IoResult&) { ++answers; });
+        // Results the writer posted meanwhile go with the object.
+        QThread::msleep(20);
+        delete device;
+        runEventsFor(50);
+        EXPECT_EQ(answers, 0);
+        EXPECT_LE(key.received().size(), std::size_t(queued));
+        key.clearReceived();
+    }
+}
+
+TEST_F(HidDevices, AScanLeavesEveryNodeShutUntilItsDeviceIsHeld)
+{
+    KeyModel stranger;
+    stranger.vendorId = 0x1234;
+    stranger.product = QStringLiteral("Somebody's security key");
+    EmulatedKey& other = addKey(stranger);
+    EmulatedKey& key = addKey();
+
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    ASSERT_EQ(controller->Devices().size(), 2u);
+    for (THidDevice* d : controller->Devices())
+        EXPECT_TRUE(d->CanReadWrite());  // from the node's access rights
+    THidDevice* strangerDevice = deviceOf(*controller, other);
+    ASSERT_NE(strangerDevice, nullptr);
+    EXPECT_EQ(strangerDevice->VendorID(), 0x1234);
+    EXPECT_EQ(other.opens(), 0);
+    EXPECT_EQ(key.opens(), 0);
+
+    // The window's offer asks every device for its lengths and strings, and claims the key.
+    EXPECT_EQ(controller->OfferDevices(), 2);
+    ASSERT_EQ(window.listed.size(), 1u);
+    EXPECT_EQ(other.opens(), 0);
+    // The claimed key's reader opens it.
+    ASSERT_TRUE(waitFor([&] { return key.opens() > 0; }));
+
+    controller->Notify(-1);
+    EXPECT_EQ(other.opens(), 0);
+    delete window.listed[0];
+    EXPECT_EQ(other.opens(), 0);
+}
+
+TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    // Warm up once, so that lazily made resources of Qt and udev are counted in the start.
+    for (int round = 0; round < 2; ++round) {
+        const int before = openDescriptors();
+        const int cycles = round == 0 ? 1 : 30;
+        for (int i = 0; i < cycles; ++i) {
+            SCOPED_TRACE(i);
+            ASSERT_TRUE(waitFor([&] { return deviceOf(*controller, key) != nullptr; }));
+            const int opens = key.opens();
+            THidDevice* device = claim(*controller, key);
+            ASSERT_NE(device, nullptr);
+            ASSERT_TRUE(device->HasReader());
+            device->SetReadPeriod(THidDevice::MinReadPeriod);
+            bool written = false;
+            device->WriteReportAsync(bytesOf(readKeyReport(0)), [&written](const IoResult& r) { written = r.ok(); });
+            // Reader and writer hold the node before it goes.
+            ASSERT_TRUE(waitFor([&] { return written && key.opens() >= opens + 2; }));
+            testbed().unplug(key);
+            ASSERT_TRUE(waitFor([&] { return !device->Present(); }));
+            // Several read periods: a reader that tried the vanished node again would open it
+            // each time, and each such opening costs the emulator a descriptor.
+            runEventsFor(6 * THidDevice::MinReadPeriod);
+            delete device;
+            testbed().plug(key);
+        }
+        ASSERT_TRUE(waitFor([&] { return deviceOf(*controller, key) != nullptr; }));
+        if (round == 1) {
+            // The testbed keeps one descriptor of every node it has made.
+            EXPECT_LE(openDescriptors(), before + cycles);
+        }
+    }
 }
 
 TEST_F(HidDevices, AnUnpluggedReaderReportsFailuresOncePerPeriodUntilReleased)
@@ -423,9 +619,9 @@ TEST_F(HidDevices, AnUnpluggedReaderReportsFailuresOncePerPeriodUntilReleased)
     ASSERT_TRUE(nextChange());
     EXPECT_FALSE(device->Present());
     EXPECT_TRUE(device->HasReader());
-    int written = -1;
-    EXPECT_FALSE(device->WriteReport(readKeyReport(0), written));
-    EXPECT_EQ(written, 0);
+    const IoResult written = device->WriteReport(readKeyReport(0));
+    EXPECT_EQ(written.status, IoResult::Status::Gone);
+    EXPECT_EQ(written.written, 0);
     EXPECT_EQ(device->ProductText(), product);
     EXPECT_EQ(device->SerialText(), serial);
     EXPECT_EQ(device->ReportCaps().InputReportByteLength, caps.InputReportByteLength);

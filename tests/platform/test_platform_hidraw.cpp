@@ -80,15 +80,16 @@ TEST_F(PlatformHidraw, WritesReachTheFirmware)
     ASSERT_TRUE(node.isOpen());
 
     const std::array<quint8, 8> report{0x02, 0x01, 0x03, 0, 0, 0, 0, 0};
-    const auto written = node.write(report);
-    EXPECT_TRUE(written.ok);
+    const tavrel::IoResult written = node.write(report);
+    EXPECT_TRUE(written.ok());
     EXPECT_EQ(written.written, 8);
     ASSERT_EQ(key.received().size(), 1u);
     EXPECT_EQ(key.received()[0].toHex(' '), bytesOf(report).toHex(' '));
 
     key.setFailWrites(true);
-    const auto failed = node.write(report);
-    EXPECT_FALSE(failed.ok);
+    const tavrel::IoResult failed = node.write(report);
+    EXPECT_EQ(failed.status, tavrel::IoResult::Status::Gone);
+    EXPECT_EQ(failed.error, EIO);
     EXPECT_EQ(failed.written, 0);
     EXPECT_EQ(node.lastErrno(), EIO);
     EXPECT_FALSE(node.lastError().isEmpty());
@@ -146,7 +147,7 @@ TEST_F(PlatformHidraw, AGoneNodeFailsReadsAndWrites)
 
     std::array<quint8, 8> buffer{};
     EXPECT_EQ(node.read(buffer, 20, -1, false).kind, HidrawDevice::ReadResult::Failed);
-    EXPECT_FALSE(node.write(buffer).ok);
+    EXPECT_EQ(node.write(buffer).status, tavrel::IoResult::Status::Gone);
     EXPECT_NE(node.lastErrno(), 0);
     EXPECT_FALSE(HidrawDevice::open(devnode, HidrawDevice::Mode::ReadWrite).isOpen());
 }

@@ -180,6 +180,11 @@ void EmulatedKey::pushInput(QByteArray report)
     m_state->firmware.pushInput(report, KeyState::nowMs());
 }
 
+int EmulatedKey::opens() const
+{
+    return m_state->opens;
+}
+
 Testbed::Testbed()
 {
     if (!underUmockdevWrapper())

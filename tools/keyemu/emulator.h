@@ -75,6 +75,8 @@ public:
     bool pressTransmitter(const std::array<quint8, 5>& id);
     // Queues a raw input report (report id first) for the next read() of the node.
     void pushInput(QByteArray report);
+    // How often the key's node has been opened, over all its plugs.
+    int opens() const;
 
 private:
     friend class Testbed;

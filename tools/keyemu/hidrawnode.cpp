@@ -239,6 +239,11 @@ gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     return TRUE;
 }
 
+void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer data)
+{
+    ++linkOf(data).state->opens;
+}
+
 void connectHandler(UMockdevIoctlBase* handler, const char* signal, GCallback callback,
                     const LinkRef& link)
 {
@@ -264,6 +269,7 @@ HidrawNode::HidrawNode(UMockdevTestbed* testbed, std::shared_ptr<KeyState> state
     connectHandler(m_handler, "handle-ioctl", G_CALLBACK(onIoctl), m_link);
     connectHandler(m_handler, "handle-read", G_CALLBACK(onRead), m_link);
     connectHandler(m_handler, "handle-write", G_CALLBACK(onWrite), m_link);
+    connectHandler(m_handler, "client-connected", G_CALLBACK(onConnected), m_link);
 
     const QByteArray devnode = m_devnode.toUtf8();
     GError* error = nullptr;

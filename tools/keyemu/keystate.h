@@ -7,6 +7,7 @@
 
 #include <QtGlobal>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -22,6 +23,8 @@ struct KeyState {
     // Signalled whenever the firmware has taken a report.
     mutable std::condition_variable receivedChanged;
     Firmware firmware;  // guarded by mutex
+    // Every open() of the key's node, on any plug.
+    std::atomic<int> opens{0};
 
     // Milliseconds on a monotonic clock: the firmware's time base.
     static qint64 nowMs();

@@ -38,6 +38,11 @@ bool KeyEmuProgram::startChild(const QString& program, const QStringList& argume
 {
     m_child.setProgram(program);
     m_child.setArguments(arguments);
+    // Emulated nodes never signal data: the program must try a read after each such period.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!environment.contains(QStringLiteral("TAVREL_POLL_PERIOD_MS")))
+        environment.insert(QStringLiteral("TAVREL_POLL_PERIOD_MS"), QStringLiteral("10"));
+    m_child.setProcessEnvironment(environment);
     m_child.setProcessChannelMode(QProcess::ForwardedChannels);
     m_child.setChildProcessModifier([] {
         ::dup2(STDERR_FILENO, STDOUT_FILENO);

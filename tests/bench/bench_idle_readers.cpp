@@ -1,0 +1,99 @@
+// Prints what claimed, idle keys cost while nothing happens: wake-ups per second (voluntary
+// context switches of the whole process, the emulator's thread included), CPU in percent of one
+// core, and the number of threads, for 1, 8 and 32 emulated keys: once with the product's
+// readers, which sleep in poll(), and once with the 10 ms poll period that programs run against
+// emulated nodes use. Run under umockdev-wrapper:
+//   umockdev-wrapper build/bin/bench_idle_readers [seconds]
+
+#include "hid/hiddevice.h"
+#include "hid/hiddevicecontroller.h"
+#include "keyemu/emulator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+using namespace tavrel;
+
+namespace {
+
+struct Usage {
+    double cpuSeconds = 0;
+    long wakeUps = 0;
+};
+
+Usage usage()
+{
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return {double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6,
+            u.ru_nvcsw};
+}
+
+int threadCount()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("Threads:"))
+            return line.mid(8).trimmed().toInt();
+    }
+    return -1;
+}
+
+void runEventLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    emu::Testbed testbed;
+
+    THidDeviceController controller(nullptr);
+    controller.setOnDeviceData([](THidDevice*, quint8, const quint8*, quint16) {});
+    std::vector<THidDevice*> claimed;
+    for (const int keys : {0, 1, 8, 32}) {
+        while (int(claimed.size()) < keys) {
+            testbed.add({});
+            runEventLoop(100);
+            THidDevice* device = nullptr;
+            if (!controller.ClaimFirst(device, [](THidDevice* d) { return d->VendorID() == 0x16C0; })) {
+                std::fprintf(stderr, "no emulated key found\n");
+                return 1;
+            }
+            claimed.push_back(device);
+        }
+        for (const int period : {0, 10}) {
+            controller.setPollPeriod(period);
+            runEventLoop(500);
+            QElapsedTimer wall;
+            wall.start();
+            const Usage before = usage();
+            runEventLoop(seconds * 1000);
+            const Usage after = usage();
+            const double elapsed = double(wall.elapsed()) / 1000.0;
+            std::printf("%2d keys claimed, idle, %-22s %7.1f wake-ups/s  %5.2f %% CPU  %3d threads\n", keys,
+                        period ? "poll period 10 ms:" : "sleeping in poll():",
+                        double(after.wakeUps - before.wakeUps) / elapsed,
+                        100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed, threadCount());
+            if (keys == 0)
+                break;
+        }
+    }
+    for (THidDevice* device : claimed)
+        delete device;
+    return 0;
+}

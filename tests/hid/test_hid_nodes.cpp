@@ -1,0 +1,256 @@
+// The device layer on nodes that behave like real hidraw nodes rather than emulated ones: the
+// testbed's node is a FIFO, which signals data to poll() and whose write() blocks while it is
+// full, as a write does while the USB driver has not taken the report. Also a node name that
+// passes to another device.
+
+// Before any Qt header: glib uses "signals" as a name.
+#include <umockdev.h>
+
+#include "fakehid.h"
+#include "hid/hiddevice.h"
+#include "hid/hiddevicecontroller.h"
+#include "platform/udevcontext.h"
+#include "common/qtwait.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tavrel;
+using tavrel::test::FakeHid;
+using tavrel::test::runEventsFor;
+using tavrel::test::waitFor;
+
+namespace {
+
+int openDescriptors()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
+}
+
+// Times the reader thread of the process has gone to sleep and been woken; -1 without one.
+long readerWakeUps()
+{
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
+        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "THidDeviceReadT")
+            continue;
+        QFile status(tasks.filePath(tid + QStringLiteral("/status")));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("voluntary_ctxt_switches:"))
+                return line.mid(24).trimmed().toLong();
+        }
+    }
+    return -1;
+}
+
+class HidNodes : public testing::Test {
+protected:
+    static void SetUpTestSuite() { s_testbed = umockdev_testbed_new(); }
+    static void TearDownTestSuite() { g_clear_object(&s_testbed); }
+
+    void TearDown() override
+    {
+        controller.reset();
+        if (m_deviceSide >= 0)
+            ::close(m_deviceSide);
+        for (const QString& syspath : std::exchange(m_added, {}))
+            umockdev_testbed_remove_device(s_testbed, syspath.toUtf8().constData());
+    }
+
+    // A key whose node is a FIFO; the test holds the FIFO's other end in m_deviceSide.
+    void addKeyOnFifo()
+    {
+        static int next = 100;
+        m_hid.minor = next++;
+        m_hid.port = QStringLiteral("1-%1").arg(m_hid.minor);
+        GError* error = nullptr;
+        ASSERT_TRUE(umockdev_testbed_add_from_string(s_testbed, m_hid.describe().toUtf8().constData(), &error))
+            << (error ? error->message : "");
+        m_added << m_hid.syspath();
+        gchar* root = umockdev_testbed_get_root_dir(s_testbed);
+        m_backing = QByteArray(root) + "/dev/hidraw" + QByteArray::number(m_hid.minor);
+        g_free(root);
+        ASSERT_EQ(::unlink(m_backing.constData()), 0);
+        ASSERT_EQ(::mkfifo(m_backing.constData(), 0600), 0);
+        openDeviceSide();
+    }
+
+    void openDeviceSide()
+    {
+        m_deviceSide = ::open(m_backing.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(m_deviceSide, 0);
+    }
+
+    void closeDeviceSide()
+    {
+        ::close(std::exchange(m_deviceSide, -1));
+    }
+
+    void send(const QByteArray& report)
+    {
+        ASSERT_EQ(::write(m_deviceSide, report.constData(), std::size_t(report.size())), report.size());
+    }
+
+    // A controller as the program makes it, with the product's poll default: readers sleep in
+    // poll(). Claims the key.
+    THidDevice* claimKey(bool withReader)
+    {
+        controller = std::make_unique<THidDeviceController>(nullptr, platform::UdevContext::create());
+        controller->setPollPeriod(0);
+        controller->setOnEnumerate([](THidDevice*, int) { return true; });
+        if (withReader) {
+            controller->setOnDeviceData([this](THidDevice*, quint8 id, const quint8* data, quint16 size) {
+                reports.push_back(QByteArray(1, char(id)) + QByteArray(reinterpret_cast<const char*>(data), size));
+            });
+            controller->setOnDeviceDataError([this](THidDevice*, quint32 error) { errors.push_back(error); });
+        }
+        controller->DeviceChange();
+        const auto& devices = controller->Devices();
+        for (int i = 0; i < int(devices.size()); ++i) {
+            THidDevice* claimed = nullptr;
+            if (devices[std::size_t(i)]->InterfaceInfo().SysPath == m_hid.syspath() && controller->ClaimByIndex(claimed, i))
+                return claimed;
+        }
+        return nullptr;
+    }
+
+    std::unique_ptr<THidDeviceController> controller;
+    std::vector<QByteArray> reports;
+    std::vector<quint32> errors;
+    QByteArray m_backing;
+    int m_deviceSide = -1;
+
+private:
+    FakeHid m_hid;
+    QStringList m_added;
+    static UMockdevTestbed* s_testbed;
+};
+
+UMockdevTestbed* HidNodes::s_testbed = nullptr;
+
+const QByteArray report1 = QByteArray::fromHex("0181160004000000");
+const QByteArray report2 = QByteArray::fromHex("0182260005000000");
+
+}  // namespace
+
+TEST_F(HidNodes, AReaderSleepsInPollUntilAReportComes)
+{
+    addKeyOnFifo();
+    THidDevice* device = claimKey(true);
+    ASSERT_NE(device, nullptr);
+    ASSERT_TRUE(device->HasReader());
+    ASSERT_TRUE(waitFor([] { return readerWakeUps() >= 0; }));
+    runEventsFor(50);
+
+    // A reader that woke every period would count one wake-up each; the window is many periods
+    // of the product's former 10 ms. A slow machine can only count fewer.
+    const long before = readerWakeUps();
+    runEventsFor(300);
+    EXPECT_LE(readerWakeUps() - before, 2);
+
+    send(report1);
+    ASSERT_TRUE(waitFor([&] { return reports.size() == 1; }));
+    EXPECT_EQ(reports[0].toHex(' '), report1.toHex(' '));
+    send(report2);
+    ASSERT_TRUE(waitFor([&] { return reports.size() == 2; }));
+    EXPECT_EQ(reports[1].toHex(' '), report2.toHex(' '));
+    EXPECT_TRUE(errors.empty());
+    delete device;
+}
+
+TEST_F(HidNodes, AFailedNodeOpensAgainAfterAScanOnlyIfItIsTheSameNode)
+{
+    const struct {
+        const char* name;
+        const char* replacement;  // nullptr: the same FIFO stays
+    } cases[] = {
+        {"the same node", nullptr},
+        {"another device took the node's name", "/dev/zero"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reports.clear();
+        errors.clear();
+        addKeyOnFifo();
+        THidDevice* device = claimKey(true);
+        ASSERT_NE(device, nullptr);
+        send(report1);
+        ASSERT_TRUE(waitFor([&] { return reports.size() == 1; }));
+
+        if (c.replacement) {
+            ASSERT_EQ(::unlink(m_backing.constData()), 0);
+            ASSERT_EQ(::symlink(c.replacement, m_backing.constData()), 0);
+        }
+        // The hang-up fails the reader's read; udev still lists the interface, so the scan
+        // that failure asks for lets the node open again.
+        closeDeviceSide();
+        ASSERT_TRUE(waitFor([&] { return !errors.empty(); }));
+        if (!c.replacement) {
+            openDeviceSide();
+            send(report2);
+            ASSERT_TRUE(waitFor([&] { return reports.size() == 2; }));
+            EXPECT_EQ(reports[1].toHex(' '), report2.toHex(' '));
+        } else {
+            // /dev/zero always has data: a reader that opened it would deliver reports of zeros.
+            ASSERT_TRUE(waitFor([&] { return errors.size() >= 4; }));
+            runEventsFor(50);
+            EXPECT_EQ(reports.size(), 1u);
+            for (const quint32 error : errors)
+                EXPECT_EQ(error, quint32(ENODEV));
+            EXPECT_EQ(device->WriteReport(std::span(reinterpret_cast<const quint8*>(report1.constData()), 8)).status,
+                      IoResult::Status::Gone);
+        }
+        delete device;
+        controller.reset();
+        if (m_deviceSide >= 0)
+            closeDeviceSide();
+    }
+}
+
+TEST_F(HidNodes, AWriteStuckInTheDriverBlocksNeitherTheGuiThreadNorTheRelease)
+{
+    addKeyOnFifo();
+    const int descriptorsBefore = openDescriptors();
+    // Fill the FIFO: the next write blocks in the kernel until the test reads.
+    const QByteArray chunk(4096, 'x');
+    while (::write(m_deviceSide, chunk.constData(), std::size_t(chunk.size())) > 0) {
+    }
+    ASSERT_EQ(errno, EAGAIN);
+
+    THidDevice* device = claimKey(false);
+    ASSERT_NE(device, nullptr);
+    ASSERT_FALSE(device->HasReader());
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(5);
+    int answers = 0;
+    device->WriteReportAsync(report1.left(8), [&answers](const IoResult&) { ++answers; });
+    device->WriteReportAsync(report2.left(8), [&answers](const IoResult&) { ++answers; });
+    ASSERT_TRUE(waitFor([&] { return ticks >= 20; }));
+    EXPECT_EQ(answers, 0);
+
+    delete device;
+    const int ticksAfterRelease = ticks;
+    ASSERT_TRUE(waitFor([&] { return ticks >= ticksAfterRelease + 5; }));
+    EXPECT_EQ(answers, 0);
+
+    // Once the write goes through, the writer left behind closes its node and ends.
+    char drain[4096];
+    while (::read(m_deviceSide, drain, sizeof drain) > 0) {
+    }
+    controller.reset();
+    ASSERT_TRUE(waitFor([&] { return openDescriptors() <= descriptorsBefore; }));
+    runEventsFor(20);
+    EXPECT_EQ(answers, 0);
+}
