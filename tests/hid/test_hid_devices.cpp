@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QThread>
 #include <cerrno>
 #include <fcntl.h>
@@ -712,14 +713,16 @@ TEST_F(HidDevices, StoppingAReaderThatWaitsForItsHandOverDoesNotDeadlock)
     for (int i = 0; i < 3; ++i)
         key.pushInput(QByteArray::fromHex("01") + QByteArray(1, char(i)) + QByteArray(6, '\0'));
     // No events run: the reader takes the first report and waits for the GUI thread.
-    QThread::msleep(100);
+    QElapsedTimer waited;
+    waited.start();
+    while (key.unreadInput() > 2 && waited.elapsed() < 5000)
+        QThread::msleep(1);
+    ASSERT_EQ(key.unreadInput(), 2);
     delete device;
-    // A report the stop ran was delivered in order; posted calls left behind do nothing.
+    // The report the reader held was handed over in order; posted calls left behind do nothing.
     runEventsFor(50);
-    ASSERT_LE(window.reports.size(), 1u);
-    if (!window.reports.empty()) {
-        EXPECT_EQ(window.reports[0].data[0], 0);
-    }
+    ASSERT_EQ(window.reports.size(), 1u);
+    EXPECT_EQ(window.reports[0].data[0], 0);
 
     // A data handler that releases its own device.
     window.reports.clear();

@@ -180,6 +180,12 @@ void EmulatedKey::pushInput(QByteArray report)
     m_state->firmware.pushInput(report, KeyState::nowMs());
 }
 
+int EmulatedKey::unreadInput() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->firmware.unread();
+}
+
 int EmulatedKey::opens() const
 {
     return m_state->opens;

@@ -77,6 +77,8 @@ public:
     void pushInput(QByteArray report);
     // How often the key's node has been opened, over all its plugs.
     int opens() const;
+    // Input reports the key has queued that no reader has taken yet.
+    int unreadInput() const;
 
 private:
     friend class Testbed;

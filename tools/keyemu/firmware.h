@@ -51,6 +51,8 @@ public:
     // bindings are kept, as the device keeps them in flash.
     void powerCycle();
 
+    // Input reports queued and not yet read.
+    int unread() const { return int(m_outbox.size()); }
     bool binding() const { return m_binding; }
     int keys() const { return m_keys; }
     bool wireless() const { return m_wireless; }
