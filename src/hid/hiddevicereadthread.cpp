@@ -127,7 +127,8 @@ void THidDeviceReadThread::run()
         const int timeout = !emulated ? -1 : justDelivered ? 0 : pollPeriod;
         const auto result = readHandle.read(m_reportBuffer, timeout, m_wake.fd(), m_setup.withoutReportIds, emulated);
         justDelivered = false;
-        if (m_stop)
+        // A report already taken from the node is still handed over: the stop runs it.
+        if (m_stop && result.kind != platform::HidrawDevice::ReadResult::Report)
             break;
 
         switch (result.kind) {
