@@ -1,0 +1,140 @@
+// Two hundred unplug and plug cycles of one emulated key, some in the middle of a read and some
+// in the middle of a write: the process ends with the descriptors, threads and memory it had,
+// and the key holds only records that the session held when a write started.
+#include "common/qtwait.h"
+#include "config/protocol.h"
+#include "keyemu/emulator.h"
+#include "session/devicesession.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+using namespace tavrel;
+using tavrel::test::waitFor;
+
+namespace tavrel::test {
+emu::Testbed& testbed();
+}
+
+namespace {
+
+int countEntries(const char* folder)
+{
+    return int(QDir(QString::fromLatin1(folder)).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+}
+
+long residentKiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * 4 : 0;
+}
+
+int sent(const emu::EmulatedKey& key, quint8 command)
+{
+    int n = 0;
+    for (const QByteArray& r : key.received())
+        n += r.size() >= 2 && quint8(r[1]) == command;
+    return n;
+}
+
+using Record = std::array<quint8, 5>;
+
+Record tableRecord(const KeyTable& table, int k)
+{
+    Record r{};
+    for (int f = 0; f < 5; ++f)
+        r[std::size_t(f)] = fieldToByte(table.field(k, Field(f)));
+    return r;
+}
+
+}  // namespace
+
+TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
+{
+    emu::Testbed& bed = tavrel::test::testbed();
+    emu::KeyModel model;
+    model.name = QStringLiteral("soak");
+    model.serial = QStringLiteral("320000000001");
+    emu::EmulatedKey& key = bed.add(model);
+    std::map<int, std::set<Record>> allowed;
+    for (int k = 0; k < 6; ++k) {
+        key.setRecord(k, {quint8(k), quint8(0x04 + k), 0, 0, 0});
+        allowed[k].insert(key.record(k));
+    }
+
+    DeviceSession session;
+    int finishedWrites = 0;
+    QObject::connect(&session, &DeviceSession::writeFinished, [&] { ++finishedWrites; });
+    session.start();
+
+    const auto readOver = [&] {
+        int asked = 0, answers = 0;
+        for (const QString& line : session.log()) {
+            asked += line.startsWith(QLatin1String("W 02  01 "));
+            answers += line.startsWith(QLatin1String("R ")) && line.mid(6, 2).toInt(nullptr, 16) > 0x80;
+        }
+        return session.devicePresent() && !session.busy() && session.table().KeyCount == 6 && answers >= asked;
+    };
+
+    constexpr int WarmUp = 10;
+    constexpr int Cycles = 200;
+    int fds = 0, threads = 0;
+    long memory = 0;
+    for (int cycle = 0; cycle < WarmUp + Cycles; ++cycle) {
+        SCOPED_TRACE(cycle);
+        if (cycle == WarmUp) {
+            fds = countEntries("/proc/self/fd");
+            threads = countEntries("/proc/self/task");
+            memory = residentKiB();
+        }
+        if (!key.plugged())
+            bed.plug(key);
+        const int readsBefore = sent(key, CMD_READ_KEY);
+        switch (cycle % 3) {
+        case 0:  // in the middle of the read
+            ASSERT_TRUE(waitFor([&] { return sent(key, CMD_READ_KEY) >= readsBefore + 1 + cycle % 4; }));
+            break;
+        case 1: {  // in the middle of a write
+            ASSERT_TRUE(waitFor(readOver));
+            const int k = cycle % 6;
+            session.selectKey(k);
+            if (session.table().field(k, Field::Mode) == QLatin1String("00"))
+                session.useMouse();
+            else
+                session.useKeyboard();
+            session.setRepeat(cycle % 2 == 0);
+            for (int i = 0; i < 6; ++i)
+                if (session.table().Current.test(std::size_t(i)))
+                    allowed[i].insert(tableRecord(session.table(), i));
+            const int writesBefore = sent(key, CMD_WRITE_KEY);
+            const int finishedBefore = finishedWrites;
+            session.write();
+            ASSERT_TRUE(waitFor([&] {
+                return sent(key, CMD_WRITE_KEY) >= writesBefore + 1 + cycle % 5 || finishedWrites > finishedBefore;
+            }));
+            break;
+        }
+        default:  // between sequences
+            ASSERT_TRUE(waitFor(readOver));
+            break;
+        }
+        bed.unplug(key);
+        ASSERT_TRUE(waitFor([&] { return session.devices().empty() && !session.busy(); }));
+    }
+
+    // The testbed keeps one descriptor of every node it made (a new one for each plug).
+    EXPECT_LE(countEntries("/proc/self/fd"), fds + Cycles);
+    EXPECT_LE(countEntries("/proc/self/task"), threads);
+    EXPECT_LT(residentKiB() - memory, 8 * 1024) << "KiB grown over the cycles";
+    for (int k = 0; k < 6; ++k) {
+        const Record r = key.record(k);
+        EXPECT_TRUE(allowed[k].count(r)) << "key " << k + 1 << " holds a record never shown";
+    }
+}
