@@ -1,21 +1,28 @@
 #include "devices/capabilities.h"
 
+#include <limits>
 #include <stdexcept>
 
 namespace tavrel {
 
 int decimalAt(const QString& text, int first, int count)
 {
-    // Only the characters that exist are quoted; a missing one makes the text invalid.
-    const int from = std::max(first, 1);
-    const int to = std::min(first + count, int(text.size()) + 1);
+    // Only the characters that exist are quoted; a missing one makes the text invalid. The end
+    // is worked out in 64 bits, as first + count may pass the range of int.
+    const qint64 end = qint64(first) + count;
+    const qsizetype from = std::max(first, 1);
+    const qsizetype to = std::min<qint64>(end, text.size() + 1);
     const QString part = to > from ? text.mid(from - 1, to - from) : QString();
-    bool valid = first >= 1 && first + count - 1 <= text.size();
+    bool valid = first >= 1 && end - 1 <= text.size();
     int value = 0;
     for (QChar c : part) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+        const int digit = c.unicode() - u'0';
+        // A number past the range of int is as invalid as a letter.
+        if (digit < 0 || digit > 9 || value > (std::numeric_limits<int>::max() - digit) / 10) {
             valid = false;
-        value = value * 10 + (c.unicode() - u'0');
+            break;
+        }
+        value = value * 10 + digit;
     }
     if (!valid)
         throw std::runtime_error(QStringLiteral("'%1' is not a valid integer value").arg(part).toStdString());
