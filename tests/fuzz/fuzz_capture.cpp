@@ -52,9 +52,12 @@ void checkEvent(const Message& m, const std::optional<KeyEvent>& event)
     if (m.message == WM_HOOKKEY) {
         FUZZ_CHECK(event.has_value());
         FUZZ_CHECK(!event->name.isEmpty() && event->name.size() <= MaxKeyNameLength);
-        const KeyTransition transition = (m.lParam & keystroke::Released)          ? KeyTransition::Up
-                                         : (m.lParam & keystroke::PreviousState) ? KeyTransition::AutoRepeat
-                                                                                  : KeyTransition::Down;
+        // A release is a release whatever the previous state says.
+        KeyTransition transition = KeyTransition::Down;
+        if (m.lParam & keystroke::Released)
+            transition = KeyTransition::Up;
+        else if (m.lParam & keystroke::PreviousState)
+            transition = KeyTransition::AutoRepeat;
         FUZZ_CHECK(event->transition == transition);
         return;
     }
@@ -151,6 +154,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         table.markSet(m.selectedKey);
         FUZZ_CHECK(texts.Edit4 == QString::number(m.selectedKey));
         checkEncoded(before, table, m.selectedKey, *taken);
+    }
+
+    // Whatever was captured, the table still makes a valid write for each of its keys.
+    FUZZ_CHECK(table.KeyCount >= 0 && table.KeyCount <= KeyTable::Slots);
+    for (int k = 0; k < KeyTable::Slots; ++k) {
+        for (int f = 0; f < KeyTable::FieldsPerKey; ++f)
+            FUZZ_CHECK(tavrel::fuzz::isFieldText(table.field(k, Field(f))));
+        const OutputReport report = writeKeyReport(k, table);
+        FUZZ_CHECK(report[0] == OutputReportId && report[1] == CMD_WRITE_KEY && report[2] == k);
     }
     return 0;
 }
