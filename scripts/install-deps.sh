@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian/Ubuntu package that building, running and testing Tavrel needs.
+# Installs every Debian/Ubuntu package that building, running and testing Tavrel needs; with
+# --fuzz also clang and its runtime libraries, which only the fuzz targets need.
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
@@ -13,6 +14,9 @@ packages=(
   fonts-wqy-microhei
   dpkg-dev desktop-file-utils appstream
 )
+if [[ ${1:-} == --fuzz ]]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

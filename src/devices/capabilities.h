@@ -1,7 +1,8 @@
 #pragma once
 // What a key offers, decoded from its serial number, and the device list's item text.
-// Characters are counted from 1. A character that is missing or not a decimal digit stops the
-// decoding with "'<text>' is not a valid integer value" (std::runtime_error).
+// Characters are counted from 1. A character that is missing or not a decimal digit, or a number
+// too large for int, stops the decoding with "'<text>' is not a valid integer value"
+// (std::runtime_error).
 
 #include <QString>
 

@@ -62,6 +62,24 @@ TEST(Capabilities, MissingOrNonDigitCharactersGiveTheConversionError)
     EXPECT_EQ(message([] { triggerGroupsAfterSelection(""); }), QStringLiteral("'' is not a valid integer value"));
     EXPECT_EQ(message([] { isWirelessItem("short"); }), QStringLiteral("'' is not a valid integer value"));
     EXPECT_EQ(message([] { decimalAt("1-2", 1, 3); }), QStringLiteral("'1-2' is not a valid integer value"));
+    // Numbers past the range of int, and ranges whose end passes it, are refused, not wrapped.
+    EXPECT_EQ(decimalAt("x2147483647", 2, 10), 2147483647);
+    constexpr int Max = std::numeric_limits<int>::max();
+    const struct {
+        const char* text;
+        int first, count;
+        const char* quoted;
+    } refused[] = {
+        {"2147483648", 1, 10, "2147483648"},
+        {"99999999999", 1, 11, "99999999999"},
+        {"123", Max, 2, ""},
+        {"123", 2, Max, "23"},
+    };
+    for (const auto& r : refused) {
+        EXPECT_EQ(message([&] { decimalAt(r.text, r.first, r.count); }),
+                  QStringLiteral("'%1' is not a valid integer value").arg(QLatin1String(r.quoted)))
+            << r.text << " at " << r.first;
+    }
 }
 
 TEST(Capabilities, DecimalAtTakesAnyArgumentsWithoutOverflow)
