@@ -121,4 +121,10 @@ void HandOver::waitUntilFinished()
     }
 }
 
+bool HandOver::pending()
+{
+    std::lock_guard lock(m_mutex);
+    return m_state == State::Pending;
+}
+
 }  // namespace tavrel

@@ -34,6 +34,8 @@ public:
     // running a request it waits for meanwhile, and releasing it from one that is running
     // further up this thread's stack.
     void waitUntilFinished();
+    // Whether the worker waits for a request that has not started running yet.
+    bool pending();
 
 private:
     enum class State { Idle, Pending, Running, Done };

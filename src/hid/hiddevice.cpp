@@ -211,6 +211,11 @@ void THidDevice::StartReader()
     m_reader->start();
 }
 
+bool THidDevice::ReaderHandingOver() const
+{
+    return m_reader && m_reader->handingOver();
+}
+
 void THidDevice::StopReader()
 {
     if (!m_reader)

@@ -78,6 +78,8 @@ public:
     void StartReader();
     void StopReader();
     bool HasReader() const { return m_reader != nullptr; }
+    // The reader waits for the GUI thread to take a report (for tests of stopping it then).
+    bool ReaderHandingOver() const;
     // The pause between two reports of a failing node; takes 10 to 10000 ms, other values are
     // ignored.
     void SetReadPeriod(int ms);

@@ -61,6 +61,11 @@ void THidDeviceReadThread::start()
         m_thread = std::thread([this] { run(); });
 }
 
+bool THidDeviceReadThread::handingOver() const
+{
+    return m_handOver->pending();
+}
+
 void THidDeviceReadThread::stopAndWait()
 {
     if (!m_thread.joinable())

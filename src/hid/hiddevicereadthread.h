@@ -49,6 +49,8 @@ public:
     void wake();
     // Asks the loop to end and waits for it; runs a hand-over the reader waits for meanwhile.
     void stopAndWait();
+    // The reader holds a report and waits for the GUI thread to take it.
+    bool handingOver() const;
 
 private:
     void run();
