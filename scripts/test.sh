@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test twice: a plain build, and a build
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, then builds and runs every test: a plain build and a build under
+# AddressSanitizer and UndefinedBehaviorSanitizer through ctest, the device layer and the
+# session under ThreadSanitizer, and each fuzz target for a bounded time (FUZZ_SECONDS, 60 by
+# default).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
+start=$SECONDS
 jobs=$(nproc)
 for variant in plain asan; do
   dir=build-test-$variant
@@ -17,3 +20,11 @@ for variant in plain asan; do
   echo "== $variant tests"
   ctest --test-dir "$dir" --output-on-failure
 done
+
+echo "== ThreadSanitizer"
+bash scripts/tsan.sh
+
+echo "== fuzzing"
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+echo "== all tests passed in $((SECONDS - start)) s"
