@@ -1,21 +1,35 @@
 #include "platform/hooklibrary.h"
 
+#include <QCoreApplication>
+
 #include <dlfcn.h>
 #include <filesystem>
 
 namespace tavrel::platform {
+
+namespace {
+
+// The error texts are shown to the user, in the user's language.
+std::string setupErrorText(const char* text)
+{
+    return QCoreApplication::translate("tavrel::platform::HookLibrary", text).toStdString();
+}
+
+}  // namespace
 
 std::unique_ptr<HookLibrary> HookLibrary::load(const std::string& folder, const char* fileName)
 {
     const std::string path = folder + fileName;
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
-        throw HookSetupError("未发现键盘钩子DLL");
+        throw HookSetupError(
+            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "未发现键盘钩子DLL")));
     const auto hookOn = reinterpret_cast<EntryPoint>(dlsym(handle, "HookOn"));
     const auto hookOff = reinterpret_cast<EntryPoint>(dlsym(handle, "HookOff"));
     if (!hookOn || !hookOff) {
         dlclose(handle);
-        throw HookSetupError("在给定的 DLL中未发现所需的函数");
+        throw HookSetupError(
+            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "在给定的 DLL中未发现所需的函数")));
     }
     return std::unique_ptr<HookLibrary>(new HookLibrary(hookOn, hookOff));
 }
@@ -39,7 +53,8 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::string& folder,
     hook.library = HookLibrary::load(folder);
     hook.mapping = TestHookMapping::create(testHookName);
     if (!hook.mapping || !hook.mapping->store(windowId))
-        throw HookSetupError("创建内存映射文件时出错");
+        throw HookSetupError(
+            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "创建内存映射文件时出错")));
     return hook;
 }
 
