@@ -181,7 +181,7 @@ Feedback:</translation>
     </message>
     <message>
         <source>无线按键</source>
-        <translation>Wireless key</translation>
+        <translation>Wireless</translation>
     </message>
     <message>
         <source>USB按键</source>

@@ -80,10 +80,12 @@ TForm1::TForm1(DeviceSession* session, QWidget* parent) : QWidget(parent), m_ses
     CloseButton1->setGeometry(464, 0, 20, 20);
     Text1 = new ui::GradientText(tr("发射器绑定操作"), Rectangle1);
     Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(-20, 14, 198, 43);
+    // Left-aligned where the centred Chinese title begins, so a longer title is not cut at the
+    // window's left edge.
+    Text1->setGeometry(12, 14, 440, 43);
     Text1->setFontFamily(QStringLiteral("微软雅黑"));
     Text1->setFontSize(19);
-    Text1->setAlignment(Qt::AlignCenter);
+    Text1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     BitmapButton2 = new ui::PictureButton(tr("解除所有绑定"), QStringLiteral("UnbindIcon"), Root1);
     BitmapButton2->setObjectName(QStringLiteral("BitmapButton2"));

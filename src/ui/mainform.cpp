@@ -61,8 +61,12 @@ ui::GroupRadioButton* radio(const QString& text, const char* group, const QRect&
 {
     auto* button = new ui::GroupRadioButton(text, QLatin1String(group), parent);
     button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
     ui::setFontSize(button, 15);
+    // A caption longer than the layout's width takes the rest of the group box.
+    constexpr int BoxMargin = 10;
+    QRect fitted = geometry;
+    fitted.setWidth(qBound(geometry.width(), button->sizeHint().width(), parent->width() - geometry.x() - BoxMargin));
+    button->setGeometry(fitted);
     return button;
 }
 
@@ -142,7 +146,10 @@ void TMainForm::buildLayout()
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(317, 17, 279, 42);
     Text1->setFontSize(27);
-    Text1->setGradientStops(stops({{0.0, 0xFF0C0C0C}, {0.5345, 0xFFFFFFFF}}));
+    // A pale tint to white over a soft shadow: a near-black top would leave the tops of the
+    // capitals dark on the teal band.
+    Text1->setGradientStops(stops({{0.0, 0xFFD2ECEE}, {0.5345, 0xFFFFFFFF}}));
+    Text1->setShadow(QColor(0, 0, 0, 70));
 
     Text2 = new ui::GradientText(tr("Tavrel 项目\n反馈请访问网站"), ToolBar1);
     Text2->setObjectName(QStringLiteral("Text2"));
@@ -211,14 +218,15 @@ void TMainForm::buildLayout()
     RadioButton7 = radio(tr("连续按键"), "1", {90, 84, 120, 19}, GroupBox3, "RadioButton7");
     Image13 = new ui::PictureView(QStringLiteral("Keyboard"), Layout2);
     Image13->setObjectName(QStringLiteral("Image13"));
-    Image13->setGeometry(27, 63, 357, 266);
+    // Below the capture box rather than under it, so neither hides the other.
+    Image13->setGeometry(27, 129, 357, 212);
     Image13->setAttribute(Qt::WA_TransparentForMouseEvents);
-    Image13->lower();  // drawn under the capture box, which overlaps it
     Text3 = new ui::GradientText(tr("设置按键：1"), Layout2);
     Text3->setObjectName(QStringLiteral("Text3"));
     Text3->setGeometry(103, 42, 245, 27);
     Text3->setFontSize(15);
-    Text3->setGradientStops(stops({{0.1345, 0xFF4A4A4A}, {0.8909, 0xFFFFFFFF}}));
+    // Dark slate to mid slate: a gradient that ends in white would fade into the white page.
+    Text3->setGradientStops(stops({{0.1345, 0xFF2E3B42}, {0.8909, 0xFF5E6E76}}));
 
     TabControl1->addTab(TabItem1, Layout2);
     TabControl1->addTab(TabItem2, Layout3);
@@ -257,6 +265,12 @@ void TMainForm::buildLayout()
     BitmapButton1->setGeometry(780, 299, 124, 31);
     BitmapButton1->setPictureSize(24);
     BitmapButton1->setPadding(2);
+    {
+        // A longer caption widens the button to the left, beside the key pages.
+        const int right = BitmapButton1->geometry().right();
+        const int width = qBound(124, BitmapButton1->sizeHint().width(), right - TabControl1->geometry().right() - 4);
+        BitmapButton1->setGeometry(right + 1 - width, 299, width, 31);
+    }
     BitmapButton1->hide();
 
     CloseButton1 = new ui::CloseButton(Root1, ui::CloseButton::Action::Close);
