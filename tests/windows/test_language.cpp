@@ -215,6 +215,26 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 3; }));
     EXPECT_EQ(form1->Memo1->lines().mid(1), QStringList({t.bound, t.done}));
     EXPECT_EQ(cutTextsOf(form1.get()), "");
+
+    // Every other line it writes: the bindings cleared, the time-out, and the requests that a
+    // receiver taking no reports never got.
+    click(form1->BitmapButton2);
+    ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 4; }));
+    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    receiver.setPairDelayMs(-1);
+    form1->Timer1->setInterval(3600 * 1000);
+    click(form1->BitmapButton1);
+    for (int tick = 0; tick < 10; ++tick)
+        form1->Timer1Timer();
+    ASSERT_TRUE(form1->BitmapButton1->isEnabled());
+    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    receiver.setFailWrites(true);
+    click(form1->BitmapButton1);
+    ASSERT_TRUE(waitFor([&] { return form1->BitmapButton1->isEnabled(); }));
+    click(form1->BitmapButton2);
+    ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 2; }));
+    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    receiver.setFailWrites(false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, LanguageTest, ::testing::Values(english(), chinese()),
