@@ -17,8 +17,9 @@ endfunction()
 
 # The environment and time-out of a test registered with add_test directly.
 function(tavrel_test_environment name timeout)
-  # A test's own variables come last, so that they win over these defaults.
-  set(env "QT_QPA_PLATFORM=offscreen")
+  # A test's own variables come last, so that they win over these defaults. The C locale keeps
+  # the texts as they are written in the code, whatever language the machine runs in.
+  set(env "QT_QPA_PLATFORM=offscreen" "LC_ALL=C.UTF-8" "LANG=C.UTF-8")
   if(TAVREL_SANITIZE)
     list(APPEND env "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"
                     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"

@@ -1,3 +1,4 @@
+#include "i18n/language.h"
 #include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/mainform.h"
@@ -13,6 +14,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     tavrel::TavrelApplication app(argc, argv);
+    // Before any window exists: every text is translated as it is set.
+    tavrel::i18n::installTranslation(tavrel::i18n::systemLanguage());
     tavrel::ui::installFontSubstitutes();
     tavrel::installStateDump();
     app.setStyleSheet(tavrel::ui::loadStyleSheet(QCoreApplication::applicationDirPath()));

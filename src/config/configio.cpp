@@ -1,5 +1,6 @@
 #include "config/configio.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
 
@@ -23,12 +24,17 @@ bool writableKey(const KeyTable& table, int index)
 
 QString completionText(const WriteOutcome& outcome)
 {
+    // Translated as the windows' texts are: a front-end without widgets follows the same language.
     if (outcome.complete())
-        return QStringLiteral("设置完成！");
+        return QCoreApplication::translate("tavrel::Configuration", "设置完成！");
     QStringList keys;
     for (int k : outcome.notWritten)
         keys << QString::number(k + 1);
-    return QStringLiteral("设置失败！%1个按键未写入：%2。").arg(outcome.notWritten.size()).arg(keys.join(QStringLiteral("、")));
+    //: Between the numbers of the keys that were not written.
+    const QString separator = QCoreApplication::translate("tavrel::Configuration", "、");
+    return QCoreApplication::translate("tavrel::Configuration", "设置失败！%n个按键未写入：%1。", nullptr,
+                                       int(outcome.notWritten.size()))
+        .arg(keys.join(separator));
 }
 
 }  // namespace tavrel

@@ -1,5 +1,7 @@
 #include "platform/hooklibrary.h"
 
+#include <QCoreApplication>
+
 #include <dlfcn.h>
 #include <filesystem>
 
@@ -12,17 +14,29 @@ namespace tavrel::platform {
 
 const char* const InstalledHookLibraryFolder = TAVREL_INSTALLED_HOOK_FOLDER;
 
+namespace {
+
+// The error texts are shown to the user, in the user's language.
+std::string setupErrorText(const char* text)
+{
+    return QCoreApplication::translate("tavrel::platform::HookLibrary", text).toStdString();
+}
+
+}  // namespace
+
 std::unique_ptr<HookLibrary> HookLibrary::load(const std::string& folder, const char* fileName)
 {
     const std::string path = folder + fileName;
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
-        throw HookSetupError("未发现键盘钩子DLL");
+        throw HookSetupError(
+            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "未发现键盘钩子DLL")));
     const auto hookOn = reinterpret_cast<EntryPoint>(dlsym(handle, "HookOn"));
     const auto hookOff = reinterpret_cast<EntryPoint>(dlsym(handle, "HookOff"));
     if (!hookOn || !hookOff) {
         dlclose(handle);
-        throw HookSetupError("在给定的 DLL中未发现所需的函数");
+        throw HookSetupError(
+            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "在给定的 DLL中未发现所需的函数")));
     }
     return std::unique_ptr<HookLibrary>(new HookLibrary(hookOn, hookOff));
 }
@@ -60,7 +74,8 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
 {
     // Never a bare file name: dlopen would search the library path for it.
     if (folders.empty())
-        throw HookSetupError("未发现键盘钩子DLL");
+        throw HookSetupError(
+            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "未发现键盘钩子DLL")));
     std::string folder = folders.front();
     for (const std::string& candidate : folders) {
         std::error_code error;
@@ -73,7 +88,8 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
     hook.library = HookLibrary::load(folder);
     hook.mapping = TestHookMapping::create(name);
     if (!hook.mapping || !hook.mapping->store(windowId))
-        throw HookSetupError("创建内存映射文件时出错");
+        throw HookSetupError(
+            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "创建内存映射文件时出错")));
     return hook;
 }
 

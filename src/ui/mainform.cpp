@@ -61,8 +61,12 @@ ui::GroupRadioButton* radio(const QString& text, const char* group, const QRect&
 {
     auto* button = new ui::GroupRadioButton(text, QLatin1String(group), parent);
     button->setObjectName(QLatin1String(name));
-    button->setGeometry(geometry);
     ui::setFontSize(button, 15);
+    // A caption longer than the layout's width takes the rest of the group box.
+    constexpr int BoxMargin = 10;
+    QRect fitted = geometry;
+    fitted.setWidth(qBound(geometry.width(), button->sizeHint().width(), parent->width() - geometry.x() - BoxMargin));
+    button->setGeometry(fitted);
     return button;
 }
 
@@ -136,15 +140,18 @@ void TMainForm::buildLayout()
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui::setFontSize(Memo1, 11);
-    Memo1->setText(QStringLiteral("没有发现USB按键!"));
+    Memo1->setText(tr("没有发现USB按键!"));
 
     Text1 = new ui::GradientText(QStringLiteral("Tavrel"), ToolBar1);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(317, 17, 279, 42);
     Text1->setFontSize(27);
-    Text1->setGradientStops(stops({{0.0, 0xFF0C0C0C}, {0.5345, 0xFFFFFFFF}}));
+    // A pale tint to white over a soft shadow: a near-black top would leave the tops of the
+    // capitals dark on the teal band.
+    Text1->setGradientStops(stops({{0.0, 0xFFD2ECEE}, {0.5345, 0xFFFFFFFF}}));
+    Text1->setShadow(QColor(0, 0, 0, 70));
 
-    Text2 = new ui::GradientText(QStringLiteral("Tavrel 项目\n反馈请访问网站"), ToolBar1);
+    Text2 = new ui::GradientText(tr("Tavrel 项目\n反馈请访问网站"), ToolBar1);
     Text2->setObjectName(QStringLiteral("Text2"));
     Text2->setGeometry(609, -4, 126, 65);
     Text2->setFontSize(16);
@@ -162,14 +169,14 @@ void TMainForm::buildLayout()
     TabControl1->setObjectName(QStringLiteral("TabControl1"));
     TabControl1->setGeometry(4, 249, 747, 409);
 
-    TabItem1 = new ui::TabItem(QStringLiteral("模拟键盘按键"), TabControl1);
+    TabItem1 = new ui::TabItem(tr("模拟键盘按键"), TabControl1);
     TabItem1->setObjectName(QStringLiteral("TabItem1"));
     TabItem1->setGeometry(0, 0, 388, 59);
     TabItem1->setFontSize(20);
     TabItem1->setIcon(QStringLiteral("Keyboard"), QRect(32, 1, 90, 58));
     TabItem1->iconView()->setObjectName(QStringLiteral("Image4"));
 
-    TabItem2 = new ui::TabItem(QStringLiteral("模拟鼠标按键"), TabControl1);
+    TabItem2 = new ui::TabItem(tr("模拟鼠标按键"), TabControl1);
     TabItem2->setObjectName(QStringLiteral("TabItem2"));
     TabItem2->setGeometry(388, 0, 357, 59);
     TabItem2->setFontSize(20);
@@ -183,13 +190,13 @@ void TMainForm::buildLayout()
     Image3 = new ui::PictureView(QStringLiteral("MouseDefault"), Layout3);
     Image3->setObjectName(QStringLiteral("Image3"));
     Image3->setGeometry(55, 24, 295, 302);
-    GroupBox1 = groupBox(QStringLiteral("模拟按键"), {437, 32, 283, 142}, Layout3, "GroupBox1");
-    RadioButton1 = radio(QStringLiteral("鼠标左键"), "2", {90, 25, 120, 34}, GroupBox1, "RadioButton1");
-    RadioButton2 = radio(QStringLiteral("鼠标右键"), "2", {90, 72, 120, 19}, GroupBox1, "RadioButton2");
-    RadioButton3 = radio(QStringLiteral("滚轮按键"), "2", {90, 105, 120, 19}, GroupBox1, "RadioButton3");
-    GroupBox2 = groupBox(QStringLiteral("触发方式"), {440, 180, 283, 142}, Layout3, "GroupBox2");
-    RadioButton4 = radio(QStringLiteral("单次按下"), "3", {90, 45, 120, 19}, GroupBox2, "RadioButton4");
-    RadioButton5 = radio(QStringLiteral("连续按键"), "3", {90, 84, 120, 19}, GroupBox2, "RadioButton5");
+    GroupBox1 = groupBox(tr("模拟按键"), {437, 32, 283, 142}, Layout3, "GroupBox1");
+    RadioButton1 = radio(tr("鼠标左键"), "2", {90, 25, 120, 34}, GroupBox1, "RadioButton1");
+    RadioButton2 = radio(tr("鼠标右键"), "2", {90, 72, 120, 19}, GroupBox1, "RadioButton2");
+    RadioButton3 = radio(tr("滚轮按键"), "2", {90, 105, 120, 19}, GroupBox1, "RadioButton3");
+    GroupBox2 = groupBox(tr("触发方式"), {440, 180, 283, 142}, Layout3, "GroupBox2");
+    RadioButton4 = radio(tr("单次按下"), "3", {90, 45, 120, 19}, GroupBox2, "RadioButton4");
+    RadioButton5 = radio(tr("连续按键"), "3", {90, 84, 120, 19}, GroupBox2, "RadioButton5");
 
     // The keyboard page.
     Layout2 = new QWidget(TabControl1);
@@ -206,19 +213,20 @@ void TMainForm::buildLayout()
         f.setItalic(true);
         TextBox1->setFont(f);
     }
-    GroupBox3 = groupBox(QStringLiteral("触发方式"), {440, 180, 283, 142}, Layout2, "GroupBox3");
-    RadioButton6 = radio(QStringLiteral("单次按下"), "1", {90, 45, 120, 19}, GroupBox3, "RadioButton6");
-    RadioButton7 = radio(QStringLiteral("连续按键"), "1", {90, 84, 120, 19}, GroupBox3, "RadioButton7");
+    GroupBox3 = groupBox(tr("触发方式"), {440, 180, 283, 142}, Layout2, "GroupBox3");
+    RadioButton6 = radio(tr("单次按下"), "1", {90, 45, 120, 19}, GroupBox3, "RadioButton6");
+    RadioButton7 = radio(tr("连续按键"), "1", {90, 84, 120, 19}, GroupBox3, "RadioButton7");
     Image13 = new ui::PictureView(QStringLiteral("Keyboard"), Layout2);
     Image13->setObjectName(QStringLiteral("Image13"));
-    Image13->setGeometry(27, 63, 357, 266);
+    // Below the capture box rather than under it, so neither hides the other.
+    Image13->setGeometry(27, 129, 357, 212);
     Image13->setAttribute(Qt::WA_TransparentForMouseEvents);
-    Image13->lower();  // drawn under the capture box, which overlaps it
-    Text3 = new ui::GradientText(QStringLiteral("设置按键：1"), Layout2);
+    Text3 = new ui::GradientText(tr("设置按键：1"), Layout2);
     Text3->setObjectName(QStringLiteral("Text3"));
     Text3->setGeometry(103, 42, 245, 27);
     Text3->setFontSize(15);
-    Text3->setGradientStops(stops({{0.1345, 0xFF4A4A4A}, {0.8909, 0xFFFFFFFF}}));
+    // Dark slate to mid slate: a gradient that ends in white would fade into the white page.
+    Text3->setGradientStops(stops({{0.1345, 0xFF2E3B42}, {0.8909, 0xFF5E6E76}}));
 
     TabControl1->addTab(TabItem1, Layout2);
     TabControl1->addTab(TabItem2, Layout3);
@@ -232,13 +240,13 @@ void TMainForm::buildLayout()
     HorzImageListBox1->setObjectName(QStringLiteral("HorzImageListBox1"));
     HorzImageListBox1->setGeometry(0, 109, 929, 141);
 
-    CircleButton3 = new ui::CircleButton(QStringLiteral("读取"), Root1);
+    CircleButton3 = new ui::CircleButton(tr("读取"), Root1);
     CircleButton3->setObjectName(QStringLiteral("CircleButton3"));
     CircleButton3->setGeometry(785, 398, 101, 100);
     CircleButton3->setFontFamily(QStringLiteral("黑体"));
     CircleButton3->setFontSize(29);
 
-    CircleButton4 = new ui::CircleButton(QStringLiteral("写入"), Root1);
+    CircleButton4 = new ui::CircleButton(tr("写入"), Root1);
     CircleButton4->setObjectName(QStringLiteral("CircleButton4"));
     CircleButton4->setGeometry(782, 524, 104, 100);
     CircleButton4->setFontFamily(QStringLiteral("黑体"));
@@ -252,11 +260,17 @@ void TMainForm::buildLayout()
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    BitmapButton1 = new ui::PictureButton(QStringLiteral("无线开关配对"), QStringLiteral("PairIcon"), Root1);
+    BitmapButton1 = new ui::PictureButton(tr("无线开关配对"), QStringLiteral("PairIcon"), Root1);
     BitmapButton1->setObjectName(QStringLiteral("BitmapButton1"));
     BitmapButton1->setGeometry(780, 299, 124, 31);
     BitmapButton1->setPictureSize(24);
     BitmapButton1->setPadding(2);
+    {
+        // A longer caption widens the button to the left, beside the key pages.
+        const int right = BitmapButton1->geometry().right();
+        const int width = qBound(124, BitmapButton1->sizeHint().width(), right - TabControl1->geometry().right() - 4);
+        BitmapButton1->setGeometry(right + 1 - width, 299, width, 31);
+    }
     BitmapButton1->hide();
 
     CloseButton1 = new ui::CloseButton(Root1, ui::CloseButton::Action::Close);
@@ -268,7 +282,7 @@ void TMainForm::buildLayout()
     MessagePopup1->setObjectName(QStringLiteral("MessagePopup1"));
     MessagePopup1->setGeometry(12, 511, 244, 146);
     MessagePopup1->setPlacementTarget(HorzImageListBox1);
-    MessagePopup1->setText(QStringLiteral("设置完成！"));
+    MessagePopup1->setText(tr("设置完成！"));
 }
 
 void TMainForm::buildHiddenPanel()

@@ -65,6 +65,8 @@ void TMainForm::CircleButton4Click()
 void TMainForm::showWriteOutcome(const WriteOutcome& outcome)
 {
     MessagePopup1->setText(completionText(outcome));
+    // A failed write must not look like a finished one.
+    MessagePopup1->setIcon(outcome.complete() ? QStringLiteral("PopupIcon") : QStringLiteral("PopupFailIcon"));
     MessagePopup1->open();
 }
 

@@ -34,13 +34,13 @@ QString devicePicture(bool wireless, bool selected)
 
 QString deviceCaption(bool wireless)
 {
-    return wireless ? QStringLiteral("无线按键") : QStringLiteral("USB按键");
+    return wireless ? TMainForm::tr("无线按键") : TMainForm::tr("USB按键");
 }
 
 // What the user is told when a key is found that this user may not open for writing.
 QString accessHelpText()
 {
-    return QStringLiteral(
+    return TMainForm::tr(
         "发现USB按键，但当前用户没有读写它的权限，无法读取或写入设置。\n"
         "请安装 udev 规则 70-tavrel.rules：在 Tavrel 源码目录中运行 scripts/install-udev-rule.sh，"
         "然后拔出并重新插入USB按键。");
@@ -79,8 +79,8 @@ void TMainForm::showDevices()
 
     if (m_session->devicePresent()) {
         const Capabilities& caps = m_session->capabilities();
-        Memo1->setText(QStringLiteral("序列号:") + caps.serial + QStringLiteral("  "));
-        Text3->setText(QStringLiteral("设置按键:1"));
+        Memo1->setText(tr("序列号:") + caps.serial + QStringLiteral("  "));
+        Text3->setText(tr("设置按键:%1").arg(1));
         TabItem2->setVisible(caps.mousePage);
         BitmapButton1->setEnabled(caps.pairing);
         BitmapButton1->setVisible(caps.pairing);
@@ -93,7 +93,7 @@ void TMainForm::showDevices()
         HorzImageListBox1->clear();
         TabControl1->hide();
         HorzImageListBox1->hide();
-        Memo1->setText(QStringLiteral("没有发现USB按键!"));
+        Memo1->setText(tr("没有发现USB按键!"));
         hookOff();
     }
     updateReadWriteButtons();
@@ -122,7 +122,7 @@ void TMainForm::showSelection()
     const int row = m_session->selectedDevice();
     if (row >= 0 && row < DevListBox->count())
         DevListBox->setCurrentRow(row);
-    Memo1->setText(QStringLiteral("序列号:") + caps.serial);
+    Memo1->setText(tr("序列号:") + caps.serial);
     Edit5->setText(caps.modelDigits);
     TabItem2->setVisible(caps.mousePage);
     GroupBox3->setVisible(caps.triggerGroups);

@@ -78,7 +78,7 @@ void TMainForm::showKey()
         return;
     }
     TabControl1->setItemIndex(0);
-    Text3->setText(QStringLiteral("设置按键:%1").arg(s + 1));
+    Text3->setText(tr("设置按键:%1").arg(s + 1));
     TextBox1->setText(table.KeyText[s]);
     showChoice(RadioButton6, mode == QLatin1String("00"));
     showChoice(RadioButton7, mode == QLatin1String("02"));

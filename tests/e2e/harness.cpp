@@ -259,6 +259,8 @@ bool ProgramRun::start(const RunOptions& options, QString* why)
     if (!lsan.contains(QLatin1String("suppressions=")))
         lsan += (lsan.isEmpty() ? QString() : QStringLiteral(":")) + QStringLiteral("suppressions=" TAVREL_LSAN_SUPPRESSIONS);
     env.insert(QStringLiteral("LSAN_OPTIONS"), lsan);
+    for (const QString& variable : std::as_const(m_environment))
+        env.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
 
     m_emulator.setProcessEnvironment(env);
     m_emulator.setProgram(QStringLiteral(UMOCKDEV_WRAPPER_PATH));

@@ -85,6 +85,9 @@ public:
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
+    // NAME=value pairs for the emulator and the program, over the test's own environment; set
+    // before start().
+    void setEnvironment(const QStringList& variables) { m_environment = variables; }
     // Starts the emulator and waits until the program can be asked for snapshots.
     bool start(const RunOptions& options, QString* why);
 
@@ -127,6 +130,7 @@ private:
     QString m_program;
     qint64 m_pid = 0;
     QString m_failure;
+    QStringList m_environment;
     bool m_logKept = false;
 };
 

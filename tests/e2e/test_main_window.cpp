@@ -139,9 +139,10 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
 
     // A write the key refuses is not reported as done, and the store keeps what it had.
     ASSERT_TRUE(run.command(QStringLiteral("fail-writes receiver on")));
-    const std::optional<QString> refused = writeAndConfirm(run);
+    const std::optional<QString> refused = writeAndConfirm(run, &atPopup);
     ASSERT_TRUE(refused) << context(run.snapshot(), run);
     EXPECT_TRUE(refused->startsWith(QStringLiteral("设置失败！"))) << refused->toStdString();
+    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("Image7")).value(QStringLiteral("picture")), QStringLiteral("PopupFailIcon"));
     ASSERT_TRUE(run.command(QStringLiteral("fail-writes receiver off")));
     EXPECT_EQ(run.list(QStringLiteral("store receiver")), written);
 
@@ -247,6 +248,29 @@ TEST(MainWindow, RunsWithoutTheHookLibrary)
     ASSERT_TRUE(run.command(QStringLiteral("clear-received wired")));
     EXPECT_EQ(writeAndConfirm(run), QStringLiteral("设置完成！")) << context(run.snapshot(), run);
     EXPECT_EQ(run.list(QStringLiteral("received wired")).size(), 6);
+
+    EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
+}
+
+TEST(MainWindow, SpeaksEnglishUnderAnEnglishLocale)
+{
+    // The program picks its language from the locale at start; the translation is compiled in.
+    ProgramRun run;
+    run.setEnvironment({QStringLiteral("LC_ALL="), QStringLiteral("LANG=en_US.UTF-8")});
+    QString why;
+    ASSERT_TRUE(run.start({{Wired}, {}}, &why)) << why.toStdString();
+    Snapshot s;
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
+    EXPECT_EQ(memo(s), QStringLiteral("Serial: 310000000001  "));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("toolb0")).text(), QStringLiteral("USB key"));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("CircleButton4")).text(), QStringLiteral("Write"));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("TabItem1")).text(), QStringLiteral("Keyboard key"));
+
+    ASSERT_TRUE(run.command(QStringLiteral("fail-writes wired on")));
+    Snapshot atPopup;
+    EXPECT_EQ(writeAndConfirm(run, &atPopup), QStringLiteral("Settings not saved. 6 keys were not written: 1, 2, 3, 4, 5, 6."))
+        << context(run.snapshot(), run);
+    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("Image7")).value(QStringLiteral("picture")), QStringLiteral("PopupFailIcon"));
 
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
 }

@@ -18,7 +18,7 @@ TEST(Pictures, FoundByNameWithoutRegardToCaseAndDrawn)
     const QStringList required = {
         "BitmapObject1", "BitmapObject2", "BitmapObject3", "BitmapObject4", "BitmapObject5", "BitmapObject6",
         "BitmapObject7", "BitmapObject8", "USB1", "USB11", "USB2", "USB21", "BMP1", "BMP2", "BMP3", "BMP4",
-        "MouseDefault", "Keyboard", "MouseIcon", "PopupIcon", "PairIcon", "BindIcon", "UnbindIcon", "AppIcon"};
+        "MouseDefault", "Keyboard", "MouseIcon", "PopupIcon", "PopupFailIcon", "PairIcon", "BindIcon", "UnbindIcon", "AppIcon"};
     for (const QString& name : required) {
         const QString path = pictureResource(name);
         ASSERT_FALSE(path.isEmpty()) << name.toStdString();

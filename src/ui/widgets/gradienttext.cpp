@@ -33,6 +33,13 @@ void GradientText::setGradientDirection(const QPointF& start, const QPointF& end
     update();
 }
 
+void GradientText::setShadow(const QColor& color, const QPointF& offset)
+{
+    m_shadow = color;
+    m_shadowOffset = offset;
+    update();
+}
+
 void GradientText::setAlignment(Qt::Alignment alignment)
 {
     m_alignment = alignment;
@@ -86,10 +93,14 @@ void GradientText::paintEvent(QPaintEvent*)
         gradient.setStops(m_stops);
         brush = gradient;
     }
-    painter.setPen(QPen(brush, 1));
     // Line feeds start new lines; everything else stays on its line.
-    const int lines = m_text.contains(QLatin1Char('\n')) ? 0 : int(Qt::TextSingleLine);
-    painter.drawText(rect(), int(m_alignment) | lines, m_text);
+    const int flags = int(m_alignment) | (m_text.contains(QLatin1Char('\n')) ? 0 : int(Qt::TextSingleLine));
+    if (m_shadow.isValid()) {
+        painter.setPen(m_shadow);
+        painter.drawText(QRectF(rect()).translated(m_shadowOffset), flags, m_text);
+    }
+    painter.setPen(QPen(brush, 1));
+    painter.drawText(rect(), flags, m_text);
 }
 
 void GradientText::mousePressEvent(QMouseEvent* event)

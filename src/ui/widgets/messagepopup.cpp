@@ -14,24 +14,42 @@
 
 namespace tavrel::ui {
 
+namespace {
+
+// The popup as it is for a text that fits on one line.
+constexpr QSize BaseSize(244, 146);
+constexpr QRect BaseIcon(34, 17, 50, 50);
+constexpr QRect BaseLabel(74, 27, 130, 38);
+constexpr QRect BaseOk(69, 83, 109, 33);
+
+// A longer text starts right of the icon and wraps at a width that still reads as one message.
+constexpr int WrappedLabelLeft = BaseIcon.x() + BaseIcon.width() + 10;
+constexpr int WrappedLabelMaxWidth = 320;
+constexpr int RightMargin = 24;
+constexpr int LabelToOk = BaseOk.y() - (BaseLabel.y() + BaseLabel.height());
+constexpr int BottomMargin = BaseSize.height() - (BaseOk.y() + BaseOk.height());
+
+}  // namespace
+
 MessagePopup::MessagePopup(QWidget* window) : QWidget(window)
 {
-    resize(244, 146);
+    resize(BaseSize);
     hide();
 
     m_icon = new PictureView(QStringLiteral("PopupIcon"), this);
     m_icon->setObjectName(QStringLiteral("Image7"));
-    m_icon->setGeometry(34, 17, 50, 50);
+    m_icon->setGeometry(BaseIcon);
 
     m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("Label1"));
-    m_label->setGeometry(74, 27, 130, 38);
+    m_label->setGeometry(BaseLabel);
     m_label->setAlignment(Qt::AlignCenter);
+    m_label->setWordWrap(true);
     setFontSize(m_label, 15);
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("Button2"));
-    m_ok->setGeometry(69, 83, 109, 33);
+    m_ok->setGeometry(BaseOk);
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, [this] { close(1); });
 }
@@ -46,6 +64,49 @@ MessagePopup::~MessagePopup()
 void MessagePopup::setText(const QString& text)
 {
     m_label->setText(text);
+    fitToText();
+}
+
+void MessagePopup::setIcon(const QString& picture)
+{
+    m_icon->setPicture(picture);
+}
+
+void MessagePopup::fitToText()
+{
+    // Measured with the font the style sheet gives the label.
+    m_label->ensurePolished();
+    const QFontMetrics metrics(m_label->font());
+    int oneLine = 0;
+    for (const QString& line : m_label->text().split(QLatin1Char('\n')))
+        oneLine = qMax(oneLine, metrics.horizontalAdvance(line));
+    const int margins = m_label->contentsMargins().left() + m_label->contentsMargins().right();
+    if (oneLine + margins <= BaseLabel.width() && !m_label->text().contains(QLatin1Char('\n'))) {
+        resize(BaseSize);
+        m_icon->setGeometry(BaseIcon);
+        m_label->setGeometry(BaseLabel);
+        m_ok->setGeometry(BaseOk);
+        return;
+    }
+
+    // As wide as the text wants up to the reading width, never wider than the window; then as
+    // tall as the wrapped text needs.
+    int labelWidth = qMax(BaseLabel.width(), qMin(oneLine + margins, WrappedLabelMaxWidth));
+    if (const QWidget* host = parentWidget())
+        labelWidth = qMax(1, qMin(labelWidth, host->width() - WrappedLabelLeft - RightMargin));
+    const int labelHeight = qMax(BaseLabel.height(), m_label->heightForWidth(labelWidth));
+    // Narrowed while the text keeps its number of lines, so the last line is not a lone word.
+    constexpr int Step = 8;
+    while (labelWidth - Step >= BaseLabel.width() && m_label->heightForWidth(labelWidth - Step) <= labelHeight)
+        labelWidth -= Step;
+    const int width = WrappedLabelLeft + labelWidth + RightMargin;
+    const int height = BaseLabel.y() + labelHeight + LabelToOk + BaseOk.height() + BottomMargin;
+    resize(width, height);
+    m_label->setGeometry(WrappedLabelLeft, BaseLabel.y(), labelWidth, labelHeight);
+    m_icon->setGeometry(BaseIcon.x(), qMax(BaseIcon.y(), BaseLabel.y() + (labelHeight - BaseIcon.height()) / 2),
+                        BaseIcon.width(), BaseIcon.height());
+    m_ok->setGeometry((width - BaseOk.width()) / 2, BaseLabel.y() + labelHeight + LabelToOk, BaseOk.width(),
+                      BaseOk.height());
 }
 
 QString MessagePopup::text() const
@@ -88,6 +149,8 @@ void MessagePopup::open()
     }
     m_previousFocus = QApplication::focusWidget();
 
+    // The window may have changed its size since the text was set.
+    fitToText();
     placeOnTarget();
     show();
     raise();

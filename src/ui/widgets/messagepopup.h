@@ -1,7 +1,8 @@
 #pragma once
 // A message shown inside its window, above everything else, with an icon (Image7), a text
 // (Label1) and an "OK" button (Button2). While it is open the rest of the window is disabled;
-// OK closes it and emits closed(1).
+// OK closes it and emits closed(1). A short text keeps the popup at its 244 x 146; a longer one
+// wraps and the popup grows to show all of it, kept inside the window.
 
 #include <QPointer>
 #include <QWidget>
@@ -22,6 +23,8 @@ public:
 
     void setText(const QString& text);
     QString text() const;
+    // The picture beside the text, by name ("PopupIcon" at first).
+    void setIcon(const QString& picture);
 
     // The popup opens centred horizontally on the target, just below it, kept inside the
     // window; without a target it opens in the middle of the window.
@@ -43,6 +46,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void fitToText();
     void placeOnTarget();
     void close(int result);
 

@@ -64,8 +64,10 @@ bool PictureButton::pictureAbove() const
 
 QSize PictureButton::sizeHint() const
 {
+    // The room the picture and the text need as they are laid out at the button's height.
+    ensurePolished();
     const QSize textSize = fontMetrics().size(Qt::TextSingleLine, text());
-    if (m_placement == PicturePlacement::Above)
+    if (pictureAbove())
         return QSize(qMax(m_pictureSize, textSize.width()), m_pictureSize + Spacing + textSize.height())
             + QSize(2 * m_padding, 2 * m_padding);
     return QSize(m_pictureSize + Spacing + textSize.width(), qMax(m_pictureSize, textSize.height()))

@@ -1,0 +1,28 @@
+#pragma once
+// The language of Tavrel's texts. The texts in the code are Chinese; under any locale that names
+// another language they are shown in English, through Qt's translation system, so the windows,
+// the device session and any other front-end on it follow one rule.
+
+#include <QString>
+
+class QTranslator;
+
+namespace tavrel::i18n {
+
+enum class Language { Chinese, English };
+
+// The language for the locale variables as the environment gives them (an empty value is one
+// that is unset). LC_ALL wins over LC_MESSAGES, which wins over LANG, as for any program's
+// messages. Chinese locales (zh_*) and no language at all (C, POSIX, nothing set) keep the
+// texts as they are written; every other language gets English.
+Language languageFor(const QString& lcAll, const QString& lcMessages, const QString& lang);
+
+// languageFor() with this process's environment.
+Language systemLanguage();
+
+// Installs the translation of the texts into `language` in the running application. Returns
+// the translator, owned by the application (deleting it takes the translation away again), or
+// null when the texts need none or the translation cannot be loaded.
+QTranslator* installTranslation(Language language);
+
+}  // namespace tavrel::i18n

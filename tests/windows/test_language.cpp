@@ -1,0 +1,243 @@
+// The windows in the desktop's language: an English locale gives English texts on the main
+// window, the failed-write popup and the pairing window, a Chinese one keeps the texts as they
+// are written, and in both no text is cut.
+#include "common/textfit.h"
+#include "windowfixture.h"
+
+#include "i18n/language.h"
+#include "ui/widgets/gradienttext.h"
+#include "ui/widgets/groupradiobutton.h"
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/pictureview.h"
+#include "ui/widgets/tabcontrol.h"
+#include "ui/widgets/tabitem.h"
+#include "ui/widgets/toolbarband.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTranslator>
+
+using namespace tavrel;
+using namespace tavrel::test;
+
+namespace {
+
+// What one language shows, where the two differ.
+struct Texts {
+    const char* locale;
+    QString serial;
+    QString keyboardTab, mouseTab, read, write, pairing, wired, wireless;
+    QString trigger, singlePress, repeat, mouseButton, left, right, wheel;
+    QString key3;
+    QString failed;
+    QString pairingTitle, bind, clear;
+    QStringList instructions;
+    QString bound, done;
+};
+
+void PrintTo(const Texts& texts, std::ostream* out)
+{
+    *out << texts.locale;
+}
+
+Texts english()
+{
+    return {"en_US.UTF-8",
+            QStringLiteral("Serial: 310000000021  "),
+            QStringLiteral("Keyboard key"),
+            QStringLiteral("Mouse key"),
+            QStringLiteral("Read"),
+            QStringLiteral("Write"),
+            QStringLiteral("Wireless pairing"),
+            QStringLiteral("USB key"),
+            QStringLiteral("Wireless"),
+            QStringLiteral("Trigger"),
+            QStringLiteral("Single press"),
+            QStringLiteral("Repeat while held"),
+            QStringLiteral("Mouse button"),
+            QStringLiteral("Left button"),
+            QStringLiteral("Right button"),
+            QStringLiteral("Wheel button"),
+            QStringLiteral("Key 3"),
+            QStringLiteral("Settings not saved. 6 keys were not written: 1, 2, 3, 4, 5, 6."),
+            QStringLiteral("Transmitter pairing"),
+            QStringLiteral("Bind transmitter"),
+            QStringLiteral("Clear all bindings"),
+            {QStringLiteral("1. Each receiver can bind up to 4 transmitters."), QString(),
+             QStringLiteral("2. Binding more than 4 transmitters drops the one bound first."), QString(),
+             QStringLiteral("3. \"Clear all bindings\" unbinds every transmitter."), QString(),
+             QStringLiteral("4. A bound receiver obeys only its transmitters, at most 4.")},
+            QStringLiteral("Transmitter bound: 5A 00 00 01 A5 (00 )"),
+            QStringLiteral("Binding complete.")};
+}
+
+Texts chinese()
+{
+    return {"zh_CN.UTF-8",
+            QStringLiteral("序列号:310000000021  "),
+            QStringLiteral("模拟键盘按键"),
+            QStringLiteral("模拟鼠标按键"),
+            QStringLiteral("读取"),
+            QStringLiteral("写入"),
+            QStringLiteral("无线开关配对"),
+            QStringLiteral("USB按键"),
+            QStringLiteral("无线按键"),
+            QStringLiteral("触发方式"),
+            QStringLiteral("单次按下"),
+            QStringLiteral("连续按键"),
+            QStringLiteral("模拟按键"),
+            QStringLiteral("鼠标左键"),
+            QStringLiteral("鼠标右键"),
+            QStringLiteral("滚轮按键"),
+            QStringLiteral("设置按键:3"),
+            QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"),
+            QStringLiteral("发射器绑定操作"),
+            QStringLiteral("绑定发射器"),
+            QStringLiteral("解除所有绑定"),
+            {QStringLiteral("1.每个接收器最多可绑定4个发射器。"), QString(),
+             QStringLiteral("2.当绑定的发射器超过4个，将会挤走最先绑定的发射器。"), QString(),
+             QStringLiteral("3.可以\"解除所有绑定\"，删除接收器中绑定的全部发射器。"), QString(),
+             QStringLiteral("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多4个。")},
+            QStringLiteral("加入绑定发射器：5A 00 00 01 A5 (00 )"),
+            QStringLiteral("绑定完成！")};
+}
+
+// Starts the program's windows as main does under the given locale: the language comes from the
+// environment and its translation is installed before any window exists.
+class LanguageTest : public WindowTest, public ::testing::WithParamInterface<Texts> {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+            m_saved.emplace_back(name, qgetenv(name));
+        qunsetenv("LC_ALL");
+        qunsetenv("LC_MESSAGES");
+        qputenv("LANG", GetParam().locale);
+        m_translator = i18n::installTranslation(i18n::systemLanguage());
+    }
+
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        delete m_translator;
+        for (const auto& [name, value] : m_saved)
+            qputenv(name, value);
+    }
+
+    template <class W>
+    W* child(QWidget* window, const char* name)
+    {
+        W* w = window->findChild<W*>(QLatin1String(name));
+        EXPECT_TRUE(w) << name;
+        return w;
+    }
+
+    std::vector<std::pair<const char*, QByteArray>> m_saved;
+    QTranslator* m_translator = nullptr;
+};
+
+}  // namespace
+
+TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
+{
+    const Texts& t = GetParam();
+    auto& wired = plug(QStringLiteral("lang-wired-") + QLatin1String(t.locale, 2), "310000000021");
+    wired.setRecord(1, {0x01, 0, 0, 0, 0x01});  // key 2: the left mouse button
+    auto& receiver = plug(QStringLiteral("lang-rx-") + QLatin1String(t.locale, 2), "311400000022", 6, true);
+    receiver.setPairDelayMs(0);
+    start();
+    waitForRead(6);
+
+    // The main window with the wired key and its keyboard page.
+    EXPECT_EQ(form->Memo1->text(), t.serial);
+    EXPECT_EQ(form->TabItem1->text(), t.keyboardTab);
+    EXPECT_EQ(form->TabItem2->text(), t.mouseTab);
+    EXPECT_EQ(form->CircleButton3->text(), t.read);
+    EXPECT_EQ(form->CircleButton4->text(), t.write);
+    EXPECT_EQ(form->BitmapButton1->text(), t.pairing);
+    EXPECT_EQ(child<ui::PictureButton>(form->ToolBar1, "toolb0")->text(), t.wired);
+    EXPECT_EQ(child<ui::PictureButton>(form->ToolBar1, "toolb1")->text(), t.wireless);
+    EXPECT_EQ(qobject_cast<QGroupBox*>(form->GroupBox3)->title(), t.trigger);
+    EXPECT_EQ(form->RadioButton6->text(), t.singlePress);
+    EXPECT_EQ(form->RadioButton7->text(), t.repeat);
+    EXPECT_EQ(form->Text1->text(), QStringLiteral("Tavrel"));
+    EXPECT_EQ(form->TextBox1->text(), QString());
+    EXPECT_EQ(cutTextsOf(form.get()), "");
+    for (const QWidget* area : std::initializer_list<const QWidget*>{form->ToolBar1, form->Layout2, form->Layout3})
+        EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "") << area->objectName().toStdString();
+
+    // Key 2's mouse page.
+    form->HorzImageListBox1->setItemIndex(1);
+    form->HorzImageListBox1Click();
+    ASSERT_EQ(form->TabControl1->itemIndex(), 1);
+    EXPECT_EQ(qobject_cast<QGroupBox*>(form->GroupBox1)->title(), t.mouseButton);
+    EXPECT_EQ(qobject_cast<QGroupBox*>(form->GroupBox2)->title(), t.trigger);
+    EXPECT_EQ(form->RadioButton1->text(), t.left);
+    EXPECT_EQ(form->RadioButton2->text(), t.right);
+    EXPECT_EQ(form->RadioButton3->text(), t.wheel);
+    EXPECT_EQ(form->RadioButton4->text(), t.singlePress);
+    EXPECT_EQ(form->RadioButton5->text(), t.repeat);
+    EXPECT_EQ(cutTextsOf(form.get()), "");
+    form->HorzImageListBox1->setItemIndex(2);
+    form->HorzImageListBox1Click();
+    EXPECT_EQ(form->Text3->text(), t.key3);
+
+    // A write the key refuses: the popup says which keys failed, all of it, with the failure icon.
+    wired.setFailWrites(true);
+    form->CircleButton4Click();
+    ASSERT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }));
+    EXPECT_EQ(form->MessagePopup1->text(), t.failed);
+    EXPECT_EQ(form->MessagePopup1->icon()->picture(), QStringLiteral("PopupFailIcon"));
+    EXPECT_TRUE(showsWholeText(form->MessagePopup1->label()));
+    EXPECT_EQ(cutTextsOf(form.get()), "");
+    form->MessagePopup1->okButton()->click();
+    wired.setFailWrites(false);
+    form->CircleButton4Click();
+    ASSERT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }));
+    EXPECT_EQ(form->MessagePopup1->icon()->picture(), QStringLiteral("PopupIcon"));
+    form->MessagePopup1->okButton()->click();
+
+    // The pairing window of the receiver, before and after a binding.
+    form->SeleUSB(child<ui::PictureButton>(form->ToolBar1, "toolb1"));
+    waitForRead(6);
+    EXPECT_EQ(cutTextsOf(form.get()), "");
+    click(form->BitmapButton1);
+    ASSERT_TRUE(waitFor([&] { return form1->isVisible(); }));
+    EXPECT_EQ(form1->Text1->text(), t.pairingTitle);
+    EXPECT_EQ(form1->BitmapButton1->text(), t.bind);
+    EXPECT_EQ(form1->BitmapButton2->text(), t.clear);
+    EXPECT_EQ(form1->Memo1->lines(), t.instructions);
+    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    for (const QWidget* area : std::initializer_list<const QWidget*>{form1->Root1, form1->Rectangle1})
+        EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "") << area->objectName().toStdString();
+    click(form1->BitmapButton1);
+    ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 3; }));
+    EXPECT_EQ(form1->Memo1->lines().mid(1), QStringList({t.bound, t.done}));
+    EXPECT_EQ(cutTextsOf(form1.get()), "");
+
+    // Every other line it writes: the bindings cleared, the time-out, and the requests that a
+    // receiver taking no reports never got.
+    click(form1->BitmapButton2);
+    ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 4; }));
+    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    receiver.setPairDelayMs(-1);
+    form1->Timer1->setInterval(3600 * 1000);
+    click(form1->BitmapButton1);
+    for (int tick = 0; tick < 10; ++tick)
+        form1->Timer1Timer();
+    ASSERT_TRUE(form1->BitmapButton1->isEnabled());
+    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    receiver.setFailWrites(true);
+    click(form1->BitmapButton1);
+    ASSERT_TRUE(waitFor([&] { return form1->BitmapButton1->isEnabled(); }));
+    click(form1->BitmapButton2);
+    ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 2; }));
+    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    receiver.setFailWrites(false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, LanguageTest, ::testing::Values(english(), chinese()),
+                         [](const ::testing::TestParamInfo<Texts>& info) {
+                             return std::string(info.param.locale).substr(0, 2);
+                         });
