@@ -74,9 +74,11 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
     QObject::connect(&session, &DeviceSession::writeFinished, [&] { ++finishedWrites; });
     session.start();
 
+    // Requests of an earlier plug that was cut short are never answered: count from the plug.
+    qsizetype logAtPlug = 0;
     const auto readOver = [&] {
         int asked = 0, answers = 0;
-        for (const QString& line : session.log()) {
+        for (const QString& line : session.log().mid(logAtPlug)) {
             asked += line.startsWith(QLatin1String("W 02  01 "));
             answers += line.startsWith(QLatin1String("R ")) && line.mid(6, 2).toInt(nullptr, 16) > 0x80;
         }
@@ -94,6 +96,8 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             threads = countEntries("/proc/self/task");
             memory = residentKiB();
         }
+        ASSERT_FALSE(session.busy());
+        logAtPlug = session.log().size();
         if (!key.plugged())
             bed.plug(key);
         const int readsBefore = sent(key, CMD_READ_KEY);
