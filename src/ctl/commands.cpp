@@ -55,6 +55,19 @@ public:
 
     Result run()
     {
+        // What can be refused without a key is refused before any key is looked at.
+        std::optional<configfile::ConfigFile> config;
+        if (m_command.verb == Verb::Restore) {
+            auto loaded = loadFile();
+            if (const Failure* failure = std::get_if<Failure>(&loaded))
+                return *failure;
+            config = std::move(std::get<configfile::ConfigFile>(loaded));
+        }
+        if (m_command.verb == Verb::Set) {
+            const AssignmentResult parsed = parseAssignment(m_command.assignment, false);
+            if (const AssignmentError* error = std::get_if<AssignmentError>(&parsed))
+                return Failure(ExitUsage, error->reason);
+        }
         if (auto failure = m_driver.start())
             return failure;
         switch (m_command.verb) {
@@ -69,7 +82,7 @@ public:
         case Verb::Backup:
             return backup();
         case Verb::Restore:
-            return restore();
+            return restore(*config);
         case Verb::Bind:
             return bind();
         case Verb::Unbind:
@@ -211,21 +224,25 @@ private:
         return std::nullopt;
     }
 
-    Result restore()
+    // The file to restore, with every fault that does not depend on a device.
+    std::variant<configfile::ConfigFile, Failure> loadFile()
     {
         QFile file(m_command.file);
         if (!file.open(QIODevice::ReadOnly)) {
             return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2")
                                             .arg(m_command.file, file.errorString()));
         }
-        const auto parsed = configfile::parse(file.readAll());
+        auto parsed = configfile::parse(file.readAll());
         if (const auto* errors = std::get_if<configfile::FileErrors>(&parsed))
             return Failure(ExitBadFile, fileErrorLines(m_command.file, *errors));
-        const configfile::ConfigFile& config = std::get<configfile::ConfigFile>(parsed);
-        // Every fault that does not depend on a device is found before any device is touched.
-        const auto whole = configfile::validateFor(config, configfile::MaxKeys, false);
+        const auto whole = configfile::validateFor(std::get<configfile::ConfigFile>(parsed), configfile::MaxKeys, false);
         if (const auto* errors = std::get_if<configfile::FileErrors>(&whole))
             return Failure(ExitBadFile, fileErrorLines(m_command.file, *errors));
+        return std::move(std::get<configfile::ConfigFile>(parsed));
+    }
+
+    Result restore(const configfile::ConfigFile& config)
+    {
         int fileKeys = 0;
         for (const configfile::KeyEntry& e : config.keys)
             fileKeys = std::max(fileKeys, e.key);
