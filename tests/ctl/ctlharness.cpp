@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -124,18 +125,23 @@ std::unique_ptr<QProcess> Emulator::startCtl(const QStringList& arguments)
     if (!asan.contains(QLatin1String("verify_asan_link_order")))
         asan += (asan.isEmpty() ? QString() : QStringLiteral(":")) + QStringLiteral("verify_asan_link_order=0");
     env.insert(QStringLiteral("ASAN_OPTIONS"), asan);
-    process->setProcessEnvironment(env);
     process->setWorkingDirectory(m_ctlFolder);
     if (m_unprivileged) {
+        QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
+        if (!m_suppressionsCopy.isEmpty())
+            lsan.replace(QRegularExpression(QStringLiteral("(^|:)suppressions=[^:]*")),
+                         QStringLiteral("\\1suppressions=") + m_suppressionsCopy);
+        env.insert(QStringLiteral("LSAN_OPTIONS"), lsan);
         process->setProgram(QStringLiteral("setpriv"));
         process->setArguments(QStringList{QStringLiteral("--reuid=") + QLatin1String(kNobody),
                                           QStringLiteral("--regid=") + QLatin1String(kNobody),
-                                          QStringLiteral("--clear-groups"), ctlPath()}
+                                          QStringLiteral("--clear-groups"), m_ctlCopy}
                               + arguments);
     } else {
         process->setProgram(ctlPath());
         process->setArguments(arguments);
     }
+    process->setProcessEnvironment(env);
     process->start();
     return process;
 }
@@ -179,6 +185,15 @@ bool Emulator::denyAccess(const QString& name, QString* why)
     if (::geteuid() == 0) {
         m_unprivileged = true;
         bool ok = ::chmod(QFile::encodeName(m_root).constData(), 0755) == 0;
+        // The build folder may be closed to other users; the testbed is open to them now.
+        m_ctlCopy = m_root + QStringLiteral("/tavrelctl");
+        ok = ok && QFile::copy(ctlPath(), m_ctlCopy);
+        const QString lsan = qEnvironmentVariable("LSAN_OPTIONS");
+        const auto suppressions = QRegularExpression(QStringLiteral("(?:^|:)suppressions=([^:]*)")).match(lsan);
+        if (suppressions.hasMatch()) {
+            m_suppressionsCopy = m_root + QStringLiteral("/lsan.supp");
+            ok = ok && QFile::copy(suppressions.captured(1), m_suppressionsCopy);
+        }
         const QDir sockets(m_root + QStringLiteral("/ioctl/dev"));
         for (const QString& socket : sockets.entryList(QDir::System))
             ok = ok && ::chmod(QFile::encodeName(sockets.filePath(socket)).constData(), 0666) == 0;

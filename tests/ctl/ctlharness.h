@@ -64,6 +64,9 @@ private:
     QString m_root;
     QString m_ctlFolder;
     bool m_unprivileged = false;
+    // For the unprivileged user, who may not reach the build folder: copies in the testbed.
+    QString m_ctlCopy;
+    QString m_suppressionsCopy;
 };
 
 // Waits for a started tavrelctl to end, and collects what it printed.
