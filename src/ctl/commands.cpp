@@ -281,7 +281,7 @@ private:
             }
         }
         if (first) {
-            return Failure(first->code, QCoreApplication::translate("tavrelctl", "%1 of %2 keys were not restored.")
+            return Failure(first->code, QCoreApplication::translate("tavrelctl", "%1 of %2 devices were not restored.")
                                             .arg(serials.size() - written - skipped())
                                             .arg(serials.size()));
         }

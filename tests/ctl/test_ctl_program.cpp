@@ -323,6 +323,20 @@ TEST_F(CtlProgram, AKeyThatMayNotBeOpenedIsListedApartAndRefusedNamingTheRule)
     EXPECT_EQ(show.err.count(u'\n'), 1) << show;
     EXPECT_TRUE(show.err.contains(QLatin1String("Permission denied")) && show.err.contains(QLatin1String("70-tavrel.rules")))
         << show;
+
+    // A restore to every key writes those it may open and names the one it may not.
+    writeFile(QStringLiteral("all.json"), configfile::serialize(std::vector<KeyRecord>(6, KeyRecord{0, 0x3A, 0, 0, 0}), W1,
+                                                                 QStringLiteral("Programmable Key")));
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                          QFile::ExeOther);
+    QFile::setPermissions(path(QStringLiteral("all.json")), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    const CtlRun all = emu.runCtl({QStringLiteral("restore"), path(QStringLiteral("all.json")), QStringLiteral("--all"),
+                                   QStringLiteral("--fit")});
+    EXPECT_EQ(all.exitCode, 4) << all;
+    EXPECT_EQ(all.out.count(QLatin1String(": 6 keys written.")), 3) << all;
+    EXPECT_TRUE(lineWith(all.err, BIG).contains(QLatin1String("Permission denied"))) << all;
+    EXPECT_TRUE(all.err.endsWith(QLatin1String("tavrelctl: 1 of 4 devices were not restored.\n"))) << all;
+    EXPECT_EQ(emu.list(QStringLiteral("store w2")).value(5), QStringLiteral("00 3A 00 00 00"));
 }
 
 TEST(CtlProgramWithoutKeys, ListSaysSoAndACommandForAKeyFailsWithNoDevice)
