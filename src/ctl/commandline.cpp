@@ -281,14 +281,14 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
     return command;
 }
 
-std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, const QString& spec, bool receiver)
+std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, const QString& wanted, bool receiver)
 {
-    if (!spec.isEmpty()) {
+    if (!wanted.isEmpty()) {
         for (std::size_t i = 0; i < listed.size(); ++i)
-            if (listed[i].serial == spec)
+            if (listed[i].serial == wanted)
                 return int(i);
         bool isIndex = false;
-        const int index = spec.toInt(&isIndex);
+        const int index = wanted.toInt(&isIndex);
         if (isIndex && index >= 0 && index < int(listed.size()))
             return index;
         if (listed.empty())
@@ -296,7 +296,7 @@ std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, cons
         return Failure(ExitNoDevice,
                        QCoreApplication::translate("tavrelctl",
                                                    "No attached key has the serial or index \"%1\" (see \"tavrelctl list\").")
-                           .arg(spec));
+                           .arg(wanted));
     }
     std::vector<int> matching;
     for (std::size_t i = 0; i < listed.size(); ++i)

@@ -61,9 +61,9 @@ struct Candidate {
     bool receiver = false;  // its serial offers pairing
 };
 
-// The index of the listed key that `spec` names: a serial first, then a list index. Without a
-// spec: the only key, or, when `receiver` is asked for, the only receiver.
-std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, const QString& spec,
+// The index of the listed key that `wanted` names: a serial first, then a list index. Without a
+// name: the only key, or, when `receiver` is asked for, the only receiver.
+std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, const QString& wanted,
                                       bool receiver = false);
 
 }  // namespace tavrel::ctl

@@ -282,7 +282,7 @@ private:
         }
         if (first) {
             return Failure(first->code, QCoreApplication::translate("tavrelctl", "%1 of %2 devices were not restored.")
-                                            .arg(serials.size() - written - skipped())
+                                            .arg(serials.size() - written - m_skipped)
                                             .arg(serials.size()));
         }
         if (written == 0) {
@@ -293,8 +293,6 @@ private:
         }
         return std::nullopt;
     }
-
-    int skipped() const { return m_skipped; }
 
     int indexOf(const QString& serial) const
     {

@@ -130,7 +130,7 @@ TEST(CtlPickDevice, ASerialComesBeforeAnIndexAndOnlyOneKeyNeedsNoChoice)
     const std::vector<Candidate> two{{QStringLiteral("310000000001"), false}, {QStringLiteral("1"), true}};
     struct Case {
         std::vector<Candidate> listed;
-        const char* spec;
+        const char* wanted;
         bool receiver;
         int index;  // -1: a failure with `code`
         ExitCode code;
@@ -152,8 +152,8 @@ TEST(CtlPickDevice, ASerialComesBeforeAnIndexAndOnlyOneKeyNeedsNoChoice)
         {{{QStringLiteral("a"), true}, {QStringLiteral("b"), true}}, "", true, -1, ExitUsage},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.spec) + (c.receiver ? " receiver" : ""));
-        const auto picked = pickDevice(c.listed, QString::fromUtf8(c.spec), c.receiver);
+        SCOPED_TRACE(std::string(c.wanted) + (c.receiver ? " receiver" : ""));
+        const auto picked = pickDevice(c.listed, QString::fromUtf8(c.wanted), c.receiver);
         if (c.index >= 0) {
             ASSERT_TRUE(std::holds_alternative<int>(picked)) << reasonOf(std::get<Failure>(picked)).toStdString();
             EXPECT_EQ(std::get<int>(picked), c.index);
