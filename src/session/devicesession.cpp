@@ -70,9 +70,8 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
     m_writeDeadline->setSingleShot(true);
     connect(m_writeDeadline, &QTimer::timeout, this, [this] {
         // The key stopped taking reports: what is still queued for it is not waited for.
-        const int key = m_write.index;
         ++m_write.generation;
-        m_write.outcome.notWritten << key;
+        m_write.outcome.notWritten << m_write.keys.value(m_write.index);
         ++m_write.index;
         abortWrite();
     });
@@ -126,6 +125,8 @@ bool DeviceSession::HidCtlEnumerate(THidDevice* HidDev, int Idx)
             d.serial = claimed->SerialText();
             d.itemText = DeviceListText(d.product, d.serial);
             d.canWrite = claimed->CanReadWrite();
+            if (!d.canWrite)
+                d.accessError = claimed->LastError();
             m_devices.push_back(d);
             // Decoded last: a serial that cannot be decoded still leaves the device listed.
             m_devices.back().wireless = isWirelessItem(d.itemText);
@@ -369,11 +370,27 @@ void DeviceSession::Timer1Timer()
 
 void DeviceSession::write()
 {
+    QList<int> keys;
+    for (int i = 0; i < std::clamp(m_table.KeyCount, 0, KeyTable::Slots); ++i)
+        keys << i;
+    startWrite(std::move(keys));
+}
+
+void DeviceSession::writeKeys(QList<int> keys)
+{
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    startWrite(std::move(keys));
+}
+
+void DeviceSession::startWrite(QList<int> keys)
+{
     if (m_write.running)
         return;
     stopRead();
     takeSelectedDevice();
     m_write.running = true;
+    m_write.keys = std::move(keys);
     m_write.index = 0;
     m_write.outcome = WriteOutcome{};
     m_write.outcome.keys = std::clamp(m_table.KeyCount, 0, KeyTable::Slots);
@@ -386,10 +403,11 @@ void DeviceSession::stepWrite()
 {
     if (!m_write.running)
         return;
-    while (m_write.index < m_write.outcome.keys) {
-        const int i = m_write.index;
-        emit writeProgress(tavrel::writeProgress(m_write.outcome.keys, i));
-        if (!writableKey(m_table, i)) {
+    while (m_write.index < m_write.keys.size()) {
+        const int position = m_write.index;
+        const int i = m_write.keys[position];
+        emit writeProgress(tavrel::writeProgress(int(m_write.keys.size()), position));
+        if (i >= m_write.outcome.keys || !writableKey(m_table, i)) {
             m_write.outcome.notWritten << i;
             ++m_write.index;
             continue;
@@ -398,20 +416,22 @@ void DeviceSession::stepWrite()
         emit writeSending(report);
         const quint64 generation = ++m_write.generation;
         m_writeDeadline->start();
-        m_channel.send(report, [this, generation, i](const IoResult& result) { writeDone(generation, i, result); });
+        m_channel.send(report, [this, generation, position](const IoResult& result) {
+            writeDone(generation, position, result);
+        });
         return;
     }
     finishWrite();
 }
 
-void DeviceSession::writeDone(quint64 generation, int key, const IoResult& result)
+void DeviceSession::writeDone(quint64 generation, int position, const IoResult& result)
 {
     if (!m_write.running || generation != m_write.generation)
         return;
     m_writeDeadline->stop();
     if (!result.ok())
-        m_write.outcome.notWritten << key;
-    m_write.index = key + 1;
+        m_write.outcome.notWritten << m_write.keys[position];
+    m_write.index = position + 1;
     if (result.status == IoResult::Status::Gone || result.status == IoResult::Status::TimedOut) {
         abortWrite();
         return;
@@ -427,10 +447,10 @@ void DeviceSession::abortWrite()
     ++m_write.generation;
     m_writePause->stop();
     m_writeDeadline->stop();
-    for (int i = m_write.index; i < m_write.outcome.keys; ++i)
-        if (!m_write.outcome.notWritten.contains(i))
-            m_write.outcome.notWritten << i;
-    m_write.index = m_write.outcome.keys;
+    for (qsizetype p = m_write.index; p < m_write.keys.size(); ++p)
+        if (!m_write.outcome.notWritten.contains(m_write.keys[p]))
+            m_write.outcome.notWritten << m_write.keys[p];
+    m_write.index = int(m_write.keys.size());
     finishWrite();
 }
 
@@ -524,6 +544,19 @@ void DeviceSession::setRepeat(bool repeat)
     setField(s, Field::Mode, keyboard ? (repeat ? QStringLiteral("02") : QStringLiteral("00"))
                                       : (repeat ? QStringLiteral("03") : QStringLiteral("01")));
     emit keyChanged(s);
+}
+
+void DeviceSession::setRecord(int key, const KeyRecord& record)
+{
+    if (!KeyTable::validKey(key))
+        return;
+    const std::array<quint8, 5> bytes = record.bytes();
+    for (Field f : {Field::Modifiers, Field::Code1, Field::Code2, Field::Code3, Field::Mode})
+        setField(key, f, hexByte(bytes[std::size_t(f)]));
+    m_table.KeyText[key] = displayText(record.modifiers, record.code1, record.code2, record.code3);
+    // Set by the user even when it equals what the key held: it is to be written.
+    m_table.markSet(key);
+    emit keyChanged(key);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 // read and write sequences, the pairing requests and the keyboard capture. The windows and the
 // command line show its state and forward the user's actions to it.
 
+#include "config/assignment.h"
 #include "config/configio.h"
 #include "config/keytable.h"
 #include "config/protocol.h"
@@ -34,6 +35,7 @@ struct SessionDevice {
     QString serial;
     bool wireless = false;
     bool canWrite = false;
+    QString accessError;  // why the node cannot be opened for writing, when it cannot
 };
 
 // What the selected key's serial offers.
@@ -84,6 +86,9 @@ public:
     void useMouse();                  // a keyboard key becomes the left mouse button
     void setMouseButton(quint8 button);  // 01 left, 02 right, 04 wheel button
     void setRepeat(bool repeat);      // the trigger, on the kind of key it is
+    // The whole record of any key, as a restore sets it: shown as a record read from the key
+    // would be, and marked as set by the user. An index the table does not have changes nothing.
+    void setRecord(int key, const KeyRecord& record);
 
     // --- keyboard capture
     // Key events count only between these two: one that arrives after capture stopped (the hook
@@ -102,6 +107,9 @@ public:
     void read();
     // Writes every key that may be written to the selected device.
     void write();
+    // Writes only the given keys (0-based), in ascending order. A key the device does not have,
+    // or that may not be written, is reported as not written.
+    void writeKeys(QList<int> keys);
     bool reading() const { return m_read.running; }
     bool writing() const { return m_write.running; }
     bool busy() const { return reading() || writing(); }
@@ -163,7 +171,8 @@ private:
     };
     struct WriteRun {
         bool running = false;
-        int index = 0;
+        QList<int> keys;  // to be written, in order
+        int index = 0;    // the position in `keys` being written
         quint64 generation = 0;  // answers of an earlier request or run are told apart by it
         WriteOutcome outcome;
     };
@@ -184,7 +193,8 @@ private:
     void sendNextRead();
     void stopRead();
     void stepWrite();
-    void writeDone(quint64 generation, int key, const IoResult& result);
+    void startWrite(QList<int> keys);
+    void writeDone(quint64 generation, int position, const IoResult& result);
     void abortWrite();
     void finishWrite();
     void setBusy();

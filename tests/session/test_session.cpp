@@ -146,3 +146,37 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     EXPECT_EQ(outcomes[0].notWritten, (QList<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(completionText(outcomes[0]), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
 }
+
+TEST_F(SessionTest, WritingChosenKeysSendsOnlyThoseAndNamesTheOnesTheKeyDoesNotHave)
+{
+    auto& key = plug("s-chosen", "320000000001");
+    start();
+    ASSERT_TRUE(readDone(6));
+    session->setRecord(2, KeyRecord{0x02, 0x05, 0, 0, ModeKeyboardRepeat});
+    EXPECT_EQ(session->table().KeyText[2], QStringLiteral("Shift+B"));
+    key.clearReceived();
+    session->writeKeys({7, 2, 2});
+    ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
+    EXPECT_EQ(outcomes[0].notWritten, QList<int>{7});
+    ASSERT_EQ(key.received().size(), 1u);
+    EXPECT_EQ(key.received()[0].toHex(' '), QByteArray("02 02 02 02 05 00 00 02"));
+    EXPECT_EQ(key.record(2), (std::array<quint8, 5>{0x02, 0x05, 0, 0, 0x02}));
+}
+
+TEST_F(SessionTest, ARecordSetWholeIsWrittenToAKeyThatWasNotRead)
+{
+    plug("s-read", "320000000001");
+    auto& silent = plug("s-silent", "320000000002");
+    silent.setDropAnswers(true);
+    start();
+    ASSERT_TRUE(readDone(6));
+    session->selectDevice(1);
+    ASSERT_TRUE(waitFor([&] { return !session->busy(); }));
+    // Key 0 still holds the other device's record, which must not reach this one.
+    session->setRecord(1, KeyRecord{MouseRight, 0, 0, 0, ModeMouseSingle});
+    session->writeKeys({0, 1});
+    ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
+    EXPECT_EQ(outcomes[0].notWritten, QList<int>{0});
+    EXPECT_EQ(silent.record(1), (std::array<quint8, 5>{0x02, 0, 0, 0, 0x01}));
+    EXPECT_EQ(requests(silent, CMD_WRITE_KEY), 1);
+}

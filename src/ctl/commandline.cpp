@@ -1,0 +1,319 @@
+#include "ctl/commandline.h"
+
+#include "config/configfile.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <array>
+
+namespace tavrel::ctl {
+namespace {
+
+struct VerbInfo {
+    Verb verb;
+    const char* name;
+};
+
+constexpr std::array<VerbInfo, 8> kVerbs{{
+    {Verb::Help, "help"},
+    {Verb::List, "list"},
+    {Verb::Show, "show"},
+    {Verb::Set, "set"},
+    {Verb::Backup, "backup"},
+    {Verb::Restore, "restore"},
+    {Verb::Bind, "bind"},
+    {Verb::Unbind, "unbind"},
+}};
+
+std::optional<Verb> verbNamed(const QString& name)
+{
+    for (const VerbInfo& v : kVerbs)
+        if (name == QLatin1String(v.name))
+            return v.verb;
+    return std::nullopt;
+}
+
+QString tryHelp(const QString& verb)
+{
+    return verb.isEmpty() ? QCoreApplication::translate("tavrelctl", "Try \"tavrelctl --help\".")
+                          : QCoreApplication::translate("tavrelctl", "Try \"tavrelctl %1 --help\".").arg(verb);
+}
+
+Failure usage(const QString& verb, const QString& reason)
+{
+    return Failure(ExitUsage, reason + QLatin1Char(' ') + tryHelp(verb));
+}
+
+// Pieces of several help texts, marked for translation where they are written.
+const char* const kExitCodes = QT_TRANSLATE_NOOP(
+    "tavrelctl",
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  any other failure\n"
+    "  2  bad arguments, an unknown key name, or something the key does not offer\n"
+    "  3  no such key: none is attached, none matches --device, or it was unplugged\n"
+    "  4  permission denied: a key was found but may not be opened (install the udev rule)\n"
+    "  5  the key failed: it did not answer, or keys were not written\n"
+    "  6  bad file: it cannot be read or written, or it was refused\n"
+    "  7  no transmitter answered a bind request\n");
+
+const char* const kDeviceOption = QT_TRANSLATE_NOOP(
+    "tavrelctl",
+    "  --device SERIAL|INDEX  the key to use: its serial or its index in \"tavrelctl list\";\n"
+    "                         needed when more than one key is attached\n");
+
+QString translated(const char* text)
+{
+    return QCoreApplication::translate("tavrelctl", text);
+}
+
+}  // namespace
+
+QString helpText(const QString& verb)
+{
+    if (verb.isEmpty() || verb == QLatin1String("help")) {
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl COMMAND [OPTIONS]\n"
+                  "\n"
+                  "Reads and changes the assignments of programmable USB keys.\n"
+                  "\n"
+                  "Commands:\n"
+                  "  list                 list the attached keys and what each one offers\n"
+                  "  show                 print the assignment of every key of a device\n"
+                  "  set KEY ASSIGNMENT   change one key of a device\n"
+                  "  backup FILE          save every key of a device to a file\n"
+                  "  restore FILE         write a file to one device, or to every compatible one\n"
+                  "  bind                 bind a wireless transmitter to a receiver\n"
+                  "  unbind               clear every binding of a receiver\n"
+                  "  help [COMMAND]       this text, or the help of a command\n"
+                  "\n"
+                  "\"tavrelctl COMMAND --help\" describes a command and its options.\n"
+                  "\n")
+            + translated(kExitCodes);
+    }
+    const std::optional<Verb> v = verbNamed(verb);
+    if (!v)
+        return {};
+    switch (*v) {
+    case Verb::Help:
+        break;
+    case Verb::List:
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl list\n"
+                  "\n"
+                  "Lists every attached key with its index, product, serial, whether it is wired or\n"
+                  "a wireless receiver, its number of keys and what its serial offers: mouse\n"
+                  "buttons, the choice of trigger (once per press or repeated while held), and\n"
+                  "pairing with the number of transmitters a receiver holds. Keys that were found\n"
+                  "but may not be opened are listed apart, with the reason and the fix.\n");
+    case Verb::Show:
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl show [--device SERIAL|INDEX] [--json]\n"
+                  "\n"
+                  "Reads every key of a device and prints one line per key: its number (1 for the\n"
+                  "first), its assignment by name (\"Ctrl+Shift+B\", \"mouse:right\", \"(none)\"),\n"
+                  "its trigger (single or repeat) and its raw record.\n"
+                  "\n"
+                  "Options:\n")
+            + translated(kDeviceOption)
+            + QCoreApplication::translate("tavrelctl", "  --json                 print the keys as a key file, as backup saves them\n");
+    case Verb::Set:
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl set KEY ASSIGNMENT [--repeat|--single] [--device SERIAL|INDEX]\n"
+                  "\n"
+                  "Reads the device, changes key number KEY (1 for the first) and writes that key\n"
+                  "only. ASSIGNMENT is key names joined by \"+\" (\"Ctrl+Shift+B\", \"F5\",\n"
+                  "\"Left Windows+E\"; one key besides the modifiers), \"mouse:left\",\n"
+                  "\"mouse:right\" or \"mouse:middle\", or \"\" for no key. Names are matched\n"
+                  "without regard to case; an unknown name is refused with the names close to it.\n"
+                  "\n"
+                  "Options:\n"
+                  "  --repeat               repeat while the key is held\n"
+                  "  --single               fire once per press\n"
+                  "                         (without either, the key keeps its trigger)\n")
+            + translated(kDeviceOption);
+    case Verb::Backup:
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl backup FILE [--device SERIAL|INDEX]\n"
+                  "\n"
+                  "Reads every key of a device and saves them to FILE, a key file (see README).\n"
+                  "\n"
+                  "Options:\n")
+            + translated(kDeviceOption);
+    case Verb::Restore:
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl restore FILE [--device SERIAL|INDEX | --all] [--fit]\n"
+                  "\n"
+                  "Writes the keys of FILE to a device. The file is checked whole first: a file\n"
+                  "with a fault is refused with every fault's line, and nothing is written.\n"
+                  "\n"
+                  "Options:\n")
+            + translated(kDeviceOption)
+            + QCoreApplication::translate("tavrelctl", "  --all                  write to every attached key with as many keys as the file\n"
+                 "  --fit                  write the keys that fit a device with fewer keys, and with\n"
+                 "                         --all, to devices of any number of keys\n");
+    case Verb::Bind:
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl bind [--device SERIAL|INDEX]\n"
+                  "\n"
+                  "Asks a wireless receiver to bind a transmitter, and waits 10 seconds for a key\n"
+                  "press on the transmitter. Prints the transmitter's identity, or that none\n"
+                  "answered. Without --device, the only attached receiver.\n"
+                  "\n"
+                  "Options:\n")
+            + translated(kDeviceOption);
+    case Verb::Unbind:
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl unbind [--device SERIAL|INDEX]\n"
+                  "\n"
+                  "Clears every binding of a wireless receiver: it then takes every transmitter.\n"
+                  "Without --device, the only attached receiver.\n"
+                  "\n"
+                  "Options:\n")
+            + translated(kDeviceOption);
+    }
+    return {};
+}
+
+std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
+{
+    const QStringList args = arguments.mid(1);
+    if (args.isEmpty())
+        return usage({}, QCoreApplication::translate("tavrelctl", "No command given."));
+    Command command;
+    const QString& first = args.first();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h"))
+        return command;
+    const std::optional<Verb> verb = verbNamed(first);
+    if (!verb)
+        return usage({}, QCoreApplication::translate("tavrelctl", "Unknown command \"%1\".").arg(first));
+    command.verb = *verb;
+
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("SERIAL|INDEX"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption repeat(QStringLiteral("repeat"));
+    const QCommandLineOption single(QStringLiteral("single"));
+    const QCommandLineOption all(QStringLiteral("all"));
+    const QCommandLineOption fit(QStringLiteral("fit"));
+    parser.addOption(help);
+    int positional = 0;
+    switch (command.verb) {
+    case Verb::Help:
+    case Verb::List:
+        break;
+    case Verb::Show:
+        parser.addOptions({device, json});
+        break;
+    case Verb::Set:
+        parser.addOptions({device, repeat, single});
+        positional = 2;
+        break;
+    case Verb::Backup:
+        parser.addOption(device);
+        positional = 1;
+        break;
+    case Verb::Restore:
+        parser.addOptions({device, all, fit});
+        positional = 1;
+        break;
+    case Verb::Bind:
+    case Verb::Unbind:
+        parser.addOption(device);
+        break;
+    }
+    if (!parser.parse(args))
+        return usage(first, parser.errorText());
+    if (parser.isSet(help)) {
+        command.helpTopic = first;
+        command.verb = Verb::Help;
+        return command;
+    }
+    // Only the sub-command's own options were defined; asking the parser about others warns.
+    const QStringList given = parser.optionNames();
+    const auto isSet = [&given](const QCommandLineOption& option) { return given.contains(option.names().first()); };
+    const QStringList values = parser.positionalArguments();
+    if (command.verb == Verb::Help) {
+        if (values.size() > 1 || (values.size() == 1 && helpText(values[0]).isEmpty()))
+            return usage({}, QCoreApplication::translate("tavrelctl", "No help on \"%1\".").arg(values.join(u' ')));
+        command.helpTopic = values.value(0);
+        return command;
+    }
+    if (values.size() < positional)
+        return usage(first, QCoreApplication::translate("tavrelctl", "Missing arguments."));
+    if (values.size() > positional) {
+        return usage(first, QCoreApplication::translate("tavrelctl", "Unexpected argument \"%1\".")
+                                .arg(values[positional]));
+    }
+
+    if (isSet(device)) {
+        command.device = parser.value(device).trimmed();
+        if (command.device.isEmpty())
+            return usage(first, QCoreApplication::translate("tavrelctl", "--device needs a serial or an index."));
+    }
+    command.json = isSet(json);
+    command.all = isSet(all);
+    command.fit = isSet(fit);
+    if (command.all && !command.device.isEmpty())
+        return usage(first, QCoreApplication::translate("tavrelctl", "--device and --all exclude each other."));
+    if (isSet(repeat) && isSet(single))
+        return usage(first, QCoreApplication::translate("tavrelctl", "--repeat and --single exclude each other."));
+    if (isSet(repeat) || isSet(single))
+        command.repeat = isSet(repeat);
+
+    switch (command.verb) {
+    case Verb::Set: {
+        bool ok = false;
+        command.key = values[0].toInt(&ok);
+        if (!ok || command.key < 1 || command.key > configfile::MaxKeys) {
+            return usage(first, QCoreApplication::translate("tavrelctl", "KEY is a key number from 1 to %1, not \"%2\".")
+                                    .arg(configfile::MaxKeys)
+                                    .arg(values[0]));
+        }
+        command.assignment = values[1];
+        break;
+    }
+    case Verb::Backup:
+    case Verb::Restore:
+        command.file = values[0];
+        if (command.file.isEmpty())
+            return usage(first, QCoreApplication::translate("tavrelctl", "FILE may not be empty."));
+        break;
+    default:
+        break;
+    }
+    return command;
+}
+
+std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, const QString& wanted, bool receiver)
+{
+    if (!wanted.isEmpty()) {
+        for (std::size_t i = 0; i < listed.size(); ++i)
+            if (listed[i].serial == wanted)
+                return int(i);
+        bool isIndex = false;
+        const int index = wanted.toInt(&isIndex);
+        if (isIndex && index >= 0 && index < int(listed.size()))
+            return index;
+        if (listed.empty())
+            return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No key is attached."));
+        return Failure(ExitNoDevice,
+                       QCoreApplication::translate("tavrelctl",
+                                                   "No attached key has the serial or index \"%1\" (see \"tavrelctl list\").")
+                           .arg(wanted));
+    }
+    std::vector<int> matching;
+    for (std::size_t i = 0; i < listed.size(); ++i)
+        if (!receiver || listed[i].receiver)
+            matching.push_back(int(i));
+    if (matching.size() == 1)
+        return matching.front();
+    if (matching.empty()) {
+        return Failure(ExitNoDevice, receiver ? QCoreApplication::translate("tavrelctl", "No receiver is attached.")
+                                              : QCoreApplication::translate("tavrelctl", "No key is attached."));
+    }
+    return Failure(ExitUsage,
+                   (receiver ? QCoreApplication::translate("tavrelctl", "%1 receivers are attached: choose one with --device "
+                                                                        "(see \"tavrelctl list\").")
+                             : QCoreApplication::translate("tavrelctl", "%1 keys are attached: choose one with --device "
+                                                                        "(see \"tavrelctl list\")."))
+                       .arg(matching.size()));
+}
+
+}  // namespace tavrel::ctl

@@ -1,0 +1,35 @@
+// tavrelctl: reads and changes the keys' assignments from the command line, through the same
+// device session as the windows, without a display. "tavrelctl --help" lists the commands.
+
+#include "ctl/commandline.h"
+#include "ctl/commands.h"
+#include "session/devicesession.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace tavrel;
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavrelctl"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    const auto parsed = ctl::parseCommandLine(QCoreApplication::arguments());
+    if (const auto* failure = std::get_if<ctl::Failure>(&parsed)) {
+        for (const QString& line : failure->lines)
+            err << "tavrelctl: " << line << '\n';
+        return failure->code;
+    }
+    const ctl::Command& command = std::get<ctl::Command>(parsed);
+    if (command.verb == ctl::Verb::Help) {
+        out << ctl::helpText(command.helpTopic);
+        return ctl::ExitOk;
+    }
+    DeviceSession session;
+    return ctl::runCommand(command, session, out, err);
+}

@@ -1,0 +1,56 @@
+#pragma once
+// What tavrelctl prints: the key list, the keys of a device, the outcome of a write or a bind,
+// and the faults of a refused file. Pure functions of the values they are given.
+
+#include "config/assignment.h"
+#include "config/configfile.h"
+#include "config/reports.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace tavrel::ctl {
+
+// A key as `tavrelctl list` shows it.
+struct ListedKey {
+    int index = 0;
+    QString product;
+    QString serial;
+    bool wireless = false;
+    bool openable = true;
+    QString accessError;           // why it may not be opened
+    std::optional<int> keyCount;   // none when it did not answer
+};
+
+// What a serial offers: "mouse buttons, trigger choice, pairing (4 transmitters)", "keyboard
+// only", or why the serial cannot be read.
+QString offersText(const QString& serial);
+
+// Every line of `tavrelctl list`: the keys that may be opened, then those that may not, with the
+// fix.
+QStringList listLines(const std::vector<ListedKey>& keys);
+
+// The fix for a key that this user may not open.
+QString accessFix();
+
+// `tavrelctl show`: one line per key, numbered from 1, with aligned columns:
+// "1  Ctrl+Alt+A  single  05 04 00 00 00".
+QStringList keyLines(std::span<const KeyRecord> records);
+
+// "Programmable Key (SN:310000000001)".
+QString deviceName(const QString& product, const QString& serial);
+
+// Key indexes (0-based) as the user numbers them: "key 3", "keys 1, 2 and 5".
+QString keysText(const QList<int>& keys);
+
+// A receiver's answer to a bind request.
+QString pairingText(const PairingResponse& response);
+
+// "FILE:LINE: reason" for each fault.
+QStringList fileErrorLines(const QString& file, const configfile::FileErrors& errors);
+
+}  // namespace tavrel::ctl

@@ -1,0 +1,108 @@
+// Prints how long tavrelctl takes as a program, process start included, against emulated keys:
+// `show` on an eight-key key as a ratio to its read's protocol pauses, and `list` with 1, 8, 25
+// and 32 keys attached. Starts the emulator itself (no umockdev-wrapper needed):
+//   build/bin/bench_ctl [rounds]
+//
+// Two things of the emulation weigh on the figures. umockdev's preload library loads with every
+// run. And an emulated node never wakes poll(), so the device's reader sees an answer only when
+// its wait of 100 ms ends: the last answer of a read comes up to 100 ms after its request, where
+// a real key's comes at once. umockdev 0.17's preload also tracks at most 50 emulated
+// descriptors per process, two for each open key, so a program sees at most 25 emulated keys:
+// with 32 the run fails in the preload.
+
+#include "config/configio.h"
+#include "ctlharness.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace tavrel;
+using namespace tavrel::ctltest;
+
+namespace {
+
+struct Figures {
+    double medianMs = 0;
+    double bestMs = 0;
+    int failed = 0;
+    QString firstFailure;
+};
+
+Figures timeRuns(Emulator& emu, const QStringList& arguments, int rounds)
+{
+    std::vector<double> ms;
+    Figures f;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        const CtlRun run = emu.runCtl(arguments);
+        const double took = double(clock.nsecsElapsed()) / 1e6;
+        if (run.exitCode != 0) {
+            if (f.failed++ == 0)
+                f.firstFailure = run.err.section(u'\n', 0, 0);
+            continue;
+        }
+        ms.push_back(took);
+    }
+    if (ms.empty())
+        return f;
+    std::sort(ms.begin(), ms.end());
+    f.medianMs = ms[ms.size() / 2];
+    f.bestMs = ms.front();
+    return f;
+}
+
+QStringList keys(int count, int keysEach)
+{
+    QStringList fields;
+    for (int i = 0; i < count; ++i)
+        fields << QStringLiteral("name=k%1,serial=3100%2,keys=%3").arg(i).arg(i + 1, 8, 10, QLatin1Char('0')).arg(keysEach);
+    return fields;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // The emulated keys' nodes never signal data: tavrelctl's device layer reads after each
+    // period (the program inherits this).
+    if (qEnvironmentVariableIsEmpty("TAVREL_POLL_PERIOD_MS"))
+        qputenv("TAVREL_POLL_PERIOD_MS", "10");
+    QCoreApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    QString why;
+
+    {
+        Emulator emu;
+        if (!emu.start(keys(1, 8), &why)) {
+            std::fprintf(stderr, "%s\n", qPrintable(why));
+            return 1;
+        }
+        const double pauses = 8.0 * ReadPauseMs;
+        const Figures show = timeRuns(emu, {QStringLiteral("show")}, rounds);
+        std::printf("tavrelctl show, 8-key key, %d rounds: median %.0f ms, best %.0f ms; "
+                    "ratio to the read's pauses (%.0f ms): median %.2f, best %.2f%s\n",
+                    rounds, show.medianMs, show.bestMs, pauses, show.medianMs / pauses, show.bestMs / pauses,
+                    show.failed ? " (some runs failed)" : "");
+        const Figures help = timeRuns(emu, {QStringLiteral("--help")}, rounds);
+        std::printf("tavrelctl --help, the process start and end alone: median %.0f ms\n", help.medianMs);
+    }
+    for (int count : {1, 8, 25, 32}) {
+        Emulator emu;
+        if (!emu.start(keys(count, 6), &why)) {
+            std::fprintf(stderr, "%s\n", qPrintable(why));
+            return 1;
+        }
+        const Figures list = timeRuns(emu, {QStringLiteral("list")}, rounds);
+        if (list.failed == rounds) {
+            std::printf("tavrelctl list, %2d keys: every run failed (%s)\n", count, qPrintable(list.firstFailure));
+            continue;
+        }
+        std::printf("tavrelctl list, %2d keys, %d rounds: median %.0f ms, best %.0f ms (%.1f ms per key)%s\n", count,
+                    rounds, list.medianMs, list.bestMs, list.medianMs / count, list.failed ? " (some runs failed)" : "");
+    }
+    return 0;
+}
