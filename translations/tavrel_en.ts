@@ -21,6 +21,13 @@
     </message>
 </context>
 <context>
+    <name>tavrel::DeviceSession</name>
+    <message>
+        <source>按键尚未读取，请先连接并读取按键。</source>
+        <translation>The keys have not been read yet: connect the key and read it first.</translation>
+    </message>
+</context>
+<context>
     <name>tavrel::TForm1</name>
     <message numerus="yes">
         <source>请在%n秒内按下待绑定的发射器任意键...</source>
@@ -113,6 +120,72 @@
 </context>
 <context>
     <name>tavrel::TMainForm</name>
+    <message>
+        <source>保存按键配置…</source>
+        <translation>Save key configuration…</translation>
+    </message>
+    <message>
+        <source>载入按键配置…</source>
+        <translation>Load key configuration…</translation>
+    </message>
+    <message>
+        <source>按键配置 (*.json)</source>
+        <translation>Key configurations (*.json)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>保存按键配置</source>
+        <translation>Save key configuration</translation>
+    </message>
+    <message>
+        <source>载入按键配置</source>
+        <translation>Load key configuration</translation>
+    </message>
+    <message>
+        <source>按键尚未读取，无法保存。</source>
+        <translation>The keys have not been read yet: there is nothing to save.</translation>
+    </message>
+    <message>
+        <source>无法保存%1：%2</source>
+        <translation>%1 could not be saved: %2</translation>
+    </message>
+    <message>
+        <source>按键配置已保存到%1。</source>
+        <translation>Key configuration saved to %1.</translation>
+    </message>
+    <message>
+        <source>无法读取%1：%2</source>
+        <translation>%1 could not be read: %2</translation>
+    </message>
+    <message>
+        <source>%1不是按键配置文件：文件太大。</source>
+        <translation>%1 is not a key file: it is far too large.</translation>
+    </message>
+    <message>
+        <source>%1未载入，按键没有改变：</source>
+        <translation>%1 was not loaded; the keys are unchanged:</translation>
+    </message>
+    <message>
+        <source>第%1行：%2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>另有%n处错误。</source>
+        <translation>
+            <numerusform>And %n more fault.</numerusform>
+            <numerusform>And %n more faults.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>已载入%n个按键，点击“写入”写入设备。</source>
+        <translation>
+            <numerusform>Loaded %n key. Click “Write” to write it to the device.</numerusform>
+            <numerusform>Loaded %n keys. Click “Write” to write them to the device.</numerusform>
+        </translation>
+    </message>
     <message>
         <source>没有发现USB按键!</source>
         <translation>No USB key found.</translation>

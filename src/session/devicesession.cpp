@@ -560,6 +560,51 @@ void DeviceSession::setRecord(int key, const KeyRecord& record)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Key files
+
+bool DeviceSession::keysRead() const
+{
+    if (!m_current || busy() || !m_table.CountFromDevice || m_table.KeyCount <= 0)
+        return false;
+    for (int k = 0; k < std::min(m_table.KeyCount, int(KeyTable::Slots)); ++k)
+        if (!m_table.Current.test(std::size_t(k)))
+            return false;
+    return true;
+}
+
+QByteArray DeviceSession::keyFile() const
+{
+    if (!keysRead())
+        return {};
+    std::vector<KeyRecord> records;
+    for (int k = 0; k < std::min(m_table.KeyCount, int(KeyTable::Slots)); ++k)
+        records.push_back(recordOf(m_table, k));
+    QString product, serial = m_caps.serial;
+    if (m_selected >= 0 && std::size_t(m_selected) < m_devices.size()) {
+        product = m_devices[std::size_t(m_selected)].product;
+        serial = m_devices[std::size_t(m_selected)].serial;
+    }
+    return configfile::serialize(records, serial, product);
+}
+
+std::variant<int, configfile::FileErrors> DeviceSession::loadKeyFile(const QByteArray& text)
+{
+    if (!keysRead())
+        return configfile::FileErrors{{0, tr("按键尚未读取，请先连接并读取按键。")}};
+    auto parsed = configfile::parse(text);
+    if (auto* errors = std::get_if<configfile::FileErrors>(&parsed))
+        return std::move(*errors);
+    // A key beyond this device refuses the whole file: nothing of it is taken.
+    auto planned = configfile::validateFor(std::get<configfile::ConfigFile>(parsed), m_table.KeyCount, false);
+    if (auto* errors = std::get_if<configfile::FileErrors>(&planned))
+        return std::move(*errors);
+    const configfile::RestorePlan& plan = std::get<configfile::RestorePlan>(planned);
+    for (const configfile::KeyEntry& e : plan.write)
+        setRecord(e.key - 1, e.record);
+    return int(plan.write.size());
+}
+
+// ---------------------------------------------------------------------------------------------
 // Capture
 
 void DeviceSession::startCapture()

@@ -6,6 +6,7 @@
 // command line show its state and forward the user's actions to it.
 
 #include "config/assignment.h"
+#include "config/configfile.h"
 #include "config/configio.h"
 #include "config/keytable.h"
 #include "config/protocol.h"
@@ -16,6 +17,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
+#include <variant>
 #include <vector>
 
 namespace tavrel {
@@ -116,6 +118,19 @@ public:
     // The re-poll: reads again every 500 ms while no answer came since the device was found.
     QTimer* repollTimer() const { return m_repoll; }
     void Timer1Timer();
+
+    // --- key files
+    // Whether every key of the selected device holds a record read from it or set since, with
+    // no read or write running: only then is the table a whole configuration of that device.
+    bool keysRead() const;
+    // The selected device's keys as a key file, as the table holds them (and so as they are
+    // shown); empty unless keysRead().
+    QByteArray keyFile() const;
+    // Checks a key file whole against the selected device, then puts its keys into the table:
+    // each is shown as an edit would show it and goes to the device with the next write(). The
+    // number of keys loaded, or the faults, with the table left as it was. A fault on line 0
+    // concerns no line of the file (no keys read yet).
+    std::variant<int, configfile::FileErrors> loadKeyFile(const QByteArray& text);
 
     // --- pairing
     // Asks the receiver to bind a transmitter and counts down the seconds it waits for one.

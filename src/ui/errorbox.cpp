@@ -8,7 +8,9 @@ namespace tavrel {
 
 QString withFullStop(const QString& text)
 {
-    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+    // A Chinese sentence ends with its own full stop (or ！ or ？), which sorts after ours.
+    static const QString sentenceEnds = QStringLiteral("。！？");
+    if (!text.isEmpty() && text.back() > QLatin1Char('.') && !sentenceEnds.contains(text.back()))
         return text + QLatin1Char('.');
     return text;
 }

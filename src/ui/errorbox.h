@@ -7,7 +7,8 @@
 
 namespace tavrel {
 
-// The text with a full stop appended when its last character sorts after the full stop.
+// The text with a full stop appended when its last character sorts after the full stop and
+// does not end a Chinese sentence already.
 QString withFullStop(const QString& text);
 
 // Shows the error box now; it stays until the user closes it, while the program goes on.

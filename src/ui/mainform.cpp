@@ -115,6 +115,7 @@ void TMainForm::connectHandlers()
     connect(Text4, &ui::GradientText::clicked, this, handler(&TMainForm::Text4Click));
     TextBox1->installEventFilter(this);
     connectModeEditor();
+    buildFileActions();
 }
 
 void TMainForm::buildLayout()

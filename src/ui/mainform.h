@@ -8,6 +8,8 @@
 #include <array>
 #include <memory>
 
+class QAction;
+class QFileDialog;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -83,6 +85,16 @@ public:
     void TabItem2Click();
     void bit7check();
 
+    // Key files (Ctrl+S, Ctrl+O): the selected device's keys saved to a file, and a file loaded
+    // into the table, shown but not written until "写入". Each asks for the file in a dialog
+    // that does not block; keys typed into the capture box are combinations, not commands.
+    void ActionSaveExecute();
+    void ActionOpenExecute();
+    void saveKeyFile(const QString& path);
+    void openKeyFile(const QString& path);
+    // The dialog asking for a key file while it is open, else null.
+    QFileDialog* fileDialog() const { return m_fileDialog; }
+
     // The selected key, or -1 when none the table holds is selected.
     int selectedKey() const;
 
@@ -118,6 +130,8 @@ private:
     void removeDeviceButtons();
     void updateReadWriteButtons();
     void hookOff();
+    void buildFileActions();
+    void askForFile(bool save);
 
 public:
     // Widgets, by the names the rest of the program knows them by.
@@ -167,6 +181,9 @@ public:
     // Slots 1 to 7: Write1 to Write7, found by name at start-up.
     std::array<QLineEdit*, 8> WriteFields{};
 
+    QAction* ActionSave = nullptr;
+    QAction* ActionOpen = nullptr;
+
     // The session's re-poll timer and device controller.
     QTimer* Timer1 = nullptr;
     THidDeviceController* HidCtl = nullptr;
@@ -177,6 +194,7 @@ private:
     std::unique_ptr<platform::TestHookMapping> m_testHook;
     std::unique_ptr<platform::HookMessageFilter> m_hookFilter;
     TForm1* m_form1 = nullptr;
+    QFileDialog* m_fileDialog = nullptr;
     // Set while the widgets are brought in line with the record: their change signals are the
     // window's own then, not the user's.
     bool m_showing = false;

@@ -180,3 +180,30 @@ TEST_F(SessionTest, ARecordSetWholeIsWrittenToAKeyThatWasNotRead)
     EXPECT_EQ(silent.record(1), (std::array<quint8, 5>{0x02, 0, 0, 0, 0x01}));
     EXPECT_EQ(requests(silent, CMD_WRITE_KEY), 1);
 }
+
+// A key file is taken only over a whole configuration read from the selected key: before the
+// read answers, or while it runs, there is nothing to save and a loaded file would be written
+// over keys never read.
+TEST_F(SessionTest, KeyFilesNeedTheKeysReadFirst)
+{
+    auto& key = plug("s-file", "320000000031");
+    key.setDropAnswers(true);
+    start();
+    ASSERT_TRUE(waitFor([&] { return session->devicePresent() && !session->busy(); }));
+    const QByteArray file = "{\"format\": \"tavrel-keys\", \"version\": 1, \"keys\": [{\"key\": 1, \"assignment\": \"F5\"}]}";
+    EXPECT_FALSE(session->keysRead());
+    EXPECT_TRUE(session->keyFile().isEmpty());
+    const auto early = session->loadKeyFile(file);
+    ASSERT_TRUE(std::holds_alternative<configfile::FileErrors>(early));
+    EXPECT_EQ(std::get<configfile::FileErrors>(early).front().line, 0);
+
+    key.setDropAnswers(false);
+    session->read();
+    ASSERT_TRUE(readDone(6));
+    ASSERT_TRUE(session->keysRead());
+    const auto loaded = session->loadKeyFile(file);
+    ASSERT_TRUE(std::holds_alternative<int>(loaded));
+    EXPECT_EQ(std::get<int>(loaded), 1);
+    EXPECT_EQ(session->table().KeyText[0], QStringLiteral("F5"));
+    EXPECT_EQ(requests(key, CMD_WRITE_KEY), 0);
+}

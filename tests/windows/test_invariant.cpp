@@ -12,7 +12,10 @@
 #include "ui/widgets/toolbarband.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <functional>
 
 using namespace tavrel;
@@ -120,6 +123,28 @@ public:
         form->CircleButton3Click();
         waitForRead(6);
     }
+
+    // Loads a key file through Ctrl+O and its dialog, and closes the popup that says so.
+    void loadFile(const QByteArray& text)
+    {
+        const QString path = m_files.filePath(QStringLiteral("keys.json"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+        file.close();
+        activate();
+        form->TextBox1->clearFocus();
+        ASSERT_TRUE(waitFor([&] { return !form->session()->capturing(); }));
+        QTest::keySequence(form.get(), QKeySequence(QKeySequence::Open));
+        ASSERT_TRUE(waitFor([&] { return form->fileDialog() && form->fileDialog()->isVisible(); }));
+        form->fileDialog()->selectFile(path);
+        static_cast<QDialog*>(form->fileDialog())->accept();
+        ASSERT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }));
+        form->MessagePopup1->okButton()->click();
+    }
+
+private:
+    QTemporaryDir m_files;
 };
 
 struct Sequence {
@@ -218,6 +243,21 @@ TEST_F(InvariantTest, ShownTableAndDeviceAgreeAfterEverySequence)
              t.key(Ctrl, false);
          },
          "keyboard A+Alt+Ctrl single"},
+        {"a key file loaded over a capture in progress",
+         [](InvariantTest& t) {
+             t.pickKey(2);
+             t.focusBox();
+             t.key(Ctrl, true);
+             t.loadFile("{\"format\": \"tavrel-keys\", \"version\": 1, \"keys\": [\n"
+                        "{\"key\": 1, \"assignment\": \"mouse:right\", \"trigger\": \"repeat\"},\n"
+                        "{\"key\": 3, \"assignment\": \"Shift+B\"},\n"
+                        "{\"key\": 4, \"record\": \"00 3B 00 00 02\"}]}\n");
+             t.pickKey(2);
+             t.focusBox();
+             t.type({A});
+             t.key(Ctrl, false);
+         },
+         "mouse 02 repeat"},
         {"a read after a capture",
          [](InvariantTest& t) {
              t.focusBox();

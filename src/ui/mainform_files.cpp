@@ -1,0 +1,133 @@
+// Key files: Ctrl+S saves the selected device's keys, Ctrl+O loads a file into the table. The
+// session checks and holds the keys; the window asks for the file and says how it went.
+#include "ui/mainform.h"
+
+#include "ui/errorbox.h"
+#include "ui/widgets/messagepopup.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace tavrel {
+
+namespace {
+
+// A key file is a few kilobytes; anything far larger is not one, and is not read into memory.
+constexpr qint64 MaxKeyFileSize = 1 << 20;
+// The faults listed in the error box; the rest are counted.
+constexpr int FaultsShown = 8;
+
+}  // namespace
+
+void TMainForm::buildFileActions()
+{
+    // Also in the window's context menu: while the capture box has the focus, the shortcuts
+    // are combinations for the key.
+    const auto add = [this](QAction*& action, const char* name, const QString& text, QKeySequence::StandardKey key,
+                            void (TMainForm::*handler)()) {
+        action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    };
+    add(ActionSave, "ActionSave", tr("保存按键配置…"), QKeySequence::Save, &TMainForm::ActionSaveExecute);
+    add(ActionOpen, "ActionOpen", tr("载入按键配置…"), QKeySequence::Open, &TMainForm::ActionOpenExecute);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void TMainForm::ActionSaveExecute()
+{
+    askForFile(true);
+}
+
+void TMainForm::ActionOpenExecute()
+{
+    askForFile(false);
+}
+
+void TMainForm::askForFile(bool save)
+{
+    // In the capture box Ctrl+S and Ctrl+O are combinations being taken for a key; while a read
+    // or write runs the table is not whole; one dialog at a time.
+    if (m_session->capturing() || m_session->busy() || m_fileDialog)
+        return;
+    const QString filter = tr("按键配置 (*.json)") + QStringLiteral(";;") + tr("所有文件 (*)");
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QDir::homePath();
+
+    m_fileDialog = new QFileDialog(this, save ? tr("保存按键配置") : tr("载入按键配置"), folder, filter);
+    m_fileDialog->setObjectName(QStringLiteral("KeyFileDialog"));
+    m_fileDialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (save) {
+        m_fileDialog->setAcceptMode(QFileDialog::AcceptSave);
+        m_fileDialog->setDefaultSuffix(QStringLiteral("json"));
+        const QString serial = m_session->capabilities().serial;
+        m_fileDialog->selectFile(serial.isEmpty() ? QStringLiteral("tavrel-keys.json")
+                                                  : QStringLiteral("tavrel-%1.json").arg(serial));
+    } else {
+        m_fileDialog->setAcceptMode(QFileDialog::AcceptOpen);
+        m_fileDialog->setFileMode(QFileDialog::ExistingFile);
+    }
+    connect(m_fileDialog, &QFileDialog::fileSelected, this, [this, save](const QString& path) {
+        guarded([&] { save ? saveKeyFile(path) : openKeyFile(path); });
+    });
+    connect(m_fileDialog, &QObject::destroyed, this, [this] { m_fileDialog = nullptr; });
+    // Window-modal and opened without a nested event loop: reads, writes and hotplug go on.
+    m_fileDialog->open();
+}
+
+void TMainForm::saveKeyFile(const QString& path)
+{
+    const QByteArray text = m_session->keyFile();
+    if (text.isEmpty()) {
+        postErrorBox(tr("按键尚未读取，无法保存。"));
+        return;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        postErrorBox(tr("无法保存%1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    MessagePopup1->setText(tr("按键配置已保存到%1。").arg(QFileInfo(path).fileName()));
+    MessagePopup1->setIcon(QStringLiteral("PopupIcon"));
+    MessagePopup1->open();
+}
+
+void TMainForm::openKeyFile(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        postErrorBox(tr("无法读取%1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    if (file.size() > MaxKeyFileSize) {
+        postErrorBox(tr("%1不是按键配置文件：文件太大。").arg(name));
+        return;
+    }
+    const auto loaded = m_session->loadKeyFile(file.read(MaxKeyFileSize + 1));
+    if (const auto* errors = std::get_if<configfile::FileErrors>(&loaded)) {
+        QStringList lines{tr("%1未载入，按键没有改变：").arg(name)};
+        for (std::size_t i = 0; i < errors->size() && i < std::size_t(FaultsShown); ++i) {
+            const configfile::FileError& e = (*errors)[i];
+            lines << (e.line > 0 ? tr("第%1行：%2").arg(e.line).arg(e.reason) : e.reason);
+        }
+        if (errors->size() > std::size_t(FaultsShown))
+            lines << tr("另有%n处错误。", nullptr, int(errors->size()) - FaultsShown);
+        postErrorBox(lines.join(QLatin1Char('\n')));
+        return;
+    }
+    MessagePopup1->setText(tr("已载入%n个按键，点击“写入”写入设备。", nullptr, std::get<int>(loaded)));
+    MessagePopup1->setIcon(QStringLiteral("PopupIcon"));
+    MessagePopup1->open();
+}
+
+}  // namespace tavrel

@@ -1,0 +1,202 @@
+// Key files in the window: Ctrl+S saves the selected device's keys, Ctrl+O loads a file into
+// the table, which the device gets only with "写入"; a refused file changes nothing.
+#include "windowfixture.h"
+
+#include "config/configfile.h"
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/toolbarband.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTemporaryDir>
+
+using namespace tavrel;
+using namespace tavrel::test;
+
+namespace {
+
+using Record = std::array<quint8, 5>;
+
+const Record kSource[6] = {
+    {0x05, 0x04, 0, 0, 0x00},  // Ctrl+Alt+A
+    {0x02, 0x00, 0, 0, 0x03},  // right button, repeat
+    {0x00, 0x3A, 0, 0, 0x02},  // F1, repeat
+    {0x04, 0x00, 0, 0, 0x01},  // wheel button
+    {0x22, 0x05, 0x06, 0, 0x00},  // Shift+Right Shift+B+C
+    {0x00, 0x00, 0, 0, 0x00},
+};
+
+std::vector<Record> stored(const emu::EmulatedKey& key, int count)
+{
+    std::vector<Record> out;
+    for (int k = 0; k < count; ++k)
+        out.push_back(key.record(k));
+    return out;
+}
+
+std::vector<Record> tableRecords(const KeyTable& table)
+{
+    std::vector<Record> out;
+    for (int k = 0; k < table.KeyCount; ++k)
+        out.push_back(recordOf(table, k).bytes());
+    return out;
+}
+
+QMessageBox* errorBox()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("ErrorBox") && w->isVisible())
+            return qobject_cast<QMessageBox*>(w);
+    return nullptr;
+}
+
+class KeyFileTest : public WindowTest {
+protected:
+    void activate()
+    {
+        form->activateWindow();
+        ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == form.get(); }));
+    }
+
+    // Presses the shortcut and answers the dialog it opens with `path`.
+    void chooseFile(QKeySequence::StandardKey shortcut, const QString& path)
+    {
+        ASSERT_NO_FATAL_FAILURE(activate());
+        // Out of the capture box, which takes every combination as one for the key.
+        form->TextBox1->clearFocus();
+        ASSERT_TRUE(waitFor([&] { return !form->session()->capturing(); }));
+        const QKeySequence keys(shortcut);
+        QTest::keySequence(form.get(), keys);
+        ASSERT_TRUE(waitFor([&] { return form->fileDialog() && form->fileDialog()->isVisible(); }));
+        QFileDialog* dialog = form->fileDialog();
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();  // as its own button does
+        ASSERT_TRUE(waitFor([&] { return form->fileDialog() == nullptr; }));
+    }
+
+    // The popup's text, closed with its OK.
+    QString popupText()
+    {
+        EXPECT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }));
+        const QString said = form->MessagePopup1->text();
+        form->MessagePopup1->okButton()->click();
+        return said;
+    }
+
+    // The error box's text, closed.
+    QString errorText()
+    {
+        EXPECT_TRUE(waitFor([] { return errorBox() != nullptr; }));
+        QMessageBox* box = errorBox();
+        if (!box)
+            return {};
+        const QString said = box->text();
+        box->accept();
+        EXPECT_TRUE(waitFor([] { return errorBox() == nullptr; }));
+        return said;
+    }
+
+    QTemporaryDir folder;
+};
+
+}  // namespace
+
+TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSendsIt)
+{
+    auto& source = plug("file-src", "300000000021");
+    for (int k = 0; k < 6; ++k)
+        source.setRecord(k, kSource[k]);
+    auto& target = plug("file-dst", "300000000022");
+    start();
+    waitForRead(6);
+
+    const QString path = folder.filePath(QStringLiteral("pedal.json"));
+    ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Save, path));
+    EXPECT_EQ(popupText(), QStringLiteral("按键配置已保存到pedal.json。"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto parsed = configfile::parse(file.readAll());
+    ASSERT_TRUE(std::holds_alternative<configfile::ConfigFile>(parsed));
+    const configfile::ConfigFile& saved = std::get<configfile::ConfigFile>(parsed);
+    EXPECT_EQ(saved.serial, QStringLiteral("300000000021"));
+    ASSERT_EQ(saved.keys.size(), 6u);
+    for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(saved.keys[std::size_t(k)].record.bytes(), kSource[k]) << "key " << k + 1;
+
+    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    ASSERT_TRUE(waitFor([&] { return form->session()->capabilities().serial == QStringLiteral("300000000022"); }));
+    waitForRead(6);
+    const std::vector<Record> before = stored(target, 6);
+    ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Open, path));
+    EXPECT_EQ(popupText(), QStringLiteral("已载入6个按键，点击“写入”写入设备。"));
+
+    // Shown and held by the table, not yet on the device.
+    EXPECT_EQ(tableRecords(form->table()), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+    EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
+    EXPECT_EQ(stored(target, 6), before);
+
+    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
+    EXPECT_EQ(stored(target, 6), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+    EXPECT_EQ(stored(source, 6), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+}
+
+TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
+{
+    struct Case {
+        const char* name;
+        QByteArray text;
+        const char* says;  // part of the error box's text
+    };
+    const QByteArray head = "{\n  \"format\": \"tavrel-keys\",\n  \"version\": 1,\n  \"keys\": [\n";
+    const Case cases[] = {
+        {"not JSON", "{\n  \"format\": \"tavrel-keys\",\n  \"keys\": [\n", "第3行"},
+        {"a key beyond the device", head + "    {\"key\": 1, \"assignment\": \"F5\"},\n    {\"key\": 7, \"assignment\": \"F6\"}\n  ]\n}\n",
+         "第6行"},
+        {"a name that disagrees with its record",
+         head + "    {\"key\": 2, \"assignment\": \"Ctrl+B\", \"record\": \"01 06 00 00 00\"}\n  ]\n}\n", "第5行"},
+    };
+
+    auto& key = plug("file-refused", "300000000023");
+    for (int k = 0; k < 6; ++k)
+        key.setRecord(k, kSource[k]);
+    start();
+    waitForRead(6);
+    const std::vector<Record> table = tableRecords(form->table());
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = folder.filePath(QString::fromLatin1(c.name).replace(u' ', u'-') + QStringLiteral(".json"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.text);
+        file.close();
+
+        ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Open, path));
+        const QString said = errorText();
+        EXPECT_TRUE(said.contains(QStringLiteral("未载入，按键没有改变"))) << said.toStdString();
+        EXPECT_TRUE(said.contains(QString::fromUtf8(c.says))) << said.toStdString();
+        EXPECT_FALSE(form->MessagePopup1->isOpen());
+        EXPECT_EQ(tableRecords(form->table()), table);
+        EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
+    }
+    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
+    EXPECT_EQ(stored(key, 6), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+}
+
+// In the capture box Ctrl+S is a combination for the key, not a command.
+TEST_F(KeyFileTest, TheShortcutsAreCombinationsWhileCapturing)
+{
+    plug("file-capture", "300000000024");
+    start();
+    waitForRead(6);
+    ASSERT_NO_FATAL_FAILURE(activate());
+    click(form->TextBox1);
+    ASSERT_TRUE(waitFor([&] { return form->session()->capturing(); }));
+    QTest::keySequence(form->TextBox1, QKeySequence(QKeySequence::Save));
+    QTest::keySequence(form->TextBox1, QKeySequence(QKeySequence::Open));
+    runEventsFor(100);
+    EXPECT_EQ(form->fileDialog(), nullptr);
+}
