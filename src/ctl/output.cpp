@@ -61,6 +61,12 @@ QStringList columns(const std::vector<QStringList>& rows)
     return lines;
 }
 
+// Between the items of a list: ", " in English, "、" in Chinese.
+QString listSeparator()
+{
+    return QCoreApplication::translate("tavrelctl", ", ", "between the items of a list");
+}
+
 QString kindText(bool wireless)
 {
     return wireless ? QCoreApplication::translate("tavrelctl", "receiver")
@@ -97,7 +103,7 @@ QString offersText(const QString& serial)
             offers << QCoreApplication::translate("tavrelctl", "pairing (capacity %1)").arg(bindCapacity(serial));
         if (offers.isEmpty())
             return QCoreApplication::translate("tavrelctl", "keyboard only");
-        return offers.join(QStringLiteral(", "));
+        return offers.join(listSeparator());
     } catch (const std::exception& e) {
         return QCoreApplication::translate("tavrelctl", "serial not understood: %1").arg(QString::fromUtf8(e.what()));
     }
@@ -171,7 +177,7 @@ QString keysText(const QList<int>& keys)
     if (numbers.size() == 1)
         return QCoreApplication::translate("tavrelctl", "key %1").arg(numbers.first());
     const QString last = numbers.takeLast();
-    return QCoreApplication::translate("tavrelctl", "keys %1 and %2").arg(numbers.join(QStringLiteral(", ")), last);
+    return QCoreApplication::translate("tavrelctl", "keys %1 and %2").arg(numbers.join(listSeparator()), last);
 }
 
 QString pairingText(const PairingResponse& response)
