@@ -1,5 +1,6 @@
 #include "config/configfile.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +13,10 @@
 
 namespace tavrel::configfile {
 namespace {
+
+// The fault reasons are for people: they are written in English and translated in the context
+// "tavrel::configfile". What a file holds (field names, "single", "repeat", key names, records)
+// and what serialize() writes stay as they are in every language.
 
 // ---- Writing ----------------------------------------------------------------------------------
 
@@ -284,23 +289,31 @@ std::optional<KeyRecord> parseRecordText(const QString& text)
 QString recordFault(const KeyRecord& r)
 {
     if (r.mode > ModeMouseRepeat)
-        return QStringLiteral("mode %1 is not one a key can hold (00 keyboard single, 02 keyboard repeat, "
-                              "01 mouse single, 03 mouse repeat)")
+        return QCoreApplication::translate("tavrel::configfile",
+                                           "mode %1 is not one a key can hold (00 keyboard single, 02 keyboard "
+                                           "repeat, 01 mouse single, 03 mouse repeat)")
             .arg(hexByte(r.mode));
     if (isMouseMode(r.mode) && r.modifiers != MouseLeft && r.modifiers != MouseRight && r.modifiers != MouseMiddle)
-        return QStringLiteral("mouse button %1 is not one a key can hold (01 left, 02 right, 04 middle)")
+        return QCoreApplication::translate("tavrel::configfile",
+                                           "mouse button %1 is not one a key can hold (01 left, 02 right, 04 middle)")
             .arg(hexByte(r.modifiers));
     return {};
 }
 
-QString keyCountText(int count)
+QString beyondTheDevice(int key, int deviceKeys)
 {
-    return count == 1 ? QStringLiteral("1 key") : QStringLiteral("%1 keys").arg(count);
+    return deviceKeys == 1
+        ? QCoreApplication::translate("tavrel::configfile", "key %1 is beyond the device, which has 1 key").arg(key)
+        : QCoreApplication::translate("tavrel::configfile", "key %1 is beyond the device, which has %2 keys")
+              .arg(key)
+              .arg(deviceKeys);
 }
 
 QString givenTwice(int key, int firstLine)
 {
-    return QStringLiteral("key %1 is given twice (first at line %2)").arg(key).arg(firstLine);
+    return QCoreApplication::translate("tavrel::configfile", "key %1 is given twice (first at line %2)")
+        .arg(key)
+        .arg(firstLine);
 }
 
 FileErrors inLineOrder(FileErrors errors)
@@ -330,15 +343,16 @@ void checkMembers(const QJsonObject& object, const ObjectAt& at, const QStringLi
 {
     for (const QString& name : object.keys())
         if (!known.contains(name))
-            errors.push_back({at.lineOf(name), QStringLiteral("unknown field %1 (the fields are %2)")
-                                                    .arg(quoted(name), known.join(QStringLiteral(", ")))});
+            errors.push_back({at.lineOf(name),
+                              QCoreApplication::translate("tavrel::configfile", "unknown field %1 (the fields are %2)")
+                                  .arg(quoted(name), known.join(QStringLiteral(", ")))});
     std::map<QString, int> first;
     for (const MemberAt& m : at.members) {
         const auto [it, inserted] = first.emplace(m.name, m.line);
         if (!inserted)
-            errors.push_back({m.line, QStringLiteral("field %1 is given twice (first at line %2)")
-                                          .arg(quoted(m.name))
-                                          .arg(it->second)});
+            errors.push_back({m.line, QCoreApplication::translate("tavrel::configfile",
+                                                                  "field %1 is given twice (first at line %2)")
+                                          .arg(quoted(m.name), QString::number(it->second))});
     }
 }
 
@@ -363,7 +377,8 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
     const std::size_t faultsBefore = errors.size();
     const auto fault = [&](int line, const QString& reason) { errors.push_back({line, reason}); };
     if (!value.isObject()) {
-        fault(at.line, QStringLiteral("each key is an object such as {\"key\": 1, \"assignment\": \"F5\"}"));
+        fault(at.line, QCoreApplication::translate("tavrel::configfile",
+                                                   "each key is an object such as {\"key\": 1, \"assignment\": \"F5\"}"));
         return {};
     }
     const QJsonObject o = value.toObject();
@@ -373,10 +388,11 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
     entry.line = at.line;
     const QString keyName = QStringLiteral("key");
     if (!o.contains(keyName)) {
-        fault(at.line, QStringLiteral("the entry has no \"key\" number"));
+        fault(at.line, QCoreApplication::translate("tavrel::configfile", "the entry has no \"key\" number"));
     } else if (const std::optional<int> n = wholeNumber(o[keyName]); !n || *n < 1 || *n > MaxKeys) {
         fault(at.lineOf(keyName),
-              QStringLiteral("\"key\" must be a number from 1 to %1 (the first key is 1)")
+              QCoreApplication::translate("tavrel::configfile",
+                                          "\"key\" must be a number from 1 to %1 (the first key is 1)")
                   .arg(MaxKeys));
     } else {
         entry.key = *n;
@@ -391,7 +407,8 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
         else if (trigger.compare(QLatin1String("repeat"), Qt::CaseInsensitive) == 0)
             repeat = true;
         else
-            fault(at.lineOf(triggerName), QStringLiteral("\"trigger\" must be \"single\" or \"repeat\""));
+            fault(at.lineOf(triggerName), QCoreApplication::translate("tavrel::configfile",
+                                                                      "\"trigger\" must be \"single\" or \"repeat\""));
     }
 
     std::optional<KeyRecord> raw;
@@ -400,23 +417,26 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
         raw = o[recordName].isString() ? parseRecordText(o[recordName].toString()) : std::nullopt;
         if (!raw) {
             fault(at.lineOf(recordName),
-                  QStringLiteral("\"record\" must be five bytes in hex: Modifiers, Code1, Code2, Code3, Mode, "
-                                 "such as \"05 04 00 00 00\""));
+                  QCoreApplication::translate("tavrel::configfile",
+                                              "\"record\" must be five bytes in hex: Modifiers, Code1, Code2, "
+                                              "Code3, Mode, such as \"05 04 00 00 00\""));
         } else if (const QString why = recordFault(*raw); !why.isEmpty()) {
             fault(at.lineOf(recordName), why);
             raw.reset();
         } else if (repeat && *repeat != isRepeatMode(raw->mode)) {
-            fault(at.lineOf(triggerName), QStringLiteral("trigger %1 disagrees with the record's mode %2 (%3)")
-                                              .arg(quoted(triggerText(modeFor(false, *repeat))),
-                                                   hexByte(raw->mode), triggerText(raw->mode)));
+            fault(at.lineOf(triggerName),
+                  QCoreApplication::translate("tavrel::configfile", "trigger %1 disagrees with the record's mode %2 (%3)")
+                      .arg(quoted(triggerText(modeFor(false, *repeat))), hexByte(raw->mode), triggerText(raw->mode)));
         }
     }
 
     const QString assignmentName = QStringLiteral("assignment");
     if (!o.contains(assignmentName) && !o.contains(recordName))
-        fault(at.line, QStringLiteral("the entry needs an \"assignment\", a \"record\" or both"));
+        fault(at.line, QCoreApplication::translate("tavrel::configfile",
+                                                   "the entry needs an \"assignment\", a \"record\" or both"));
     if (o.contains(assignmentName) && !o[assignmentName].isString())
-        fault(at.lineOf(assignmentName), QStringLiteral("\"assignment\" must be a text such as \"Ctrl+Alt+A\""));
+        fault(at.lineOf(assignmentName), QCoreApplication::translate("tavrel::configfile",
+                                                                     "\"assignment\" must be a text such as \"Ctrl+Alt+A\""));
 
     if (o[assignmentName].isString()) {
         const QString name = o[assignmentName].toString();
@@ -431,13 +451,14 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
                 const QString formatted = assignmentText(*raw);
                 const bool agree = (byName && *byName == *raw)
                     || name.trimmed().compare(formatted, Qt::CaseInsensitive) == 0;
-                const QString recordIs = QStringLiteral("the record %1 is %2")
-                                             .arg(recordText(*raw), quoted(formatted));
                 if (!agree && byName)
-                    fault(line, QStringLiteral("%1 gives %2, but %3; change one of them or leave one out")
-                                    .arg(quoted(name), recordText(*byName), recordIs));
+                    fault(line, QCoreApplication::translate("tavrel::configfile",
+                                                            "%1 gives %2, but the record %3 is %4; change one of them "
+                                                            "or leave one out")
+                                    .arg(quoted(name), recordText(*byName), recordText(*raw), quoted(formatted)));
                 else if (!agree)
-                    fault(line, QStringLiteral("%1; %2").arg(std::get<AssignmentError>(parsed).reason, recordIs));
+                    fault(line, QCoreApplication::translate("tavrel::configfile", "%1; the record %2 is %3")
+                                    .arg(std::get<AssignmentError>(parsed).reason, recordText(*raw), quoted(formatted)));
                 else
                     entry.record = *raw;
             }
@@ -491,14 +512,16 @@ QByteArray serialize(std::span<const KeyRecord> records, const QString& serial, 
 std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
 {
     if (QByteArrayView(text).trimmed().isEmpty())
-        return FileErrors{{1, QStringLiteral("the file is empty")}};
+        return FileErrors{{1, QCoreApplication::translate("tavrel::configfile", "the file is empty")}};
     QJsonParseError jsonError;
     const QJsonDocument document = QJsonDocument::fromJson(text, &jsonError);
     if (jsonError.error != QJsonParseError::NoError)
         return FileErrors{{lineAt(text, jsonError.offset),
-                           QStringLiteral("this is not valid JSON: %1").arg(jsonError.errorString())}};
-    const QString notAKeyFile = QStringLiteral("this is not a Tavrel key file: it has no \"format\": \"%1\"")
-                                    .arg(FormatName);
+                           QCoreApplication::translate("tavrel::configfile", "this is not valid JSON: %1")
+                               .arg(jsonError.errorString())}};
+    const QString notAKeyFile =
+        QCoreApplication::translate("tavrel::configfile", "this is not a Tavrel key file: it has no \"format\": \"%1\"")
+            .arg(FormatName);
     if (!document.isObject())
         return FileErrors{{1, notAKeyFile}};
 
@@ -509,14 +532,26 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
     // A newer file may hold what this program does not know: one fault says it all.
     const QJsonValue version = top[QLatin1String("version")];
     const int versionLine = layout.top.lineOf(QStringLiteral("version"));
-    const QString reads = QStringLiteral("(this program reads version %1)").arg(FormatVersion);
-    if (version.isUndefined())
-        return FileErrors{{versionLine, QStringLiteral("the file has no \"version\" ") + reads}};
+    if (version.isUndefined()) {
+        return FileErrors{{versionLine, QCoreApplication::translate("tavrel::configfile",
+                                                                    "the file has no \"version\" (this program "
+                                                                    "reads version %1)")
+                                            .arg(FormatVersion)}};
+    }
     const std::optional<int> v = wholeNumber(version);
-    if (!v)
-        return FileErrors{{versionLine, QStringLiteral("\"version\" must be a number ") + reads}};
-    if (*v != FormatVersion)
-        return FileErrors{{versionLine, QStringLiteral("format version %1 is unknown ").arg(*v) + reads}};
+    if (!v) {
+        return FileErrors{{versionLine, QCoreApplication::translate("tavrel::configfile",
+                                                                    "\"version\" must be a number (this program "
+                                                                    "reads version %1)")
+                                            .arg(FormatVersion)}};
+    }
+    if (*v != FormatVersion) {
+        return FileErrors{{versionLine, QCoreApplication::translate("tavrel::configfile",
+                                                                    "format version %1 is unknown (this program "
+                                                                    "reads version %2)")
+                                            .arg(*v)
+                                            .arg(FormatVersion)}};
+    }
 
     FileErrors errors;
     checkMembers(top, layout.top, topMembers(), errors);
@@ -525,7 +560,8 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
         const QJsonValue value = top[QLatin1String(name)];
         if (!value.isUndefined() && !value.isString())
             errors.push_back({layout.top.lineOf(QLatin1String(name)),
-                              QStringLiteral("\"%1\" must be a text").arg(QLatin1String(name))});
+                              QCoreApplication::translate("tavrel::configfile", "\"%1\" must be a text")
+                                  .arg(QLatin1String(name))});
     }
     file.serial = top[QLatin1String("serial")].toString();
     file.product = top[QLatin1String("product")].toString();
@@ -533,8 +569,9 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
     const QJsonValue keys = top[QLatin1String("keys")];
     if (!keys.isArray()) {
         errors.push_back({layout.top.lineOf(QStringLiteral("keys")),
-                          QStringLiteral("\"keys\" must be a list of keys, such as "
-                                         "[{\"key\": 1, \"assignment\": \"F5\"}]")});
+                          QCoreApplication::translate("tavrel::configfile",
+                                                      "\"keys\" must be a list of keys, such as "
+                                                      "[{\"key\": 1, \"assignment\": \"F5\"}]")});
     } else {
         const QJsonArray entries = keys.toArray();
         std::map<int, int> lineOfKey;
@@ -571,7 +608,9 @@ std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int de
     for (const KeyEntry& e : file.keys) {
         if (e.key < 1 || e.key > MaxKeys) {
             errors.push_back(
-                {e.line, QStringLiteral("key %1 is not one of the keys 1 to %2").arg(e.key).arg(MaxKeys)});
+                {e.line, QCoreApplication::translate("tavrel::configfile", "key %1 is not one of the keys 1 to %2")
+                             .arg(e.key)
+                             .arg(MaxKeys)});
             continue;
         }
         if (const auto [it, inserted] = lineOfKey.emplace(e.key, e.line); !inserted) {
@@ -587,9 +626,7 @@ std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int de
         else if (allowTruncate)
             plan.skipped.push_back(e);
         else
-            errors.push_back({e.line, QStringLiteral("key %1 is beyond the device, which has %2")
-                                          .arg(e.key)
-                                          .arg(keyCountText(count))});
+            errors.push_back({e.line, beyondTheDevice(e.key, count)});
     }
     if (!errors.empty())
         return inLineOrder(std::move(errors));

@@ -35,15 +35,27 @@ std::optional<Verb> verbNamed(const QString& name)
     return std::nullopt;
 }
 
-QString tryHelp(const QString& verb)
-{
-    return verb.isEmpty() ? QCoreApplication::translate("tavrelctl", "Try \"tavrelctl --help\".")
-                          : QCoreApplication::translate("tavrelctl", "Try \"tavrelctl %1 --help\".").arg(verb);
-}
-
+// The reason, then where to read more: one sentence for the translation, as languages join two
+// sentences differently.
 Failure usage(const QString& verb, const QString& reason)
 {
-    return Failure(ExitUsage, reason + QLatin1Char(' ') + tryHelp(verb));
+    return Failure(ExitUsage, verb.isEmpty()
+                                  ? QCoreApplication::translate("tavrelctl", "%1 Try \"tavrelctl --help\".").arg(reason)
+                                  : QCoreApplication::translate("tavrelctl", "%1 Try \"tavrelctl %2 --help\".")
+                                        .arg(reason, verb));
+}
+
+// Why the parser refused the arguments. Its own texts are in English only, so the usual faults
+// are told here.
+QString parserFault(const QCommandLineParser& parser, const QStringList& args)
+{
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const QString name = parser.unknownOptionNames().first();
+        return QCoreApplication::translate("tavrelctl", "Unknown option '%1'.").arg(name);
+    }
+    if (args.last() == QLatin1String("--device"))
+        return QCoreApplication::translate("tavrelctl", "--device needs a serial or an index.");
+    return parser.errorText();
 }
 
 // Pieces of several help texts, marked for translation where they are written.
@@ -219,7 +231,7 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
         break;
     }
     if (!parser.parse(args))
-        return usage(first, parser.errorText());
+        return usage(first, parserFault(parser, args));
     if (parser.isSet(help)) {
         command.helpTopic = first;
         command.verb = Verb::Help;

@@ -340,16 +340,17 @@ private:
         }
         if (written)
             ++*written;
-        QString line = step + QCoreApplication::translate("tavrelctl", "%1: %2 keys written.").arg(name).arg(chosen.size());
-        if (!plan.skipped.empty()) {
+        QString line;
+        if (plan.skipped.empty()) {
+            line = QCoreApplication::translate("tavrelctl", "%1: %2 keys written.").arg(name, QString::number(chosen.size()));
+        } else {
             QList<int> left;
             for (const configfile::KeyEntry& e : plan.skipped)
                 left << e.key - 1;
-            line += QLatin1Char(' ') + QCoreApplication::translate("tavrelctl", "The file's %1 left out: the key has %2.")
-                                           .arg(keysText(left))
-                                           .arg(keys);
+            line = QCoreApplication::translate("tavrelctl", "%1: %2 keys written. The file's %3 left out: the key has %4.")
+                       .arg(name, QString::number(chosen.size()), keysText(left), QString::number(keys));
         }
-        print({line});
+        print({step + line});
         return std::nullopt;
     }
 

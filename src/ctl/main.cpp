@@ -3,6 +3,7 @@
 
 #include "ctl/commandline.h"
 #include "ctl/commands.h"
+#include "i18n/language.h"
 #include "session/devicesession.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,8 @@ using namespace tavrel;
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // The messages are written in English: Chinese under a Chinese locale or none, as the window.
+    i18n::installTranslation(i18n::systemLanguage());
     QCoreApplication::setApplicationName(QStringLiteral("tavrelctl"));
     QTextStream out(stdout);
     QTextStream err(stderr);

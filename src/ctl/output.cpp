@@ -5,28 +5,66 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <exception>
+#include <iterator>
+#include <utility>
 
 namespace tavrel::ctl {
 namespace {
 
-// Rows of cells as columns two spaces apart; the last column is not padded.
+// Whether a terminal gives the character two columns: the East Asian wide and fullwidth ones
+// (Hangul, CJK ideographs and punctuation, kana, Yi, fullwidth forms) and the pictographs.
+bool isWide(char32_t c)
+{
+    static constexpr std::pair<char32_t, char32_t> wide[] = {
+        {0x1100, 0x115F},   // Hangul leading consonants
+        {0x2329, 0x232A},   // angle brackets
+        {0x2E80, 0x303E},   // CJK radicals, ideographic description, CJK punctuation
+        {0x3041, 0x4DBF},   // kana, bopomofo, Hangul compatibility, CJK strokes, extension A
+        {0x4E00, 0xA4CF},   // CJK ideographs, Yi
+        {0xA960, 0xA97F},   // Hangul extended
+        {0xAC00, 0xD7A3},   // Hangul syllables
+        {0xF900, 0xFAFF},   // CJK compatibility ideographs
+        {0xFE10, 0xFE19},   // vertical forms
+        {0xFE30, 0xFE6F},   // CJK compatibility and small forms
+        {0xFF00, 0xFF60},   // fullwidth forms (the halfwidth ones follow)
+        {0xFFE0, 0xFFE6},   // fullwidth signs
+        {0x1F300, 0x1F64F}, // pictographs, emoticons
+        {0x1F900, 0x1F9FF}, // supplemental pictographs
+        {0x20000, 0x3FFFD}, // CJK ideographs beyond the first plane
+    };
+    const auto* after = std::upper_bound(std::begin(wide), std::end(wide), c,
+                                         [](char32_t v, const auto& range) { return v < range.first; });
+    return after != std::begin(wide) && c <= std::prev(after)->second;
+}
+
+// Rows of cells as columns two spaces apart, padded by the columns the text takes on a
+// terminal; the last column is not padded.
 QStringList columns(const std::vector<QStringList>& rows)
 {
-    std::vector<qsizetype> widths;
+    std::vector<int> widths;
     for (const QStringList& row : rows)
         for (qsizetype c = 0; c + 1 < row.size(); ++c) {
             if (widths.size() <= std::size_t(c))
                 widths.resize(std::size_t(c) + 1, 0);
-            widths[std::size_t(c)] = std::max(widths[std::size_t(c)], row[c].size());
+            widths[std::size_t(c)] = std::max(widths[std::size_t(c)], displayWidth(row[c]));
         }
     QStringList lines;
     for (const QStringList& row : rows) {
         QString line;
-        for (qsizetype c = 0; c < row.size(); ++c)
-            line += c + 1 < row.size() ? row[c].leftJustified(widths[std::size_t(c)] + 2) : row[c];
+        for (qsizetype c = 0; c < row.size(); ++c) {
+            line += row[c];
+            if (c + 1 < row.size())
+                line += QString(widths[std::size_t(c)] - displayWidth(row[c]) + 2, u' ');
+        }
         lines << line.trimmed();
     }
     return lines;
+}
+
+// Between the items of a list: ", " in English, "、" in Chinese.
+QString listSeparator()
+{
+    return QCoreApplication::translate("tavrelctl", ", ", "between the items of a list");
 }
 
 QString kindText(bool wireless)
@@ -36,6 +74,22 @@ QString kindText(bool wireless)
 }
 
 }  // namespace
+
+int displayWidth(QStringView text)
+{
+    int width = 0;
+    for (const char32_t c : text.toUcs4()) {
+        switch (QChar::category(c)) {
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_Enclosing:
+        case QChar::Other_Format:
+            break;  // joins the character before it, or takes no room
+        default:
+            width += isWide(c) ? 2 : 1;
+        }
+    }
+    return width;
+}
 
 QString offersText(const QString& serial)
 {
@@ -49,7 +103,7 @@ QString offersText(const QString& serial)
             offers << QCoreApplication::translate("tavrelctl", "pairing (capacity %1)").arg(bindCapacity(serial));
         if (offers.isEmpty())
             return QCoreApplication::translate("tavrelctl", "keyboard only");
-        return offers.join(QStringLiteral(", "));
+        return offers.join(listSeparator());
     } catch (const std::exception& e) {
         return QCoreApplication::translate("tavrelctl", "serial not understood: %1").arg(QString::fromUtf8(e.what()));
     }
@@ -123,7 +177,7 @@ QString keysText(const QList<int>& keys)
     if (numbers.size() == 1)
         return QCoreApplication::translate("tavrelctl", "key %1").arg(numbers.first());
     const QString last = numbers.takeLast();
-    return QCoreApplication::translate("tavrelctl", "keys %1 and %2").arg(numbers.join(QStringLiteral(", ")), last);
+    return QCoreApplication::translate("tavrelctl", "keys %1 and %2").arg(numbers.join(listSeparator()), last);
 }
 
 QString pairingText(const PairingResponse& response)

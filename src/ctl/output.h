@@ -26,6 +26,10 @@ struct ListedKey {
     std::optional<int> keyCount;   // none when it did not answer
 };
 
+// The columns `text` takes on a terminal: two for an East Asian wide or fullwidth character,
+// none for a combining mark, one for any other.
+int displayWidth(QStringView text);
+
 // What a serial offers: "mouse buttons, trigger choice, pairing (4 transmitters)", "keyboard
 // only", or why the serial cannot be read.
 QString offersText(const QString& serial);

@@ -9,7 +9,10 @@ namespace tavrel::i18n {
 namespace {
 
 // The translations are compiled into the program, so no install path decides whether they load.
+// The English one is of the texts written in Chinese (the windows', the session's); the Chinese
+// one of those written in English (tavrelctl's, the key file's fault reasons).
 const QString EnglishTranslation = QStringLiteral(":/i18n/tavrel_en.qm");
+const QString ChineseTranslation = QStringLiteral(":/i18n/tavrel_zh.qm");
 
 }  // namespace
 
@@ -37,10 +40,11 @@ Language systemLanguage()
 
 QTranslator* installTranslation(Language language)
 {
-    if (language == Language::Chinese || !QCoreApplication::instance())
+    if (!QCoreApplication::instance())
         return nullptr;
     auto* translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(EnglishTranslation) || !QCoreApplication::installTranslator(translator)) {
+    const QString& file = language == Language::Chinese ? ChineseTranslation : EnglishTranslation;
+    if (!translator->load(file) || !QCoreApplication::installTranslator(translator)) {
         delete translator;
         return nullptr;
     }

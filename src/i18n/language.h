@@ -1,7 +1,7 @@
 #pragma once
-// The language of Tavrel's texts. The texts in the code are Chinese; under any locale that names
-// another language they are shown in English, through Qt's translation system, so the windows,
-// the device session and any other front-end on it follow one rule.
+// The language of Tavrel's texts. The texts of the windows and the device session are written in
+// Chinese, and those of tavrelctl and the key file's fault reasons in English; Qt's translation
+// system shows each in the language that one rule picks, so every front-end follows it.
 
 #include <QString>
 
@@ -20,9 +20,10 @@ Language languageFor(const QString& lcAll, const QString& lcMessages, const QStr
 // languageFor() with this process's environment.
 Language systemLanguage();
 
-// Installs the translation of the texts into `language` in the running application. Returns
-// the translator, owned by the application (deleting it takes the translation away again), or
-// null when the texts need none or the translation cannot be loaded.
+// Installs the translation of the texts into `language` in the running application: for
+// Chinese, of those written in English; for English, of those written in Chinese. Returns the
+// translator, owned by the application (deleting it takes the translation away again), or null
+// when there is no application or the translation cannot be loaded.
 QTranslator* installTranslation(Language language);
 
 }  // namespace tavrel::i18n

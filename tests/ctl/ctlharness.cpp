@@ -120,6 +120,10 @@ std::unique_ptr<QProcess> Emulator::startCtl(const QStringList& arguments)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral("libumockdev-preload.so.0"));
     env.insert(QStringLiteral("UMOCKDEV_DIR"), m_root);
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        env.remove(QLatin1String(name));
+    for (const QString& variable : m_ctlLocale)
+        env.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
     // The preload comes before a sanitized program's runtime in the library list.
     QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
     if (!asan.contains(QLatin1String("verify_asan_link_order")))

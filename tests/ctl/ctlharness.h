@@ -49,6 +49,9 @@ public:
 
     // The folder tavrelctl runs in, for relative file names.
     void setCtlFolder(const QString& folder) { m_ctlFolder = folder; }
+    // The locale variables tavrelctl runs with, as "NAME=value"; LC_ALL, LC_MESSAGES and LANG
+    // that are not given are unset. By default LC_ALL=en_US.UTF-8: its messages in English.
+    void setCtlLocale(const QStringList& variables) { m_ctlLocale = variables; }
     // Starts tavrelctl with the arguments against the emulated keys.
     std::unique_ptr<QProcess> startCtl(const QStringList& arguments);
     // Runs it to the end.
@@ -63,6 +66,7 @@ private:
     QByteArray m_replies;
     QString m_root;
     QString m_ctlFolder;
+    QStringList m_ctlLocale{QStringLiteral("LC_ALL=en_US.UTF-8")};
     bool m_unprivileged = false;
     // For the unprivileged user, who may not reach the build folder: copies in the testbed.
     QString m_ctlCopy;

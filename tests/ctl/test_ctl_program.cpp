@@ -354,3 +354,59 @@ TEST(CtlProgramWithoutKeys, ListSaysSoAndACommandForAKeyFailsWithNoDevice)
     EXPECT_EQ(unbind.exitCode, 3) << unbind;
     EXPECT_EQ(unbind.err, QStringLiteral("tavrelctl: No receiver is attached.\n"));
 }
+
+// tavrelctl's messages follow the window's language rule: Chinese under a Chinese locale and
+// where none is set, English under any other; the exit status is the same in both.
+TEST_F(CtlProgram, TheMessagesAreChineseUnderAChineseLocaleOrNoneAndEnglishOtherwise)
+{
+    const struct {
+        const char* what;
+        QStringList locale;
+        bool chinese;
+    } cases[] = {
+        {"C.UTF-8", {QStringLiteral("LC_ALL=C.UTF-8")}, true},
+        {"zh_CN.UTF-8", {QStringLiteral("LC_ALL=zh_CN.UTF-8")}, true},
+        {"nothing set", {}, true},
+        {"LANG=C", {QStringLiteral("LANG=C")}, true},
+        {"en_US.UTF-8", {QStringLiteral("LC_ALL=en_US.UTF-8")}, false},
+        {"de_DE.UTF-8", {QStringLiteral("LANG=de_DE.UTF-8"), QStringLiteral("LC_MESSAGES=de_DE.UTF-8")}, false},
+    };
+    const QRegularExpression han(QStringLiteral("\\p{Han}"));
+    emu.setCtlFolder(dir.path());
+    writeFile(QStringLiteral("seven.json"),
+              configfile::serialize(std::vector<KeyRecord>(7, KeyRecord{0, 0x04, 0, 0, 0}), W1,
+                                    QStringLiteral("Programmable Key")));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        emu.setCtlLocale(c.locale);
+
+        const CtlRun usage = emu.runCtl({QStringLiteral("frobnicate")});
+        EXPECT_EQ(usage.exitCode, 2) << usage;
+        EXPECT_EQ(usage.err.count(u'\n'), 1) << usage;
+        EXPECT_TRUE(usage.err.startsWith(QLatin1String("tavrelctl: ")) && usage.err.contains(QLatin1String("\"frobnicate\"")) &&
+                    usage.err.contains(QLatin1String("\"tavrelctl --help\"")))
+            << usage;
+        EXPECT_EQ(usage.err.contains(han), c.chinese) << usage;
+        EXPECT_EQ(usage.err.contains(QLatin1String("Unknown command")), !c.chinese) << usage;
+
+        // The reason comes from the key file's check, against the device's keys.
+        const CtlRun refused =
+            emu.runCtl({QStringLiteral("restore"), QStringLiteral("seven.json"), QStringLiteral("--device"), W1});
+        EXPECT_EQ(refused.exitCode, 6) << refused;
+        const QString fault = lineWith(refused.err, QStringLiteral("seven.json:13: "));
+        EXPECT_TRUE(fault.startsWith(QLatin1String("tavrelctl: seven.json:13: ")) && fault.contains(u'7') &&
+                    fault.contains(u'6'))
+            << refused;
+        EXPECT_EQ(fault.contains(han), c.chinese) << refused;
+        EXPECT_EQ(fault.endsWith(QLatin1String(": key 7 is beyond the device, which has 6 keys")), !c.chinese) << refused;
+
+        // The prose is translated; the usage line and the commands stay as they are typed.
+        const CtlRun help = emu.runCtl({QStringLiteral("--help")});
+        EXPECT_EQ(help.exitCode, 0) << help;
+        EXPECT_TRUE(help.out.startsWith(QLatin1String("Usage: tavrelctl COMMAND [OPTIONS]\n"))) << help;
+        for (const char* command : {"list", "show", "set KEY ASSIGNMENT", "backup FILE", "restore FILE", "bind", "unbind"})
+            EXPECT_TRUE(help.out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(command)))) << command << "\n" << help;
+        EXPECT_EQ(help.out.contains(han), c.chinese) << help;
+        EXPECT_EQ(help.out.contains(QLatin1String("Reads and changes")), !c.chinese) << help;
+    }
+}

@@ -204,6 +204,42 @@ TEST(CtlOutput, TheListAlignsTheOpenKeysAndSetsApartThoseThatMayNotBeOpened)
     EXPECT_EQ(listLines({keys[2]}).first(), QStringLiteral("Found but not openable:"));
 }
 
+// A terminal gives East Asian wide characters two columns: the columns of the list are padded by
+// what they take there, so that a Chinese head or product name keeps them aligned.
+TEST(CtlOutput, ColumnsArePaddedByTheWidthTheTextTakesOnATerminal)
+{
+    const std::pair<QString, int> widths[] = {
+        {QString(), 0},
+        {QStringLiteral("Programmable Key"), 16},
+        {QStringLiteral("按键数"), 6},
+        {QStringLiteral("接收器：A"), 9},                  // a fullwidth colon
+        {QStringLiteral("ＡＢ"), 4},                       // fullwidth Latin
+        {QStringLiteral("ｱｲ"), 2},                         // halfwidth katakana
+        {QStringLiteral("한글"), 4},
+        {QStringLiteral("e\u0301"), 1},                   // a combining accent
+        {QStringLiteral("a\u200Bb"), 2},                  // a zero width space
+        {QStringLiteral("\U0001F600 \U00020000"), 5},    // beyond the first plane
+    };
+    for (const auto& [text, width] : widths)
+        EXPECT_EQ(displayWidth(text), width) << text.toStdString();
+
+    const std::vector<ListedKey> keys{
+        {0, QStringLiteral("可编程按键"), QStringLiteral("310000000001"), false, true, {}, 6},
+        {1, QStringLiteral("Programmable Key Receiver"), QStringLiteral("311400000002"), true, true, {}, 6},
+        {2, QStringLiteral("按键 Pro"), QStringLiteral("320000000003"), false, true, {}, 8},
+    };
+    const QStringList lines = listLines(keys);
+    ASSERT_EQ(lines.size(), 4) << lines.join(u'\n').toStdString();
+    // Every row's serial, and the heading of its column, start at the same terminal column.
+    const int column = displayWidth(QStringView(lines[0]).left(lines[0].indexOf(QLatin1String("serial"))));
+    EXPECT_EQ(column, 30);
+    for (qsizetype row = 1; row < lines.size(); ++row) {
+        const qsizetype at = lines[row].indexOf(keys[std::size_t(row - 1)].serial);
+        ASSERT_GT(at, 0) << lines[row].toStdString();
+        EXPECT_EQ(displayWidth(QStringView(lines[row]).left(at)), column) << lines[row].toStdString();
+    }
+}
+
 TEST(CtlOutput, EachKeyIsShownByNumberNameTriggerAndRecord)
 {
     const std::vector<KeyRecord> records{

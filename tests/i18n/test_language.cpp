@@ -1,14 +1,19 @@
+#include "config/configfile.h"
 #include "config/configio.h"
 #include "i18n/language.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using tavrel::i18n::Language;
 using tavrel::i18n::languageFor;
@@ -97,24 +102,43 @@ TEST(Language, ReadsTheEnvironment)
     EXPECT_EQ(tavrel::i18n::systemLanguage(), Language::Chinese);
 }
 
-// The texts of the configuration write have no window: they follow the language as the
-// windows do, and come back as written once the translation is gone.
-TEST(Language, TranslatesTheTextsOfTheSessionWithoutWidgets)
+// A key file with a key beyond a six-key device: the reason why it is refused.
+QString beyondTheDevice()
+{
+    tavrel::configfile::ConfigFile file;
+    file.keys.push_back({7, tavrel::KeyRecord{0, 0x04, 0, 0, 0}, QStringLiteral("A"), 3});
+    const auto checked = tavrel::configfile::validateFor(file, 6, false);
+    const auto* errors = std::get_if<tavrel::configfile::FileErrors>(&checked);
+    return errors && errors->size() == 1 ? errors->front().reason : QString();
+}
+
+// Texts without a window follow the language as the windows do: each translation turns the
+// texts written in the other language, leaves those written in its own, and the texts come back
+// as written once it is gone.
+TEST(Language, TranslatesTheTextsOfTheSessionAndTheKeyFileWithoutWidgets)
 {
     app();
-    EXPECT_EQ(tavrel::i18n::installTranslation(Language::Chinese), nullptr);
     const tavrel::WriteOutcome done{6, {}};
     const tavrel::WriteOutcome oneLeft{6, {2}};
     const tavrel::WriteOutcome threeLeft{6, {0, 3, 5}};
-    EXPECT_EQ(tavrel::completionText(threeLeft), QStringLiteral("设置失败！3个按键未写入：1、4、6。"));
+    const QString english = QStringLiteral("key 7 is beyond the device, which has 6 keys");
+    EXPECT_EQ(beyondTheDevice(), english);
 
-    QTranslator* english = tavrel::i18n::installTranslation(Language::English);
-    ASSERT_NE(english, nullptr) << "the English translation is not compiled in";
+    QTranslator* chinese = tavrel::i18n::installTranslation(Language::Chinese);
+    ASSERT_NE(chinese, nullptr) << "the Chinese translation is not compiled in";
+    EXPECT_EQ(tavrel::completionText(threeLeft), QStringLiteral("设置失败！3个按键未写入：1、4、6。"));
+    EXPECT_EQ(beyondTheDevice(), QStringLiteral("按键7超出设备范围：设备只有6个按键"));
+    delete chinese;
+    EXPECT_EQ(beyondTheDevice(), english);
+
+    QTranslator* translator = tavrel::i18n::installTranslation(Language::English);
+    ASSERT_NE(translator, nullptr) << "the English translation is not compiled in";
     EXPECT_EQ(tavrel::completionText(done), QStringLiteral("Settings saved."));
     EXPECT_EQ(tavrel::completionText(oneLeft), QStringLiteral("Settings not saved. Key 3 was not written."));
     EXPECT_EQ(tavrel::completionText(threeLeft), QStringLiteral("Settings not saved. 3 keys were not written: 1, 4, 6."));
+    EXPECT_EQ(beyondTheDevice(), english);
 
-    delete english;
+    delete translator;
     EXPECT_EQ(tavrel::completionText(done), QStringLiteral("设置完成！"));
     EXPECT_EQ(tavrel::completionText(threeLeft), QStringLiteral("设置失败！3个按键未写入：1、4、6。"));
 }
@@ -124,6 +148,7 @@ namespace {
 struct Message {
     QString context;
     QString source;
+    QString comment;  // tells apart two texts with the same source
     QStringList translations;  // one, or one per plural form
     bool finished = true;
 };
@@ -142,9 +167,11 @@ std::vector<Message> readTs(const QString& path)
         if (xml.name() == QLatin1String("name")) {
             context = xml.readElementText();
         } else if (xml.name() == QLatin1String("message")) {
-            messages.push_back({context, {}, {}, true});
+            messages.push_back({context, {}, {}, {}, true});
         } else if (xml.name() == QLatin1String("source") && !messages.empty()) {
             messages.back().source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("comment") && !messages.empty()) {
+            messages.back().comment = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation") && !messages.empty()) {
             Message& m = messages.back();
             m.finished = xml.attributes().value(QLatin1String("type")).isEmpty();
@@ -198,4 +225,94 @@ TEST(Language, EveryTextHasAnEnglishThatKeepsItsPlaceholders)
             EXPECT_EQ(got, wanted) << where << " -> " << english.toStdString();
         }
     }
+}
+
+namespace {
+
+// The words typed on the command line, which a translation keeps as they are.
+QStringList typedWords(const QString& text)
+{
+    static const QRegularExpression word(QStringLiteral(
+        R"(--[a-z]+|SERIAL\|INDEX|\b(?:KEY|ASSIGNMENT|FILE|COMMAND|OPTIONS|README)\b|tavrelctl|70-tavrel\.rules)"));
+    QStringList words;
+    for (const QRegularExpressionMatch& m : word.globalMatch(text))
+        words << m.captured();
+    words.sort();
+    return words;
+}
+
+// The lines a help text shows as typed: "Usage: ..." whole, and the first column of a table
+// ("  set KEY ASSIGNMENT   ", "  --device SERIAL|INDEX  ", "  2  ") with the gap that aligns the
+// second.
+QStringList typedLines(const QString& text)
+{
+    static const QRegularExpression line(QStringLiteral(R"(^(?:Usage: .*|  \S.*?  +(?=\S)))"),
+                                         QRegularExpression::MultilineOption);
+    QStringList lines;
+    for (const QRegularExpressionMatch& m : line.globalMatch(text))
+        lines << m.captured();
+    return lines;
+}
+
+// What a Chinese text holds: Han characters, or at least CJK punctuation (a list's "、").
+const QRegularExpression chinese(QStringLiteral(R"([\p{Han}\x{3000}-\x{303F}\x{FF00}-\x{FF60}])"));
+
+}  // namespace
+
+// The texts written in English (tavrelctl's, the key file's fault reasons) have their Chinese, and
+// it keeps what the text fills in and what a user types.
+TEST(Language, EveryEnglishTextHasAChineseThatKeepsItsPlaceholdersAndTypedWords)
+{
+    const std::vector<Message> messages = readTs(QStringLiteral(TAVREL_TRANSLATIONS_DIR "/tavrel_zh.ts"));
+    ASSERT_GT(messages.size(), 80u);
+    for (const Message& m : messages) {
+        const std::string where = (m.context + QStringLiteral(": ") + m.source).toStdString();
+        EXPECT_TRUE(m.context == QLatin1String("tavrelctl") || m.context == QLatin1String("tavrel::configfile")) << where;
+        EXPECT_TRUE(m.finished) << where;
+        ASSERT_EQ(m.translations.size(), 1) << where;
+        const QString& translation = m.translations.first();
+        EXPECT_TRUE(translation.contains(chinese)) << where << " -> " << translation.toStdString();
+        EXPECT_EQ(placeholders(translation), placeholders(m.source)) << where << " -> " << translation.toStdString();
+        EXPECT_EQ(typedWords(translation), typedWords(m.source)) << where << " -> " << translation.toStdString();
+        const QStringList translatedLines = translation.split(u'\n');
+        for (const QString& typed : typedLines(m.source)) {
+            EXPECT_TRUE(std::any_of(translatedLines.cbegin(), translatedLines.cend(),
+                                    [&](const QString& l) { return l.startsWith(typed); }))
+                << where << "\n-> " << translation.toStdString() << "\nlacks \"" << typed.toStdString() << '"';
+        }
+    }
+}
+
+// tavrel_zh.ts holds exactly the texts that lupdate finds in the English-source files, and
+// tavrel_en.ts none of them: a text changed without `update_translations` fails here.
+TEST(Language, TheChineseTranslationHoldsTheTextsOfTheEnglishSourceFiles)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fresh = dir.filePath(QStringLiteral("fresh_zh.ts"));
+    QProcess lupdate;
+    lupdate.setProcessChannelMode(QProcess::MergedChannels);
+    lupdate.start(QStringLiteral(TAVREL_LUPDATE),
+                  QStringList{QStringLiteral("-silent"), QStringLiteral("-locations"), QStringLiteral("none")}
+                      + QStringLiteral(TAVREL_ENGLISH_SOURCES).split(u'|') + QStringList{QStringLiteral("-ts"), fresh});
+    ASSERT_TRUE(lupdate.waitForFinished(60000)) << lupdate.errorString().toStdString();
+    ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAll().toStdString();
+
+    const auto keys = [](const std::vector<Message>& messages) {
+        QSet<QString> found;
+        for (const Message& m : messages)
+            found.insert(m.context + QLatin1Char('|') + m.source + QLatin1Char('|') + m.comment);
+        return found;
+    };
+    const QSet<QString> found = keys(readTs(fresh));
+    ASSERT_GT(found.size(), 80);
+    const QSet<QString> kept = keys(readTs(QStringLiteral(TAVREL_TRANSLATIONS_DIR "/tavrel_zh.ts")));
+    for (const QString& text : found - kept)
+        ADD_FAILURE() << "not in tavrel_zh.ts: " << text.toStdString();
+    for (const QString& text : kept - found)
+        ADD_FAILURE() << "no longer in the sources: " << text.toStdString();
+
+    for (const Message& m : readTs(QStringLiteral(TAVREL_TRANSLATIONS_DIR "/tavrel_en.ts")))
+        EXPECT_FALSE(found.contains(m.context + QLatin1Char('|') + m.source + QLatin1Char('|') + m.comment))
+            << "an English-source text in tavrel_en.ts: " << m.source.toStdString();
 }
