@@ -260,15 +260,20 @@ TEST_F(CtlProgram, AnUnplugDuringARestoreNamesTheKeysNotWritten)
     ASSERT_TRUE(emu.command(QStringLiteral("unplug w2")));
     const CtlRun run = finish(*process);
 
-    const int written = emu.received(QStringLiteral("w2"), CMD_WRITE_KEY);
-    ASSERT_LT(written, 6) << run;
-    QList<int> notWritten;
-    for (int k = written; k < 6; ++k)
-        notWritten << k;
+    // Every key said to be written reached the key. The write in flight at the unplug may have
+    // reached it without its completion coming back: that key is named as not written.
+    const int received = emu.received(QStringLiteral("w2"), CMD_WRITE_KEY);
+    ASSERT_LT(received, 6) << run;
+    const auto says = [](int firstNotWritten) {
+        QList<int> notWritten;
+        for (int k = firstNotWritten; k < 6; ++k)
+            notWritten << k;
+        return QStringLiteral("tavrelctl: Programmable Key (SN:310000000005): %1 not written.\n")
+            .arg(ctl::keysText(notWritten));
+    };
     EXPECT_EQ(run.exitCode, 5) << run;
-    EXPECT_EQ(run.err, QStringLiteral("tavrelctl: Programmable Key (SN:310000000005): %1 not written.\n")
-                           .arg(ctl::keysText(notWritten)))
-        << run;
+    EXPECT_TRUE(run.err == says(received) || (received > 0 && run.err == says(received - 1)))
+        << "the key received " << received << " writes\n" << run;
 }
 
 TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
