@@ -37,15 +37,6 @@ std::vector<Candidate> candidates(const std::vector<SessionDevice>& listed)
     return result;
 }
 
-// The records of the keys the selected key has, as its read left them in the table.
-std::vector<KeyRecord> recordsRead(const DeviceSession& session)
-{
-    std::vector<KeyRecord> records;
-    for (int k = 0; k < session.table().KeyCount; ++k)
-        records.push_back(recordOf(session.table(), k));
-    return records;
-}
-
 class Commands {
 public:
     Commands(const Command& command, DeviceSession& session, QTextStream& out, QTextStream& err)
@@ -146,7 +137,7 @@ private:
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
         const SessionDevice& device = m_driver.devices()[std::size_t(std::get<int>(picked))];
-        const std::vector<KeyRecord> records = recordsRead(m_session);
+        const std::vector<KeyRecord> records = m_session.records();
         if (m_command.json)
             m_out << QString::fromUtf8(configfile::serialize(records, device.serial, device.product));
         else
@@ -211,7 +202,7 @@ private:
             return *failure;
         const int index = std::get<int>(picked);
         const SessionDevice& device = m_driver.devices()[std::size_t(index)];
-        const std::vector<KeyRecord> records = recordsRead(m_session);
+        const std::vector<KeyRecord> records = m_session.records();
         QSaveFile file(m_command.file);
         if (!file.open(QIODevice::WriteOnly) ||
             file.write(configfile::serialize(records, device.serial, device.product)) < 0 || !file.commit()) {

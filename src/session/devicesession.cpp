@@ -562,11 +562,19 @@ void DeviceSession::setRecord(int key, const KeyRecord& record)
 // ---------------------------------------------------------------------------------------------
 // Key files
 
+std::vector<KeyRecord> DeviceSession::records() const
+{
+    std::vector<KeyRecord> records;
+    for (int k = 0; k < m_table.KeyCount; ++k)
+        records.push_back(recordOf(m_table, k));
+    return records;
+}
+
 bool DeviceSession::keysRead() const
 {
     if (!m_current || busy() || !m_table.CountFromDevice || m_table.KeyCount <= 0)
         return false;
-    for (int k = 0; k < std::min(m_table.KeyCount, int(KeyTable::Slots)); ++k)
+    for (int k = 0; k < m_table.KeyCount; ++k)
         if (!m_table.Current.test(std::size_t(k)))
             return false;
     return true;
@@ -576,15 +584,12 @@ QByteArray DeviceSession::keyFile() const
 {
     if (!keysRead())
         return {};
-    std::vector<KeyRecord> records;
-    for (int k = 0; k < std::min(m_table.KeyCount, int(KeyTable::Slots)); ++k)
-        records.push_back(recordOf(m_table, k));
     QString product, serial = m_caps.serial;
     if (m_selected >= 0 && std::size_t(m_selected) < m_devices.size()) {
         product = m_devices[std::size_t(m_selected)].product;
         serial = m_devices[std::size_t(m_selected)].serial;
     }
-    return configfile::serialize(records, serial, product);
+    return configfile::serialize(records(), serial, product);
 }
 
 std::variant<int, configfile::FileErrors> DeviceSession::loadKeyFile(const QByteArray& text)

@@ -119,6 +119,9 @@ public:
     QTimer* repollTimer() const { return m_repoll; }
     void Timer1Timer();
 
+    // The records of the selected device's keys (KeyCount of them), as the table holds them.
+    std::vector<KeyRecord> records() const;
+
     // --- key files
     // Whether every key of the selected device holds a record read from it or set since, with
     // no read or write running: only then is the table a whole configuration of that device.

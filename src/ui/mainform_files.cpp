@@ -113,12 +113,12 @@ void TMainForm::openKeyFile(const QString& path)
         postErrorBox(tr("%1不是按键配置文件：文件太大。").arg(name));
         return;
     }
-    const auto loaded = m_session->loadKeyFile(file.read(MaxKeyFileSize + 1));
+    const auto loaded = m_session->loadKeyFile(file.readAll());
     if (const auto* errors = std::get_if<configfile::FileErrors>(&loaded)) {
         QStringList lines{tr("%1未载入，按键没有改变：").arg(name)};
         for (std::size_t i = 0; i < errors->size() && i < std::size_t(FaultsShown); ++i) {
             const configfile::FileError& e = (*errors)[i];
-            lines << (e.line > 0 ? tr("第%1行：%2").arg(e.line).arg(e.reason) : e.reason);
+            lines << (e.line > 0 ? tr("第%1行：%2").arg(QString::number(e.line), e.reason) : e.reason);
         }
         if (errors->size() > std::size_t(FaultsShown))
             lines << tr("另有%n处错误。", nullptr, int(errors->size()) - FaultsShown);

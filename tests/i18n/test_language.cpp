@@ -298,10 +298,14 @@ TEST(Language, TheChineseTranslationHoldsTheTextsOfTheEnglishSourceFiles)
     ASSERT_TRUE(lupdate.waitForFinished(60000)) << lupdate.errorString().toStdString();
     ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAll().toStdString();
 
-    const auto keys = [](const std::vector<Message>& messages) {
+    // A text is told apart by its context, its source and its comment.
+    const auto key = [](const Message& m) {
+        return m.context + QLatin1Char('|') + m.source + QLatin1Char('|') + m.comment;
+    };
+    const auto keys = [&](const std::vector<Message>& messages) {
         QSet<QString> found;
         for (const Message& m : messages)
-            found.insert(m.context + QLatin1Char('|') + m.source + QLatin1Char('|') + m.comment);
+            found.insert(key(m));
         return found;
     };
     const QSet<QString> found = keys(readTs(fresh));
@@ -313,6 +317,6 @@ TEST(Language, TheChineseTranslationHoldsTheTextsOfTheEnglishSourceFiles)
         ADD_FAILURE() << "no longer in the sources: " << text.toStdString();
 
     for (const Message& m : readTs(QStringLiteral(TAVREL_TRANSLATIONS_DIR "/tavrel_en.ts")))
-        EXPECT_FALSE(found.contains(m.context + QLatin1Char('|') + m.source + QLatin1Char('|') + m.comment))
+        EXPECT_FALSE(found.contains(key(m)))
             << "an English-source text in tavrel_en.ts: " << m.source.toStdString();
 }

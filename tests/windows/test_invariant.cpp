@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <functional>
@@ -45,10 +44,7 @@ QString fromRecord(const std::array<quint8, 5>& r)
 
 std::array<quint8, 5> tableRecord(const KeyTable& table, int k)
 {
-    std::array<quint8, 5> r{};
-    for (int f = 0; f < 5; ++f)
-        r[std::size_t(f)] = fieldToByte(table.field(k, Field(f)));
-    return r;
+    return recordOf(table, k).bytes();
 }
 
 class InvariantTest : public WindowTest {
@@ -73,11 +69,6 @@ public:
         return assignment(false, button, trigger);
     }
 
-    void activate()
-    {
-        form->activateWindow();
-        ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == form.get(); }));
-    }
     void focusBox()
     {
         activate();
@@ -132,15 +123,8 @@ public:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text);
         file.close();
-        activate();
-        form->TextBox1->clearFocus();
-        ASSERT_TRUE(waitFor([&] { return !form->session()->capturing(); }));
-        QTest::keySequence(form.get(), QKeySequence(QKeySequence::Open));
-        ASSERT_TRUE(waitFor([&] { return form->fileDialog() && form->fileDialog()->isVisible(); }));
-        form->fileDialog()->selectFile(path);
-        static_cast<QDialog*>(form->fileDialog())->accept();
-        ASSERT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }));
-        form->MessagePopup1->okButton()->click();
+        ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Open, path));
+        confirmPopup();
     }
 
 private:

@@ -6,10 +6,7 @@
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/toolbarband.h"
 
-#include <QApplication>
 #include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 
@@ -55,37 +52,6 @@ QMessageBox* errorBox()
 
 class KeyFileTest : public WindowTest {
 protected:
-    void activate()
-    {
-        form->activateWindow();
-        ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == form.get(); }));
-    }
-
-    // Presses the shortcut and answers the dialog it opens with `path`.
-    void chooseFile(QKeySequence::StandardKey shortcut, const QString& path)
-    {
-        ASSERT_NO_FATAL_FAILURE(activate());
-        // Out of the capture box, which takes every combination as one for the key.
-        form->TextBox1->clearFocus();
-        ASSERT_TRUE(waitFor([&] { return !form->session()->capturing(); }));
-        const QKeySequence keys(shortcut);
-        QTest::keySequence(form.get(), keys);
-        ASSERT_TRUE(waitFor([&] { return form->fileDialog() && form->fileDialog()->isVisible(); }));
-        QFileDialog* dialog = form->fileDialog();
-        dialog->selectFile(path);
-        static_cast<QDialog*>(dialog)->accept();  // as its own button does
-        ASSERT_TRUE(waitFor([&] { return form->fileDialog() == nullptr; }));
-    }
-
-    // The popup's text, closed with its OK.
-    QString popupText()
-    {
-        EXPECT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }));
-        const QString said = form->MessagePopup1->text();
-        form->MessagePopup1->okButton()->click();
-        return said;
-    }
-
     // The error box's text, closed.
     QString errorText()
     {
@@ -115,7 +81,7 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
 
     const QString path = folder.filePath(QStringLiteral("pedal.json"));
     ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Save, path));
-    EXPECT_EQ(popupText(), QStringLiteral("按键配置已保存到pedal.json。"));
+    EXPECT_EQ(confirmPopup(), QStringLiteral("按键配置已保存到pedal.json。"));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const auto parsed = configfile::parse(file.readAll());
@@ -131,7 +97,7 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
     waitForRead(6);
     const std::vector<Record> before = stored(target, 6);
     ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Open, path));
-    EXPECT_EQ(popupText(), QStringLiteral("已载入6个按键，点击“写入”写入设备。"));
+    EXPECT_EQ(confirmPopup(), QStringLiteral("已载入6个按键，点击“写入”写入设备。"));
 
     // Shown and held by the table, not yet on the device.
     EXPECT_EQ(tableRecords(form->table()), std::vector<Record>(std::begin(kSource), std::end(kSource)));

@@ -12,7 +12,10 @@
 #include "ui/widgets/linememo.h"
 #include "ui/widgets/messagepopup.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -103,14 +106,41 @@ protected:
         }));
     }
 
-    // Writes, presses the popup's OK as soon as the write opens it; returns what it said.
-    QString writeAndConfirm()
+    // Presses the popup's OK as soon as it opens; returns what it said.
+    QString confirmPopup(int timeoutMs = 5000)
     {
-        form->CircleButton4Click();
-        EXPECT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }, 10000));
+        EXPECT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }, timeoutMs));
         const QString said = form->MessagePopup1->text();
         form->MessagePopup1->okButton()->click();
         return said;
+    }
+
+    // Writes and confirms the popup that ends the write; returns what it said.
+    QString writeAndConfirm()
+    {
+        form->CircleButton4Click();
+        return confirmPopup(10000);
+    }
+
+    void activate()
+    {
+        form->activateWindow();
+        ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == form.get(); }));
+    }
+
+    // Presses a key file shortcut out of the capture box (which takes every combination as one
+    // for the key) and answers the dialog it opens with `path`.
+    void chooseFile(QKeySequence::StandardKey shortcut, const QString& path)
+    {
+        ASSERT_NO_FATAL_FAILURE(activate());
+        form->TextBox1->clearFocus();
+        ASSERT_TRUE(waitFor([&] { return !form->session()->capturing(); }));
+        QTest::keySequence(form.get(), QKeySequence(shortcut));
+        ASSERT_TRUE(waitFor([&] { return form->fileDialog() && form->fileDialog()->isVisible(); }));
+        QFileDialog* dialog = form->fileDialog();
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();  // as its own button does
+        ASSERT_TRUE(waitFor([&] { return form->fileDialog() == nullptr; }));
     }
 
     std::unique_ptr<TMainForm> form;
