@@ -11,7 +11,7 @@ dir=build-tsan
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVREL_TSAN=ON >/dev/null
 
 targets=(test_reportdescriptor test_platform_udev test_platform_hidraw
-         test_hidunits test_handover test_hid_devices test_hid_scanfaults test_hid_nodes)
+         test_hidunits test_hid_devices test_hid_scanfaults test_hid_nodes)
 # The device session's tests, where the tree has them.
 if [[ -d tests/session ]]; then
   mapfile -t session < <(ninja -C "$dir" -t targets all | sed -n 's/^\(test_session[A-Za-z0-9_]*\): .*/\1/p' | sort -u)

@@ -274,6 +274,10 @@ Install the udev rule 70-tavrel.rules by running scripts/install-udev-rule.sh in
         <source>设置按键:%1</source>
         <translation>Key %1</translation>
     </message>
+    <message>
+        <source>型号未知：仅键盘按键</source>
+        <translation>Unknown model: keyboard keys only</translation>
+    </message>
 </context>
 <context>
     <name>tavrel::platform::HookLibrary</name>

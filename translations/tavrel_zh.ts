@@ -123,10 +123,6 @@
         <translation>未知选项 &apos;%1&apos;。</translation>
     </message>
     <message>
-        <source>--device needs a serial or an index.</source>
-        <translation>--device 后须跟序列号或序号。</translation>
-    </message>
-    <message>
         <source>Exit status:
   0  success
   1  any other failure
@@ -146,14 +142,6 @@
   5  设备出错：没有应答，或有按键未写入
   6  文件错误：无法读取或写入，或文件被拒绝
   7  没有发射器应答绑定请求
-</translation>
-    </message>
-    <message>
-        <source>  --device SERIAL|INDEX  the key to use: its serial or its index in &quot;tavrelctl list&quot;;
-                         needed when more than one key is attached
-</source>
-        <translation>  --device SERIAL|INDEX  要使用的设备：序列号，或在 &quot;tavrelctl list&quot; 中的序号；
-                         连接了多个设备时必须指定
 </translation>
     </message>
     <message>
@@ -193,101 +181,9 @@ Commands:
 </translation>
     </message>
     <message>
-        <source>Usage: tavrelctl list
-
-Lists every attached key with its index, product, serial, whether it is wired or
-a wireless receiver, its number of keys and what its serial offers: mouse
-buttons, the choice of trigger (once per press or repeated while held), and
-pairing with the number of transmitters a receiver holds. Keys that were found
-but may not be opened are listed apart, with the reason and the fix.
-</source>
-        <translation>Usage: tavrelctl list
-
-列出每个已连接的设备：序号、产品、序列号、有线还是无线接收器、按键数，
-以及它的序列号所表明的功能：鼠标按键、触发方式选择（每次按下触发一次，
-或按住时连续触发）、配对（接收器最多可绑定的发射器数）。发现了但无法打开
-的设备单独列出，并附上原因和解决方法。
-</translation>
-    </message>
-    <message>
-        <source>Usage: tavrelctl show [--device SERIAL|INDEX] [--json]
-
-Reads every key of a device and prints one line per key: its number (1 for the
-first), its assignment by name (&quot;Ctrl+Shift+B&quot;, &quot;mouse:right&quot;, &quot;(none)&quot;),
-its trigger (single or repeat) and its raw record.
-
-Options:
-</source>
-        <translation>Usage: tavrelctl show [--device SERIAL|INDEX] [--json]
-
-读取设备的每个按键，每个按键显示一行：编号（第一个为1）、按名称表示的设置
-（&quot;Ctrl+Shift+B&quot;、&quot;mouse:right&quot;、&quot;(无)&quot;）、触发方式（single 单次按下或
-repeat 连续按键）和原始记录。
-
-选项：
-</translation>
-    </message>
-    <message>
         <source>  --json                 print the keys as a key file, as backup saves them
 </source>
         <translation>  --json                 以配置文件的格式输出按键，与 backup 保存的相同
-</translation>
-    </message>
-    <message>
-        <source>Usage: tavrelctl set KEY ASSIGNMENT [--repeat|--single] [--device SERIAL|INDEX]
-
-Reads the device, changes key number KEY (1 for the first) and writes that key
-only. ASSIGNMENT is key names joined by &quot;+&quot; (&quot;Ctrl+Shift+B&quot;, &quot;F5&quot;,
-&quot;Left Windows+E&quot;; one key besides the modifiers), &quot;mouse:left&quot;,
-&quot;mouse:right&quot; or &quot;mouse:middle&quot;, or &quot;&quot; for no key. Names are matched
-without regard to case; an unknown name is refused with the names close to it.
-
-Options:
-  --repeat               repeat while the key is held
-  --single               fire once per press
-                         (without either, the key keeps its trigger)
-</source>
-        <translation>Usage: tavrelctl set KEY ASSIGNMENT [--repeat|--single] [--device SERIAL|INDEX]
-
-读取设备，修改编号为 KEY 的按键（第一个为1），只写入这一个按键。ASSIGNMENT
-是用 &quot;+&quot; 连接的键名（&quot;Ctrl+Shift+B&quot;、&quot;F5&quot;、&quot;Left Windows+E&quot;；修饰键之外
-只能有一个键）、&quot;mouse:left&quot;、&quot;mouse:right&quot; 或 &quot;mouse:middle&quot;，&quot;&quot; 表示
-无按键。键名不区分大小写；未知的键名会被拒绝，并列出相近的键名。
-
-选项：
-  --repeat               按住时连续触发
-  --single               每次按下触发一次
-                         （两者都不指定时，按键保持原来的触发方式）
-</translation>
-    </message>
-    <message>
-        <source>Usage: tavrelctl backup FILE [--device SERIAL|INDEX]
-
-Reads every key of a device and saves them to FILE, a key file (see README).
-
-Options:
-</source>
-        <translation>Usage: tavrelctl backup FILE [--device SERIAL|INDEX]
-
-读取设备的每个按键，保存到按键配置文件 FILE（见 README）。
-
-选项：
-</translation>
-    </message>
-    <message>
-        <source>Usage: tavrelctl restore FILE [--device SERIAL|INDEX | --all] [--fit]
-
-Writes the keys of FILE to a device. The file is checked whole first: a file
-with a fault is refused with every fault&apos;s line, and nothing is written.
-
-Options:
-</source>
-        <translation>Usage: tavrelctl restore FILE [--device SERIAL|INDEX | --all] [--fit]
-
-把 FILE 中的按键写入设备。先检查整个文件：有错误的文件会被拒绝，并列出每个
-错误所在的行，不写入任何内容。
-
-选项：
 </translation>
     </message>
     <message>
@@ -298,40 +194,6 @@ Options:
         <translation>  --all                  写入每个按键数与文件相同的已连接设备
   --fit                  按键较少的设备只写入容得下的按键；与 --all 一起使用时，
                          写入任意按键数的设备
-</translation>
-    </message>
-    <message>
-        <source>Usage: tavrelctl bind [--device SERIAL|INDEX]
-
-Asks a wireless receiver to bind a transmitter, and waits 10 seconds for a key
-press on the transmitter. Prints the transmitter&apos;s identity, or that none
-answered. Without --device, the only attached receiver.
-
-Options:
-</source>
-        <translation>Usage: tavrelctl bind [--device SERIAL|INDEX]
-
-请求无线接收器绑定一个发射器，并等待10秒，其间请按下发射器任意键。显示
-发射器的标识，或显示没有发射器应答。不指定 --device 时，使用唯一连接的
-接收器。
-
-选项：
-</translation>
-    </message>
-    <message>
-        <source>Usage: tavrelctl unbind [--device SERIAL|INDEX]
-
-Clears every binding of a wireless receiver: it then takes every transmitter.
-Without --device, the only attached receiver.
-
-Options:
-</source>
-        <translation>Usage: tavrelctl unbind [--device SERIAL|INDEX]
-
-解除无线接收器的所有绑定：解除后，所有发射器均可使用。
-不指定 --device 时，使用唯一连接的接收器。
-
-选项：
 </translation>
     </message>
     <message>
@@ -375,10 +237,6 @@ Options:
         <translation>没有连接USB按键。</translation>
     </message>
     <message>
-        <source>No attached key has the serial or index &quot;%1&quot; (see &quot;tavrelctl list&quot;).</source>
-        <translation>没有序列号或序号为 &quot;%1&quot; 的已连接设备（见 &quot;tavrelctl list&quot;）。</translation>
-    </message>
-    <message>
         <source>No receiver is attached.</source>
         <translation>没有连接接收器。</translation>
     </message>
@@ -411,10 +269,6 @@ Options:
         <translation>%2 的按键%1已经是 %3，未写入任何内容。</translation>
     </message>
     <message>
-        <source>%1: key %2 was not written.</source>
-        <translation>%1：按键%2未写入。</translation>
-    </message>
-    <message>
         <source>Key %1 of %2 is now %3.</source>
         <translation>%2 的按键%1已设为 %3。</translation>
     </message>
@@ -429,10 +283,6 @@ Options:
     <message>
         <source>%1 cannot be read: %2</source>
         <translation>无法读取 %1：%2</translation>
-    </message>
-    <message>
-        <source>SN:%1 was unplugged.</source>
-        <translation>SN:%1 已被拔出。</translation>
     </message>
     <message>
         <source>%1 of %2 devices were not restored.</source>
@@ -498,10 +348,6 @@ Options:
     <message>
         <source>keyboard only</source>
         <translation>仅键盘</translation>
-    </message>
-    <message>
-        <source>serial not understood: %1</source>
-        <translation>无法识别序列号：%1</translation>
     </message>
     <message>
         <source>Fix: install the udev rule 70-tavrel.rules that gives the logged-in user access to the keys (scripts/install-udev-rule.sh in the source tree, or the package&apos;s /usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the key.</source>
@@ -580,10 +426,6 @@ Options:
         <translation>无法列出USB按键：%1</translation>
     </message>
     <message>
-        <source>The key was unplugged.</source>
-        <translation>USB按键已被拔出。</translation>
-    </message>
-    <message>
         <source>Permission denied: %1 may not be opened (%2). %3</source>
         <translation>权限不足：无法打开 %1（%2）。%3</translation>
     </message>
@@ -614,6 +456,168 @@ Options:
     <message>
         <source>%1: the request to clear the bindings could not be sent.</source>
         <translation>%1：解除绑定请求发送失败。</translation>
+    </message>
+    <message>
+        <source>--device needs an id, a serial or an index.</source>
+        <translation>--device 后须跟编号、序列号或序号。</translation>
+    </message>
+    <message>
+        <source>  --device ID|SERIAL|INDEX
+                         the key to use: its id, its serial or its index in
+                         &quot;tavrelctl list&quot;; needed when more than one key is attached.
+                         Two keys with one serial are told apart by their ids.
+</source>
+        <translation>  --device ID|SERIAL|INDEX
+                         要使用的设备：编号、序列号，或在 &quot;tavrelctl list&quot; 中的序号；
+                         连接了多个设备时必须指定。序列号相同的两个设备以编号区分。
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl list
+
+Lists every attached key with its index, its id (the USB port and interface it
+is plugged into), product, serial, whether it is wired or a wireless receiver,
+its number of keys and what its serial offers: mouse buttons, the choice of
+trigger (once per press or repeated while held), and pairing with the number of
+transmitters a receiver holds. Keys that were found but may not be opened are
+listed apart, with the reason and the fix.
+</source>
+        <translation>Usage: tavrelctl list
+
+列出每个已连接的设备：序号、编号（它所插入的 USB 端口和接口）、产品、序列号、
+有线还是无线接收器、按键数，以及它的序列号所表明的功能：鼠标按键、触发方式
+选择（每次按下触发一次，或按住时连续触发）、配对（接收器最多可绑定的发射器数）。
+发现了但无法打开的设备单独列出，并附上原因和解决方法。
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl show [--device ID|SERIAL|INDEX] [--json]
+
+Reads every key of a device and prints one line per key: its number (1 for the
+first), its assignment by name (&quot;Ctrl+Shift+B&quot;, &quot;mouse:right&quot;, &quot;(none)&quot;),
+its trigger (single or repeat) and its raw record.
+
+Options:
+</source>
+        <translation>Usage: tavrelctl show [--device ID|SERIAL|INDEX] [--json]
+
+读取设备的每个按键，每个按键显示一行：编号（第一个为1）、按名称表示的设置
+（&quot;Ctrl+Shift+B&quot;、&quot;mouse:right&quot;、&quot;(无)&quot;）、触发方式（single 单次按下或
+repeat 连续按键）和原始记录。
+
+选项：
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl set KEY ASSIGNMENT [--repeat|--single] [--device ID|SERIAL|INDEX]
+
+Reads the device, changes key number KEY (1 for the first) and writes that key
+only. ASSIGNMENT is key names joined by &quot;+&quot; (&quot;Ctrl+Shift+B&quot;, &quot;F5&quot;,
+&quot;Left Windows+E&quot;; one key besides the modifiers), &quot;mouse:left&quot;,
+&quot;mouse:right&quot; or &quot;mouse:middle&quot;, or &quot;&quot; for no key. Names are matched
+without regard to case; an unknown name is refused with the names close to it.
+
+Options:
+  --repeat               repeat while the key is held
+  --single               fire once per press
+                         (without either, the key keeps its trigger)
+</source>
+        <translation>Usage: tavrelctl set KEY ASSIGNMENT [--repeat|--single] [--device ID|SERIAL|INDEX]
+
+读取设备，修改编号为 KEY 的按键（第一个为1），只写入这一个按键。ASSIGNMENT
+是用 &quot;+&quot; 连接的键名（&quot;Ctrl+Shift+B&quot;、&quot;F5&quot;、&quot;Left Windows+E&quot;；修饰键之外
+只能有一个键）、&quot;mouse:left&quot;、&quot;mouse:right&quot; 或 &quot;mouse:middle&quot;，&quot;&quot; 表示
+无按键。键名不区分大小写；未知的键名会被拒绝，并列出相近的键名。
+
+选项：
+  --repeat               按住时连续触发
+  --single               每次按下触发一次
+                         （两者都不指定时，按键保持原来的触发方式）
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl backup FILE [--device ID|SERIAL|INDEX]
+
+Reads every key of a device and saves them to FILE, a key file (see README).
+
+Options:
+</source>
+        <translation>Usage: tavrelctl backup FILE [--device ID|SERIAL|INDEX]
+
+读取设备的每个按键，保存到按键配置文件 FILE（见 README）。
+
+选项：
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl restore FILE [--device ID|SERIAL|INDEX | --all] [--fit]
+
+Writes the keys of FILE to a device. The file is checked whole first: a file
+with a fault is refused with every fault&apos;s line, and nothing is written.
+
+Options:
+</source>
+        <translation>Usage: tavrelctl restore FILE [--device ID|SERIAL|INDEX | --all] [--fit]
+
+把 FILE 中的按键写入设备。先检查整个文件：有错误的文件会被拒绝，并列出每个
+错误所在的行，不写入任何内容。
+
+选项：
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl bind [--device ID|SERIAL|INDEX]
+
+Asks a wireless receiver to bind a transmitter, and waits 10 seconds for a key
+press on the transmitter. Prints the transmitter&apos;s identity, or that none
+answered. Without --device, the only attached receiver.
+
+Options:
+</source>
+        <translation>Usage: tavrelctl bind [--device ID|SERIAL|INDEX]
+
+请求无线接收器绑定一个发射器，并等待10秒，其间请按下发射器任意键。显示
+发射器的标识，或显示没有发射器应答。不指定 --device 时，使用唯一连接的
+接收器。
+
+选项：
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl unbind [--device ID|SERIAL|INDEX]
+
+Clears every binding of a wireless receiver: it then takes every transmitter.
+Without --device, the only attached receiver.
+
+Options:
+</source>
+        <translation>Usage: tavrelctl unbind [--device ID|SERIAL|INDEX]
+
+解除无线接收器的所有绑定：解除后，所有发射器均可使用。
+不指定 --device 时，使用唯一连接的接收器。
+
+选项：
+</translation>
+    </message>
+    <message>
+        <source>%1 keys have the serial %2: choose one by its id (%3).</source>
+        <translation>%1 个设备的序列号都是 %2：请用编号选择其中一个（%3）。</translation>
+    </message>
+    <message>
+        <source>No attached key has the id, serial or index &quot;%1&quot; (see &quot;tavrelctl list&quot;).</source>
+        <translation>没有编号、序列号或序号为 &quot;%1&quot; 的已连接设备（见 &quot;tavrelctl list&quot;）。</translation>
+    </message>
+    <message>
+        <source>%1 was unplugged: %2 not written.</source>
+        <translation>%1 已被拔出：%2未写入。</translation>
+    </message>
+    <message>
+        <source>unknown serial: keyboard only</source>
+        <translation>未知序列号：仅键盘按键</translation>
+    </message>
+    <message>
+        <source>id</source>
+        <translation>编号</translation>
     </message>
 </context>
 </TS>

@@ -178,17 +178,6 @@ QStringList allKeyNames()
 
 }  // namespace
 
-KeyRecord recordOf(const KeyTable& table, int key)
-{
-    if (!KeyTable::validKey(key))
-        return {};
-    return {fieldToByte(table.field(key, Field::Modifiers)), fieldToByte(table.field(key, Field::Code1)),
-            fieldToByte(table.field(key, Field::Code2)), fieldToByte(table.field(key, Field::Code3)),
-            fieldToByte(table.field(key, Field::Mode))};
-}
-
-KeyRecord recordOf(const KeyRecordResponse& r) { return {r.modifiers, r.code1, r.code2, r.code3, r.mode}; }
-
 QString triggerText(quint8 mode)
 {
     return isRepeatMode(mode) ? QStringLiteral("repeat") : QStringLiteral("single");

@@ -2,7 +2,7 @@
 // A key's assignment by name: the five record bytes a key holds, the text that names them
 // ("Ctrl+Alt+A", "mouse:left") and the way back from such a text to the bytes.
 
-#include "config/keytable.h"
+#include "config/keyrecord.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,42 +10,6 @@
 #include <variant>
 
 namespace tavrel {
-
-constexpr quint8 ModeKeyboardSingle = 0x00;
-constexpr quint8 ModeMouseSingle = 0x01;
-constexpr quint8 ModeKeyboardRepeat = 0x02;
-constexpr quint8 ModeMouseRepeat = 0x03;
-
-// In the mouse modes Modifiers holds one of these buttons.
-constexpr quint8 MouseLeft = 0x01;
-constexpr quint8 MouseRight = 0x02;
-constexpr quint8 MouseMiddle = 0x04;
-
-struct KeyRecord {
-    quint8 modifiers = 0;
-    quint8 code1 = 0;
-    quint8 code2 = 0;
-    quint8 code3 = 0;
-    quint8 mode = 0;
-
-    std::array<quint8, 5> bytes() const { return {modifiers, code1, code2, code3, mode}; }
-    static KeyRecord fromBytes(const std::array<quint8, 5>& b) { return {b[0], b[1], b[2], b[3], b[4]}; }
-    friend bool operator==(const KeyRecord&, const KeyRecord&) = default;
-};
-
-// The record of a key of the table, its fields read as the write reads them.
-KeyRecord recordOf(const KeyTable& table, int key);
-KeyRecord recordOf(const KeyRecordResponse& response);
-
-// As the window decides which page to show: only 00 and 02 are keyboard modes.
-inline bool isMouseMode(quint8 mode) { return mode != ModeKeyboardSingle && mode != ModeKeyboardRepeat; }
-inline bool isRepeatMode(quint8 mode) { return mode == ModeKeyboardRepeat || mode == ModeMouseRepeat; }
-
-// The mode for a kind of assignment and a trigger.
-inline quint8 modeFor(bool mouse, bool repeat)
-{
-    return quint8((mouse ? 0x01 : 0x00) | (repeat ? 0x02 : 0x00));
-}
 
 // "single" or "repeat".
 QString triggerText(quint8 mode);

@@ -280,7 +280,7 @@ std::optional<KeyRecord> parseRecordText(const QString& text)
         // Exactly two digits: no sign, no "0x", no third digit for a byte.
         if (parts[i].size() != 2 || !digit(parts[i][0]) || !digit(parts[i][1]))
             return std::nullopt;
-        bytes[i] = fieldToByte(parts[i]);
+        bytes[i] = quint8(parts[i].toUInt(nullptr, 16));
     }
     return KeyRecord::fromBytes(bytes);
 }
@@ -478,14 +478,6 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
 }
 
 }  // namespace
-
-QString recordText(const KeyRecord& r)
-{
-    QStringList parts;
-    for (quint8 b : r.bytes())
-        parts << hexByte(b);
-    return parts.join(QLatin1Char(' '));
-}
 
 QByteArray serialize(std::span<const KeyRecord> records, const QString& serial, const QString& product)
 {

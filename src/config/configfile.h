@@ -17,7 +17,7 @@ namespace tavrel::configfile {
 constexpr int FormatVersion = 1;
 constexpr QLatin1StringView FormatName("tavrel-keys");
 // Key numbers run from 1 to the table's slots.
-constexpr int MaxKeys = KeyTable::Slots;
+constexpr int MaxKeys = KeySlots;
 
 struct KeyEntry {
     int key = 0;          // 1 for the first key
@@ -55,8 +55,5 @@ struct RestorePlan {
 // beyond them refuses the whole file, unless `allowTruncate` asks to write the keys that fit.
 std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount,
                                                   bool allowTruncate);
-
-// "05 04 00 00 00".
-QString recordText(const KeyRecord& record);
 
 }  // namespace tavrel::configfile

@@ -6,20 +6,15 @@
 
 namespace tavrel {
 
-int readRequestCount(const KeyTable& table)
+int readRequestCount(std::optional<int> keyCount)
 {
     constexpr int AlwaysRead = 6;
-    return std::max(AlwaysRead, table.CountFromDevice ? table.KeyCount : 0);
+    return std::max(AlwaysRead, keyCount.value_or(0));
 }
 
 int writeProgress(int keys, int index)
 {
     return keys - index > 0 ? 100 / (keys - index) : 100;
-}
-
-bool writableKey(const KeyTable& table, int index)
-{
-    return KeyTable::validKey(index) && table.Current.test(std::size_t(index));
 }
 
 QString completionText(const WriteOutcome& outcome)

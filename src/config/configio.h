@@ -1,11 +1,10 @@
 #pragma once
-// The rules of moving the configuration between a key and the table; the paced sequences that
+// The rules of moving a key's configuration between the key and Tavrel; the paced sequences that
 // follow them run in the device session.
-
-#include "config/keytable.h"
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 namespace tavrel {
 
@@ -13,19 +12,14 @@ namespace tavrel {
 constexpr int ReadPauseMs = 50;
 constexpr int WritePauseMs = 150;
 
-// Read requests go to keys 0 to 5 and to every further key the selected device has reported.
-int readRequestCount(const KeyTable& table);
+// Read requests go to keys 0 to 5 and to every further key the key said it has.
+int readRequestCount(std::optional<int> keyCount);
 
 // The progress bar while key `index` of `keys` is written: 100 / (keys left).
 int writeProgress(int keys, int index);
 
-// Whether key `index` may be written to the selected device: its record came from that device
-// or was set by the user since it was selected. Another device's record would overwrite the
-// key's own assignment.
-bool writableKey(const KeyTable& table, int index);
-
 struct WriteOutcome {
-    int keys = 0;            // KeyCount when the write started
+    int keys = 0;            // the keys the key has, as far as known when the write started
     QList<int> notWritten;   // key indexes (0-based) whose record did not reach the device
     bool complete() const { return notWritten.isEmpty(); }
 };

@@ -33,6 +33,7 @@ public:
     ReportChannel(ReportTransport& transport, ReportLog& log) : m_transport(transport), m_log(log) {}
 
     void send(const OutputReport& report, std::function<void(const IoResult&)> done = {});
+    ReportLog& log() const { return m_log; }
 
 private:
     ReportTransport& m_transport;

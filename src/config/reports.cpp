@@ -7,14 +7,10 @@ OutputReport readKeyReport(int key)
     return {OutputReportId, CMD_READ_KEY, quint8(key), 0, 0, 0, 0, 0};
 }
 
-OutputReport writeKeyReport(int key, const KeyTable& table)
+OutputReport writeKeyReport(int key, const KeyRecord& record)
 {
-    OutputReport r{OutputReportId, CMD_WRITE_KEY, quint8(key), 0, 0, 0, 0, 0};
-    if (!KeyTable::validKey(key))
-        return r;
-    for (int f = 0; f < KeyTable::FieldsPerKey; ++f)
-        r[3 + f] = fieldToByte(table.field(key, Field(f)));
-    return r;
+    return {OutputReportId, CMD_WRITE_KEY,  quint8(key),  record.modifiers,
+            record.code1,   record.code2,   record.code3, record.mode};
 }
 
 OutputReport pairReport(quint8 subCommand)

@@ -2,7 +2,7 @@
 // The 8-byte report protocol between Tavrel and a key: output report builders, input report
 // classification and the report log's line formats.
 
-#include "config/keytable.h"
+#include "config/keyrecord.h"
 
 #include <QString>
 #include <array>
@@ -24,8 +24,7 @@ constexpr int InputDataSize = 7;  // data bytes D0..D6 after the report id
 using OutputReport = std::array<quint8, ReportSize>;
 
 OutputReport readKeyReport(int key);
-// The key's five fields converted from their hex text (empty or invalid text gives 0x00).
-OutputReport writeKeyReport(int key, const KeyTable& table);
+OutputReport writeKeyReport(int key, const KeyRecord& record);
 OutputReport pairReport(quint8 subCommand);
 
 struct PairingResponse {

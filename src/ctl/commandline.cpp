@@ -54,7 +54,7 @@ QString parserFault(const QCommandLineParser& parser, const QStringList& args)
         return QCoreApplication::translate("tavrelctl", "Unknown option '%1'.").arg(name);
     }
     if (args.last() == QLatin1String("--device"))
-        return QCoreApplication::translate("tavrelctl", "--device needs a serial or an index.");
+        return QCoreApplication::translate("tavrelctl", "--device needs an id, a serial or an index.");
     return parser.errorText();
 }
 
@@ -73,8 +73,10 @@ const char* const kExitCodes = QT_TRANSLATE_NOOP(
 
 const char* const kDeviceOption = QT_TRANSLATE_NOOP(
     "tavrelctl",
-    "  --device SERIAL|INDEX  the key to use: its serial or its index in \"tavrelctl list\";\n"
-    "                         needed when more than one key is attached\n");
+    "  --device ID|SERIAL|INDEX\n"
+    "                         the key to use: its id, its serial or its index in\n"
+    "                         \"tavrelctl list\"; needed when more than one key is attached.\n"
+    "                         Two keys with one serial are told apart by their ids.\n");
 
 QString translated(const char* text)
 {
@@ -113,13 +115,14 @@ QString helpText(const QString& verb)
     case Verb::List:
         return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl list\n"
                   "\n"
-                  "Lists every attached key with its index, product, serial, whether it is wired or\n"
-                  "a wireless receiver, its number of keys and what its serial offers: mouse\n"
-                  "buttons, the choice of trigger (once per press or repeated while held), and\n"
-                  "pairing with the number of transmitters a receiver holds. Keys that were found\n"
-                  "but may not be opened are listed apart, with the reason and the fix.\n");
+                  "Lists every attached key with its index, its id (the USB port and interface it\n"
+                  "is plugged into), product, serial, whether it is wired or a wireless receiver,\n"
+                  "its number of keys and what its serial offers: mouse buttons, the choice of\n"
+                  "trigger (once per press or repeated while held), and pairing with the number of\n"
+                  "transmitters a receiver holds. Keys that were found but may not be opened are\n"
+                  "listed apart, with the reason and the fix.\n");
     case Verb::Show:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl show [--device SERIAL|INDEX] [--json]\n"
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl show [--device ID|SERIAL|INDEX] [--json]\n"
                   "\n"
                   "Reads every key of a device and prints one line per key: its number (1 for the\n"
                   "first), its assignment by name (\"Ctrl+Shift+B\", \"mouse:right\", \"(none)\"),\n"
@@ -129,7 +132,7 @@ QString helpText(const QString& verb)
             + translated(kDeviceOption)
             + QCoreApplication::translate("tavrelctl", "  --json                 print the keys as a key file, as backup saves them\n");
     case Verb::Set:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl set KEY ASSIGNMENT [--repeat|--single] [--device SERIAL|INDEX]\n"
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl set KEY ASSIGNMENT [--repeat|--single] [--device ID|SERIAL|INDEX]\n"
                   "\n"
                   "Reads the device, changes key number KEY (1 for the first) and writes that key\n"
                   "only. ASSIGNMENT is key names joined by \"+\" (\"Ctrl+Shift+B\", \"F5\",\n"
@@ -143,14 +146,14 @@ QString helpText(const QString& verb)
                   "                         (without either, the key keeps its trigger)\n")
             + translated(kDeviceOption);
     case Verb::Backup:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl backup FILE [--device SERIAL|INDEX]\n"
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl backup FILE [--device ID|SERIAL|INDEX]\n"
                   "\n"
                   "Reads every key of a device and saves them to FILE, a key file (see README).\n"
                   "\n"
                   "Options:\n")
             + translated(kDeviceOption);
     case Verb::Restore:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl restore FILE [--device SERIAL|INDEX | --all] [--fit]\n"
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl restore FILE [--device ID|SERIAL|INDEX | --all] [--fit]\n"
                   "\n"
                   "Writes the keys of FILE to a device. The file is checked whole first: a file\n"
                   "with a fault is refused with every fault's line, and nothing is written.\n"
@@ -161,7 +164,7 @@ QString helpText(const QString& verb)
                  "  --fit                  write the keys that fit a device with fewer keys, and with\n"
                  "                         --all, to devices of any number of keys\n");
     case Verb::Bind:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl bind [--device SERIAL|INDEX]\n"
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl bind [--device ID|SERIAL|INDEX]\n"
                   "\n"
                   "Asks a wireless receiver to bind a transmitter, and waits 10 seconds for a key\n"
                   "press on the transmitter. Prints the transmitter's identity, or that none\n"
@@ -170,7 +173,7 @@ QString helpText(const QString& verb)
                   "Options:\n")
             + translated(kDeviceOption);
     case Verb::Unbind:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl unbind [--device SERIAL|INDEX]\n"
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl unbind [--device ID|SERIAL|INDEX]\n"
                   "\n"
                   "Clears every binding of a wireless receiver: it then takes every transmitter.\n"
                   "Without --device, the only attached receiver.\n"
@@ -198,7 +201,7 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("SERIAL|INDEX"));
+    const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("ID|SERIAL|INDEX"));
     const QCommandLineOption json(QStringLiteral("json"));
     const QCommandLineOption repeat(QStringLiteral("repeat"));
     const QCommandLineOption single(QStringLiteral("single"));
@@ -257,7 +260,7 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
     if (isSet(device)) {
         command.device = parser.value(device).trimmed();
         if (command.device.isEmpty())
-            return usage(first, QCoreApplication::translate("tavrelctl", "--device needs a serial or an index."));
+            return usage(first, QCoreApplication::translate("tavrelctl", "--device needs an id, a serial or an index."));
     }
     command.json = isSet(json);
     command.all = isSet(all);
@@ -297,8 +300,25 @@ std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, cons
 {
     if (!wanted.isEmpty()) {
         for (std::size_t i = 0; i < listed.size(); ++i)
-            if (listed[i].serial == wanted)
+            if (listed[i].id == wanted)
                 return int(i);
+        QStringList sharing;
+        int bySerial = -1;
+        for (std::size_t i = 0; i < listed.size(); ++i) {
+            if (listed[i].serial == wanted) {
+                bySerial = int(i);
+                sharing << listed[i].id;
+            }
+        }
+        if (sharing.size() > 1) {
+            return Failure(ExitUsage,
+                           QCoreApplication::translate("tavrelctl", "%1 keys have the serial %2: choose one by its id "
+                                                                    "(%3).")
+                               .arg(sharing.size())
+                               .arg(wanted, sharing.join(QStringLiteral(", "))));
+        }
+        if (bySerial >= 0)
+            return bySerial;
         bool isIndex = false;
         const int index = wanted.toInt(&isIndex);
         if (isIndex && index >= 0 && index < int(listed.size()))
@@ -307,7 +327,7 @@ std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, cons
             return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No key is attached."));
         return Failure(ExitNoDevice,
                        QCoreApplication::translate("tavrelctl",
-                                                   "No attached key has the serial or index \"%1\" (see \"tavrelctl list\").")
+                                                   "No attached key has the id, serial or index \"%1\" (see \"tavrelctl list\").")
                            .arg(wanted));
     }
     std::vector<int> matching;

@@ -38,7 +38,7 @@ enum class Verb { Help, List, Show, Set, Backup, Restore, Bind, Unbind };
 struct Command {
     Verb verb = Verb::Help;
     QString helpTopic;       // Help: a sub-command's name, or empty for the overview
-    QString device;          // --device: a serial or a list index; empty when not given
+    QString device;          // --device: an id, a serial or a list index; empty when not given
     bool json = false;       // show --json
     int key = 0;             // set: the key's number, 1 for the first
     QString assignment;      // set
@@ -57,11 +57,13 @@ QString helpText(const QString& verb = {});
 
 // A listed key as --device sees it.
 struct Candidate {
+    QString id;  // its interface, as `tavrelctl list` shows it
     QString serial;
     bool receiver = false;  // its serial offers pairing
 };
 
-// The index of the listed key that `wanted` names: a serial first, then a list index. Without a
+// The index of the listed key that `wanted` names: an id first, then a serial, then a list index.
+// A serial that two listed keys share names neither: they are listed with their ids. Without a
 // name: the only key, or, when `receiver` is asked for, the only receiver.
 std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, const QString& wanted,
                                       bool receiver = false);

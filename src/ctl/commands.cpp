@@ -3,14 +3,13 @@
 #include "config/configfile.h"
 #include "ctl/output.h"
 #include "ctl/sessiondriver.h"
-#include "devices/capabilities.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QPointer>
 #include <QSaveFile>
 #include <QTextStream>
 #include <algorithm>
-#include <exception>
 
 namespace tavrel::ctl {
 namespace {
@@ -20,27 +19,29 @@ constexpr int ListAnswerMs = 1500;
 
 using Result = std::optional<Failure>;
 
-bool offersPairing(const QString& serial)
-{
-    try {
-        return hasPairing(serial);
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-std::vector<Candidate> candidates(const std::vector<SessionDevice>& listed)
+std::vector<Candidate> candidates(const std::vector<AttachedKey*>& keys)
 {
     std::vector<Candidate> result;
-    for (const SessionDevice& d : listed)
-        result.push_back({d.serial, offersPairing(d.serial)});
+    for (const AttachedKey* k : keys)
+        result.push_back({k->identity().id(), k->identity().serial, k->capabilities().pairing});
     return result;
+}
+
+// The records of every key the key has, as its model holds them.
+std::vector<KeyRecord> recordsOf(const AttachedKey& key)
+{
+    std::vector<KeyRecord> records;
+    for (int k = 0; k < key.assignments().shownKeys(); ++k) {
+        const auto& r = key.assignments().at(k);
+        records.push_back(r ? r->record : KeyRecord{});
+    }
+    return records;
 }
 
 class Commands {
 public:
     Commands(const Command& command, DeviceSession& session, QTextStream& out, QTextStream& err)
-        : m_command(command), m_driver(session), m_session(session), m_out(out), m_err(err)
+        : m_command(command), m_driver(session), m_out(out), m_err(err)
     {
     }
 
@@ -84,16 +85,19 @@ public:
 
 private:
     // The key the command names, or the only one.
-    std::variant<int, Failure> target(bool receiver = false)
+    std::variant<AttachedKey*, Failure> target(bool receiver = false)
     {
-        const auto picked = pickDevice(candidates(m_driver.devices()), m_command.device, receiver);
-        if (const int* index = std::get_if<int>(&picked); index && receiver && !m_command.device.isEmpty() &&
-                                                          !offersPairing(m_driver.devices()[std::size_t(*index)].serial)) {
+        const auto& keys = m_driver.keys();
+        const auto picked = pickDevice(candidates(keys), m_command.device, receiver);
+        if (const Failure* failure = std::get_if<Failure>(&picked))
+            return *failure;
+        AttachedKey* key = keys[std::size_t(std::get<int>(picked))];
+        if (receiver && !key->capabilities().pairing) {
             return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 is not a receiver: it offers no "
                                                                                   "pairing.")
-                                             .arg(m_driver.nameOf(*index)));
+                                             .arg(SessionDriver::nameOf(key)));
         }
-        return picked;
+        return key;
     }
 
     void print(const QStringList& lines)
@@ -105,30 +109,39 @@ private:
 
     Result list()
     {
-        // Copied: a key plugged in meanwhile rebuilds the session's list.
-        const std::vector<SessionDevice> listed = m_driver.devices();
-        std::vector<ListedKey> keys;
-        for (std::size_t i = 0; i < listed.size(); ++i) {
-            const SessionDevice& d = listed[i];
-            ListedKey k{int(i), d.product, d.serial, d.wireless, d.canWrite, d.accessError, std::nullopt};
-            if (d.canWrite)
-                k.keyCount = m_driver.keyCount(int(i), ListAnswerMs);
-            keys.push_back(k);
+        // Every key is asked at once; a key plugged in meanwhile is not listed.
+        const std::vector<QPointer<AttachedKey>> keys(m_driver.keys().begin(), m_driver.keys().end());
+        std::vector<ListedKey> listed;
+        int waiting = 0;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            const AttachedKey* k = keys[i];
+            listed.push_back({int(i), k->identity().id(), k->identity().product, k->identity().serial,
+                              k->capabilities(), k->canWrite(), k->accessError(), std::nullopt});
         }
-        print(listLines(keys));
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            if (!listed[i].openable)
+                continue;
+            ++waiting;
+            m_driver.keyCount(keys[i], ListAnswerMs, [&listed, &waiting, i](std::optional<int> count) {
+                listed[i].keyCount = count;
+                --waiting;
+            });
+        }
+        m_driver.waitFor([&] { return waiting == 0; }, ListAnswerMs + 1000);
+        print(listLines(listed));
         return std::nullopt;
     }
 
     // Picks the key and reads it.
-    std::variant<int, Failure> readTarget()
+    std::variant<AttachedKey*, Failure> readTarget()
     {
         const auto picked = target();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const int index = std::get<int>(picked);
-        if (auto failure = m_driver.read(index))
+        AttachedKey* key = std::get<AttachedKey*>(picked);
+        if (auto failure = m_driver.read(key))
             return *failure;
-        return index;
+        return key;
     }
 
     Result show()
@@ -136,10 +149,10 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const SessionDevice& device = m_driver.devices()[std::size_t(std::get<int>(picked))];
-        const std::vector<KeyRecord> records = m_session.records();
+        const AttachedKey& key = *std::get<AttachedKey*>(picked);
+        const std::vector<KeyRecord> records = recordsOf(key);
         if (m_command.json)
-            m_out << QString::fromUtf8(configfile::serialize(records, device.serial, device.product));
+            m_out << QString::fromUtf8(configfile::serialize(records, key.identity().serial, key.identity().product));
         else
             print(keyLines(records));
         m_out.flush();
@@ -151,9 +164,9 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const int index = std::get<int>(picked);
-        const QString name = m_driver.nameOf(index);
-        const int keys = m_session.table().KeyCount;
+        AttachedKey* target = std::get<AttachedKey*>(picked);
+        const QString name = SessionDriver::nameOf(target);
+        const int keys = target->assignments().shownKeys();
         const int key = m_command.key - 1;
         if (key >= keys) {
             return Failure(ExitUsage, QCoreApplication::translate("tavrelctl", "%1 has %2 keys: there is no key %3.")
@@ -161,14 +174,14 @@ private:
                                           .arg(keys)
                                           .arg(m_command.key));
         }
-        const KeyRecord before = recordOf(m_session.table(), key);
+        const KeyRecord before = target->assignments().at(key) ? target->assignments().at(key)->record : KeyRecord{};
         const AssignmentResult parsed =
             parseAssignment(m_command.assignment, m_command.repeat.value_or(isRepeatMode(before.mode)));
         if (const AssignmentError* error = std::get_if<AssignmentError>(&parsed))
             return Failure(ExitUsage, error->reason);
         const KeyRecord after = std::get<KeyRecord>(parsed);
         // What the window offers this key, the command line offers too.
-        const bool choices = m_session.capabilities().triggerGroups;
+        const bool choices = target->capabilities().triggerChoice;
         if (isMouseMode(after.mode) && !choices) {
             return Failure(ExitUsage,
                            QCoreApplication::translate("tavrelctl", "%1 offers no mouse buttons.").arg(name));
@@ -184,15 +197,34 @@ private:
                        .arg(name, described)});
             return std::nullopt;
         }
-        m_session.setRecord(key, after);
-        const WriteOutcome outcome = m_driver.write({key});
-        if (!outcome.complete()) {
-            return Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1: key %2 was not written.")
-                                                 .arg(name)
-                                                 .arg(m_command.key));
-        }
+        target->setRecord(key, after, RecordOrigin::Edited);
+        if (auto failure = writeAndWait(target, {key}))
+            return failure;
         print({QCoreApplication::translate("tavrelctl", "Key %1 of %2 is now %3.").arg(m_command.key).arg(name, described)});
         return std::nullopt;
+    }
+
+    // Writes the keys and says which were not written, and why.
+    Result writeAndWait(AttachedKey* key, const QList<int>& keys)
+    {
+        const QString name = SessionDriver::nameOf(key);
+        std::optional<Result> outcome;
+        m_driver.write(key, keys, [&](const WriteOutcome& written, bool gone) { outcome = notWritten(name, written, gone); });
+        if (!m_driver.waitFor([&] { return outcome.has_value(); }, SessionDriver::WriteLimitMs))
+            return notWritten(name, WriteOutcome{0, keys}, false);
+        return *outcome;
+    }
+
+    static Result notWritten(const QString& name, const WriteOutcome& outcome, bool gone)
+    {
+        if (outcome.complete())
+            return std::nullopt;
+        if (gone) {
+            return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged: %2 not written.")
+                                             .arg(name, keysText(outcome.notWritten)));
+        }
+        return Failure(ExitDeviceFailed,
+                       QCoreApplication::translate("tavrelctl", "%1: %2 not written.").arg(name, keysText(outcome.notWritten)));
     }
 
     Result backup()
@@ -200,18 +232,17 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const int index = std::get<int>(picked);
-        const SessionDevice& device = m_driver.devices()[std::size_t(index)];
-        const std::vector<KeyRecord> records = m_session.records();
+        const AttachedKey& key = *std::get<AttachedKey*>(picked);
+        const std::vector<KeyRecord> records = recordsOf(key);
         QSaveFile file(m_command.file);
         if (!file.open(QIODevice::WriteOnly) ||
-            file.write(configfile::serialize(records, device.serial, device.product)) < 0 || !file.commit()) {
+            file.write(configfile::serialize(records, key.identity().serial, key.identity().product)) < 0 || !file.commit()) {
             return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be written: %2")
                                             .arg(m_command.file, file.errorString()));
         }
         print({QCoreApplication::translate("tavrelctl", "Saved %1 keys of %2 to %3.")
                    .arg(records.size())
-                   .arg(m_driver.nameOf(index), m_command.file)});
+                   .arg(SessionDriver::nameOf(&key), m_command.file)});
         return std::nullopt;
     }
 
@@ -232,49 +263,77 @@ private:
         return std::move(std::get<configfile::ConfigFile>(parsed));
     }
 
+    // One key's restore as it goes: read, checked against the file, written.
+    struct KeyRestore {
+        QPointer<AttachedKey> key;
+        QString name;
+        bool done = false;
+        std::optional<Failure> failure;
+        QString line;  // what was done, for standard output
+        bool written = false;
+        bool passedOver = false;
+    };
+
     Result restore(const configfile::ConfigFile& config)
     {
         int fileKeys = 0;
         for (const configfile::KeyEntry& e : config.keys)
             fileKeys = std::max(fileKeys, e.key);
 
-        if (!m_command.all) {
+        std::vector<KeyRestore> restores;
+        if (m_command.all) {
+            for (AttachedKey* key : m_driver.keys())
+                restores.push_back(KeyRestore{key, SessionDriver::nameOf(key), false, std::nullopt, {}, false, false});
+            if (restores.empty())
+                return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No key is attached."));
+        } else {
             const auto picked = target();
             if (const Failure* failure = std::get_if<Failure>(&picked))
                 return *failure;
-            return restoreTo(std::get<int>(picked), config, QString());
+            AttachedKey* key = std::get<AttachedKey*>(picked);
+            restores.push_back(KeyRestore{key, SessionDriver::nameOf(key), false, std::nullopt, {}, false, false});
+        }
+        // Every key at once, each at its own pace.
+        for (KeyRestore& r : restores)
+            restoreTo(r, config, fileKeys);
+        m_driver.waitFor(
+            [&] { return std::all_of(restores.begin(), restores.end(), [](const KeyRestore& r) { return r.done; }); },
+            SessionDriver::ReadLimitMs + SessionDriver::WriteLimitMs + 2000);
+
+        if (!m_command.all) {
+            KeyRestore& r = restores.front();
+            if (!r.done)
+                r.failure = Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(r.name));
+            if (r.failure)
+                return r.failure;
+            print({r.line});
+            return std::nullopt;
         }
 
-        // Serials: a key unplugged on the way changes the indexes.
-        QStringList serials;
-        for (const SessionDevice& d : m_driver.devices())
-            serials << d.serial;
-        if (serials.isEmpty())
-            return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No key is attached."));
         std::optional<Failure> first;
-        int written = 0;
-        for (qsizetype n = 0; n < serials.size(); ++n) {
-            const QString step = QStringLiteral("[%1/%2] ").arg(n + 1).arg(serials.size());
-            const int index = indexOf(serials[n]);
-            std::optional<Failure> failure;
-            if (index < 0) {
-                failure = Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "SN:%1 was unplugged.")
-                                                    .arg(serials[n]));
-            } else {
-                failure = restoreTo(index, config, step, fileKeys, &written);
-            }
-            if (failure) {
-                for (const QString& line : failure->lines)
+        int written = 0, passedOver = 0;
+        const int count = int(restores.size());
+        for (int n = 0; n < count; ++n) {
+            KeyRestore& r = restores[std::size_t(n)];
+            const QString step = QStringLiteral("[%1/%2] ").arg(n + 1).arg(count);
+            if (!r.done)
+                r.failure = Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(r.name));
+            written += r.written;
+            passedOver += r.passedOver;
+            if (!r.line.isEmpty())
+                print({step + r.line});
+            if (r.failure) {
+                for (const QString& line : r.failure->lines)
                     m_err << "tavrelctl: " << step << line << '\n';
                 m_err.flush();
                 if (!first)
-                    first = failure;
+                    first = r.failure;
             }
         }
         if (first) {
             return Failure(first->code, QCoreApplication::translate("tavrelctl", "%1 of %2 devices were not restored.")
-                                            .arg(serials.size() - written - m_skipped)
-                                            .arg(serials.size()));
+                                            .arg(count - written - passedOver)
+                                            .arg(count));
         }
         if (written == 0) {
             return Failure(ExitNoDevice,
@@ -285,64 +344,62 @@ private:
         return std::nullopt;
     }
 
-    int indexOf(const QString& serial) const
+    // Starts the file's restore onto one key: read, checked, written; `r` says how it went once
+    // r.done. With --all, a key with another number of keys is passed over unless --fit.
+    void restoreTo(KeyRestore& r, const configfile::ConfigFile& config, int fileKeys)
     {
-        const auto& listed = m_driver.devices();
-        for (std::size_t i = 0; i < listed.size(); ++i)
-            if (listed[i].serial == serial)
-                return int(i);
-        return -1;
-    }
-
-    // Writes the file to one key. With --all (`written` given), a key with another number of
-    // keys is passed over unless --fit.
-    Result restoreTo(int index, const configfile::ConfigFile& config, const QString& step, int fileKeys = 0,
-                     int* written = nullptr)
-    {
-        const QString name = m_driver.nameOf(index);
-        if (auto failure = m_driver.read(index))
-            return failure;
-        const int keys = m_session.table().KeyCount;
-        if (written && !m_command.fit && keys != fileKeys) {
-            ++m_skipped;
-            print({step + QCoreApplication::translate("tavrelctl", "%1: passed over: it has %2 keys, the file %3 "
-                                                                   "(--fit writes the keys that fit).")
-                              .arg(name)
-                              .arg(keys)
-                              .arg(fileKeys)});
-            return std::nullopt;
-        }
-        const auto planned = configfile::validateFor(config, keys, m_command.fit);
-        if (const auto* errors = std::get_if<configfile::FileErrors>(&planned)) {
-            QStringList lines = fileErrorLines(m_command.file, *errors);
-            lines << QCoreApplication::translate("tavrelctl", "Nothing was written to %1.").arg(name);
-            return Failure(ExitBadFile, lines);
-        }
-        const configfile::RestorePlan& plan = std::get<configfile::RestorePlan>(planned);
-        QList<int> chosen;
-        for (const configfile::KeyEntry& e : plan.write) {
-            m_session.setRecord(e.key - 1, e.record);
-            chosen << e.key - 1;
-        }
-        const WriteOutcome outcome = m_driver.write(chosen);
-        if (!outcome.complete()) {
-            return Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1: %2 not written.")
-                                                 .arg(name, keysText(outcome.notWritten)));
-        }
-        if (written)
-            ++*written;
-        QString line;
-        if (plan.skipped.empty()) {
-            line = QCoreApplication::translate("tavrelctl", "%1: %2 keys written.").arg(name, QString::number(chosen.size()));
-        } else {
-            QList<int> left;
-            for (const configfile::KeyEntry& e : plan.skipped)
-                left << e.key - 1;
-            line = QCoreApplication::translate("tavrelctl", "%1: %2 keys written. The file's %3 left out: the key has %4.")
-                       .arg(name, QString::number(chosen.size()), keysText(left), QString::number(keys));
-        }
-        print({step + line});
-        return std::nullopt;
+        m_driver.read(r.key, [this, &r, &config, fileKeys](std::optional<Failure> failure) {
+            if (failure || !r.key) {
+                r.failure = failure ? failure
+                                    : Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.")
+                                                                .arg(r.name));
+                r.done = true;
+                return;
+            }
+            const int keys = r.key->assignments().shownKeys();
+            if (m_command.all && !m_command.fit && keys != fileKeys) {
+                r.passedOver = true;
+                r.line = QCoreApplication::translate("tavrelctl", "%1: passed over: it has %2 keys, the file %3 "
+                                                                  "(--fit writes the keys that fit).")
+                             .arg(r.name)
+                             .arg(keys)
+                             .arg(fileKeys);
+                r.done = true;
+                return;
+            }
+            const auto planned = configfile::validateFor(config, keys, m_command.fit);
+            if (const auto* errors = std::get_if<configfile::FileErrors>(&planned)) {
+                QStringList lines = fileErrorLines(m_command.file, *errors);
+                lines << QCoreApplication::translate("tavrelctl", "Nothing was written to %1.").arg(r.name);
+                r.failure = Failure(ExitBadFile, lines);
+                r.done = true;
+                return;
+            }
+            const configfile::RestorePlan plan = std::get<configfile::RestorePlan>(planned);
+            QList<int> chosen;
+            for (const configfile::KeyEntry& e : plan.write) {
+                r.key->setRecord(e.key - 1, e.record, RecordOrigin::Loaded);
+                chosen << e.key - 1;
+            }
+            m_driver.write(r.key, chosen, [&r, plan, chosen, keys](const WriteOutcome& outcome, bool gone) {
+                r.done = true;
+                r.failure = notWritten(r.name, outcome, gone);
+                if (r.failure)
+                    return;
+                r.written = true;
+                if (plan.skipped.empty()) {
+                    r.line = QCoreApplication::translate("tavrelctl", "%1: %2 keys written.")
+                                 .arg(r.name, QString::number(chosen.size()));
+                    return;
+                }
+                QList<int> left;
+                for (const configfile::KeyEntry& e : plan.skipped)
+                    left << e.key - 1;
+                r.line = QCoreApplication::translate("tavrelctl", "%1: %2 keys written. The file's %3 left out: the key "
+                                                                  "has %4.")
+                             .arg(r.name, QString::number(chosen.size()), keysText(left), QString::number(keys));
+            });
+        });
     }
 
     Result bind()
@@ -350,9 +407,9 @@ private:
         const auto picked = target(true);
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const int index = std::get<int>(picked);
+        AttachedKey* key = std::get<AttachedKey*>(picked);
         print({QCoreApplication::translate("tavrelctl", "Press any key of the transmitter within 10 seconds.")});
-        const auto answered = m_driver.bind(index);
+        const auto answered = m_driver.bind(key);
         if (const Failure* failure = std::get_if<Failure>(&answered))
             return *failure;
         print({pairingText(std::get<PairingResponse>(answered))});
@@ -364,20 +421,19 @@ private:
         const auto picked = target(true);
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const int index = std::get<int>(picked);
-        if (auto failure = m_driver.unbind(index))
+        AttachedKey* key = std::get<AttachedKey*>(picked);
+        const QString name = SessionDriver::nameOf(key);
+        if (auto failure = m_driver.unbind(key))
             return failure;
         print({QCoreApplication::translate("tavrelctl", "Cleared every binding of %1: it takes every transmitter now.")
-                   .arg(m_driver.nameOf(index))});
+                   .arg(name)});
         return std::nullopt;
     }
 
     const Command& m_command;
     SessionDriver m_driver;
-    DeviceSession& m_session;
     QTextStream& m_out;
     QTextStream& m_err;
-    int m_skipped = 0;
 };
 
 }  // namespace

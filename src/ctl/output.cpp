@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <algorithm>
-#include <exception>
 #include <iterator>
 #include <utility>
 
@@ -91,22 +90,20 @@ int displayWidth(QStringView text)
     return width;
 }
 
-QString offersText(const QString& serial)
+QString offersText(const KeyCapabilities& caps)
 {
-    try {
-        QStringList offers;
-        if (triggerGroupsAfterSelection(serial)) {
-            offers << QCoreApplication::translate("tavrelctl", "mouse buttons")
-                   << QCoreApplication::translate("tavrelctl", "trigger choice");
-        }
-        if (hasPairing(serial))
-            offers << QCoreApplication::translate("tavrelctl", "pairing (capacity %1)").arg(bindCapacity(serial));
-        if (offers.isEmpty())
-            return QCoreApplication::translate("tavrelctl", "keyboard only");
-        return offers.join(listSeparator());
-    } catch (const std::exception& e) {
-        return QCoreApplication::translate("tavrelctl", "serial not understood: %1").arg(QString::fromUtf8(e.what()));
+    if (!caps.decoded)
+        return QCoreApplication::translate("tavrelctl", "unknown serial: keyboard only");
+    QStringList offers;
+    if (caps.triggerChoice) {
+        offers << QCoreApplication::translate("tavrelctl", "mouse buttons")
+               << QCoreApplication::translate("tavrelctl", "trigger choice");
     }
+    if (caps.pairing)
+        offers << QCoreApplication::translate("tavrelctl", "pairing (capacity %1)").arg(caps.bindCapacity);
+    if (offers.isEmpty())
+        return QCoreApplication::translate("tavrelctl", "keyboard only");
+    return offers.join(listSeparator());
 }
 
 QString accessFix()
@@ -122,7 +119,8 @@ QStringList listLines(const std::vector<ListedKey>& keys)
 {
     if (keys.empty())
         return {QCoreApplication::translate("tavrelctl", "No key found.")};
-    std::vector<QStringList> open{{QStringLiteral("#"), QCoreApplication::translate("tavrelctl", "product"),
+    std::vector<QStringList> open{{QStringLiteral("#"), QCoreApplication::translate("tavrelctl", "id"),
+                                   QCoreApplication::translate("tavrelctl", "product"),
                                    QCoreApplication::translate("tavrelctl", "serial"),
                                    QCoreApplication::translate("tavrelctl", "kind"),
                                    QCoreApplication::translate("tavrelctl", "keys"),
@@ -130,13 +128,14 @@ QStringList listLines(const std::vector<ListedKey>& keys)
     std::vector<QStringList> closed;
     for (const ListedKey& k : keys) {
         if (k.openable) {
-            open.push_back({QString::number(k.index), k.product, k.serial, kindText(k.wireless),
+            open.push_back({QString::number(k.index), k.id, k.product, k.serial, kindText(k.capabilities.wireless),
                             k.keyCount ? QString::number(*k.keyCount)
                                        : QCoreApplication::translate("tavrelctl", "?"),
-                            k.keyCount ? offersText(k.serial)
-                                       : offersText(k.serial) + QCoreApplication::translate("tavrelctl", "; no answer")});
+                            k.keyCount ? offersText(k.capabilities)
+                                       : offersText(k.capabilities)
+                                             + QCoreApplication::translate("tavrelctl", "; no answer")});
         } else {
-            closed.push_back({QString::number(k.index), k.product, k.serial, kindText(k.wireless),
+            closed.push_back({QString::number(k.index), k.id, k.product, k.serial, kindText(k.capabilities.wireless),
                               k.accessError.isEmpty() ? QCoreApplication::translate("tavrelctl", "permission denied")
                                                       : k.accessError});
         }
@@ -159,7 +158,7 @@ QStringList keyLines(std::span<const KeyRecord> records)
         const QString name = assignmentText(records[i]);
         rows.push_back({QString::number(i + 1),
                         name.isEmpty() ? QCoreApplication::translate("tavrelctl", "(none)") : name,
-                        triggerText(records[i].mode), configfile::recordText(records[i])});
+                        triggerText(records[i].mode), recordText(records[i])});
     }
     return columns(rows);
 }

@@ -5,6 +5,7 @@
 #include "config/assignment.h"
 #include "config/configfile.h"
 #include "config/reports.h"
+#include "devices/capabilities.h"
 
 #include <QList>
 #include <QString>
@@ -18,9 +19,10 @@ namespace tavrel::ctl {
 // A key as `tavrelctl list` shows it.
 struct ListedKey {
     int index = 0;
+    QString id;  // the key's interface: tells apart two keys with one serial
     QString product;
     QString serial;
-    bool wireless = false;
+    KeyCapabilities capabilities;
     bool openable = true;
     QString accessError;           // why it may not be opened
     std::optional<int> keyCount;   // none when it did not answer
@@ -30,9 +32,9 @@ struct ListedKey {
 // none for a combining mark, one for any other.
 int displayWidth(QStringView text);
 
-// What a serial offers: "mouse buttons, trigger choice, pairing (4 transmitters)", "keyboard
-// only", or why the serial cannot be read.
-QString offersText(const QString& serial);
+// What a key offers: "mouse buttons, trigger choice, pairing (capacity 4)", "keyboard only", or
+// that its serial is not one Tavrel knows.
+QString offersText(const KeyCapabilities& capabilities);
 
 // Every line of `tavrelctl list`: the keys that may be opened, then those that may not, with the
 // fix.

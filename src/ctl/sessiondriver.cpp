@@ -4,245 +4,241 @@
 #include "hid/hiddevicecontroller.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <memory>
 
 namespace tavrel::ctl {
 namespace {
 
-// Limits that only keep a command from hanging on a key that stopped answering; the session
-// paces the work itself.
 constexpr int ScanLimitMs = 10000;
-constexpr int ReadLimitMs = 4000;
 // A read that ended with keys missing is asked again after this: answers can come a little
 // after the read's last pause.
 constexpr int ReadRetryMs = 200;
-constexpr int WriteLimitMs = KeyTable::Slots * (WritePauseMs + WriteDeadlineMs) + 5000;
 // The session counts the bind request down from ten seconds.
-constexpr int BindLimitMs = 13000;
+constexpr int BindLimitMs = (BindSeconds + 3) * 1000;
 constexpr int UnbindLimitMs = 3000;
 
 }  // namespace
 
 SessionDriver::SessionDriver(DeviceSession& session) : m_session(session)
 {
-    connect(&session, &DeviceSession::devicesChanged, this, &SessionDriver::devicesChanged);
-    connect(&session, &DeviceSession::failed, this, [this](const QString& message) {
-        m_failure = message;
-        wake();
-    });
-    connect(&session, &DeviceSession::recordAnswered, this, [this](int key) {
-        m_answered.insert(key);
-        wake();
-    });
-    connect(&session, &DeviceSession::readFinished, this, [this] {
-        if (m_waitingForRead && !readComplete())
-            QTimer::singleShot(ReadRetryMs, this, &SessionDriver::retryRead);
-        wake();
-    });
-    connect(&session, &DeviceSession::writeFinished, this, [this](const WriteOutcome& outcome) {
-        m_outcome = outcome;
-        wake();
-    });
-    connect(&session, &DeviceSession::pairingAnswered, this, [this](const PairingResponse& response) {
-        m_pairing = response;
-        wake();
-    });
-    connect(&session, &DeviceSession::bindTimedOut, this, [this] {
-        m_bindTimedOut = true;
-        wake();
-    });
-    connect(&session, &DeviceSession::bindRequestFailed, this, [this] {
-        m_bindFailed = true;
-        wake();
-    });
-    connect(&session, &DeviceSession::clearRequestDone, this, [this](bool sent) {
-        m_clearSent = sent;
-        wake();
-    });
+    // Whatever a key announces may be what a step waits for.
+    connect(&session, &DeviceSession::devicesChanged, this, &SessionDriver::wake);
+    connect(&session, &DeviceSession::failed, this, &SessionDriver::wake);
 }
 
 std::optional<Failure> SessionDriver::start()
 {
+    QString failure;
+    connect(&m_session, &DeviceSession::failed, this, [&failure](const QString& message) { failure = message; });
+    // Only the keys a command names are asked anything.
+    m_session.setReadsWhenSelected(false);
     m_session.start();
     if (m_session.controller()->IsInert()) {
         return Failure(ExitOther, QCoreApplication::translate("tavrelctl", "udev is not available, so no key can be "
                                                                            "found."));
     }
     // A scan that fails announces that instead of a list.
-    if (!waitUntil([this] { return m_scanned || !m_failure.isEmpty(); }, ScanLimitMs) || !m_scanned) {
-        return Failure(ExitOther, m_failure.isEmpty()
+    if (!waitFor([&] { return m_session.scanned() || !failure.isEmpty(); }, ScanLimitMs) || !m_session.scanned()) {
+        return Failure(ExitOther, failure.isEmpty()
                                       ? QCoreApplication::translate("tavrelctl", "The keys could not be listed.")
                                       : QCoreApplication::translate("tavrelctl", "The keys could not be listed: %1")
-                                            .arg(m_failure));
+                                            .arg(failure));
     }
-    m_failure.clear();
+    disconnect(&m_session, &DeviceSession::failed, this, nullptr);
+    connect(&m_session, &DeviceSession::failed, this, &SessionDriver::wake);
     return std::nullopt;
 }
 
-QString SessionDriver::nameOf(int index) const
+QString SessionDriver::nameOf(const AttachedKey* key)
 {
-    const auto& listed = m_session.devices();
-    if (index < 0 || index >= int(listed.size()))
-        return {};
-    return deviceName(listed[std::size_t(index)].product, listed[std::size_t(index)].serial);
+    return key ? deviceName(key->identity().product, key->identity().serial) : QString();
 }
 
-void SessionDriver::devicesChanged()
+std::optional<Failure> SessionDriver::refusedAccess(const AttachedKey* key) const
 {
-    m_scanned = true;
-    // The rebuilt list starts a read of its first key: what was answered before counts no more.
-    m_answered.clear();
-    if (m_targetSerial.isNull()) {
-        wake();
+    if (key->canWrite())
+        return std::nullopt;
+    return Failure(ExitPermissionDenied,
+                   QCoreApplication::translate("tavrelctl", "Permission denied: %1 may not be opened (%2). %3")
+                       .arg(nameOf(key),
+                            key->accessError().isEmpty() ? QCoreApplication::translate("tavrelctl", "no access")
+                                                         : key->accessError(),
+                            accessFix()));
+}
+
+void SessionDriver::read(AttachedKey* key, Done done)
+{
+    if (auto refused = refusedAccess(key)) {
+        done(refused);
         return;
     }
-    const auto& listed = m_session.devices();
-    int found = -1;
-    for (std::size_t i = 0; i < listed.size() && found < 0; ++i)
-        if (listed[i].serial == m_targetSerial)
-            found = int(i);
-    if (found < 0)
-        m_targetGone = true;
-    else if (m_session.selectedDevice() != found)
-        m_session.selectDevice(found);
-    wake();
+    // The connections live as long as this read, and end with it.
+    auto* context = new QObject(this);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    const QString name = nameOf(key);
+    const QPointer<AttachedKey> guarded(key);
+    auto finished = std::make_shared<bool>(false);
+    const auto finish = [this, context, done, finished](std::optional<Failure> failure) {
+        if (std::exchange(*finished, true))
+            return;
+        context->deleteLater();
+        done(std::move(failure));
+        wake();
+    };
+    const auto ended = [=, this] {
+        if (*finished)
+            return;
+        if (!guarded || guarded->gone()) {
+            finish(Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name)));
+            return;
+        }
+        if (guarded->readComplete()) {
+            finish(std::nullopt);
+            return;
+        }
+        if (clock->elapsed() + ReadRetryMs < ReadLimitMs) {
+            QTimer::singleShot(ReadRetryMs, context, [=] {
+                if (!guarded || guarded->gone())
+                    finish(Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name)));
+                else
+                    guarded->read(AttachedKey::ReadKind::Explicit);
+            });
+            return;
+        }
+        if (!guarded->answered()) {
+            finish(Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(name)));
+            return;
+        }
+        finish(Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer for %2.")
+                                             .arg(name, keysText(guarded->keysNotAnswered()))));
+    };
+    connect(key, &AttachedKey::readFinished, context, ended);
+    connect(key, &QObject::destroyed, context, ended);
+    key->read(AttachedKey::ReadKind::Explicit);
 }
 
-std::optional<Failure> SessionDriver::select(int index)
+std::optional<Failure> SessionDriver::read(AttachedKey* key)
 {
-    const auto& listed = m_session.devices();
-    if (index < 0 || index >= int(listed.size()))
-        return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "The key was unplugged."));
-    const SessionDevice& device = listed[std::size_t(index)];
-    if (!device.canWrite) {
-        return Failure(ExitPermissionDenied,
-                       QCoreApplication::translate("tavrelctl", "Permission denied: %1 may not be opened (%2). %3")
-                           .arg(nameOf(index),
-                                device.accessError.isEmpty() ? QCoreApplication::translate("tavrelctl", "no access")
-                                                             : device.accessError,
-                                accessFix()));
-    }
-    m_targetSerial = device.serial;
-    m_targetGone = false;
-    m_failure.clear();
-    if (m_session.selectedDevice() != index) {
-        m_answered.clear();
-        m_session.selectDevice(index);
-    }
-    if (!m_failure.isEmpty())
-        return Failure(ExitDeviceFailed, QStringLiteral("%1: %2").arg(nameOf(index), m_failure));
-    return std::nullopt;
+    std::optional<std::optional<Failure>> outcome;
+    read(key, [&outcome](std::optional<Failure> failure) { outcome = std::move(failure); });
+    waitFor([&] { return outcome.has_value(); }, ReadLimitMs + 2000);
+    if (!outcome)
+        return Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(nameOf(key)));
+    return *outcome;
 }
 
-bool SessionDriver::readComplete() const
+void SessionDriver::keyCount(AttachedKey* key, int timeoutMs, std::function<void(std::optional<int>)> done)
 {
-    if (m_answered.isEmpty())
-        return false;
-    for (int k = 0; k < m_session.table().KeyCount; ++k)
-        if (!m_answered.contains(k))
-            return false;
-    return true;
+    auto* context = new QObject(this);
+    const QPointer<AttachedKey> guarded(key);
+    auto finished = std::make_shared<bool>(false);
+    const auto finish = [=, this] {
+        if (*finished)
+            return;
+        *finished = true;
+        context->deleteLater();
+        done(guarded && guarded->answered() ? guarded->assignments().keyCount() : std::nullopt);
+        wake();
+    };
+    connect(key, &AttachedKey::keyCountChanged, context, finish);
+    connect(key, &AttachedKey::readFinished, context, [=] {
+        if (!guarded || guarded->answered() || guarded->gone())
+            finish();
+        else
+            guarded->read(AttachedKey::ReadKind::Automatic);  // asked again until the time is up
+    });
+    connect(key, &QObject::destroyed, context, finish);
+    QTimer::singleShot(timeoutMs, context, finish);
+    if (key->answered())
+        QTimer::singleShot(0, context, finish);
+    else
+        key->read(AttachedKey::ReadKind::Automatic);
 }
 
-void SessionDriver::retryRead()
+void SessionDriver::write(AttachedKey* key, const QList<int>& keys, std::function<void(WriteOutcome, bool)> done)
 {
-    if (m_waitingForRead && !readComplete() && !m_session.busy())
-        m_session.read();
+    auto* context = new QObject(this);
+    const QPointer<AttachedKey> guarded(key);
+    auto finished = std::make_shared<bool>(false);
+    connect(key, &AttachedKey::writeFinished, context, [=, this](const WriteOutcome& outcome) {
+        if (std::exchange(*finished, true))
+            return;
+        context->deleteLater();
+        done(outcome, !guarded || guarded->gone());
+        wake();
+    });
+    key->writeKeys(keys);
 }
 
-std::optional<Failure> SessionDriver::read(int index)
+std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedKey* key)
 {
-    if (auto failure = select(index))
-        return failure;
-    const QString name = nameOf(index);
-    m_waitingForRead = true;
-    // The selection's read may have ended already, with keys missing.
-    retryRead();
-    waitUntil([this] { return readComplete() || m_targetGone || !m_failure.isEmpty(); }, ReadLimitMs);
-    m_waitingForRead = false;
-    if (m_targetGone)
-        return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
-    if (!m_failure.isEmpty())
-        return Failure(ExitDeviceFailed, QStringLiteral("%1: %2").arg(name, m_failure));
-    if (m_answered.isEmpty())
-        return Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(name));
-    if (!readComplete()) {
-        QList<int> missing;
-        for (int k = 0; k < m_session.table().KeyCount; ++k)
-            if (!m_answered.contains(k))
-                missing << k;
-        return Failure(ExitDeviceFailed,
-                       QCoreApplication::translate("tavrelctl", "%1 did not answer for %2.").arg(name, keysText(missing)));
-    }
-    return std::nullopt;
-}
-
-std::optional<int> SessionDriver::keyCount(int index, int timeoutMs)
-{
-    if (select(index))
-        return std::nullopt;
-    m_waitingForRead = true;
-    retryRead();
-    waitUntil([this] { return !m_answered.isEmpty() || m_targetGone || !m_failure.isEmpty(); }, timeoutMs);
-    m_waitingForRead = false;
-    if (m_answered.isEmpty() || m_targetGone)
-        return std::nullopt;
-    return m_session.table().KeyCount;
-}
-
-WriteOutcome SessionDriver::write(const QList<int>& keys)
-{
-    m_outcome.reset();
-    m_session.writeKeys(keys);
-    if (!waitUntil([this] { return m_outcome.has_value(); }, WriteLimitMs)) {
-        WriteOutcome none;
-        none.keys = m_session.table().KeyCount;
-        none.notWritten = keys;
-        return none;
-    }
-    return *m_outcome;
-}
-
-std::variant<PairingResponse, Failure> SessionDriver::bind(int index)
-{
-    if (auto failure = select(index))
-        return *failure;
-    const QString name = nameOf(index);
-    m_pairing.reset();
-    m_bindTimedOut = false;
-    m_bindFailed = false;
+    if (auto refused = refusedAccess(key))
+        return *refused;
+    select(key);
+    const QPointer<AttachedKey> guarded(key);
+    std::optional<PairingResponse> pairing;
+    bool timedOut = false, failed = false;
+    QObject context;
+    connect(&m_session, &DeviceSession::pairingAnswered, &context, [&](const PairingResponse& p) {
+        pairing = p;
+        wake();
+    });
+    connect(&m_session, &DeviceSession::bindTimedOut, &context, [&] {
+        timedOut = true;
+        wake();
+    });
+    connect(&m_session, &DeviceSession::bindRequestFailed, &context, [&] {
+        failed = true;
+        wake();
+    });
     m_session.bind();
-    waitUntil([this] { return m_pairing || m_bindTimedOut || m_bindFailed || m_targetGone; }, BindLimitMs);
-    if (m_pairing)
-        return *m_pairing;
-    if (m_targetGone)
+    const QString name = nameOf(key);
+    waitFor([&] { return pairing || timedOut || failed || !guarded || guarded->gone(); }, BindLimitMs);
+    if (pairing)
+        return *pairing;
+    if (!guarded || guarded->gone())
         return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
-    if (m_bindFailed) {
+    if (failed) {
         return Failure(ExitDeviceFailed,
                        QCoreApplication::translate("tavrelctl", "%1: the bind request could not be sent.").arg(name));
     }
     return Failure(ExitNoAnswer, QCoreApplication::translate("tavrelctl", "No transmitter answered within 10 seconds."));
 }
 
-std::optional<Failure> SessionDriver::unbind(int index)
+std::optional<Failure> SessionDriver::unbind(AttachedKey* key)
 {
-    if (auto failure = select(index))
-        return failure;
-    const QString name = nameOf(index);
-    m_clearSent.reset();
+    if (auto refused = refusedAccess(key))
+        return refused;
+    select(key);
+    const QPointer<AttachedKey> guarded(key);
+    const QString name = nameOf(key);
+    std::optional<bool> sent;
+    QObject context;
+    connect(&m_session, &DeviceSession::clearRequestDone, &context, [&](bool ok) {
+        sent = ok;
+        wake();
+    });
     m_session.clearBindings();
-    waitUntil([this] { return m_clearSent.has_value() || m_targetGone; }, UnbindLimitMs);
-    if (m_clearSent.value_or(false))
+    waitFor([&] { return sent.has_value() || !guarded || guarded->gone(); }, UnbindLimitMs);
+    if (sent.value_or(false))
         return std::nullopt;
-    if (m_targetGone)
+    if (!guarded || guarded->gone())
         return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
     return Failure(ExitDeviceFailed,
                    QCoreApplication::translate("tavrelctl", "%1: the request to clear the bindings could not be sent.")
                        .arg(name));
 }
 
-bool SessionDriver::waitUntil(std::function<bool()> done, int timeoutMs)
+void SessionDriver::select(AttachedKey* key)
+{
+    m_session.selectDevice(m_session.indexOf(key));
+}
+
+bool SessionDriver::waitFor(std::function<bool()> done, int timeoutMs)
 {
     if (done())
         return true;
@@ -251,13 +247,12 @@ bool SessionDriver::waitUntil(std::function<bool()> done, int timeoutMs)
     deadline.setSingleShot(true);
     connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
     deadline.start(timeoutMs);
-    m_loop = &loop;
-    m_done = std::move(done);
+    QEventLoop* outerLoop = std::exchange(m_loop, &loop);
+    std::function<bool()> outerDone = std::exchange(m_done, done);
     loop.exec();
-    m_loop = nullptr;
-    const bool held = m_done();
-    m_done = nullptr;
-    return held;
+    m_loop = outerLoop;
+    m_done = std::move(outerDone);
+    return done();
 }
 
 void SessionDriver::wake()

@@ -1,14 +1,16 @@
 #pragma once
-// Drives the device session for a command that runs from start to end: each step asks the
-// session for something and runs the event loop until the session has announced the outcome,
-// or a deadline passes. The session does the reading, writing and pairing; this only waits.
+// Drives the device session for a command that runs from start to end. Work on a key starts
+// with a call that returns at once and reports its outcome to a handler; waitFor() runs the event
+// loop until the outcomes a command waits for are in, so several keys are read and written at
+// once, each at its own pace. The keys do the reading, writing and pairing; this only starts
+// them, asks again where a read missed answers, and waits.
 
 #include "ctl/commandline.h"
 #include "session/devicesession.h"
 
 #include <QList>
 #include <QObject>
-#include <QSet>
+#include <QPointer>
 #include <functional>
 #include <optional>
 #include <variant>
@@ -24,53 +26,52 @@ public:
 
     // Starts the session and waits for its first scan: the list of keys is known then.
     std::optional<Failure> start();
-    const std::vector<SessionDevice>& devices() const { return m_session.devices(); }
+    const std::vector<AttachedKey*>& keys() const { return m_session.keys(); }
     DeviceSession& session() { return m_session; }
 
-    // Selects the listed key and waits until every key it has was read: their records are then
-    // in the session's table, and the table's key count is the key's.
-    std::optional<Failure> read(int index);
-    // Selects the listed key and waits for its first answer only, which tells how many keys it
-    // has; none when it does not answer in time.
-    std::optional<int> keyCount(int index, int timeoutMs);
-    // Writes the keys (0-based) of the table to the selected key and waits until it is over.
-    WriteOutcome write(const QList<int>& keys);
+    // A key that may not be opened, as a failure with the fix; none for one that may.
+    std::optional<Failure> refusedAccess(const AttachedKey* key) const;
+
+    using Done = std::function<void(std::optional<Failure>)>;
+    // Reads every key of `key` until each has answered, asking again for a while where answers
+    // were missed; then its records are in its model.
+    void read(AttachedKey* key, Done done);
+    // Asks the key for its first answer only, which tells how many keys it has; `done` gets the
+    // count, none when it did not answer in time.
+    void keyCount(AttachedKey* key, int timeoutMs, std::function<void(std::optional<int>)> done);
+    // Writes the keys (0-based) that `key` holds. A key unplugged on the way ends the write with
+    // the keys not written named.
+    void write(AttachedKey* key, const QList<int>& keys, std::function<void(WriteOutcome, bool gone)> done);
+
+    // Runs the event loop until `done` holds or `timeoutMs` pass; whether it holds.
+    bool waitFor(std::function<bool()> done, int timeoutMs);
+
+    // The same, one key and one step at a time.
+    std::optional<Failure> read(AttachedKey* key);
 
     // Asks the receiver to bind a transmitter and waits for its answer, for as long as the
     // session counts down.
-    std::variant<PairingResponse, Failure> bind(int index);
+    std::variant<PairingResponse, Failure> bind(AttachedKey* key);
     // Asks the receiver to forget every transmitter; no answer comes, so this waits only until
     // the request was sent.
-    std::optional<Failure> unbind(int index);
+    std::optional<Failure> unbind(AttachedKey* key);
 
-    // The name of a listed key in messages.
-    QString nameOf(int index) const;
+    // The name of a key in messages.
+    static QString nameOf(const AttachedKey* key);
+
+    // Limits that only keep a command from hanging on a key that stopped answering; the keys
+    // pace the work themselves.
+    static constexpr int ReadLimitMs = 4000;
+    static constexpr int WriteLimitMs = KeySlots * (WritePauseMs + WriteDeadlineMs) + 5000;
 
 private:
-    std::optional<Failure> select(int index);
-    bool readComplete() const;
-    void retryRead();
-    void devicesChanged();
-    // Runs the event loop until `done` holds or `timeoutMs` pass; whether it holds.
-    bool waitUntil(std::function<bool()> done, int timeoutMs);
     void wake();
+    // Selects the key, so that pairing goes to it.
+    void select(AttachedKey* key);
 
     DeviceSession& m_session;
     QEventLoop* m_loop = nullptr;
     std::function<bool()> m_done;
-
-    bool m_scanned = false;
-    QString m_failure;  // the last failure the session announced while a step waits
-    QString m_targetSerial;
-    bool m_targetGone = false;
-    bool m_waitingForRead = false;
-    QSet<int> m_answered;  // keys of the selected key that answered since it was selected
-
-    std::optional<WriteOutcome> m_outcome;
-    std::optional<PairingResponse> m_pairing;
-    bool m_bindTimedOut = false;
-    bool m_bindFailed = false;
-    std::optional<bool> m_clearSent;
 };
 
 }  // namespace tavrel::ctl

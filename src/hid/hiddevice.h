@@ -1,12 +1,12 @@
 #pragma once
 // One HID interface found by the controller: its identity, strings and report lengths, output
-// reports, and, while claimed with a data handler, a reader that hands input reports to the GUI
-// thread. Everything here runs on the GUI thread except the reader's loop.
+// reports, and, while claimed with a data handler, its input reports. Lives on the GUI thread:
+// reports are read there as the event loop says they have come; only opening, writing and closing
+// the node run elsewhere (HidNodeIo says why).
 
 #include "hid/hidevents.h"
 #include "hid/hidpnpinfo.h"
 #include "platform/hididentity.h"
-#include "platform/hidrawdevice.h"
 #include "platform/ioresult.h"
 #include "platform/reportdescriptor.h"
 
@@ -16,14 +16,15 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <span>
+#include <vector>
+
+class QSocketNotifier;
+class QTimer;
 
 namespace tavrel {
 
 class THidDeviceController;
-class THidDeviceReadThread;
-class THidDeviceWriter;
-class THidNode;
+class HidNodeIo;
 
 // Report lengths count the report-ID byte; all zero when the descriptor is not known.
 struct THidReportCaps {
@@ -36,16 +37,16 @@ struct THidReportCaps {
 
 class THidDevice {
 public:
-    static constexpr int MinReadPeriod = 10;
-    static constexpr int MaxReadPeriod = 10000;
+    static constexpr int MaxPollPeriod = 10000;
 
     // Learns the interface's identity from udev without opening its node, which is opened only
-    // when the device is claimed and its reader starts, or when it is written. Throws
-    // EControllerError when the node does not exist or the interface cannot be identified.
+    // once the device is claimed with a data handler, or when it is written. Null, with the
+    // reason in `error`, when the node does not exist or the interface cannot be identified.
     // Takes the controller's data, data-error and unplug handlers and its poll period.
-    THidDevice(std::unique_ptr<THidPnPInfo> info, THidDeviceController* controller);
-    // Releases the device: stops its reader and, while the interface is present, leaves a fresh
-    // unclaimed object in its slot of the controller's list, or no slot if that cannot be made.
+    static std::unique_ptr<THidDevice> create(std::unique_ptr<THidPnPInfo> info, THidDeviceController* controller,
+                                              QString* error = nullptr);
+    // Releases the device without waiting for its node: while the interface is present, a fresh
+    // unclaimed object takes its slot in the controller's list.
     ~THidDevice();
     THidDevice(const THidDevice&) = delete;
     THidDevice& operator=(const THidDevice&) = delete;
@@ -60,14 +61,12 @@ public:
     QString ProductText();
     QString SerialText();
 
-    // Blocks until the driver took the report (report ID first), on the calling thread. NoDevice
-    // while the device is neither claimed nor offered, Gone once it is unplugged.
-    IoResult WriteReport(std::span<const quint8> report);
-
-    // Queues one report for the device's writer; `done` runs later on the GUI thread with the
-    // result, in order of queueing, unless the device object is destroyed first (then never).
+    // Queues one report (report ID first) for the node; `done` runs later on the GUI thread with
+    // the result, in order of queueing, unless the device object is destroyed first (then never).
+    // NoDevice while the device is neither claimed nor offered, Gone once it is unplugged.
     void WriteReportAsync(QByteArray report, std::function<void(const IoResult&)> done);
 
+    // A data handler on a claimed device makes it read its node; an empty one stops the reading.
     void SetDataHandler(const THidDataEvent& handler);
     const THidDataEvent& DataHandler() const { return m_dataHandler; }
     void SetDataErrorHandler(const THidDataErrorEvent& handler) { m_dataErrorHandler = handler; }
@@ -75,23 +74,15 @@ public:
     void SetUnplugHandler(const THidPlugEvent& handler) { m_unplugHandler = handler; }
     const THidPlugEvent& UnplugHandler() const { return m_unplugHandler; }
 
-    void StartReader();
-    void StopReader();
-    bool HasReader() const { return m_reader != nullptr; }
-    // The reader waits for the GUI thread to take a report (for tests of stopping it then).
-    bool ReaderHandingOver() const;
-    // The pause between two reports of a failing node; takes 10 to 10000 ms, other values are
-    // ignored.
-    void SetReadPeriod(int ms);
-    int ReadPeriod() const { return m_readPeriod; }
-    // 0: the reader sleeps in poll() until a report comes. 1 to 10000: it also tries a read after
-    // every such period, for emulated nodes that never signal data. Other values are ignored.
+    // 0: reports are read when the node says they have come. 1 to 10000: also look for reports
+    // after every such period, for emulated nodes that never say so. Other values are ignored.
     void SetPollPeriod(int ms);
     int PollPeriod() const { return m_pollPeriod; }
+    // The node is open and its reports are read.
+    bool Reading() const;
 
-    // The interface is gone: closes the device's handles, clears Present, and calls and clears
-    // the unplug handler. The reader goes on reporting failed reads until the device is released;
-    // writes are answered Gone.
+    // The interface is gone: the node is closed, Present cleared, and the unplug handler called
+    // and cleared. Writes are answered Gone.
     void MarkUnplugged();
 
     bool Present() const { return m_present; }
@@ -102,7 +93,7 @@ public:
     // rights at first, then learned from each opening.
     bool CanReadWrite() const { return m_canReadWrite; }
     THidDeviceController* OwnerController() const { return m_owner; }
-    // Why the last opening, query or write failed.
+    // Why the last opening, read or write failed.
     QString LastError() const { return m_lastError; }
 
     // Expires when the object is destroyed: callers that run handlers check it afterwards.
@@ -110,40 +101,49 @@ public:
 
 private:
     friend class THidDeviceController;
-    friend class THidDeviceReadThread;
 
-    void CloseSync();
-    void CloseRead();
-    // A scan found the interface still there: a node that failed may be opened again.
+    enum class Node { Closed, Opening, Open, Failed, Gone };
+
+    THidDevice(std::unique_ptr<THidPnPInfo> info, THidDeviceController* controller);
+    // Opens the node and reads it, when the device is claimed and has a data handler.
+    void startReading();
+    void stopReading();
+    void nodeOpened(const IoResult& result);
+    void readAvailable();
+    // A read or write failed: the node is closed and waits for a scan to say whether the
+    // interface is still there.
+    void nodeFailed(const IoResult& result);
+    // A scan found the interface still there: a node that failed opens again.
     void nodeSettled();
-    void deliverReport(const QByteArray& report);
-    void deliverReadError(quint32 error);
+    // Nothing is to use the node any more.
+    void closeNode();
+    HidNodeIo& io();
     void noteFailure(const IoResult& result);
+    void deliverReport(const quint8* bytes, int size);
 
     THidDeviceController* m_owner = nullptr;
     bool m_present = true;
     bool m_claimed = false;
     bool m_offered = false;
-    // Every opening of the node, by this object, its reader and its writer, goes through here.
-    std::shared_ptr<THidNode> m_node;
-    // Synchronous writes, on the GUI thread.
-    platform::HidrawDevice m_sync;
     bool m_canReadWrite = false;
     platform::HidIdentity m_identity;
     std::unique_ptr<THidPnPInfo> m_info;
     QString m_productText;
     QString m_serialText;
     std::optional<platform::ReportLengths> m_parsedDescriptor;
-    int m_readPeriod = 100;
     int m_pollPeriod = 0;
     THidDataEvent m_dataHandler;
     THidDataErrorEvent m_dataErrorHandler;
     THidPlugEvent m_unplugHandler;
     QString m_lastError;
-    // Reports are posted here, on the GUI thread, for the reader's hand-over.
-    QObject m_guiContext;
-    std::unique_ptr<THidDeviceReadThread> m_reader;
-    std::unique_ptr<THidDeviceWriter> m_writer;
+
+    Node m_node = Node::Closed;
+    // Failures of the node in a row, for how long the controller waits before it looks again.
+    int m_failures = 0;
+    std::unique_ptr<HidNodeIo> m_io;
+    std::unique_ptr<QSocketNotifier> m_readable;
+    std::unique_ptr<QTimer> m_pollTimer;
+    std::vector<quint8> m_reportBuffer;
     std::shared_ptr<const bool> m_alive = std::make_shared<const bool>(true);
 };
 

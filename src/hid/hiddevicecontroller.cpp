@@ -2,13 +2,14 @@
 
 #include "hid/hiddevice.h"
 #include "hid/hidpnpinfo.h"
-#include "hid/controllererror.h"
 #include "platform/hidenumerator.h"
 #include "platform/hidrawdevice.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/udevcontext.h"
 
 #include <QMetaObject>
+#include <QTimer>
+#include <QtDebug>
 #include <algorithm>
 
 namespace tavrel {
@@ -20,13 +21,13 @@ int pollPeriodFromEnvironment()
 {
     bool ok = false;
     const int ms = qEnvironmentVariableIntValue("TAVREL_POLL_PERIOD_MS", &ok);
-    return ok && ms >= 1 && ms <= THidDevice::MaxReadPeriod ? ms : 0;
+    return ok && ms >= 1 && ms <= THidDevice::MaxPollPeriod ? ms : 0;
 }
 
 }  // namespace
 
 // Clears a device's Offered flag and, unless it was claimed meanwhile, closes its handles;
-// also when the handler that was offered the device throws or destroys it.
+// also when the handler that was offered the device destroys it.
 class THidDeviceController::OfferScope {
 public:
     explicit OfferScope(THidDevice* device) : m_device(device), m_alive(device->lifetime()) {}
@@ -46,6 +47,9 @@ THidDeviceController::THidDeviceController(QObject* owner)
 THidDeviceController::THidDeviceController(QObject* owner, std::shared_ptr<platform::UdevContext> udev)
     : QObject(owner), m_udev(std::move(udev)), m_pollPeriod(pollPeriodFromEnvironment())
 {
+    m_rescan = new QTimer(this);
+    m_rescan->setSingleShot(true);
+    connect(m_rescan, &QTimer::timeout, this, [this] { notifyFromEventLoop(0); });
     if (!m_udev)
         return;
     m_monitor = new platform::HotplugMonitor(m_udev, this);
@@ -74,29 +78,31 @@ THidDeviceController::~THidDeviceController()
 
 void THidDeviceController::notifyFromEventLoop(int param)
 {
-    // Nothing may unwind through the event loop: a scan's error goes to whoever shows errors.
-    try {
-        Notify(param);
-    } catch (const std::exception& e) {
-        emit scanFailed(QString::fromUtf8(e.what()));
-    }
+    Notify(param);
+}
+
+int THidDeviceController::rescanDelayMs(int failuresInARow)
+{
+    // The first failure is looked at once the event loop runs, as an unplug is; then ever later.
+    constexpr int FirstMs = 100, LongestMs = 5000;
+    if (failuresInARow <= 1)
+        return 0;
+    int delay = FirstMs;
+    for (int n = 2; n < failuresInARow && delay < LongestMs; ++n)
+        delay *= 2;
+    return std::min(delay, LongestMs);
 }
 
 void THidDeviceController::deviceSeemsGone(THidDevice* device)
 {
-    // A node that failed while udev still lists it: the removal may have come before this scan
-    // could see it, so look again once. Until a scan settles it, the node stays shut.
-    const quint32 id = device->InterfaceInfo().InstanceId;
-    if (m_destroying || !device->Present() || !m_suspectedGone.insert(id).second)
+    // The removal may have come before a scan could see it, or the node failed while the
+    // interface stays: look again. A node that fails every time is looked at ever more seldom,
+    // so that it never keeps the machine busy.
+    if (m_destroying || !device->Present())
         return;
-    // A scan that ran meanwhile settled the question (and dropped the suspicion).
-    QMetaObject::invokeMethod(
-        this,
-        [this, id] {
-            if (m_suspectedGone.count(id))
-                notifyFromEventLoop(0);
-        },
-        Qt::QueuedConnection);
+    const int delay = rescanDelayMs(device->m_failures);
+    if (!m_rescan->isActive() || m_rescan->remainingTime() > delay)
+        m_rescan->start(delay);
 }
 
 void THidDeviceController::Notify(int param)
@@ -123,29 +129,26 @@ void THidDeviceController::Notify(int param)
         }
     } endScan{this};
     DeviceChange();
-    // A suspicion ends with the interface: a re-plugged one may be suspected again.
-    std::erase_if(m_suspectedGone, [this](quint32 id) {
-        return std::none_of(m_devices.begin(), m_devices.end(),
-                            [id](THidDevice* d) { return d->Present() && d->InterfaceInfo().InstanceId == id; });
-    });
 }
 
-std::vector<std::unique_ptr<THidDevice>> THidDeviceController::freshDevices()
+std::optional<std::vector<std::unique_ptr<THidDevice>>> THidDeviceController::freshDevices()
 {
-    std::vector<std::unique_ptr<THidDevice>> fresh;
     if (!m_udev)
-        return fresh;
+        return std::nullopt;
     const auto interfaces = platform::enumerateHidInterfaces(*m_udev);
     if (!interfaces)
-        return fresh;
+        return std::nullopt;
+    std::vector<std::unique_ptr<THidDevice>> fresh;
     for (const platform::HidInterface& found : *interfaces) {
-        auto info = std::make_unique<THidPnPInfo>(found.instanceId, found.devnode, found.syspath, m_udev);
-        try {
-            fresh.push_back(std::make_unique<THidDevice>(std::move(info), this));
-        } catch (const EControllerError&) {
-            // Unplugged between the enumeration and the opening: the interface is simply gone.
-            if (platform::HidrawDevice::nodeExists(found.devnode))
-                throw;
+        auto info = std::make_unique<THidPnPInfo>(found.instanceId, found.devnode, found.syspath, m_udev,
+                                                  found.usbInterface);
+        QString error;
+        if (auto device = THidDevice::create(std::move(info), this, &error)) {
+            fresh.push_back(std::move(device));
+        } else if (platform::HidrawDevice::nodeExists(found.devnode)) {
+            // Not unplugged during the scan, just not identifiable: some other maker's interface
+            // with a broken udev record. It is passed over; every other interface is still seen.
+            qWarning("%s: %s; passed over.", qPrintable(found.syspath), qPrintable(error));
         }
     }
     return fresh;
@@ -154,8 +157,13 @@ std::vector<std::unique_ptr<THidDevice>> THidDeviceController::freshDevices()
 void THidDeviceController::DeviceChange()
 {
     bool changed = m_lastChangeParam == -1;
-    // A device that cannot be made ends the scan here, with the list as it was.
-    std::vector<std::unique_ptr<THidDevice>> fresh = freshDevices();
+    auto listed = freshDevices();
+    if (!listed) {
+        // The list stays as it was; the next change tries again.
+        emit scanFailed(QStringLiteral("The HID interfaces could not be listed."));
+        return;
+    }
+    std::vector<std::unique_ptr<THidDevice>>& fresh = *listed;
     const auto foundNow = [&fresh](quint32 id) {
         return std::any_of(fresh.begin(), fresh.end(),
                            [id](const auto& n) { return n->InterfaceInfo().InstanceId == id; });
@@ -167,6 +175,7 @@ void THidDeviceController::DeviceChange()
             continue;
         THidDevice* old = m_devices[std::size_t(i)];
         if (old->Present() && foundNow(old->InterfaceInfo().InstanceId)) {
+            // Still there: a node that failed opens again, however often it failed before.
             old->nodeSettled();
             continue;
         }
@@ -233,7 +242,7 @@ bool THidDeviceController::ClaimAt(int index, bool accept, THidDevice*& device)
         return false;
     device = candidate;
     candidate->m_claimed = true;
-    candidate->StartReader();
+    candidate->startReading();
     return true;
 }
 
@@ -316,20 +325,9 @@ void THidDeviceController::setOnDeviceUnplug(const THidPlugEvent& handler)
     m_onDeviceUnplug = handler;
 }
 
-void THidDeviceController::setDevThreadSleepTime(int ms)
-{
-    if (ms == m_devThreadSleepTime)
-        return;
-    for (THidDevice* device : m_devices) {
-        if (device->ReadPeriod() == m_devThreadSleepTime)
-            device->SetReadPeriod(ms);
-    }
-    m_devThreadSleepTime = ms;
-}
-
 void THidDeviceController::setPollPeriod(int ms)
 {
-    if (ms == m_pollPeriod || ms < 0 || ms > THidDevice::MaxReadPeriod)
+    if (ms == m_pollPeriod || ms < 0 || ms > THidDevice::MaxPollPeriod)
         return;
     for (THidDevice* device : m_devices) {
         if (device->PollPeriod() == m_pollPeriod)
@@ -358,10 +356,8 @@ THidDeviceController::OfferScope::~OfferScope()
     if (m_alive.expired())
         return;
     m_device->m_offered = false;
-    if (!m_device->Claimed()) {
-        m_device->CloseSync();
-        m_device->CloseRead();
-    }
+    if (!m_device->Claimed())
+        m_device->closeNode();
 }
 
 }  // namespace tavrel

@@ -8,9 +8,11 @@
 #include <QObject>
 #include <QString>
 #include <functional>
-#include <set>
 #include <memory>
+#include <optional>
 #include <vector>
+
+class QTimer;
 
 namespace tavrel {
 
@@ -53,12 +55,10 @@ public:
     // While loading, setting OnDeviceChange does not scan (the window sets its handlers so).
     void setLoading(bool loading) { m_loading = loading; }
 
-    int DevThreadSleepTime() const { return m_devThreadSleepTime; }
-    void setDevThreadSleepTime(int ms);
-    // What new devices' readers do while no report comes (THidDevice::SetPollPeriod): 0, sleep
-    // in poll(), unless the environment variable TAVREL_POLL_PERIOD_MS names a period, as it
-    // does for programs run against emulated nodes. Setting it passes it on to the devices that
-    // carry the previous one.
+    // How new devices look for reports (THidDevice::SetPollPeriod): 0, when the node says they
+    // have come, unless the environment variable TAVREL_POLL_PERIOD_MS names a period, as it does
+    // for programs run against emulated nodes. Setting it passes it on to the devices that carry
+    // the previous one.
     int PollPeriod() const { return m_pollPeriod; }
     void setPollPeriod(int ms);
     QString Version() const { return QStringLiteral("1.0.35"); }
@@ -79,19 +79,25 @@ public:
     const THidPlugEvent& OnRemoval() const { return m_onRemoval; }
     void setOnRemoval(const THidPlugEvent& handler) { m_onRemoval = handler; }
 
+    // How long after a node's failure the controller looks again whether its interface is
+    // still there: at once after the first failure, then doubling with each failure in a row,
+    // from 100 ms up to 5 s.
+    static int rescanDelayMs(int failuresInARow);
+
 signals:
-    // A scan started by a notification ended with this error ("Device cannot be opened", or
-    // whatever a handler threw).
+    // A scan started by a notification could not list the interfaces.
     void scanFailed(const QString& message);
 
 private:
     friend class THidDevice;
     void notifyFromEventLoop(int param);
+    // A node failed: a scan settles whether its interface is still there.
     void deviceSeemsGone(THidDevice* device);
     class OfferScope;
 
     bool ClaimAt(int index, bool accept, THidDevice*& device);
-    std::vector<std::unique_ptr<THidDevice>> freshDevices();
+    // Every interface present now; none when they cannot be listed.
+    std::optional<std::vector<std::unique_ptr<THidDevice>>> freshDevices();
     // Devices paired with their lifetimes, for loops whose handlers may destroy devices.
     std::vector<std::pair<THidDevice*, std::weak_ptr<const bool>>> snapshot() const;
 
@@ -103,13 +109,12 @@ private:
     std::shared_ptr<platform::UdevContext> m_udev;
     platform::HotplugMonitor* m_monitor = nullptr;
     std::vector<THidDevice*> m_devices;
-    std::set<quint32> m_suspectedGone;
+    QTimer* m_rescan = nullptr;
     bool m_scanActive = false;
     bool m_missedNotification = false;
     bool m_destroying = false;
     bool m_loading = false;
     int m_lastChangeParam = 0;
-    int m_devThreadSleepTime = 100;
     int m_pollPeriod = 0;
 
     THidPlugEvent m_onArrival;

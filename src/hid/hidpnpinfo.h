@@ -13,11 +13,12 @@ class UdevContext;
 class THidPnPInfo {
 public:
     THidPnPInfo(quint32 instanceId, QString interfacePath, QString syspath,
-                std::shared_ptr<platform::UdevContext> udev)
+                std::shared_ptr<platform::UdevContext> udev, QString usbInterface = {})
         : InstanceId(instanceId),
           InterfacePath(std::move(interfacePath)),
           SysPath(std::move(syspath)),
-          Udev(std::move(udev))
+          Udev(std::move(udev)),
+          UsbInterface(std::move(usbInterface))
     {
     }
 
@@ -28,6 +29,8 @@ public:
     // Where udev keeps its strings, ids and report descriptor.
     const QString SysPath;
     const std::shared_ptr<platform::UdevContext> Udev;
+    // The USB interface it belongs to by port path ("1-3:1.0"); empty without a USB parent.
+    const QString UsbInterface;
 };
 
 }  // namespace tavrel

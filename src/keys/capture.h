@@ -1,9 +1,6 @@
 #pragma once
-// Key capture: the names of the keys held down, the combination taken at the first release, and
-// the encoder that stores a combination into a key of the table. All pure: the main window feeds
-// in the hook library's messages and writes the returned texts into its widgets.
-
-#include "config/keytable.h"
+// Key capture: the names of the keys held down and the combination taken at the first release.
+// All pure: the session feeds in the hook library's messages and stores what is taken.
 
 #include <QString>
 #include <QStringList>
@@ -69,20 +66,5 @@ private:
     QStringList m_pressedKeys;
     int m_captureState = 0;
 };
-
-// The diagnostic texts the encoder leaves for the hidden fields Edit4 and Edit2.
-struct EncoderTexts {
-    QString Edit4;
-    QString Edit2;
-
-    bool operator==(const EncoderTexts&) const = default;
-};
-
-// Edit1Change: stores the capture box's text into KeyText[s] and encodes the held keys into key
-// s's record (Modifiers reset once, then modifier bits accumulate; the last ordinary key becomes
-// Code1 with Code2 and Code3 "00", and modifiers alone set all three codes to "00"; names outside the key-name table change nothing; Mode is never
-// touched). For s outside the table nothing is stored and Edit2 traces the usages instead.
-EncoderTexts Edit1Change(KeyTable& table, int s, const QString& captureText,
-                         const QStringList& pressedKeys);
 
 }  // namespace tavrel

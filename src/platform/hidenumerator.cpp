@@ -37,7 +37,11 @@ std::optional<std::vector<HidInterface>> enumerateHidInterfaces(UdevContext& con
             continue;
         if (const char* node = udev_device_get_devnode(device)) {
             const QString path = QString::fromUtf8(syspath);
-            found.push_back({QString::fromUtf8(node), path, instanceIdFor(path)});
+            HidInterface iface{QString::fromUtf8(node), path, instanceIdFor(path), QString()};
+            // The parent belongs to the device and is not unreferenced.
+            if (udev_device* usb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_interface"))
+                iface.usbInterface = QString::fromUtf8(udev_device_get_sysname(usb));
+            found.push_back(std::move(iface));
         }
         udev_device_unref(device);
     }

@@ -15,6 +15,9 @@ struct HidInterface {
     // Stays the same while the interface stays plugged in: it is derived from the syspath,
     // which the kernel gives a fresh number on every plug.
     quint32 instanceId = 0;
+    // The USB interface it belongs to, named by its port path ("1-3:1.0"), the same in that port
+    // across plugs; empty without a USB parent.
+    QString usbInterface;
 };
 
 // 32-bit FNV-1a of the syspath.

@@ -187,3 +187,31 @@ HidrawDevice::ReadResult HidrawDevice::read(std::span<quint8> buffer, int timeou
 }
 
 }  // namespace tavrel::platform
+
+namespace tavrel::platform {
+
+HidrawDevice::ReadResult HidrawDevice::readAvailable(int fd, std::span<quint8> buffer, bool withoutReportIds)
+{
+    const std::size_t offset = withoutReportIds ? 1 : 0;
+    if (fd < 0)
+        return {ReadResult::Failed, 0, EBADF};
+    if (buffer.size() <= offset)
+        return {ReadResult::Nothing};
+    ssize_t got;
+    do {
+        got = ::read(fd, buffer.data() + offset, buffer.size() - offset);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return {ReadResult::Nothing};
+        return {ReadResult::Failed, 0, errno};
+    }
+    // A hidraw node never reads as empty; a node whose other end hung up does.
+    if (got == 0)
+        return {ReadResult::Failed, 0, ENODEV};
+    if (withoutReportIds)
+        buffer[0] = 0;
+    return {ReadResult::Report, int(got + offset), 0};
+}
+
+}  // namespace tavrel::platform

@@ -53,6 +53,7 @@ public:
     static bool mayReadWrite(const QString& devnode);
 
     bool isOpen() const { return m_fd >= 0; }
+    int descriptor() const { return m_fd; }
     void close();
 
     std::optional<NodeId> nodeId() const;
@@ -70,6 +71,10 @@ public:
     // withoutReportIds: the device sends no ID byte; one 0 byte is put in front.
     ReadResult read(std::span<quint8> buffer, int timeoutMs, int wakeFd, bool withoutReportIds,
                     bool readAfterTimeout = true);
+
+    // Reads one report that is there already from a non-blocking descriptor, without waiting: Nothing
+    // when there is none. End of file (a hung-up node) counts as the node gone.
+    static ReadResult readAvailable(int fd, std::span<quint8> buffer, bool withoutReportIds);
 
     int lastErrno() const { return m_lastErrno; }
     const QString& lastError() const { return m_lastError; }

@@ -13,7 +13,8 @@ struct IoResult {
         Ok,
         NoDevice,      // nothing to send to: no device selected, or the device was released
         NotPermitted,  // the node exists but this user may not open it (the udev rule is missing)
-        Gone,          // the device was unplugged (ENODEV, ENOENT, ENXIO, EIO)
+        Gone,          // the device was unplugged (ENODEV, ENOENT, ENXIO, EIO), or its node now belongs
+                       // to another device (ESTALE)
         TimedOut,      // the driver did not take the report in time
         Failed,        // any other error; `error` holds errno
     };
@@ -33,6 +34,7 @@ struct IoResult {
         case ENOENT:
         case ENXIO:
         case EIO:
+        case ESTALE:
             return Status::Gone;
         case EACCES:
         case EPERM:

@@ -1,16 +1,14 @@
 #pragma once
 // The device session: everything Tavrel knows and does about the attached keys, without widgets.
-// It owns the device controller and the claimed devices, the selection and what the selected
-// key's serial offers, the key table with the keys that are current, the report log, the paced
-// read and write sequences, the pairing requests and the keyboard capture. The windows and the
-// command line show its state and forward the user's actions to it.
+// It holds one model per attached key (AttachedKey) in a stable order, the selected key and the
+// key being edited on it, the keyboard capture, the pairing countdown and the report log. The
+// windows and the command line show its state and forward the user's actions to it.
 
-#include "config/assignment.h"
 #include "config/configfile.h"
 #include "config/configio.h"
-#include "config/keytable.h"
 #include "config/protocol.h"
 #include "keys/capture.h"
+#include "session/attachedkey.h"
 
 #include <QObject>
 #include <QSet>
@@ -29,29 +27,12 @@ namespace platform {
 class UdevContext;
 }
 
-// A listed key: the claimed device with what the list shows of it.
-struct SessionDevice {
-    THidDevice* hid = nullptr;
-    QString itemText;  // "<product> (SN:<serial>)"
-    QString product;
-    QString serial;
-    bool wireless = false;
-    bool canWrite = false;
-    QString accessError;  // why the node cannot be opened for writing, when it cannot
-};
+// Seconds a bind request waits for a transmitter.
+constexpr int BindSeconds = 10;
+// The re-poll: a selected key that has not answered yet is read again after this.
+constexpr int RepollMs = 500;
 
-// What the selected key's serial offers.
-struct Capabilities {
-    QString serial;
-    QString modelDigits;         // characters 1-2
-    bool triggerGroups = false;  // the trigger groups, as a selection decides
-    bool mousePage = false;      // the mouse page: a selection decides, then a device change
-    bool pairing = false;
-    int bindCapacity = 0;
-    bool byDeviceChange = false;  // last set by a device change rather than a selection
-};
-
-class DeviceSession : public QObject, private ReportTransport, private ReportLog {
+class DeviceSession : public QObject, private ReportLog {
     Q_OBJECT
 public:
     // With the system's udev.
@@ -62,34 +43,51 @@ public:
 
     // Starts the device controller: its first scan runs once the event loop does.
     void start();
+    // Whether a key is read as soon as it is selected, and again while it does not answer, as
+    // the window wants it. A command that reads only the key it names turns this off before
+    // start().
+    void setReadsWhenSelected(bool on) { m_readsWhenSelected = on; }
     THidDeviceController* controller() const { return m_controller; }
+    // The first scan has run: keys() lists what is attached.
+    bool scanned() const { return m_scanned; }
 
-    // --- devices
-    const std::vector<SessionDevice>& devices() const { return m_devices; }
-    int selectedDevice() const { return m_selected; }
-    // The device requests go to: the selected one, or a key claimed while none is listed.
-    THidDevice* currentDevice() const { return m_current; }
-    bool devicePresent() const { return m_current != nullptr; }
-    const Capabilities& capabilities() const { return m_caps; }
-    int BindCapacity() const { return m_caps.bindCapacity; }
-    // Selects another listed device and reads it; the selected one again does nothing.
+    // --- the attached keys
+    // In the order they were found; a key keeps its place while it stays plugged in.
+    const std::vector<AttachedKey*>& keys() const { return m_keys; }
+    int indexOf(const AttachedKey* key) const;
+    // The key the window shows and edits, or null.
+    AttachedKey* selected() const { return m_selected; }
+    int selectedDevice() const { return indexOf(m_selected); }
+    bool devicePresent() const { return m_selected != nullptr; }
+    // Selects another listed key and reads it; the selected one again does nothing, and so does
+    // anything while the selected key is being written.
     void selectDevice(int index);
 
-    // --- the table and the key being edited
-    const KeyTable& table() const { return m_table; }
-    KeyTable& table() { return m_table; }
-    int selectedKey() const { return m_selectedKey; }
-    // Another key to edit (-1, or any index the table does not have, selects none).
-    void selectKey(int key);
+    // What the selected key offers (nothing without one), and how the window shows it: a key
+    // chosen by a device change shows the mouse page by another reading of its serial than one
+    // the user chose.
+    KeyCapabilities capabilities() const;
+    bool mousePageShown() const;
+    bool triggerGroupsShown() const;
+    int BindCapacity() const { return capabilities().bindCapacity; }
 
-    // Edits of the selected key. Each keeps the record whole and consistent, marks the key as
-    // set by the user when it changed it, and announces keyChanged.
-    void useKeyboard();               // a mouse key becomes an empty keyboard key
-    void useMouse();                  // a keyboard key becomes the left mouse button
+    // --- the key being edited on the selected key
+    int selectedKey() const { return m_selectedKey; }
+    // Another key to edit (-1, or any index the selected key does not offer, selects none).
+    void selectKey(int key);
+    // The keys the selected key offers for editing: none before its first answer.
+    int shownKeys() const;
+    // The selected key's record for key `key`, if it holds one.
+    const std::optional<StoredRecord>& shownRecord(int key) const;
+
+    // Edits of the key being edited. Each keeps the record whole and consistent, marks it as the
+    // user's, and announces keyChanged.
+    void useKeyboard();                  // a key that is not a keyboard one becomes an empty one
+    void useMouse();                     // a keyboard key becomes the left mouse button
     void setMouseButton(quint8 button);  // 01 left, 02 right, 04 wheel button
-    void setRepeat(bool repeat);      // the trigger, on the kind of key it is
-    // The whole record of any key, as a restore sets it: shown as a record read from the key
-    // would be, and marked as set by the user. An index the table does not have changes nothing.
+    void setRepeat(bool repeat);         // the trigger, on the kind of key it is
+    // The whole record of any key of the selected key, as a key file sets it: shown as a record
+    // read from the key would be, and to be written. An index outside the slots changes nothing.
     void setRecord(int key, const KeyRecord& record);
 
     // --- keyboard capture
@@ -99,43 +97,38 @@ public:
     // Capture stopped: the keys still held are forgotten.
     void stopCapture();
     bool capturing() const { return m_capturing; }
-    // A key event from the hook library for the selected key; a taken combination is stored.
+    // A key event from the hook library; a taken combination is stored in the key being edited.
     void captureKey(const KeyEvent& event);
     const KeyCapture& capture() const { return m_capture; }
 
-    // --- moving the configuration
-    // Reads every key of the selected device. A read of the same device that is running
-    // already serves the request.
+    // --- moving the configuration of the selected key
+    // The user asks for the key's records: they replace what is shown, edits included.
     void read();
-    // Writes every key that may be written to the selected device.
+    // Writes every key the selected key has that holds a record.
     void write();
-    // Writes only the given keys (0-based), in ascending order. A key the device does not have,
-    // or that may not be written, is reported as not written.
+    // Writes only the given keys (0-based), in ascending order.
     void writeKeys(QList<int> keys);
-    bool reading() const { return m_read.running; }
-    bool writing() const { return m_write.running; }
+    bool reading() const { return m_selected && m_selected->reading(); }
+    bool writing() const { return m_selected && m_selected->writing(); }
     bool busy() const { return reading() || writing(); }
-    // The re-poll: reads again every 500 ms while no answer came since the device was found.
+    // Reads the selected key again every RepollMs while it has not answered since it was found.
     QTimer* repollTimer() const { return m_repoll; }
-    void Timer1Timer();
-
-    // The records of the selected device's keys (KeyCount of them), as the table holds them.
-    std::vector<KeyRecord> records() const;
+    void repoll();
 
     // --- key files
-    // Whether every key of the selected device holds a record read from it or set since, with
-    // no read or write running: only then is the table a whole configuration of that device.
+    // Whether every key of the selected key holds a record, with no read or write running: only
+    // then is what is shown a whole configuration of that key.
     bool keysRead() const;
-    // The selected device's keys as a key file, as the table holds them (and so as they are
-    // shown); empty unless keysRead().
+    // The selected key's records, for as many keys as it has.
+    std::vector<KeyRecord> records() const;
+    // The selected key's keys as a key file, as they are shown; empty unless keysRead().
     QByteArray keyFile() const;
-    // Checks a key file whole against the selected device, then puts its keys into the table:
-    // each is shown as an edit would show it and goes to the device with the next write(). The
-    // number of keys loaded, or the faults, with the table left as it was. A fault on line 0
-    // concerns no line of the file (no keys read yet).
+    // Checks a key file whole against the selected key, then takes its keys: each is shown as
+    // an edit would show it and goes to the key with the next write(). The number of keys loaded,
+    // or the faults, with nothing changed. A fault on line 0 concerns no line of the file.
     std::variant<int, configfile::FileErrors> loadKeyFile(const QByteArray& text);
 
-    // --- pairing
+    // --- pairing, with the selected key
     // Asks the receiver to bind a transmitter and counts down the seconds it waits for one.
     void bind();
     void clearBindings();
@@ -143,26 +136,21 @@ public:
     QTimer* bindTimer() const { return m_bindTimer; }
     void bindTick();
 
-    // --- the report log
+    // --- the report log of every key
     const QStringList& log() const { return m_log; }
 
-    // The controller's handlers.
-    bool HidCtlEnumerate(THidDevice* HidDev, int Idx);
-    void HidCtlDeviceChange(QObject* Sender);
-    void HidCtlDeviceData(THidDevice* HidDev, quint8 ReportID, const quint8* Data, quint16 Size);
-
 signals:
-    // The device list was rebuilt (and a device selected, or none is left).
+    // The list of keys changed (a key found or gone); the selection is settled.
     void devicesChanged();
-    // Another device was selected; its capabilities are known.
+    // Another key was selected; what it offers is known.
     void deviceSelected();
-    // A key-record response was stored for `key`: the keys are rebuilt and key 0 is selected.
-    void recordAnswered(int key);
-    // The record or text of `key` changed by an edit or a capture.
+    // The selected key said how many keys it has.
+    void keyCountChanged();
+    // The record of `key` of the selected key changed: answered, edited, captured or loaded.
     void keyChanged(int key);
     void keySelected(int key);
-    // A combination was taken for the selected key.
-    void combinationTaken(const TakenCombination& taken, const EncoderTexts& texts);
+    // A combination was taken for the key being edited; `trace` shows its record's bytes.
+    void combinationTaken(const TakenCombination& taken, const QString& trace);
     void busyChanged(bool busy);
     void readFinished();
     void writeProgress(int value);
@@ -177,75 +165,42 @@ signals:
     void clearRequestDone(bool sent);
     // A key was found that this user may not open for writing (once per interface).
     void accessDenied(const QString& itemText);
-    // A failure to show: a serial that cannot be decoded, a scan that failed.
+    // A failure to show: the interfaces could not be listed.
     void failed(const QString& message);
 
 private:
-    struct ReadRun {
-        bool running = false;
-        THidDevice* device = nullptr;
-        int next = 0;
-        quint64 generation = 0;
-    };
-    struct WriteRun {
-        bool running = false;
-        QList<int> keys;  // to be written, in order
-        int index = 0;    // the position in `keys` being written
-        quint64 generation = 0;  // answers of an earlier request or run are told apart by it
-        WriteOutcome outcome;
-    };
-
     void init(std::shared_ptr<platform::UdevContext> udev, bool systemUdev);
-    // ReportTransport
-    void write(const OutputReport& report, std::function<void(const IoResult&)> done) override;
     // ReportLog
     void append(const QString& line) override;
 
-    void rebuildDevices();
-    void releaseListedDevices();
-    void applySelection(int index);
-    void takeSelectedDevice();
-    void handleKeyRecord(THidDevice* from, const KeyRecordResponse& r);
-    void setField(int key, Field field, const QString& value);
-
-    void sendNextRead();
-    void stopRead();
-    void stepWrite();
-    void startWrite(QList<int> keys);
-    void writeDone(quint64 generation, int position, const IoResult& result);
-    void abortWrite();
-    void finishWrite();
+    bool offered(THidDevice* device, int index);
+    void devicesChangedByScan();
+    void report(THidDevice* device, quint8 reportId, const quint8* data, quint16 size);
+    void select(AttachedKey* key, bool byDeviceChange);
+    void connectKey(AttachedKey* key);
+    // The key being edited on the selected key, when there is one.
+    AttachedKey* editedKey() const;
+    void edit(const KeyRecord& record, const QString& text = {});
     void setBusy();
 
     THidDeviceController* m_controller = nullptr;
-    std::vector<SessionDevice> m_devices;
-    int m_selected = -1;
-    THidDevice* m_current = nullptr;
-    THidDevice* m_fallback = nullptr;  // claimed while none is listed; released at the next change
-    Capabilities m_caps;
+    std::vector<AttachedKey*> m_keys;
+    AttachedKey* m_selected = nullptr;
+    bool m_selectedByChange = false;
+    bool m_readsWhenSelected = true;
+    bool m_scanned = false;
     QSet<quint32> m_accessWarned;
-    bool m_rebuildPending = false;
 
-    KeyTable m_table;
     int m_selectedKey = -1;
     KeyCapture m_capture;
     bool m_capturing = false;
-    ReportChannel m_channel{*this, *this};
     QStringList m_log;
 
-    ReadRun m_read;
-    WriteRun m_write;
-    QTimer* m_readPause = nullptr;
-    QTimer* m_writePause = nullptr;
-    QTimer* m_writeDeadline = nullptr;
     QTimer* m_repoll = nullptr;
     bool m_wasBusy = false;
 
     QTimer* m_bindTimer = nullptr;
     int m_bindCountdown = 0;
 };
-
-// How long a written report may take before the key counts as not taking reports.
-constexpr int WriteDeadlineMs = 2000;
 
 }  // namespace tavrel

@@ -23,9 +23,6 @@ QString countdownText(int secondsLeft)
     return TForm1::tr("请在%n秒内按下待绑定的发射器任意键...", nullptr, secondsLeft);
 }
 
-// A binding waits this long for a transmitter's key press.
-constexpr int BindSeconds = 10;
-
 }  // namespace
 
 QString pairingInstructions(int capacity)

@@ -331,11 +331,6 @@ TMainForm::~TMainForm()
     Timer1 = nullptr;
 }
 
-KeyTable& TMainForm::table()
-{
-    return m_session->table();
-}
-
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     FormClose();

@@ -53,9 +53,6 @@ public:
     void setPairingWindow(TForm1* form) { m_form1 = form; }
     DeviceSession* session() const { return m_session; }
 
-    // The key table: one for the whole run, shared by every device.
-    KeyTable& table();
-
     // Handlers, named after the widget and the event. They read the widgets and forward to the
     // session; the window shows what the session announces.
     void FormCreate();
@@ -63,8 +60,6 @@ public:
     void Text4Click();
     void BitmapButton1Click();
 
-    void HidCtlDeviceChange(QObject* Sender);
-    void HidCtlDeviceData(THidDevice* HidDev, quint8 ReportID, const quint8* Data, quint16 Size);
     void SeleUSB(QObject* Sender);
     void DevListBoxClick();
 
@@ -121,11 +116,12 @@ private:
     void showDevices();
     void showSelection();
     void showDeviceButtons();
-    void showAnswer(int key);
+    void showKeys();
     void showKey();
-    void showCombination(const TakenCombination& taken, const EncoderTexts& texts);
+    void showCombination(const TakenCombination& taken, const QString& trace);
     void showWriteOutcome(const WriteOutcome& outcome);
     void warnAboutAccess(const QString& itemText);
+    void showSerial(bool trailingSpaces);
     void mouseButtonChange(ui::GroupRadioButton* button, quint8 mouseButton);
     void removeDeviceButtons();
     void updateReadWriteButtons();

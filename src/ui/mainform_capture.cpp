@@ -86,15 +86,15 @@ void TMainForm::hookMessage(quint32 message, quint32 wParam, quint32 lParam)
         m_session->captureKey(*event);
 }
 
-void TMainForm::showCombination(const TakenCombination& taken, const EncoderTexts& texts)
+void TMainForm::showCombination(const TakenCombination& taken, const QString& trace)
 {
     TextBox1->setText(taken.text);
     {
         const QSignalBlocker block(Edit1);
         Edit1->setText(taken.codes);
     }
-    Edit4->setText(texts.Edit4);
-    Edit2->setText(texts.Edit2);
+    Edit4->setText(QString::number(m_session->selectedKey()));
+    Edit2->setText(trace);
 }
 
 }  // namespace tavrel

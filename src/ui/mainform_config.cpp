@@ -19,8 +19,10 @@ void TMainForm::connectSession()
     DeviceSession* s = m_session;
     connect(s, &DeviceSession::devicesChanged, this, &TMainForm::showDevices);
     connect(s, &DeviceSession::deviceSelected, this, &TMainForm::showSelection);
-    connect(s, &DeviceSession::recordAnswered, this, &TMainForm::showAnswer);
+    connect(s, &DeviceSession::keyCountChanged, this, &TMainForm::showKeys);
     connect(s, &DeviceSession::keyChanged, this, [this](int key) {
+        const auto& record = m_session->shownRecord(key);
+        Edit3->setText(record ? hexByte(record->record.mode) : QString());
         if (key == selectedKey())
             showKey();
     });
@@ -49,7 +51,7 @@ void TMainForm::readkey()
 
 void TMainForm::Timer1Timer()
 {
-    m_session->Timer1Timer();
+    m_session->repoll();
 }
 
 void TMainForm::CircleButton3Click()
@@ -70,38 +72,31 @@ void TMainForm::showWriteOutcome(const WriteOutcome& outcome)
     MessagePopup1->open();
 }
 
-void TMainForm::HidCtlDeviceData(THidDevice* HidDev, quint8 ReportID, const quint8* Data, quint16 Size)
+void TMainForm::showKeys()
 {
-    m_session->HidCtlDeviceData(HidDev, ReportID, Data, Size);
-}
-
-void TMainForm::showAnswer(int key)
-{
-    const KeyTable& table = m_session->table();
-    Edit3->setText(table.field(key, Field::Mode));
-    Edit2->setText(QStringList{table.field(0, Field::Modifiers), table.field(0, Field::Code1),
-                               table.field(0, Field::Code2), table.field(0, Field::Code3)}
-                       .join(QLatin1Char('-')));
-    {
-        // Edit1 mirrors the shown text; the answer is stored as the device gave it.
-        const QSignalBlocker block(Edit1);
-        Edit1->setText(table.textOf(m_session->selectedKey()));
+    // The picker offers the keys the selected key said it has: none before it answered, and
+    // never another key's.
+    const int keys = m_session->shownKeys();
+    if (HorzImageListBox1->count() != keys) {
+        HorzImageListBox1->clear();
+        HorzImageListBox1->beginUpdate();
+        for (int i = 0; i < keys; ++i)
+            HorzImageListBox1->addItem(QStringLiteral("anjianItem%1").arg(i), QStringLiteral("bitmapobject%1").arg(i + 1), 110);
+        HorzImageListBox1->endUpdate();
     }
-
-    HorzImageListBox1->clear();
-    HorzImageListBox1->beginUpdate();
-    for (int i = 0; i < table.KeyCount; ++i)
-        HorzImageListBox1->addItem(QStringLiteral("anjianItem%1").arg(i), QStringLiteral("bitmapobject%1").arg(i + 1), 110);
-    HorzImageListBox1->endUpdate();
-    HorzImageListBox1->setItemIndex(0);
+    HorzImageListBox1->setItemIndex(m_session->selectedKey());
+    const auto& first = m_session->shownRecord(0);
+    Edit2->setText(first ? recordText(first->record).left(11).replace(QLatin1Char(' '), QLatin1Char('-')) : QString());
+    updateReadWriteButtons();
     keymousecheck();
 }
 
 void TMainForm::updateReadWriteButtons()
 {
+    // A key that has not said which keys it has offers nothing to write.
     const bool enabled = m_session->devicePresent() && !m_session->busy();
     CircleButton3->setEnabled(enabled);
-    CircleButton4->setEnabled(enabled);
+    CircleButton4->setEnabled(enabled && m_session->shownKeys() > 0);
 }
 
 }  // namespace tavrel

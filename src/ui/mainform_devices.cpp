@@ -48,11 +48,6 @@ QString accessHelpText()
 
 }  // namespace
 
-void TMainForm::HidCtlDeviceChange(QObject* Sender)
-{
-    m_session->HidCtlDeviceChange(Sender);
-}
-
 void TMainForm::removeDeviceButtons()
 {
     const QRegularExpression buttonName(QStringLiteral("^toolb\\d+$"));
@@ -64,30 +59,43 @@ void TMainForm::removeDeviceButtons()
     }
 }
 
+void TMainForm::showSerial(bool trailingSpaces)
+{
+    const AttachedKey* key = m_session->selected();
+    if (!key)
+        return;
+    QString text = tr("序列号:") + key->identity().serial + (trailingSpaces ? QStringLiteral("  ") : QString());
+    // Another maker's device with these ids, or a key whose serial is not a known code: it works
+    // as the plainest key, and the window says why it offers no more.
+    if (!key->capabilities().decoded)
+        text += QLatin1Char('\n') + tr("型号未知：仅键盘按键");
+    Memo1->setText(text);
+}
+
 void TMainForm::showDevices()
 {
-    const auto& devices = m_session->devices();
+    const auto& keys = m_session->keys();
     removeDeviceButtons();
     DevListBox->clear();
-    for (const SessionDevice& d : devices)
-        DevListBox->addItem(d.itemText);
-    const int count = int(devices.size());
+    for (const AttachedKey* key : keys)
+        DevListBox->addItem(key->itemText());
+    const int count = int(keys.size());
     if (m_session->selectedDevice() >= 0)
         DevListBox->setCurrentRow(m_session->selectedDevice());
     Text1->setVisible(count <= 3);
     showDeviceButtons();
 
     if (m_session->devicePresent()) {
-        const Capabilities& caps = m_session->capabilities();
-        Memo1->setText(tr("序列号:") + caps.serial + QStringLiteral("  "));
-        Text3->setText(tr("设置按键:%1").arg(1));
-        TabItem2->setVisible(caps.mousePage);
-        BitmapButton1->setEnabled(caps.pairing);
-        BitmapButton1->setVisible(caps.pairing);
+        showSerial(true);
+        Text3->setText(tr("设置按键:%1").arg(m_session->selectedKey() + 1));
+        TabItem2->setVisible(m_session->mousePageShown());
+        BitmapButton1->setEnabled(m_session->capabilities().pairing);
+        BitmapButton1->setVisible(m_session->capabilities().pairing);
+        setWindowTitle(deviceCaption(m_session->capabilities().wireless));
         TabControl1->show();
         HorzImageListBox1->show();
-        keymousecheck();
-    } else if (count == 0) {
+        showKeys();
+    } else {
         BitmapButton1->setEnabled(false);
         BitmapButton1->hide();
         HorzImageListBox1->clear();
@@ -101,9 +109,9 @@ void TMainForm::showDevices()
 
 void TMainForm::showDeviceButtons()
 {
-    const auto& devices = m_session->devices();
-    for (int i = 0; i < int(devices.size()); ++i) {
-        const bool wireless = devices[std::size_t(i)].wireless;
+    const auto& keys = m_session->keys();
+    for (int i = 0; i < int(keys.size()); ++i) {
+        const bool wireless = keys[std::size_t(i)]->capabilities().wireless;
         auto* button = new ui::PictureButton(deviceCaption(wireless),
                                              devicePicture(wireless, i == m_session->selectedDevice()), ToolBar1);
         button->setObjectName(QStringLiteral("toolb%1").arg(i));
@@ -118,34 +126,31 @@ void TMainForm::showDeviceButtons()
 
 void TMainForm::showSelection()
 {
-    const Capabilities& caps = m_session->capabilities();
     const int row = m_session->selectedDevice();
     if (row >= 0 && row < DevListBox->count())
         DevListBox->setCurrentRow(row);
-    Memo1->setText(tr("序列号:") + caps.serial);
-    Edit5->setText(caps.modelDigits);
-    TabItem2->setVisible(caps.mousePage);
-    GroupBox3->setVisible(caps.triggerGroups);
-    GroupBox2->setVisible(caps.triggerGroups);
-    BitmapButton1->setEnabled(caps.pairing);
-    BitmapButton1->setVisible(caps.pairing);
+    showSerial(false);
+    Edit5->setText(m_session->capabilities().modelDigits);
+    TabItem2->setVisible(m_session->mousePageShown());
+    GroupBox3->setVisible(m_session->triggerGroupsShown());
+    GroupBox2->setVisible(m_session->triggerGroupsShown());
+    BitmapButton1->setEnabled(m_session->capabilities().pairing);
+    BitmapButton1->setVisible(m_session->capabilities().pairing);
+    // The tool bar's pictures and the title follow the key chosen, whatever the others are.
+    const auto& keys = m_session->keys();
+    for (int i = 0; i < int(keys.size()); ++i) {
+        if (auto* button = ToolBar1->findChild<ui::PictureButton*>(QStringLiteral("toolb%1").arg(i)))
+            button->setPicture(devicePicture(keys[std::size_t(i)]->capabilities().wireless, i == row));
+    }
+    setWindowTitle(deviceCaption(m_session->capabilities().wireless));
+    showKeys();
 }
 
 void TMainForm::SeleUSB(QObject* Sender)
 {
     const int t = Sender->property("tag").toInt();
-    const auto& devices = m_session->devices();
-    if (m_session->selectedDevice() == t || t < 0 || t >= int(devices.size()) || m_session->writing())
+    if (m_session->selectedDevice() == t || t < 0 || t >= int(m_session->keys().size()) || m_session->writing())
         return;
-    for (int i = 0; i < int(devices.size()); ++i) {
-        auto* button = ToolBar1->findChild<ui::PictureButton*>(QStringLiteral("toolb%1").arg(i));
-        const bool wireless = devices[std::size_t(i)].wireless;
-        if (button)
-            button->setPicture(devicePicture(wireless, i == t));
-        setWindowTitle(deviceCaption(wireless));
-        BitmapButton1->setVisible(wireless);
-        BitmapButton1->setEnabled(wireless);
-    }
     DevListBox->setCurrentRow(t);
     DevListBoxClick();
 }

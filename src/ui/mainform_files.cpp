@@ -69,7 +69,7 @@ void TMainForm::askForFile(bool save)
     if (save) {
         m_fileDialog->setAcceptMode(QFileDialog::AcceptSave);
         m_fileDialog->setDefaultSuffix(QStringLiteral("json"));
-        const QString serial = m_session->capabilities().serial;
+        const QString serial = m_session->selected() ? m_session->selected()->identity().serial : QString();
         m_fileDialog->selectFile(serial.isEmpty() ? QStringLiteral("tavrel-keys.json")
                                                   : QStringLiteral("tavrel-%1.json").arg(serial));
     } else {

@@ -16,13 +16,6 @@
 
 namespace tavrel {
 
-namespace {
-bool isKeyboardMode(const QString& mode)
-{
-    return mode == QLatin1String("00") || mode == QLatin1String("02");
-}
-}  // namespace
-
 int TMainForm::selectedKey() const
 {
     return m_session->selectedKey();
@@ -51,44 +44,43 @@ void showChoice(QAbstractButton* button, bool checked)
 void TMainForm::showKey()
 {
     // Every control of the page shows what the selected key's record decodes to, and nothing
-    // else: a write sends exactly what is shown.
+    // else: a write sends exactly what is shown. A key that holds no record (none selected, or
+    // one whose key has not answered) shows an empty keyboard page, never another key's record.
     const int s = selectedKey();
-    if (s < 0)
-        return;
     const QScopedValueRollback<bool> showing(m_showing, true);
-    const KeyTable& table = m_session->table();
-    const QString mode = table.field(s, Field::Mode);
-    if (!isKeyboardMode(mode)) {
+    const auto& stored = m_session->shownRecord(s);
+    if (stored && isMouseMode(stored->record.mode)) {
+        const KeyRecord& r = stored->record;
         TabControl1->setItemIndex(1);
-        const QString button = table.field(s, Field::Modifiers);
-        const std::pair<ui::GroupRadioButton*, const char*> buttons[] = {
-            {RadioButton1, "01"}, {RadioButton2, "02"}, {RadioButton3, "04"}};
+        const std::pair<ui::GroupRadioButton*, quint8> buttons[] = {
+            {RadioButton1, MouseLeft}, {RadioButton2, MouseRight}, {RadioButton3, MouseMiddle}};
         for (const auto& [radio, code] : buttons)
-            showChoice(radio, button == QLatin1String(code));
-        if (button == QLatin1String("01"))
+            showChoice(radio, r.modifiers == code);
+        if (r.modifiers == MouseLeft)
             Image3->setPicture(QStringLiteral("BMP2"));
-        else if (button == QLatin1String("02"))
+        else if (r.modifiers == MouseRight)
             Image3->setPicture(QStringLiteral("BMP3"));
-        else if (button == QLatin1String("04"))
+        else if (r.modifiers == MouseMiddle)
             Image3->setPicture(QStringLiteral("BMP4"));
         else
             Image3->setPicture(QStringLiteral("MouseDefault"));
-        showChoice(RadioButton4, mode == QLatin1String("01"));
-        showChoice(RadioButton5, mode == QLatin1String("03"));
+        showChoice(RadioButton4, r.mode == ModeMouseSingle);
+        showChoice(RadioButton5, r.mode == ModeMouseRepeat);
         return;
     }
     TabControl1->setItemIndex(0);
-    Text3->setText(tr("设置按键:%1").arg(s + 1));
-    TextBox1->setText(table.KeyText[s]);
-    showChoice(RadioButton6, mode == QLatin1String("00"));
-    showChoice(RadioButton7, mode == QLatin1String("02"));
+    if (s >= 0)
+        Text3->setText(tr("设置按键:%1").arg(s + 1));
+    TextBox1->setText(stored ? stored->text : QString());
+    showChoice(RadioButton6, stored && stored->record.mode == ModeKeyboardSingle);
+    showChoice(RadioButton7, stored && stored->record.mode == ModeKeyboardRepeat);
 }
 
 void TMainForm::keymousecheck()
 {
+    showKey();
     if (selectedKey() < 0)
         return;
-    showKey();
     if (TabControl1->itemIndex() == 0)
         TextBox1->setFocus();
 }

@@ -1,8 +1,9 @@
 // Prints what claimed, idle keys cost while nothing happens: wake-ups per second (voluntary
 // context switches of the whole process, the emulator's thread included), CPU in percent of one
-// core, and the number of threads, for 1, 8 and 32 emulated keys: once with the product's
-// readers, which sleep in poll(), and once with the 10 ms poll period that programs run against
-// emulated nodes use. Run under umockdev-wrapper:
+// core, and the numbers of threads and descriptors, for 1, 8 and 16 emulated keys: once as the
+// product reads, when a node says a report came, and once with the 10 ms poll period that
+// programs run against emulated nodes use. Goal: threads that do not grow with the keys. Run
+// under umockdev-wrapper:
 //   umockdev-wrapper build/bin/bench_idle_readers [seconds]
 
 #include "hid/hiddevice.h"
@@ -10,6 +11,7 @@
 #include "keyemu/emulator.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -33,6 +35,11 @@ Usage usage()
     getrusage(RUSAGE_SELF, &u);
     return {double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6,
             u.ru_nvcsw};
+}
+
+int descriptorCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
 int threadCount()
@@ -65,7 +72,7 @@ int main(int argc, char** argv)
     THidDeviceController controller(nullptr);
     controller.setOnDeviceData([](THidDevice*, quint8, const quint8*, quint16) {});
     std::vector<THidDevice*> claimed;
-    for (const int keys : {0, 1, 8, 32}) {
+    for (const int keys : {0, 1, 8, 16}) {
         while (int(claimed.size()) < keys) {
             testbed.add({});
             runEventLoop(100);
@@ -85,10 +92,10 @@ int main(int argc, char** argv)
             runEventLoop(seconds * 1000);
             const Usage after = usage();
             const double elapsed = double(wall.elapsed()) / 1000.0;
-            std::printf("%2d keys claimed, idle, %-22s %7.1f wake-ups/s  %5.2f %% CPU  %3d threads\n", keys,
-                        period ? "poll period 10 ms:" : "sleeping in poll():",
+            std::printf("%2d keys claimed, idle, %-22s %7.1f wake-ups/s  %5.2f %% CPU  %3d threads  %3d descriptors\n",
+                        keys, period ? "poll period 10 ms:" : "read when told:",
                         double(after.wakeUps - before.wakeUps) / elapsed,
-                        100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed, threadCount());
+                        100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed, threadCount(), descriptorCount());
             if (keys == 0)
                 break;
         }

@@ -84,7 +84,7 @@ int main(int argc, char** argv)
         idle.exec();
     }
     bool answered = false;
-    QObject::connect(&session, &DeviceSession::recordAnswered, [&] { answered = true; });
+    QObject::connect(&session, &DeviceSession::keyCountChanged, [&] { answered = true; });
     bool written = false;
     QObject::connect(&session, &DeviceSession::writeFinished, [&] { written = true; });
 
@@ -105,7 +105,7 @@ int main(int argc, char** argv)
         runUntil([&] { return answered; });
         const double firstKey = double(clock.nsecsElapsed()) / 1e6;
         // The read is over once its last pause is.
-        runUntil([&] { return !session.busy() && session.table().KeyCount == 8; });
+        runUntil([&] { return !session.busy() && session.shownKeys() == 8; });
         const double readDone = double(clock.nsecsElapsed()) / 1e6;
         const double stallRead = stall.stopMs();
 
@@ -124,7 +124,7 @@ int main(int argc, char** argv)
         std::printf("%5d  %12.1f ms  %12.1f ms  %11.3f  %5.0f ms  %12.3f  %7.1f ms  %8.1f ms\n", round, firstKey,
                     readDone, readDone / readPauses, write, write / writePauses, stallRead, stallWrite);
         testbed.unplug(key);
-        runUntil([&] { return session.devices().empty(); });
+        runUntil([&] { return session.keys().empty(); });
     }
     std::printf("targets: read/pauses <= 1.05 (pauses: %.0f ms), write/pauses <= 1.05 (pauses: %.0f ms), stalls < 20 ms\n",
                 readPauses, writePauses);

@@ -64,7 +64,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "no emulated key found\n");
             return 1;
         }
-        device->SetReadPeriod(period);
+        device->SetPollPeriod(period);
         device->SetDataErrorHandler([&errors](THidDevice*, quint32) { ++errors; });
         runEventLoop(200);
         std::printf("claimed, plugged, period %3d ms:       %5.2f %% CPU\n", period, measure(seconds * 1000));

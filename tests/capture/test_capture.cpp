@@ -1,3 +1,4 @@
+#include "config/combination.h"
 #include "keys/capture.h"
 #include "keys/hookmessages.h"
 #include "qt_print.h"
@@ -152,93 +153,46 @@ TEST(HookMessages, DecodeIntoKeyEvents)
 
 namespace {
 
-void setRecord(KeyTable& table, int key, std::initializer_list<const char*> fields)
+KeyRecord recordFrom(const QStringList& fields)
 {
-    int f = 0;
-    for (const char* text : fields)
-        table.field(key, Field(f++)) = QString::fromLatin1(text);
-}
-
-QStringList recordOf(const KeyTable& table, int key)
-{
-    QStringList fields;
-    for (int f = 0; f < KeyTable::FieldsPerKey; ++f)
-        fields.append(table.field(key, Field(f)));
-    return fields;
+    std::array<quint8, 5> bytes{};
+    for (qsizetype f = 0; f < fields.size() && f < 5; ++f)
+        bytes[std::size_t(f)] = quint8(fields[f].toUInt(nullptr, 16));
+    return KeyRecord::fromBytes(bytes);
 }
 
 }  // namespace
 
-TEST(Encoder, StoresTheHeldKeysIntoTheSelectedKey)
+TEST(Encoder, StoresTheHeldKeysIntoTheRecord)
 {
     struct Case {
         const char* title;
         QStringList keys;
-        QStringList before;   // Modifiers, Code1, Code2, Code3, Mode
+        QStringList before;   // Modifiers, Code1, Code2, Code3, Mode; missing ones are 00
         QStringList after;
     } cases[] = {
-        {"Ctrl+A", {"Ctrl", "A"}, {"", "", "", "", "02"}, {"01", "04", "00", "00", "02"}},
+        {"Ctrl+A", {"Ctrl", "A"}, {"00", "00", "00", "00", "02"}, {"01", "04", "00", "00", "02"}},
         {"A alone", {"A"}, {"05", "1E", "07", "08", "00"}, {"00", "04", "00", "00", "00"}},
-        {"Left Windows+B", {"Left Windows", "B"}, {}, {"08", "05", "00", "00", ""}},
-        {"Ctrl+Shift+A", {"Ctrl", "Shift", "A"}, {}, {"03", "04", "00", "00", ""}},
+        {"Left Windows+B", {"Left Windows", "B"}, {}, {"08", "05", "00", "00", "00"}},
+        {"Ctrl+Shift+A", {"Ctrl", "Shift", "A"}, {}, {"03", "04", "00", "00", "00"}},
         {"modifiers alone send no key", {"Shift"}, {"05", "1E", "07", "08", "02"},
          {"02", "00", "00", "00", "02"}},
-        {"the last ordinary key wins", {"Ctrl", "A", "B"}, {}, {"01", "05", "00", "00", ""}},
+        {"the last ordinary key wins", {"Ctrl", "A", "B"}, {}, {"01", "05", "00", "00", "00"}},
         {"an ordinary key first still resets old modifiers once", {"A", "Ctrl"},
-         {"06", "", "", "", "00"}, {"01", "04", "00", "00", "00"}},
+         {"06", "00", "00", "00", "00"}, {"01", "04", "00", "00", "00"}},
         {"right-hand modifiers", {"Right Ctrl", "Right Alt", "Right Windows"}, {},
-         {"D0", "00", "00", "00", ""}},
+         {"D0", "00", "00", "00", "00"}},
         {"a name outside the table adds nothing to its modifier", {"Ctrl", "F13"},
          {"04", "2C", "00", "00", "00"}, {"01", "00", "00", "00", "00"}},
-        {"only names outside the table", {"F13"}, {"04", "2C", "00", "00", "00"},
-         {"04", "2C", "00", "00", "00"}},
-        {"no keys held (the read path)", {}, {"04", "2C", "00", "00", "00"},
-         {"04", "2C", "00", "00", "00"}},
+        {"only names outside the table", {"F13"}, {"04", "2C", "00", "00", "03"},
+         {"04", "2C", "00", "00", "03"}},
+        {"no keys held", {}, {"04", "2C", "00", "00", "00"}, {"04", "2C", "00", "00", "00"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title);
-        KeyTable table;
-        int f = 0;
-        for (const QString& text : c.before)
-            table.field(3, Field(f++)) = text;
-        const QString text = c.keys.join(QLatin1Char('+'));
-        const EncoderTexts texts = Edit1Change(table, 3, text, c.keys);
-        EXPECT_EQ(recordOf(table, 3), c.after);
-        EXPECT_EQ(table.KeyText[3], text);
-        EXPECT_EQ(texts.Edit4, QStringLiteral("3"));
-        EXPECT_EQ(texts.Edit2, c.keys.isEmpty() ? QString() : c.after.mid(0, 4).join(QLatin1Char('-')));
-        for (int other = 0; other < KeyTable::Slots; ++other) {
-            if (other != 3) {
-                EXPECT_EQ(recordOf(table, other), QStringList(5)) << other;
-            }
-        }
-    }
-}
-
-TEST(Encoder, EachSelectedKeyGetsItsOwnCopy)
-{
-    KeyTable table;
-    const QStringList keys{"Ctrl", "A"};
-    Edit1Change(table, 0, QStringLiteral("Ctrl+A"), keys);
-    Edit1Change(table, 1, QStringLiteral("Ctrl+A"), keys);
-    for (int k : {0, 1}) {
-        EXPECT_EQ(table.KeyText[k], QStringLiteral("Ctrl+A"));
-        EXPECT_EQ(recordOf(table, k), (QStringList{"01", "04", "00", "00", ""}));
-    }
-}
-
-TEST(Encoder, WithoutAValidKeyNothingIsStored)
-{
-    for (int s : {-1, 8, 15}) {
-        KeyTable table;
-        setRecord(table, 0, {"02", "05", "00", "00", "00"});
-        table.KeyText[0] = QStringLiteral("Shift+B");
-        const KeyTable before = table;
-        const EncoderTexts texts =
-            Edit1Change(table, s, QStringLiteral("Ctrl+A"), QStringList{"Ctrl", "A"});
-        EXPECT_EQ(texts, (EncoderTexts{QString::number(s), QStringLiteral("|224|4")})) << s;
-        EXPECT_EQ(table.KeyText, before.KeyText) << s;
-        EXPECT_EQ(table.KeyBytes, before.KeyBytes) << s;
+        const EncodedCombination encoded = encodeCombination(recordFrom(c.before), c.keys);
+        EXPECT_EQ(encoded.record, recordFrom(c.after));
+        EXPECT_EQ(encoded.trace, c.keys.isEmpty() ? QString() : c.after.mid(0, 4).join(QLatin1Char('-')));
     }
 }
 
@@ -255,7 +209,7 @@ TEST(CaptureAndEncoder, CtrlAFromMessagesToRecord)
         {WM_HOOKKEY, 257, 0xC01E0001},
         {WM_HOOKKEY, 257, 0xC01D0001},
     };
-    KeyTable table;
+    KeyRecord record;
     KeyCapture capture;
     int taken = 0;
     for (const auto& m : messages) {
@@ -265,12 +219,12 @@ TEST(CaptureAndEncoder, CtrlAFromMessagesToRecord)
             ++taken;
             EXPECT_EQ(combination->text, QStringLiteral("Ctrl+A"));
             EXPECT_EQ(combination->codes, QStringLiteral("224-4"));
-            const EncoderTexts texts = Edit1Change(table, 0, combination->text, combination->keys);
-            EXPECT_EQ(texts, (EncoderTexts{"0", "01-04-00-00"}));
+            const EncodedCombination encoded = encodeCombination(record, combination->keys);
+            EXPECT_EQ(encoded.trace, QStringLiteral("01-04-00-00"));
+            record = encoded.record;
         }
     }
     EXPECT_EQ(taken, 1);
-    EXPECT_EQ(table.KeyText[0], QStringLiteral("Ctrl+A"));
-    EXPECT_EQ(recordOf(table, 0), (QStringList{"01", "04", "00", "00", ""}));
+    EXPECT_EQ(record, (KeyRecord{0x01, 0x04, 0, 0, 0}));
     EXPECT_TRUE(capture.PressedKeys().isEmpty());
 }

@@ -1,7 +1,8 @@
 // The hook library on a real X server (Xvfb): keys typed with xdotool must reach a window of the
 // program as the messages the capture expects, and nothing must arrive once the hook is off.
 
-#include "config/keytable.h"
+#include "config/keyrecord.h"
+#include "config/combination.h"
 #include "keys/capture.h"
 #include "keys/hookmessages.h"
 #include "platform/hooklibrary.h"
@@ -130,7 +131,7 @@ struct Capture {
 Capture captureOf(const std::vector<HookMessage>& messages)
 {
     KeyCapture capture;
-    KeyTable table;
+    KeyRecord record;
     Capture result;
     for (const HookMessage& m : messages) {
         const auto event = decodeHookMessage(m.message, m.wParam, m.lParam, keyNameText);
@@ -141,11 +142,11 @@ Capture captureOf(const std::vector<HookMessage>& messages)
                 continue;
             result.text = taken->text;
             result.codes = taken->codes;
-            Edit1Change(table, 0, taken->text, taken->keys);
+            record = encodeCombination(record, taken->keys).record;
         }
     }
     for (int f = 0; f < 4; ++f)
-        result.record.append(table.field(0, Field(f)));
+        result.record.append(hexByte(record.bytes()[std::size_t(f)]));
     return result;
 }
 

@@ -147,16 +147,3 @@ TEST(Assignment, RefusesWhatAKeyCannotHoldWithCloseMatches)
         EXPECT_EQ(e.suggestions, c.suggestions) << c.text << ": " << qPrintable(e.suggestions.join(", "));
     }
 }
-
-TEST(Assignment, RecordOfTheTableReadsFieldsAsTheWriteDoes)
-{
-    KeyTable t;
-    t.field(2, Field::Modifiers) = QStringLiteral("05");
-    t.field(2, Field::Code1) = QStringLiteral("04");
-    t.field(2, Field::Code3) = QStringLiteral("zz");  // invalid text is sent as 0
-    t.field(2, Field::Mode) = QStringLiteral("02");
-    EXPECT_EQ(bytesOf(recordOf(t, 2)), QStringLiteral("05 04 00 00 02"));
-    EXPECT_EQ(bytesOf(recordOf(t, 8)), QStringLiteral("00 00 00 00 00"));
-    EXPECT_EQ(bytesOf(recordOf(KeyRecordResponse{0x81, 0x63, 0x01, 0x02, 0x03, 0x04, 0x05})),
-              QStringLiteral("01 02 03 04 05"));
-}

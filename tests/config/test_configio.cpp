@@ -8,13 +8,9 @@ using namespace tavrel;
 
 TEST(ConfigIo, ReadAsksForSixKeysAndForEveryFurtherKeyTheDeviceReports)
 {
-    KeyTable table;
-    EXPECT_EQ(readRequestCount(table), 6);
-    applyKeyRecord(table, {0x81, 0x80, 0, 0, 0, 0, 0});  // an eight-key device
-    EXPECT_EQ(readRequestCount(table), 8);
-    // A count left by another device does not widen the read.
-    table.forgetDevice();
-    EXPECT_EQ(readRequestCount(table), 6);
+    EXPECT_EQ(readRequestCount(std::nullopt), 6);
+    EXPECT_EQ(readRequestCount(2), 6);
+    EXPECT_EQ(readRequestCount(8), 8);
 }
 
 TEST(ConfigIo, ProgressIsTruncatedHundredByKeysLeft)
@@ -24,21 +20,6 @@ TEST(ConfigIo, ProgressIsTruncatedHundredByKeysLeft)
         six.push_back(writeProgress(6, i));
     EXPECT_EQ(six, (std::vector<int>{16, 20, 25, 33, 50, 100}));
     EXPECT_EQ(writeProgress(1, 0), 100);
-}
-
-TEST(ConfigIo, OnlyRecordsOfTheSelectedDeviceOrSetByTheUserAreWritable)
-{
-    KeyTable table;
-    for (int k = 0; k < 6; ++k)
-        applyKeyRecord(table, {0x81, quint8(0x60 | k), 0x01, quint8(0x04 + k), 0, 0, 0});
-    table.forgetDevice();  // another device is selected
-    applyKeyRecord(table, {0x81, 0x60, 0x02, 0x05, 0, 0, 0});
-    table.markSet(2);
-    std::vector<int> writable;
-    for (int k = -1; k <= 8; ++k)
-        if (writableKey(table, k))
-            writable.push_back(k);
-    EXPECT_EQ(writable, (std::vector<int>{0, 2}));
 }
 
 TEST(ConfigIo, TheCompletionTextNamesTheKeysNotWritten)

@@ -88,7 +88,7 @@ TEST(CtlCommandLine, RefusesWhatIsNotACommandInOneLineWithExitCode2)
         {{"set", "nine", "a"}, "not \"nine\""},
         {{"set", "2", "a", "--repeat", "--single"}, "--repeat and --single exclude each other"},
         {{"restore", "f", "--all", "--device", "1"}, "--device and --all exclude each other"},
-        {{"show", "--device", " "}, "--device needs a serial or an index"},
+        {{"show", "--device", " "}, "--device needs an id, a serial or an index"},
         {{"backup"}, "Missing arguments"},
         {{"help", "frob"}, "No help on \"frob\""},
     };
@@ -125,9 +125,24 @@ TEST(CtlCommandLine, HelpIsAskedForInThreeWaysAndCoversEveryCommandAndExitCode)
         EXPECT_TRUE(overview.contains(QStringLiteral("\n  %1  ").arg(code))) << code;
 }
 
-TEST(CtlPickDevice, ASerialComesBeforeAnIndexAndOnlyOneKeyNeedsNoChoice)
+namespace {
+
+ListedKey listed(int index, const char* id, const char* product, const char* serial, bool openable, const char* error,
+                 std::optional<int> keys)
 {
-    const std::vector<Candidate> two{{QStringLiteral("310000000001"), false}, {QStringLiteral("1"), true}};
+    const QString p = QString::fromUtf8(product), s = QString::fromLatin1(serial);
+    return {index, QString::fromLatin1(id), p, s, decodeCapabilities(p, s), openable, QString::fromUtf8(error), keys};
+}
+
+}  // namespace
+
+TEST(CtlPickDevice, AnIdComesBeforeASerialAndASerialBeforeAnIndex)
+{
+    const auto key = [](const char* id, const char* serial, bool receiver = false) {
+        return Candidate{QString::fromLatin1(id), QString::fromLatin1(serial), receiver};
+    };
+    const std::vector<Candidate> two{key("1-1:1.0", "310000000001"), key("1-2:1.0", "1", true)};
+    const std::vector<Candidate> twins{key("1-3:1.0", "310000000007"), key("1-4:1.0", "310000000007")};
     struct Case {
         std::vector<Candidate> listed;
         const char* wanted;
@@ -137,19 +152,25 @@ TEST(CtlPickDevice, ASerialComesBeforeAnIndexAndOnlyOneKeyNeedsNoChoice)
     };
     const Case cases[] = {
         {two, "310000000001", false, 0, ExitOk},
+        {two, "1-2:1.0", false, 1, ExitOk},
         {two, "1", false, 1, ExitOk},  // the serial "1" before index 1 (itself here)
         {two, "0", false, 0, ExitOk},
-        {{{QStringLiteral("0"), false}, {QStringLiteral("x"), false}}, "0", false, 0, ExitOk},
-        {{{QStringLiteral("x"), false}, {QStringLiteral("0"), false}}, "0", false, 1, ExitOk},
+        {{key("a", "0"), key("b", "x")}, "0", false, 0, ExitOk},
+        {{key("a", "x"), key("b", "0")}, "0", false, 1, ExitOk},
+        {{key("0", "x"), key("b", "y")}, "0", false, 0, ExitOk},  // an id before an index
         {two, "2", false, -1, ExitNoDevice},
         {two, "-1", false, -1, ExitNoDevice},
         {two, "", false, -1, ExitUsage},
         {two, "", true, 1, ExitOk},
-        {{{QStringLiteral("a"), false}}, "", false, 0, ExitOk},
-        {{{QStringLiteral("a"), false}}, "", true, -1, ExitNoDevice},
+        // Two keys with one serial: the serial names neither; each id, or index, names one.
+        {twins, "310000000007", false, -1, ExitUsage},
+        {twins, "1-4:1.0", false, 1, ExitOk},
+        {twins, "1", false, 1, ExitOk},
+        {{key("a", "a")}, "", false, 0, ExitOk},
+        {{key("a", "a")}, "", true, -1, ExitNoDevice},
         {{}, "", false, -1, ExitNoDevice},
         {{}, "0", false, -1, ExitNoDevice},
-        {{{QStringLiteral("a"), true}, {QStringLiteral("b"), true}}, "", true, -1, ExitUsage},
+        {{key("a", "a", true), key("b", "b", true)}, "", true, -1, ExitUsage},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.wanted) + (c.receiver ? " receiver" : ""));
@@ -162,6 +183,10 @@ TEST(CtlPickDevice, ASerialComesBeforeAnIndexAndOnlyOneKeyNeedsNoChoice)
             EXPECT_EQ(std::get<Failure>(picked).code, c.code);
         }
     }
+    // The candidates of a shared serial are named, so that the user can choose.
+    const auto shared = pickDevice(twins, QStringLiteral("310000000007"));
+    ASSERT_TRUE(std::holds_alternative<Failure>(shared));
+    EXPECT_TRUE(reasonOf(std::get<Failure>(shared)).contains(QLatin1String("1-3:1.0, 1-4:1.0")));
 }
 
 TEST(CtlOutput, TheSerialTellsWhatAKeyOffers)
@@ -172,29 +197,32 @@ TEST(CtlOutput, TheSerialTellsWhatAKeyOffers)
         {"312300000002", "mouse buttons, trigger choice, pairing (capacity 15)"},
         {"020000000001", "keyboard only"},
         {"021000000001", "pairing (capacity 0)"},
-        {"3", "serial not understood: '3' is not a valid integer value"},
+        {"3", "unknown serial: keyboard only"},
+        {"AB", "unknown serial: keyboard only"},
     };
-    for (const auto& [serial, offers] : cases)
-        EXPECT_EQ(offersText(QLatin1String(serial)), QLatin1String(offers)) << serial;
+    for (const auto& [serial, offers] : cases) {
+        EXPECT_EQ(offersText(decodeCapabilities(QStringLiteral("Key"), QLatin1String(serial))), QLatin1String(offers))
+            << serial;
+    }
 }
 
 TEST(CtlOutput, TheListAlignsTheOpenKeysAndSetsApartThoseThatMayNotBeOpened)
 {
     const std::vector<ListedKey> keys{
-        {0, QStringLiteral("Programmable Key"), QStringLiteral("310000000001"), false, true, {}, 6},
-        {1, QStringLiteral("Programmable Key Receiver"), QStringLiteral("311400000002"), true, true, {}, std::nullopt},
-        {2, QStringLiteral("Pedal"), QStringLiteral("320000000003"), false, false,
-         QStringLiteral("open /dev/hidraw2: Permission denied"), std::nullopt},
+        listed(0, "1-1:1.0", "Programmable Key", "310000000001", true, {}, 6),
+        listed(1, "1-2:1.0", "Programmable Key Receiver", "311400000002", true, {}, std::nullopt),
+        listed(2, "1-10:1.0", "Pedal", "320000000003", false, "open /dev/hidraw2: Permission denied", std::nullopt),
     };
     const QStringList lines = listLines(keys);
     ASSERT_EQ(lines.size(), 7) << lines.join(u'\n').toStdString();
-    EXPECT_EQ(lines[0], QStringLiteral("#  product                    serial        kind      keys  offers"));
-    EXPECT_EQ(lines[1], QStringLiteral("0  Programmable Key           310000000001  wired     6     mouse buttons, trigger choice"));
-    EXPECT_EQ(lines[2], QStringLiteral("1  Programmable Key Receiver  311400000002  receiver  ?     mouse buttons, trigger "
-                                       "choice, pairing (capacity 4); no answer"));
+    EXPECT_EQ(lines[0], QStringLiteral("#  id       product                    serial        kind      keys  offers"));
+    EXPECT_EQ(lines[1], QStringLiteral("0  1-1:1.0  Programmable Key           310000000001  wired     6     mouse buttons, "
+                                       "trigger choice"));
+    EXPECT_EQ(lines[2], QStringLiteral("1  1-2:1.0  Programmable Key Receiver  311400000002  receiver  ?     mouse buttons, "
+                                       "trigger choice, pairing (capacity 4); no answer"));
     EXPECT_EQ(lines[3], QString());
     EXPECT_EQ(lines[4], QStringLiteral("Found but not openable:"));
-    EXPECT_EQ(lines[5], QStringLiteral("2  Pedal  320000000003  wired  open /dev/hidraw2: Permission denied"));
+    EXPECT_EQ(lines[5], QStringLiteral("2  1-10:1.0  Pedal  320000000003  wired  open /dev/hidraw2: Permission denied"));
     EXPECT_EQ(lines[6], accessFix());
     EXPECT_TRUE(accessFix().contains(QLatin1String("70-tavrel.rules")));
     EXPECT_TRUE(accessFix().contains(QLatin1String("scripts/install-udev-rule.sh")));
@@ -224,15 +252,15 @@ TEST(CtlOutput, ColumnsArePaddedByTheWidthTheTextTakesOnATerminal)
         EXPECT_EQ(displayWidth(text), width) << text.toStdString();
 
     const std::vector<ListedKey> keys{
-        {0, QStringLiteral("可编程按键"), QStringLiteral("310000000001"), false, true, {}, 6},
-        {1, QStringLiteral("Programmable Key Receiver"), QStringLiteral("311400000002"), true, true, {}, 6},
-        {2, QStringLiteral("按键 Pro"), QStringLiteral("320000000003"), false, true, {}, 8},
+        listed(0, "1-1:1.0", "可编程按键", "310000000001", true, {}, 6),
+        listed(1, "1-1:1.0", "Programmable Key Receiver", "311400000002", true, {}, 6),
+        listed(2, "1-1:1.0", "按键 Pro", "320000000003", true, {}, 8),
     };
     const QStringList lines = listLines(keys);
     ASSERT_EQ(lines.size(), 4) << lines.join(u'\n').toStdString();
     // Every row's serial, and the heading of its column, start at the same terminal column.
     const int column = displayWidth(QStringView(lines[0]).left(lines[0].indexOf(QLatin1String("serial"))));
-    EXPECT_EQ(column, 30);
+    EXPECT_EQ(column, 39);
     for (qsizetype row = 1; row < lines.size(); ++row) {
         const qsizetype at = lines[row].indexOf(keys[std::size_t(row - 1)].serial);
         ASSERT_GT(at, 0) << lines[row].toStdString();

@@ -1,11 +1,13 @@
-// The hook message path as the main window runs it: each message decoded with the platform's key
-// names, fed to the capture, and every taken combination encoded into the selected key.
+// The hook message path as the window and the session run it: each message decoded with the
+// platform's key names, fed to the capture, and every taken combination encoded into the selected
+// key's record.
 //
 // Input: first a byte whose bits say which keys start with a record from the device, then
 // messages of seven bytes each: a kind (the key message, the two Windows keys, the menu key or
 // any other number), a WParam selector, the 32-bit LParam and the selected key (-1 to 8).
 
-#include "config/keytable.h"
+#include "config/combination.h"
+#include "config/keyassignments.h"
 #include "config/reports.h"
 #include "fuzzcheck.h"
 #include "keys/capture.h"
@@ -70,24 +72,9 @@ void checkEvent(const Message& m, const std::optional<KeyEvent>& event)
 // The record the encoder must leave: the modifiers of every held modifier key and the last
 // ordinary key as Code1 (00 with modifiers alone), provided any held key is in the key-name
 // table; Mode as it was.
-void checkEncoded(const KeyTable& before, const KeyTable& after, int s, const TakenCombination& taken)
+void checkEncoded(const KeyRecord& before, const EncodedCombination& after, const TakenCombination& taken)
 {
-    for (const QString& field : after.KeyBytes)
-        FUZZ_CHECK(tavrel::fuzz::isFieldText(field));
-    if (!KeyTable::validKey(s)) {
-        FUZZ_CHECK(after.KeyBytes == before.KeyBytes && after.KeyText == before.KeyText);
-        return;
-    }
-    for (int k = 0; k < KeyTable::Slots; ++k) {
-        if (k == s)
-            continue;
-        FUZZ_CHECK(after.KeyText[k] == before.KeyText[k]);
-        for (int f = 0; f < KeyTable::FieldsPerKey; ++f)
-            FUZZ_CHECK(after.field(k, Field(f)) == before.field(k, Field(f)));
-    }
-    FUZZ_CHECK(after.KeyText[s] == taken.text);
-    FUZZ_CHECK(after.field(s, Field::Mode) == before.field(s, Field::Mode));
-
+    FUZZ_CHECK(after.record.mode == before.mode);
     quint8 modifiers = 0;
     int code1 = -1;
     bool known = false;
@@ -100,21 +87,14 @@ void checkEncoded(const KeyTable& before, const KeyTable& after, int s, const Ta
             code1 = u;
     }
     if (!known) {
-        for (int f = 0; f < KeyTable::FieldsPerKey; ++f)
-            FUZZ_CHECK(after.field(s, Field(f)) == before.field(s, Field(f)));
+        FUZZ_CHECK(after.record == before);
         return;
     }
-    const OutputReport report = writeKeyReport(s, after);
-    FUZZ_CHECK(report[0] == OutputReportId && report[1] == CMD_WRITE_KEY && report[2] == s);
-    FUZZ_CHECK(report[3] == modifiers);
-    if (code1 >= 0) {
-        FUZZ_CHECK(report[4] == code1 && after.field(s, Field::Code2) == QLatin1String("00")
-                   && after.field(s, Field::Code3) == QLatin1String("00"));
-    } else {
-        // Modifiers alone carry no key.
-        for (Field f : {Field::Code1, Field::Code2, Field::Code3})
-            FUZZ_CHECK(after.field(s, f) == QLatin1String("00"));
-    }
+    FUZZ_CHECK(after.record.modifiers == modifiers);
+    FUZZ_CHECK(after.trace.size() == 11);
+    // Modifiers alone carry no key.
+    FUZZ_CHECK(after.record.code1 == (code1 >= 0 ? code1 : 0));
+    FUZZ_CHECK(after.record.code2 == 0 && after.record.code3 == 0);
 }
 
 }  // namespace
@@ -122,11 +102,11 @@ void checkEncoded(const KeyTable& before, const KeyTable& after, int s, const Ta
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput input(data, size);
-    KeyTable table;
+    KeyAssignments held;
     const quint8 recorded = input.byte();
-    for (int k = 0; k < KeyTable::Slots; ++k) {
+    for (int k = 0; k < KeySlots; ++k) {
         if (recorded & (1u << k))
-            applyKeyRecord(table, {0x81, quint8(0x80 | k), 0x01, 0x04, 0x00, 0x00, quint8(k % 5)});
+            held.takeAnswer({0x81, quint8(0x80 | k), 0x01, 0x04, 0x00, 0x00, quint8(k % 5)}, false);
     }
 
     KeyCapture capture;
@@ -151,19 +131,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(taken->text == taken->keys.join(QLatin1Char('+')));
         FUZZ_CHECK(taken->codes.split(QLatin1Char('-')).size() == taken->keys.size());
 
-        const KeyTable before = table;
-        const EncoderTexts texts = Edit1Change(table, m.selectedKey, taken->text, taken->keys);
-        table.markSet(m.selectedKey);
-        FUZZ_CHECK(texts.Edit4 == QString::number(m.selectedKey));
-        checkEncoded(before, table, m.selectedKey, *taken);
+        // As the session stores it: into the selected key only, none when no key is selected.
+        const int s = m.selectedKey;
+        const KeyRecord before = held.at(s) ? held.at(s)->record : KeyRecord{};
+        const EncodedCombination encoded = encodeCombination(before, taken->keys);
+        checkEncoded(before, encoded, *taken);
+        std::array<std::optional<StoredRecord>, KeySlots> others;
+        for (int k = 0; k < KeySlots; ++k)
+            others[std::size_t(k)] = held.at(k);
+        held.set(s, encoded.record, RecordOrigin::Edited, taken->text);
+        for (int k = 0; k < KeySlots; ++k) {
+            if (k == s)
+                continue;
+            const auto& now = held.at(k);
+            FUZZ_CHECK(bool(now) == bool(others[std::size_t(k)]));
+            if (now)
+                FUZZ_CHECK(now->record == others[std::size_t(k)]->record && now->text == others[std::size_t(k)]->text);
+        }
+        if (validKey(s))
+            FUZZ_CHECK(held.at(s)->record == encoded.record && held.at(s)->unsent());
     }
 
-    // Whatever was captured, the table still makes a valid write for each of its keys.
-    FUZZ_CHECK(table.KeyCount >= 0 && table.KeyCount <= KeyTable::Slots);
-    for (int k = 0; k < KeyTable::Slots; ++k) {
-        for (int f = 0; f < KeyTable::FieldsPerKey; ++f)
-            FUZZ_CHECK(tavrel::fuzz::isFieldText(table.field(k, Field(f))));
-        const OutputReport report = writeKeyReport(k, table);
+    // Whatever was captured, every key that holds a record makes a valid write.
+    for (int k = 0; k < KeySlots; ++k) {
+        if (!held.at(k))
+            continue;
+        const OutputReport report = writeKeyReport(k, held.at(k)->record);
         FUZZ_CHECK(report[0] == OutputReportId && report[1] == CMD_WRITE_KEY && report[2] == k);
     }
     return 0;

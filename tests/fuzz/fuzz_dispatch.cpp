@@ -1,13 +1,15 @@
 // A read and a write around the input-report dispatcher: input reports taken from the fuzz input
-// go through dispatchReport into the key table, then every key the device gave a record for is
-// written back through the report channel to a fake transport.
+// go through dispatchReport into one key's assignments, some keys edited by the user before the
+// answers come, then every key that holds a record is written back through the report channel
+// to a fake transport.
 //
 // Input: a sequence of reports, each a report-ID byte, a length byte (its low four bits, so short
-// and long reports both come up; its high bit makes the handler throw once it has done its work)
-// and that many data bytes.
+// and long reports both come up; bit 7: the user edits the key the report answers for before it
+// comes; bit 6: the read is one the user asked for, whose answers replace edits) and that many
+// data bytes.
 
-#include "config/keytable.h"
 #include "config/configio.h"
+#include "config/keyassignments.h"
 #include "config/protocol.h"
 #include "config/reports.h"
 #include "fuzzcheck.h"
@@ -23,15 +25,12 @@ using tavrel::fuzz::FuzzInput;
 
 namespace {
 
-// The record bytes the table must give back for a key: those of the last record applied to it,
-// the Mode of the last record that carried a valid one.
+// What the assignments must hold for a key.
 struct ExpectedKey {
     bool present = false;
-    std::array<quint8, KeyTable::FieldsPerKey> bytes{};
+    std::array<quint8, 5> bytes{};
+    bool unsent = false;
 };
-
-// What a handler throws when the input asks it to: the report must be logged all the same.
-struct HandlerError {};
 
 class CountingLog : public ReportLog {
 public:
@@ -70,37 +69,35 @@ bool isLogLine(const QString& line, QChar direction, quint8 reportId, std::span<
     return line == expected;
 }
 
-void checkTable(const KeyTable& table, const std::array<ExpectedKey, KeyTable::Slots>& expected)
+void checkHeld(const KeyAssignments& held, const std::array<ExpectedKey, KeySlots>& expected)
 {
-    FUZZ_CHECK(table.KeyCount >= 0 && table.KeyCount <= KeyTable::Slots);
-    for (const QString& field : table.KeyBytes)
-        FUZZ_CHECK(tavrel::fuzz::isFieldText(field));
-    for (int k = 0; k < KeyTable::Slots; ++k) {
-        FUZZ_CHECK(table.Current.test(std::size_t(k)) == expected[k].present);
-        if (!expected[k].present)
+    for (int k = 0; k < KeySlots; ++k) {
+        const auto& r = held.at(k);
+        FUZZ_CHECK(bool(r) == expected[std::size_t(k)].present);
+        if (!r)
             continue;
-        const OutputReport report = writeKeyReport(k, table);
-        for (int f = 0; f < KeyTable::FieldsPerKey; ++f)
-            FUZZ_CHECK(report[std::size_t(3 + f)] == expected[k].bytes[std::size_t(f)]);
-        FUZZ_CHECK(table.KeyText[k] == displayText(report[3], report[4], report[5], report[6]));
+        FUZZ_CHECK(r->record.bytes() == expected[std::size_t(k)].bytes);
+        FUZZ_CHECK(r->unsent() == expected[std::size_t(k)].unsent);
+        if (!r->unsent())
+            FUZZ_CHECK(r->text == displayText(r->record));
     }
+    FUZZ_CHECK(!held.at(-1) && !held.at(KeySlots));
 }
 
-// Every key whose record came from the device, written back in key order as the configuration
-// write sends them.
-void writeTable(const KeyTable& table, const std::array<ExpectedKey, KeyTable::Slots>& expected)
+// Every key that holds a record, written back in key order as the write sends them.
+void writeHeld(const KeyAssignments& held, const std::array<ExpectedKey, KeySlots>& expected)
 {
-    CheckingTransport transport(table.KeyCount);
+    const int keys = held.keyCount().value_or(KeySlots);
+    CheckingTransport transport(keys);
     CountingLog log;
     ReportChannel channel(transport, log);
     std::vector<int> sentKeys;
-    for (int k = 0; k < table.KeyCount; ++k) {
-        if (!table.Current.test(std::size_t(k)))
-            continue;
-        if (!writableKey(table, k))
+    for (int k = 0; k < keys; ++k) {
+        const auto& r = held.at(k);
+        if (!r)
             continue;
         bool ok = false;
-        channel.send(writeKeyReport(k, table), [&](const IoResult& r) { ok = r.ok(); });
+        channel.send(writeKeyReport(k, r->record), [&](const IoResult& result) { ok = result.ok(); });
         FUZZ_CHECK(ok);
         sentKeys.push_back(k);
     }
@@ -109,7 +106,7 @@ void writeTable(const KeyTable& table, const std::array<ExpectedKey, KeyTable::S
     for (std::size_t i = 0; i < sentKeys.size(); ++i) {
         const std::vector<quint8>& report = transport.written[i];
         FUZZ_CHECK(report[2] == sentKeys[i]);
-        for (int f = 0; f < KeyTable::FieldsPerKey; ++f)
+        for (int f = 0; f < 5; ++f)
             FUZZ_CHECK(report[std::size_t(3 + f)] == expected[std::size_t(sentKeys[i])].bytes[std::size_t(f)]);
         FUZZ_CHECK(isLogLine(log.lines[qsizetype(i)], u'W', OutputReportId, std::span(report).subspan(1)));
     }
@@ -120,31 +117,33 @@ void writeTable(const KeyTable& table, const std::array<ExpectedKey, KeyTable::S
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput input(data, size);
-    KeyTable table;
-    table.AwaitingConfig = true;
-    std::array<ExpectedKey, KeyTable::Slots> expected;
-    int expectedCount = 0;
-    bool anyRecord = false;
+    KeyAssignments held;
+    std::array<ExpectedKey, KeySlots> expected;
+    std::optional<int> expectedCount;
 
     CountingLog log;
-    bool throwAfterHandling = false;
+    bool replaceEdits = false;
     int records = 0;
     int pairings = 0;
     ReportHandlers handlers;
     handlers.keyRecord = [&](const KeyRecordResponse& r) {
         ++records;
         FUZZ_CHECK(r.marker > 0x80);
-        const bool applied = applyKeyRecord(table, r);
-        FUZZ_CHECK(applied == KeyTable::validKey(r.keyIndex()));
-        if (!applied)
+        const auto answer = held.takeAnswer(r, replaceEdits);
+        const int k = r.keyIndex();
+        if (!validKey(k)) {
+            FUZZ_CHECK(answer == KeyAssignments::Answer::NotAKeyIndex);
             return;
-        ExpectedKey& key = expected[std::size_t(r.keyIndex())];
-        const quint8 mode = r.mode < 0x05 ? r.mode : key.bytes[4];
-        key = {true, {r.modifiers, r.code1, r.code2, r.code3, mode}};
-        expectedCount = std::min(r.deviceKeyCount(), KeyTable::Slots);
-        anyRecord = true;
-        if (throwAfterHandling)
-            throw HandlerError();
+        }
+        expectedCount = std::min(r.deviceKeyCount(), KeySlots);
+        ExpectedKey& key = expected[std::size_t(k)];
+        if (key.unsent && !replaceEdits) {
+            FUZZ_CHECK(answer == KeyAssignments::Answer::KeptEdit);
+            return;
+        }
+        FUZZ_CHECK(answer == KeyAssignments::Answer::Stored);
+        const quint8 mode = r.mode < FirstUnknownMode || !key.present ? r.mode : key.bytes[4];
+        key = {true, {r.modifiers, r.code1, r.code2, r.code3, mode}, false};
     };
     handlers.pairing = [&](const PairingResponse& p) {
         ++pairings;
@@ -153,8 +152,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(text.size() == 20);
         FUZZ_CHECK(text.endsWith(QLatin1String(" )")) && text[15] == u'(');
         FUZZ_CHECK(text.mid(16, 2) == hexByte(p.status & 0x0F));
-        if (throwAfterHandling)
-            throw HandlerError();
     };
 
     int reports = 0;
@@ -162,14 +159,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const quint8 reportId = input.byte();
         const quint8 length = input.byte();
         const auto report = input.bytes(length & 0x0F);
+        replaceEdits = length & 0x40;
+        if ((length & 0x80) && report.size() >= 2) {
+            // The user edits the key this report is about, before it comes.
+            const int k = report[1] & 0x0F;
+            const KeyRecord edit{quint8(report[0] ^ 0x5A), quint8(reportId), 0, 0, quint8(length & 0x03)};
+            held.set(k, edit, RecordOrigin::Edited);
+            if (validKey(k))
+                expected[std::size_t(k)] = {true, edit.bytes(), true};
+        }
         const int recordsBefore = records;
         const int pairingsBefore = pairings;
-        throwAfterHandling = length & 0x80;
-        try {
-            dispatchReport(reportId, report, handlers, log);
-        } catch (const HandlerError&) {
-            FUZZ_CHECK(throwAfterHandling && classifyInput(report) != InputKind::Other);
-        }
+        dispatchReport(reportId, report, handlers, log);
         ++reports;
 
         // One line per report received, with exactly the bytes delivered; at most one handler.
@@ -178,12 +179,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int handled = (records - recordsBefore) + (pairings - pairingsBefore);
         FUZZ_CHECK(handled == (classifyInput(report) == InputKind::Other ? 0 : 1));
 
-        FUZZ_CHECK(table.KeyCount == expectedCount);
-        FUZZ_CHECK(table.CountFromDevice == anyRecord);
-        FUZZ_CHECK(table.AwaitingConfig == !anyRecord);
-        checkTable(table, expected);
+        FUZZ_CHECK(held.keyCount() == expectedCount);
+        checkHeld(held, expected);
     }
 
-    writeTable(table, expected);
+    writeHeld(held, expected);
     return 0;
 }

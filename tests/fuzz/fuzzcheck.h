@@ -62,11 +62,4 @@ private:
     std::size_t m_pos = 0;
 };
 
-// Two upper-case hex digits, or the empty "never set" text: the only contents of a table field.
-inline bool isFieldText(const QString& text)
-{
-    const auto upperHex = [](QChar c) { return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'F'); };
-    return text.isEmpty() || (text.size() == 2 && upperHex(text[0]) && upperHex(text[1]));
-}
-
 }  // namespace tavrel::fuzz

@@ -1,5 +1,5 @@
 // The device layer against emulated keys: scans, offers and claims, release, plug and unplug,
-// the reader's hand-over, writes into the firmware, and the faults of a gone device.
+// reports read on the GUI thread, writes into the firmware, and the faults of a gone device.
 
 #include "config/reports.h"
 #include "hid/hiddevice.h"
@@ -12,11 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QThread>
 #include <cerrno>
 #include <fcntl.h>
-#include <stdexcept>
 #include <unistd.h>
 
 using namespace tavrel;
@@ -116,8 +114,7 @@ protected:
     {
         auto controller = std::make_unique<THidDeviceController>(nullptr);
         controller->setLoading(true);
-        controller->setDevThreadSleepTime(10);
-        // Emulated nodes never signal data: the readers try a read after every such period.
+        // Emulated nodes never signal data: devices look for reports after every such period.
         controller->setPollPeriod(10);
         controller->setOnArrival(THidPlugEvent(&window, &Window::Arrival));
         controller->setOnRemoval(THidPlugEvent(&window, &Window::Removal));
@@ -259,12 +256,12 @@ TEST_F(HidDevices, ReleaseLeavesAFreshObjectInTheSameSlot)
     ASSERT_TRUE(controller->ClaimByIndex(device, slot));
     ASSERT_NE(device, nullptr);
     EXPECT_TRUE(device->Claimed());
-    EXPECT_TRUE(device->HasReader());
+    ASSERT_TRUE(waitFor([&] { return device->Reading(); }));
     THidDevice* again = nullptr;
     EXPECT_FALSE(controller->ClaimByIndex(again, slot));
     EXPECT_EQ(again, nullptr);
 
-    device->SetReadPeriod(50);
+    device->SetPollPeriod(50);
     const quint32 instance = device->InterfaceInfo().InstanceId;
     const THidDataEvent handler = device->DataHandler();
     delete device;
@@ -275,8 +272,8 @@ TEST_F(HidDevices, ReleaseLeavesAFreshObjectInTheSameSlot)
     EXPECT_EQ(fresh->InterfaceInfo().InterfacePath, first.devnode());
     EXPECT_FALSE(fresh->Claimed());
     EXPECT_TRUE(fresh->Present());
-    EXPECT_FALSE(fresh->HasReader());
-    EXPECT_EQ(fresh->ReadPeriod(), 50);
+    EXPECT_FALSE(fresh->Reading());
+    EXPECT_EQ(fresh->PollPeriod(), 50);
     EXPECT_TRUE(fresh->DataHandler() == handler);
     EXPECT_TRUE(fresh->DataHandler() == THidDataEvent(&window, &Window::DeviceData));
 
@@ -362,7 +359,7 @@ TEST_F(HidDevices, ReportsArriveInOrderOnTheGuiThread)
     THidDevice* device = claim(*controller, key);
     THidDevice* plainDevice = claim(*controller, plain);
     ASSERT_TRUE(device && plainDevice);
-    ASSERT_TRUE(device->HasReader() && plainDevice->HasReader());
+    ASSERT_TRUE(waitFor([&] { return device->Reading() && plainDevice->Reading(); }));
 
     constexpr int Count = 40;
     for (int i = 0; i < Count; ++i)
@@ -386,45 +383,6 @@ TEST_F(HidDevices, ReportsArriveInOrderOnTheGuiThread)
     delete plainDevice;
 }
 
-TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
-{
-    EmulatedKey& key = addKey();
-    auto controller = makeController();
-    ASSERT_TRUE(nextChange());
-    const OutputReport request = readKeyReport(0);
-
-    // Neither claimed nor offered: not usable, nothing is written.
-    const IoResult unheld = deviceOf(*controller, key)->WriteReport(request);
-    EXPECT_EQ(unheld.status, IoResult::Status::NoDevice);
-    EXPECT_EQ(unheld.written, 0);
-    EXPECT_TRUE(key.received().empty());
-
-    THidDevice* device = claim(*controller, key);
-    ASSERT_NE(device, nullptr);
-    EXPECT_TRUE(device->CanReadWrite());
-    const IoResult written = device->WriteReport(request);
-    ASSERT_TRUE(written.ok()) << written.message.toStdString();
-    EXPECT_EQ(written.written, 8);
-    ASSERT_EQ(key.received().size(), 1u);
-    EXPECT_EQ(key.received()[0].toHex(' '),
-              QByteArray(reinterpret_cast<const char*>(request.data()), 8).toHex(' '));
-    ASSERT_TRUE(waitFor([&] { return !window.reports.empty(); }));
-    EXPECT_EQ(window.reports[0].id, 1);
-    EXPECT_EQ(classifyInput(std::span(reinterpret_cast<const quint8*>(window.reports[0].data.constData()),
-                                      std::size_t(window.reports[0].data.size()))),
-              InputKind::KeyRecord);
-
-    // EIO from the driver: the device counts as gone until a scan says otherwise.
-    key.setFailWrites(true);
-    const IoResult failed = device->WriteReport(request);
-    EXPECT_EQ(failed.status, IoResult::Status::Gone);
-    EXPECT_EQ(failed.error, EIO);
-    EXPECT_EQ(failed.written, 0);
-    EXPECT_FALSE(device->LastError().isEmpty());
-    EXPECT_EQ(key.received().size(), 1u);
-    delete device;
-}
-
 QByteArray bytesOf(const OutputReport& report)
 {
     return QByteArray(reinterpret_cast<const char*>(report.data()), int(report.size()));
@@ -435,6 +393,50 @@ int openDescriptors()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
+TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
+{
+    EmulatedKey& key = addKey();
+    auto controller = makeController();
+    ASSERT_TRUE(nextChange());
+    THidDevice* device = claim(*controller, key);
+    ASSERT_NE(device, nullptr);
+    EXPECT_TRUE(device->CanReadWrite());
+    std::vector<Answer> answers;
+    device->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, 0));
+    ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
+    ASSERT_TRUE(answers[0].result.ok()) << answers[0].result.message.toStdString();
+    EXPECT_EQ(answers[0].result.written, 8);
+    ASSERT_EQ(key.received().size(), 1u);
+    EXPECT_EQ(key.received()[0].toHex(' '), bytesOf(readKeyReport(0)).toHex(' '));
+    ASSERT_TRUE(waitFor([&] { return !window.reports.empty(); }));
+    EXPECT_EQ(window.reports[0].id, 1);
+    EXPECT_TRUE(window.reports[0].onGuiThread);
+    EXPECT_EQ(classifyInput(std::span(reinterpret_cast<const quint8*>(window.reports[0].data.constData()),
+                                      std::size_t(window.reports[0].data.size()))),
+              InputKind::KeyRecord);
+
+    // EIO from the driver: the node is shut until a scan finds the interface still there, and
+    // then opens again, however often it failed before.
+    for (int failure = 1; failure <= 3; ++failure) {
+        SCOPED_TRACE(failure);
+        answers.clear();
+        const int opens = key.opens();
+        key.setFailWrites(true);
+        device->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, 0));
+        ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
+        EXPECT_EQ(answers[0].result.status, IoResult::Status::Gone);
+        EXPECT_EQ(answers[0].result.error, EIO);
+        EXPECT_FALSE(device->LastError().isEmpty());
+        key.setFailWrites(false);
+        ASSERT_TRUE(waitFor([&] { return key.opens() > opens && device->Reading(); }));
+    }
+    answers.clear();
+    device->WriteReportAsync(bytesOf(readKeyReport(1)), answerTo(answers, 0));
+    ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
+    EXPECT_TRUE(answers[0].result.ok());
+    delete device;
+}
+
 TEST_F(HidDevices, AsynchronousWritesAnswerOnTheGuiThreadInTheirOrder)
 {
     EmulatedKey& key = addKey();
@@ -442,7 +444,7 @@ TEST_F(HidDevices, AsynchronousWritesAnswerOnTheGuiThreadInTheirOrder)
     ASSERT_TRUE(nextChange());
     std::vector<Answer> answers;
 
-    // Not held: answered NoDevice, later, like every other result.
+    // Not held: answered NoDevice, later, like every other result, and the node is left alone.
     THidDevice* unheld = deviceOf(*controller, key);
     unheld->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, -1));
     EXPECT_TRUE(answers.empty());
@@ -506,7 +508,6 @@ TEST_F(HidDevices, AnUnpluggedDeviceAnswersEveryWriteWithGone)
         EXPECT_EQ(answers[i].tag, int(i));
         EXPECT_EQ(answers[i].result.status, IoResult::Status::Gone) << answers[i].result.message.toStdString();
     }
-    EXPECT_EQ(device->WriteReport(readKeyReport(0)).status, IoResult::Status::Gone);
     delete device;
 }
 
@@ -579,17 +580,16 @@ TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
             const int opens = key.opens();
             THidDevice* device = claim(*controller, key);
             ASSERT_NE(device, nullptr);
-            ASSERT_TRUE(device->HasReader());
-            device->SetReadPeriod(THidDevice::MinReadPeriod);
             bool written = false;
             device->WriteReportAsync(bytesOf(readKeyReport(0)), [&written](const IoResult& r) { written = r.ok(); });
-            // Reader and writer hold the node before it goes.
-            ASSERT_TRUE(waitFor([&] { return written && key.opens() >= opens + 2; }));
+            // Reads and writes share one opening of the node.
+            ASSERT_TRUE(waitFor([&] { return written && device->Reading(); }));
+            EXPECT_EQ(key.opens(), opens + 1);
             testbed().unplug(key);
             ASSERT_TRUE(waitFor([&] { return !device->Present(); }));
-            // Several read periods: a reader that tried the vanished node again would open it
-            // each time, and each such opening costs the emulator a descriptor.
-            runEventsFor(6 * THidDevice::MinReadPeriod);
+            // A device that tried the vanished node again would open it each time, and each such
+            // opening costs the emulator a descriptor.
+            runEventsFor(60);
             delete device;
             testbed().plug(key);
         }
@@ -601,7 +601,7 @@ TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
     }
 }
 
-TEST_F(HidDevices, AnUnpluggedReaderReportsFailuresOncePerPeriodUntilReleased)
+TEST_F(HidDevices, AnUnpluggedDeviceShutsItsNodeAndKeepsWhatItKnew)
 {
     EmulatedKey& key = addKey();
     auto controller = makeController();
@@ -609,8 +609,7 @@ TEST_F(HidDevices, AnUnpluggedReaderReportsFailuresOncePerPeriodUntilReleased)
     THidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
     device->SetDataErrorHandler(THidDataErrorEvent(&window, &Window::DataError));
-    constexpr int Period = 50;
-    device->SetReadPeriod(Period);
+    ASSERT_TRUE(waitFor([&] { return device->Reading(); }));
     const QString product = device->ProductText();
     const QString serial = device->SerialText();
     const THidReportCaps caps = device->ReportCaps();
@@ -619,33 +618,20 @@ TEST_F(HidDevices, AnUnpluggedReaderReportsFailuresOncePerPeriodUntilReleased)
     testbed().unplug(key);
     ASSERT_TRUE(nextChange());
     EXPECT_FALSE(device->Present());
-    EXPECT_TRUE(device->HasReader());
-    const IoResult written = device->WriteReport(readKeyReport(0));
-    EXPECT_EQ(written.status, IoResult::Status::Gone);
-    EXPECT_EQ(written.written, 0);
+    EXPECT_FALSE(device->Reading());
     EXPECT_EQ(device->ProductText(), product);
     EXPECT_EQ(device->SerialText(), serial);
     EXPECT_EQ(device->ReportCaps().InputReportByteLength, caps.InputReportByteLength);
 
-    // Reads that failed before the scan noticed may carry other codes; from the unplug on, each
-    // failure is ENODEV and comes after a pause of one period. The hand-over is synchronous, so
-    // in ten periods at most about ten failures can arrive, however late the GUI thread runs
-    // them; a spinning reader would send hundreds. A slow machine only sends fewer.
-    const auto firstGone = [&] {
-        return std::find(window.errors.begin(), window.errors.end(), quint32(ENODEV)) - window.errors.begin();
-    };
-    ASSERT_TRUE(waitFor([&] { return window.errors.size() >= std::size_t(firstGone()) + 2; }));
-    const std::size_t before = window.errors.size();
-    runEventsFor(10 * Period);
-    EXPECT_LE(window.errors.size() - before, 10u + 3u);
-    for (std::size_t i = std::size_t(firstGone()); i < window.errors.size(); ++i)
-        EXPECT_EQ(window.errors[i], quint32(ENODEV));
-
+    // A read that failed before the scan noticed is reported once; nothing keeps trying the
+    // vanished node, so nothing more comes however long it waits.
+    runEventsFor(50);
+    const std::size_t errors = window.errors.size();
+    EXPECT_LE(errors, 1u);
+    runEventsFor(300);
+    EXPECT_EQ(window.errors.size(), errors);
     delete device;
     EXPECT_TRUE(controller->Devices().empty());
-    const std::size_t afterRelease = window.errors.size();
-    runEventsFor(3 * Period);
-    EXPECT_EQ(window.errors.size(), afterRelease);
 }
 
 TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
@@ -655,7 +641,7 @@ TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
     ASSERT_TRUE(nextChange());
     THidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
-    ASSERT_TRUE(device->HasReader());
+    ASSERT_TRUE(waitFor([&] { return device->Reading(); }));
 
     testbed().unplug(key);
     ASSERT_TRUE(nextChange());
@@ -702,31 +688,12 @@ TEST_F(HidDevices, AReleaseWhoseFreshObjectFailsLeavesNoSlot)
     EXPECT_EQ(controller->Devices().size(), 1u);
 }
 
-TEST_F(HidDevices, StoppingAReaderThatWaitsForItsHandOverDoesNotDeadlock)
+TEST_F(HidDevices, ADataHandlerThatReleasesItsDeviceEndsItsReports)
 {
     EmulatedKey& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     THidDevice* device = claim(*controller, key);
-    ASSERT_NE(device, nullptr);
-
-    for (int i = 0; i < 3; ++i)
-        key.pushInput(QByteArray::fromHex("01") + QByteArray(1, char(i)) + QByteArray(6, '\0'));
-    // No events run: the reader takes the first report and waits for the GUI thread.
-    QElapsedTimer waited;
-    waited.start();
-    while (!device->ReaderHandingOver() && waited.elapsed() < 5000)
-        QThread::msleep(1);
-    ASSERT_TRUE(device->ReaderHandingOver());
-    delete device;
-    // The report the reader held was handed over in order; posted calls left behind do nothing.
-    runEventsFor(50);
-    ASSERT_EQ(window.reports.size(), 1u);
-    EXPECT_EQ(window.reports[0].data[0], 0);
-
-    // A data handler that releases its own device.
-    window.reports.clear();
-    device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
     window.onData = [&](THidDevice* d) {
         window.onData = nullptr;
@@ -739,34 +706,6 @@ TEST_F(HidDevices, StoppingAReaderThatWaitsForItsHandOverDoesNotDeadlock)
     EXPECT_EQ(window.reports.size(), 1u);
     ASSERT_EQ(controller->Devices().size(), 1u);
     EXPECT_FALSE(controller->Devices()[0]->Claimed());
-}
-
-TEST_F(HidDevices, AFailingDataHandlerEndsTheReaderQuietly)
-{
-    EmulatedKey& key = addKey();
-    auto controller = makeController();
-    ASSERT_TRUE(nextChange());
-    THidDevice* device = claim(*controller, key);
-    ASSERT_NE(device, nullptr);
-
-    static QStringList warnings;
-    warnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtWarningMsg)
-            warnings << text;
-    });
-    window.onData = [](THidDevice*) { throw std::runtime_error("broken handler"); };
-    key.pushInput(QByteArray::fromHex("0101000000000000"));
-    ASSERT_TRUE(waitFor([&] { return !window.reports.empty(); }));
-    window.onData = nullptr;
-    key.pushInput(QByteArray::fromHex("0102000000000000"));
-    runEventsFor(100);
-    qInstallMessageHandler(previous);
-
-    EXPECT_EQ(window.reports.size(), 1u);
-    ASSERT_EQ(warnings.size(), 1);
-    EXPECT_TRUE(warnings[0].contains(QStringLiteral("broken handler")));
-    delete device;
 }
 
 TEST_F(HidDevices, ANotificationDuringAScanIsFollowedByAnotherScan)
@@ -798,7 +737,8 @@ TEST_F(HidDevices, HandlersAndPeriodsPassOnToDevicesThatCarryThePreviousOne)
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     THidDevice* claimedB = claim(*controller, b);
-    ASSERT_TRUE(claimedB && claimedB->HasReader());
+    ASSERT_TRUE(claimedB);
+    ASSERT_TRUE(waitFor([&] { return claimedB->Reading(); }));
     THidDevice* deviceA = deviceOf(*controller, a);
     Window own;
     deviceA->SetDataHandler(THidDataEvent(&own, &Window::DeviceData));
@@ -807,27 +747,22 @@ TEST_F(HidDevices, HandlersAndPeriodsPassOnToDevicesThatCarryThePreviousOne)
     controller->setOnDeviceData(THidDataEvent(&other, &Window::DeviceData));
     EXPECT_TRUE(claimedB->DataHandler() == THidDataEvent(&other, &Window::DeviceData));
     EXPECT_TRUE(deviceA->DataHandler() == THidDataEvent(&own, &Window::DeviceData));
-    EXPECT_TRUE(claimedB->HasReader());
+    EXPECT_TRUE(claimedB->Reading());
 
     controller->setOnDeviceData({});
-    EXPECT_FALSE(claimedB->HasReader());
+    EXPECT_FALSE(claimedB->Reading());
     controller->setOnDeviceData(THidDataEvent(&window, &Window::DeviceData));
-    EXPECT_TRUE(claimedB->HasReader());
+    EXPECT_TRUE(claimedB->Reading());
 
     controller->setOnDeviceDataError(THidDataErrorEvent(&window, &Window::DataError));
     EXPECT_TRUE(claimedB->DataErrorHandler() == THidDataErrorEvent(&window, &Window::DataError));
 
-    // Devices keep the 100 of their creation: the window's 10 came before any device existed.
-    EXPECT_EQ(claimedB->ReadPeriod(), 100);
-    EXPECT_EQ(controller->DevThreadSleepTime(), 10);
-    // 5 is stored; devices with the previous 10 would be asked and refuse, these have 100.
-    controller->setDevThreadSleepTime(5);
-    EXPECT_EQ(controller->DevThreadSleepTime(), 5);
-    EXPECT_EQ(claimedB->ReadPeriod(), 100);
-    controller->setDevThreadSleepTime(100);
-    controller->setDevThreadSleepTime(60);
-    EXPECT_EQ(claimedB->ReadPeriod(), 60);
-    EXPECT_EQ(deviceA->ReadPeriod(), 60);
+    // A period set on one device stays its own; the others follow the controller's.
+    deviceA->SetPollPeriod(30);
+    controller->setPollPeriod(20);
+    EXPECT_EQ(claimedB->PollPeriod(), 20);
+    EXPECT_EQ(deviceA->PollPeriod(), 30);
+    EXPECT_TRUE(claimedB->Reading());
     delete claimedB;
 }
 

@@ -1,7 +1,7 @@
 // The device layer on nodes that behave like real hidraw nodes rather than emulated ones: the
 // testbed's node is a FIFO, which signals data to poll() and whose write() blocks while it is
 // full, as a write does while the USB driver has not taken the report. Also a node name that
-// passes to another device.
+// belongs to another device.
 
 // Before any Qt header: glib uses "signals" as a name.
 #include <umockdev.h>
@@ -9,12 +9,14 @@
 #include "fakehid.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
+#include "hid/hidnodeio.h"
 #include "platform/udevcontext.h"
 #include "common/qtwait.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTimer>
 #include <cerrno>
@@ -34,23 +36,9 @@ int openDescriptors()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
-// Times the reader thread of the process has gone to sleep and been woken; -1 without one.
-long readerWakeUps()
+int threads()
 {
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString& tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
-        if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "THidDeviceReadT")
-            continue;
-        QFile status(tasks.filePath(tid + QStringLiteral("/status")));
-        if (!status.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("voluntary_ctxt_switches:"))
-                return line.mid(24).trimmed().toLong();
-        }
-    }
-    return -1;
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
 class HidNodes : public testing::Test {
@@ -101,8 +89,8 @@ protected:
         ASSERT_EQ(::write(m_deviceSide, report.constData(), std::size_t(report.size())), report.size());
     }
 
-    // A controller as the program makes it, with the product's poll default: readers sleep in
-    // poll(). Claims the key.
+    // A controller as the program makes it, with the product's poll default: reports are read
+    // when the node says they have come. Claims the key.
     THidDevice* claimKey(bool withReader)
     {
         controller = std::make_unique<THidDeviceController>(nullptr, platform::UdevContext::create());
@@ -143,78 +131,27 @@ const QByteArray report2 = QByteArray::fromHex("0182260005000000");
 
 }  // namespace
 
-TEST_F(HidNodes, AReaderSleepsInPollUntilAReportComes)
+TEST_F(HidNodes, ReportsAreReadWhenTheNodeSaysTheyCameWithoutAThreadOfTheirOwn)
 {
     addKeyOnFifo();
+    const int threadsBefore = threads();
     THidDevice* device = claimKey(true);
     ASSERT_NE(device, nullptr);
-    ASSERT_TRUE(device->HasReader());
-    ASSERT_TRUE(waitFor([] { return readerWakeUps() >= 0; }));
-    runEventsFor(50);
-
-    // A reader that woke every period would count one wake-up each; the window is many periods
-    // of the product's former 10 ms. A slow machine can only count fewer.
-    const long before = readerWakeUps();
-    runEventsFor(300);
-    EXPECT_LE(readerWakeUps() - before, 2);
+    ASSERT_TRUE(waitFor([&] { return device->Reading(); }));
+    // The node's worker opened it and ended: an idle key costs no thread.
+    ASSERT_TRUE(waitFor([] { return HidNodeIo::runningWorkers() == 0; }));
+    EXPECT_LE(threads(), threadsBefore);
 
     send(report1);
     ASSERT_TRUE(waitFor([&] { return reports.size() == 1; }));
     EXPECT_EQ(reports[0].toHex(' '), report1.toHex(' '));
     send(report2);
-    ASSERT_TRUE(waitFor([&] { return reports.size() == 2; }));
+    send(report1);
+    ASSERT_TRUE(waitFor([&] { return reports.size() == 3; }));
     EXPECT_EQ(reports[1].toHex(' '), report2.toHex(' '));
+    EXPECT_EQ(reports[2].toHex(' '), report1.toHex(' '));
     EXPECT_TRUE(errors.empty());
     delete device;
-}
-
-TEST_F(HidNodes, AFailedNodeOpensAgainAfterAScanOnlyIfItIsTheSameNode)
-{
-    const struct {
-        const char* name;
-        const char* replacement;  // nullptr: the same FIFO stays
-    } cases[] = {
-        {"the same node", nullptr},
-        {"another device took the node's name", "/dev/zero"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        reports.clear();
-        errors.clear();
-        addKeyOnFifo();
-        THidDevice* device = claimKey(true);
-        ASSERT_NE(device, nullptr);
-        send(report1);
-        ASSERT_TRUE(waitFor([&] { return reports.size() == 1; }));
-
-        if (c.replacement) {
-            ASSERT_EQ(::unlink(m_backing.constData()), 0);
-            ASSERT_EQ(::symlink(c.replacement, m_backing.constData()), 0);
-        }
-        // The hang-up fails the reader's read; udev still lists the interface, so the scan
-        // that failure asks for lets the node open again.
-        closeDeviceSide();
-        ASSERT_TRUE(waitFor([&] { return !errors.empty(); }));
-        if (!c.replacement) {
-            openDeviceSide();
-            send(report2);
-            ASSERT_TRUE(waitFor([&] { return reports.size() == 2; }));
-            EXPECT_EQ(reports[1].toHex(' '), report2.toHex(' '));
-        } else {
-            // /dev/zero always has data: a reader that opened it would deliver reports of zeros.
-            ASSERT_TRUE(waitFor([&] { return errors.size() >= 4; }));
-            runEventsFor(50);
-            EXPECT_EQ(reports.size(), 1u);
-            for (const quint32 error : errors)
-                EXPECT_EQ(error, quint32(ENODEV));
-            EXPECT_EQ(device->WriteReport(std::span(reinterpret_cast<const quint8*>(report1.constData()), 8)).status,
-                      IoResult::Status::Gone);
-        }
-        delete device;
-        controller.reset();
-        if (m_deviceSide >= 0)
-            closeDeviceSide();
-    }
 }
 
 TEST_F(HidNodes, AWriteStuckInTheDriverBlocksNeitherTheGuiThreadNorTheRelease)
@@ -229,7 +166,7 @@ TEST_F(HidNodes, AWriteStuckInTheDriverBlocksNeitherTheGuiThreadNorTheRelease)
 
     THidDevice* device = claimKey(false);
     ASSERT_NE(device, nullptr);
-    ASSERT_FALSE(device->HasReader());
+    ASSERT_FALSE(device->Reading());
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
@@ -240,7 +177,10 @@ TEST_F(HidNodes, AWriteStuckInTheDriverBlocksNeitherTheGuiThreadNorTheRelease)
     ASSERT_TRUE(waitFor([&] { return ticks >= 20; }));
     EXPECT_EQ(answers, 0);
 
+    QElapsedTimer release;
+    release.start();
     delete device;
+    EXPECT_LT(release.elapsed(), 100);
     const int ticksAfterRelease = ticks;
     ASSERT_TRUE(waitFor([&] { return ticks >= ticksAfterRelease + 5; }));
     EXPECT_EQ(answers, 0);

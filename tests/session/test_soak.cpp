@@ -46,13 +46,6 @@ int sent(const emu::EmulatedKey& key, quint8 command)
 
 using Record = std::array<quint8, 5>;
 
-Record tableRecord(const KeyTable& table, int k)
-{
-    Record r{};
-    for (int f = 0; f < 5; ++f)
-        r[std::size_t(f)] = fieldToByte(table.field(k, Field(f)));
-    return r;
-}
 
 }  // namespace
 
@@ -82,7 +75,7 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             asked += line.startsWith(QLatin1String("W 02  01 "));
             answers += line.startsWith(QLatin1String("R ")) && line.mid(6, 2).toInt(nullptr, 16) > 0x80;
         }
-        return session.devicePresent() && !session.busy() && session.table().KeyCount == 6 && answers >= asked;
+        return session.devicePresent() && !session.busy() && session.shownKeys() == 6 && answers >= asked;
     };
 
     constexpr int WarmUp = 10;
@@ -109,14 +102,15 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             ASSERT_TRUE(waitFor(readOver));
             const int k = cycle % 6;
             session.selectKey(k);
-            if (session.table().field(k, Field::Mode) == QLatin1String("00"))
+            const auto& shown = session.shownRecord(k);
+            if (shown && shown->record.mode == ModeKeyboardSingle)
                 session.useMouse();
             else
                 session.useKeyboard();
             session.setRepeat(cycle % 2 == 0);
             for (int i = 0; i < 6; ++i)
-                if (session.table().Current.test(std::size_t(i)))
-                    allowed[i].insert(tableRecord(session.table(), i));
+                if (const auto& r = session.shownRecord(i))
+                    allowed[i].insert(r->record.bytes());
             const int writesBefore = sent(key, CMD_WRITE_KEY);
             const int finishedBefore = finishedWrites;
             session.write();
@@ -130,7 +124,7 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             break;
         }
         bed.unplug(key);
-        ASSERT_TRUE(waitFor([&] { return session.devices().empty() && !session.busy(); }));
+        ASSERT_TRUE(waitFor([&] { return session.keys().empty() && !session.busy(); }));
     }
 
     // The testbed keeps one descriptor of every node it made (a new one for each plug).

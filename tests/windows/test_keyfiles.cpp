@@ -1,5 +1,5 @@
 // Key files in the window: Ctrl+S saves the selected device's keys, Ctrl+O loads a file into
-// the table, which the device gets only with "写入"; a refused file changes nothing.
+// the key's model, which the device gets only with "写入"; a refused file changes nothing.
 #include "windowfixture.h"
 
 #include "config/configfile.h"
@@ -34,11 +34,11 @@ std::vector<Record> stored(const emu::EmulatedKey& key, int count)
     return out;
 }
 
-std::vector<Record> tableRecords(const KeyTable& table)
+std::vector<Record> heldRecords(const DeviceSession& session)
 {
     std::vector<Record> out;
-    for (int k = 0; k < table.KeyCount; ++k)
-        out.push_back(recordOf(table, k).bytes());
+    for (int k = 0; k < session.shownKeys(); ++k)
+        out.push_back(heldRecord(session, k));
     return out;
 }
 
@@ -93,14 +93,14 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
         EXPECT_EQ(saved.keys[std::size_t(k)].record.bytes(), kSource[k]) << "key " << k + 1;
 
     form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
-    ASSERT_TRUE(waitFor([&] { return form->session()->capabilities().serial == QStringLiteral("300000000022"); }));
+    ASSERT_TRUE(waitFor([&] { return form->session()->selected()->identity().serial == QStringLiteral("300000000022"); }));
     waitForRead(6);
     const std::vector<Record> before = stored(target, 6);
     ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Open, path));
     EXPECT_EQ(confirmPopup(), QStringLiteral("已载入6个按键，点击“写入”写入设备。"));
 
-    // Shown and held by the table, not yet on the device.
-    EXPECT_EQ(tableRecords(form->table()), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+    // Shown and held by the key's model, not yet on the device.
+    EXPECT_EQ(heldRecords(*form->session()), std::vector<Record>(std::begin(kSource), std::end(kSource)));
     EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
     EXPECT_EQ(stored(target, 6), before);
 
@@ -130,7 +130,7 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
         key.setRecord(k, kSource[k]);
     start();
     waitForRead(6);
-    const std::vector<Record> table = tableRecords(form->table());
+    const std::vector<Record> table = heldRecords(*form->session());
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -145,7 +145,7 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
         EXPECT_TRUE(said.contains(QStringLiteral("未载入，按键没有改变"))) << said.toStdString();
         EXPECT_TRUE(said.contains(QString::fromUtf8(c.says))) << said.toStdString();
         EXPECT_FALSE(form->MessagePopup1->isOpen());
-        EXPECT_EQ(tableRecords(form->table()), table);
+        EXPECT_EQ(heldRecords(*form->session()), table);
         EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
     }
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));

@@ -108,7 +108,9 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     ASSERT_TRUE(waitFor([&] { return form->ToolBar1->findChild<ui::PictureButton*>("toolb3") != nullptr; }));
     EXPECT_EQ(form->ToolBar1->findChild<ui::PictureButton*>("toolb3")->geometry().x(), 220);
     EXPECT_FALSE(form->Text1->isVisibleTo(form->ToolBar1));
-    EXPECT_EQ(form->DevListBox->currentRow(), 0);  // a device change selects the first again
+    EXPECT_EQ(form->DevListBox->currentRow(), 1);  // a key plugged in leaves the selection alone
+    EXPECT_EQ(form->ToolBar1->findChild<ui::PictureButton*>("toolb1")->picture(), QStringLiteral("USB21"));
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("无线按键"));  // the selected key's kind, not the last one's
 }
 
 TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
@@ -126,20 +128,20 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
         EXPECT_EQ(item->picture(), QStringLiteral("bitmapobject%1").arg(i + 1));
     }
     EXPECT_EQ(form->HorzImageListBox1->itemIndex(), 0);
-    EXPECT_EQ(form->table().KeyText[0], QStringLiteral("Ctrl+Alt+A"));
-    EXPECT_EQ(form->table().KeyText[3], QStringLiteral("F1"));
+    EXPECT_EQ(form->session()->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));
+    EXPECT_EQ(form->session()->shownRecord(3)->text, QStringLiteral("F1"));
     EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
     EXPECT_FALSE(form->Timer1->isActive());  // the re-poll ends with the first answer
 
-    // A late answer moves the selection back to the first key.
-    form->HorzImageListBox1->setItemIndex(5);
+    // Answers of a read leave the key the user chose where it is.
+    click(form->HorzImageListBox1->item(5));
     form->readkey();
-    ASSERT_TRUE(waitFor([&] { return form->HorzImageListBox1->itemIndex() == 0 && !form->session()->busy(); }));
+    ASSERT_TRUE(waitFor([&] { return !form->session()->busy(); }));
+    EXPECT_EQ(form->HorzImageListBox1->itemIndex(), 5);
+    EXPECT_EQ(form->session()->selectedKey(), 5);
 
     // The write: every key's record goes to the device; the bar shows 100 / (keys left).
-    form->table().field(1, Field::Modifiers) = "01";
-    form->table().field(1, Field::Code1) = "1E";
-    form->table().field(1, Field::Mode) = "02";
+    form->session()->setRecord(1, KeyRecord{0x01, 0x1E, 0, 0, 0x02});
     std::vector<int> progress;
     QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int v) { progress.push_back(v); });
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
@@ -159,7 +161,10 @@ TEST_F(WindowTest, EightKeysAreAllReadAndWritten)
     key.setRecord(7, {0x01, 0x05, 0, 0, 0x00});
     start();
     waitForRead(8);
-    ASSERT_TRUE(waitFor([&] { return form->table().KeyText[7] == QStringLiteral("Ctrl+B"); }));
+    ASSERT_TRUE(waitFor([&] {
+        const auto& r = form->session()->shownRecord(7);
+        return r && r->text == QStringLiteral("Ctrl+B");
+    }));
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
     EXPECT_EQ(key.record(7), (std::array<quint8, 5>{0x01, 0x05, 0, 0, 0}));
 }
@@ -177,7 +182,15 @@ TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
 
     form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
     runEventsFor(300);
-    EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
+    // Nothing of the first key is shown for the second, and there is nothing to write.
+    EXPECT_EQ(form->HorzImageListBox1->count(), 0);
+    EXPECT_TRUE(form->TextBox1->text().isEmpty());
+    EXPECT_FALSE(form->CircleButton4->isEnabled());
+    form->CircleButton4Click();
+    runEventsFor(300);
+    EXPECT_TRUE(second.received().size() > 0);
+    for (const QByteArray& r : second.received())
+        EXPECT_NE(quint8(r[1]), CMD_WRITE_KEY);
     EXPECT_EQ(second.record(2), (std::array<quint8, 5>{0x00, 0x3A, 0, 0, 0x02}));  // untouched
 }
 
@@ -196,7 +209,7 @@ TEST_F(WindowTest, UnpluggingTheOnlyDeviceReturnsToTheNoDeviceState)
     EXPECT_TRUE(form->TabControl1->isHidden());
     EXPECT_TRUE(form->HorzImageListBox1->isHidden());
     EXPECT_EQ(form->HorzImageListBox1->count(), 0);
-    EXPECT_EQ(form->table().KeyCount, 0);
+    EXPECT_EQ(form->session()->shownKeys(), 0);
     EXPECT_EQ(form->ToolBar1->findChild<QWidget*>("toolb0"), nullptr);
 }
 

@@ -31,7 +31,7 @@ const std::array<quint8, 5> kRecords[8] = {
     {0x04, 0x00, 0, 0, 0x01},  // key 4: wheel button, single press
     {0x01, 0x00, 0, 0, 0x04},  // key 5: Mode "04"
     {0x01, 0x00, 0, 0, 0x01},  // key 6: left button, single press
-    {0x02, 0x00, 0, 0, 0x07},  // key 7: a mode the table does not take, so Mode stays empty
+    {0x02, 0x00, 0, 0, 0x07},  // key 7: a mode this program does not know, kept as the key sent it
     {0x00, 0x00, 0, 0, 0x00},
 };
 
@@ -45,14 +45,23 @@ protected:
             key.setRecord(k, kRecords[k]);
         start();
         waitForRead(8);
-        ASSERT_TRUE(waitFor([&] { return record(5) == "01 00 00 00 01" && record(6) == "02 00 00 00 "; }));
+        ASSERT_TRUE(waitFor([&] { return record(5) == "01 00 00 00 01" && record(6) == "02 00 00 00 07"; }));
         ASSERT_FALSE(form->TabItem2->isHidden());
     }
 
     void pickKey(int k) { click(form->HorzImageListBox1->item(k)); }
     void clickTab(Tab tab) { click(form.get()->*tab); }
     void clickRadio(Radio radio) { tavrel::test::clickRadio(form.get()->*radio); }
-    QString record(int k) { return recordText(form->table(), k); }
+    QString record(int k) { return heldText(*form->session(), k); }
+    QStringList records()
+    {
+        QStringList all;
+        for (int k = 0; k < KeySlots; ++k)
+            all << record(k);
+        return all;
+    }
+    bool unsent(int k) { return form->session()->selected()->assignments().unsent(k); }
+    bool anyUnsent() { return form->session()->selected()->assignments().anyUnsent(); }
 
     // The numbers of the checked radio buttons: "257" for RadioButton2, 5 and 7.
     QString checkedRadios()
@@ -68,9 +77,7 @@ protected:
 TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
 {
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-show"));
-    KeyTable& table = form->table();
-    const auto before = table.KeyBytes;
-    table.Current.reset();
+    const QStringList before = records();
 
     // In the order a user picks them: the shown page's buttons are exactly the key's record;
     // the hidden page keeps what it showed last.
@@ -86,7 +93,7 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
         {1, 1, "257", "BMP3", "设置按键:3", "Ctrl+Shift+A"},
         {4, 1, "17", "BMP2", "设置按键:3", "Ctrl+Shift+A"},  // Mode "04": neither trigger
         {3, 1, "347", "BMP4", "设置按键:3", "Ctrl+Shift+A"},
-        {6, 1, "27", "BMP3", "设置按键:3", "Ctrl+Shift+A"},  // empty Mode: neither trigger
+        {6, 1, "27", "BMP3", "设置按键:3", "Ctrl+Shift+A"},  // Mode "07": neither trigger
         {0, 0, "26", "BMP3", "设置按键:1", "Ctrl+Alt+A"},
     };
     for (const auto& step : steps) {
@@ -106,40 +113,36 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
         // A keyboard key gets the capture box ready for typing; a mouse key leaves the focus.
         EXPECT_EQ(form->focusWidget() == form->TextBox1, step.page == 0);
     }
-    EXPECT_EQ(table.KeyBytes, before);
-    EXPECT_TRUE(table.Current.none());
+    EXPECT_EQ(records(), before);
+    EXPECT_FALSE(anyUnsent());
 }
 
 TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
 {
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-switch"));
-    KeyTable& table = form->table();
-    table.Current.reset();
 
-    // Keyboard to mouse: a left-button single-press key, the combination's text kept aside.
+    // Keyboard to mouse: a left-button single-press key.
     pickKey(0);
     clickTab(&TMainForm::TabItem2);
     EXPECT_EQ(record(0), "01 00 00 00 01");
     EXPECT_TRUE(form->RadioButton1->isChecked());
     EXPECT_EQ(form->Image3->picture(), QStringLiteral("BMP2"));
     EXPECT_EQ(form->TabControl1->itemIndex(), 1);
-    EXPECT_EQ(table.KeyText[0], QStringLiteral("Ctrl+Alt+A"));
-    EXPECT_TRUE(table.Current.test(0));
+    EXPECT_TRUE(unsent(0));
 
     // Mouse to keyboard: an empty keyboard key and an empty capture box.
     pickKey(1);
-    ASSERT_FALSE(table.KeyText[1].isEmpty());
     clickTab(&TMainForm::TabItem1);
     EXPECT_EQ(record(1), "00 00 00 00 00");
     EXPECT_EQ(form->TextBox1->text(), QString());
     EXPECT_EQ(form->TabControl1->itemIndex(), 0);
-    EXPECT_TRUE(table.Current.test(1));
+    EXPECT_TRUE(unsent(1));
 
     // The old combination does not come back with the key: nothing stands behind it.
     pickKey(5);
     pickKey(1);
     EXPECT_EQ(form->TextBox1->text(), QString());
-    EXPECT_EQ(table.KeyText[1], QString());
+    EXPECT_EQ(form->session()->shownRecord(1)->text, QString());
     EXPECT_EQ(record(1), "00 00 00 00 00");
 
     // A key of a mode this program does not know is shown on the mouse page; the keyboard tab
@@ -150,14 +153,13 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
         clickTab(&TMainForm::TabItem1);
         EXPECT_EQ(record(k), "00 00 00 00 00") << k;
         EXPECT_EQ(form->TabControl1->itemIndex(), 0) << k;
-        EXPECT_TRUE(table.Current.test(std::size_t(k))) << k;
+        EXPECT_TRUE(unsent(k)) << k;
     }
 }
 
 TEST_F(ModeEditorTest, ATabThatMatchesTheKeyChangesNothing)
 {
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-same"));
-    KeyTable& table = form->table();
 
     // Keys of a mode outside the four are mouse keys to the mouse tab.
     const struct {
@@ -170,13 +172,12 @@ TEST_F(ModeEditorTest, ATabThatMatchesTheKeyChangesNothing)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", tab " << (c.tab == &TMainForm::TabItem1 ? 1 : 2));
         pickKey(c.key);
-        const auto before = table.KeyBytes;
+        const QStringList before = records();
         const QString box = form->TextBox1->text();
         const QString picture = form->Image3->picture();
-        table.Current.reset();
         clickTab(c.tab);
-        EXPECT_EQ(table.KeyBytes, before);
-        EXPECT_TRUE(table.Current.none());
+        EXPECT_EQ(records(), before);
+        EXPECT_FALSE(anyUnsent());
         EXPECT_EQ(form->TextBox1->text(), box);
         EXPECT_EQ(form->Image3->picture(), picture);
     }
@@ -185,7 +186,6 @@ TEST_F(ModeEditorTest, ATabThatMatchesTheKeyChangesNothing)
 TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
 {
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-radio"));
-    KeyTable& table = form->table();
 
     const struct {
         int key;
@@ -207,12 +207,11 @@ TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
         if (form->HorzImageListBox1->itemIndex() != c.key)
             pickKey(c.key);
         const QString picture = form->Image3->picture();
-        table.Current.reset();
         clickRadio(c.radio);
         EXPECT_TRUE(radio->isChecked());
         EXPECT_EQ(record(c.key), QLatin1String(c.record));
         EXPECT_EQ(form->Image3->picture(), c.picture ? QString::fromLatin1(c.picture) : picture);
-        EXPECT_TRUE(table.Current.test(c.key));
+        EXPECT_TRUE(unsent(c.key));
     }
 }
 
@@ -233,11 +232,10 @@ TEST_F(ModeEditorTest, TheMouseTabShowsTheTriggerTheNewRecordHolds)
     EXPECT_EQ(record(0), "01 00 00 00 01");
 }
 
-TEST_F(ModeEditorTest, WithoutASelectedKeyInTheTableNothingIsReadOrWritten)
+TEST_F(ModeEditorTest, WithoutASelectedKeyNothingIsShownOrStored)
 {
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-none"));
-    KeyTable& table = form->table();
-    // A ninth item in the picker reaches past the table's eight keys.
+    // A ninth item in the picker reaches past the eight keys a key can hold.
     form->HorzImageListBox1->addItem(QStringLiteral("anjianItem8"), QStringLiteral("bitmapobject9"), 110);
 
     for (int selected : {-1, 8}) {
@@ -248,23 +246,22 @@ TEST_F(ModeEditorTest, WithoutASelectedKeyInTheTableNothingIsReadOrWritten)
         form->HorzImageListBox1->setItemIndex(selected);
         ASSERT_EQ(form->HorzImageListBox1->itemIndex(), selected);
         form->HorzImageListBox1Click();
-        const auto before = table.KeyBytes;
-        table.Current.reset();
+        EXPECT_EQ(form->session()->selectedKey(), -1);
+        const QStringList before = records();
 
-        // Called from code after a device change: the pages stay as they are.
+        // No key's record is shown for none.
         form->keymousecheck();
         EXPECT_EQ(form->TabControl1->itemIndex(), 0);
-        EXPECT_EQ(form->Text3->text(), QStringLiteral("设置按键:1"));
-        EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
+        EXPECT_EQ(form->TextBox1->text(), QString());
 
         clickTab(&TMainForm::TabItem2);
         clickRadio(&TMainForm::RadioButton3);
         clickRadio(&TMainForm::RadioButton5);
         clickTab(&TMainForm::TabItem1);
         clickRadio(&TMainForm::RadioButton7);
-        EXPECT_EQ(table.KeyBytes, before);
-        EXPECT_TRUE(table.Current.none());
-        EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
+        EXPECT_EQ(records(), before);
+        EXPECT_FALSE(anyUnsent());
+        EXPECT_EQ(form->TextBox1->text(), QString());
     }
 }
 

@@ -47,13 +47,18 @@ inline void clickRadio(QRadioButton* button)
     QTest::mouseClick(button, Qt::LeftButton, {}, indicator.center());
 }
 
-// A key's five fields as the table holds them: "05 04 00 00 00".
-inline QString recordText(const KeyTable& table, int key)
+// A key of the selected key as its model holds it: "05 04 00 00 00", or "none".
+inline QString heldText(const DeviceSession& session, int key)
 {
-    QStringList fields;
-    for (Field f : {Field::Modifiers, Field::Code1, Field::Code2, Field::Code3, Field::Mode})
-        fields << table.field(key, f);
-    return fields.join(QLatin1Char(' '));
+    const auto& held = session.shownRecord(key);
+    return held ? recordText(held->record) : QStringLiteral("none");
+}
+
+// The record a write of the key sends: what the model holds, zeros for nothing.
+inline std::array<quint8, 5> heldRecord(const DeviceSession& session, int key)
+{
+    const auto& held = session.shownRecord(key);
+    return held ? held->record.bytes() : std::array<quint8, 5>{};
 }
 
 class WindowTest : public ::testing::Test {
@@ -101,8 +106,8 @@ protected:
             return answers >= asked;
         };
         ASSERT_TRUE(waitFor([&] {
-            return form->HorzImageListBox1->count() == keys && !form->table().AwaitingConfig
-                   && !form->session()->busy() && answered();
+            return form->HorzImageListBox1->count() == keys && form->session()->selected()
+                   && form->session()->selected()->readComplete() && !form->session()->busy() && answered();
         }));
     }
 

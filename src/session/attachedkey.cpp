@@ -1,0 +1,373 @@
+#include "session/attachedkey.h"
+
+#include "hid/hiddevice.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <algorithm>
+
+namespace tavrel {
+
+namespace {
+
+QTimer* makeTimer(QObject* parent, int ms)
+{
+    auto* timer = new QTimer(parent);
+    timer->setInterval(ms);
+    timer->setSingleShot(true);
+    // A coarse timer may fire 5 % early: too early for the pauses the key needs.
+    timer->setTimerType(Qt::PreciseTimer);
+    return timer;
+}
+
+}  // namespace
+
+AttachedKey::AttachedKey(THidDevice* device, ReportLog& log, QObject* parent)
+    : QObject(parent), m_device(device), m_channel(*this, log)
+{
+    m_identity.syspath = device->InterfaceInfo().SysPath;
+    m_identity.instanceId = device->InterfaceInfo().InstanceId;
+    m_identity.usbInterface = device->InterfaceInfo().UsbInterface;
+    m_identity.product = device->ProductText();
+    m_identity.serial = device->SerialText();
+    m_capabilities = decodeCapabilities(m_identity.product, m_identity.serial);
+
+    m_readPause = makeTimer(this, ReadPauseMs);
+    connect(m_readPause, &QTimer::timeout, this, [this] {
+        ++m_read.next;
+        sendNextRead();
+    });
+    m_readGrace = makeTimer(this, ReadGraceMs);
+    connect(m_readGrace, &QTimer::timeout, this, &AttachedKey::finishRead);
+    m_writePause = makeTimer(this, WritePauseMs);
+    connect(m_writePause, &QTimer::timeout, this, &AttachedKey::stepWrite);
+    m_writeDeadline = makeTimer(this, WriteDeadlineMs);
+    connect(m_writeDeadline, &QTimer::timeout, this, [this] {
+        // The key stopped taking reports: what is still queued for it is not waited for.
+        ++m_generation;
+        m_write.outcome.notWritten << m_write.keys.value(m_write.index);
+        ++m_write.index;
+        abortWrite();
+    });
+}
+
+AttachedKey::~AttachedKey()
+{
+    // Destroying a claimed device returns its interface to the controller, without waiting for
+    // its node.
+    delete m_device;
+}
+
+QString AttachedKey::itemText() const
+{
+    return DeviceListText(m_identity.product, m_identity.serial);
+}
+
+bool AttachedKey::canWrite() const
+{
+    return m_device->CanReadWrite();
+}
+
+QString AttachedKey::accessError() const
+{
+    return m_device->LastError();
+}
+
+AttachedKey::State AttachedKey::state() const
+{
+    if (m_gone)
+        return State::Gone;
+    if (writing())
+        return State::Writing;
+    if (reading())
+        return State::Reading;
+    if (m_lastFailed)
+        return State::Failed;
+    return m_answered ? State::Read : State::Unread;
+}
+
+void AttachedKey::setState()
+{
+    const State now = state();
+    if (now != m_shownState) {
+        m_shownState = now;
+        emit stateChanged();
+    }
+}
+
+void AttachedKey::write(const OutputReport& report, std::function<void(const IoResult&)> done)
+{
+    // The result comes from the event loop, never from inside this call.
+    QPointer<AttachedKey> self(this);
+    m_device->WriteReportAsync(QByteArray(reinterpret_cast<const char*>(report.data()), qsizetype(report.size())),
+                               [self, done = std::move(done)](const IoResult& result) {
+                                   if (self && done)
+                                       done(result);
+                               });
+}
+
+void AttachedKey::handleReport(quint8 reportId, std::span<const quint8> data)
+{
+    ReportHandlers handlers;
+    handlers.keyRecord = [this](const KeyRecordResponse& r) { answer(r); };
+    handlers.pairing = [this](const PairingResponse& p) { emit pairingAnswered(p); };
+    dispatchReport(reportId, data, handlers, m_channel.log());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The read
+
+void AttachedKey::read(ReadKind kind)
+{
+    if (m_gone || writing())
+        return;
+    if (reading()) {
+        if (kind == ReadKind::Automatic || m_read.kind == ReadKind::Explicit)
+            return;
+        // Answers taken so far kept what the user changed; this time they replace it.
+        stopRead();
+    }
+    m_read = ReadRun{true, kind, 0, false};
+    m_awaiting.reset();
+    m_answeredInRead.reset();
+    setState();
+    sendNextRead();
+}
+
+void AttachedKey::sendNextRead()
+{
+    if (!m_read.running)
+        return;
+    // Answers arrive during the pauses, so the key's count is looked at again each time.
+    if (m_read.next >= readRequestCount(m_assignments.keyCount())) {
+        m_read.sentAll = true;
+        if (waitingForAnswers())
+            m_readGrace->start();
+        else
+            finishRead();
+        return;
+    }
+    const int key = m_read.next;
+    m_awaiting.set(std::size_t(key));
+    const quint64 generation = m_generation;
+    m_channel.send(readKeyReport(key), [this, generation](const IoResult& result) {
+        if (generation != m_generation || !m_read.running)
+            return;
+        if (result.status == IoResult::Status::Gone) {
+            finishRead();
+            return;
+        }
+        m_readPause->start();
+    });
+}
+
+bool AttachedKey::waitingForAnswers() const
+{
+    const int keys = m_assignments.keyCount().value_or(int(m_awaiting.size()));
+    for (int k = 0; k < keys; ++k)
+        if (m_awaiting.test(std::size_t(k)))
+            return true;
+    return false;
+}
+
+void AttachedKey::answer(const KeyRecordResponse& response)
+{
+    // Only an answer to a request of this key's own read counts; any other (a late one, one
+    // that another program's request brought, one the key sent by itself) was logged and is
+    // left at that.
+    const std::size_t k = std::size_t(response.keyIndex());
+    if (!m_awaiting.test(k))
+        return;
+    m_awaiting.reset(k);
+    m_answeredInRead.set(k);
+    m_answered = true;
+    m_lastFailed = false;
+    const std::optional<int> countBefore = m_assignments.keyCount();
+    const auto taken = m_assignments.takeAnswer(response, m_read.kind == ReadKind::Explicit);
+    if (m_assignments.keyCount() != countBefore)
+        emit keyCountChanged();
+    if (taken == KeyAssignments::Answer::Stored) {
+        emit answerTaken(int(k));
+        emit recordChanged(int(k));
+    }
+    if (m_read.sentAll && !waitingForAnswers())
+        finishRead();
+}
+
+void AttachedKey::finishRead()
+{
+    if (!m_read.running)
+        return;
+    // A key that never answered is one that failed; one that answered before stays read.
+    if (!m_answered)
+        m_lastFailed = true;
+    stopRead();
+    emit readFinished();
+}
+
+void AttachedKey::stopRead()
+{
+    if (!m_read.running)
+        return;
+    m_read.running = false;
+    // Answers to what this read asked that come later are another program's business.
+    m_awaiting.reset();
+    m_readPause->stop();
+    m_readGrace->stop();
+    ++m_generation;
+    setState();
+}
+
+bool AttachedKey::readComplete() const
+{
+    return m_answered && keysNotAnswered().isEmpty();
+}
+
+QList<int> AttachedKey::keysNotAnswered() const
+{
+    QList<int> missing;
+    for (int k = 0; k < m_assignments.keyCount().value_or(0); ++k)
+        if (!m_answeredInRead.test(std::size_t(k)))
+            missing << k;
+    return missing;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The write
+
+void AttachedKey::write()
+{
+    QList<int> keys;
+    for (int k = 0; k < m_assignments.keyCount().value_or(0); ++k)
+        keys << k;
+    writeKeys(std::move(keys));
+}
+
+void AttachedKey::writeKeys(QList<int> keys)
+{
+    if (writing())
+        return;
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    // Late answers of a read would change records while they are written.
+    stopRead();
+    m_write = WriteRun{true, std::move(keys), 0, WriteOutcome{}};
+    m_write.outcome.keys = m_assignments.keyCount().value_or(0);
+    setState();
+    emit writeProgress(0);
+    if (m_gone) {
+        abortWrite();
+        return;
+    }
+    stepWrite();
+}
+
+void AttachedKey::stepWrite()
+{
+    if (!m_write.running)
+        return;
+    // Before the key said how many keys it has, any slot may be written that holds a record.
+    const int limit = m_assignments.keyCount().value_or(KeySlots);
+    while (m_write.index < m_write.keys.size()) {
+        const int position = m_write.index;
+        const int k = m_write.keys[position];
+        emit writeProgress(tavrel::writeProgress(int(m_write.keys.size()), position));
+        const auto& held = m_assignments.at(k);
+        if (k < 0 || k >= limit || !held) {
+            m_write.outcome.notWritten << k;
+            ++m_write.index;
+            continue;
+        }
+        const OutputReport report = writeKeyReport(k, held->record);
+        emit writeSending(report);
+        const quint64 generation = ++m_generation;
+        m_writeDeadline->start();
+        m_channel.send(report, [this, generation, position](const IoResult& result) {
+            writeDone(generation, position, result);
+        });
+        return;
+    }
+    finishWrite();
+}
+
+void AttachedKey::writeDone(quint64 generation, int position, const IoResult& result)
+{
+    if (!m_write.running || generation != m_generation)
+        return;
+    m_writeDeadline->stop();
+    const int k = m_write.keys[position];
+    if (result.ok())
+        m_assignments.markWritten(k);
+    else
+        m_write.outcome.notWritten << k;
+    m_write.index = position + 1;
+    if (result.status == IoResult::Status::Gone || result.status == IoResult::Status::TimedOut) {
+        abortWrite();
+        return;
+    }
+    m_writePause->start();
+}
+
+void AttachedKey::abortWrite()
+{
+    // Nothing more is written; the keys not reached yet count as not written.
+    if (!m_write.running)
+        return;
+    ++m_generation;
+    m_writePause->stop();
+    m_writeDeadline->stop();
+    for (qsizetype p = m_write.index; p < m_write.keys.size(); ++p)
+        if (!m_write.outcome.notWritten.contains(m_write.keys[p]))
+            m_write.outcome.notWritten << m_write.keys[p];
+    m_write.index = int(m_write.keys.size());
+    finishWrite();
+}
+
+void AttachedKey::finishWrite()
+{
+    m_write.running = false;
+    m_writePause->stop();
+    m_writeDeadline->stop();
+    std::sort(m_write.outcome.notWritten.begin(), m_write.outcome.notWritten.end());
+    m_lastFailed = !m_write.outcome.complete();
+    setState();
+    emit writeFinished(m_write.outcome);
+}
+
+void AttachedKey::setRecord(int key, const KeyRecord& record, RecordOrigin origin, const QString& text)
+{
+    if (!validKey(key))
+        return;
+    m_assignments.set(key, record, origin, text);
+    emit recordChanged(key);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pairing
+
+void AttachedKey::bind()
+{
+    m_channel.send(pairReport(PAIR_BIND), [this](const IoResult& result) {
+        if (!result.ok())
+            emit bindRequestFailed();
+    });
+}
+
+void AttachedKey::clearBindings()
+{
+    m_channel.send(pairReport(PAIR_CLEAR), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void AttachedKey::markGone()
+{
+    if (m_gone)
+        return;
+    m_gone = true;
+    finishRead();
+    abortWrite();
+    setState();
+}
+
+}  // namespace tavrel

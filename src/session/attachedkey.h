@@ -1,0 +1,159 @@
+#pragma once
+// One attached key: the claimed interface, who the key is and what it offers, its assignments as
+// typed records, its state, and its own paced read and write sequences and pairing requests, so
+// that several keys are read and written at once, each at the pace the key needs. Records reach
+// and leave this key only: an answer is taken only when this key's own read waits for it, and a
+// write sends only what this key holds.
+
+#include "config/configio.h"
+#include "config/keyassignments.h"
+#include "config/protocol.h"
+#include "devices/capabilities.h"
+#include "devices/keyidentity.h"
+
+#include <QList>
+#include <QObject>
+#include <bitset>
+#include <span>
+
+class QTimer;
+
+namespace tavrel {
+
+class THidDevice;
+
+// How long a written report may take before the key counts as not taking reports.
+constexpr int WriteDeadlineMs = 2000;
+// How long a read waits after its last pause for answers still on their way.
+constexpr int ReadGraceMs = 250;
+
+class AttachedKey : public QObject, private ReportTransport {
+    Q_OBJECT
+public:
+    enum class State { Unread, Reading, Read, Writing, Failed, Gone };
+    enum class ReadKind {
+        // The key was found or chosen, or has not answered yet: edits not written stay.
+        Automatic,
+        // The user asked for the key's records: they replace whatever is shown.
+        Explicit,
+    };
+
+    // Takes the claimed device, and releases it when destroyed. Reports go to `log`.
+    AttachedKey(THidDevice* device, ReportLog& log, QObject* parent = nullptr);
+    ~AttachedKey() override;
+
+    THidDevice* device() const { return m_device; }
+    const KeyIdentity& identity() const { return m_identity; }
+    const KeyCapabilities& capabilities() const { return m_capabilities; }
+    // "<product> (SN:<serial>)", as the device list shows it.
+    QString itemText() const;
+    // Whether this user may open the key's node; why not, when not.
+    bool canWrite() const;
+    QString accessError() const;
+
+    State state() const;
+    const KeyAssignments& assignments() const { return m_assignments; }
+    // The key answered at least once since it was found.
+    bool answered() const { return m_answered; }
+
+    // Reads every key. A read running serves an automatic request; an explicit one during an
+    // automatic read starts it again, as explicit. Nothing is read while a write runs.
+    void read(ReadKind kind);
+    bool reading() const { return m_read.running; }
+    // Every key the key has answered during the last read.
+    bool readComplete() const;
+    // Keys (0-based) that did not answer during the last read, of those the key has.
+    QList<int> keysNotAnswered() const;
+
+    // Writes every key the key has, or only the given keys (0-based, in ascending order). A key it
+    // does not have, or for which nothing is held, is reported as not written. Ignored while a
+    // write runs; stops a read.
+    void write();
+    void writeKeys(QList<int> keys);
+    bool writing() const { return m_write.running; }
+    bool busy() const { return reading() || writing(); }
+
+    // Key `key` holds `record` from `origin` (an edit, a key file); `text` empty shows the record's
+    // display text. Outside the slots nothing changes.
+    void setRecord(int key, const KeyRecord& record, RecordOrigin origin, const QString& text = {});
+
+    // Asks a receiver to bind the next transmitter that sends, or to forget every transmitter.
+    // Failures to send are announced; the receiver answers a binding with a pairing answer.
+    void bind();
+    void clearBindings();
+
+    // An input report of this key's node.
+    void handleReport(quint8 reportId, std::span<const quint8> data);
+    // The key was unplugged: what runs ends, and what was not written is reported so.
+    void markGone();
+    bool gone() const { return m_gone; }
+
+signals:
+    // Key `key`'s record changed: read, edited or loaded.
+    void recordChanged(int key);
+    // The key answered this key's read with a record that is now held.
+    void answerTaken(int key);
+    // The key said how many keys it has, and it differs from before.
+    void keyCountChanged();
+    void stateChanged();
+    void readFinished();
+    void writeProgress(int value);
+    void writeSending(const OutputReport& report);
+    void writeFinished(const WriteOutcome& outcome);
+    void pairingAnswered(const PairingResponse& response);
+    void bindRequestFailed();
+    void clearRequestDone(bool sent);
+
+private:
+    struct ReadRun {
+        bool running = false;
+        ReadKind kind = ReadKind::Automatic;
+        int next = 0;       // the key index to ask next
+        bool sentAll = false;
+    };
+    struct WriteRun {
+        bool running = false;
+        QList<int> keys;    // to be written, in order
+        int index = 0;      // the position in `keys` being written
+        WriteOutcome outcome;
+    };
+
+    // ReportTransport
+    void write(const OutputReport& report, std::function<void(const IoResult&)> done) override;
+
+    void sendNextRead();
+    void answer(const KeyRecordResponse& response);
+    // Keys the running read still waits for, of those the key has.
+    bool waitingForAnswers() const;
+    void finishRead();
+    void stopRead();
+    void stepWrite();
+    void writeDone(quint64 generation, int position, const IoResult& result);
+    void abortWrite();
+    void finishWrite();
+    void setState();
+
+    THidDevice* m_device;
+    KeyIdentity m_identity;
+    KeyCapabilities m_capabilities;
+    ReportChannel m_channel;
+    KeyAssignments m_assignments;
+    bool m_answered = false;
+    bool m_gone = false;
+    bool m_lastFailed = false;
+    State m_shownState = State::Unread;
+
+    ReadRun m_read;
+    // Key indexes this key's read has asked for and not had answered: only these answers count.
+    std::bitset<16> m_awaiting;
+    std::bitset<16> m_answeredInRead;
+    WriteRun m_write;
+    // Results of requests from before the running sequence are told apart by it.
+    quint64 m_generation = 0;
+    QTimer* m_readPause;
+    QTimer* m_readGrace;
+    QTimer* m_writePause;
+    QTimer* m_writeDeadline;
+};
+
+}  // namespace tavrel
