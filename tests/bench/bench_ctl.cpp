@@ -1,20 +1,23 @@
 // Prints how long tavrelctl takes as a program, process start included, against emulated keys:
-// `show` on an eight-key key as a ratio to its read's protocol pauses, and `list` with 1, 8, 25
-// and 32 keys attached. Starts the emulator itself (no umockdev-wrapper needed):
+// `show` on an eight-key key as a ratio to its read's protocol pauses, `restore --all` onto 1, 8
+// and 16 eight-key keys as a ratio to one key's read and write pauses (goal: 1.3 at most, for
+// every count), and `list` with 1, 8, 25 and 32 keys attached. Starts the emulator itself (no
+// umockdev-wrapper needed):
 //   build/bin/bench_ctl [rounds]
 //
 // Two things of the emulation weigh on the figures. umockdev's preload library loads with every
-// run. And an emulated node never wakes poll(), so the device's reader sees an answer only when
-// its wait of 100 ms ends: the last answer of a read comes up to 100 ms after its request, where
-// a real key's comes at once. umockdev 0.17's preload also tracks at most 50 emulated
-// descriptors per process, two for each open key, so a program sees at most 25 emulated keys:
-// with 32 the run fails in the preload.
+// run. And an emulated node never signals a report, so an answer is seen only at the next read
+// of the poll period (10 ms here), where a real key's is seen at once. umockdev 0.17's preload
+// also tracks at most 50 emulated descriptors per process, one for each open key.
 
+#include "config/configfile.h"
 #include "config/configio.h"
 #include "ctlharness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -89,6 +92,33 @@ int main(int argc, char** argv)
                     show.failed ? " (some runs failed)" : "");
         const Figures help = timeRuns(emu, {QStringLiteral("--help")}, rounds);
         std::printf("tavrelctl --help, the process start and end alone: median %.0f ms\n", help.medianMs);
+    }
+    {
+        // One key's pauses: seven read requests and seven written keys, 50 and 150 ms after each.
+        const double pauses = 7.0 * ReadPauseMs + 7.0 * WritePauseMs;
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("keys.json"));
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly)
+            || out.write(configfile::serialize(std::vector<KeyRecord>(8, KeyRecord{0x01, 0x05, 0, 0, 0}),
+                                               QStringLiteral("310000000001"), QStringLiteral("Programmable Key")))
+                   < 0) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+            return 1;
+        }
+        out.close();
+        for (int count : {1, 8, 16}) {
+            Emulator emu;
+            if (!emu.start(keys(count, 8), &why)) {
+                std::fprintf(stderr, "%s\n", qPrintable(why));
+                return 1;
+            }
+            const Figures restore = timeRuns(emu, {QStringLiteral("restore"), file, QStringLiteral("--all")}, rounds);
+            std::printf("tavrelctl restore --all, %2d 8-key keys, %d rounds: median %.0f ms, best %.0f ms; ratio to one "
+                        "key's pauses (%.0f ms): median %.2f, best %.2f%s\n",
+                        count, rounds, restore.medianMs, restore.bestMs, pauses, restore.medianMs / pauses,
+                        restore.bestMs / pauses, restore.failed ? " (some runs failed)" : "");
+        }
     }
     for (int count : {1, 8, 25, 32}) {
         Emulator emu;
