@@ -253,6 +253,10 @@ bool ProgramRun::start(const RunOptions& options, QString* why)
     QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
     if (!asan.contains(QLatin1String("verify_asan_link_order")))
         asan += (asan.isEmpty() ? QString() : QStringLiteral(":")) + QStringLiteral("verify_asan_link_order=0");
+    // Qt on xcb sometimes leaves its D-Bus connection objects at exit; only the full unwinder
+    // attributes that leak to libQt6DBus, which the suppressions name.
+    if (!asan.contains(QLatin1String("fast_unwind_on_malloc")))
+        asan += QStringLiteral(":fast_unwind_on_malloc=0");
     env.insert(QStringLiteral("ASAN_OPTIONS"), asan);
     // A sanitized program reports leaks of the system libraries it uses but cannot free.
     QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
