@@ -145,51 +145,6 @@ IoResult HidrawDevice::write(std::span<const quint8> report, int writeTimeoutMs)
     }
 }
 
-HidrawDevice::ReadResult HidrawDevice::read(std::span<quint8> buffer, int timeoutMs, int wakeFd,
-                                            bool withoutReportIds, bool readAfterTimeout)
-{
-    if (m_fd < 0) {
-        fail(EBADF, "read");
-        return {ReadResult::Failed, 0, EBADF};
-    }
-    pollfd fds[2] = {{m_fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    const int n = ::poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
-    if (n < 0) {
-        if (errno == EINTR)
-            return {ReadResult::Nothing};
-        fail(errno, "poll");
-        return {ReadResult::Failed, 0, m_lastErrno};
-    }
-    if (wakeFd >= 0 && (fds[1].revents & POLLIN))
-        return {ReadResult::Woken};
-    if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
-        fail(ENODEV, "poll");
-        return {ReadResult::Failed, 0, ENODEV};
-    }
-    if (n == 0 && !readAfterTimeout)
-        return {ReadResult::Nothing};
-
-    const std::size_t offset = withoutReportIds ? 1 : 0;
-    if (buffer.size() <= offset)
-        return {ReadResult::Nothing};
-    const ssize_t got = ::read(m_fd, buffer.data() + offset, buffer.size() - offset);
-    if (got < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
-            return {ReadResult::Nothing};
-        fail(errno, "read");
-        return {ReadResult::Failed, 0, m_lastErrno};
-    }
-    if (got == 0)
-        return {ReadResult::Nothing};
-    if (withoutReportIds)
-        buffer[0] = 0;
-    return {ReadResult::Report, int(got + offset), 0};
-}
-
-}  // namespace tavrel::platform
-
-namespace tavrel::platform {
-
 HidrawDevice::ReadResult HidrawDevice::readAvailable(int fd, std::span<quint8> buffer, bool withoutReportIds)
 {
     const std::size_t offset = withoutReportIds ? 1 : 0;

@@ -29,8 +29,7 @@ public:
     struct ReadResult {
         enum Kind {
             Report,   // size bytes, report ID first
-            Nothing,  // no report within the time-out
-            Woken,    // the wake descriptor became readable
+            Nothing,  // no report there
             Failed,   // error holds errno; the node is gone or broken
         };
         Kind kind = Nothing;
@@ -64,13 +63,6 @@ public:
     // whatever the descriptor's flags; on a non-blocking descriptor of another kind of node
     // the wait is bounded by writeTimeoutMs, after which the result is TimedOut.
     IoResult write(std::span<const quint8> report, int writeTimeoutMs = 2000);
-
-    // Waits up to timeoutMs (-1: for as long as it takes) for a report, or until wakeFd (if
-    // >= 0) is readable. With readAfterTimeout it reads whatever is there also after a time-out,
-    // as emulated nodes never signal data; otherwise a time-out reads nothing.
-    // withoutReportIds: the device sends no ID byte; one 0 byte is put in front.
-    ReadResult read(std::span<quint8> buffer, int timeoutMs, int wakeFd, bool withoutReportIds,
-                    bool readAfterTimeout = true);
 
     // Reads one report that is there already from a non-blocking descriptor, without waiting: Nothing
     // when there is none. End of file (a hung-up node) counts as the node gone.

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -27,16 +26,6 @@ void WakeEvent::drain()
 {
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t n = ::read(m_fd, &count, sizeof count);
-}
-
-bool WakeEvent::wait(int timeoutMs) const
-{
-    pollfd p{m_fd, POLLIN, 0};
-    int n;
-    do {
-        n = ::poll(&p, 1, timeoutMs);
-    } while (n < 0 && errno == EINTR);
-    return n > 0 && (p.revents & POLLIN);
 }
 
 }  // namespace tavrel::platform

@@ -1,5 +1,5 @@
 #pragma once
-// A descriptor that one thread makes readable to wake another from poll().
+// A descriptor that one thread makes readable to ring another, whose event loop watches it.
 
 namespace tavrel::platform {
 
@@ -16,8 +16,6 @@ public:
     // Safe from any thread; wakes the waiter until it drains.
     void signal();
     void drain();
-    // Waits until signalled or timeoutMs passed; true when signalled. Does not drain.
-    bool wait(int timeoutMs) const;
 
 private:
     int m_fd = -1;

@@ -140,7 +140,8 @@ TEST_F(HidNodes, ReportsAreReadWhenTheNodeSaysTheyCameWithoutAThreadOfTheirOwn)
     ASSERT_TRUE(waitFor([&] { return device->Reading(); }));
     // The node's worker opened it and ended: an idle key costs no thread.
     ASSERT_TRUE(waitFor([] { return HidNodeIo::runningWorkers() == 0; }));
-    EXPECT_LE(threads(), threadsBefore);
+    EXPECT_TRUE(waitFor([&] { return threads() <= threadsBefore; })) << threads() << " threads, " << threadsBefore
+                                                                      << " before";
 
     send(report1);
     ASSERT_TRUE(waitFor([&] { return reports.size() == 1; }));

@@ -4,7 +4,6 @@
 #include "keyemu/emulator.h"
 #include "platform/hidrawdevice.h"
 #include "platform/reportdescriptor.h"
-#include "platform/wakeevent.h"
 
 #include <gtest/gtest.h>
 
@@ -96,28 +95,22 @@ TEST_F(PlatformHidraw, WritesReachTheFirmware)
     EXPECT_EQ(key.received().size(), 1u);
 }
 
-TEST_F(PlatformHidraw, ReadsReportsAndWakesUp)
+TEST_F(PlatformHidraw, ReadsAReportThatIsThereAndOtherwiseNothingWithoutWaiting)
 {
     EmulatedKey& key = addKey();
     HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::Read);
     ASSERT_TRUE(node.isOpen());
-    WakeEvent wake;
-    ASSERT_TRUE(wake.isValid());
     std::array<quint8, 8> buffer{};
 
-    EXPECT_EQ(node.read(buffer, 20, wake.fd(), false).kind, HidrawDevice::ReadResult::Nothing);
+    EXPECT_EQ(HidrawDevice::readAvailable(node.descriptor(), buffer, false).kind, HidrawDevice::ReadResult::Nothing);
 
     const QByteArray input = QByteArray::fromHex("01 81 16 00 04 00 00 00");
     key.pushInput(input);
-    const auto got = node.read(buffer, 20, wake.fd(), false);
+    const auto got = HidrawDevice::readAvailable(node.descriptor(), buffer, false);
     ASSERT_EQ(got.kind, HidrawDevice::ReadResult::Report);
     EXPECT_EQ(bytesOf(std::span(buffer).first(std::size_t(got.size))).toHex(' '), input.toHex(' '));
-
-    // A wake-up ends the wait at once even with an hour's time-out.
-    wake.signal();
-    EXPECT_EQ(node.read(buffer, 3600 * 1000, wake.fd(), false).kind, HidrawDevice::ReadResult::Woken);
-    wake.drain();
-    EXPECT_FALSE(wake.wait(0));
+    EXPECT_EQ(HidrawDevice::readAvailable(node.descriptor(), buffer, false).kind, HidrawDevice::ReadResult::Nothing);
+    EXPECT_EQ(HidrawDevice::readAvailable(-1, buffer, false).kind, HidrawDevice::ReadResult::Failed);
 }
 
 TEST_F(PlatformHidraw, ReportsOfADeviceWithoutIdsGetIdZeroInFront)
@@ -131,7 +124,7 @@ TEST_F(PlatformHidraw, ReportsOfADeviceWithoutIdsGetIdZeroInFront)
     const QByteArray input = QByteArray::fromHex("11 22 33 44 55 66 77 88");
     key.pushInput(input);
     std::array<quint8, 9> buffer{};
-    const auto got = node.read(buffer, 20, -1, true);
+    const auto got = HidrawDevice::readAvailable(node.descriptor(), buffer, true);
     ASSERT_EQ(got.kind, HidrawDevice::ReadResult::Report);
     EXPECT_EQ(bytesOf(std::span(buffer).first(std::size_t(got.size))).toHex(' '),
               (QByteArray(1, '\0') + input).toHex(' '));
@@ -146,7 +139,7 @@ TEST_F(PlatformHidraw, AGoneNodeFailsReadsAndWrites)
     testbed().unplug(key);
 
     std::array<quint8, 8> buffer{};
-    EXPECT_EQ(node.read(buffer, 20, -1, false).kind, HidrawDevice::ReadResult::Failed);
+    EXPECT_EQ(HidrawDevice::readAvailable(node.descriptor(), buffer, false).kind, HidrawDevice::ReadResult::Failed);
     EXPECT_EQ(node.write(buffer).status, tavrel::IoResult::Status::Gone);
     EXPECT_NE(node.lastErrno(), 0);
     EXPECT_FALSE(HidrawDevice::open(devnode, HidrawDevice::Mode::ReadWrite).isOpen());
