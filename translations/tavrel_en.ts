@@ -276,7 +276,8 @@ Install the udev rule 70-tavrel.rules by running scripts/install-udev-rule.sh in
     </message>
     <message>
         <source>型号未知：仅键盘按键</source>
-        <translation>Unknown model: keyboard keys only</translation>
+        <translation>Unknown model:
+keyboard keys only</translation>
     </message>
 </context>
 <context>
