@@ -146,10 +146,8 @@ void THidDevice::WriteReportAsync(QByteArray report, std::function<void(const Io
     else if (m_node == Node::Failed)
         refused = IoResult::failure(IoResult::Status::Gone, ENODEV,
                                     QStringLiteral("%1 failed; waiting for the next scan").arg(m_info->InterfacePath));
-    if (m_node == Node::Closed && !refused) {
-        m_node = Node::Opening;
-        io().open([this](const IoResult& result) { nodeOpened(result); });
-    }
+    if (m_node == Node::Closed && !refused)
+        openNode();
     // Runs only while this object lives: the node's queue goes with it.
     const auto answer = [this, done = std::move(done)](const IoResult& result) {
         if (result.ok()) {
@@ -200,8 +198,7 @@ void THidDevice::startReading()
         return;
     switch (m_node) {
     case Node::Closed:
-        m_node = Node::Opening;
-        io().open([this](const IoResult& result) { nodeOpened(result); });
+        openNode();
         return;
     case Node::Opening:
     case Node::Failed:
@@ -232,6 +229,16 @@ void THidDevice::stopReading()
 {
     m_readable.reset();
     m_pollTimer.reset();
+}
+
+void THidDevice::openNode()
+{
+    m_node = Node::Opening;
+    // Only the latest opening counts: one asked for before a close is answered after it.
+    io().open([this, request = ++m_openRequests](const IoResult& result) {
+        if (request == m_openRequests)
+            nodeOpened(result);
+    });
 }
 
 void THidDevice::nodeOpened(const IoResult& result)

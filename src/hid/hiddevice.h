@@ -108,6 +108,7 @@ private:
     // Opens the node and reads it, when the device is claimed and has a data handler.
     void startReading();
     void stopReading();
+    void openNode();
     void nodeOpened(const IoResult& result);
     void readAvailable();
     // A read or write failed: the node is closed and waits for a scan to say whether the
@@ -140,6 +141,7 @@ private:
     Node m_node = Node::Closed;
     // Failures of the node in a row, for how long the controller waits before it looks again.
     int m_failures = 0;
+    quint64 m_openRequests = 0;
     std::unique_ptr<HidNodeIo> m_io;
     std::unique_ptr<QSocketNotifier> m_readable;
     std::unique_ptr<QTimer> m_pollTimer;
