@@ -6,14 +6,16 @@
 #include "platform/hidrawdevice.h"
 #include "platform/hidudevinfo.h"
 
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QtDebug>
 #include <cerrno>
 
 namespace tavrel {
 
 using platform::HidrawDevice;
+
+Q_LOGGING_CATEGORY(hidLog, "tavrel.hid", QtWarningMsg)
 
 namespace {
 
@@ -77,8 +79,10 @@ THidDevice::~THidDevice()
                                               m_info->UsbInterface);
     std::unique_ptr<THidDevice> fresh = create(std::move(info), m_owner, &error);
     if (!fresh) {
-        // The interface went away or changed under us: rather no object than a dead one.
-        qWarning("A released HID device could not be made again (%s); it leaves the list.", qPrintable(error));
+        // The interface went away or changed under us: rather no object than a dead one. Said
+        // only where asked for (QT_LOGGING_RULES="tavrel.hid.info=true"): tavrelctl's standard
+        // error carries its own messages alone.
+        qCInfo(hidLog, "A released HID device could not be made again (%s); it leaves the list.", qPrintable(error));
         m_owner->removeDevice(this);
         return;
     }

@@ -7,12 +7,14 @@
 #include "platform/hotplugmonitor.h"
 #include "platform/udevcontext.h"
 
+#include <QLoggingCategory>
 #include <QMetaObject>
 #include <QTimer>
-#include <QtDebug>
 #include <algorithm>
 
 namespace tavrel {
+
+Q_DECLARE_LOGGING_CATEGORY(hidLog)
 
 namespace {
 
@@ -148,7 +150,7 @@ std::optional<std::vector<std::unique_ptr<THidDevice>>> THidDeviceController::fr
         } else if (platform::HidrawDevice::nodeExists(found.devnode)) {
             // Not unplugged during the scan, just not identifiable: some other maker's interface
             // with a broken udev record. It is passed over; every other interface is still seen.
-            qWarning("%s: %s; passed over.", qPrintable(found.syspath), qPrintable(error));
+            qCInfo(hidLog, "%s: %s; passed over.", qPrintable(found.syspath), qPrintable(error));
         }
     }
     return fresh;
