@@ -109,6 +109,85 @@
     </message>
 </context>
 <context>
+    <name>tavrel::files</name>
+    <message>
+        <source>system error %1 (%2)</source>
+        <translation>系统错误 %1（%2）</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 MiB, far more than a key file holds</source>
+        <translation>文件大于 %1 MiB，远超按键配置文件的大小</translation>
+    </message>
+    <message>
+        <source>there is no such file or folder</source>
+        <translation>没有这个文件或文件夹</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>权限不足</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>磁盘已满</translation>
+    </message>
+    <message>
+        <source>the disk quota is used up</source>
+        <translation>磁盘配额已用完</translation>
+    </message>
+    <message>
+        <source>the file system is read-only</source>
+        <translation>文件系统是只读的</translation>
+    </message>
+    <message>
+        <source>a part of the path is not a folder</source>
+        <translation>路径中有一部分不是文件夹</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>这是一个文件夹</translation>
+    </message>
+    <message>
+        <source>the name is too long</source>
+        <translation>名称太长</translation>
+    </message>
+    <message>
+        <source>the path has too many symbolic links</source>
+        <translation>路径中的符号链接太多</translation>
+    </message>
+    <message>
+        <source>the disk reported an input/output error</source>
+        <translation>磁盘报告了输入/输出错误</translation>
+    </message>
+    <message>
+        <source>too many files are open</source>
+        <translation>打开的文件太多</translation>
+    </message>
+    <message>
+        <source>it is in use</source>
+        <translation>文件正在使用中</translation>
+    </message>
+    <message>
+        <source>it does not name a file</source>
+        <translation>这不是一个文件名</translation>
+    </message>
+    <message>
+        <source>anyone may write to its folder, which has no sticky bit, so anyone could swap the file while it is written</source>
+        <translation>所在文件夹任何人都可写入且没有粘滞位，写入时文件可能被他人替换</translation>
+    </message>
+    <message>
+        <source>it is a symbolic link; a link is not written through, so name the file it points to</source>
+        <translation>这是一个符号链接；不会通过链接写入，请指定它所指向的文件</translation>
+    </message>
+    <message>
+        <source>it is a pipe or a socket, not a file</source>
+        <translation>这是管道或套接字，不是文件</translation>
+    </message>
+    <message>
+        <source>it is a device, not a file</source>
+        <translation>这是设备，不是文件</translation>
+    </message>
+</context>
+<context>
     <name>tavrelctl</name>
     <message>
         <source>%1 Try &quot;tavrelctl --help&quot;.</source>

@@ -4,10 +4,10 @@
 #include "ctl/output.h"
 #include "ctl/sessiondriver.h"
 #include "devices/capabilities.h"
+#include "platform/userfile.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 #include <QTextStream>
 #include <algorithm>
 #include <exception>
@@ -203,11 +203,11 @@ private:
         const int index = std::get<int>(picked);
         const SessionDevice& device = m_driver.devices()[std::size_t(index)];
         const std::vector<KeyRecord> records = m_session.records();
-        QSaveFile file(m_command.file);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(configfile::serialize(records, device.serial, device.product)) < 0 || !file.commit()) {
+        const FileOutcome saved = platform::writeUserFile(QFile::encodeName(m_command.file).toStdString(),
+                                                          configfile::serialize(records, device.serial, device.product));
+        if (!saved.ok()) {
             return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be written: %2")
-                                            .arg(m_command.file, file.errorString()));
+                                            .arg(m_command.file, fileFaultText(saved)));
         }
         print({QCoreApplication::translate("tavrelctl", "Saved %1 keys of %2 to %3.")
                    .arg(records.size())
@@ -218,12 +218,13 @@ private:
     // The file to restore, with every fault that does not depend on a device.
     std::variant<configfile::ConfigFile, Failure> loadFile()
     {
-        QFile file(m_command.file);
-        if (!file.open(QIODevice::ReadOnly)) {
+        const platform::FileRead file =
+            platform::readUserFile(QFile::encodeName(m_command.file).toStdString(), configfile::MaxFileBytes);
+        if (!file.outcome.ok()) {
             return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2")
-                                            .arg(m_command.file, file.errorString()));
+                                            .arg(m_command.file, fileFaultText(file.outcome)));
         }
-        auto parsed = configfile::parse(file.readAll());
+        auto parsed = configfile::parse(file.bytes);
         if (const auto* errors = std::get_if<configfile::FileErrors>(&parsed))
             return Failure(ExitBadFile, fileErrorLines(m_command.file, *errors));
         const auto whole = configfile::validateFor(std::get<configfile::ConfigFile>(parsed), configfile::MaxKeys, false);

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace tavrel;
 using namespace tavrel::ctltest;
 
@@ -278,6 +280,11 @@ TEST_F(CtlProgram, AnUnplugDuringARestoreNamesTheKeysNotWritten)
 
 TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
 {
+    // Files that are no regular file: refused at once, never waited on nor written through.
+    const QString fifo = path(QStringLiteral("fifo.json"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = path(QStringLiteral("link.json"));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("profile")), link));
     const struct {
         QStringList before;  // emulator commands
         QStringList arguments;
@@ -293,6 +300,9 @@ TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
         {{}, {"bind", "--device", W1}, 3, "is not a receiver", {}},
         {{}, {"restore", "/nonexistent/k.json", "--device", W1}, 6, "/nonexistent/k.json cannot be read", {}},
         {{}, {"backup", "/nonexistent/k.json", "--device", W1}, 6, "/nonexistent/k.json cannot be written", {}},
+        {{}, {"restore", "/dev/zero", "--device", W1}, 6, "/dev/zero cannot be read: it is a device", {}},
+        {{}, {"restore", fifo, "--device", W1}, 6, "fifo.json cannot be read: it is a pipe", {}},
+        {{}, {"backup", link, "--device", W1}, 6, "link.json cannot be written: it is a symbolic link", {}},
         {{"drop w2 on"}, {"show", "--device", W2}, 5, "did not answer", {"drop w2 off"}},
     };
     for (const auto& c : cases) {
@@ -307,6 +317,7 @@ TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
         EXPECT_EQ(run.err.count(u'\n'), 1) << run;
         EXPECT_TRUE(run.err.startsWith(QLatin1String("tavrelctl: ")) && run.err.contains(QLatin1String(c.says))) << run;
     }
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("profile"))));
 }
 
 TEST_F(CtlProgram, AKeyThatMayNotBeOpenedIsListedApartAndRefusedNamingTheRule)
