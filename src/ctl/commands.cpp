@@ -1,6 +1,7 @@
 #include "ctl/commands.h"
 
 #include "config/configfile.h"
+#include "config/terminaltext.h"
 #include "ctl/output.h"
 #include "ctl/sessiondriver.h"
 #include "devices/capabilities.h"
@@ -99,7 +100,7 @@ private:
     void print(const QStringList& lines)
     {
         for (const QString& line : lines)
-            m_out << line << '\n';
+            m_out << terminalSafe(line) << '\n';
         m_out.flush();
     }
 
@@ -266,7 +267,7 @@ private:
             }
             if (failure) {
                 for (const QString& line : failure->lines)
-                    m_err << "tavrelctl: " << step << line << '\n';
+                    m_err << "tavrelctl: " << step << terminalSafe(line) << '\n';
                 m_err.flush();
                 if (!first)
                     first = failure;
@@ -390,7 +391,7 @@ int runCommand(const Command& command, DeviceSession& session, QTextStream& out,
     if (!failure)
         return ExitOk;
     for (const QString& line : failure->lines)
-        err << "tavrelctl: " << line << '\n';
+        err << "tavrelctl: " << terminalSafe(line) << '\n';
     err.flush();
     return failure->code;
 }

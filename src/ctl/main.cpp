@@ -1,6 +1,7 @@
 // tavrelctl: reads and changes the keys' assignments from the command line, through the same
 // device session as the windows, without a display. "tavrelctl --help" lists the commands.
 
+#include "config/terminaltext.h"
 #include "ctl/commandline.h"
 #include "ctl/commands.h"
 #include "i18n/language.h"
@@ -25,7 +26,7 @@ int main(int argc, char** argv)
     const auto parsed = ctl::parseCommandLine(QCoreApplication::arguments());
     if (const auto* failure = std::get_if<ctl::Failure>(&parsed)) {
         for (const QString& line : failure->lines)
-            err << "tavrelctl: " << line << '\n';
+            err << "tavrelctl: " << terminalSafe(line) << '\n';
         return failure->code;
     }
     const ctl::Command& command = std::get<ctl::Command>(parsed);
