@@ -206,28 +206,6 @@
         <translation>--device 后须跟序列号或序号。</translation>
     </message>
     <message>
-        <source>Exit status:
-  0  success
-  1  any other failure
-  2  bad arguments, an unknown key name, or something the key does not offer
-  3  no such key: none is attached, none matches --device, or it was unplugged
-  4  permission denied: a key was found but may not be opened (install the udev rule)
-  5  the key failed: it did not answer, or keys were not written
-  6  bad file: it cannot be read or written, or it was refused
-  7  no transmitter answered a bind request
-</source>
-        <translation>退出状态：
-  0  成功
-  1  其他失败
-  2  参数错误、键名未知，或设备不支持所要求的功能
-  3  找不到设备：没有连接USB按键、没有与 --device 相符的设备，或设备已被拔出
-  4  权限不足：发现了USB按键，但无法打开（请安装 udev 规则）
-  5  设备出错：没有应答，或有按键未写入
-  6  文件错误：无法读取或写入，或文件被拒绝
-  7  没有发射器应答绑定请求
-</translation>
-    </message>
-    <message>
         <source>  --device SERIAL|INDEX  the key to use: its serial or its index in &quot;tavrelctl list&quot;;
                          needed when more than one key is attached
 </source>
@@ -693,6 +671,32 @@ Options:
     <message>
         <source>%1: the request to clear the bindings could not be sent.</source>
         <translation>%1：解除绑定请求发送失败。</translation>
+    </message>
+    <message>
+        <source>Exit status:
+  0  success
+  1  any other failure, such as output that could not be written
+  2  bad arguments, an unknown key name, or something the key does not offer
+  3  no such key: none is attached, none matches --device, or it was unplugged
+  4  permission denied: a key was found but may not be opened (install the udev rule)
+  5  the key failed: it did not answer, or keys were not written
+  6  bad file: it cannot be read or written, or it was refused
+  7  no transmitter answered a bind request
+</source>
+        <translation>退出状态：
+  0  成功
+  1  其他失败，例如输出无法写入
+  2  参数错误、键名未知，或设备不支持所要求的功能
+  3  找不到设备：没有连接USB按键、没有与 --device 相符的设备，或设备已被拔出
+  4  权限不足：发现了USB按键，但无法打开（请安装 udev 规则）
+  5  设备出错：没有应答，或有按键未写入
+  6  文件错误：无法读取或写入，或文件被拒绝
+  7  没有发射器应答绑定请求
+</translation>
+    </message>
+    <message>
+        <source>Standard output could not be written: the output is incomplete.</source>
+        <translation>标准输出无法写入：输出不完整。</translation>
     </message>
 </context>
 </TS>

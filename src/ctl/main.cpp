@@ -14,6 +14,25 @@
 
 using namespace tavrel;
 
+namespace {
+
+// Standard output that could not all be written (a full disk, a closed pipe) fails the command:
+// a script must not take a half-written key file for a whole one.
+int checkedOutput(int code, QTextStream& out, QTextStream& err)
+{
+    out.flush();
+    const bool written = out.status() == QTextStream::Ok && std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (written)
+        return code;
+    err << "tavrelctl: "
+        << QCoreApplication::translate("tavrelctl", "Standard output could not be written: the output is incomplete.")
+        << '\n';
+    err.flush();
+    return code == ctl::ExitOk ? ctl::ExitOther : code;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
@@ -32,8 +51,8 @@ int main(int argc, char** argv)
     const ctl::Command& command = std::get<ctl::Command>(parsed);
     if (command.verb == ctl::Verb::Help) {
         out << ctl::helpText(command.helpTopic);
-        return ctl::ExitOk;
+        return checkedOutput(ctl::ExitOk, out, err);
     }
     DeviceSession session;
-    return ctl::runCommand(command, session, out, err);
+    return checkedOutput(ctl::runCommand(command, session, out, err), out, err);
 }

@@ -320,6 +320,24 @@ TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("profile"))));
 }
 
+// A full disk: what a command prints does not arrive, which must not pass for success.
+TEST_F(CtlProgram, OutputThatCannotBeWrittenIsAFailureWithItsOwnMessage)
+{
+    emu.setCtlOutputFile(QStringLiteral("/dev/full"));
+    const QStringList commands[] = {
+        {QStringLiteral("--help")},
+        {QStringLiteral("list")},
+        {QStringLiteral("show"), QStringLiteral("--json"), QStringLiteral("--device"), W1},
+    };
+    for (const QStringList& arguments : commands) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const CtlRun run = emu.runCtl(arguments);
+        EXPECT_EQ(run.exitCode, 1) << run;
+        EXPECT_EQ(run.err, QStringLiteral("tavrelctl: Standard output could not be written: the output is incomplete.\n"))
+            << run;
+    }
+}
+
 TEST_F(CtlProgram, AKeyThatMayNotBeOpenedIsListedApartAndRefusedNamingTheRule)
 {
     QString why;
