@@ -2,6 +2,43 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>tavrel::assignment</name>
+    <message>
+        <source>%1 or %2</source>
+        <comment>the last two of the close matches</comment>
+        <translation>%1 或 %2</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <comment>between the close matches</comment>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>unknown key name %1</source>
+        <translation>未知的键名 %1</translation>
+    </message>
+    <message>
+        <source>unknown mouse button %1 (the buttons are left, right and middle)</source>
+        <translation>未知的鼠标按键 %1（可用按键为 left、right 和 middle）</translation>
+    </message>
+    <message>
+        <source>unknown key name %1 (did you mean %2?)</source>
+        <translation>未知的键名 %1（您是不是要输入 %2？）</translation>
+    </message>
+    <message>
+        <source>unknown mouse button %1 (did you mean %2?)</source>
+        <translation>未知的鼠标按键 %1（您是不是要输入 %2？）</translation>
+    </message>
+    <message>
+        <source>a key name is missing in %1</source>
+        <translation>%1 中缺少键名</translation>
+    </message>
+    <message>
+        <source>%1 and %2 are both ordinary keys; a key sends one ordinary key with its modifiers</source>
+        <translation>%1 和 %2 都是普通键；一个按键只能发送一个普通键及其修饰键</translation>
+    </message>
+</context>
+<context>
     <name>tavrel::configfile</name>
     <message>
         <source>mode %1 is not one a key can hold (00 keyboard single, 02 keyboard repeat, 01 mouse single, 03 mouse repeat)</source>
