@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -154,6 +155,23 @@ TEST(Language, TranslatesTheTextsOfTheSessionAndTheKeyFileWithoutWidgets)
     delete translator;
     EXPECT_EQ(tavrel::completionText(done), QStringLiteral("设置完成！"));
     EXPECT_EQ(tavrel::completionText(threeLeft), QStringLiteral("设置失败！3个按键未写入：1、4、6。"));
+}
+
+// Qt's dialogs (the file dialog, a message box's buttons) speak Chinese with the Chinese
+// language: their texts come from Qt's own translation, which the package depends on.
+TEST(Language, QtsOwnTextsHaveQtsChineseTranslation)
+{
+    app();
+    const auto ok = [] { return QCoreApplication::translate("QPlatformTheme", "OK"); };
+    EXPECT_EQ(tavrel::i18n::installQtTranslation(Language::English), nullptr);
+    EXPECT_EQ(ok(), QStringLiteral("OK"));
+    QTranslator* qt = tavrel::i18n::installQtTranslation(Language::Chinese);
+    ASSERT_NE(qt, nullptr) << "no qtbase_zh_CN.qm in " << QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString()
+                           << " (Debian package qt6-translations-l10n)";
+    EXPECT_EQ(ok(), QStringLiteral("确定"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
+    delete qt;
+    EXPECT_EQ(ok(), QStringLiteral("OK"));
 }
 
 namespace {

@@ -106,6 +106,8 @@ echo "== declared dependencies"
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ -n $depends ]] || fail "the package declares no dependencies"
 depended=$(tr ',|' '\n' <<<"$depends" | awk '{ print $1 }')
+# Qt's own Chinese translation is loaded at run time, so no library link names it.
+grep -qx qt6-translations-l10n <<<"$depended" || fail "Depends does not name qt6-translations-l10n"
 # Every library an unpacked binary links must come from a package the package depends on.
 declare -A linked_by
 while IFS= read -r -d '' file; do
