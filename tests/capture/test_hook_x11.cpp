@@ -346,3 +346,23 @@ TEST_F(HookOnX11, LibraryTrustsOnlyAnObjectNobodyElseCanOpen)
     }
     close(fd);
 }
+
+// Someone else takes "/TestHook.<uid>" (here: a folder in its place, as any user could leave an
+// object there first): capture goes on through a name only this process knows, which the
+// library is told inside the process. Declared last, as the run keeps that name from then on.
+TEST_F(HookOnX11, CaptureGoesOnWhenSomeoneElseTakesTheName)
+{
+    const std::string shared = testHookName();
+    ASSERT_EQ(s_hook->mapping->name(), shared);
+    ASSERT_EQ(shm_unlink(shared.c_str()), 0);
+    const std::string folder = "/dev/shm" + shared;
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+
+    hookOn();
+    EXPECT_NE(s_hook->mapping->name(), shared);
+    xdotool({"key", "c"});
+    EXPECT_EQ(receive(2), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x2E)},
+                                                    {WM_HOOKKEY, WM_KEYUP, key(Up, 0x2E)}}));
+    hookOff();
+    EXPECT_EQ(rmdir(folder.c_str()), 0);
+}
