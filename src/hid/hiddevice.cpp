@@ -27,7 +27,9 @@ THidDevice::THidDevice(std::unique_ptr<THidPnPInfo> info, THidDeviceController* 
 
     // A scan sees every HID interface of the machine, security keys and mice included: it
     // learns who they are from udev and leaves their nodes alone.
-    m_node = std::make_shared<THidNode>(m_info->InterfacePath);
+    m_node = std::make_shared<THidNode>(
+        m_info->InterfacePath,
+        m_info->Udev ? platform::udevDeviceNumber(*m_info->Udev, m_info->SysPath) : std::nullopt);
     if (!HidrawDevice::nodeExists(m_info->InterfacePath))
         throw EControllerError("Device cannot be opened");
     m_canReadWrite = HidrawDevice::mayReadWrite(m_info->InterfacePath);

@@ -1,6 +1,8 @@
 #include "hid/hidnode.h"
 
 #include <cerrno>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace tavrel {
 
@@ -27,6 +29,14 @@ IoResult THidNode::open(HidrawDevice& handle, HidrawDevice::Mode mode, HidrawDev
         return IoResult::fromErrno(EIO, QStringLiteral("fstat %1 failed").arg(m_path));
     }
     if (!m_first) {
+        // The name may stand for another device than at the scan: the descriptor must be the
+        // device udev numbered. One that is no device of that kind at all (a FIFO, a
+        // pseudo-terminal) stands in for the node under a device emulator and is taken as it is.
+        if (m_udevNumber && id->type == S_IFCHR && major(dev_t(id->rdev)) == major(dev_t(*m_udevNumber))
+            && id->rdev != *m_udevNumber) {
+            m_gone = true;
+            return IoResult::fromErrno(ENODEV, QStringLiteral("%1 now belongs to another device").arg(m_path));
+        }
         m_first = id;
     } else if (*m_first != *id) {
         m_gone = true;

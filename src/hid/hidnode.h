@@ -15,14 +15,17 @@ namespace tavrel {
 
 class THidNode {
 public:
-    explicit THidNode(QString devnode) : m_path(std::move(devnode)) {}
+    // udevNumber: the device number udev gave the node when the scan found the interface.
+    explicit THidNode(QString devnode, std::optional<quint64> udevNumber = std::nullopt)
+        : m_path(std::move(devnode)), m_udevNumber(udevNumber) {}
     THidNode(const THidNode&) = delete;
     THidNode& operator=(const THidNode&) = delete;
 
     const QString& path() const { return m_path; }
 
     // Opens the node into handle unless it is gone or waits for a scan. A node that is not the
-    // one the first opening found belongs to another device: ours counts as gone from then on.
+    // one the first opening found, or at the first opening not the device udev numbered, belongs
+    // to another device: ours counts as gone from then on.
     // Any failure to open also makes the node wait for a scan.
     IoResult open(platform::HidrawDevice& handle, platform::HidrawDevice::Mode mode,
                   platform::HidrawDevice::Wait wait);
@@ -38,6 +41,7 @@ public:
 
 private:
     const QString m_path;
+    const std::optional<quint64> m_udevNumber;
     mutable std::mutex m_mutex;
     bool m_gone = false;
     bool m_suspended = false;
