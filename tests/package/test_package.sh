@@ -70,6 +70,10 @@ expected=(
   "usr/share/icons/hicolor/scalable/apps/$app_id.svg"
   "usr/share/metainfo/$app_id.metainfo.xml"
   "usr/lib/udev/rules.d/70-tavrel.rules"
+  "usr/share/man/man1/tavrel.1.gz"
+  "usr/share/man/man1/tavrelctl.1.gz"
+  "usr/share/doc/tavrel/copyright"
+  "usr/share/doc/tavrel/changelog.gz"
 )
 for program in "${programs[@]}"; do
   [[ -x $root/usr/bin/$program ]] || fail "usr/bin/$program is missing or not executable"
@@ -81,6 +85,8 @@ stray=$(find "$root/usr/bin" -name '*.so*')
 [[ -z $stray ]] || fail "libraries in usr/bin: $stray"
 grep -q "release version=\"$version\"" "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
   fail "the AppStream metadata has no release $version"
+zcat "$root/usr/share/doc/tavrel/changelog.gz" | head -n 1 | grep -q "^tavrel ($version) " ||
+  fail "the changelog's latest entry is not of version $version"
 if ! appstreamcli validate-tree --no-net "$root" >"$work/validate.log" 2>&1; then
   cat "$work/validate.log"
   fail "appstreamcli validate-tree: the installed metadata and desktop entry do not match"
