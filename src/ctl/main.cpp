@@ -37,7 +37,11 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     // The messages are written in English: Chinese under a Chinese locale or none, as the window.
-    i18n::installTranslation(i18n::systemLanguage());
+    // Qt's own texts that reach them (why a file is no JSON, a refused option) come from Qt's
+    // translation.
+    const i18n::Language language = i18n::systemLanguage();
+    i18n::installTranslation(language);
+    i18n::installQtTranslation(language);
     QCoreApplication::setApplicationName(QStringLiteral("tavrelctl"));
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -410,6 +410,7 @@ TEST_F(CtlProgram, TheMessagesAreChineseUnderAChineseLocaleOrNoneAndEnglishOther
     writeFile(QStringLiteral("seven.json"),
               configfile::serialize(std::vector<KeyRecord>(7, KeyRecord{0, 0x04, 0, 0, 0}), W1,
                                     QStringLiteral("Programmable Key")));
+    writeFile(QStringLiteral("broken.json"), "{\n  \"format\": \"tavrel-keys\",\n");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         emu.setCtlLocale(c.locale);
@@ -433,6 +434,13 @@ TEST_F(CtlProgram, TheMessagesAreChineseUnderAChineseLocaleOrNoneAndEnglishOther
             << refused;
         EXPECT_EQ(fault.contains(han), c.chinese) << refused;
         EXPECT_EQ(fault.endsWith(QLatin1String(": key 7 is beyond the device, which has 6 keys")), !c.chinese) << refused;
+
+        // Qt's own words in a reason, such as why a file is no JSON, come from Qt's translation.
+        const CtlRun broken =
+            emu.runCtl({QStringLiteral("restore"), QStringLiteral("broken.json"), QStringLiteral("--device"), W1});
+        EXPECT_EQ(broken.exitCode, 6) << broken;
+        EXPECT_TRUE(broken.err.endsWith(c.chinese ? QStringLiteral("未终止的对象\n") : QStringLiteral("unterminated object\n")))
+            << broken;
 
         // The prose is translated; the usage line and the commands stay as they are typed.
         const CtlRun help = emu.runCtl({QStringLiteral("--help")});
