@@ -48,8 +48,11 @@ protected:
         s_window = new QWidget;
         s_window->setWindowTitle(QStringLiteral("capture target"));
         s_window->show();
-        // The program's own name for "TestHook": the library knows no other.
-        s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}));
+        // A name of its own, which hookOn() tells the library, so that a program of the same user
+        // running meanwhile (another test, a developer's Tavrel) never takes it over.
+        s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}, s_name));
+        ASSERT_TRUE(s_hook->library->canUseMapping());
+        s_hook->library->useMapping(s_name);
         s_filter = new HookMessageFilter(s_hook->mapping->token(),
                                          [](const HookMessage& m) { s_received.push_back(m); });
         ASSERT_NE(s_filter->atom(), 0u);
@@ -111,6 +114,7 @@ protected:
     static void hookOn() { ASSERT_TRUE(switchCaptureOn(*s_hook->library, s_hook->mapping.get())); }
     static void hookOff() { s_hook->library->HookOff(); }
 
+    static inline const std::string s_name = "/tavrel-test-hook-x11-" + std::to_string(getpid());
     static inline QApplication* s_app = nullptr;
     static inline QWidget* s_window = nullptr;
     static inline HookMessageFilter* s_filter = nullptr;
@@ -347,12 +351,12 @@ TEST_F(HookOnX11, LibraryTrustsOnlyAnObjectNobodyElseCanOpen)
     close(fd);
 }
 
-// Someone else takes "/TestHook.<uid>" (here: a folder in its place, as any user could leave an
-// object there first): capture goes on through a name only this process knows, which the
-// library is told inside the process. Declared last, as the run keeps that name from then on.
+// Someone else takes the name (here: a folder in its place, as any user could leave an object
+// under "/TestHook.<uid>" first): capture goes on through a name only this process knows, which
+// the library is told inside the process. Declared last, as the run keeps that name from then on.
 TEST_F(HookOnX11, CaptureGoesOnWhenSomeoneElseTakesTheName)
 {
-    const std::string shared = testHookName();
+    const std::string shared = s_name;
     ASSERT_EQ(s_hook->mapping->name(), shared);
     ASSERT_EQ(shm_unlink(shared.c_str()), 0);
     const std::string folder = "/dev/shm" + shared;
