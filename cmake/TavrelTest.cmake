@@ -2,12 +2,21 @@ include(GoogleTest)
 
 # tavrel_add_test(NAME SOURCES ... LIBS ... [ENV var=value ...] [TIMEOUT s] [WRAPPER cmd ...])
 # One ctest entry per test program; WRAPPER runs it under another program (umockdev-wrapper,
-# xvfb-run) with the given environment.
+# tests/with-xvfb.sh) with the given environment.
 function(tavrel_add_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENV;WRAPPER" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  # The windows' tests reuse the precompiled header with Qt's widgets, the others the one with Qt
+  # Core.
+  set(kind test-core)
+  foreach(library tavrel_ui tavrel_widgets Qt6::Widgets)
+    if(library IN_LIST T_LIBS)
+      set(kind test-widgets)
+    endif()
+  endforeach()
+  tavrel_use_pch(${name} ${kind})
   add_test(NAME ${name} COMMAND ${T_WRAPPER} $<TARGET_FILE:${name}>)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)

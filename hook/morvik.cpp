@@ -1,6 +1,7 @@
 // The hook library: while on, reports every key transition on the X display to the window whose
-// id stands in this user's "TestHook", as client messages {message, wParam, lParam, token}. It
-// keeps no record of the keys beyond which ones are held, and forgets that when switched off.
+// id stands in this user's "TestHook" (or the object HookUseMapping named), as client messages
+// {message, wParam, lParam, token}. It keeps no record of the keys beyond which ones are held, and
+// forgets that when switched off.
 
 #include "keystroke.h"
 #include "platform/hookchannel.h"
@@ -16,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
@@ -27,11 +29,11 @@
 
 namespace {
 
-// The window and token that "TestHook" holds, if it can be trusted: an object that someone else
+// The window and token that the object holds, if it can be trusted: an object that someone else
 // can write could send the keys to a window of their choosing.
-std::optional<tavrel::TestHookRecord> readTarget()
+std::optional<tavrel::TestHookRecord> readTarget(const std::string& name)
 {
-    const int fd = shm_open(tavrel::testHookName().c_str(), O_RDONLY | O_CLOEXEC, 0);
+    const int fd = shm_open(name.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         return std::nullopt;
     struct stat st {};
@@ -183,15 +185,24 @@ private:
 
 std::mutex g_mutex;
 std::unique_ptr<Session> g_session;
+// The object HookUseMapping named; empty for this user's "TestHook".
+std::string g_mappingName;
 
 }  // namespace
+
+MORVIK_EXPORT void HookUseMapping(const char* name)
+{
+    const std::lock_guard lock(g_mutex);
+    g_mappingName = name ? name : "";
+}
 
 MORVIK_EXPORT void HookOn()
 {
     const std::lock_guard lock(g_mutex);
     if (g_session)
         return;
-    const std::optional<tavrel::TestHookRecord> target = readTarget();
+    const std::optional<tavrel::TestHookRecord> target =
+        readTarget(g_mappingName.empty() ? tavrel::testHookName() : g_mappingName);
     if (!target || target->window == 0)
         return;
     auto session = std::make_unique<Session>();

@@ -38,29 +38,48 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # fuzzer's memory limit; freed memory is still poisoned until it is handed out again.
 export ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=64
 
-failed=()
-for target in "${targets[@]}"; do
-  seeds=tests/fuzz/corpus/$target
-  if [[ ! -d $seeds ]]; then
-    echo "fuzz.sh: no seed corpus $seeds" >&2
-    exit 2
-  fi
+# Each target runs on a core of its own for its whole time; as many at once as there are cores
+# (FUZZ_JOBS), as a fuzzer keeps one core busy.
+parallel=${FUZZ_JOBS:-$(nproc)}
+fuzz_one() {
+  local target=$1
+  local seeds=tests/fuzz/corpus/$target
   # The fuzzer adds what it finds to its corpus folder: never the repository's.
-  corpus=$scratch/$target
+  local corpus=$scratch/$target
   mkdir -p "$corpus"
   cp "$seeds"/* "$corpus"/
-  log=$build/fuzz_$target.log
-  echo "== fuzz_$target for ${seconds} s (log: $log)"
-  # -timeout bounds one input; the outer timeout stops a run that hangs outside any input.
-  dict=()
+  local log=$build/fuzz_$target.log
+  local dict=()
   [[ -f tests/fuzz/fuzz_$target.dict ]] && dict=(-dict="tests/fuzz/fuzz_$target.dict")
-  if timeout --kill-after=10 $((seconds + 120)) "$build/bin/fuzz_$target" "${dict[@]}" \
-      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$artifacts/$target-" "$corpus" >"$log" 2>&1; then
-    grep -E '^#[0-9]+[[:space:]]+DONE' "$log" || true
+  # -timeout bounds one input; the outer timeout stops a run that hangs outside any input.
+  timeout --kill-after=10 $((seconds + 120)) "$build/bin/fuzz_$target" "${dict[@]}" \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$artifacts/$target-" "$corpus" >"$log" 2>&1
+}
+
+for target in "${targets[@]}"; do
+  if [[ ! -d tests/fuzz/corpus/$target ]]; then
+    echo "fuzz.sh: no seed corpus tests/fuzz/corpus/$target" >&2
+    exit 2
+  fi
+done
+declare -A pid_of
+for target in "${targets[@]}"; do
+  while (($(jobs -rp | wc -l) >= parallel)); do
+    wait -n || true
+  done
+  echo "== fuzz_$target for ${seconds} s (log: $build/fuzz_$target.log)"
+  fuzz_one "$target" &
+  pid_of[$target]=$!
+done
+
+failed=()
+for target in "${targets[@]}"; do
+  if wait "${pid_of[$target]}"; then
+    grep -E '^#[0-9]+[[:space:]]+DONE' "$build/fuzz_$target.log" | sed "s/^/fuzz_$target: /" || true
   else
     echo "!! fuzz_$target found a problem; the end of its log:"
-    tail -n 40 "$log"
+    tail -n 40 "$build/fuzz_$target.log"
     failed+=("$target")
   fi
 done

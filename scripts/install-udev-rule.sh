@@ -26,6 +26,8 @@ fi
 
 sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+echo "Installing the udev rule $target, which lets the logged-in user open the keys' device nodes."
+((${#sudo_cmd[@]})) && echo "This writes under /etc with sudo, which may ask for your password."
 "${sudo_cmd[@]}" install -D -m 0644 "$rule" "$target"
 echo "Installed $target"
 # Without a running udev (a container, a chroot) there is nothing to reload.

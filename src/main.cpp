@@ -14,8 +14,10 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     tavrel::TavrelApplication app(argc, argv);
-    // Before any window exists: every text is translated as it is set.
-    tavrel::i18n::installTranslation(tavrel::i18n::systemLanguage());
+    // Before any window exists: every text is translated as it is set, Qt's dialogs' as well.
+    const tavrel::i18n::Language language = tavrel::i18n::systemLanguage();
+    tavrel::i18n::installTranslation(language);
+    tavrel::i18n::installQtTranslation(language);
     tavrel::ui::installFontSubstitutes();
     tavrel::installStateDump();
     app.setStyleSheet(tavrel::ui::loadStyleSheet(QCoreApplication::applicationDirPath()));

@@ -28,6 +28,13 @@
     </message>
 </context>
 <context>
+    <name>tavrel::StateDump</name>
+    <message>
+        <source>tavrel：状态快照未写入%1：%2</source>
+        <translation>tavrel: no state snapshot written to %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>tavrel::TForm1</name>
     <message numerus="yes">
         <source>请在%n秒内按下待绑定的发射器任意键...</source>
@@ -159,10 +166,6 @@
     <message>
         <source>无法读取%1：%2</source>
         <translation>%1 could not be read: %2</translation>
-    </message>
-    <message>
-        <source>%1不是按键配置文件：文件太大。</source>
-        <translation>%1 is not a key file: it is far too large.</translation>
     </message>
     <message>
         <source>%1未载入，按键没有改变：</source>

@@ -2,6 +2,43 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>tavrel::assignment</name>
+    <message>
+        <source>%1 or %2</source>
+        <comment>the last two of the close matches</comment>
+        <translation>%1 或 %2</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <comment>between the close matches</comment>
+        <translation>、</translation>
+    </message>
+    <message>
+        <source>unknown key name %1</source>
+        <translation>未知的键名 %1</translation>
+    </message>
+    <message>
+        <source>unknown mouse button %1 (the buttons are left, right and middle)</source>
+        <translation>未知的鼠标按键 %1（可用按键为 left、right 和 middle）</translation>
+    </message>
+    <message>
+        <source>unknown key name %1 (did you mean %2?)</source>
+        <translation>未知的键名 %1（您是不是要输入 %2？）</translation>
+    </message>
+    <message>
+        <source>unknown mouse button %1 (did you mean %2?)</source>
+        <translation>未知的鼠标按键 %1（您是不是要输入 %2？）</translation>
+    </message>
+    <message>
+        <source>a key name is missing in %1</source>
+        <translation>%1 中缺少键名</translation>
+    </message>
+    <message>
+        <source>%1 and %2 are both ordinary keys; a key sends one ordinary key with its modifiers</source>
+        <translation>%1 和 %2 都是普通键；一个按键只能发送一个普通键及其修饰键</translation>
+    </message>
+</context>
+<context>
     <name>tavrel::configfile</name>
     <message>
         <source>mode %1 is not one a key can hold (00 keyboard single, 02 keyboard repeat, 01 mouse single, 03 mouse repeat)</source>
@@ -109,6 +146,85 @@
     </message>
 </context>
 <context>
+    <name>tavrel::files</name>
+    <message>
+        <source>system error %1 (%2)</source>
+        <translation>系统错误 %1（%2）</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 MiB, far more than a key file holds</source>
+        <translation>文件大于 %1 MiB，远超按键配置文件的大小</translation>
+    </message>
+    <message>
+        <source>there is no such file or folder</source>
+        <translation>没有这个文件或文件夹</translation>
+    </message>
+    <message>
+        <source>permission denied</source>
+        <translation>权限不足</translation>
+    </message>
+    <message>
+        <source>the disk is full</source>
+        <translation>磁盘已满</translation>
+    </message>
+    <message>
+        <source>the disk quota is used up</source>
+        <translation>磁盘配额已用完</translation>
+    </message>
+    <message>
+        <source>the file system is read-only</source>
+        <translation>文件系统是只读的</translation>
+    </message>
+    <message>
+        <source>a part of the path is not a folder</source>
+        <translation>路径中有一部分不是文件夹</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>这是一个文件夹</translation>
+    </message>
+    <message>
+        <source>the name is too long</source>
+        <translation>名称太长</translation>
+    </message>
+    <message>
+        <source>the path has too many symbolic links</source>
+        <translation>路径中的符号链接太多</translation>
+    </message>
+    <message>
+        <source>the disk reported an input/output error</source>
+        <translation>磁盘报告了输入/输出错误</translation>
+    </message>
+    <message>
+        <source>too many files are open</source>
+        <translation>打开的文件太多</translation>
+    </message>
+    <message>
+        <source>it is in use</source>
+        <translation>文件正在使用中</translation>
+    </message>
+    <message>
+        <source>it does not name a file</source>
+        <translation>这不是一个文件名</translation>
+    </message>
+    <message>
+        <source>anyone may write to its folder, which has no sticky bit, so anyone could swap the file while it is written</source>
+        <translation>所在文件夹任何人都可写入且没有粘滞位，写入时文件可能被他人替换</translation>
+    </message>
+    <message>
+        <source>it is a symbolic link; a link is not written through, so name the file it points to</source>
+        <translation>这是一个符号链接；不会通过链接写入，请指定它所指向的文件</translation>
+    </message>
+    <message>
+        <source>it is a pipe or a socket, not a file</source>
+        <translation>这是管道或套接字，不是文件</translation>
+    </message>
+    <message>
+        <source>it is a device, not a file</source>
+        <translation>这是设备，不是文件</translation>
+    </message>
+</context>
+<context>
     <name>tavrelctl</name>
     <message>
         <source>%1 Try &quot;tavrelctl --help&quot;.</source>
@@ -121,28 +237,6 @@
     <message>
         <source>Unknown option &apos;%1&apos;.</source>
         <translation>未知选项 &apos;%1&apos;。</translation>
-    </message>
-    <message>
-        <source>Exit status:
-  0  success
-  1  any other failure
-  2  bad arguments, an unknown key name, or something the key does not offer
-  3  no such key: none is attached, none matches --device, or it was unplugged
-  4  permission denied: a key was found but may not be opened (install the udev rule)
-  5  the key failed: it did not answer, or keys were not written
-  6  bad file: it cannot be read or written, or it was refused
-  7  no transmitter answered a bind request
-</source>
-        <translation>退出状态：
-  0  成功
-  1  其他失败
-  2  参数错误、键名未知，或设备不支持所要求的功能
-  3  找不到设备：没有连接USB按键、没有与 --device 相符的设备，或设备已被拔出
-  4  权限不足：发现了USB按键，但无法打开（请安装 udev 规则）
-  5  设备出错：没有应答，或有按键未写入
-  6  文件错误：无法读取或写入，或文件被拒绝
-  7  没有发射器应答绑定请求
-</translation>
     </message>
     <message>
         <source>Usage: tavrelctl COMMAND [OPTIONS]
@@ -456,6 +550,32 @@ Commands:
     <message>
         <source>%1: the request to clear the bindings could not be sent.</source>
         <translation>%1：解除绑定请求发送失败。</translation>
+    </message>
+    <message>
+        <source>Exit status:
+  0  success
+  1  any other failure, such as output that could not be written
+  2  bad arguments, an unknown key name, or something the key does not offer
+  3  no such key: none is attached, none matches --device, or it was unplugged
+  4  permission denied: a key was found but may not be opened (install the udev rule)
+  5  the key failed: it did not answer, or keys were not written
+  6  bad file: it cannot be read or written, or it was refused
+  7  no transmitter answered a bind request
+</source>
+        <translation>退出状态：
+  0  成功
+  1  其他失败，例如输出无法写入
+  2  参数错误、键名未知，或设备不支持所要求的功能
+  3  找不到设备：没有连接USB按键、没有与 --device 相符的设备，或设备已被拔出
+  4  权限不足：发现了USB按键，但无法打开（请安装 udev 规则）
+  5  设备出错：没有应答，或有按键未写入
+  6  文件错误：无法读取或写入，或文件被拒绝
+  7  没有发射器应答绑定请求
+</translation>
+    </message>
+    <message>
+        <source>Standard output could not be written: the output is incomplete.</source>
+        <translation>标准输出无法写入：输出不完整。</translation>
     </message>
     <message>
         <source>--device needs an id, a serial or an index.</source>

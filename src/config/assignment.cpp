@@ -2,6 +2,8 @@
 
 #include "keys/keynames.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
@@ -109,18 +111,40 @@ QStringList closeMatches(const QString& unknown, const QStringList& candidates)
 
 QString quoted(QStringView text) { return QLatin1Char('"') + text.toString() + QLatin1Char('"'); }
 
-AssignmentError unknownName(const QString& what, const QString& token, QStringList suggestions)
+// The reasons are for people: they are written in English and translated in the context
+// "tavrel::assignment", each one a whole sentence, as languages join the parts differently.
+enum class Unknown { KeyName, MouseButton };
+
+// "a", "a or b", "a, b or c", each name quoted, as names such as "," and "Num +" would otherwise
+// run into the sentence.
+QString choicesText(const QStringList& suggestions)
 {
-    QString reason = QStringLiteral("unknown %1 %2").arg(what, quoted(token));
-    if (!suggestions.isEmpty()) {
-        // Quoted, as names such as "," and "Num +" would otherwise run into the sentence.
-        QStringList names;
-        for (const QString& s : suggestions)
-            names << quoted(s);
-        const QString last = names.takeLast();
-        const QString choices =
-            names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
-        reason += QStringLiteral(" (did you mean %1?)").arg(choices);
+    QStringList names;
+    for (const QString& s : suggestions)
+        names << quoted(s);
+    const QString last = names.takeLast();
+    if (names.isEmpty())
+        return last;
+    return QCoreApplication::translate("tavrel::assignment", "%1 or %2", "the last two of the close matches")
+        .arg(names.join(QCoreApplication::translate("tavrel::assignment", ", ", "between the close matches")), last);
+}
+
+AssignmentError unknownName(Unknown what, const QString& token, QStringList suggestions)
+{
+    const QString name = quoted(token);
+    QString reason;
+    if (suggestions.isEmpty()) {
+        reason = what == Unknown::KeyName
+            ? QCoreApplication::translate("tavrel::assignment", "unknown key name %1").arg(name)
+            : QCoreApplication::translate("tavrel::assignment",
+                                          "unknown mouse button %1 (the buttons are left, right and middle)")
+                  .arg(name);
+    } else {
+        const QString choices = choicesText(suggestions);
+        reason = what == Unknown::KeyName
+            ? QCoreApplication::translate("tavrel::assignment", "unknown key name %1 (did you mean %2?)").arg(name, choices)
+            : QCoreApplication::translate("tavrel::assignment", "unknown mouse button %1 (did you mean %2?)")
+                  .arg(name, choices);
     }
     return {reason, std::move(suggestions)};
 }
@@ -134,10 +158,7 @@ AssignmentResult parseMouse(QStringView button, bool repeat)
     QStringList names;
     for (const MouseButton& b : kMouseButtons)
         names << QLatin1String(b.name);
-    AssignmentError error = unknownName(QStringLiteral("mouse button"), name, closeMatches(name, names));
-    if (error.suggestions.isEmpty())
-        error.reason += QStringLiteral(" (the buttons are left, right and middle)");
-    return error;
+    return unknownName(Unknown::MouseButton, name, closeMatches(name, names));
 }
 
 struct NameMatch {
@@ -212,18 +233,19 @@ AssignmentResult parseAssignment(const QString& input, bool repeat)
             const qsizetype plus = text.indexOf(QLatin1Char('+'), pos);
             const QString token = text.mid(pos, plus < 0 ? -1 : plus - pos).trimmed();
             if (token.isEmpty())
-                return AssignmentError{QStringLiteral("a key name is missing in %1").arg(quoted(text)), {}};
-            return unknownName(QStringLiteral("key name"), token, closeKeyNames(token));
+                return AssignmentError{
+                    QCoreApplication::translate("tavrel::assignment", "a key name is missing in %1").arg(quoted(text)), {}};
+            return unknownName(Unknown::KeyName, token, closeKeyNames(token));
         }
         const QString name = HIDtoKey(match->usage);
         if (match->usage >= FirstModifierUsage && match->usage <= LastModifierUsage) {
             record.modifiers |= quint8(1u << (match->usage - FirstModifierUsage));
         } else if (record.code1 != 0 && record.code1 != match->usage) {
-            return AssignmentError{
-                QStringLiteral("%1 and %2 are both ordinary keys; a key sends one ordinary key with its "
-                               "modifiers")
-                    .arg(quoted(ordinary), quoted(name)),
-                {}};
+            return AssignmentError{QCoreApplication::translate("tavrel::assignment",
+                                                               "%1 and %2 are both ordinary keys; a key sends one "
+                                                               "ordinary key with its modifiers")
+                                       .arg(quoted(ordinary), quoted(name)),
+                                   {}};
         } else {
             record.code1 = quint8(match->usage);
             ordinary = name;

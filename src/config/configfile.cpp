@@ -1,5 +1,7 @@
 #include "config/configfile.h"
 
+#include "config/terminaltext.h"
+
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -45,7 +47,8 @@ QByteArray jsonString(const QString& text)
             out += "\\r";
         } else if (c == u'\t') {
             out += "\\t";
-        } else if (c.unicode() < 0x20) {
+        } else if (actsOnTerminal(c.unicode())) {
+            // Escaped as well beyond what JSON requires, so that `show --json` is safe on a terminal.
             escape(c.unicode());
         } else {
             out += QString(c).toUtf8();

@@ -18,6 +18,8 @@ constexpr int FormatVersion = 1;
 constexpr QLatin1StringView FormatName("tavrel-keys");
 // Key numbers run from 1 to the table's slots.
 constexpr int MaxKeys = KeySlots;
+// A key file is a few kilobytes; anything far larger is not one, and is not read into memory.
+constexpr qint64 MaxFileBytes = 1 << 20;
 
 struct KeyEntry {
     int key = 0;          // 1 for the first key

@@ -63,7 +63,7 @@ const char* const kExitCodes = QT_TRANSLATE_NOOP(
     "tavrelctl",
     "Exit status:\n"
     "  0  success\n"
-    "  1  any other failure\n"
+    "  1  any other failure, such as output that could not be written\n"
     "  2  bad arguments, an unknown key name, or something the key does not offer\n"
     "  3  no such key: none is attached, none matches --device, or it was unplugged\n"
     "  4  permission denied: a key was found but may not be opened (install the udev rule)\n"

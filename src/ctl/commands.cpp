@@ -1,13 +1,14 @@
 #include "ctl/commands.h"
 
 #include "config/configfile.h"
+#include "config/terminaltext.h"
 #include "ctl/output.h"
 #include "ctl/sessiondriver.h"
+#include "platform/userfile.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
-#include <QSaveFile>
 #include <QTextStream>
 #include <algorithm>
 
@@ -103,7 +104,7 @@ private:
     void print(const QStringList& lines)
     {
         for (const QString& line : lines)
-            m_out << line << '\n';
+            m_out << terminalSafe(line) << '\n';
         m_out.flush();
     }
 
@@ -234,11 +235,12 @@ private:
             return *failure;
         const AttachedKey& key = *std::get<AttachedKey*>(picked);
         const std::vector<KeyRecord> records = recordsOf(key);
-        QSaveFile file(m_command.file);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(configfile::serialize(records, key.identity().serial, key.identity().product)) < 0 || !file.commit()) {
+        const FileOutcome saved =
+            platform::writeUserFile(QFile::encodeName(m_command.file).toStdString(),
+                                    configfile::serialize(records, key.identity().serial, key.identity().product));
+        if (!saved.ok()) {
             return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be written: %2")
-                                            .arg(m_command.file, file.errorString()));
+                                            .arg(m_command.file, fileFaultText(saved)));
         }
         print({QCoreApplication::translate("tavrelctl", "Saved %1 keys of %2 to %3.")
                    .arg(records.size())
@@ -249,12 +251,13 @@ private:
     // The file to restore, with every fault that does not depend on a device.
     std::variant<configfile::ConfigFile, Failure> loadFile()
     {
-        QFile file(m_command.file);
-        if (!file.open(QIODevice::ReadOnly)) {
+        const platform::FileRead file =
+            platform::readUserFile(QFile::encodeName(m_command.file).toStdString(), configfile::MaxFileBytes);
+        if (!file.outcome.ok()) {
             return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2")
-                                            .arg(m_command.file, file.errorString()));
+                                            .arg(m_command.file, fileFaultText(file.outcome)));
         }
-        auto parsed = configfile::parse(file.readAll());
+        auto parsed = configfile::parse(file.bytes);
         if (const auto* errors = std::get_if<configfile::FileErrors>(&parsed))
             return Failure(ExitBadFile, fileErrorLines(m_command.file, *errors));
         const auto whole = configfile::validateFor(std::get<configfile::ConfigFile>(parsed), configfile::MaxKeys, false);
@@ -324,7 +327,7 @@ private:
                 print({step + r.line});
             if (r.failure) {
                 for (const QString& line : r.failure->lines)
-                    m_err << "tavrelctl: " << step << line << '\n';
+                    m_err << "tavrelctl: " << step << terminalSafe(line) << '\n';
                 m_err.flush();
                 if (!first)
                     first = r.failure;
@@ -445,7 +448,7 @@ int runCommand(const Command& command, DeviceSession& session, QTextStream& out,
     if (!failure)
         return ExitOk;
     for (const QString& line : failure->lines)
-        err << "tavrelctl: " << line << '\n';
+        err << "tavrelctl: " << terminalSafe(line) << '\n';
     err.flush();
     return failure->code;
 }

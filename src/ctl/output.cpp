@@ -1,5 +1,6 @@
 #include "ctl/output.h"
 
+#include "config/terminaltext.h"
 #include "devices/capabilities.h"
 
 #include <QCoreApplication>
@@ -127,17 +128,20 @@ QStringList listLines(const std::vector<ListedKey>& keys)
                                    QCoreApplication::translate("tavrelctl", "offers")}};
     std::vector<QStringList> closed;
     for (const ListedKey& k : keys) {
+        // Escaped before the columns are measured, as an escape takes more room than what it shows.
+        const QString product = terminalSafe(k.product);
+        const QString serial = terminalSafe(k.serial);
         if (k.openable) {
-            open.push_back({QString::number(k.index), k.id, k.product, k.serial, kindText(k.capabilities.wireless),
+            open.push_back({QString::number(k.index), terminalSafe(k.id), product, serial, kindText(k.capabilities.wireless),
                             k.keyCount ? QString::number(*k.keyCount)
                                        : QCoreApplication::translate("tavrelctl", "?"),
                             k.keyCount ? offersText(k.capabilities)
                                        : offersText(k.capabilities)
                                              + QCoreApplication::translate("tavrelctl", "; no answer")});
         } else {
-            closed.push_back({QString::number(k.index), k.id, k.product, k.serial, kindText(k.capabilities.wireless),
+            closed.push_back({QString::number(k.index), terminalSafe(k.id), product, serial, kindText(k.capabilities.wireless),
                               k.accessError.isEmpty() ? QCoreApplication::translate("tavrelctl", "permission denied")
-                                                      : k.accessError});
+                                                      : terminalSafe(k.accessError)});
         }
     }
     QStringList lines;
@@ -165,7 +169,7 @@ QStringList keyLines(std::span<const KeyRecord> records)
 
 QString deviceName(const QString& product, const QString& serial)
 {
-    return DeviceListText(product, serial);
+    return terminalSafe(DeviceListText(product, serial));
 }
 
 QString keysText(const QList<int>& keys)
@@ -196,7 +200,7 @@ QStringList fileErrorLines(const QString& file, const configfile::FileErrors& er
 {
     QStringList lines;
     for (const configfile::FileError& e : errors)
-        lines << QStringLiteral("%1:%2: %3").arg(file).arg(e.line).arg(e.reason);
+        lines << QStringLiteral("%1:%2: %3").arg(terminalSafe(file)).arg(e.line).arg(terminalSafe(e.reason));
     return lines;
 }
 

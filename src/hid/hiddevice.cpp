@@ -96,7 +96,8 @@ THidDevice::~THidDevice()
 HidNodeIo& THidDevice::io()
 {
     if (!m_io)
-        m_io = std::make_unique<HidNodeIo>(m_info->InterfacePath);
+        m_io = std::make_unique<HidNodeIo>(
+            m_info->InterfacePath, m_info->Udev ? platform::udevDeviceNumber(*m_info->Udev, m_info->SysPath) : std::nullopt);
     return *m_io;
 }
 

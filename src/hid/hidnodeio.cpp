@@ -11,6 +11,8 @@
 #include <mutex>
 #include <optional>
 #include <pthread.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 
 namespace tavrel {
@@ -37,6 +39,7 @@ struct HidNodeIo::Shared {
     };
 
     QString path;
+    std::optional<quint64> udevNumber;
 
     std::mutex mutex;
     std::deque<Job> jobs;
@@ -54,9 +57,11 @@ struct HidNodeIo::Shared {
     Result open();
 };
 
-HidNodeIo::HidNodeIo(QString devnode) : m_path(std::move(devnode)), m_shared(std::make_shared<Shared>())
+HidNodeIo::HidNodeIo(QString devnode, std::optional<quint64> udevNumber)
+    : m_path(std::move(devnode)), m_shared(std::make_shared<Shared>())
 {
     m_shared->path = m_path;
+    m_shared->udevNumber = udevNumber;
     m_notifier = std::make_unique<QSocketNotifier>(qintptr(m_shared->bell.fd()), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(), [this] { deliver(); });
 }
@@ -156,8 +161,12 @@ HidNodeIo::Shared::Result HidNodeIo::Shared::open()
     const auto id = opened.nodeId();
     if (!id)
         return {IoResult::fromErrno(EIO, QStringLiteral("fstat %1 failed").arg(path))};
-    // A node name that another device took since the first opening is not this interface's.
-    if (first && *first != *id) {
+    // A node name that another device took since the scan, or since the first opening, is not
+    // this interface's. A descriptor that is no device of the node's kind at all (a FIFO, a
+    // pseudo-terminal) stands in for the node under a device emulator and is taken as it is.
+    const bool otherNumber = !first && udevNumber && id->type == S_IFCHR
+                             && major(dev_t(id->rdev)) == major(dev_t(*udevNumber)) && id->rdev != *udevNumber;
+    if (otherNumber || (first && *first != *id)) {
         gone = true;
         return {IoResult::fromErrno(ESTALE, QStringLiteral("%1 now belongs to another device").arg(path))};
     }

@@ -16,6 +16,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <deque>
 #include <span>
 
@@ -27,8 +28,9 @@ class HidNodeIo {
 public:
     using Done = std::function<void(const IoResult&)>;
 
-    // Made on the GUI thread, where every `done` runs.
-    explicit HidNodeIo(QString devnode);
+    // `udevNumber`: the device number udev gave the node, when it gave one. Made on the GUI
+    // thread, where every `done` runs.
+    HidNodeIo(QString devnode, std::optional<quint64> udevNumber);
     // Closes the node once the work queued before is done, without waiting for it: a write stuck
     // in the driver keeps the descriptor and its worker until it returns. No `done` runs after.
     ~HidNodeIo();
@@ -37,9 +39,9 @@ public:
 
     const QString& path() const { return m_path; }
 
-    // Opens the node for reading and writing. An opening after a close must find the same node
-    // the first one did: otherwise the node name has passed to another device, and this node is
-    // gone for good (ESTALE).
+    // Opens the node for reading and writing. The first opening must find the device udev
+    // numbered, and an opening after a close the same node the first one did: otherwise the
+    // node name has passed to another device, and this node is gone for good (ESTALE).
     void open(Done done);
     // Writes one report (report ID first).
     void write(QByteArray report, Done done);

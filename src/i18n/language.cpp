@@ -1,6 +1,7 @@
 #include "i18n/language.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QRegularExpression>
 #include <QTranslator>
 
@@ -38,17 +39,34 @@ Language systemLanguage()
                        qEnvironmentVariable("LANG"));
 }
 
-QTranslator* installTranslation(Language language)
+namespace {
+
+QTranslator* install(const QString& file, const QString& folder = {})
 {
     if (!QCoreApplication::instance())
         return nullptr;
     auto* translator = new QTranslator(QCoreApplication::instance());
-    const QString& file = language == Language::Chinese ? ChineseTranslation : EnglishTranslation;
-    if (!translator->load(file) || !QCoreApplication::installTranslator(translator)) {
+    if (!translator->load(file, folder) || !QCoreApplication::installTranslator(translator)) {
         delete translator;
         return nullptr;
     }
     return translator;
+}
+
+}  // namespace
+
+QTranslator* installTranslation(Language language)
+{
+    return install(language == Language::Chinese ? ChineseTranslation : EnglishTranslation);
+}
+
+QTranslator* installQtTranslation(Language language)
+{
+    // qtbase holds the dialogs and the message box; qt_zh_CN would also pull in the translations
+    // of Qt modules the program does not use, and fails when one of them is not installed.
+    if (language != Language::Chinese)
+        return nullptr;
+    return install(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
 }  // namespace tavrel::i18n

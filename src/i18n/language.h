@@ -26,4 +26,11 @@ Language systemLanguage();
 // when there is no application or the translation cannot be loaded.
 QTranslator* installTranslation(Language language);
 
+// Installs Qt's own translation for `language`, for Qt's texts (the file dialog, the buttons of a
+// message box, why a text is no JSON), which are written in English: for Chinese, the zh_CN one
+// from Qt's translations folder (Debian's qt6-translations-l10n). Returns the translator, owned by
+// the application, or null for English, when there is no application or the file cannot be
+// loaded.
+QTranslator* installQtTranslation(Language language);
+
 }  // namespace tavrel::i18n

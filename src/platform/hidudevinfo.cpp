@@ -72,6 +72,15 @@ std::optional<QString> stringOf(UdevContext& context, const QString& syspath, co
 
 }  // namespace
 
+std::optional<quint64> udevDeviceNumber(UdevContext& context, const QString& syspath)
+{
+    const DevicePtr device = deviceAt(context, syspath);
+    const dev_t number = device ? udev_device_get_devnum(device.get()) : 0;
+    if (number == 0)
+        return std::nullopt;
+    return quint64(number);
+}
+
 std::optional<HidIdentity> udevIdentity(UdevContext& context, const QString& syspath)
 {
     const DevicePtr device = deviceAt(context, syspath);

@@ -22,6 +22,10 @@ std::optional<HidIdentity> udevIdentity(UdevContext& context, const QString& sys
 std::optional<QString> udevProductString(UdevContext& context, const QString& syspath);
 std::optional<QString> udevSerialString(UdevContext& context, const QString& syspath);
 
+// The device number udev gives the interface's node (its devnum, as st_rdev holds it); nullopt
+// when udev knows none.
+std::optional<quint64> udevDeviceNumber(UdevContext& context, const QString& syspath);
+
 // The hid parent's `report_descriptor` file.
 std::optional<QByteArray> sysfsReportDescriptor(UdevContext& context, const QString& syspath);
 

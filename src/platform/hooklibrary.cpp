@@ -38,7 +38,9 @@ std::unique_ptr<HookLibrary> HookLibrary::load(const std::string& folder, const 
         throw HookSetupError(
             setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "在给定的 DLL中未发现所需的函数")));
     }
-    return std::unique_ptr<HookLibrary>(new HookLibrary(hookOn, hookOff));
+    // Optional: a library without it reads this user's "TestHook" only.
+    const auto useMapping = reinterpret_cast<NameEntryPoint>(dlsym(handle, HookUseMappingSymbol));
+    return std::unique_ptr<HookLibrary>(new HookLibrary(hookOn, hookOff, useMapping));
 }
 
 std::string executableFolder()
@@ -87,6 +89,9 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
     KeyboardHook hook;
     hook.library = HookLibrary::load(folder);
     hook.mapping = TestHookMapping::create(name);
+    // Another user may have created the name first: capture goes on through a name of our own.
+    if (!hook.mapping && hook.library->canUseMapping())
+        hook.mapping = TestHookMapping::createPrivate(name);
     if (!hook.mapping || !hook.mapping->store(windowId))
         throw HookSetupError(
             setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "创建内存映射文件时出错")));
@@ -95,8 +100,11 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
 
 bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping)
 {
-    if (!mapping || !mapping->reclaim())
+    if (!mapping)
         return false;
+    if (!mapping->reclaim() && !(library.canUseMapping() && mapping->moveToPrivateName()))
+        return false;
+    library.useMapping(mapping->name());
     library.HookOn();
     return true;
 }

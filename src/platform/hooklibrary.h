@@ -36,12 +36,24 @@ public:
     void HookOn() const { m_hookOn(); }
     void HookOff() const { m_hookOff(); }
 
+    // Whether the library can be told another object to read the window from (its optional
+    // HookUseMapping entry point), and telling it, for the next HookOn.
+    bool canUseMapping() const { return m_useMapping != nullptr; }
+    void useMapping(const std::string& name) const
+    {
+        if (m_useMapping)
+            m_useMapping(name.c_str());
+    }
+
 private:
     using EntryPoint = void (*)();
-    HookLibrary(EntryPoint hookOn, EntryPoint hookOff) : m_hookOn(hookOn), m_hookOff(hookOff) {}
+    using NameEntryPoint = void (*)(const char*);
+    HookLibrary(EntryPoint hookOn, EntryPoint hookOff, NameEntryPoint useMapping)
+        : m_hookOn(hookOn), m_hookOff(hookOff), m_useMapping(useMapping) {}
 
     EntryPoint m_hookOn;
     EntryPoint m_hookOff;
+    NameEntryPoint m_useMapping;  // null in a library without it
 };
 
 // The folder of the running executable, with a trailing separator.
@@ -63,15 +75,19 @@ struct KeyboardHook {
 
 // The start-up steps in order: load the library from the first of the folders that holds it (or
 // from the first folder when none does), look up its entry points, create "TestHook" and store
-// the window id and the run's token in it. Throws HookSetupError with the text of the first step
-// that fails ("创建内存映射文件时出错" when the mapping cannot be created or written).
+// the window id and the run's token in it. When someone else holds the name, and the library can
+// be told another, the object gets a name only this process knows. Throws HookSetupError with the
+// text of the first step that fails ("创建内存映射文件时出错" when no mapping can be created or
+// written).
 KeyboardHook setUpKeyboardHook(quint32 windowId,
                                const std::vector<std::string>& folders = hookLibraryFolders(),
                                const std::string& name = testHookName());
 
 // Switches capture on as the capture box gains focus: makes the name stand for this window again
-// and then calls HookOn. When the name cannot be had, HookOn is not called, as the library would
-// report the keys to whatever window the name stands for. Returns whether capture is on.
+// (or, when someone else has taken it since and the library can be told another, moves to a name
+// of this process's own), tells the library the name, and then calls HookOn. When no name can be
+// had, HookOn is not called, as the library would report the keys to whatever window the name
+// stands for. Returns whether capture is on.
 bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping);
 
 }  // namespace tavrel::platform

@@ -1,6 +1,7 @@
 #include "platform/testhookmapping.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <optional>
 #include <sys/mman.h>
@@ -40,21 +41,46 @@ std::optional<quint64> drawToken()
     return token;
 }
 
+// A new object of that name, private to this user and TestHookSize bytes long, or -1.
+int createObject(const char* name)
+{
+    const int fd = shm_open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    // The creation mode passes through the umask.
+    if (fchmod(fd, 0600) != 0 || ftruncate(fd, TestHookSize) != 0) {
+        close(fd);
+        shm_unlink(name);
+        return -1;
+    }
+    return fd;
+}
+
+// A new object under the name with a random suffix, and that name; -1 when none can be made.
+int createPrivateObject(const std::string& name, std::string& privateName)
+{
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const std::optional<quint64> random = drawToken();
+        if (!random)
+            return -1;
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%016llx", static_cast<unsigned long long>(*random));
+        privateName = name + suffix;
+        const int fd = createObject(privateName.c_str());
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
 // The object of that name, private to this user and TestHookSize bytes long, or -1.
 int openObject(const char* name)
 {
     // Two rounds: an object that has to be replaced is removed in the first.
     for (int round = 0; round < 2; ++round) {
-        int fd = shm_open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            // The creation mode passes through the umask.
-            if (fchmod(fd, 0600) != 0 || ftruncate(fd, TestHookSize) != 0) {
-                close(fd);
-                shm_unlink(name);
-                return -1;
-            }
+        int fd = createObject(name);
+        if (fd >= 0)
             return fd;
-        }
         if (errno != EEXIST)
             return -1;
         // Left behind by a run of ours that ended without cleaning up, or held by a second
@@ -97,7 +123,19 @@ std::unique_ptr<TestHookMapping> TestHookMapping::create(const std::string& name
     const int fd = openObject(name.c_str());
     if (fd < 0)
         return nullptr;
-    return std::unique_ptr<TestHookMapping>(new TestHookMapping(fd, name, *token));
+    return std::unique_ptr<TestHookMapping>(new TestHookMapping(fd, name, *token, name));
+}
+
+std::unique_ptr<TestHookMapping> TestHookMapping::createPrivate(const std::string& name)
+{
+    const std::optional<quint64> token = drawToken();
+    if (!token)
+        return nullptr;
+    std::string privateName;
+    const int fd = createPrivateObject(name, privateName);
+    if (fd < 0)
+        return nullptr;
+    return std::unique_ptr<TestHookMapping>(new TestHookMapping(fd, privateName, *token, name));
 }
 
 TestHookMapping::~TestHookMapping()
@@ -133,6 +171,24 @@ bool TestHookMapping::reclaim()
     }
     close(m_fd);
     m_fd = fd;
+    return true;
+}
+
+bool TestHookMapping::moveToPrivateName()
+{
+    std::string privateName;
+    const int fd = createPrivateObject(m_sharedName, privateName);
+    if (fd < 0)
+        return false;
+    if (!writeRecord(fd, {m_windowId, m_token})) {
+        close(fd);
+        shm_unlink(privateName.c_str());
+        return false;
+    }
+    // The old name is no longer ours: it stays as it is.
+    close(m_fd);
+    m_fd = fd;
+    m_name = privateName;
     return true;
 }
 

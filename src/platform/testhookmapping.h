@@ -18,6 +18,11 @@ public:
     // this user that others could open is replaced, as someone may still hold it open.
     static std::unique_ptr<TestHookMapping> create(const std::string& name = testHookName());
 
+    // Creates an object of its own under the name followed by a random suffix, which only this
+    // process knows and nobody can have taken first: for when the name itself is held by someone
+    // else. The hook library reads it only when told the name (HookLibrary::useMapping).
+    static std::unique_ptr<TestHookMapping> createPrivate(const std::string& name = testHookName());
+
     // Removes the name, unless it has come to stand for another window meanwhile (a second
     // instance of the program took the object over), so no stale object outlives the program.
     ~TestHookMapping();
@@ -33,18 +38,24 @@ public:
     // HookOn, so that the capture box focused last gets the keys.
     bool reclaim();
 
+    // Moves the window and token to an object under a name of its own, as createPrivate() makes,
+    // for when reclaim() fails because someone else has taken the name since; false when that
+    // cannot be had either.
+    bool moveToPrivateName();
+
     // The token every message of the hook library carries in this run.
     quint64 token() const { return m_token; }
     const std::string& name() const { return m_name; }
 
 private:
-    TestHookMapping(int fd, std::string name, quint64 token)
-        : m_fd(fd), m_name(std::move(name)), m_token(token) {}
+    TestHookMapping(int fd, std::string name, quint64 token, std::string sharedName)
+        : m_fd(fd), m_name(std::move(name)), m_sharedName(std::move(sharedName)), m_token(token) {}
     // Whether the name still stands for this object and it holds the stored window and token.
     bool nameIsOurs() const;
 
     int m_fd = -1;
     std::string m_name;
+    std::string m_sharedName;  // the name a private one is made from
     quint64 m_token = 0;
     quint32 m_windowId = 0;
 };

@@ -2,6 +2,7 @@
 // session checks and holds the keys; the window asks for the file and says how it went.
 #include "ui/mainform.h"
 
+#include "platform/userfile.h"
 #include "ui/errorbox.h"
 #include "ui/widgets/messagepopup.h"
 
@@ -10,15 +11,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace tavrel {
 
 namespace {
 
-// A key file is a few kilobytes; anything far larger is not one, and is not read into memory.
-constexpr qint64 MaxKeyFileSize = 1 << 20;
 // The faults listed in the error box; the rest are counted.
 constexpr int FaultsShown = 8;
 
@@ -91,9 +89,9 @@ void TMainForm::saveKeyFile(const QString& path)
         postErrorBox(tr("按键尚未读取，无法保存。"));
         return;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        postErrorBox(tr("无法保存%1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    const FileOutcome saved = platform::writeUserFile(QFile::encodeName(path).toStdString(), text);
+    if (!saved.ok()) {
+        postErrorBox(tr("无法保存%1：%2").arg(QDir::toNativeSeparators(path), fileFaultText(saved)));
         return;
     }
     MessagePopup1->setText(tr("按键配置已保存到%1。").arg(QFileInfo(path).fileName()));
@@ -104,16 +102,14 @@ void TMainForm::saveKeyFile(const QString& path)
 void TMainForm::openKeyFile(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        postErrorBox(tr("无法读取%1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    // Never blocks: a FIFO or a device is refused before anything waits on it.
+    const platform::FileRead file =
+        platform::readUserFile(QFile::encodeName(path).toStdString(), configfile::MaxFileBytes);
+    if (!file.outcome.ok()) {
+        postErrorBox(tr("无法读取%1：%2").arg(QDir::toNativeSeparators(path), fileFaultText(file.outcome)));
         return;
     }
-    if (file.size() > MaxKeyFileSize) {
-        postErrorBox(tr("%1不是按键配置文件：文件太大。").arg(name));
-        return;
-    }
-    const auto loaded = m_session->loadKeyFile(file.readAll());
+    const auto loaded = m_session->loadKeyFile(file.bytes);
     if (const auto* errors = std::get_if<configfile::FileErrors>(&loaded)) {
         QStringList lines{tr("%1未载入，按键没有改变：").arg(name)};
         for (std::size_t i = 0; i < errors->size() && i < std::size_t(FaultsShown); ++i) {

@@ -25,7 +25,6 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <string_view>
 #include <unistd.h>
 
 namespace tavrel {
@@ -140,13 +139,17 @@ void writeStateSnapshot()
         std::fflush(stderr);
         return;
     }
-    const platform::PrivateFileResult result = platform::writePrivateFile(
-        QFile::encodeName(path).toStdString(), std::string_view(text.constData(), std::size_t(text.size())));
+    const FileOutcome outcome = platform::writePrivateFile(QFile::encodeName(path).toStdString(), text);
     // Once is enough: the reason holds for every later signal as well.
     static bool told = false;
-    if (!result.written && !told) {
+    if (!outcome.ok() && !told) {
         told = true;
-        std::fprintf(stderr, "tavrel: no state snapshot written: %s\n", result.why.c_str());
+        const QByteArray line =
+            QCoreApplication::translate("tavrel::StateDump", "tavrel：状态快照未写入%1：%2")
+                .arg(path, fileFaultText(outcome))
+                .toLocal8Bit()
+            + '\n';
+        std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
         std::fflush(stderr);
     }
 }

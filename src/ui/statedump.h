@@ -16,7 +16,7 @@ namespace tavrel {
 QString stateSnapshot();
 
 // Writes the snapshot now, as SIGUSR1 does. A file that cannot be written is reported once on
-// standard error (see platform::writePrivateFile for when that is).
+// standard error (see platform::writeUserFile for when that is).
 void writeStateSnapshot();
 
 // Installs the SIGUSR1 handler; call once the application object exists.

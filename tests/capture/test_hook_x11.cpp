@@ -49,8 +49,11 @@ protected:
         s_window = new QWidget;
         s_window->setWindowTitle(QStringLiteral("capture target"));
         s_window->show();
-        // The program's own name for "TestHook": the library knows no other.
-        s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}));
+        // A name of its own, which hookOn() tells the library, so that a program of the same user
+        // running meanwhile (another test, a developer's Tavrel) never takes it over.
+        s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}, s_name));
+        ASSERT_TRUE(s_hook->library->canUseMapping());
+        s_hook->library->useMapping(s_name);
         s_filter = new HookMessageFilter(s_hook->mapping->token(),
                                          [](const HookMessage& m) { s_received.push_back(m); });
         ASSERT_NE(s_filter->atom(), 0u);
@@ -112,6 +115,7 @@ protected:
     static void hookOn() { ASSERT_TRUE(switchCaptureOn(*s_hook->library, s_hook->mapping.get())); }
     static void hookOff() { s_hook->library->HookOff(); }
 
+    static inline const std::string s_name = "/tavrel-test-hook-x11-" + std::to_string(getpid());
     static inline QApplication* s_app = nullptr;
     static inline QWidget* s_window = nullptr;
     static inline HookMessageFilter* s_filter = nullptr;
@@ -346,4 +350,24 @@ TEST_F(HookOnX11, LibraryTrustsOnlyAnObjectNobodyElseCanOpen)
         hookOff();
     }
     close(fd);
+}
+
+// Someone else takes the name (here: a folder in its place, as any user could leave an object
+// under "/TestHook.<uid>" first): capture goes on through a name only this process knows, which
+// the library is told inside the process. Declared last, as the run keeps that name from then on.
+TEST_F(HookOnX11, CaptureGoesOnWhenSomeoneElseTakesTheName)
+{
+    const std::string shared = s_name;
+    ASSERT_EQ(s_hook->mapping->name(), shared);
+    ASSERT_EQ(shm_unlink(shared.c_str()), 0);
+    const std::string folder = "/dev/shm" + shared;
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+
+    hookOn();
+    EXPECT_NE(s_hook->mapping->name(), shared);
+    xdotool({"key", "c"});
+    EXPECT_EQ(receive(2), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x2E)},
+                                                    {WM_HOOKKEY, WM_KEYUP, key(Up, 0x2E)}}));
+    hookOff();
+    EXPECT_EQ(rmdir(folder.c_str()), 0);
 }

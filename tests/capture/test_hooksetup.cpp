@@ -321,64 +321,172 @@ TEST(HookLibrary, LoadsByFullPathAndCallsTheEntryPoints)
     EXPECT_FALSE(exists(name));
 }
 
+namespace {
+
+// What a loaded fake hook library counts and was told.
+struct FakeHook {
+    void* handle = nullptr;
+    const int* calls = nullptr;
+    const char* mapping = nullptr;  // the name HookUseMapping was last given
+
+    explicit FakeHook(const std::string& variant)
+    {
+        handle = dlopen((kFakes + "/" + variant + "/libMorvik.so").c_str(), RTLD_NOW);
+        if (!handle)
+            return;
+        calls = static_cast<const int*>(dlsym(handle, "fakeHookCalls"));
+        mapping = static_cast<const char*>(dlsym(handle, "fakeHookMapping"));
+    }
+    ~FakeHook()
+    {
+        if (handle)
+            dlclose(handle);
+    }
+    FakeHook(const FakeHook&) = delete;
+    FakeHook& operator=(const FakeHook&) = delete;
+};
+
+// What someone else leaves under the name before the program takes it.
+enum class Holder { AnotherUser, NotAnObject };
+
+// Leaves it; false (with the reason printed) when this user cannot.
+bool hold(const std::string& name, Holder holder)
+{
+    if (holder == Holder::AnotherUser) {
+        if (geteuid() != 0) {
+            std::cout << "skipped a case of another user's object: needs root\n";
+            return false;
+        }
+        leaveObject(name, 0600, 65534);
+        return true;
+    }
+    return mkdir(("/dev/shm" + name).c_str(), 0700) == 0;
+}
+
+void release(const std::string& name, Holder holder)
+{
+    if (holder == Holder::AnotherUser)
+        shm_unlink(name.c_str());
+    else
+        rmdir(("/dev/shm" + name).c_str());
+}
+
+}  // namespace
+
+// Another user can create "/TestHook.<uid>" first. A library that can be told another name then
+// reads the window from an object only this process knows; without that, start-up says so.
+TEST(HookLibrary, ANameSomeoneElseHoldsAtStartUpIsReplacedByOneOfOurOwn)
+{
+    const struct {
+        const char* title;
+        Holder holder;
+        const char* library;
+        bool works;
+    } cases[] = {
+        {"another user's object, a library that can be told a name", Holder::AnotherUser, "named", true},
+        {"a folder in its place, a library that can be told a name", Holder::NotAnObject, "named", true},
+        {"another user's object, a library that reads TestHook only", Holder::AnotherUser, "both", false},
+        {"a folder in its place, a library that reads TestHook only", Holder::NotAnObject, "both", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        const std::string name = freshName();
+        if (!hold(name, c.holder))
+            continue;
+        if (!c.works) {
+            EXPECT_EQ(setUpError(0x00C0FFEE, {kFakes + "/" + c.library + "/"}, name), "创建内存映射文件时出错");
+            release(name, c.holder);
+            continue;
+        }
+        const FakeHook fake(c.library);
+        ASSERT_TRUE(fake.calls && fake.mapping);
+        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/" + c.library + "/"}, name);
+        ASSERT_TRUE(hook.library && hook.mapping);
+        const std::string own = hook.mapping->name();
+        EXPECT_EQ(own.rfind(name + ".", 0), 0u) << own;
+        EXPECT_EQ(own.size(), name.size() + 17) << own;
+        const Object object = objectNamed(own);
+        EXPECT_EQ(object.mode, mode_t(0600));
+        EXPECT_EQ(object.bytes, recordBytes(0x00C0FFEE, hook.mapping->token()));
+
+        const int before = *fake.calls;
+        EXPECT_TRUE(switchCaptureOn(*hook.library, hook.mapping.get()));
+        EXPECT_EQ(*fake.calls - before, 1) << "HookOn calls";
+        EXPECT_EQ(std::string(fake.mapping), own) << "the name the library was told";
+        hook = {};
+        EXPECT_FALSE(exists(own)) << "left behind";
+        release(name, c.holder);
+    }
+}
+
 TEST(HookLibrary, CaptureStartsOnlyWhenTheNameStandsForTheWindow)
 {
-    void* fake = dlopen((kFakes + "/both/libMorvik.so").c_str(), RTLD_NOW);
-    ASSERT_TRUE(fake);
-    const int* calls = static_cast<const int*>(dlsym(fake, "fakeHookCalls"));
-    ASSERT_TRUE(calls);
-
     enum class Name { StillOurs, TakenBySecondInstance, Removed, HeldByAnotherUser, NotAnObject };
     const struct {
         const char* title;
         Name name;
+        const char* library;
         bool on;
+        bool ownName;  // read from a name of this process's own
     } cases[] = {
-        {"still ours", Name::StillOurs, true},
-        {"taken over by a second instance", Name::TakenBySecondInstance, true},
-        {"removed by a second instance on its way out", Name::Removed, true},
+        {"still ours", Name::StillOurs, "both", true, false},
+        {"taken over by a second instance", Name::TakenBySecondInstance, "both", true, false},
+        {"removed by a second instance on its way out", Name::Removed, "both", true, false},
         // Another user who took the name could otherwise have the keys sent to their window.
-        {"held by another user", Name::HeldByAnotherUser, false},
-        {"held by something that is not an object", Name::NotAnObject, false},
+        {"held by another user", Name::HeldByAnotherUser, "both", false, false},
+        {"held by something that is not an object", Name::NotAnObject, "both", false, false},
+        // A library that can be told another name goes on with one only this process knows.
+        {"still ours, a library that can be told a name", Name::StillOurs, "named", true, false},
+        {"held by another user, a library that can be told a name", Name::HeldByAnotherUser, "named", true, true},
+        {"not an object, a library that can be told a name", Name::NotAnObject, "named", true, true},
     };
     for (const auto& c : cases) {
         if (c.name == Name::HeldByAnotherUser && geteuid() != 0) {
             std::cout << "skipped \"" << c.title << "\": needs root\n";
             continue;
         }
+        SCOPED_TRACE(c.title);
+        const FakeHook fake(c.library);
+        ASSERT_TRUE(fake.calls);
         const std::string name = freshName();
         const std::string folder = "/dev/shm" + name;
-        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/both/"}, name);
+        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/" + c.library + "/"}, name);
         std::unique_ptr<TestHookMapping> second;
         switch (c.name) {
         case Name::StillOurs:
             break;
         case Name::TakenBySecondInstance:
             second = TestHookMapping::create(name);
-            ASSERT_TRUE(second && second->store(2)) << c.title;
+            ASSERT_TRUE(second && second->store(2));
             break;
         case Name::Removed:
-            ASSERT_EQ(shm_unlink(name.c_str()), 0) << c.title;
+            ASSERT_EQ(shm_unlink(name.c_str()), 0);
             break;
         case Name::HeldByAnotherUser:
-            ASSERT_EQ(shm_unlink(name.c_str()), 0) << c.title;
+            ASSERT_EQ(shm_unlink(name.c_str()), 0);
             leaveObject(name, 0600, 65534);
             break;
         case Name::NotAnObject:
-            ASSERT_EQ(shm_unlink(name.c_str()), 0) << c.title;
-            ASSERT_EQ(mkdir(folder.c_str(), 0700), 0) << c.title;
+            ASSERT_EQ(shm_unlink(name.c_str()), 0);
+            ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
             break;
         }
 
-        const int before = *calls;
-        EXPECT_EQ(switchCaptureOn(*hook.library, hook.mapping.get()), c.on) << c.title;
-        EXPECT_EQ(*calls - before, c.on ? 1 : 0) << c.title << ": HookOn calls";
+        const int before = *fake.calls;
+        EXPECT_EQ(switchCaptureOn(*hook.library, hook.mapping.get()), c.on);
+        EXPECT_EQ(*fake.calls - before, c.on ? 1 : 0) << "HookOn calls";
+        const std::string read = hook.mapping->name();
+        EXPECT_EQ(read != name, c.ownName) << read;
         if (c.on) {
-            EXPECT_EQ(windowIn(name), 0x00C0FFEEu) << c.title;
+            EXPECT_EQ(windowIn(read), 0x00C0FFEEu);
+        }
+        if (fake.mapping) {
+            EXPECT_EQ(std::string(fake.mapping), c.on ? read : std::string()) << "the name the library was told";
         }
 
         hook = {};
         second.reset();
+        EXPECT_FALSE(c.ownName && exists(read)) << "left behind";
         if (c.name == Name::NotAnObject)
             rmdir(folder.c_str());
         else
@@ -386,11 +494,12 @@ TEST(HookLibrary, CaptureStartsOnlyWhenTheNameStandsForTheWindow)
     }
 
     // Without a mapping there is no window to send the keys to.
+    const FakeHook fake("both");
+    ASSERT_TRUE(fake.calls);
     const KeyboardHook hook = setUpKeyboardHook(1, {kFakes + "/both/"}, freshName());
-    const int before = *calls;
+    const int before = *fake.calls;
     EXPECT_FALSE(switchCaptureOn(*hook.library, nullptr));
-    EXPECT_EQ(*calls, before);
-    dlclose(fake);
+    EXPECT_EQ(*fake.calls, before);
 }
 
 TEST(HookLibrary, ExecutableFolderEndsWithASeparator)

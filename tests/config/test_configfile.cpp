@@ -1,4 +1,5 @@
 #include "config/configfile.h"
+#include "config/terminaltext.h"
 
 #include <gtest/gtest.h>
 
@@ -98,7 +99,8 @@ TEST(ConfigFile, RoundTripKeepsEveryByte)
     }
     // Quotes, controls, other scripts, and a lone surrogate that only an escape can carry.
     const QString serial = QStringLiteral("3114\"\\\n\t\x01 ünï 😀") + QChar(0xD83D) + QStringLiteral("1");
-    const QString product = QStringLiteral("Key / Receiver \\u0041");
+    // What a terminal would act on reaches the file as escapes, so `show --json` prints none.
+    const QString product = QStringLiteral("Key / Receiver \\u0041 \x1b]0;title\x07 \x7f") + QChar(0x9B) + QChar(0x202E);
     for (std::size_t start = 0; start < all.size(); start += MaxKeys) {
         const std::vector<KeyRecord> records(all.begin() + start,
                                              all.begin() + std::min(all.size(), start + MaxKeys));
@@ -111,6 +113,9 @@ TEST(ConfigFile, RoundTripKeepsEveryByte)
         }
         EXPECT_EQ(file.serial, serial);
         EXPECT_EQ(file.product, product);
+        const QString written = QString::fromUtf8(text);
+        for (const QChar c : written)
+            EXPECT_TRUE(c == u'\n' || !actsOnTerminal(c.unicode())) << "U+" << std::hex << int(c.unicode());
     }
 }
 

@@ -130,6 +130,8 @@ std::unique_ptr<QProcess> Emulator::startCtl(const QStringList& arguments)
         asan += (asan.isEmpty() ? QString() : QStringLiteral(":")) + QStringLiteral("verify_asan_link_order=0");
     env.insert(QStringLiteral("ASAN_OPTIONS"), asan);
     process->setWorkingDirectory(m_ctlFolder);
+    if (!m_ctlOutputFile.isEmpty())
+        process->setStandardOutputFile(m_ctlOutputFile);
     if (m_unprivileged) {
         QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
         if (!m_suppressionsCopy.isEmpty())

@@ -52,6 +52,8 @@ public:
     // The locale variables tavrelctl runs with, as "NAME=value"; LC_ALL, LC_MESSAGES and LANG
     // that are not given are unset. By default LC_ALL=en_US.UTF-8: its messages in English.
     void setCtlLocale(const QStringList& variables) { m_ctlLocale = variables; }
+    // Where tavrelctl's standard output goes; by default it is read into CtlRun::out.
+    void setCtlOutputFile(const QString& file) { m_ctlOutputFile = file; }
     // Starts tavrelctl with the arguments against the emulated keys.
     std::unique_ptr<QProcess> startCtl(const QStringList& arguments);
     // Runs it to the end.
@@ -66,6 +68,7 @@ private:
     QByteArray m_replies;
     QString m_root;
     QString m_ctlFolder;
+    QString m_ctlOutputFile;
     QStringList m_ctlLocale{QStringLiteral("LC_ALL=en_US.UTF-8")};
     bool m_unprivileged = false;
     // For the unprivileged user, who may not reach the build folder: copies in the testbed.

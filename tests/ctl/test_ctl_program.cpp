@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace tavrel;
 using namespace tavrel::ctltest;
 
@@ -278,6 +280,11 @@ TEST_F(CtlProgram, AnUnplugDuringARestoreNamesTheKeysNotWritten)
 
 TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
 {
+    // Files that are no regular file: refused at once, never waited on nor written through.
+    const QString fifo = path(QStringLiteral("fifo.json"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = path(QStringLiteral("link.json"));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("profile")), link));
     const struct {
         QStringList before;  // emulator commands
         QStringList arguments;
@@ -293,6 +300,9 @@ TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
         {{}, {"bind", "--device", W1}, 3, "is not a receiver", {}},
         {{}, {"restore", "/nonexistent/k.json", "--device", W1}, 6, "/nonexistent/k.json cannot be read", {}},
         {{}, {"backup", "/nonexistent/k.json", "--device", W1}, 6, "/nonexistent/k.json cannot be written", {}},
+        {{}, {"restore", "/dev/zero", "--device", W1}, 6, "/dev/zero cannot be read: it is a device", {}},
+        {{}, {"restore", fifo, "--device", W1}, 6, "fifo.json cannot be read: it is a pipe", {}},
+        {{}, {"backup", link, "--device", W1}, 6, "link.json cannot be written: it is a symbolic link", {}},
         {{"drop w2 on"}, {"show", "--device", W2}, 5, "did not answer", {"drop w2 off"}},
     };
     for (const auto& c : cases) {
@@ -306,6 +316,25 @@ TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
         EXPECT_TRUE(run.out.isEmpty()) << run;
         EXPECT_EQ(run.err.count(u'\n'), 1) << run;
         EXPECT_TRUE(run.err.startsWith(QLatin1String("tavrelctl: ")) && run.err.contains(QLatin1String(c.says))) << run;
+    }
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("profile"))));
+}
+
+// A full disk: what a command prints does not arrive, which must not pass for success.
+TEST_F(CtlProgram, OutputThatCannotBeWrittenIsAFailureWithItsOwnMessage)
+{
+    emu.setCtlOutputFile(QStringLiteral("/dev/full"));
+    const QStringList commands[] = {
+        {QStringLiteral("--help")},
+        {QStringLiteral("list")},
+        {QStringLiteral("show"), QStringLiteral("--json"), QStringLiteral("--device"), W1},
+    };
+    for (const QStringList& arguments : commands) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const CtlRun run = emu.runCtl(arguments);
+        EXPECT_EQ(run.exitCode, 1) << run;
+        EXPECT_EQ(run.err, QStringLiteral("tavrelctl: Standard output could not be written: the output is incomplete.\n"))
+            << run;
     }
 }
 
@@ -381,6 +410,7 @@ TEST_F(CtlProgram, TheMessagesAreChineseUnderAChineseLocaleOrNoneAndEnglishOther
     writeFile(QStringLiteral("seven.json"),
               configfile::serialize(std::vector<KeyRecord>(7, KeyRecord{0, 0x04, 0, 0, 0}), W1,
                                     QStringLiteral("Programmable Key")));
+    writeFile(QStringLiteral("broken.json"), "{\n  \"format\": \"tavrel-keys\",\n");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         emu.setCtlLocale(c.locale);
@@ -404,6 +434,13 @@ TEST_F(CtlProgram, TheMessagesAreChineseUnderAChineseLocaleOrNoneAndEnglishOther
             << refused;
         EXPECT_EQ(fault.contains(han), c.chinese) << refused;
         EXPECT_EQ(fault.endsWith(QLatin1String(": key 7 is beyond the device, which has 6 keys")), !c.chinese) << refused;
+
+        // Qt's own words in a reason, such as why a file is no JSON, come from Qt's translation.
+        const CtlRun broken =
+            emu.runCtl({QStringLiteral("restore"), QStringLiteral("broken.json"), QStringLiteral("--device"), W1});
+        EXPECT_EQ(broken.exitCode, 6) << broken;
+        EXPECT_TRUE(broken.err.endsWith(c.chinese ? QStringLiteral("未终止的对象\n") : QStringLiteral("unterminated object\n")))
+            << broken;
 
         // The prose is translated; the usage line and the commands stay as they are typed.
         const CtlRun help = emu.runCtl({QStringLiteral("--help")});

@@ -268,6 +268,31 @@ TEST(CtlOutput, ColumnsArePaddedByTheWidthTheTextTakesOnATerminal)
     }
 }
 
+// A product string, a serial or a key file may hold what a terminal acts on: it is shown escaped,
+// and the escape is what the columns are measured by.
+TEST(CtlOutput, WhatComesFromADeviceOrAFileReachesTheTerminalEscaped)
+{
+    const QString retitle = QStringLiteral("\x1b]0;owned\x07");
+    const auto key = [](int index, const QString& product, const QString& serial, bool openable, std::optional<int> keys) {
+        return ListedKey{index, QStringLiteral("1-1:1.0"), product, serial, decodeCapabilities(product, serial),
+                         openable, {}, keys};
+    };
+    const std::vector<ListedKey> keys{
+        key(0, retitle + QStringLiteral("Key"), QStringLiteral("31") + QChar(0x9B) + QStringLiteral("2J"), true, 6),
+        key(1, QStringLiteral("Programmable Key"), QStringLiteral("310000000001"), true, 6),
+        key(2, QStringLiteral("Pedal\r"), QStringLiteral("320000000003"), false, std::nullopt),
+    };
+    const QStringList lines = listLines(keys);
+    ASSERT_EQ(lines.size(), 7) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("0  1-1:1.0  \\x1b]0;owned\\x07Key  31\\u009b2J  ")))
+        << lines[1].toStdString();
+    EXPECT_EQ(lines[2].indexOf(QLatin1String("310000000001")), lines[1].indexOf(QLatin1String("31\\u009b2J")));
+    EXPECT_TRUE(lines[5].startsWith(QStringLiteral("2  1-1:1.0  Pedal\\r  320000000003"))) << lines[5].toStdString();
+    EXPECT_EQ(deviceName(retitle, QStringLiteral("3")), QStringLiteral("\\x1b]0;owned\\x07 (SN:3)"));
+    EXPECT_EQ(fileErrorLines(QStringLiteral("k\x1b[2J.json"), {{3, QStringLiteral("unknown field \"\x1b[31m\"")}}),
+              QStringList{QStringLiteral("k\\x1b[2J.json:3: unknown field \"\\x1b[31m\"")});
+}
+
 TEST(CtlOutput, EachKeyIsShownByNumberNameTriggerAndRecord)
 {
     const std::vector<KeyRecord> records{

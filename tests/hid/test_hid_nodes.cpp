@@ -55,11 +55,13 @@ protected:
             umockdev_testbed_remove_device(s_testbed, syspath.toUtf8().constData());
     }
 
-    // A key whose node is a FIFO; the test holds the FIFO's other end in m_deviceSide.
-    void addKeyOnFifo()
+    // A key whose node is a FIFO; the test holds the FIFO's other end in m_deviceSide. With
+    // `major`, udev gives the node that device number.
+    void addKeyOnFifo(int major = 0)
     {
         static int next = 100;
         m_hid.minor = next++;
+        m_hid.major = major;
         m_hid.port = QStringLiteral("1-%1").arg(m_hid.minor);
         GError* error = nullptr;
         ASSERT_TRUE(umockdev_testbed_add_from_string(s_testbed, m_hid.describe().toUtf8().constData(), &error))
@@ -153,6 +155,51 @@ TEST_F(HidNodes, ReportsAreReadWhenTheNodeSaysTheyCameWithoutAThreadOfTheirOwn)
     EXPECT_EQ(reports[2].toHex(' '), report1.toHex(' '));
     EXPECT_TRUE(errors.empty());
     delete device;
+}
+
+// Between the scan and the first opening the name can pass to another device: the first opening
+// must find the device udev numbered the node. Here udev gives the key the number 1:minor, that of
+// a memory device, so that /dev/zero (1:5) under the name is a device of the same kind but not
+// the one; the testbed's FIFO is no device and stands in for the node.
+TEST_F(HidNodes, TheFirstOpeningFindsTheDeviceUdevNumbered)
+{
+    const struct {
+        const char* name;
+        const char* replacement;  // nullptr: the node stays
+    } cases[] = {
+        {"the node udev numbered", nullptr},
+        {"another device under the name", "/dev/zero"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reports.clear();
+        errors.clear();
+        addKeyOnFifo(1);
+        if (c.replacement) {
+            ASSERT_EQ(::unlink(m_backing.constData()), 0);
+            ASSERT_EQ(::symlink(c.replacement, m_backing.constData()), 0);
+        }
+        THidDevice* device = claimKey(true);
+        ASSERT_NE(device, nullptr);
+        if (!c.replacement) {
+            send(report1);
+            ASSERT_TRUE(waitFor([&] { return reports.size() == 1; }));
+            EXPECT_TRUE(errors.empty());
+        } else {
+            // /dev/zero always has data: a reader that opened it would deliver reports of zeros.
+            runEventsFor(200);
+            EXPECT_TRUE(reports.empty());
+            std::optional<IoResult> written;
+            device->WriteReportAsync(report1, [&written](const IoResult& r) { written = r; });
+            ASSERT_TRUE(waitFor([&] { return written.has_value(); }));
+            EXPECT_EQ(written->status, IoResult::Status::Gone);
+            EXPECT_FALSE(device->Reading());
+        }
+        delete device;
+        controller.reset();
+        if (m_deviceSide >= 0)
+            closeDeviceSide();
+    }
 }
 
 TEST_F(HidNodes, AWriteStuckInTheDriverBlocksNeitherTheGuiThreadNorTheRelease)

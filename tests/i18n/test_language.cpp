@@ -1,10 +1,12 @@
 #include "config/configfile.h"
 #include "config/configio.h"
+#include "config/filefault.h"
 #include "i18n/language.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 
 using tavrel::i18n::Language;
 using tavrel::i18n::languageFor;
@@ -124,10 +127,21 @@ TEST(Language, TranslatesTheTextsOfTheSessionAndTheKeyFileWithoutWidgets)
     const QString english = QStringLiteral("key 7 is beyond the device, which has 6 keys");
     EXPECT_EQ(beyondTheDevice(), english);
 
+    const auto unknownName = [] {
+        const auto parsed = tavrel::parseAssignment(QStringLiteral("Page+A"), false);
+        const auto* error = std::get_if<tavrel::AssignmentError>(&parsed);
+        return error ? error->reason : QString();
+    };
+    const tavrel::FileOutcome full{tavrel::FileFault::System, ENOSPC};
+    EXPECT_EQ(unknownName(), QStringLiteral("unknown key name \"Page\" (did you mean \"Page Up\" or \"Page Down\"?)"));
+    EXPECT_EQ(tavrel::fileFaultText(full), QStringLiteral("the disk is full"));
+
     QTranslator* chinese = tavrel::i18n::installTranslation(Language::Chinese);
     ASSERT_NE(chinese, nullptr) << "the Chinese translation is not compiled in";
     EXPECT_EQ(tavrel::completionText(threeLeft), QStringLiteral("设置失败！3个按键未写入：1、4、6。"));
     EXPECT_EQ(beyondTheDevice(), QStringLiteral("按键7超出设备范围：设备只有6个按键"));
+    EXPECT_EQ(unknownName(), QStringLiteral("未知的键名 \"Page\"（您是不是要输入 \"Page Up\" 或 \"Page Down\"？）"));
+    EXPECT_EQ(tavrel::fileFaultText(full), QStringLiteral("磁盘已满"));
     delete chinese;
     EXPECT_EQ(beyondTheDevice(), english);
 
@@ -141,6 +155,23 @@ TEST(Language, TranslatesTheTextsOfTheSessionAndTheKeyFileWithoutWidgets)
     delete translator;
     EXPECT_EQ(tavrel::completionText(done), QStringLiteral("设置完成！"));
     EXPECT_EQ(tavrel::completionText(threeLeft), QStringLiteral("设置失败！3个按键未写入：1、4、6。"));
+}
+
+// Qt's dialogs (the file dialog, a message box's buttons) speak Chinese with the Chinese
+// language: their texts come from Qt's own translation, which the package depends on.
+TEST(Language, QtsOwnTextsHaveQtsChineseTranslation)
+{
+    app();
+    const auto ok = [] { return QCoreApplication::translate("QPlatformTheme", "OK"); };
+    EXPECT_EQ(tavrel::i18n::installQtTranslation(Language::English), nullptr);
+    EXPECT_EQ(ok(), QStringLiteral("OK"));
+    QTranslator* qt = tavrel::i18n::installQtTranslation(Language::Chinese);
+    ASSERT_NE(qt, nullptr) << "no qtbase_zh_CN.qm in " << QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString()
+                           << " (Debian package qt6-translations-l10n)";
+    EXPECT_EQ(ok(), QStringLiteral("确定"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
+    delete qt;
+    EXPECT_EQ(ok(), QStringLiteral("OK"));
 }
 
 namespace {
@@ -259,15 +290,17 @@ const QRegularExpression chinese(QStringLiteral(R"([\p{Han}\x{3000}-\x{303F}\x{F
 
 }  // namespace
 
-// The texts written in English (tavrelctl's, the key file's fault reasons) have their Chinese, and
-// it keeps what the text fills in and what a user types.
+// The texts written in English (tavrelctl's, the key file's fault reasons, why an assignment's
+// name is refused, why a file was not read or written) have their Chinese, and it keeps what the text fills in and what a user types.
 TEST(Language, EveryEnglishTextHasAChineseThatKeepsItsPlaceholdersAndTypedWords)
 {
+    const QStringList englishContexts{QStringLiteral("tavrelctl"), QStringLiteral("tavrel::configfile"),
+                                      QStringLiteral("tavrel::assignment"), QStringLiteral("tavrel::files")};
     const std::vector<Message> messages = readTs(QStringLiteral(TAVREL_TRANSLATIONS_DIR "/tavrel_zh.ts"));
     ASSERT_GT(messages.size(), 80u);
     for (const Message& m : messages) {
         const std::string where = (m.context + QStringLiteral(": ") + m.source).toStdString();
-        EXPECT_TRUE(m.context == QLatin1String("tavrelctl") || m.context == QLatin1String("tavrel::configfile")) << where;
+        EXPECT_TRUE(englishContexts.contains(m.context)) << where;
         EXPECT_TRUE(m.finished) << where;
         ASSERT_EQ(m.translations.size(), 1) << where;
         const QString& translation = m.translations.first();

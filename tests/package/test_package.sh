@@ -70,6 +70,10 @@ expected=(
   "usr/share/icons/hicolor/scalable/apps/$app_id.svg"
   "usr/share/metainfo/$app_id.metainfo.xml"
   "usr/lib/udev/rules.d/70-tavrel.rules"
+  "usr/share/man/man1/tavrel.1.gz"
+  "usr/share/man/man1/tavrelctl.1.gz"
+  "usr/share/doc/tavrel/copyright"
+  "usr/share/doc/tavrel/changelog.gz"
 )
 for program in "${programs[@]}"; do
   [[ -x $root/usr/bin/$program ]] || fail "usr/bin/$program is missing or not executable"
@@ -81,6 +85,8 @@ stray=$(find "$root/usr/bin" -name '*.so*')
 [[ -z $stray ]] || fail "libraries in usr/bin: $stray"
 grep -q "release version=\"$version\"" "$root/usr/share/metainfo/$app_id.metainfo.xml" ||
   fail "the AppStream metadata has no release $version"
+zcat "$root/usr/share/doc/tavrel/changelog.gz" | head -n 1 | grep -q "^tavrel ($version) " ||
+  fail "the changelog's latest entry is not of version $version"
 if ! appstreamcli validate-tree --no-net "$root" >"$work/validate.log" 2>&1; then
   cat "$work/validate.log"
   fail "appstreamcli validate-tree: the installed metadata and desktop entry do not match"
@@ -106,6 +112,8 @@ echo "== declared dependencies"
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ -n $depends ]] || fail "the package declares no dependencies"
 depended=$(tr ',|' '\n' <<<"$depends" | awk '{ print $1 }')
+# Qt's own Chinese translation is loaded at run time, so no library link names it.
+grep -qx qt6-translations-l10n <<<"$depended" || fail "Depends does not name qt6-translations-l10n"
 # Every library an unpacked binary links must come from a package the package depends on.
 declare -A linked_by
 while IFS= read -r -d '' file; do

@@ -22,6 +22,7 @@ struct FakeHid {
     QString descriptorHex = QStringLiteral("0600FF0901A10185010902750895078102C0");
     bool withUsbParent = true;
     bool withNode = true;
+    int major = 0;  // the node's device number as udev gives it, major:minor; 0 gives none
 
     QString hidPath() const
     {
@@ -59,6 +60,9 @@ struct FakeHid {
         s << QString() << QStringLiteral("P: ") + syspath().mid(4);
         if (withNode)
             s << QStringLiteral("N: hidraw%1").arg(minor) << QStringLiteral("E: DEVNAME=/dev/hidraw%1").arg(minor);
+        if (major != 0)
+            s << QStringLiteral("E: MAJOR=%1").arg(major) << QStringLiteral("E: MINOR=%1").arg(minor)
+              << QStringLiteral("A: dev=%1:%2").arg(major).arg(minor);
         s << QStringLiteral("E: SUBSYSTEM=hidraw") << QString();
         return s.join(u'\n');
     }

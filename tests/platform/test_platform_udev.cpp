@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/sysmacros.h>
+
 #include <QStringList>
 
 using namespace tavrel::platform;
@@ -88,7 +90,8 @@ TEST_F(PlatformUdev, EnumerationListsInterfacesWithANodeUnderStableIds)
 
 TEST_F(PlatformUdev, IdentityStringsAndDescriptorComeFromUdev)
 {
-    FakeHid key = fresh();  // HID_ID, USB strings beside a different HID_NAME
+    FakeHid key = fresh();  // HID_ID, USB strings beside a different HID_NAME, a device number
+    key.major = 243;
     FakeHid usbIdsOnly = fresh();
     usbIdsOnly.hidId.clear();
     usbIdsOnly.usbVendor = QStringLiteral("1234");
@@ -124,6 +127,9 @@ TEST_F(PlatformUdev, IdentityStringsAndDescriptorComeFromUdev)
               QByteArray::fromHex("0600FF0901A10185010902750895078102C0"));
     EXPECT_FALSE(sysfsReportDescriptor(*m_udev, bluetooth.syspath()).has_value());
     EXPECT_FALSE(udevIdentity(*m_udev, QStringLiteral("/sys/devices/nothing/hidraw/hidraw9")).has_value());
+
+    EXPECT_EQ(udevDeviceNumber(*m_udev, key.syspath()), quint64(makedev(243, key.minor)));
+    EXPECT_FALSE(udevDeviceNumber(*m_udev, usbIdsOnly.syspath()).has_value());
 }
 
 TEST_F(PlatformUdev, MonitorReportsEachEventOnce)

@@ -10,6 +10,8 @@
 #include <QMessageBox>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using namespace tavrel;
 using namespace tavrel::test;
 
@@ -150,6 +152,25 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
     }
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
     EXPECT_EQ(stored(key, 6), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+}
+
+// A FIFO would block the window's thread until someone writes into it; a device such as
+// /dev/zero would never end. Both are refused at once.
+TEST_F(KeyFileTest, AFileThatIsNoRegularFileIsRefusedAtOnce)
+{
+    plug("file-fifo", "300000000025");
+    start();
+    waitForRead(6);
+    const std::vector<Record> table = heldRecords(*form->session());
+    const QString fifo = folder.filePath(QStringLiteral("fifo.json"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
+        SCOPED_TRACE(path.toStdString());
+        ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Open, path));
+        const QString said = errorText();
+        EXPECT_TRUE(said.startsWith(QStringLiteral("无法读取") + path)) << said.toStdString();
+        EXPECT_EQ(heldRecords(*form->session()), table);
+    }
 }
 
 // In the capture box Ctrl+S is a combination for the key, not a command.

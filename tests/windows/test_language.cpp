@@ -5,6 +5,7 @@
 #include "windowfixture.h"
 
 #include "i18n/language.h"
+#include "ui/errorbox.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/groupradiobutton.h"
 #include "ui/widgets/picturebutton.h"
@@ -16,6 +17,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTranslator>
 
 using namespace tavrel;
@@ -34,6 +37,7 @@ struct Texts {
     QString pairingTitle, bind, clear;
     QStringList instructions;
     QString bound, done;
+    QString ok;  // Qt's own text, from Qt's translation
 };
 
 void PrintTo(const Texts& texts, std::ostream* out)
@@ -69,7 +73,8 @@ Texts english()
              QStringLiteral("3. \"Clear all bindings\" unbinds every transmitter."), QString(),
              QStringLiteral("4. A bound receiver obeys only its transmitters, at most 4.")},
             QStringLiteral("Transmitter bound: 5A 00 00 01 A5 (00 )"),
-            QStringLiteral("Binding complete.")};
+            QStringLiteral("Binding complete."),
+            QStringLiteral("OK")};
 }
 
 Texts chinese()
@@ -100,7 +105,8 @@ Texts chinese()
              QStringLiteral("3.可以\"解除所有绑定\"，删除接收器中绑定的全部发射器。"), QString(),
              QStringLiteral("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多4个。")},
             QStringLiteral("加入绑定发射器：5A 00 00 01 A5 (00 )"),
-            QStringLiteral("绑定完成！")};
+            QStringLiteral("绑定完成！"),
+            QStringLiteral("确定")};
 }
 
 // Starts the program's windows as main does under the given locale: the language comes from the
@@ -115,12 +121,14 @@ protected:
         qunsetenv("LC_MESSAGES");
         qputenv("LANG", GetParam().locale);
         m_translator = i18n::installTranslation(i18n::systemLanguage());
+        m_qtTranslator = i18n::installQtTranslation(i18n::systemLanguage());
     }
 
     void TearDown() override
     {
         WindowTest::TearDown();
         delete m_translator;
+        delete m_qtTranslator;
         for (const auto& [name, value] : m_saved)
             qputenv(name, value);
     }
@@ -135,6 +143,7 @@ protected:
 
     std::vector<std::pair<const char*, QByteArray>> m_saved;
     QTranslator* m_translator = nullptr;
+    QTranslator* m_qtTranslator = nullptr;
 };
 
 }  // namespace
@@ -235,6 +244,18 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 2; }));
     EXPECT_EQ(cutTextsOf(form1.get()), "");
     receiver.setFailWrites(false);
+
+    // Qt's own texts: the error box's button.
+    showErrorBox(t.read);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("ErrorBox") && w->isVisible())
+                box = qobject_cast<QMessageBox*>(w);
+        return box != nullptr;
+    }));
+    EXPECT_EQ(box->button(QMessageBox::Ok)->text(), t.ok);
+    box->accept();
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, LanguageTest, ::testing::Values(english(), chinese()),
