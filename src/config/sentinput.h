@@ -66,8 +66,9 @@ public:
     static constexpr int MaxSources = 8;
 
     // One event of device `source` (0 to MaxSources - 1; others are ignored), in the order the
-    // device reported it; `timeMs` is the event's time. The change its frame made, at the frame's end.
-    std::optional<InputChange> take(int source, const InputEvent& event, qint64 timeMs);
+    // device reported it; `timeMs` is the event's time. At a frame's end, what it changed: a
+    // press, a release, or both for a key that went down and up within the frame.
+    QList<InputChange> take(int source, const InputEvent& event, qint64 timeMs);
     // Device `source` went away: what it held is let go, with no release reported.
     void forget(int source);
 

@@ -33,6 +33,7 @@ void checkInput(const SentInput& input)
     for (const quint16 code : input.unnamed) {
         FUZZ_CHECK(code <= LastKeyCode);
         FUZZ_CHECK(usageForKeyCode(code) == 0 && mouseButtonForCode(code) == 0);
+        FUZZ_CHECK(input.unnamed.count(code) == 1);
     }
     const InputNames names{[](int usage) { return HIDtoKey(usage); }, [](quint8) { return QStringLiteral("b"); },
                            [](quint16) { return QStringLiteral("c"); }};
@@ -91,22 +92,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             decoder.forget(source);
             continue;
         }
-        const std::optional<InputChange> change = decoder.take(source, event, now);
-        if (!change)
-            continue;
-        checkInput(change->input);
-        checkMatches(records, *change);
-        FUZZ_CHECK(change->presses >= 1);
-        if (change->kind == InputChange::Kind::Press) {
-            FUZZ_CHECK(change->presses == 1 || (lastPress && released && change->presses == lastPress->presses + 1
-                                                && change->input == lastPress->input));
-            lastPress = change;
-            released = false;
-        } else {
-            // A release lets go of what the last press held, once.
-            FUZZ_CHECK(lastPress && !released);
-            FUZZ_CHECK(change->input == lastPress->input && change->presses == lastPress->presses);
-            released = true;
+        for (const InputChange& change : decoder.take(source, event, now)) {
+            checkInput(change.input);
+            checkMatches(records, change);
+            FUZZ_CHECK(change.presses >= 1);
+            if (change.kind == InputChange::Kind::Press) {
+                FUZZ_CHECK(change.presses == 1
+                           || (lastPress && released && change.presses == lastPress->presses + 1
+                               && change.input == lastPress->input));
+                lastPress = change;
+                released = false;
+            } else {
+                // A release lets go of what the last press held, once.
+                FUZZ_CHECK(lastPress && !released);
+                FUZZ_CHECK(change.input == lastPress->input && change.presses == lastPress->presses);
+                released = true;
+            }
         }
     }
     return 0;
