@@ -8,7 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 libgl-dev
   qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  libudev-dev libx11-dev libxi-dev libxtst-dev libglib2.0-dev
+  libudev-dev libevdev-dev libx11-dev libxi-dev libxtst-dev libglib2.0-dev
+  libxkbcommon-dev libxkbcommon-x11-dev xkb-data
   libgtest-dev libgmock-dev
   umockdev libumockdev-dev
   xvfb xdotool x11-utils xauth

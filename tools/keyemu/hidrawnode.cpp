@@ -30,7 +30,7 @@ constexpr int HidMaxDescriptorSize = 4096;
 
 QString usbPath(const NodeLayout& l)
 {
-    return QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(l.port);
+    return usbDevicePath(l.port);
 }
 
 QString interfacePath(const NodeLayout& l)
@@ -69,6 +69,11 @@ QString attribute(const QString& value)
 }
 
 }  // namespace
+
+QString usbDevicePath(int port)
+{
+    return QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(port);
+}
 
 struct HidrawNode::Link {
     std::shared_ptr<KeyState> state;
@@ -315,7 +320,7 @@ void HidrawNode::remove()
     }
 
     const QByteArray devnode = m_devnode.toUtf8();
-    hangUp(devnode);
+    hangUpNode(m_testbed, devnode);
     umockdev_testbed_detach_ioctl(m_testbed, devnode.constData(), nullptr);
     g_object_unref(m_handler);
     m_handler = nullptr;
@@ -327,13 +332,13 @@ void HidrawNode::remove()
 // may then give the pty's number to a later node, and the testbed refuses to add a node whose
 // pty it has a record of, so the record goes too. Where that record cannot be found the pty is
 // left open rather than risk that refusal.
-void HidrawNode::hangUp(const QByteArray& devnode)
+void hangUpNode(UMockdevTestbed* testbed, const QByteArray& devnode)
 {
-    const int master = umockdev_testbed_get_dev_fd(m_testbed, devnode.constData());
+    const int master = umockdev_testbed_get_dev_fd(testbed, devnode.constData());
     char pts[64];
     if (master < 0 || ::ptsname_r(master, pts, sizeof pts) != 0)
         return;
-    gchar* root = umockdev_testbed_get_root_dir(m_testbed);
+    gchar* root = umockdev_testbed_get_root_dir(testbed);
     QByteArray record = QByteArray(root) + "/dev/.ptymap/" + QByteArray(pts).replace('/', '_');
     g_free(root);
     struct stat info;
@@ -367,7 +372,8 @@ QString HidrawNode::describe(const KeyState& state, const NodeLayout& layout)
     if (!m.serial.isEmpty())
         d += QStringLiteral("A: serial=%1\n").arg(attribute(m.serial));
     d += QStringLiteral("A: busnum=1\nA: devnum=%1\nA: speed=12\n").arg(layout.devnum);
-    d += QStringLiteral("A: bDeviceClass=00\nA: bNumInterfaces= 1\n\n");
+    // The vendor interface, then the keyboard and the mouse interface (EventNode).
+    d += QStringLiteral("A: bDeviceClass=00\nA: bNumInterfaces= 3\n\n");
 
     d += QStringLiteral("P: %1\n").arg(devicePath(interfacePath(layout)));
     d += QStringLiteral("E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: INTERFACE=3/0/0\n");
