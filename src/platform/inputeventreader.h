@@ -28,6 +28,8 @@ public:
     // Why the node could not be opened or read: the errno, and the message.
     int errorCode() const { return m_errno; }
     const QString& error() const { return m_error; }
+    // Lets go of the node now; nothing is read from it any more.
+    void close();
 
 signals:
     // Each event in the order the device reported it, with its time in milliseconds.
@@ -38,7 +40,6 @@ signals:
 private:
     void readAvailable();
     void fail(int error, const char* what);
-    void close();
 
     QString m_devnode;
     int m_fd = -1;

@@ -101,7 +101,7 @@ TEST_F(PlatformInput, PressesOfEveryKindOfRecordArriveAsTheyWereSent)
 {
     EmulatedKey& key = addKey();
     ASSERT_NO_FATAL_FAILURE(watch(key));
-    ASSERT_TRUE(waitFor([&] { return key.inputReaders() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return key.inputOpens() == 2; }));
     SentInput mouseRight;
     mouseRight.buttons = 0x02;
     SentInput ctrlShiftB;
@@ -150,7 +150,7 @@ TEST_F(PlatformInput, EveryReaderOfANodeGetsEachEvent)
         QObject::connect(i == 0 ? &first : &second, &InputEventReader::received, &first,
                          [&downs, i](const InputEvent& e, qint64) { downs[i] += e.type == EventKey && e.value == 1; });
     }
-    ASSERT_TRUE(waitFor([&] { return key.inputReaders() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return key.inputOpens() == 2; }));
     ASSERT_GT(key.pressKey(2), 0);
     EXPECT_TRUE(waitFor([&] { return downs[0] == 1 && downs[1] == 1; }, 3000));
 }
@@ -183,3 +183,4 @@ TEST_F(PlatformInput, AReaderOfAnUnpluggedKeyFailsAndItsNodesAreGone)
     EXPECT_EQ(key.inputDevnodes().size(), 2u);
     EXPECT_NE(key.inputDevnodes().front(), nodes.front());
 }
+

@@ -62,7 +62,7 @@ QString CommandShell::help()
         "set NAME K MM C1 C2 C3 MO, received NAME, clear-received NAME, "
         "wait-received NAME COUNT [MS], bindings NAME, fail-writes NAME on|off, "
         "drop NAME on|off, pair-delay NAME MS, press NAME K [MS], press NAME ID, "
-        "input-readers NAME, push NAME BYTES, wait-child, quit");
+        "input-opens NAME, push NAME BYTES, wait-child, quit");
 }
 
 EmulatedKey* CommandShell::key(const QString& name, QString* why) const
@@ -119,7 +119,7 @@ CommandShell::Result CommandShell::run(const QString& line)
         QStringLiteral("wait-received"),  QStringLiteral("bindings"),
         QStringLiteral("fail-writes"),    QStringLiteral("drop"),
         QStringLiteral("pair-delay"),     QStringLiteral("press"),
-        QStringLiteral("input-readers"),  QStringLiteral("push")};
+        QStringLiteral("input-opens"),  QStringLiteral("push")};
     if (!keyCommands.contains(command))
         return error(QStringLiteral("unknown command %1 (try help)").arg(command));
     if (args.isEmpty())
@@ -221,8 +221,8 @@ CommandShell::Result CommandShell::run(const QString& line)
                 return error(QStringLiteral("%1 is not plugged in").arg(k->name()));
             return ok(QString::number(k->pressKey(slot, ms)));
         }
-        if (command == QLatin1String("input-readers"))
-            return ok(QString::number(k->inputReaders()));
+        if (command == QLatin1String("input-opens"))
+            return ok(QString::number(k->inputOpens()));
         if (command == QLatin1String("press")) {
             const auto id = parseHexBytes(params.join(QString()));
             if (!id || id->size() != 5)

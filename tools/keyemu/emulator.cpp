@@ -121,11 +121,11 @@ std::vector<QString> EmulatedKey::inputDevnodes() const
     return nodes;
 }
 
-int EmulatedKey::inputReaders() const
+int EmulatedKey::inputOpens() const
 {
     int readers = 0;
     for (const auto& input : m_inputs)
-        readers += input->readers();
+        readers += input->opens();
     return readers;
 }
 

@@ -59,8 +59,9 @@ public:
     QString syspath() const;
     // The keyboard's and the mouse's "/dev/input/eventN" while plugged, none while unplugged.
     std::vector<QString> inputDevnodes() const;
-    // Descriptors open on those nodes.
-    int inputReaders() const;
+    // How often those nodes have been opened since the key was plugged in. (umockdev does not
+    // say when a descriptor is closed.)
+    int inputOpens() const;
 
     // Key k (0..7) pressed and held for holdMs: what its stored record says goes out through the
     // keyboard or the mouse interface, as Firmware::pressKey describes. The number of events

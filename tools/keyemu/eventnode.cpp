@@ -26,6 +26,10 @@ namespace tavrel::emu {
 namespace {
 
 constexpr int InputMajor = 13;
+// Events kept for a descriptor that does not read them; the oldest go first, as the kernel drops
+// what a slow reader has not taken. umockdev does not say when a descriptor is closed, so a
+// descriptor's queue stays with the node.
+constexpr std::size_t EventQueueLimit = 1024;
 constexpr int FirstEventMinor = 64;
 
 QString hex4(int value)
@@ -124,7 +128,7 @@ struct EventNode::Link {
     QByteArray name, phys, uniq;
     quint16 vendor = 0, product = 0;
     std::atomic<bool> gone{false};
-    // Each open descriptor's events not read yet. The handlers run on umockdev's thread, send()
+    // Each descriptor's events not read yet. The handlers run on umockdev's thread, send()
     // on the owner's.
     mutable std::mutex mutex;
     std::map<const void*, std::deque<SentEvent>> queues;
@@ -365,13 +369,16 @@ EventNode::~EventNode()
 void EventNode::send(const std::vector<SentEvent>& events)
 {
     std::lock_guard lock(m_link->mutex);
-    for (auto& [client, queue] : m_link->queues)
+    for (auto& [client, queue] : m_link->queues) {
         for (const SentEvent& e : events)
             if (e.interface == m_interface)
                 queue.push_back(e);
+        while (queue.size() > EventQueueLimit)
+            queue.pop_front();
+    }
 }
 
-int EventNode::readers() const
+int EventNode::opens() const
 {
     std::lock_guard lock(m_link->mutex);
     return int(m_link->queues.size());

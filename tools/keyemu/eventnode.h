@@ -2,7 +2,7 @@
 // One input interface of a plugged-in emulated key, keyboard or mouse: the USB interface, its hid
 // device, the input device and its /dev/input/eventN node, with the handler that answers the
 // ioctl() and read() calls libevdev makes on it. Every descriptor open on the node gets each event
-// sent after it was opened, as on a real event device. Removing it sends the remove uevents; a
+// sent after it was opened, as on a real event device, up to a limit of events not read. Removing it sends the remove uevents; a
 // descriptor still open then fails as on an event device that has gone.
 
 #include "keyemu/emulator.h"
@@ -38,8 +38,8 @@ public:
     QString devnode() const { return m_devnode; }
     // Queues the events of this interface for every descriptor open on the node.
     void send(const std::vector<SentEvent>& events);
-    // Descriptors open on the node.
-    int readers() const;
+    // Descriptors opened on the node.
+    int opens() const;
 
     // The udev description of the interface's four devices, parents first.
     static QString describe(const KeyModel& model, int interface, const EventLayout& layout);

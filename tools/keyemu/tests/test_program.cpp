@@ -97,7 +97,7 @@ TEST(KeyEmuProgram, CommandsChangeAndShowTheKeys)
         {"press a 0", "ok 6"},
         {"press a 1 500", "ok 0"},
         {"press a 8", "error usage: *"},
-        {"input-readers a", "ok 0"},
+        {"input-opens a", "ok 0"},
         {"bindings r", "ok"},
         {"push r 01 50 00 1A 2B 3C 4D 5E", "ok"},
         {"wait-received a 1 10", "error a has received 0 reports"},
