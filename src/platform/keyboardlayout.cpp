@@ -91,6 +91,8 @@ std::optional<KeyLabels> namedLayoutKeyLabels(const QString& layout, const QStri
     const std::unique_ptr<xkb_context, ContextUnref> context(xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES));
     if (!context)
         return std::nullopt;
+    // A layout this machine lacks is told by the result; libxkbcommon need not say so on stderr.
+    xkb_context_set_log_level(context.get(), XKB_LOG_LEVEL_CRITICAL);
     const QByteArray layoutName = layout.toUtf8();
     const QByteArray variantName = variant.toUtf8();
     xkb_rule_names names{};
