@@ -240,7 +240,7 @@ void TMainForm::buildLayout()
     // mouse page's button box and the keyboard page's capture box.
     ReceivedText = new QLabel(TabControl1);
     ReceivedText->setObjectName(QStringLiteral("ReceivedText"));
-    ReceivedText->setGeometry(360, 63, 380, 24);
+    ReceivedText->setGeometry(356, 63, 380, 24);
     ReceivedText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ui::setFontSize(ReceivedText, 14);
     ReceivedText->raise();
