@@ -3,6 +3,7 @@
 #include "config/configfile.h"
 #include "ctl/output.h"
 #include "ctl/sessiondriver.h"
+#include "ctl/watch.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -79,6 +80,8 @@ public:
             return bind();
         case Verb::Unbind:
             return unbind();
+        case Verb::Watch:
+            return watch();
         }
         return std::nullopt;
     }
@@ -428,6 +431,14 @@ private:
         print({QCoreApplication::translate("tavrelctl", "Cleared every binding of %1: it takes every transmitter now.")
                    .arg(name)});
         return std::nullopt;
+    }
+
+    Result watch()
+    {
+        const auto picked = target();
+        if (const Failure* failure = std::get_if<Failure>(&picked))
+            return *failure;
+        return watchKey(std::get<AttachedKey*>(picked), m_driver, m_command.json, m_out, m_err);
     }
 
     const Command& m_command;
