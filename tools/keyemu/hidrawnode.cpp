@@ -14,6 +14,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <map>
 #include <stdexcept>
 
 #ifndef HIDIOCGRAWUNIQ
@@ -79,6 +81,10 @@ struct HidrawNode::Link {
     std::shared_ptr<KeyState> state;
     std::atomic<bool> gone{false};
     QByteArray name, phys, uniq;  // what HIDIOCGRAWNAME, …PHYS and …UNIQ report
+    // Each descriptor's reports not read yet, as hidraw gives every open descriptor its own copy
+    // of each report sent after it was opened. Guarded by state->mutex. umockdev does not say
+    // when a descriptor is closed, so a descriptor's queue stays with the node.
+    std::map<const void*, std::deque<QByteArray>> queues;
 };
 
 namespace {
@@ -204,7 +210,21 @@ gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     std::optional<QByteArray> report;
     {
         std::lock_guard lock(link.state->mutex);
-        report = link.state->firmware.nextInput(KeyState::nowMs());
+        auto& queues = linkOf(data).queues;
+        // What the firmware has sent by now goes to every descriptor, each keeping as many
+        // unread reports as hidraw keeps.
+        while (const auto sent = link.state->firmware.nextInput(KeyState::nowMs())) {
+            for (auto& [reader, queue] : queues) {
+                queue.push_back(*sent);
+                if (queue.size() > InputQueueLimit)
+                    queue.pop_front();
+            }
+        }
+        std::deque<QByteArray>& own = queues[client];
+        if (!own.empty()) {
+            report = std::move(own.front());
+            own.pop_front();
+        }
     }
     if (!report) {
         complete(client, -1, EAGAIN);
@@ -244,9 +264,12 @@ gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     return TRUE;
 }
 
-void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer data)
+void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    ++linkOf(data).state->opens;
+    HidrawNode::Link& link = linkOf(data);
+    ++link.state->opens;
+    std::lock_guard lock(link.state->mutex);
+    link.queues[client];
 }
 
 void connectHandler(UMockdevIoctlBase* handler, const char* signal, GCallback callback,
