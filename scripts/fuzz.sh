@@ -17,7 +17,7 @@ if ! [[ $seconds =~ ^[0-9]+$ ]] || ((seconds < 1)); then
 fi
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
-((${#targets[@]})) || targets=(reportdescriptor dispatch serial keynames capture config_file)
+((${#targets[@]})) || targets=(reportdescriptor dispatch serial keynames capture config_file input_events)
 
 bash scripts/install-deps.sh --fuzz
 

@@ -9,7 +9,8 @@ set -euo pipefail
 groups=(
   "build Tavrel"
   "build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgl-dev qt6-tools-dev
-   qt6-tools-dev-tools qt6-l10n-tools libudev-dev libx11-dev libxi-dev libglib2.0-dev scdoc"
+   qt6-tools-dev-tools qt6-l10n-tools libudev-dev libevdev-dev libx11-dev libxi-dev libglib2.0-dev
+   libxkbcommon-dev libxkbcommon-x11-dev xkb-data scdoc"
 
   "run Tavrel's window (Qt's platform plugins and SVG, Qt's own Chinese texts, a Chinese font)"
   "qt6-qpa-plugins libqt6svg6 qt6-translations-l10n fonts-wqy-microhei"

@@ -33,5 +33,5 @@ echo "Installed $target"
 # Without a running udev (a container, a chroot) there is nothing to reload.
 if command -v udevadm >/dev/null 2>&1; then
   "${sudo_cmd[@]}" udevadm control --reload-rules 2>/dev/null || true
-  "${sudo_cmd[@]}" udevadm trigger --subsystem-match=hidraw --action=change 2>/dev/null || true
+  "${sudo_cmd[@]}" udevadm trigger --subsystem-match=hidraw --subsystem-match=input --action=change 2>/dev/null || true
 fi

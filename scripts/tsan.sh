@@ -12,7 +12,7 @@ dir=build-tsan
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" \
   -DTAVREL_TSAN=ON >/dev/null
 
-targets=(test_reportdescriptor test_platform_udev test_platform_hidraw
+targets=(test_reportdescriptor test_platform_udev test_platform_hidraw test_platform_input
          test_hidunits test_hid_devices test_hid_scanfaults test_hid_nodes)
 # The device session's tests, where the tree has them.
 if [[ -d tests/session ]]; then

@@ -282,6 +282,26 @@ Install the udev rule 70-tavrel.rules by running scripts/install-udev-rule.sh in
         <translation>Unknown model:
 keyboard keys only</translation>
     </message>
+    <message>
+        <source>键码%1</source>
+        <translation>key code %1</translation>
+    </message>
+    <message>
+        <source>收到：%1，连续按键（按键 %2）</source>
+        <translation>Received: %1, repeated (key %2)</translation>
+    </message>
+    <message>
+        <source>收到：%1，连续按键</source>
+        <translation>Received: %1, repeated</translation>
+    </message>
+    <message>
+        <source>收到：%1（按键 %2）</source>
+        <translation>Received: %1 (key %2)</translation>
+    </message>
+    <message>
+        <source>收到：%1</source>
+        <translation>Received: %1</translation>
+    </message>
 </context>
 <context>
     <name>tavrel::platform::HookLibrary</name>

@@ -239,42 +239,6 @@
         <translation>未知选项 &apos;%1&apos;。</translation>
     </message>
     <message>
-        <source>Usage: tavrelctl COMMAND [OPTIONS]
-
-Reads and changes the assignments of programmable USB keys.
-
-Commands:
-  list                 list the attached keys and what each one offers
-  show                 print the assignment of every key of a device
-  set KEY ASSIGNMENT   change one key of a device
-  backup FILE          save every key of a device to a file
-  restore FILE         write a file to one device, or to every compatible one
-  bind                 bind a wireless transmitter to a receiver
-  unbind               clear every binding of a receiver
-  help [COMMAND]       this text, or the help of a command
-
-&quot;tavrelctl COMMAND --help&quot; describes a command and its options.
-
-</source>
-        <translation>Usage: tavrelctl COMMAND [OPTIONS]
-
-读取和修改可编程USB按键的按键设置。
-
-命令：
-  list                 列出已连接的设备及各自支持的功能
-  show                 显示设备每个按键的设置
-  set KEY ASSIGNMENT   修改设备的一个按键
-  backup FILE          把设备的所有按键保存到文件
-  restore FILE         把文件写入一台设备，或写入所有相符的设备
-  bind                 把无线发射器绑定到接收器
-  unbind               解除接收器的所有绑定
-  help [COMMAND]       显示本帮助，或一个命令的帮助
-
-&quot;tavrelctl COMMAND --help&quot; 介绍一个命令及其选项。
-
-</translation>
-    </message>
-    <message>
         <source>  --json                 print the keys as a key file, as backup saves them
 </source>
         <translation>  --json                 以配置文件的格式输出按键，与 backup 保存的相同
@@ -738,6 +702,118 @@ Options:
     <message>
         <source>id</source>
         <translation>编号</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl COMMAND [OPTIONS]
+
+Reads and changes the assignments of programmable USB keys.
+
+Commands:
+  list                 list the attached keys and what each one offers
+  show                 print the assignment of every key of a device
+  set KEY ASSIGNMENT   change one key of a device
+  backup FILE          save every key of a device to a file
+  restore FILE         write a file to one device, or to every compatible one
+  bind                 bind a wireless transmitter to a receiver
+  unbind               clear every binding of a receiver
+  watch                print what a key sends, press by press, until interrupted
+  help [COMMAND]       this text, or the help of a command
+
+&quot;tavrelctl COMMAND --help&quot; describes a command and its options.
+
+</source>
+        <translation>Usage: tavrelctl COMMAND [OPTIONS]
+
+读取和修改可编程USB按键的按键设置。
+
+命令：
+  list                 列出已连接的设备及各自支持的功能
+  show                 显示设备每个按键的设置
+  set KEY ASSIGNMENT   修改设备的一个按键
+  backup FILE          把设备的所有按键保存到文件
+  restore FILE         把文件写入一台设备，或写入所有相符的设备
+  bind                 把无线发射器绑定到接收器
+  unbind               解除接收器的所有绑定
+  watch                逐次显示设备发出的按键，直到被中断
+  help [COMMAND]       显示本帮助，或一个命令的帮助
+
+&quot;tavrelctl COMMAND --help&quot; 介绍一个命令及其选项。
+
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl watch [--device ID|SERIAL|INDEX] [--json]
+
+Reads every key of a device, then prints one line for each press and release
+the device sends through its keyboard and mouse interfaces: what was sent
+(&quot;Ctrl+Shift+B&quot;, &quot;mouse:left&quot;), how often in a row when it repeats, and
+the key whose assignment sends it when exactly one does. Runs until
+interrupted (Ctrl+C ends it with exit status 0); exit status 3 when the device
+is unplugged.
+
+Options:
+</source>
+        <translation>Usage: tavrelctl watch [--device ID|SERIAL|INDEX] [--json]
+
+先读取设备的所有按键，然后设备每通过其键盘和鼠标接口发出一次按下或松开，
+就显示一行：发出的内容（&quot;Ctrl+Shift+B&quot;、&quot;mouse:left&quot;）、连发时的连续次数，
+以及恰好只有一个按键的设置发出它时，是哪个按键。一直运行到被中断
+（Ctrl+C 结束，退出状态为 0）；设备被拔出时退出状态为 3。
+
+选项：
+</translation>
+    </message>
+    <message>
+        <source>  --json                 one JSON object per line: {&quot;event&quot;: &quot;press&quot; or &quot;release&quot;,
+                         &quot;input&quot;: ..., &quot;repeat&quot;: 1, &quot;key&quot;: 3 or null}
+</source>
+        <translation>  --json                 每行一个 JSON 对象：{&quot;event&quot;: &quot;press&quot; 或 &quot;release&quot;,
+                         &quot;input&quot;: ..., &quot;repeat&quot;: 1, &quot;key&quot;: 3 或 null}
+</translation>
+    </message>
+    <message>
+        <source>Pressed: %1 (key %2)</source>
+        <translation>按下：%1（按键 %2）</translation>
+    </message>
+    <message>
+        <source>Pressed: %1</source>
+        <translation>按下：%1</translation>
+    </message>
+    <message>
+        <source>Released: %1 (key %2)</source>
+        <translation>松开：%1（按键 %2）</translation>
+    </message>
+    <message>
+        <source>Released: %1</source>
+        <translation>松开：%1</translation>
+    </message>
+    <message>
+        <source>Pressed: %1, repeat %2 (key %3)</source>
+        <translation>按下：%1，连续第%2次（按键 %3）</translation>
+    </message>
+    <message>
+        <source>Pressed: %1, repeat %2</source>
+        <translation>按下：%1，连续第%2次</translation>
+    </message>
+    <message>
+        <source>Released: %1, repeat %2 (key %3)</source>
+        <translation>松开：%1，连续第%2次（按键 %3）</translation>
+    </message>
+    <message>
+        <source>Released: %1, repeat %2</source>
+        <translation>松开：%1，连续第%2次</translation>
+    </message>
+    <message>
+        <source>Permission denied: the keyboard and mouse of %1 may not be read (%2). Install the udev rule, then unplug and replug the key.</source>
+        <translation>权限不足：无法读取 %1 的键盘和鼠标（%2）。请安装 udev 规则，然后拔出并重新插入设备。</translation>
+    </message>
+    <message>
+        <source>%1 has no keyboard or mouse to watch.</source>
+        <translation>%1 没有可供观察的键盘或鼠标。</translation>
+    </message>
+    <message>
+        <source>Watching %1: press its keys; Ctrl+C ends.</source>
+        <translation>正在观察 %1：请按下它的按键；按 Ctrl+C 结束。</translation>
     </message>
 </context>
 </TS>

@@ -16,7 +16,7 @@ struct VerbInfo {
     const char* name;
 };
 
-constexpr std::array<VerbInfo, 8> kVerbs{{
+constexpr std::array<VerbInfo, 9> kVerbs{{
     {Verb::Help, "help"},
     {Verb::List, "list"},
     {Verb::Show, "show"},
@@ -25,6 +25,7 @@ constexpr std::array<VerbInfo, 8> kVerbs{{
     {Verb::Restore, "restore"},
     {Verb::Bind, "bind"},
     {Verb::Unbind, "unbind"},
+    {Verb::Watch, "watch"},
 }};
 
 std::optional<Verb> verbNamed(const QString& name)
@@ -100,6 +101,7 @@ QString helpText(const QString& verb)
                   "  restore FILE         write a file to one device, or to every compatible one\n"
                   "  bind                 bind a wireless transmitter to a receiver\n"
                   "  unbind               clear every binding of a receiver\n"
+                  "  watch                print what a key sends, press by press, until interrupted\n"
                   "  help [COMMAND]       this text, or the help of a command\n"
                   "\n"
                   "\"tavrelctl COMMAND --help\" describes a command and its options.\n"
@@ -172,6 +174,20 @@ QString helpText(const QString& verb)
                   "\n"
                   "Options:\n")
             + translated(kDeviceOption);
+    case Verb::Watch:
+        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl watch [--device ID|SERIAL|INDEX] [--json]\n"
+                  "\n"
+                  "Reads every key of a device, then prints one line for each press and release\n"
+                  "the device sends through its keyboard and mouse interfaces: what was sent\n"
+                  "(\"Ctrl+Shift+B\", \"mouse:left\"), how often in a row when it repeats, and\n"
+                  "the key whose assignment sends it when exactly one does. Runs until\n"
+                  "interrupted (Ctrl+C ends it with exit status 0); exit status 3 when the device\n"
+                  "is unplugged.\n"
+                  "\n"
+                  "Options:\n")
+            + translated(kDeviceOption)
+            + QCoreApplication::translate("tavrelctl", "  --json                 one JSON object per line: {\"event\": \"press\" or \"release\",\n"
+                 "                         \"input\": ..., \"repeat\": 1, \"key\": 3 or null}\n");
     case Verb::Unbind:
         return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl unbind [--device ID|SERIAL|INDEX]\n"
                   "\n"
@@ -231,6 +247,9 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
     case Verb::Bind:
     case Verb::Unbind:
         parser.addOption(device);
+        break;
+    case Verb::Watch:
+        parser.addOptions({device, json});
         break;
     }
     if (!parser.parse(args))

@@ -33,13 +33,13 @@ struct Failure {
     Failure(ExitCode c, QStringList l) : code(c), lines(std::move(l)) {}
 };
 
-enum class Verb { Help, List, Show, Set, Backup, Restore, Bind, Unbind };
+enum class Verb { Help, List, Show, Set, Backup, Restore, Bind, Unbind, Watch };
 
 struct Command {
     Verb verb = Verb::Help;
     QString helpTopic;       // Help: a sub-command's name, or empty for the overview
     QString device;          // --device: an id, a serial or a list index; empty when not given
-    bool json = false;       // show --json
+    bool json = false;       // show --json, watch --json
     int key = 0;             // set: the key's number, 1 for the first
     QString assignment;      // set
     std::optional<bool> repeat;  // set --repeat / --single; unset keeps the key's trigger

@@ -4,6 +4,7 @@
 #include "config/terminaltext.h"
 #include "ctl/output.h"
 #include "ctl/sessiondriver.h"
+#include "ctl/watch.h"
 #include "platform/userfile.h"
 
 #include <QCoreApplication>
@@ -80,6 +81,8 @@ public:
             return bind();
         case Verb::Unbind:
             return unbind();
+        case Verb::Watch:
+            return watch();
         }
         return std::nullopt;
     }
@@ -431,6 +434,14 @@ private:
         print({QCoreApplication::translate("tavrelctl", "Cleared every binding of %1: it takes every transmitter now.")
                    .arg(name)});
         return std::nullopt;
+    }
+
+    Result watch()
+    {
+        const auto picked = target();
+        if (const Failure* failure = std::get_if<Failure>(&picked))
+            return *failure;
+        return watchKey(std::get<AttachedKey*>(picked), m_driver, m_command.json, m_out, m_err);
     }
 
     const Command& m_command;

@@ -8,7 +8,7 @@
 
 namespace tavrel::platform {
 
-HotplugMonitor::HotplugMonitor(std::shared_ptr<UdevContext> context, QObject* parent)
+HotplugMonitor::HotplugMonitor(std::shared_ptr<UdevContext> context, QObject* parent, const char* subsystem)
     : QObject(parent), m_context(std::move(context))
 {
     if (!m_context)
@@ -16,7 +16,7 @@ HotplugMonitor::HotplugMonitor(std::shared_ptr<UdevContext> context, QObject* pa
     m_monitor = udev_monitor_new_from_netlink(m_context->handle(), "udev");
     if (!m_monitor)
         return;
-    if (udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr) < 0
+    if (udev_monitor_filter_add_match_subsystem_devtype(m_monitor, subsystem, nullptr) < 0
         || udev_monitor_enable_receiving(m_monitor) < 0) {
         udev_monitor_unref(m_monitor);
         m_monitor = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
-// Watches udev for hidraw interfaces coming and going, on the thread that makes it.
+// Watches udev for devices of one subsystem (hidraw interfaces, input devices) coming and going,
+// on the thread that makes it.
 
 #include <QObject>
 #include <memory>
@@ -14,14 +15,15 @@ class UdevContext;
 class HotplugMonitor : public QObject {
     Q_OBJECT
 public:
-    explicit HotplugMonitor(std::shared_ptr<UdevContext> context, QObject* parent = nullptr);
+    explicit HotplugMonitor(std::shared_ptr<UdevContext> context, QObject* parent = nullptr,
+                            const char* subsystem = "hidraw");
     ~HotplugMonitor() override;
 
     // False when udev would not give a monitor: then no change is ever reported.
     bool isActive() const { return m_monitor != nullptr; }
 
 signals:
-    // Once per udev event on a hidraw interface (added, removed, changed).
+    // Once per udev event on a device of the subsystem (added, removed, changed).
     void deviceChanged();
 
 private:

@@ -1,6 +1,7 @@
 #include "session/attachedkey.h"
 
 #include "hid/hiddevice.h"
+#include "session/keyinput.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -360,11 +361,49 @@ void AttachedKey::clearBindings()
 
 // ---------------------------------------------------------------------------------------------
 
+void AttachedKey::setInputWatched(bool on)
+{
+    if (on == (m_input != nullptr) || (on && m_gone))
+        return;
+    if (!on) {
+        // Its devices are let go now; its reader's signal may be on the stack.
+        m_input->disconnect(this);
+        m_input->stop();
+        m_input->deleteLater();
+        m_input = nullptr;
+        return;
+    }
+    const THidPnPInfo& info = m_device->InterfaceInfo();
+    m_input = new KeyInput(info.Udev, info.SysPath, m_device->PollPeriod(), this);
+    connect(m_input, &KeyInput::received, this,
+            [this](const InputChange& change) { emit inputReceived(change, keySending(change)); });
+}
+
+void AttachedKey::refindInput()
+{
+    if (m_input)
+        m_input->refind();
+}
+
+int AttachedKey::keySending(const InputChange& change) const
+{
+    std::vector<std::optional<KeyRecord>> held;
+    for (int k = 0; k < m_assignments.shownKeys(); ++k) {
+        const auto& r = m_assignments.at(k);
+        held.push_back(r && !r->unsent() ? std::optional<KeyRecord>(r->record) : std::nullopt);
+    }
+    const QList<int> keys = keysSending(held, change);
+    return keys.size() == 1 ? keys.front() : -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+
 void AttachedKey::markGone()
 {
     if (m_gone)
         return;
     m_gone = true;
+    setInputWatched(false);
     finishRead();
     abortWrite();
     setState();

@@ -8,6 +8,7 @@
 #include "config/configio.h"
 #include "config/keyassignments.h"
 #include "config/protocol.h"
+#include "config/sentinput.h"
 #include "devices/capabilities.h"
 #include "devices/keyidentity.h"
 
@@ -20,6 +21,7 @@ class QTimer;
 
 namespace tavrel {
 
+class KeyInput;
 class THidDevice;
 
 // How long a written report may take before the key counts as not taking reports.
@@ -82,6 +84,16 @@ public:
     void bind();
     void clearBindings();
 
+    // --- what the key sends through its keyboard and mouse interfaces
+    // While watched, the key's input devices are read and each press and release is announced.
+    void setInputWatched(bool on);
+    KeyInput* input() const { return m_input; }
+    // Input devices may have come or gone.
+    void refindInput();
+    // The key (0-based) whose record, as the key holds it, sends `change`, when exactly one does;
+    // otherwise -1. Records not written yet are not what the key holds.
+    int keySending(const InputChange& change) const;
+
     // An input report of this key's node.
     void handleReport(quint8 reportId, std::span<const quint8> data);
     // The key was unplugged: what runs ends, and what was not written is reported so.
@@ -103,6 +115,8 @@ signals:
     void pairingAnswered(const PairingResponse& response);
     void bindRequestFailed();
     void clearRequestDone(bool sent);
+    // A press or release from the key's input devices, and the key that sends it or -1.
+    void inputReceived(const tavrel::InputChange& change, int key);
 
 private:
     struct ReadRun {
@@ -154,6 +168,7 @@ private:
     QTimer* m_readGrace;
     QTimer* m_writePause;
     QTimer* m_writeDeadline;
+    KeyInput* m_input = nullptr;
 };
 
 }  // namespace tavrel

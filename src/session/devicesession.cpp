@@ -3,6 +3,8 @@
 #include "config/combination.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
+#include "platform/hotplugmonitor.h"
+#include "session/keyinput.h"
 
 #include <algorithm>
 
@@ -40,6 +42,12 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
     connect(m_repoll, &QTimer::timeout, this, &DeviceSession::repoll);
     m_bindTimer = makeTimer(this, 1000, "BindTimer");
     connect(m_bindTimer, &QTimer::timeout, this, &DeviceSession::bindTick);
+    m_refindInput = makeTimer(this, 0, "RefindInputTimer");
+    m_refindInput->setSingleShot(true);
+    connect(m_refindInput, &QTimer::timeout, this, [this] {
+        for (AttachedKey* key : m_keys)
+            key->refindInput();
+    });
 
     m_controller = systemUdev ? new THidDeviceController(this) : new THidDeviceController(this, std::move(udev));
     m_controller->setObjectName(QStringLiteral("HidCtl"));
@@ -107,12 +115,16 @@ void DeviceSession::devicesChangedByScan()
             m_selected = nullptr;
             m_selectedKey = -1;
             m_capture.reset();
+            emit receivedCleared();
         }
         key->deleteLater();
     }
     // Keys found: added after those that stay, in the order of the scan.
     m_controller->OfferDevices();
     m_scanned = true;
+    // A key's input devices may have come or gone with it.
+    for (AttachedKey* key : m_keys)
+        key->refindInput();
 
     for (AttachedKey* key : m_keys) {
         if (key->canWrite() || m_accessWarned.contains(key->identity().instanceId))
@@ -185,11 +197,19 @@ void DeviceSession::connectKey(AttachedKey* key)
         emit bindRequestFailed();
     });
     connect(key, &AttachedKey::clearRequestDone, this, &DeviceSession::clearRequestDone);
+    connect(key, &AttachedKey::inputReceived, this,
+            [this, key](const InputChange& change, int k) { emit inputReceived(key, change, k); });
 }
 
 void DeviceSession::select(AttachedKey* key, bool byDeviceChange)
 {
+    if (m_watchesSelected && m_selected)
+        watch(m_selected, false);
+    if (m_selected)
+        emit receivedCleared();
     m_selected = key;
+    if (m_watchesSelected)
+        watch(key, true);
     m_selectedByChange = byDeviceChange;
     m_capture.reset();
     m_selectedKey = shownKeys() > 0 ? 0 : -1;
@@ -209,6 +229,30 @@ void DeviceSession::selectDevice(int index)
     if (index < 0 || index >= int(m_keys.size()) || m_keys[std::size_t(index)] == m_selected || writing())
         return;
     select(m_keys[std::size_t(index)], false);
+}
+
+void DeviceSession::setWatchesSelected(bool on)
+{
+    if (on == m_watchesSelected)
+        return;
+    m_watchesSelected = on;
+    if (m_selected)
+        watch(m_selected, on);
+}
+
+void DeviceSession::watchInput(AttachedKey* key)
+{
+    if (indexOf(key) >= 0)
+        watch(key, true);
+}
+
+void DeviceSession::watch(AttachedKey* key, bool on)
+{
+    if (on && !m_inputMonitor && key->device()->InterfaceInfo().Udev) {
+        m_inputMonitor = new platform::HotplugMonitor(key->device()->InterfaceInfo().Udev, this, "input");
+        connect(m_inputMonitor, &platform::HotplugMonitor::deviceChanged, m_refindInput, qOverload<>(&QTimer::start));
+    }
+    key->setInputWatched(on);
 }
 
 KeyCapabilities DeviceSession::capabilities() const

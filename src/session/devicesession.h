@@ -24,6 +24,7 @@ class THidDevice;
 class THidDeviceController;
 
 namespace platform {
+class HotplugMonitor;
 class UdevContext;
 }
 
@@ -136,6 +137,13 @@ public:
     QTimer* bindTimer() const { return m_bindTimer; }
     void bindTick();
 
+    // --- what a key sends through its keyboard and mouse interfaces (the key tester)
+    // Whether the selected key's input devices are read while it is selected, as the window
+    // wants it.
+    void setWatchesSelected(bool on);
+    // Reads what `key` sends from now on, whatever is selected, until it goes.
+    void watchInput(AttachedKey* key);
+
     // --- the report log of every key
     const QStringList& log() const { return m_log; }
 
@@ -163,6 +171,11 @@ signals:
     void bindTimedOut();
     void bindRequestFailed();
     void clearRequestDone(bool sent);
+    // A watched key sent a press or release; `key` is the key (0-based) of `from` whose record
+    // sends it when exactly one does, otherwise -1.
+    void inputReceived(tavrel::AttachedKey* from, const tavrel::InputChange& change, int key);
+    // What the selected key sent is over: it went, or another key was selected.
+    void receivedCleared();
     // A key was found that this user may not open for writing (once per interface).
     void accessDenied(const QString& itemText);
     // A failure to show: the interfaces could not be listed.
@@ -182,6 +195,7 @@ private:
     AttachedKey* editedKey() const;
     void edit(const KeyRecord& record, const QString& text = {});
     void setBusy();
+    void watch(AttachedKey* key, bool on);
 
     THidDeviceController* m_controller = nullptr;
     std::vector<AttachedKey*> m_keys;
@@ -201,6 +215,12 @@ private:
 
     QTimer* m_bindTimer = nullptr;
     int m_bindCountdown = 0;
+
+    bool m_watchesSelected = false;
+    // Input devices come and go apart from the hidraw interfaces: watched keys look again when
+    // udev says so, once for a burst of such changes.
+    platform::HotplugMonitor* m_inputMonitor = nullptr;
+    QTimer* m_refindInput = nullptr;
 };
 
 }  // namespace tavrel

@@ -95,6 +95,8 @@ TMainForm::TMainForm(QWidget* parent) : QWidget(parent)
     buildHiddenPanel();
 
     m_session = new DeviceSession(this);
+    // The window shows what the selected key sends, for as long as it is open on that key.
+    m_session->setWatchesSelected(true);
     Timer1 = m_session->repollTimer();
     HidCtl = m_session->controller();
 
@@ -233,6 +235,15 @@ void TMainForm::buildLayout()
     TabControl1->addTab(TabItem2, Layout3);
     TabControl1->setItemIndex(0);
     TabControl1->hide();
+
+    // Over both pages, in the strip that neither uses: right of the mouse picture and above the
+    // mouse page's button box and the keyboard page's capture box.
+    ReceivedText = new QLabel(TabControl1);
+    ReceivedText->setObjectName(QStringLiteral("ReceivedText"));
+    ReceivedText->setGeometry(356, 63, 380, 24);
+    ReceivedText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ui::setFontSize(ReceivedText, 14);
+    ReceivedText->raise();
 
     RadioButton6->setChecked(true);
     RadioButton4->setChecked(true);

@@ -2,6 +2,7 @@
 // The main window: the device tool bar, the key picker, the keyboard and mouse pages, the read and
 // write buttons, and a hidden panel of diagnostic fields. A view of the device session.
 
+#include "keys/keylabels.h"
 #include "session/devicesession.h"
 
 #include <QWidget>
@@ -10,6 +11,7 @@
 
 class QAction;
 class QFileDialog;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -93,6 +95,12 @@ public:
     // The selected key, or -1 when none the table holds is selected.
     int selectedKey() const;
 
+    // Key names as the user's keyboard layout labels the keys, read again from the X server
+    // when the window is activated and when capture starts. Layout-independent names where there
+    // is no X server.
+    const KeyLabels& keyLabels() const { return m_keyLabels; }
+    void setKeyLabels(const KeyLabels& labels);
+
     // Window's web address, opened by the link text in the tool bar.
     static const char* const WebAddress;
 
@@ -119,6 +127,10 @@ private:
     void showKeys();
     void showKey();
     void showCombination(const TakenCombination& taken, const QString& trace);
+    // What the selected key was last heard sending, and the key whose record sends it.
+    void showReceived(AttachedKey* from, const InputChange& change, int key);
+    void clearReceived();
+    void readKeyLabels();
     void showWriteOutcome(const WriteOutcome& outcome);
     void warnAboutAccess(const QString& itemText);
     void showSerial(bool trailingSpaces);
@@ -157,6 +169,8 @@ public:
     ui::GroupRadioButton* RadioButton7 = nullptr;
     QLineEdit* TextBox1 = nullptr;
     ui::GradientText* Text3 = nullptr;
+    // What the selected key was last heard sending, in the free strip above both pages.
+    QLabel* ReceivedText = nullptr;
     ui::KeyPicker* HorzImageListBox1 = nullptr;
     ui::CircleButton* CircleButton3 = nullptr;
     ui::CircleButton* CircleButton4 = nullptr;
@@ -191,6 +205,9 @@ private:
     std::unique_ptr<platform::HookMessageFilter> m_hookFilter;
     TForm1* m_form1 = nullptr;
     QFileDialog* m_fileDialog = nullptr;
+    KeyLabels m_keyLabels;
+    // The last press shown, to show again in other key names.
+    std::optional<std::pair<InputChange, int>> m_received;
     // Set while the widgets are brought in line with the record: their change signals are the
     // window's own then, not the user's.
     bool m_showing = false;

@@ -15,6 +15,7 @@ namespace tavrel {
 
 void TMainForm::FormCreate()
 {
+    readKeyLabels();
     // The hook library and "TestHook"; the first failure ends start-up here, and the window
     // runs on without capture.
     try {
@@ -47,6 +48,8 @@ void TMainForm::hookOff()
 
 void TMainForm::TextBox1EnterFocus()
 {
+    // The user may have switched layouts since; what they press now is named in the one in use.
+    readKeyLabels();
     m_session->startCapture();
     if (m_hook)
         platform::switchCaptureOn(*m_hook, m_testHook.get());
@@ -73,6 +76,8 @@ void TMainForm::changeEvent(QEvent* event)
     // Alt+Tab away in the middle of a combination: its release goes to another window.
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         m_session->stopCapture();
+    else if (event->type() == QEvent::ActivationChange)
+        readKeyLabels();
     QWidget::changeEvent(event);
 }
 
@@ -88,7 +93,7 @@ void TMainForm::hookMessage(quint32 message, quint32 wParam, quint32 lParam)
 
 void TMainForm::showCombination(const TakenCombination& taken, const QString& trace)
 {
-    TextBox1->setText(taken.text);
+    TextBox1->setText(m_keyLabels.relabel(taken.text));
     {
         const QSignalBlocker block(Edit1);
         Edit1->setText(taken.codes);

@@ -42,6 +42,8 @@ void TMainForm::connectSession()
     connect(s, &DeviceSession::accessDenied, this, &TMainForm::warnAboutAccess);
     connect(s, &DeviceSession::failed, this, [](const QString& message) { postErrorBox(message); });
     connect(MessagePopup1, &ui::MessagePopup::closed, this, [this] { ProgressBar1->setValue(0); });
+    connect(s, &DeviceSession::inputReceived, this, &TMainForm::showReceived);
+    connect(s, &DeviceSession::receivedCleared, this, &TMainForm::clearReceived);
 }
 
 void TMainForm::readkey()

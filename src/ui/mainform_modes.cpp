@@ -71,7 +71,7 @@ void TMainForm::showKey()
     TabControl1->setItemIndex(0);
     if (s >= 0)
         Text3->setText(tr("设置按键:%1").arg(s + 1));
-    TextBox1->setText(stored ? stored->text : QString());
+    TextBox1->setText(stored ? m_keyLabels.relabel(stored->text) : QString());
     showChoice(RadioButton6, stored && stored->record.mode == ModeKeyboardSingle);
     showChoice(RadioButton7, stored && stored->record.mode == ModeKeyboardRepeat);
 }

@@ -54,9 +54,9 @@ QString content(QObject* o)
     if (auto* w = qobject_cast<ui::PictureView*>(o))
         return QStringLiteral(" picture=%1").arg(w->picture());
     if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
-        return QStringLiteral(" picture=%1 selected=%2").arg(w->picture()).arg(w->isSelected());
+        return QStringLiteral(" picture=%1 selected=%2 received=%3").arg(w->picture()).arg(w->isSelected()).arg(w->isReceived());
     if (auto* w = qobject_cast<ui::KeyPicker*>(o))
-        return QStringLiteral(" index=%1 count=%2").arg(w->itemIndex()).arg(w->count());
+        return QStringLiteral(" index=%1 count=%2 received=%3").arg(w->itemIndex()).arg(w->count()).arg(w->receivedIndex());
     if (auto* w = qobject_cast<ui::TabControl*>(o))
         return QStringLiteral(" index=%1").arg(w->itemIndex());
     if (auto* w = qobject_cast<ui::MessagePopup*>(o))

@@ -115,7 +115,7 @@ TEST(CtlCommandLine, HelpIsAskedForInThreeWaysAndCoversEveryCommandAndExitCode)
     EXPECT_EQ(std::get<Command>(parseCommandLine(argv({"help", "set"}))).helpTopic, QStringLiteral("set"));
 
     const QString overview = helpText();
-    for (const char* verb : {"list", "show", "set", "backup", "restore", "bind", "unbind"}) {
+    for (const char* verb : {"list", "show", "set", "backup", "restore", "bind", "unbind", "watch"}) {
         SCOPED_TRACE(verb);
         EXPECT_TRUE(overview.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(verb))));
         EXPECT_TRUE(helpText(QLatin1String(verb)).startsWith(QStringLiteral("Usage: tavrelctl %1").arg(QLatin1String(verb))));

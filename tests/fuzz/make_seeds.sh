@@ -73,6 +73,24 @@ seed keynames plus-in-name "57 00 00 00 05 $(utf8 'Num +')"
 seed keynames unknown "32 00 00 00 80 $(utf8 'Ctrl+A')"
 seed keynames large-usage "FF FF FF FF 00 $(utf8 ' Esc ')"
 
+# --- input_events: records (count, then five bytes each), then events: device, type (00 frame end,
+# 01 key, FD gone), code (16 bits), value, milliseconds since the one before.
+seed input_events combination-single-then-repeated \
+  02  03 05 00 00 00  03 05 00 00 02 \
+  00 01 1D 00 01 00  00 01 2A 00 01 00  00 01 30 00 01 00  00 00 00 00 00 00 \
+  00 01 1D 00 00 14  00 01 2A 00 00 00  00 01 30 00 00 00  00 00 00 00 00 00 \
+  00 01 1D 00 01 3C  00 01 2A 00 01 00  00 01 30 00 01 00  00 00 00 00 00 00 \
+  00 01 1D 00 00 14  00 01 2A 00 00 00  00 01 30 00 00 00  00 00 00 00 00 00
+seed input_events mouse-and-keyboard-devices \
+  03  01 00 00 00 01  02 00 00 00 03  00 00 00 00 EE \
+  01 01 10 01 01 00  01 00 00 00 00 00  00 01 64 00 01 05  00 00 00 00 00 00 \
+  00 01 64 00 02 FF  00 00 00 00 00 00  01 01 10 01 00 0A  01 00 00 00 00 00 \
+  00 FD 00 00 00 00  01 01 11 01 01 14  01 00 00 00 00 00
+seed input_events dropped-and-unnamed \
+  01  00 04 05 FF 00 \
+  00 01 04 00 01 00  00 00 03 00 00 00  00 01 B7 00 01 00  00 01 1E 00 01 00 \
+  00 00 00 00 00 01  05 01 1E 00 01 00  00 01 1E 00 00 F0  00 01 B7 00 00 00  00 00 00 00 00 00
+
 # --- capture: keys recorded first, then messages: kind, WParam selector, LParam, selected key + 1.
 # LParam bytes: repeat count, 00, scan code, flags (01 extended, 02 either hand, 40 held, 80 up).
 seed capture ctrl-a \

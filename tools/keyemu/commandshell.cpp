@@ -61,8 +61,8 @@ QString CommandShell::help()
         "commands: env, list, add FIELDS, unplug NAME, plug NAME, store NAME, "
         "set NAME K MM C1 C2 C3 MO, received NAME, clear-received NAME, "
         "wait-received NAME COUNT [MS], bindings NAME, fail-writes NAME on|off, "
-        "drop NAME on|off, pair-delay NAME MS, press NAME ID, push NAME BYTES, "
-        "wait-child, quit");
+        "drop NAME on|off, pair-delay NAME MS, press NAME K [MS], press NAME ID, "
+        "input-opens NAME, push NAME BYTES, wait-child, quit");
 }
 
 EmulatedKey* CommandShell::key(const QString& name, QString* why) const
@@ -119,7 +119,7 @@ CommandShell::Result CommandShell::run(const QString& line)
         QStringLiteral("wait-received"),  QStringLiteral("bindings"),
         QStringLiteral("fail-writes"),    QStringLiteral("drop"),
         QStringLiteral("pair-delay"),     QStringLiteral("press"),
-        QStringLiteral("push")};
+        QStringLiteral("input-opens"),  QStringLiteral("push")};
     if (!keyCommands.contains(command))
         return error(QStringLiteral("unknown command %1 (try help)").arg(command));
     if (args.isEmpty())
@@ -210,6 +210,19 @@ CommandShell::Result CommandShell::run(const QString& line)
             k->setPairDelayMs(ms);
             return ok();
         }
+        if (command == QLatin1String("press") && params.value(0).size() == 1) {
+            // A key of the key, by its record's slot, rather than a transmitter's five bytes.
+            bool slotOk = false, msOk = true;
+            const int slot = params[0].toInt(&slotOk);
+            const int ms = params.size() > 1 ? params[1].toInt(&msOk) : DefaultHoldMs;
+            if (params.size() > 2 || !slotOk || !msOk || slot < 0 || slot >= StoreSlots || ms < 0)
+                return error(QStringLiteral("usage: press NAME K [MS] (K 0..7, held for MS milliseconds)"));
+            if (!k->plugged())
+                return error(QStringLiteral("%1 is not plugged in").arg(k->name()));
+            return ok(QString::number(k->pressKey(slot, ms)));
+        }
+        if (command == QLatin1String("input-opens"))
+            return ok(QString::number(k->inputOpens()));
         if (command == QLatin1String("press")) {
             const auto id = parseHexBytes(params.join(QString()));
             if (!id || id->size() != 5)

@@ -1,5 +1,6 @@
 #include "keyemu/emulator.h"
 
+#include "keyemu/eventnode.h"
 #include "keyemu/hidrawnode.h"
 #include "keyemu/keystate.h"
 
@@ -112,6 +113,36 @@ QString EmulatedKey::syspath() const
     return m_node ? m_node->syspath() : QString();
 }
 
+std::vector<QString> EmulatedKey::inputDevnodes() const
+{
+    std::vector<QString> nodes;
+    for (const auto& input : m_inputs)
+        nodes.push_back(input->devnode());
+    return nodes;
+}
+
+int EmulatedKey::inputOpens() const
+{
+    int readers = 0;
+    for (const auto& input : m_inputs)
+        readers += input->opens();
+    return readers;
+}
+
+int EmulatedKey::pressKey(int k, int holdMs)
+{
+    if (!m_node)
+        return 0;
+    std::vector<SentEvent> events;
+    {
+        std::lock_guard lock(m_state->mutex);
+        events = m_state->firmware.pressKey(k, KeyState::nowMs(), holdMs);
+    }
+    for (const auto& input : m_inputs)
+        input->send(events);
+    return int(events.size());
+}
+
 std::array<quint8, 5> EmulatedKey::record(int k) const
 {
     std::lock_guard lock(m_state->mutex);
@@ -202,8 +233,10 @@ Testbed::Testbed()
 
 Testbed::~Testbed()
 {
-    for (const auto& key : m_keys)
+    for (const auto& key : m_keys) {
+        key->m_inputs.clear();
         key->m_node.reset();
+    }
     g_object_unref(m_testbed);
     testbedExists = false;
 }
@@ -249,6 +282,8 @@ void Testbed::unplug(EmulatedKey& key)
 {
     if (!key.m_node)
         return;
+    // The interfaces go before the USB device they belong to.
+    key.m_inputs.clear();
     key.m_node.reset();
     std::lock_guard lock(key.m_state->mutex);
     key.m_state->firmware.powerCycle();
@@ -267,6 +302,20 @@ void Testbed::plug(EmulatedKey& key)
     layout.devnum = m_nextDevnum;
     m_nextDevnum = m_nextDevnum >= 127 ? 2 : m_nextDevnum + 1;
     key.m_node = std::make_unique<HidrawNode>(m_testbed, key.m_state, layout);
+    try {
+        for (const int interface : {KeyboardInterface, MouseInterface}) {
+            EventLayout input;
+            input.port = key.m_port;
+            input.hidSequence = m_nextHidSequence++;
+            input.inputNumber = m_nextInput++;
+            input.eventMinor = m_nextEvent++;
+            key.m_inputs.push_back(std::make_unique<EventNode>(m_testbed, key.m_state->model, interface, input));
+        }
+    } catch (...) {
+        key.m_inputs.clear();
+        key.m_node.reset();
+        throw;
+    }
 }
 
 EmulatedKey* Testbed::find(const QString& name) const

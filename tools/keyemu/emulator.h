@@ -1,6 +1,8 @@
 #pragma once
-// Emulated programmable keys on an umockdev testbed: each key is a USB device with a hid and a
-// hidraw child, whose /dev/hidrawN node is served by the key's firmware model. Works only in a
+// Emulated programmable keys on an umockdev testbed: each key is a USB device with three
+// interfaces: a vendor one with a hid and a hidraw child, whose /dev/hidrawN node is served by the
+// key's firmware model, and a keyboard and a mouse one, each with an input device and its
+// /dev/input/eventN node, through which the key's presses arrive. Works only in a
 // process started under umockdev-wrapper; programs started from that process (which inherit
 // LD_PRELOAD and UMOCKDEV_DIR) see the same keys.
 //
@@ -38,6 +40,7 @@ QByteArray defaultReportDescriptor();
 // otherwise 5 times character 4; 4 when the serial does not say.
 int bindCapacityFromSerial(const QString& serial);
 
+class EventNode;
 class HidrawNode;
 struct KeyState;
 
@@ -54,6 +57,16 @@ public:
     QString devnode() const;
     // The hidraw device's sysfs path while plugged.
     QString syspath() const;
+    // The keyboard's and the mouse's "/dev/input/eventN" while plugged, none while unplugged.
+    std::vector<QString> inputDevnodes() const;
+    // How often those nodes have been opened since the key was plugged in. (umockdev does not
+    // say when a descriptor is closed.)
+    int inputOpens() const;
+
+    // Key k (0..7) pressed and held for holdMs: what its stored record says goes out through the
+    // keyboard or the mouse interface, as Firmware::pressKey describes. The number of events
+    // sent; none while unplugged or for a record that sends nothing.
+    int pressKey(int k, int holdMs = DefaultHoldMs);
 
     std::array<quint8, 5> record(int k) const;  // k: 0..7
     void setRecord(int k, const std::array<quint8, 5>& record);
@@ -86,6 +99,7 @@ private:
 
     std::shared_ptr<KeyState> m_state;
     std::unique_ptr<HidrawNode> m_node;
+    std::vector<std::unique_ptr<EventNode>> m_inputs;
     int m_port;
 };
 
@@ -113,6 +127,8 @@ private:
     int m_nextMinor = 0;
     int m_nextHidSequence = 1;
     int m_nextDevnum = 2;
+    int m_nextInput = 0;
+    int m_nextEvent = 0;
     int m_defaultSerials = 0;
 };
 

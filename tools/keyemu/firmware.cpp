@@ -1,6 +1,9 @@
 #include "keyemu/firmware.h"
 
+#include "keys/inputcodes.h"
+
 #include <algorithm>
+#include <linux/input-event-codes.h>
 #include <stdexcept>
 
 namespace tavrel::emu {
@@ -78,6 +81,43 @@ bool Firmware::pressTransmitter(const TransmitterId& id, qint64 nowMs)
         return false;
     bind(id, nowMs);
     return true;
+}
+
+std::vector<SentEvent> Firmware::pressKey(int slot, qint64 nowMs, int holdMs) const
+{
+    const KeyRecord r = record(slot);
+    const quint8 mode = r[4];
+    const bool mouse = mode == 0x01 || mode == 0x03;
+    const bool repeat = mode == 0x02 || mode == 0x03;
+    if (mode > 0x03)
+        return {};
+    std::vector<quint16> codes;
+    if (mouse) {
+        for (const quint8 button : {quint8(0x01), quint8(0x02), quint8(0x04)})
+            if (r[0] & button)
+                codes.push_back(quint16(codeForMouseButton(button)));
+    } else {
+        for (int bit = 0; bit < 8; ++bit)
+            if (r[0] & (1u << bit))
+                codes.push_back(quint16(keyCodeForUsage(0xE0 + bit)));
+        for (int i = 1; i <= 3; ++i)
+            if (const unsigned code = keyCodeForUsage(r[std::size_t(i)]); code && r[std::size_t(i)] != 0xFF)
+                codes.push_back(quint16(code));
+    }
+    std::vector<SentEvent> events;
+    if (codes.empty())
+        return events;
+    const int interface = mouse ? MouseInterface : KeyboardInterface;
+    const auto frame = [&](qint64 at, qint32 value) {
+        for (const quint16 code : codes)
+            events.push_back({interface, EV_KEY, code, value, at});
+        events.push_back({interface, EV_SYN, SYN_REPORT, 0, at});
+    };
+    for (qint64 at = nowMs; at == nowMs || (repeat && at < nowMs + holdMs); at += RepeatPeriodMs) {
+        frame(at, 1);
+        frame(at + TapMs, 0);
+    }
+    return events;
 }
 
 void Firmware::powerCycle()

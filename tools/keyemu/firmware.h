@@ -31,6 +31,27 @@ constexpr quint8 PairingMarker = 0x50;
 constexpr std::size_t InputQueueLimit = 64;
 constexpr int DefaultPairDelayMs = 1500;
 
+// The key's keyboard and mouse interfaces, through which its presses reach the computer as
+// input events.
+constexpr int KeyboardInterface = 0;
+constexpr int MouseInterface = 1;
+// How long the key holds a combination or button down each time it sends it, and how often it
+// sends it again while held when its record repeats.
+constexpr int TapMs = 20;
+constexpr int RepeatPeriodMs = 80;
+constexpr int DefaultHoldMs = 200;
+
+// One input event the key sends through an interface (type, code and value as Linux numbers
+// them), due at dueMs.
+struct SentEvent {
+    int interface = KeyboardInterface;
+    quint16 type = 0;
+    quint16 code = 0;
+    qint32 value = 0;
+    qint64 dueMs = 0;
+    friend bool operator==(const SentEvent&, const SentEvent&) = default;
+};
+
 class Firmware {
 public:
     // keys: the count reported in every key-record response (0..15). bindCapacity: how many
@@ -47,6 +68,14 @@ public:
     // A key pressed on a transmitter. While a bind request is open it binds the transmitter
     // and answers; otherwise it changes nothing and returns false.
     bool pressTransmitter(const TransmitterId& id, qint64 nowMs);
+    // What the key sends when key `slot` is held from nowMs for holdMs, by the record stored
+    // there: a keyboard record's modifiers and keys go down together and come up TapMs later
+    // (each of them a key event, the lot ending in a SYN_REPORT); a mouse record's button does the
+    // same on the mouse interface. A repeating record sends again every RepeatPeriodMs while the
+    // key is held, a single one once. A Mode no key sends, and keys without an input code, send
+    // nothing.
+    std::vector<SentEvent> pressKey(int slot, qint64 nowMs, int holdMs) const;
+
     // Power lost: unsent reports and an open bind request are gone; the store and the
     // bindings are kept, as the device keeps them in flash.
     void powerCycle();

@@ -14,6 +14,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <map>
 #include <stdexcept>
 
 #ifndef HIDIOCGRAWUNIQ
@@ -30,7 +32,7 @@ constexpr int HidMaxDescriptorSize = 4096;
 
 QString usbPath(const NodeLayout& l)
 {
-    return QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(l.port);
+    return usbDevicePath(l.port);
 }
 
 QString interfacePath(const NodeLayout& l)
@@ -70,10 +72,19 @@ QString attribute(const QString& value)
 
 }  // namespace
 
+QString usbDevicePath(int port)
+{
+    return QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(port);
+}
+
 struct HidrawNode::Link {
     std::shared_ptr<KeyState> state;
     std::atomic<bool> gone{false};
     QByteArray name, phys, uniq;  // what HIDIOCGRAWNAME, …PHYS and …UNIQ report
+    // Each descriptor's reports not read yet, as hidraw gives every open descriptor its own copy
+    // of each report sent after it was opened. Guarded by state->mutex. umockdev does not say
+    // when a descriptor is closed, so a descriptor's queue stays with the node.
+    std::map<const void*, std::deque<QByteArray>> queues;
 };
 
 namespace {
@@ -199,7 +210,21 @@ gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     std::optional<QByteArray> report;
     {
         std::lock_guard lock(link.state->mutex);
-        report = link.state->firmware.nextInput(KeyState::nowMs());
+        auto& queues = linkOf(data).queues;
+        // What the firmware has sent by now goes to every descriptor, each keeping as many
+        // unread reports as hidraw keeps.
+        while (const auto sent = link.state->firmware.nextInput(KeyState::nowMs())) {
+            for (auto& [reader, queue] : queues) {
+                queue.push_back(*sent);
+                if (queue.size() > InputQueueLimit)
+                    queue.pop_front();
+            }
+        }
+        std::deque<QByteArray>& own = queues[client];
+        if (!own.empty()) {
+            report = std::move(own.front());
+            own.pop_front();
+        }
     }
     if (!report) {
         complete(client, -1, EAGAIN);
@@ -239,9 +264,12 @@ gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     return TRUE;
 }
 
-void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient*, gpointer data)
+void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    ++linkOf(data).state->opens;
+    HidrawNode::Link& link = linkOf(data);
+    ++link.state->opens;
+    std::lock_guard lock(link.state->mutex);
+    link.queues[client];
 }
 
 void connectHandler(UMockdevIoctlBase* handler, const char* signal, GCallback callback,
@@ -315,7 +343,7 @@ void HidrawNode::remove()
     }
 
     const QByteArray devnode = m_devnode.toUtf8();
-    hangUp(devnode);
+    hangUpNode(m_testbed, devnode);
     umockdev_testbed_detach_ioctl(m_testbed, devnode.constData(), nullptr);
     g_object_unref(m_handler);
     m_handler = nullptr;
@@ -327,13 +355,13 @@ void HidrawNode::remove()
 // may then give the pty's number to a later node, and the testbed refuses to add a node whose
 // pty it has a record of, so the record goes too. Where that record cannot be found the pty is
 // left open rather than risk that refusal.
-void HidrawNode::hangUp(const QByteArray& devnode)
+void hangUpNode(UMockdevTestbed* testbed, const QByteArray& devnode)
 {
-    const int master = umockdev_testbed_get_dev_fd(m_testbed, devnode.constData());
+    const int master = umockdev_testbed_get_dev_fd(testbed, devnode.constData());
     char pts[64];
     if (master < 0 || ::ptsname_r(master, pts, sizeof pts) != 0)
         return;
-    gchar* root = umockdev_testbed_get_root_dir(m_testbed);
+    gchar* root = umockdev_testbed_get_root_dir(testbed);
     QByteArray record = QByteArray(root) + "/dev/.ptymap/" + QByteArray(pts).replace('/', '_');
     g_free(root);
     struct stat info;
@@ -367,7 +395,8 @@ QString HidrawNode::describe(const KeyState& state, const NodeLayout& layout)
     if (!m.serial.isEmpty())
         d += QStringLiteral("A: serial=%1\n").arg(attribute(m.serial));
     d += QStringLiteral("A: busnum=1\nA: devnum=%1\nA: speed=12\n").arg(layout.devnum);
-    d += QStringLiteral("A: bDeviceClass=00\nA: bNumInterfaces= 1\n\n");
+    // The vendor interface, then the keyboard and the mouse interface (EventNode).
+    d += QStringLiteral("A: bDeviceClass=00\nA: bNumInterfaces= 3\n\n");
 
     d += QStringLiteral("P: %1\n").arg(devicePath(interfacePath(layout)));
     d += QStringLiteral("E: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nE: INTERFACE=3/0/0\n");

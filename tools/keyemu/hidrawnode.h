@@ -23,6 +23,13 @@ struct NodeLayout {
     int devnum = 2;       // the USB device number, new on every plug
 };
 
+// The USB device of a key plugged into `port`, as its sysfs path; the interfaces sit under it.
+QString usbDevicePath(int port);
+
+// Makes descriptors still open on an emulated node see it hang up, as on a device that has gone
+// (see hidrawnode.cpp).
+void hangUpNode(UMockdevTestbed* testbed, const QByteArray& devnode);
+
 class HidrawNode {
 public:
     // Attaches the handler first, then adds the devices (a client that opens the node in
@@ -42,7 +49,6 @@ public:
 
 private:
     void remove();
-    void hangUp(const QByteArray& devnode);
 
     UMockdevTestbed* m_testbed;
     UMockdevIoctlBase* m_handler = nullptr;

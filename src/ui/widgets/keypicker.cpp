@@ -27,6 +27,7 @@ void KeyPicker::clear()
         item->deleteLater();
     }
     m_items.clear();
+    m_received = -1;
     setItemIndex(-1);
 }
 
@@ -74,6 +75,14 @@ void KeyPicker::setItemIndex(int index)
         return;
     m_index = index;
     emit itemIndexChanged(index);
+}
+
+void KeyPicker::setReceivedIndex(int index)
+{
+    m_received = index >= 0 && index < count() ? index : -1;
+    for (int i = 0; i < count(); ++i)
+        if (m_items[i])
+            m_items[i]->setReceived(i == m_received);
 }
 
 void KeyPicker::selectByUser(int index)

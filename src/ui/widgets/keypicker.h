@@ -31,6 +31,10 @@ public:
     int count() const { return int(m_items.size()); }
     QWidget* item(int index) const;
 
+    // The item marked as the key the device was last heard sending, or -1.
+    int receivedIndex() const { return m_received; }
+    void setReceivedIndex(int index);
+
     int itemIndex() const { return m_index; }
     // An index outside the items selects nothing (-1).
     void setItemIndex(int index);
@@ -50,6 +54,7 @@ private:
 
     QList<QPointer<KeyPickerItem>> m_items;
     int m_index = -1;
+    int m_received = -1;
     int m_updateDepth = 0;
 };
 

@@ -31,6 +31,16 @@ void KeyPickerItem::setSelected(bool selected)
     update();
 }
 
+void KeyPickerItem::setReceived(bool received)
+{
+    if (received == m_received)
+        return;
+    m_received = received;
+    style()->unpolish(this);
+    style()->polish(this);
+    update();
+}
+
 void KeyPickerItem::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);

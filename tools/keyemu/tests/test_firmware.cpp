@@ -277,3 +277,41 @@ TEST(Firmware, StoreSlotsOutsideTheStoreThrow)
 }
 
 }  // namespace
+
+TEST(Firmware, PressingAKeySendsItsRecordThroughTheRightInterface)
+{
+    // Input codes: Ctrl 29, Shift 42, B 48, F1 59, Right Alt 100, BTN_LEFT 0x110, BTN_RIGHT 0x111.
+    const auto frames = [](int interface, std::vector<quint16> codes, std::vector<qint64> downs) {
+        std::vector<SentEvent> events;
+        for (const qint64 at : downs) {
+            for (const qint32 value : {1, 0}) {
+                const qint64 due = value ? at : at + TapMs;
+                for (const quint16 code : codes)
+                    events.push_back({interface, 1, code, value, due});
+                events.push_back({interface, 0, 0, 0, due});
+            }
+        }
+        return events;
+    };
+    const struct {
+        const char* name;
+        KeyRecord record;
+        int holdMs;
+        std::vector<SentEvent> expected;
+    } cases[] = {
+        {"modifiers in bit order, then the keys", {0x03, 0x05, 0x00, 0x00, 0x00}, 500, frames(KeyboardInterface, {29, 42, 48}, {1000})},
+        {"a right-hand modifier and two keys, 0xFF passed over", {0x40, 0x3A, 0x05, 0xFF, 0x00}, 0, frames(KeyboardInterface, {100, 59, 48}, {1000})},
+        {"repeated while held", {0x00, 0x05, 0x00, 0x00, 0x02}, 2 * RepeatPeriodMs + 1, frames(KeyboardInterface, {48}, {1000, 1000 + RepeatPeriodMs, 1000 + 2 * RepeatPeriodMs})},
+        {"repeated, let go at once: sent once", {0x00, 0x05, 0x00, 0x00, 0x02}, 0, frames(KeyboardInterface, {48}, {1000})},
+        {"a mouse button", {0x01, 0x00, 0x00, 0x00, 0x01}, 500, frames(MouseInterface, {0x110}, {1000})},
+        {"a repeated mouse button", {0x02, 0x04, 0x00, 0x00, 0x03}, RepeatPeriodMs, frames(MouseInterface, {0x111}, {1000})},
+        {"a key without an input code", {0x00, 0x64, 0x00, 0x00, 0x00}, 100, {}},
+        {"an empty key", {0x00, 0x00, 0x00, 0x00, 0x00}, 100, {}},
+        {"a Mode no key sends", {0x01, 0x04, 0x00, 0x00, 0x04}, 100, {}},
+    };
+    for (const auto& c : cases) {
+        Firmware fw(6, false, 0);
+        fw.setRecord(3, c.record);
+        EXPECT_EQ(fw.pressKey(3, 1000, c.holdMs), c.expected) << c.name;
+    }
+}

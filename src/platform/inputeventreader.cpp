@@ -1,0 +1,97 @@
+#include "platform/inputeventreader.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <libevdev/libevdev.h>
+#include <unistd.h>
+
+namespace tavrel::platform {
+
+namespace {
+
+// Events taken at one turn of the event loop, so that a flood cannot starve the rest.
+constexpr int EventsPerTurn = 256;
+constexpr int MaxPollPeriod = 10000;
+
+}  // namespace
+
+InputEventReader::InputEventReader(const QString& devnode, int pollPeriodMs, QObject* parent)
+    : QObject(parent), m_devnode(devnode)
+{
+    do {
+        m_fd = ::open(devnode.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (m_fd < 0 && errno == EINTR);
+    if (m_fd < 0) {
+        fail(errno, "open");
+        return;
+    }
+    const int rc = libevdev_new_from_fd(m_fd, &m_device);
+    if (rc < 0) {
+        m_device = nullptr;
+        fail(-rc, "libevdev_new_from_fd");
+        return;
+    }
+    m_readable = new QSocketNotifier(qintptr(m_fd), QSocketNotifier::Read, this);
+    connect(m_readable, &QSocketNotifier::activated, this, &InputEventReader::readAvailable);
+    if (pollPeriodMs > 0 && pollPeriodMs <= MaxPollPeriod) {
+        m_poll = new QTimer(this);
+        connect(m_poll, &QTimer::timeout, this, &InputEventReader::readAvailable);
+        m_poll->start(pollPeriodMs);
+    }
+}
+
+InputEventReader::~InputEventReader()
+{
+    close();
+}
+
+void InputEventReader::close()
+{
+    delete std::exchange(m_readable, nullptr);
+    delete std::exchange(m_poll, nullptr);
+    if (m_device)
+        libevdev_free(std::exchange(m_device, nullptr));
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+}
+
+void InputEventReader::fail(int error, const char* what)
+{
+    m_errno = error;
+    m_error = QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(what), m_devnode,
+                                              QString::fromLocal8Bit(std::strerror(error)));
+    close();
+}
+
+void InputEventReader::readAvailable()
+{
+    const QPointer<InputEventReader> alive(this);
+    for (int n = 0; n < EventsPerTurn && m_device; ++n) {
+        input_event ev{};
+        const int rc = libevdev_next_event(m_device, m_syncing ? LIBEVDEV_READ_FLAG_SYNC : LIBEVDEV_READ_FLAG_NORMAL, &ev);
+        if (rc == -EAGAIN) {
+            // The events that brought libevdev's view up to the device after a SYN_DROPPED are
+            // through: the device's own events follow.
+            if (!std::exchange(m_syncing, false))
+                return;
+            continue;
+        }
+        if (rc == LIBEVDEV_READ_STATUS_SYNC) {
+            m_syncing = true;
+        } else if (rc != LIBEVDEV_READ_STATUS_SUCCESS) {
+            fail(-rc, "read");
+            emit failed();
+            return;
+        }
+        const qint64 timeMs = qint64(ev.input_event_sec) * 1000 + qint64(ev.input_event_usec) / 1000;
+        emit received(InputEvent{ev.type, ev.code, ev.value}, timeMs);
+        if (!alive)
+            return;
+    }
+}
+
+}  // namespace tavrel::platform

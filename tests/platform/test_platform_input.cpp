@@ -1,0 +1,186 @@
+// A key's input event devices against emulated keys: found beside its hidraw interface, read
+// with libevdev on the event loop, each reader with its own copy of the events, and gone with
+// the key.
+
+#include "common/qtwait.h"
+#include "config/sentinput.h"
+#include "keyemu/emulator.h"
+#include "platform/hotplugmonitor.h"
+#include "platform/inputeventreader.h"
+#include "platform/inputnodes.h"
+#include "platform/udevcontext.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <cerrno>
+#include <memory>
+#include <set>
+
+using namespace tavrel;
+using namespace tavrel::platform;
+using tavrel::emu::EmulatedKey;
+using tavrel::emu::KeyModel;
+using tavrel::emu::Testbed;
+using tavrel::test::waitFor;
+
+namespace {
+
+Testbed& testbed()
+{
+    static Testbed bed;
+    return bed;
+}
+
+constexpr int PollMs = 5;
+
+class PlatformInput : public testing::Test {
+protected:
+    EmulatedKey& addKey()
+    {
+        EmulatedKey& key = testbed().add({});
+        m_keys.push_back(&key);
+        return key;
+    }
+    void TearDown() override
+    {
+        m_readers.clear();
+        for (EmulatedKey* key : m_keys)
+            testbed().unplug(*key);
+    }
+
+    // Readers of every input node of the key, feeding one decoder, as the session does.
+    void watch(const EmulatedKey& key)
+    {
+        for (const QString& node : key.inputDevnodes()) {
+            auto reader = std::make_unique<InputEventReader>(node, PollMs);
+            ASSERT_TRUE(reader->isOpen()) << reader->error().toStdString();
+            const int source = int(m_readers.size());
+            QObject::connect(reader.get(), &InputEventReader::received, reader.get(),
+                             [this, source](const InputEvent& e, qint64 timeMs) {
+                                 for (const InputChange& c : m_decoder.take(source, e, timeMs))
+                                     m_changes.push_back(c);
+                             });
+            m_readers.push_back(std::move(reader));
+        }
+    }
+
+    std::shared_ptr<UdevContext> m_udev = UdevContext::create();
+    std::vector<EmulatedKey*> m_keys;
+    std::vector<std::unique_ptr<InputEventReader>> m_readers;
+    InputDecoder m_decoder;
+    std::vector<InputChange> m_changes;
+};
+
+std::set<QString> asSet(const std::vector<QString>& nodes)
+{
+    return {nodes.begin(), nodes.end()};
+}
+
+}  // namespace
+
+TEST_F(PlatformInput, AKeysEventDevicesAreThoseOfItsOwnUsbDevice)
+{
+    EmulatedKey& first = addKey();
+    EmulatedKey& second = addKey();
+    ASSERT_EQ(first.inputDevnodes().size(), 2u);
+    for (EmulatedKey* key : {&first, &second}) {
+        const auto found = inputNodesBeside(*m_udev, key->syspath());
+        ASSERT_TRUE(found);
+        std::vector<QString> nodes;
+        for (const InputNode& n : *found)
+            nodes.push_back(n.devnode);
+        EXPECT_EQ(asSet(nodes), asSet(key->inputDevnodes()));
+    }
+    const auto nowhere = inputNodesBeside(*m_udev, QStringLiteral("/sys/devices/virtual/misc/nothing"));
+    ASSERT_TRUE(nowhere);
+    EXPECT_TRUE(nowhere->empty());
+}
+
+TEST_F(PlatformInput, PressesOfEveryKindOfRecordArriveAsTheyWereSent)
+{
+    EmulatedKey& key = addKey();
+    ASSERT_NO_FATAL_FAILURE(watch(key));
+    ASSERT_TRUE(waitFor([&] { return key.inputOpens() == 2; }));
+    SentInput mouseRight;
+    mouseRight.buttons = 0x02;
+    SentInput ctrlShiftB;
+    ctrlShiftB.modifiers = 0x03;
+    ctrlShiftB.keys = {0x05};
+    SentInput twoKeys;
+    twoKeys.modifiers = 0x40;
+    twoKeys.keys = {0x3A, 0x28};
+    const auto press = [](const SentInput& in, int n) { return InputChange{InputChange::Kind::Press, in, n}; };
+    const auto release = [](const SentInput& in, int n) { return InputChange{InputChange::Kind::Release, in, n}; };
+    const struct {
+        const char* name;
+        std::array<quint8, 5> record;
+        int holdMs;
+        std::vector<InputChange> expected;
+    } cases[] = {
+        {"a single combination", {0x03, 0x05, 0x00, 0x00, 0x00}, 300, {press(ctrlShiftB, 1), release(ctrlShiftB, 1)}},
+        {"a repeating mouse button, held for three periods", {0x02, 0, 0, 0, 0x03}, 3 * emu::RepeatPeriodMs - 10,
+         {press(mouseRight, 1), release(mouseRight, 1), press(mouseRight, 2), release(mouseRight, 2),
+          press(mouseRight, 3), release(mouseRight, 3)}},
+        {"two keys and a right-hand modifier", {0x40, 0x3A, 0x28, 0x00, 0x00}, 50, {press(twoKeys, 1), release(twoKeys, 1)}},
+        {"an empty key sends nothing", {0, 0, 0, 0, 0x00}, 50, {}},
+        {"a mode no key sends", {0x01, 0x04, 0, 0, 0x04}, 50, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_changes.clear();
+        key.setRecord(0, c.record);
+        // Far apart, so that no press counts as a repeat of the case before.
+        test::runEventsFor(RepeatGapMs + 50);
+        key.pressKey(0, c.holdMs);
+        test::runEventsFor(c.holdMs + 3 * emu::TapMs + 50);
+        EXPECT_EQ(m_changes, c.expected);
+    }
+}
+
+TEST_F(PlatformInput, EveryReaderOfANodeGetsEachEvent)
+{
+    EmulatedKey& key = addKey();
+    key.setRecord(2, {0x00, 0x04, 0, 0, 0x00});
+    const QString keyboard = key.inputDevnodes().front();
+    InputEventReader first(keyboard, PollMs), second(keyboard, PollMs);
+    ASSERT_TRUE(first.isOpen() && second.isOpen());
+    int downs[2] = {0, 0};
+    for (int i = 0; i < 2; ++i) {
+        QObject::connect(i == 0 ? &first : &second, &InputEventReader::received, &first,
+                         [&downs, i](const InputEvent& e, qint64) { downs[i] += e.type == EventKey && e.value == 1; });
+    }
+    ASSERT_TRUE(waitFor([&] { return key.inputOpens() == 2; }));
+    ASSERT_GT(key.pressKey(2), 0);
+    EXPECT_TRUE(waitFor([&] { return downs[0] == 1 && downs[1] == 1; }, 3000));
+}
+
+TEST_F(PlatformInput, AReaderOfAnUnpluggedKeyFailsAndItsNodesAreGone)
+{
+    EmulatedKey& key = addKey();
+    HotplugMonitor monitor(m_udev, nullptr, "input");
+    ASSERT_TRUE(monitor.isActive());
+    int changes = 0;
+    QObject::connect(&monitor, &HotplugMonitor::deviceChanged, &monitor, [&changes] { ++changes; });
+    const std::vector<QString> nodes = key.inputDevnodes();
+    InputEventReader reader(nodes.front(), PollMs);
+    ASSERT_TRUE(reader.isOpen()) << reader.error().toStdString();
+    bool failed = false;
+    QObject::connect(&reader, &InputEventReader::failed, &reader, [&failed] { failed = true; });
+
+    testbed().unplug(key);
+    EXPECT_TRUE(waitFor([&] { return failed; }, 3000));
+    EXPECT_FALSE(reader.isOpen());
+    // The input and event devices of both interfaces said they went.
+    EXPECT_TRUE(waitFor([&] { return changes >= 4; }, 3000)) << changes;
+    const auto found = inputNodesBeside(*m_udev, key.syspath());
+    EXPECT_TRUE(!found || found->empty());
+    InputEventReader late(nodes.back(), PollMs);
+    EXPECT_FALSE(late.isOpen());
+    EXPECT_NE(late.errorCode(), 0);
+
+    testbed().plug(key);
+    EXPECT_EQ(key.inputDevnodes().size(), 2u);
+    EXPECT_NE(key.inputDevnodes().front(), nodes.front());
+}
+

@@ -1,0 +1,161 @@
+// What a key sends through its keyboard and mouse interfaces, as the session reads it for the
+// selected key: each press and release, and the one key whose record sends it.
+#include "common/qtwait.h"
+#include "keyemu/emulator.h"
+#include "session/devicesession.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tavrel;
+
+namespace tavrel::test {
+emu::Testbed& testbed();
+}
+using tavrel::test::runEventsFor;
+using tavrel::test::testbed;
+using tavrel::test::waitFor;
+
+namespace {
+
+struct Received {
+    AttachedKey* from;
+    InputChange change;
+    int key;
+};
+
+class KeyTesterTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        session.reset();
+        for (emu::EmulatedKey* key : testbed().keys())
+            if (key->plugged())
+                testbed().unplug(*key);
+    }
+
+    emu::EmulatedKey& plug(const QString& name, const QString& serial)
+    {
+        emu::KeyModel model;
+        model.name = name;
+        model.serial = serial;
+        return testbed().add(model);
+    }
+
+    void start()
+    {
+        session = std::make_unique<DeviceSession>();
+        session->setWatchesSelected(true);
+        QObject::connect(session.get(), &DeviceSession::inputReceived,
+                         [this](AttachedKey* from, const InputChange& change, int key) {
+                             received.push_back({from, change, key});
+                         });
+        QObject::connect(session.get(), &DeviceSession::receivedCleared, [this] { ++cleared; });
+        session->start();
+    }
+
+    bool selectedAndWatching(const emu::EmulatedKey& key)
+    {
+        return waitFor([&] {
+            return session->selected() && session->selected()->identity().syspath == key.syspath()
+                   && session->selected()->readComplete() && !session->busy() && key.inputOpens() == 2;
+        });
+    }
+
+    // The presses the session announced, as (key, presses) pairs.
+    std::vector<std::pair<int, int>> presses() const
+    {
+        std::vector<std::pair<int, int>> result;
+        for (const Received& r : received)
+            if (r.change.kind == InputChange::Kind::Press)
+                result.emplace_back(r.key, r.change.presses);
+        return result;
+    }
+
+    std::unique_ptr<DeviceSession> session;
+    std::vector<Received> received;
+    int cleared = 0;
+};
+
+}  // namespace
+
+TEST_F(KeyTesterTest, APressNamesTheOneKeyWhoseRecordTheKeyHoldsForIt)
+{
+    auto& key = plug("t-match", "320000000031");
+    key.setRecord(0, {0x03, 0x05, 0, 0, 0x00});  // Ctrl+Shift+B
+    key.setRecord(1, {0x04, 0x3D, 0, 0, 0x00});  // Alt+F4
+    key.setRecord(2, {0x04, 0x3D, 0, 0, 0x00});  // Alt+F4 again
+    key.setRecord(3, {0x02, 0, 0, 0, 0x03});     // the right button, repeated
+    start();
+    ASSERT_TRUE(selectedAndWatching(key));
+    // A record the key was given behind the session's back: the session holds another for it.
+    key.setRecord(4, {0x01, 0x14, 0, 0, 0x00});
+
+    const struct {
+        const char* name;
+        int slot;
+        int holdMs;
+        std::vector<std::pair<int, int>> presses;
+    } cases[] = {
+        {"one key holds it", 0, 50, {{0, 1}}},
+        {"two keys hold it", 1, 50, {{-1, 1}}},
+        {"a repeating key, named at every press", 3, 2 * emu::RepeatPeriodMs - 10, {{3, 1}, {3, 2}}},
+        {"no record the session holds sends it", 4, 50, {{-1, 1}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        received.clear();
+        runEventsFor(RepeatGapMs + 50);
+        ASSERT_GT(key.pressKey(c.slot, c.holdMs), 0);
+        EXPECT_TRUE(waitFor([&] { return presses().size() >= c.presses.size() && !received.empty()
+                                          && received.back().change.kind == InputChange::Kind::Release
+                                          && int(received.size()) == 2 * int(c.presses.size()); },
+                            3000));
+        EXPECT_EQ(presses(), c.presses);
+        for (const Received& r : received)
+            EXPECT_EQ(r.from, session->selected());
+    }
+
+    // An edit not written yet is not what the key holds.
+    session->selectKey(0);
+    session->setRepeat(true);
+    received.clear();
+    runEventsFor(RepeatGapMs + 50);
+    key.pressKey(0, 50);
+    ASSERT_TRUE(waitFor([&] { return received.size() == 2; }, 3000));
+    EXPECT_EQ(presses(), (std::vector<std::pair<int, int>>{{-1, 1}}));
+}
+
+TEST_F(KeyTesterTest, OnlyTheSelectedKeyIsHeardAndItsLineEndsWithIt)
+{
+    auto& first = plug("t-first", "320000000032");
+    first.setRecord(0, {0x00, 0x04, 0, 0, 0x00});
+    start();
+    ASSERT_TRUE(selectedAndWatching(first));
+    // Plugged in later: its input devices come after its hidraw interface, as a real key's may.
+    auto& second = plug("t-second", "320000000033");
+    second.setRecord(0, {0x00, 0x05, 0, 0, 0x00});
+    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 2; }));
+
+    second.pressKey(0, 50);
+    runEventsFor(300);
+    EXPECT_TRUE(received.empty()) << "a key that is not selected is not read";
+    EXPECT_EQ(second.inputOpens(), 0);
+
+    const int before = cleared;
+    session->selectDevice(1);
+    EXPECT_EQ(cleared, before + 1);
+    ASSERT_TRUE(selectedAndWatching(second));
+    received.clear();
+    first.pressKey(0, 50);
+    second.pressKey(0, 50);
+    ASSERT_TRUE(waitFor([&] { return received.size() == 2; }, 3000));
+    runEventsFor(100);
+    ASSERT_EQ(received.size(), 2u) << "the key no longer selected is not heard";
+    EXPECT_EQ(received.front().change.input.keys, QList<quint8>{0x05});
+    EXPECT_EQ(received.front().key, 0);
+
+    testbed().unplug(second);
+    EXPECT_TRUE(waitFor([&] { return cleared == before + 2; }, 3000));
+}
