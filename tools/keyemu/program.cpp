@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -113,7 +114,7 @@ void KeyEmuProgram::readCommands()
         // Without a controller the keys keep serving the child until it ends.
         m_stdinNotifier->setEnabled(false);
         if (!m_childRunning)
-            finish(0);
+            finish(m_childStatus.value_or(0));
     }
 }
 
@@ -130,10 +131,14 @@ void KeyEmuProgram::handleLine(const QString& line)
         finish(0);
         break;
     case CommandShell::Action::WaitChild:
-        if (!m_childRunning)
-            reply(QStringLiteral("error no child program is running"));
-        else
+        if (m_childRunning) {
             m_waitingForChild = true;
+        } else if (m_childStatus) {
+            reply(QStringLiteral("ok %1").arg(*m_childStatus));
+            finish(*m_childStatus);
+        } else {
+            reply(QStringLiteral("error no child program is running"));
+        }
         break;
     }
 }
@@ -143,6 +148,13 @@ void KeyEmuProgram::childFinished(int exitCode, QProcess::ExitStatus status)
     m_childRunning = false;
     // As a shell reports it: a child ended by a signal gives 128 plus the signal's number.
     const int code = status == QProcess::CrashExit ? 128 + exitCode : exitCode;
+    m_childStatus = code;
+    // Commands sent before the child ended are still taken, a wait for it among them.
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (m_stdinNotifier && m_stdinNotifier->isEnabled() && ::poll(&input, 1, 0) > 0)
+        readCommands();
+    if (m_finished)
+        return;
     if (m_waitingForChild)
         reply(QStringLiteral("ok %1").arg(code));
     else

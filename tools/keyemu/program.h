@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QSocketNotifier;
 
@@ -40,6 +41,8 @@ private:
     QProcess m_child;
     bool m_childRunning = false;
     bool m_waitingForChild = false;
+    // How the child ended, once it has.
+    std::optional<int> m_childStatus;
     bool m_finished = false;
     QByteArray m_input;
     std::unique_ptr<QSocketNotifier> m_stdinNotifier;
