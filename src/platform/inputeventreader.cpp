@@ -73,6 +73,10 @@ void InputEventReader::readAvailable()
     for (int n = 0; n < EventsPerTurn && m_device; ++n) {
         input_event ev{};
         const int rc = libevdev_next_event(m_device, m_syncing ? LIBEVDEV_READ_FLAG_SYNC : LIBEVDEV_READ_FLAG_NORMAL, &ev);
+        // A signal (the state snapshot's, say) cut the read short: nothing is lost, the next
+        // turn reads on.
+        if (rc == -EINTR)
+            return;
         if (rc == -EAGAIN) {
             // The events that brought libevdev's view up to the device after a SYN_DROPPED are
             // through: the device's own events follow.
