@@ -60,8 +60,8 @@ public:
     static QString nameOf(const AttachedKey* key);
 
     // Limits that only keep a command from hanging on a key that stopped answering; the keys
-    // pace the work themselves.
-    static constexpr int ReadLimitMs = 4000;
+    // pace the work themselves. A machine under load can hold an answer up for seconds.
+    static constexpr int ReadLimitMs = 8000;
     static constexpr int WriteLimitMs = KeySlots * (WritePauseMs + WriteDeadlineMs) + 5000;
 
 private:
