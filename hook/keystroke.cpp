@@ -1,6 +1,6 @@
 #include "keystroke.h"
 
-#include "keys/hookmessages.h"
+#include "keys/hookinterface.h"
 
 #include <linux/input-event-codes.h>
 

@@ -4,7 +4,7 @@
 // forgets that when switched off.
 
 #include "keystroke.h"
-#include "platform/hookchannel.h"
+#include "keys/hookinterface.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>

@@ -2,8 +2,8 @@
 // The one path every request takes to the device, and the dispatcher every input report
 // passes through. Both log what they move to the report log.
 
+#include "config/ioresult.h"
 #include "config/reports.h"
-#include "platform/ioresult.h"
 
 #include <functional>
 #include <span>

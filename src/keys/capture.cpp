@@ -1,6 +1,6 @@
 #include "keys/capture.h"
 
-#include "keys/hookmessages.h"
+#include "keys/hookinterface.h"
 #include "keys/keynames.h"
 
 namespace tavrel {

@@ -1,7 +1,7 @@
 #pragma once
 // Loading the hook library and preparing "TestHook" at start-up.
 
-#include "platform/hookchannel.h"
+#include "keys/hookinterface.h"
 #include "platform/testhookmapping.h"
 
 #include <QtGlobal>

@@ -1,6 +1,6 @@
 #include "platform/hookmessagefilter.h"
 
-#include "platform/hookchannel.h"
+#include "keys/hookinterface.h"
 
 #include <QByteArray>
 #include <X11/Xlib.h>

@@ -1,6 +1,6 @@
 #include "platform/keynametext.h"
 
-#include "keys/hookmessages.h"
+#include "keys/hookinterface.h"
 
 #include <cstddef>
 

@@ -2,7 +2,7 @@
 // The "TestHook" shared memory object through which the hook library finds the main window, and
 // the run's token, which tells the library's messages from those of any other X client.
 
-#include "platform/hookchannel.h"
+#include "keys/hookinterface.h"
 
 #include <QtGlobal>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "config/combination.h"
 #include "keys/capture.h"
-#include "keys/hookmessages.h"
+#include "keys/hookinterface.h"
 #include "qt_print.h"
 
 #include <gtest/gtest.h>

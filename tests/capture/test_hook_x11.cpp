@@ -4,7 +4,7 @@
 #include "config/keyrecord.h"
 #include "config/combination.h"
 #include "keys/capture.h"
-#include "keys/hookmessages.h"
+#include "keys/hookinterface.h"
 #include "platform/hooklibrary.h"
 #include "platform/hookmessagefilter.h"
 #include "platform/keynametext.h"

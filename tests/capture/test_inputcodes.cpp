@@ -1,6 +1,6 @@
 // The one table from input event codes to HID usages, checked against the key names the hook
 // library's scan codes give each code, which were written without it.
-#include "keys/hookmessages.h"
+#include "keys/hookinterface.h"
 #include "keys/inputcodes.h"
 #include "keys/keynames.h"
 #include "keystroke.h"

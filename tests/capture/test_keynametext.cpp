@@ -1,4 +1,4 @@
-#include "keys/hookmessages.h"
+#include "keys/hookinterface.h"
 #include "keys/keynames.h"
 #include "keystroke.h"
 #include "platform/keynametext.h"

@@ -3,7 +3,7 @@
 
 #include "harness.h"
 
-#include "platform/hookchannel.h"
+#include "keys/hookinterface.h"
 
 #include <gtest/gtest.h>
 

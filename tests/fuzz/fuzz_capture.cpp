@@ -11,7 +11,7 @@
 #include "config/reports.h"
 #include "fuzzcheck.h"
 #include "keys/capture.h"
-#include "keys/hookmessages.h"
+#include "keys/hookinterface.h"
 #include "keys/keynames.h"
 #include "platform/keynametext.h"
 
