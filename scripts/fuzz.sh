@@ -24,10 +24,9 @@ bash scripts/install-deps.sh --fuzz
 build=build-fuzz
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
-echo "== configure and build the fuzz targets in $build"
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTAVREL_FUZZ=ON -DTAVREL_BUILD_TESTS=OFF "${launcher[@]}" >/dev/null
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
+echo "== configure and build the fuzz targets in $build (the fuzz preset: clang, the targets alone)"
+cmake --preset fuzz "${launcher[@]}" >/dev/null
+cmake --build --preset fuzz -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -20,6 +20,9 @@ groups=(
 
   "check the Debian package (desktop entry, AppStream metadata, Debian's checker)"
   "dpkg-dev desktop-file-utils appstream lintian"
+
+  "check the layout of the C++ sources (scripts/format-check.sh)"
+  "clang-format"
 )
 if [[ ${1:-} == --fuzz ]]; then
   groups+=("build the fuzz targets" "clang libclang-rt-14-dev")

@@ -5,6 +5,6 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 bash scripts/install-udev-rule.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVREL_BUILD_TESTS=OFF >/dev/null
-cmake --build build -j "$(nproc)"
+cmake --preset run >/dev/null
+cmake --build --preset run -j "$(nproc)"
 exec build/bin/tavrel "$@"

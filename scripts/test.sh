@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test: a plain build and a build under
-# AddressSanitizer and UndefinedBehaviorSanitizer through ctest, the device layer and the
-# session under ThreadSanitizer, and each fuzz target for a bounded time (FUZZ_SECONDS, 60 by
-# default).
+# Installs what is missing, checks the layout of the C++ sources, then builds and runs every
+# test: a plain build and a build under AddressSanitizer and UndefinedBehaviorSanitizer through
+# ctest, the device layer and the session under ThreadSanitizer, and each fuzz target for a
+# bounded time (FUZZ_SECONDS, 60 by default). The builds are the presets of CMakePresets.json.
 #
 # ctest runs tests side by side: most of them wait on emulated keys and timers rather than
 # compute. Tests that share something (the user's "/TestHook.<uid>" name) hold a resource lock
@@ -13,21 +13,21 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 start=$SECONDS
+echo "== layout of the C++ sources"
+bash scripts/format-check.sh
+
 jobs=$(nproc)
 test_jobs=$((jobs * 2))
+# Line tables are enough for the sanitizers' and GoogleTest's reports; full debug information
+# would cost a third of the compile time (the presets build with -g1).
 for variant in plain asan; do
-  dir=build-test-$variant
-  # Line tables are enough for the sanitizers' and GoogleTest's reports; full debug information
-  # would cost a third of the compile time.
-  flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
-  [[ $variant == asan ]] && flags=(-DTAVREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g1")
   echo "== $variant build"
   phase=$SECONDS
-  cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  cmake --preset "$variant" >/dev/null
+  cmake --build --preset "$variant" -j "$jobs"
   echo "== $variant built in $((SECONDS - phase)) s; its tests"
   phase=$SECONDS
-  ctest --test-dir "$dir" --output-on-failure -j "$test_jobs"
+  ctest --preset "$variant" -j "$test_jobs"
   echo "== $variant tests ran in $((SECONDS - phase)) s"
 done
 
