@@ -132,7 +132,7 @@ QString sentInputText(const SentInput& input, const InputNames& names)
 {
     QStringList parts;
     if (input.modifiers)
-        parts << HIDtoKey2(input.modifiers);
+        parts << modifierNamesForMask(input.modifiers);
     for (const quint8 usage : input.keys)
         parts << names.key(usage);
     for (const quint8 button : {MouseLeft, MouseRight, MouseMiddle})

@@ -21,7 +21,7 @@ class UdevContext;
 class KeyInput : public QObject {
     Q_OBJECT
 public:
-    // The key's hidraw interface at `syspath`; pollPeriodMs as THidDevice::SetPollPeriod takes it.
+    // The key's hidraw interface at `syspath`; pollPeriodMs as HidDevice::setPollPeriod takes it.
     // Finds and opens its input devices at once.
     KeyInput(std::shared_ptr<platform::UdevContext> udev, QString syspath, int pollPeriodMs, QObject* parent = nullptr);
     ~KeyInput() override;

@@ -35,7 +35,7 @@ void checkInput(const SentInput& input)
         FUZZ_CHECK(usageForKeyCode(code) == 0 && mouseButtonForCode(code) == 0);
         FUZZ_CHECK(input.unnamed.count(code) == 1);
     }
-    const InputNames names{[](int usage) { return HIDtoKey(usage); }, [](quint8) { return QStringLiteral("b"); },
+    const InputNames names{[](int usage) { return keyNameForUsage(usage); }, [](quint8) { return QStringLiteral("b"); },
                            [](quint16) { return QStringLiteral("c"); }};
     FUZZ_CHECK(!sentInputText(input, names).isEmpty());
 }
