@@ -1,6 +1,7 @@
 #include "session/attachedkey.h"
 
 #include "hid/hiddevice.h"
+#include "config/reportdispatch.h"
 #include "session/keyinput.h"
 
 #include <QPointer>

@@ -7,7 +7,7 @@
 
 #include "config/configio.h"
 #include "config/keyassignments.h"
-#include "config/protocol.h"
+#include "config/reportchannel.h"
 #include "config/sentinput.h"
 #include "devices/capabilities.h"
 #include "devices/keyidentity.h"

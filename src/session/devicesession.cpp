@@ -1,6 +1,7 @@
 #include "session/devicesession.h"
 
 #include "config/combination.h"
+#include "config/reportdispatch.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
 #include "platform/hotplugmonitor.h"

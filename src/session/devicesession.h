@@ -6,7 +6,7 @@
 
 #include "config/configfile.h"
 #include "config/configio.h"
-#include "config/protocol.h"
+#include "config/reportchannel.h"
 #include "keys/capture.h"
 #include "session/attachedkey.h"
 

@@ -1,7 +1,7 @@
 // The device session on its own, as the command line uses it: no widgets, a QCoreApplication,
 // emulated keys.
 #include "common/qtwait.h"
-#include "config/protocol.h"
+#include "config/reportchannel.h"
 #include "keyemu/emulator.h"
 #include "session/devicesession.h"
 
