@@ -8,7 +8,7 @@
 
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 
 #include <QCoreApplication>
 #include <QDir>

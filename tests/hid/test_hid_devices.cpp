@@ -4,7 +4,7 @@
 #include "config/reports.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/udevcontext.h"
 #include "common/qtwait.h"

@@ -4,7 +4,7 @@
 
 #include "common/qtwait.h"
 #include "config/sentinput.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/inputeventreader.h"
 #include "platform/inputnodes.h"

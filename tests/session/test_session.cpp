@@ -2,7 +2,7 @@
 // emulated keys.
 #include "common/qtwait.h"
 #include "config/reportchannel.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "common/qtwait.h"
 #include "config/reportchannel.h"
 #include "hid/hidnodeio.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
 #include <QDir>

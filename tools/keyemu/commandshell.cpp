@@ -1,6 +1,6 @@
 #include "keyemu/commandshell.h"
 
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "keyemu/keyfields.h"
 
 #include <QStringList>

@@ -3,7 +3,7 @@
 // tools/README.md describes the key fields and the commands.
 
 #include "keyemu/commandshell.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "keyemu/keyfields.h"
 #include "keyemu/program.h"
 
