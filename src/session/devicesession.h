@@ -7,7 +7,7 @@
 #include "config/configfile.h"
 #include "config/configio.h"
 #include "config/reportchannel.h"
-#include "keys/capture.h"
+#include "keys/keycapture.h"
 #include "session/attachedkey.h"
 
 #include <QObject>

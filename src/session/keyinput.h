@@ -3,7 +3,7 @@
 // it: its input event devices, read on the event loop, and the presses and releases they report.
 // The devices are found again whenever the session says input devices may have come or gone.
 
-#include "config/sentinput.h"
+#include "config/inputdecoder.h"
 
 #include <QObject>
 #include <QString>

@@ -1,5 +1,5 @@
 #include "config/combination.h"
-#include "keys/capture.h"
+#include "keys/keycapture.h"
 #include "keys/hookmessages.h"
 #include "qt_print.h"
 

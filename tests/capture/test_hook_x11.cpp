@@ -3,7 +3,7 @@
 
 #include "config/keyrecord.h"
 #include "config/combination.h"
-#include "keys/capture.h"
+#include "keys/keycapture.h"
 #include "keys/hookmessages.h"
 #include "platform/hooklibrary.h"
 #include "platform/hookmessagefilter.h"

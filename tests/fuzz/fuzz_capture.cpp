@@ -10,7 +10,7 @@
 #include "config/keyassignments.h"
 #include "config/reports.h"
 #include "fuzzcheck.h"
-#include "keys/capture.h"
+#include "keys/keycapture.h"
 #include "keys/hookmessages.h"
 #include "keys/keynames.h"
 #include "platform/keynametext.h"

@@ -8,7 +8,7 @@
 // (0, 1 and 2 as the kernel sends them, any other byte as a signed number) and the milliseconds
 // since the event before.
 
-#include "config/sentinput.h"
+#include "config/inputdecoder.h"
 #include "fuzzcheck.h"
 #include "keys/inputcodes.h"
 #include "keys/keynames.h"

@@ -3,7 +3,7 @@
 // the key.
 
 #include "common/qtwait.h"
-#include "config/sentinput.h"
+#include "config/inputdecoder.h"
 #include "keyemu/testbed.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/inputeventreader.h"

@@ -5,7 +5,7 @@
 #include "keyemu/commandshell.h"
 #include "keyemu/testbed.h"
 #include "keyemu/keyfields.h"
-#include "keyemu/program.h"
+#include "keyemu/keyemuprogram.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "keyemu/program.h"
+#include "keyemu/keyemuprogram.h"
 
 #include "keyemu/testbed.h"
 

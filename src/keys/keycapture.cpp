@@ -1,4 +1,4 @@
-#include "keys/capture.h"
+#include "keys/keycapture.h"
 
 #include "keys/hookmessages.h"
 #include "keys/keynames.h"
