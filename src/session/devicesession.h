@@ -70,7 +70,7 @@ public:
     KeyCapabilities capabilities() const;
     bool mousePageShown() const;
     bool triggerGroupsShown() const;
-    int BindCapacity() const { return capabilities().bindCapacity; }
+    int bindCapacity() const { return capabilities().bindCapacity; }
 
     // --- the key being edited on the selected key
     int selectedKey() const { return m_selectedKey; }
@@ -133,7 +133,7 @@ public:
     // Asks the receiver to bind a transmitter and counts down the seconds it waits for one.
     void bind();
     void clearBindings();
-    int BindCountdown() const { return m_bindCountdown; }
+    int bindCountdown() const { return m_bindCountdown; }
     QTimer* bindTimer() const { return m_bindTimer; }
     void bindTick();
 
