@@ -35,7 +35,8 @@ public:
 
     bool isInert() const { return m_udev == nullptr; }
 
-    // The rescan.
+    // Lists the interfaces again: a gone one is removed (removal handler), a new one is added
+    // (arrival handler), and the change handler runs when the list changed.
     void rescan();
     // Offers every present device to offerHandler, in list order, until it returns false;
     // returns the number offered.
