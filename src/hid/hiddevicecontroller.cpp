@@ -288,7 +288,7 @@ void HidDeviceController::setChangeHandler(const HidChangeHandler& handler)
     if (handler == m_changeHandler)
         return;
     m_changeHandler = handler;
-    if (!m_loading)
+    if (!m_scanDeferred)
         rescan();
 }
 

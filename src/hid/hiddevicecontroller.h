@@ -53,8 +53,9 @@ public:
     bool isScanning() const { return m_scanning; }
     int lastChangeParam() const { return m_lastChangeParam; }
 
-    // While loading, setting changeHandler does not scan (the window sets its handlers so).
-    void setLoading(bool loading) { m_loading = loading; }
+    // Setting the change handler scans at once, unless scans are deferred: then the next
+    // notification scans (the session sets its handlers so).
+    void setScanDeferred(bool deferred) { m_scanDeferred = deferred; }
 
     // How new devices look for reports (HidDevice::setPollPeriod): 0, when the node says they
     // have come, unless the environment variable TAVREL_POLL_PERIOD_MS names a period, as it does
@@ -112,7 +113,7 @@ private:
     bool m_scanning = false;
     bool m_missedNotification = false;
     bool m_destroying = false;
-    bool m_loading = false;
+    bool m_scanDeferred = false;
     int m_lastChangeParam = 0;
     int m_pollPeriod = 0;
 

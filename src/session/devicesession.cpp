@@ -59,11 +59,11 @@ void DeviceSession::start()
 {
     // Setting the change handler does not scan yet; the controller's start-up notification
     // does, once the event loop runs.
-    m_controller->setLoading(true);
+    m_controller->setScanDeferred(true);
     m_controller->setOfferHandler(HidOfferHandler(this, &DeviceSession::offered));
     m_controller->setChangeHandler([this](QObject*) { devicesChangedByScan(); });
     m_controller->setReportHandler(HidReportHandler(this, &DeviceSession::report));
-    m_controller->setLoading(false);
+    m_controller->setScanDeferred(false);
 }
 
 DeviceSession::~DeviceSession()

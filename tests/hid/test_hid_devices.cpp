@@ -109,11 +109,11 @@ protected:
         return key;
     }
 
-    // A controller with the window's handlers, set while loading as the window does.
+    // A controller with the window's handlers, set with scans deferred as the session does.
     std::unique_ptr<HidDeviceController> makeController(bool withData = true)
     {
         auto controller = std::make_unique<HidDeviceController>(nullptr);
-        controller->setLoading(true);
+        controller->setScanDeferred(true);
         // Emulated nodes never signal data: devices look for reports after every such period.
         controller->setPollPeriod(10);
         controller->setArrivalHandler(HidPlugHandler(&window, &Window::arrived));
@@ -123,7 +123,7 @@ protected:
         controller->setChangeHandler(HidChangeHandler(&window, &Window::changed));
         if (withData)
             controller->setReportHandler(HidReportHandler(&window, &Window::reportReceived));
-        controller->setLoading(false);
+        controller->setScanDeferred(false);
         window.controller = controller.get();
         return controller;
     }
