@@ -237,7 +237,7 @@ AssignmentResult parseAssignment(const QString& input, bool repeat)
                     QCoreApplication::translate("tavrel::assignment", "a key name is missing in %1").arg(quoted(text)), {}};
             return unknownName(Unknown::KeyName, token, closeKeyNames(token));
         }
-        const QString name = HIDtoKey(match->usage);
+        const QString name = keyNameForUsage(match->usage);
         if (match->usage >= FirstModifierUsage && match->usage <= LastModifierUsage) {
             record.modifiers |= quint8(1u << (match->usage - FirstModifierUsage));
         } else if (record.code1 != 0 && record.code1 != match->usage) {

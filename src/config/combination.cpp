@@ -21,7 +21,7 @@ EncodedCombination encodeCombination(const KeyRecord& current, const QStringList
     bool modifierSeen = false;
     bool ordinarySeen = false;
     for (const QString& name : pressedKeys) {
-        const int u = changekey(name).toInt();
+        const int u = usageForName(name);
         if (u >= FirstModifierUsage && u <= LastModifierUsage) {
             if (!modifierSeen)
                 r.modifiers = 0;

@@ -374,14 +374,137 @@ struct ParsedEntry {
     bool ok = false;
 };
 
+// The entry's "key": its number, or 0 when it is missing or out of range.
+int readKeyNumber(const QJsonObject& o, const ObjectAt& at, FileErrors& errors)
+{
+    const QString keyName = QStringLiteral("key");
+    if (!o.contains(keyName)) {
+        errors.push_back({at.line, QCoreApplication::translate("tavrel::configfile", "the entry has no \"key\" number")});
+        return 0;
+    }
+    const std::optional<int> n = wholeNumber(o[keyName]);
+    if (!n || *n < 1 || *n > MaxKeys) {
+        errors.push_back({at.lineOf(keyName),
+                          QCoreApplication::translate("tavrel::configfile",
+                                                      "\"key\" must be a number from 1 to %1 (the first key is 1)")
+                              .arg(MaxKeys)});
+        return 0;
+    }
+    return *n;
+}
+
+// The entry's "trigger": true for repeat, false for single; none when it is not given or wrong.
+std::optional<bool> readTrigger(const QJsonObject& o, const ObjectAt& at, FileErrors& errors)
+{
+    const QString triggerName = QStringLiteral("trigger");
+    if (!o.contains(triggerName))
+        return std::nullopt;
+    const QString trigger = o[triggerName].toString();
+    if (trigger.compare(QLatin1String("single"), Qt::CaseInsensitive) == 0)
+        return false;
+    if (trigger.compare(QLatin1String("repeat"), Qt::CaseInsensitive) == 0)
+        return true;
+    errors.push_back({at.lineOf(triggerName), QCoreApplication::translate("tavrel::configfile",
+                                                                          "\"trigger\" must be \"single\" or \"repeat\"")});
+    return std::nullopt;
+}
+
+// The entry's "record" when it is given and one the key can hold. A record whose mode disagrees
+// with the trigger is a fault but is still returned.
+std::optional<KeyRecord> readRecord(const QJsonObject& o, const ObjectAt& at, std::optional<bool> repeat,
+                                    FileErrors& errors)
+{
+    const QString recordName = QStringLiteral("record");
+    if (!o.contains(recordName))
+        return std::nullopt;
+    const std::optional<KeyRecord> raw =
+        o[recordName].isString() ? parseRecordText(o[recordName].toString()) : std::nullopt;
+    if (!raw) {
+        errors.push_back({at.lineOf(recordName),
+                          QCoreApplication::translate("tavrel::configfile",
+                                                      "\"record\" must be five bytes in hex: Modifiers, Code1, Code2, "
+                                                      "Code3, Mode, such as \"05 04 00 00 00\"")});
+        return std::nullopt;
+    }
+    if (const QString why = recordFault(*raw); !why.isEmpty()) {
+        errors.push_back({at.lineOf(recordName), why});
+        return std::nullopt;
+    }
+    if (repeat && *repeat != isRepeatMode(raw->mode)) {
+        errors.push_back(
+            {at.lineOf(QStringLiteral("trigger")),
+             QCoreApplication::translate("tavrel::configfile", "trigger %1 disagrees with the record's mode %2 (%3)")
+                 .arg(quoted(triggerText(modeFor(false, *repeat))), hexByte(raw->mode), triggerText(raw->mode))});
+    }
+    return raw;
+}
+
+// An entry with both an assignment and a usable record: the record, when the two agree. A record
+// may hold what no name can say (a second or third code, a usage without a name): the name the
+// record formats to then stands for it.
+std::optional<KeyRecord> agreeingRecord(const QString& name, const KeyRecord& raw, int line, FileErrors& errors)
+{
+    const AssignmentResult parsed = parseAssignment(name, isRepeatMode(raw.mode));
+    const KeyRecord* byName = std::get_if<KeyRecord>(&parsed);
+    const QString formatted = assignmentText(raw);
+    if ((byName && *byName == raw) || name.trimmed().compare(formatted, Qt::CaseInsensitive) == 0)
+        return raw;
+    if (byName)
+        errors.push_back({line, QCoreApplication::translate("tavrel::configfile",
+                                                            "%1 gives %2, but the record %3 is %4; change one of them "
+                                                            "or leave one out")
+                                    .arg(quoted(name), recordText(*byName), recordText(raw), quoted(formatted))});
+    else
+        errors.push_back({line, QCoreApplication::translate("tavrel::configfile", "%1; the record %2 is %3")
+                                    .arg(std::get<AssignmentError>(parsed).reason, recordText(raw), quoted(formatted))});
+    return std::nullopt;
+}
+
+// The entry's "assignment" and record into `entry`, from the assignment, the record or both.
+void readAssignment(const QJsonObject& o, const ObjectAt& at, std::optional<bool> repeat,
+                    const std::optional<KeyRecord>& raw, KeyEntry& entry, FileErrors& errors)
+{
+    const QString assignmentName = QStringLiteral("assignment");
+    const bool hasRecord = o.contains(QStringLiteral("record"));
+    if (!o.contains(assignmentName) && !hasRecord)
+        errors.push_back({at.line, QCoreApplication::translate("tavrel::configfile",
+                                                               "the entry needs an \"assignment\", a \"record\" or both")});
+    if (o.contains(assignmentName) && !o[assignmentName].isString())
+        errors.push_back({at.lineOf(assignmentName),
+                          QCoreApplication::translate("tavrel::configfile",
+                                                      "\"assignment\" must be a text such as \"Ctrl+Alt+A\"")});
+
+    if (!o[assignmentName].isString()) {
+        if (raw) {
+            entry.record = *raw;
+            entry.assignment = assignmentText(*raw);
+        }
+        return;
+    }
+    const QString name = o[assignmentName].toString();
+    const int line = at.lineOf(assignmentName);
+    entry.assignment = name;
+    if (hasRecord) {
+        const std::optional<KeyRecord> agreed = raw ? agreeingRecord(name, *raw, line, errors) : std::nullopt;
+        if (agreed)
+            entry.record = *agreed;
+        return;
+    }
+    const AssignmentResult parsed = parseAssignment(name, repeat.value_or(false));
+    if (const auto* error = std::get_if<AssignmentError>(&parsed))
+        errors.push_back({line, error->reason});
+    else
+        entry.record = std::get<KeyRecord>(parsed);
+}
+
 // One entry of "keys"; its faults go to `errors`.
 ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& errors)
 {
     const std::size_t faultsBefore = errors.size();
-    const auto fault = [&](int line, const QString& reason) { errors.push_back({line, reason}); };
     if (!value.isObject()) {
-        fault(at.line, QCoreApplication::translate("tavrel::configfile",
-                                                   "each key is an object such as {\"key\": 1, \"assignment\": \"F5\"}"));
+        errors.push_back({at.line, QCoreApplication::translate(
+                                       "tavrel::configfile",
+                                       "each key is an object such as {\"key\": 1, \"assignment\": \"F5\"}")});
         return {};
     }
     const QJsonObject o = value.toObject();
@@ -389,94 +512,10 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
 
     KeyEntry entry;
     entry.line = at.line;
-    const QString keyName = QStringLiteral("key");
-    if (!o.contains(keyName)) {
-        fault(at.line, QCoreApplication::translate("tavrel::configfile", "the entry has no \"key\" number"));
-    } else if (const std::optional<int> n = wholeNumber(o[keyName]); !n || *n < 1 || *n > MaxKeys) {
-        fault(at.lineOf(keyName),
-              QCoreApplication::translate("tavrel::configfile",
-                                          "\"key\" must be a number from 1 to %1 (the first key is 1)")
-                  .arg(MaxKeys));
-    } else {
-        entry.key = *n;
-    }
-
-    std::optional<bool> repeat;
-    const QString triggerName = QStringLiteral("trigger");
-    if (o.contains(triggerName)) {
-        const QString trigger = o[triggerName].toString();
-        if (trigger.compare(QLatin1String("single"), Qt::CaseInsensitive) == 0)
-            repeat = false;
-        else if (trigger.compare(QLatin1String("repeat"), Qt::CaseInsensitive) == 0)
-            repeat = true;
-        else
-            fault(at.lineOf(triggerName), QCoreApplication::translate("tavrel::configfile",
-                                                                      "\"trigger\" must be \"single\" or \"repeat\""));
-    }
-
-    std::optional<KeyRecord> raw;
-    const QString recordName = QStringLiteral("record");
-    if (o.contains(recordName)) {
-        raw = o[recordName].isString() ? parseRecordText(o[recordName].toString()) : std::nullopt;
-        if (!raw) {
-            fault(at.lineOf(recordName),
-                  QCoreApplication::translate("tavrel::configfile",
-                                              "\"record\" must be five bytes in hex: Modifiers, Code1, Code2, "
-                                              "Code3, Mode, such as \"05 04 00 00 00\""));
-        } else if (const QString why = recordFault(*raw); !why.isEmpty()) {
-            fault(at.lineOf(recordName), why);
-            raw.reset();
-        } else if (repeat && *repeat != isRepeatMode(raw->mode)) {
-            fault(at.lineOf(triggerName),
-                  QCoreApplication::translate("tavrel::configfile", "trigger %1 disagrees with the record's mode %2 (%3)")
-                      .arg(quoted(triggerText(modeFor(false, *repeat))), hexByte(raw->mode), triggerText(raw->mode)));
-        }
-    }
-
-    const QString assignmentName = QStringLiteral("assignment");
-    if (!o.contains(assignmentName) && !o.contains(recordName))
-        fault(at.line, QCoreApplication::translate("tavrel::configfile",
-                                                   "the entry needs an \"assignment\", a \"record\" or both"));
-    if (o.contains(assignmentName) && !o[assignmentName].isString())
-        fault(at.lineOf(assignmentName), QCoreApplication::translate("tavrel::configfile",
-                                                                     "\"assignment\" must be a text such as \"Ctrl+Alt+A\""));
-
-    if (o[assignmentName].isString()) {
-        const QString name = o[assignmentName].toString();
-        const int line = at.lineOf(assignmentName);
-        entry.assignment = name;
-        if (o.contains(recordName)) {
-            if (raw) {
-                // A record may hold what no name can say (a second or third code, a usage without
-                // a name): the name the record formats to then stands for it.
-                const AssignmentResult parsed = parseAssignment(name, isRepeatMode(raw->mode));
-                const KeyRecord* byName = std::get_if<KeyRecord>(&parsed);
-                const QString formatted = assignmentText(*raw);
-                const bool agree = (byName && *byName == *raw)
-                    || name.trimmed().compare(formatted, Qt::CaseInsensitive) == 0;
-                if (!agree && byName)
-                    fault(line, QCoreApplication::translate("tavrel::configfile",
-                                                            "%1 gives %2, but the record %3 is %4; change one of them "
-                                                            "or leave one out")
-                                    .arg(quoted(name), recordText(*byName), recordText(*raw), quoted(formatted)));
-                else if (!agree)
-                    fault(line, QCoreApplication::translate("tavrel::configfile", "%1; the record %2 is %3")
-                                    .arg(std::get<AssignmentError>(parsed).reason, recordText(*raw), quoted(formatted)));
-                else
-                    entry.record = *raw;
-            }
-        } else {
-            const AssignmentResult parsed = parseAssignment(name, repeat.value_or(false));
-            if (const auto* error = std::get_if<AssignmentError>(&parsed))
-                fault(line, error->reason);
-            else
-                entry.record = std::get<KeyRecord>(parsed);
-        }
-    } else if (raw) {
-        entry.record = *raw;
-        entry.assignment = assignmentText(*raw);
-    }
-
+    entry.key = readKeyNumber(o, at, errors);
+    const std::optional<bool> repeat = readTrigger(o, at, errors);
+    const std::optional<KeyRecord> raw = readRecord(o, at, repeat, errors);
+    readAssignment(o, at, repeat, raw, entry, errors);
     return {entry, errors.size() == faultsBefore};
 }
 

@@ -24,15 +24,15 @@ QString displayText(quint8 modifiers, quint8 code1, quint8 code2, quint8 code3)
     const auto named = [](quint8 code) { return code != 0x00 && code != 0xFF; };
     QString text;
     if (modifiers != 0) {
-        text = HIDtoKey2(modifiers);
+        text = modifierNamesForMask(modifiers);
         if (named(code1))
-            text += QLatin1Char('+') + HIDtoKey(code1);
+            text += QLatin1Char('+') + keyNameForUsage(code1);
     } else {
-        text = HIDtoKey(code1);
+        text = keyNameForUsage(code1);
     }
     for (quint8 code : {code2, code3})
         if (named(code))
-            text += QLatin1Char('+') + HIDtoKey(code);
+            text += QLatin1Char('+') + keyNameForUsage(code);
     return text;
 }
 

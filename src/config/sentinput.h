@@ -1,32 +1,16 @@
 #pragma once
-// What a key sends through its keyboard and mouse interfaces, as Linux reports it in input
-// events, read back as presses and releases of a combination or mouse button, and which of the
-// key's records give what was received. Pure: the events and their times come from outside.
+// What a key sends through its keyboard and mouse interfaces, read back as presses and releases
+// of a combination or mouse button, and which of the key's records give what was received. Pure.
 
 #include "config/keyrecord.h"
 
 #include <QList>
 #include <QString>
-#include <array>
 #include <functional>
 #include <optional>
 #include <span>
 
 namespace tavrel {
-
-// One input event as the kernel reports it (struct input_event), without its time.
-struct InputEvent {
-    quint16 type = 0;
-    quint16 code = 0;
-    qint32 value = 0;
-};
-
-// The event types and codes the decoder looks at, as <linux/input-event-codes.h> numbers them.
-constexpr quint16 EventSync = 0x00;
-constexpr quint16 EventKey = 0x01;
-constexpr quint16 SyncReport = 0;
-// Key codes above this are none.
-constexpr quint16 LastKeyCode = 0x2FF;
 
 // What the key's input devices held at once.
 struct SentInput {
@@ -39,6 +23,10 @@ struct SentInput {
     friend bool operator==(const SentInput&, const SentInput&) = default;
 };
 
+// A key that repeats its combination while held lets go between two presses for much less than
+// this; a person pressing a key twice takes longer.
+constexpr int RepeatGapMs = 250;
+
 struct InputChange {
     enum class Kind { Press, Release };
     Kind kind = Kind::Press;
@@ -50,40 +38,6 @@ struct InputChange {
 
     bool repeated() const { return presses > 1; }
     friend bool operator==(const InputChange&, const InputChange&) = default;
-};
-
-// A key that repeats its combination while held lets go between two presses for much less than
-// this; a person pressing a key twice takes longer.
-constexpr int RepeatGapMs = 250;
-
-// Reads the events of one key's input devices (a keyboard and a mouse interface, each with a
-// device of its own) into presses and releases. Each device's events count at the end of its
-// frame (SYN_REPORT): a frame that puts keys down is a press of all that is held, one that leaves
-// nothing held is the release of the last press. The kernel's own auto-repeat (value 2) is not
-// what the key sent, and changes nothing.
-class InputDecoder {
-public:
-    static constexpr int MaxSources = 8;
-
-    // One event of device `source` (0 to MaxSources - 1; others are ignored), in the order the
-    // device reported it; `timeMs` is the event's time. At a frame's end, what it changed: a
-    // press, a release, or both for a key that went down and up within the frame.
-    QList<InputChange> take(int source, const InputEvent& event, qint64 timeMs);
-    // Device `source` went away: what it held is let go, with no release reported.
-    void forget(int source);
-
-private:
-    struct Held {
-        int source;
-        quint16 code;
-        friend bool operator==(const Held&, const Held&) = default;
-    };
-    SentInput heldInput() const;
-
-    std::array<QList<InputEvent>, MaxSources> m_frames;
-    QList<Held> m_held;
-    std::optional<InputChange> m_lastPress;
-    std::optional<qint64> m_lastReleaseMs;
 };
 
 // The keys (0-based) whose record the key sends as `change.input`: a keyboard record whose

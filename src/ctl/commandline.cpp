@@ -84,6 +84,99 @@ QString translated(const char* text)
     return QCoreApplication::translate("tavrelctl", text);
 }
 
+// Every option of the sub-commands; each sub-command takes some of them.
+struct Options {
+    const QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    const QCommandLineOption device{QStringLiteral("device"), QString(), QStringLiteral("ID|SERIAL|INDEX")};
+    const QCommandLineOption json{QStringLiteral("json")};
+    const QCommandLineOption repeat{QStringLiteral("repeat")};
+    const QCommandLineOption single{QStringLiteral("single")};
+    const QCommandLineOption all{QStringLiteral("all")};
+    const QCommandLineOption fit{QStringLiteral("fit")};
+};
+
+// Gives the parser the options `verb` takes; returns how many arguments it takes.
+int addOptionsOf(Verb verb, const Options& o, QCommandLineParser& parser)
+{
+    parser.addOption(o.help);
+    switch (verb) {
+    case Verb::Help:
+    case Verb::List:
+        return 0;
+    case Verb::Show:
+        parser.addOptions({o.device, o.json});
+        return 0;
+    case Verb::Set:
+        parser.addOptions({o.device, o.repeat, o.single});
+        return 2;
+    case Verb::Backup:
+        parser.addOption(o.device);
+        return 1;
+    case Verb::Restore:
+        parser.addOptions({o.device, o.all, o.fit});
+        return 1;
+    case Verb::Bind:
+    case Verb::Unbind:
+        parser.addOption(o.device);
+        return 0;
+    case Verb::Watch:
+        parser.addOptions({o.device, o.json});
+        return 0;
+    }
+    return 0;
+}
+
+// Takes the options given into `command`. `verbName` is the sub-command as typed.
+std::optional<Failure> readOptions(const QCommandLineParser& parser, const Options& o, const QString& verbName,
+                                   Command& command)
+{
+    // Only the sub-command's own options were defined; asking the parser about others warns.
+    const QStringList given = parser.optionNames();
+    const auto isSet = [&given](const QCommandLineOption& option) { return given.contains(option.names().first()); };
+    if (isSet(o.device)) {
+        command.device = parser.value(o.device).trimmed();
+        if (command.device.isEmpty())
+            return usage(verbName, QCoreApplication::translate("tavrelctl", "--device needs an id, a serial or an index."));
+    }
+    command.json = isSet(o.json);
+    command.all = isSet(o.all);
+    command.fit = isSet(o.fit);
+    if (command.all && !command.device.isEmpty())
+        return usage(verbName, QCoreApplication::translate("tavrelctl", "--device and --all exclude each other."));
+    if (isSet(o.repeat) && isSet(o.single))
+        return usage(verbName, QCoreApplication::translate("tavrelctl", "--repeat and --single exclude each other."));
+    if (isSet(o.repeat) || isSet(o.single))
+        command.repeat = isSet(o.repeat);
+    return std::nullopt;
+}
+
+// Takes the arguments, as many as the sub-command takes, into `command`.
+std::optional<Failure> readArguments(const QStringList& values, const QString& verbName, Command& command)
+{
+    switch (command.verb) {
+    case Verb::Set: {
+        bool ok = false;
+        command.key = values[0].toInt(&ok);
+        if (!ok || command.key < 1 || command.key > configfile::MaxKeys) {
+            return usage(verbName, QCoreApplication::translate("tavrelctl", "KEY is a key number from 1 to %1, not \"%2\".")
+                                       .arg(configfile::MaxKeys)
+                                       .arg(values[0]));
+        }
+        command.assignment = values[1];
+        break;
+    }
+    case Verb::Backup:
+    case Verb::Restore:
+        command.file = values[0];
+        if (command.file.isEmpty())
+            return usage(verbName, QCoreApplication::translate("tavrelctl", "FILE may not be empty."));
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 QString helpText(const QString& verb)
@@ -214,54 +307,17 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
         return usage({}, QCoreApplication::translate("tavrelctl", "Unknown command \"%1\".").arg(first));
     command.verb = *verb;
 
+    const Options options;
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption device(QStringLiteral("device"), QString(), QStringLiteral("ID|SERIAL|INDEX"));
-    const QCommandLineOption json(QStringLiteral("json"));
-    const QCommandLineOption repeat(QStringLiteral("repeat"));
-    const QCommandLineOption single(QStringLiteral("single"));
-    const QCommandLineOption all(QStringLiteral("all"));
-    const QCommandLineOption fit(QStringLiteral("fit"));
-    parser.addOption(help);
-    int positional = 0;
-    switch (command.verb) {
-    case Verb::Help:
-    case Verb::List:
-        break;
-    case Verb::Show:
-        parser.addOptions({device, json});
-        break;
-    case Verb::Set:
-        parser.addOptions({device, repeat, single});
-        positional = 2;
-        break;
-    case Verb::Backup:
-        parser.addOption(device);
-        positional = 1;
-        break;
-    case Verb::Restore:
-        parser.addOptions({device, all, fit});
-        positional = 1;
-        break;
-    case Verb::Bind:
-    case Verb::Unbind:
-        parser.addOption(device);
-        break;
-    case Verb::Watch:
-        parser.addOptions({device, json});
-        break;
-    }
+    const int positional = addOptionsOf(command.verb, options, parser);
     if (!parser.parse(args))
         return usage(first, parserFault(parser, args));
-    if (parser.isSet(help)) {
+    if (parser.isSet(options.help)) {
         command.helpTopic = first;
         command.verb = Verb::Help;
         return command;
     }
-    // Only the sub-command's own options were defined; asking the parser about others warns.
-    const QStringList given = parser.optionNames();
-    const auto isSet = [&given](const QCommandLineOption& option) { return given.contains(option.names().first()); };
     const QStringList values = parser.positionalArguments();
     if (command.verb == Verb::Help) {
         if (values.size() > 1 || (values.size() == 1 && helpText(values[0]).isEmpty()))
@@ -275,43 +331,10 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
         return usage(first, QCoreApplication::translate("tavrelctl", "Unexpected argument \"%1\".")
                                 .arg(values[positional]));
     }
-
-    if (isSet(device)) {
-        command.device = parser.value(device).trimmed();
-        if (command.device.isEmpty())
-            return usage(first, QCoreApplication::translate("tavrelctl", "--device needs an id, a serial or an index."));
-    }
-    command.json = isSet(json);
-    command.all = isSet(all);
-    command.fit = isSet(fit);
-    if (command.all && !command.device.isEmpty())
-        return usage(first, QCoreApplication::translate("tavrelctl", "--device and --all exclude each other."));
-    if (isSet(repeat) && isSet(single))
-        return usage(first, QCoreApplication::translate("tavrelctl", "--repeat and --single exclude each other."));
-    if (isSet(repeat) || isSet(single))
-        command.repeat = isSet(repeat);
-
-    switch (command.verb) {
-    case Verb::Set: {
-        bool ok = false;
-        command.key = values[0].toInt(&ok);
-        if (!ok || command.key < 1 || command.key > configfile::MaxKeys) {
-            return usage(first, QCoreApplication::translate("tavrelctl", "KEY is a key number from 1 to %1, not \"%2\".")
-                                    .arg(configfile::MaxKeys)
-                                    .arg(values[0]));
-        }
-        command.assignment = values[1];
-        break;
-    }
-    case Verb::Backup:
-    case Verb::Restore:
-        command.file = values[0];
-        if (command.file.isEmpty())
-            return usage(first, QCoreApplication::translate("tavrelctl", "FILE may not be empty."));
-        break;
-    default:
-        break;
-    }
+    if (auto failure = readOptions(parser, options, first, command))
+        return *std::move(failure);
+    if (auto failure = readArguments(values, first, command))
+        return *std::move(failure);
     return command;
 }
 

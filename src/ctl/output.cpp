@@ -169,7 +169,7 @@ QStringList keyLines(std::span<const KeyRecord> records)
 
 QString deviceName(const QString& product, const QString& serial)
 {
-    return terminalSafe(DeviceListText(product, serial));
+    return terminalSafe(deviceListText(product, serial));
 }
 
 QString keysText(const QList<int>& keys)

@@ -36,7 +36,7 @@ std::optional<Failure> SessionDriver::start()
     // Only the keys a command names are asked anything.
     m_session.setReadsWhenSelected(false);
     m_session.start();
-    if (m_session.controller()->IsInert()) {
+    if (m_session.controller()->isInert()) {
         return Failure(ExitOther, QCoreApplication::translate("tavrelctl", "udev is not available, so no key can be "
                                                                            "found."));
     }

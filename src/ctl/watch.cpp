@@ -18,7 +18,7 @@ namespace tavrel::ctl {
 QString sentName(const SentInput& input)
 {
     const InputNames names{
-        [](int usage) { return HIDtoKey(usage); },
+        [](int usage) { return keyNameForUsage(usage); },
         [](quint8 button) { return assignmentText(KeyRecord{button, 0, 0, 0, ModeMouseSingle}); },
         [](quint16 code) { return QStringLiteral("code:%1").arg(code); },
     };

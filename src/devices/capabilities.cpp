@@ -21,7 +21,7 @@ std::optional<int> decimalAt(const QString& text, int first, int count)
     return value;
 }
 
-QString DeviceListText(const QString& product, const QString& serial)
+QString deviceListText(const QString& product, const QString& serial)
 {
     QString text = product;
     if (!serial.isEmpty())
@@ -33,7 +33,7 @@ KeyCapabilities decodeCapabilities(const QString& product, const QString& serial
 {
     KeyCapabilities caps;
     caps.modelDigits = serial.left(2);
-    const QString item = DeviceListText(product, serial);
+    const QString item = deviceListText(product, serial);
     const auto kind = decimalAt(item, int(item.size()) - 10, 1);
     const auto first2 = decimalAt(serial, 1, 2);
     const auto middle2 = decimalAt(serial, 2, 2);

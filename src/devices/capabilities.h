@@ -32,7 +32,7 @@ struct KeyCapabilities {
 std::optional<int> decimalAt(const QString& text, int first, int count);
 
 // The device list's item text: the product string, then " (SN:<serial>)" when there is a serial.
-QString DeviceListText(const QString& product, const QString& serial);
+QString deviceListText(const QString& product, const QString& serial);
 
 KeyCapabilities decodeCapabilities(const QString& product, const QString& serial);
 

@@ -26,7 +26,7 @@ constexpr int ReportsPerTurn = 64;
 
 }  // namespace
 
-std::unique_ptr<THidDevice> THidDevice::create(std::unique_ptr<THidPnPInfo> info, THidDeviceController* controller,
+std::unique_ptr<HidDevice> HidDevice::create(std::unique_ptr<HidInterfaceInfo> info, HidDeviceController* controller,
                                                QString* error)
 {
     // A scan sees every HID interface of the machine, security keys and mice included: it
@@ -36,34 +36,34 @@ std::unique_ptr<THidDevice> THidDevice::create(std::unique_ptr<THidPnPInfo> info
             *error = QString::fromLatin1(why);
         return nullptr;
     };
-    if (!HidrawDevice::nodeExists(info->InterfacePath))
+    if (!HidrawDevice::nodeExists(info->interfacePath))
         return fail("Device cannot be opened");
-    const auto identity = info->Udev ? platform::udevIdentity(*info->Udev, info->SysPath) : std::nullopt;
+    const auto identity = info->udev ? platform::udevIdentity(*info->udev, info->sysPath) : std::nullopt;
     if (!identity)
         return fail("Device cannot be identified");
-    std::unique_ptr<THidDevice> device(new THidDevice(std::move(info), controller));
+    std::unique_ptr<HidDevice> device(new HidDevice(std::move(info), controller));
     device->m_identity = *identity;
     return device;
 }
 
-THidDevice::THidDevice(std::unique_ptr<THidPnPInfo> info, THidDeviceController* controller)
+HidDevice::HidDevice(std::unique_ptr<HidInterfaceInfo> info, HidDeviceController* controller)
     : m_owner(controller), m_info(std::move(info))
 {
     if (controller) {
-        m_dataHandler = controller->OnDeviceData();
-        m_dataErrorHandler = controller->OnDeviceDataError();
-        m_unplugHandler = controller->OnDeviceUnplug();
-        m_pollPeriod = controller->PollPeriod();
+        m_reportHandler = controller->reportHandler();
+        m_readErrorHandler = controller->readErrorHandler();
+        m_unplugHandler = controller->unplugHandler();
+        m_pollPeriod = controller->pollPeriod();
     }
-    m_canReadWrite = HidrawDevice::mayReadWrite(m_info->InterfacePath);
+    m_canReadWrite = HidrawDevice::mayReadWrite(m_info->interfacePath);
 }
 
-THidDevice::~THidDevice()
+HidDevice::~HidDevice()
 {
     // Handlers that run from here on see this object as gone.
     m_alive.reset();
-    const THidDataEvent dataHandler = m_dataHandler;
-    const THidPlugEvent unplugHandler = m_unplugHandler;
+    const HidReportHandler dataHandler = m_reportHandler;
+    const HidPlugHandler unplugHandler = m_unplugHandler;
     stopReading();
     // Closes the node after whatever it still has to do, without waiting for it.
     m_io.reset();
@@ -75,9 +75,9 @@ THidDevice::~THidDevice()
         return;
     }
     QString error;
-    auto info = std::make_unique<THidPnPInfo>(m_info->InstanceId, m_info->InterfacePath, m_info->SysPath, m_info->Udev,
-                                              m_info->UsbInterface);
-    std::unique_ptr<THidDevice> fresh = create(std::move(info), m_owner, &error);
+    auto info = std::make_unique<HidInterfaceInfo>(m_info->instanceId, m_info->interfacePath, m_info->sysPath, m_info->udev,
+                                              m_info->usbInterface);
+    std::unique_ptr<HidDevice> fresh = create(std::move(info), m_owner, &error);
     if (!fresh) {
         // The interface went away or changed under us: rather no object than a dead one. Said
         // only where asked for (QT_LOGGING_RULES="tavrel.hid.info=true"): tavrelctl's standard
@@ -86,71 +86,71 @@ THidDevice::~THidDevice()
         m_owner->removeDevice(this);
         return;
     }
-    fresh->m_dataHandler = dataHandler;
-    fresh->m_dataErrorHandler = m_dataErrorHandler;
+    fresh->m_reportHandler = dataHandler;
+    fresh->m_readErrorHandler = m_readErrorHandler;
     fresh->m_unplugHandler = unplugHandler;
     fresh->m_pollPeriod = m_pollPeriod;
     m_owner->replaceDevice(this, fresh.release());
 }
 
-HidNodeIo& THidDevice::io()
+HidNodeIo& HidDevice::io()
 {
     if (!m_io)
         m_io = std::make_unique<HidNodeIo>(
-            m_info->InterfacePath, m_info->Udev ? platform::udevDeviceNumber(*m_info->Udev, m_info->SysPath) : std::nullopt);
+            m_info->interfacePath, m_info->udev ? platform::udevDeviceNumber(*m_info->udev, m_info->sysPath) : std::nullopt);
     return *m_io;
 }
 
-THidReportCaps THidDevice::ReportCaps()
+HidReportCapabilities HidDevice::reportCapabilities()
 {
-    THidReportCaps caps;
-    if (!m_parsedDescriptor && Usable() && m_info->Udev) {
+    HidReportCapabilities caps;
+    if (!m_parsedDescriptor && isUsable() && m_info->udev) {
         // The kernel keeps every HID device's descriptor in sysfs, readable without the node.
-        if (const auto descriptor = platform::sysfsReportDescriptor(*m_info->Udev, m_info->SysPath)) {
+        if (const auto descriptor = platform::sysfsReportDescriptor(*m_info->udev, m_info->sysPath)) {
             m_parsedDescriptor = platform::parseReportDescriptor(
                 std::span(reinterpret_cast<const quint8*>(descriptor->constData()), std::size_t(descriptor->size())));
         }
     }
     if (m_parsedDescriptor) {
-        caps.Usage = m_parsedDescriptor->usage;
-        caps.UsagePage = m_parsedDescriptor->usagePage;
-        caps.InputReportByteLength = m_parsedDescriptor->inputLength;
-        caps.OutputReportByteLength = m_parsedDescriptor->outputLength;
-        caps.FeatureReportByteLength = m_parsedDescriptor->featureLength;
+        caps.usage = m_parsedDescriptor->usage;
+        caps.usagePage = m_parsedDescriptor->usagePage;
+        caps.inputReportLength = m_parsedDescriptor->inputLength;
+        caps.outputReportLength = m_parsedDescriptor->outputLength;
+        caps.featureReportLength = m_parsedDescriptor->featureLength;
     }
     return caps;
 }
 
-QString THidDevice::ProductText()
+QString HidDevice::productText()
 {
-    if (m_productText.isEmpty() && Usable() && m_info->Udev) {
-        if (const auto product = platform::udevProductString(*m_info->Udev, m_info->SysPath))
+    if (m_productText.isEmpty() && isUsable() && m_info->udev) {
+        if (const auto product = platform::udevProductString(*m_info->udev, m_info->sysPath))
             m_productText = deviceStringText(*product);
     }
     return m_productText;
 }
 
-QString THidDevice::SerialText()
+QString HidDevice::serialText()
 {
-    if (m_serialText.isEmpty() && Usable()) {
-        const auto serial = m_info->Udev ? platform::udevSerialString(*m_info->Udev, m_info->SysPath)
+    if (m_serialText.isEmpty() && isUsable()) {
+        const auto serial = m_info->udev ? platform::udevSerialString(*m_info->udev, m_info->sysPath)
                                          : std::nullopt;
         m_serialText = serialNumberText(serial, platform::languageIds());
     }
     return m_serialText;
 }
 
-void THidDevice::WriteReportAsync(QByteArray report, std::function<void(const IoResult&)> done)
+void HidDevice::writeReport(QByteArray report, std::function<void(const IoResult&)> done)
 {
     // Every answer goes through the node's queue, so that answers keep the order of the writes.
     std::optional<IoResult> refused;
     if (!m_present || m_node == Node::Gone)
         refused = IoResult::failure(IoResult::Status::Gone, ENODEV, QStringLiteral("The device is gone."));
-    else if (!Usable())
+    else if (!isUsable())
         refused = IoResult::failure(IoResult::Status::NoDevice, 0, QStringLiteral("The device is not held."));
     else if (m_node == Node::Failed)
         refused = IoResult::failure(IoResult::Status::Gone, ENODEV,
-                                    QStringLiteral("%1 failed; waiting for the next scan").arg(m_info->InterfacePath));
+                                    QStringLiteral("%1 failed; waiting for the next scan").arg(m_info->interfacePath));
     if (m_node == Node::Closed && !refused)
         openNode();
     // Runs only while this object lives: the node's queue goes with it.
@@ -172,16 +172,16 @@ void THidDevice::WriteReportAsync(QByteArray report, std::function<void(const Io
         io().write(std::move(report), answer);
 }
 
-void THidDevice::SetDataHandler(const THidDataEvent& handler)
+void HidDevice::setReportHandler(const HidReportHandler& handler)
 {
-    m_dataHandler = handler;
+    m_reportHandler = handler;
     if (handler)
         startReading();
     else
         stopReading();
 }
 
-void THidDevice::SetPollPeriod(int ms)
+void HidDevice::setPollPeriod(int ms)
 {
     if (ms < 0 || ms > MaxPollPeriod)
         return;
@@ -192,14 +192,14 @@ void THidDevice::SetPollPeriod(int ms)
     }
 }
 
-bool THidDevice::Reading() const
+bool HidDevice::isReading() const
 {
     return m_readable || m_pollTimer;
 }
 
-void THidDevice::startReading()
+void HidDevice::startReading()
 {
-    if (!m_dataHandler || !m_present || !m_claimed || !m_canReadWrite)
+    if (!m_reportHandler || !m_present || !m_claimed || !m_canReadWrite)
         return;
     switch (m_node) {
     case Node::Closed:
@@ -212,10 +212,10 @@ void THidDevice::startReading()
     case Node::Open:
         break;
     }
-    if (Reading())
+    if (isReading())
         return;
-    const THidReportCaps caps = ReportCaps();
-    m_reportBuffer.assign(std::size_t(caps.InputReportByteLength > 0 ? caps.InputReportByteLength : UnknownInputLength),
+    const HidReportCapabilities caps = reportCapabilities();
+    m_reportBuffer.assign(std::size_t(caps.inputReportLength > 0 ? caps.inputReportLength : UnknownInputLength),
                           0);
     if (m_pollPeriod > 0) {
         m_pollTimer = std::make_unique<QTimer>();
@@ -230,13 +230,13 @@ void THidDevice::startReading()
                        [this] { readAvailable(); });
 }
 
-void THidDevice::stopReading()
+void HidDevice::stopReading()
 {
     m_readable.reset();
     m_pollTimer.reset();
 }
 
-void THidDevice::openNode()
+void HidDevice::openNode()
 {
     m_node = Node::Opening;
     // Only the latest opening counts: one asked for before a close is answered after it.
@@ -246,7 +246,7 @@ void THidDevice::openNode()
     });
 }
 
-void THidDevice::nodeOpened(const IoResult& result)
+void HidDevice::nodeOpened(const IoResult& result)
 {
     if (m_node != Node::Opening)
         return;
@@ -259,7 +259,7 @@ void THidDevice::nodeOpened(const IoResult& result)
     startReading();
 }
 
-void THidDevice::readAvailable()
+void HidDevice::readAvailable()
 {
     if (m_node != Node::Open || !m_io)
         return;
@@ -271,10 +271,10 @@ void THidDevice::readAvailable()
         if (got.kind == HidrawDevice::ReadResult::Nothing)
             return;
         if (got.kind == HidrawDevice::ReadResult::Failed) {
-            const IoResult failure = IoResult::fromErrno(got.error, QStringLiteral("read %1 failed").arg(m_info->InterfacePath));
+            const IoResult failure = IoResult::fromErrno(got.error, QStringLiteral("read %1 failed").arg(m_info->interfacePath));
             nodeFailed(failure);
-            if (!alive.expired() && m_dataErrorHandler)
-                m_dataErrorHandler(this, quint32(got.error));
+            if (!alive.expired() && m_readErrorHandler)
+                m_readErrorHandler(this, quint32(got.error));
             return;
         }
         if (got.kind == HidrawDevice::ReadResult::Report) {
@@ -288,14 +288,14 @@ void THidDevice::readAvailable()
     }
 }
 
-void THidDevice::deliverReport(const quint8* bytes, int size)
+void HidDevice::deliverReport(const quint8* bytes, int size)
 {
-    const THidDataEvent handler = m_dataHandler;
+    const HidReportHandler handler = m_reportHandler;
     if (handler && size > 0)
         handler(this, bytes[0], bytes + 1, quint16(size - 1));
 }
 
-void THidDevice::nodeFailed(const IoResult& result)
+void HidDevice::nodeFailed(const IoResult& result)
 {
     noteFailure(result);
     stopReading();
@@ -316,7 +316,7 @@ void THidDevice::nodeFailed(const IoResult& result)
         m_owner->deviceSeemsGone(this);
 }
 
-void THidDevice::nodeSettled()
+void HidDevice::nodeSettled()
 {
     if (m_node != Node::Failed)
         return;
@@ -324,7 +324,7 @@ void THidDevice::nodeSettled()
     startReading();
 }
 
-void THidDevice::closeNode()
+void HidDevice::closeNode()
 {
     stopReading();
     if (m_io)
@@ -333,21 +333,21 @@ void THidDevice::closeNode()
         m_node = Node::Closed;
 }
 
-void THidDevice::noteFailure(const IoResult& result)
+void HidDevice::noteFailure(const IoResult& result)
 {
     m_lastError = result.message;
     if (result.status == IoResult::Status::NotPermitted)
         m_canReadWrite = false;
 }
 
-void THidDevice::MarkUnplugged()
+void HidDevice::markUnplugged()
 {
     stopReading();
     if (m_io)
         m_io->close();
     m_node = Node::Gone;
     m_present = false;
-    const THidPlugEvent handler = std::exchange(m_unplugHandler, {});
+    const HidPlugHandler handler = std::exchange(m_unplugHandler, {});
     if (handler)
         handler(this);
 }

@@ -6,7 +6,7 @@
 
 #include "config/ioresult.h"
 #include "hid/hidevents.h"
-#include "hid/hidpnpinfo.h"
+#include "hid/hidinterfaceinfo.h"
 #include "platform/hididentity.h"
 #include "platform/reportdescriptor.h"
 
@@ -23,19 +23,19 @@ class QTimer;
 
 namespace tavrel {
 
-class THidDeviceController;
+class HidDeviceController;
 class HidNodeIo;
 
 // Report lengths count the report-ID byte; all zero when the descriptor is not known.
-struct THidReportCaps {
-    quint16 Usage = 0;
-    quint16 UsagePage = 0;
-    quint16 InputReportByteLength = 0;
-    quint16 OutputReportByteLength = 0;
-    quint16 FeatureReportByteLength = 0;
+struct HidReportCapabilities {
+    quint16 usage = 0;
+    quint16 usagePage = 0;
+    quint16 inputReportLength = 0;
+    quint16 outputReportLength = 0;
+    quint16 featureReportLength = 0;
 };
 
-class THidDevice {
+class HidDevice {
 public:
     static constexpr int MaxPollPeriod = 10000;
 
@@ -43,68 +43,68 @@ public:
     // once the device is claimed with a data handler, or when it is written. Null, with the
     // reason in `error`, when the node does not exist or the interface cannot be identified.
     // Takes the controller's data, data-error and unplug handlers and its poll period.
-    static std::unique_ptr<THidDevice> create(std::unique_ptr<THidPnPInfo> info, THidDeviceController* controller,
+    static std::unique_ptr<HidDevice> create(std::unique_ptr<HidInterfaceInfo> info, HidDeviceController* controller,
                                               QString* error = nullptr);
     // Releases the device without waiting for its node: while the interface is present, a fresh
     // unclaimed object takes its slot in the controller's list.
-    ~THidDevice();
-    THidDevice(const THidDevice&) = delete;
-    THidDevice& operator=(const THidDevice&) = delete;
+    ~HidDevice();
+    HidDevice(const HidDevice&) = delete;
+    HidDevice& operator=(const HidDevice&) = delete;
 
-    quint16 VendorID() const { return m_identity.vendorId; }
-    quint16 ProductID() const { return m_identity.productId; }
-    quint16 VersionNumber() const { return m_identity.version; }
-    const THidPnPInfo& InterfaceInfo() const { return *m_info; }
+    quint16 vendorId() const { return m_identity.vendorId; }
+    quint16 productId() const { return m_identity.productId; }
+    quint16 version() const { return m_identity.version; }
+    const HidInterfaceInfo& interfaceInfo() const { return *m_info; }
 
     // These ask udev and sysfs while the device is usable, and cache what they learn.
-    THidReportCaps ReportCaps();
-    QString ProductText();
-    QString SerialText();
+    HidReportCapabilities reportCapabilities();
+    QString productText();
+    QString serialText();
 
     // Queues one report (report ID first) for the node; `done` runs later on the GUI thread with
     // the result, in order of queueing, unless the device object is destroyed first (then never).
     // NoDevice while the device is neither claimed nor offered, Gone once it is unplugged.
-    void WriteReportAsync(QByteArray report, std::function<void(const IoResult&)> done);
+    void writeReport(QByteArray report, std::function<void(const IoResult&)> done);
 
     // A data handler on a claimed device makes it read its node; an empty one stops the reading.
-    void SetDataHandler(const THidDataEvent& handler);
-    const THidDataEvent& DataHandler() const { return m_dataHandler; }
-    void SetDataErrorHandler(const THidDataErrorEvent& handler) { m_dataErrorHandler = handler; }
-    const THidDataErrorEvent& DataErrorHandler() const { return m_dataErrorHandler; }
-    void SetUnplugHandler(const THidPlugEvent& handler) { m_unplugHandler = handler; }
-    const THidPlugEvent& UnplugHandler() const { return m_unplugHandler; }
+    void setReportHandler(const HidReportHandler& handler);
+    const HidReportHandler& reportHandler() const { return m_reportHandler; }
+    void setReadErrorHandler(const HidReadErrorHandler& handler) { m_readErrorHandler = handler; }
+    const HidReadErrorHandler& readErrorHandler() const { return m_readErrorHandler; }
+    void setUnplugHandler(const HidPlugHandler& handler) { m_unplugHandler = handler; }
+    const HidPlugHandler& unplugHandler() const { return m_unplugHandler; }
 
     // 0: reports are read when the node says they have come. 1 to 10000: also look for reports
     // after every such period, for emulated nodes that never say so. Other values are ignored.
-    void SetPollPeriod(int ms);
-    int PollPeriod() const { return m_pollPeriod; }
+    void setPollPeriod(int ms);
+    int pollPeriod() const { return m_pollPeriod; }
     // The node is open and its reports are read.
-    bool Reading() const;
+    bool isReading() const;
 
-    // The interface is gone: the node is closed, Present cleared, and the unplug handler called
+    // The interface is gone: the node is closed, isPresent cleared, and the unplug handler called
     // and cleared. Writes are answered Gone.
-    void MarkUnplugged();
+    void markUnplugged();
 
-    bool Present() const { return m_present; }
-    bool Claimed() const { return m_claimed; }
-    bool Offered() const { return m_offered; }
-    bool Usable() const { return m_present && (m_claimed || m_offered); }
+    bool isPresent() const { return m_present; }
+    bool isClaimed() const { return m_claimed; }
+    bool isOffered() const { return m_offered; }
+    bool isUsable() const { return m_present && (m_claimed || m_offered); }
     // Whether this user may open the node for reading and writing: asked of the file's access
     // rights at first, then learned from each opening.
-    bool CanReadWrite() const { return m_canReadWrite; }
-    THidDeviceController* OwnerController() const { return m_owner; }
+    bool canReadWrite() const { return m_canReadWrite; }
+    HidDeviceController* controller() const { return m_owner; }
     // Why the last opening, read or write failed.
-    QString LastError() const { return m_lastError; }
+    QString lastError() const { return m_lastError; }
 
     // Expires when the object is destroyed: callers that run handlers check it afterwards.
     std::weak_ptr<const bool> lifetime() const { return m_alive; }
 
 private:
-    friend class THidDeviceController;
+    friend class HidDeviceController;
 
     enum class Node { Closed, Opening, Open, Failed, Gone };
 
-    THidDevice(std::unique_ptr<THidPnPInfo> info, THidDeviceController* controller);
+    HidDevice(std::unique_ptr<HidInterfaceInfo> info, HidDeviceController* controller);
     // Opens the node and reads it, when the device is claimed and has a data handler.
     void startReading();
     void stopReading();
@@ -122,20 +122,20 @@ private:
     void noteFailure(const IoResult& result);
     void deliverReport(const quint8* bytes, int size);
 
-    THidDeviceController* m_owner = nullptr;
+    HidDeviceController* m_owner = nullptr;
     bool m_present = true;
     bool m_claimed = false;
     bool m_offered = false;
     bool m_canReadWrite = false;
     platform::HidIdentity m_identity;
-    std::unique_ptr<THidPnPInfo> m_info;
+    std::unique_ptr<HidInterfaceInfo> m_info;
     QString m_productText;
     QString m_serialText;
     std::optional<platform::ReportLengths> m_parsedDescriptor;
     int m_pollPeriod = 0;
-    THidDataEvent m_dataHandler;
-    THidDataErrorEvent m_dataErrorHandler;
-    THidPlugEvent m_unplugHandler;
+    HidReportHandler m_reportHandler;
+    HidReadErrorHandler m_readErrorHandler;
+    HidPlugHandler m_unplugHandler;
     QString m_lastError;
 
     Node m_node = Node::Closed;

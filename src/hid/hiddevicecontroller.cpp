@@ -1,7 +1,7 @@
 #include "hid/hiddevicecontroller.h"
 
 #include "hid/hiddevice.h"
-#include "hid/hidpnpinfo.h"
+#include "hid/hidinterfaceinfo.h"
 #include "platform/hidenumerator.h"
 #include "platform/hidrawdevice.h"
 #include "platform/hotplugmonitor.h"
@@ -23,30 +23,30 @@ int pollPeriodFromEnvironment()
 {
     bool ok = false;
     const int ms = qEnvironmentVariableIntValue("TAVREL_POLL_PERIOD_MS", &ok);
-    return ok && ms >= 1 && ms <= THidDevice::MaxPollPeriod ? ms : 0;
+    return ok && ms >= 1 && ms <= HidDevice::MaxPollPeriod ? ms : 0;
 }
 
 }  // namespace
 
-// Clears a device's Offered flag and, unless it was claimed meanwhile, closes its handles;
+// Clears a device's offered flag and, unless it was claimed meanwhile, closes its handles;
 // also when the handler that was offered the device destroys it.
-class THidDeviceController::OfferScope {
+class HidDeviceController::OfferScope {
 public:
-    explicit OfferScope(THidDevice* device) : m_device(device), m_alive(device->lifetime()) {}
+    explicit OfferScope(HidDevice* device) : m_device(device), m_alive(device->lifetime()) {}
     ~OfferScope();
     bool alive() const { return !m_alive.expired(); }
 
 private:
-    THidDevice* m_device;
+    HidDevice* m_device;
     std::weak_ptr<const bool> m_alive;
 };
 
-THidDeviceController::THidDeviceController(QObject* owner)
-    : THidDeviceController(owner, platform::UdevContext::create())
+HidDeviceController::HidDeviceController(QObject* owner)
+    : HidDeviceController(owner, platform::UdevContext::create())
 {
 }
 
-THidDeviceController::THidDeviceController(QObject* owner, std::shared_ptr<platform::UdevContext> udev)
+HidDeviceController::HidDeviceController(QObject* owner, std::shared_ptr<platform::UdevContext> udev)
     : QObject(owner), m_udev(std::move(udev)), m_pollPeriod(pollPeriodFromEnvironment())
 {
     m_rescan = new QTimer(this);
@@ -61,29 +61,29 @@ THidDeviceController::THidDeviceController(QObject* owner, std::shared_ptr<platf
     QMetaObject::invokeMethod(this, [this] { notifyFromEventLoop(-1); }, Qt::QueuedConnection);
 }
 
-THidDeviceController::~THidDeviceController()
+HidDeviceController::~HidDeviceController()
 {
     m_destroying = true;
-    m_onDeviceChange = {};
-    m_onEnumerate = {};
-    setOnDeviceUnplug({});
+    m_changeHandler = {};
+    m_offerHandler = {};
+    setUnplugHandler({});
     delete m_monitor;
     m_monitor = nullptr;
-    for (THidDevice* device : std::exchange(m_devices, {})) {
+    for (HidDevice* device : std::exchange(m_devices, {})) {
         device->m_owner = nullptr;
-        if (device->Claimed())
-            device->MarkUnplugged();
+        if (device->isClaimed())
+            device->markUnplugged();
         else
             delete device;
     }
 }
 
-void THidDeviceController::notifyFromEventLoop(int param)
+void HidDeviceController::notifyFromEventLoop(int param)
 {
-    Notify(param);
+    notifyChange(param);
 }
 
-int THidDeviceController::rescanDelayMs(int failuresInARow)
+int HidDeviceController::rescanDelayMs(int failuresInARow)
 {
     // The first failure is looked at once the event loop runs, as an unplug is; then ever later.
     constexpr int FirstMs = 100, LongestMs = 5000;
@@ -95,33 +95,33 @@ int THidDeviceController::rescanDelayMs(int failuresInARow)
     return std::min(delay, LongestMs);
 }
 
-void THidDeviceController::deviceSeemsGone(THidDevice* device)
+void HidDeviceController::deviceSeemsGone(HidDevice* device)
 {
     // The removal may have come before a scan could see it, or the node failed while the
     // interface stays: look again. A node that fails every time is looked at ever more seldom,
     // so that it never keeps the machine busy.
-    if (m_destroying || !device->Present())
+    if (m_destroying || !device->isPresent())
         return;
     const int delay = rescanDelayMs(device->m_failures);
     if (!m_rescan->isActive() || m_rescan->remainingTime() > delay)
         m_rescan->start(delay);
 }
 
-void THidDeviceController::Notify(int param)
+void HidDeviceController::notifyChange(int param)
 {
-    if (m_destroying || IsInert())
+    if (m_destroying || isInert())
         return;
-    if (m_scanActive) {
+    if (m_scanning) {
         m_missedNotification = true;
         return;
     }
     m_lastChangeParam = param;
-    m_scanActive = true;
+    m_scanning = true;
     struct EndScan {
-        THidDeviceController* controller;
+        HidDeviceController* controller;
         ~EndScan()
         {
-            controller->m_scanActive = false;
+            controller->m_scanning = false;
             // A device that came or went while the scan ran would otherwise go unseen until the
             // next change.
             if (std::exchange(controller->m_missedNotification, false)) {
@@ -130,22 +130,22 @@ void THidDeviceController::Notify(int param)
             }
         }
     } endScan{this};
-    DeviceChange();
+    rescan();
 }
 
-std::optional<std::vector<std::unique_ptr<THidDevice>>> THidDeviceController::freshDevices()
+std::optional<std::vector<std::unique_ptr<HidDevice>>> HidDeviceController::freshDevices()
 {
     if (!m_udev)
         return std::nullopt;
     const auto interfaces = platform::enumerateHidInterfaces(*m_udev);
     if (!interfaces)
         return std::nullopt;
-    std::vector<std::unique_ptr<THidDevice>> fresh;
+    std::vector<std::unique_ptr<HidDevice>> fresh;
     for (const platform::HidInterface& found : *interfaces) {
-        auto info = std::make_unique<THidPnPInfo>(found.instanceId, found.devnode, found.syspath, m_udev,
+        auto info = std::make_unique<HidInterfaceInfo>(found.instanceId, found.devnode, found.syspath, m_udev,
                                                   found.usbInterface);
         QString error;
-        if (auto device = THidDevice::create(std::move(info), this, &error)) {
+        if (auto device = HidDevice::create(std::move(info), this, &error)) {
             fresh.push_back(std::move(device));
         } else if (platform::HidrawDevice::nodeExists(found.devnode)) {
             // Not unplugged during the scan, just not identifiable: some other maker's interface
@@ -156,7 +156,7 @@ std::optional<std::vector<std::unique_ptr<THidDevice>>> THidDeviceController::fr
     return fresh;
 }
 
-void THidDeviceController::DeviceChange()
+void HidDeviceController::rescan()
 {
     bool changed = m_lastChangeParam == -1;
     auto listed = freshDevices();
@@ -165,71 +165,71 @@ void THidDeviceController::DeviceChange()
         emit scanFailed(QStringLiteral("The HID interfaces could not be listed."));
         return;
     }
-    std::vector<std::unique_ptr<THidDevice>>& fresh = *listed;
+    std::vector<std::unique_ptr<HidDevice>>& fresh = *listed;
     const auto foundNow = [&fresh](quint32 id) {
         return std::any_of(fresh.begin(), fresh.end(),
-                           [id](const auto& n) { return n->InterfaceInfo().InstanceId == id; });
+                           [id](const auto& n) { return n->interfaceInfo().instanceId == id; });
     };
 
     for (int i = int(m_devices.size()) - 1; i >= 0; --i) {
         // Handlers may have removed slots meanwhile.
         if (i >= int(m_devices.size()))
             continue;
-        THidDevice* old = m_devices[std::size_t(i)];
-        if (old->Present() && foundNow(old->InterfaceInfo().InstanceId)) {
+        HidDevice* old = m_devices[std::size_t(i)];
+        if (old->isPresent() && foundNow(old->interfaceInfo().instanceId)) {
             // Still there: a node that failed opens again, however often it failed before.
             old->nodeSettled();
             continue;
         }
         const std::weak_ptr<const bool> alive = old->lifetime();
         changed = true;
-        old->MarkUnplugged();
+        old->markUnplugged();
         if (alive.expired())
             continue;
-        if (m_onRemoval)
-            m_onRemoval(old);
+        if (m_removalHandler)
+            m_removalHandler(old);
         if (alive.expired())
             continue;
-        if (!old->Claimed()) {
+        if (!old->isClaimed()) {
             removeDevice(old);
             delete old;
         }
     }
 
-    for (std::unique_ptr<THidDevice>& candidate : fresh) {
-        const quint32 id = candidate->InterfaceInfo().InstanceId;
-        const bool known = std::any_of(m_devices.begin(), m_devices.end(), [id](const THidDevice* d) {
-            return d->Present() && d->InterfaceInfo().InstanceId == id;
+    for (std::unique_ptr<HidDevice>& candidate : fresh) {
+        const quint32 id = candidate->interfaceInfo().instanceId;
+        const bool known = std::any_of(m_devices.begin(), m_devices.end(), [id](const HidDevice* d) {
+            return d->isPresent() && d->interfaceInfo().instanceId == id;
         });
         if (known) {
             candidate->m_owner = nullptr;
             candidate.reset();
             continue;
         }
-        THidDevice* added = candidate.release();
+        HidDevice* added = candidate.release();
         m_devices.push_back(added);
         changed = true;
-        if (m_onArrival)
-            m_onArrival(added);
+        if (m_arrivalHandler)
+            m_arrivalHandler(added);
     }
 
-    if (changed && m_onDeviceChange)
-        m_onDeviceChange(this);
+    if (changed && m_changeHandler)
+        m_changeHandler(this);
 }
 
-int THidDeviceController::OfferDevices()
+int HidDeviceController::offerDevices()
 {
     int count = 0;
     for (int i = 0; i < int(m_devices.size()); ++i) {
-        THidDevice* device = m_devices[std::size_t(i)];
-        if (!device->Present())
+        HidDevice* device = m_devices[std::size_t(i)];
+        if (!device->isPresent())
             continue;
         ++count;
         device->m_offered = true;
         bool goOn = false;
         {
             OfferScope scope(device);
-            goOn = m_onEnumerate ? m_onEnumerate(device, i) : false;
+            goOn = m_offerHandler ? m_offerHandler(device, i) : false;
         }
         if (!goOn)
             break;
@@ -237,10 +237,10 @@ int THidDeviceController::OfferDevices()
     return count;
 }
 
-bool THidDeviceController::ClaimAt(int index, bool accept, THidDevice*& device)
+bool HidDeviceController::claimAt(int index, bool accept, HidDevice*& device)
 {
-    THidDevice* candidate = m_devices[std::size_t(index)];
-    if (!accept || candidate->Claimed())
+    HidDevice* candidate = m_devices[std::size_t(index)];
+    if (!accept || candidate->isClaimed())
         return false;
     device = candidate;
     candidate->m_claimed = true;
@@ -248,117 +248,117 @@ bool THidDeviceController::ClaimAt(int index, bool accept, THidDevice*& device)
     return true;
 }
 
-bool THidDeviceController::ClaimByIndex(THidDevice*& device, int index)
+bool HidDeviceController::claimByIndex(HidDevice*& device, int index)
 {
     device = nullptr;
     if (index < 0 || index >= int(m_devices.size()))
         return false;
-    return ClaimAt(index, true, device);
+    return claimAt(index, true, device);
 }
 
-bool THidDeviceController::ClaimFirst(THidDevice*& device, const std::function<bool(THidDevice*)>& filter)
+bool HidDeviceController::claimFirst(HidDevice*& device, const std::function<bool(HidDevice*)>& filter)
 {
     device = nullptr;
     for (int i = 0; i < int(m_devices.size()); ++i) {
-        THidDevice* candidate = m_devices[std::size_t(i)];
-        if (candidate->Claimed())
+        HidDevice* candidate = m_devices[std::size_t(i)];
+        if (candidate->isClaimed())
             continue;
         candidate->m_offered = true;
         OfferScope scope(candidate);
         const bool accept = filter && filter(candidate);
         // The filter may have changed the list; claim only the device it was shown.
         if (scope.alive() && i < int(m_devices.size()) && m_devices[std::size_t(i)] == candidate
-            && ClaimAt(i, accept, device))
+            && claimAt(i, accept, device))
             return true;
     }
     return false;
 }
 
-std::vector<std::pair<THidDevice*, std::weak_ptr<const bool>>> THidDeviceController::snapshot() const
+std::vector<std::pair<HidDevice*, std::weak_ptr<const bool>>> HidDeviceController::snapshot() const
 {
-    std::vector<std::pair<THidDevice*, std::weak_ptr<const bool>>> devices;
+    std::vector<std::pair<HidDevice*, std::weak_ptr<const bool>>> devices;
     devices.reserve(m_devices.size());
-    for (THidDevice* device : m_devices)
+    for (HidDevice* device : m_devices)
         devices.emplace_back(device, device->lifetime());
     return devices;
 }
 
-void THidDeviceController::setOnDeviceChange(const TNotifyEvent& handler)
+void HidDeviceController::setChangeHandler(const HidChangeHandler& handler)
 {
-    if (handler == m_onDeviceChange)
+    if (handler == m_changeHandler)
         return;
-    m_onDeviceChange = handler;
-    if (!m_loading)
-        DeviceChange();
+    m_changeHandler = handler;
+    if (!m_scanDeferred)
+        rescan();
 }
 
-void THidDeviceController::setOnDeviceData(const THidDataEvent& handler)
+void HidDeviceController::setReportHandler(const HidReportHandler& handler)
 {
-    if (handler == m_onDeviceData)
+    if (handler == m_reportHandler)
         return;
-    const THidDataEvent previous = m_onDeviceData;
+    const HidReportHandler previous = m_reportHandler;
     // Changing a device's data handler stops or starts its reader, which may run handlers.
     for (const auto& [device, alive] : snapshot()) {
-        if (!alive.expired() && device->DataHandler() == previous)
-            device->SetDataHandler(handler);
+        if (!alive.expired() && device->reportHandler() == previous)
+            device->setReportHandler(handler);
     }
-    m_onDeviceData = handler;
+    m_reportHandler = handler;
 }
 
-void THidDeviceController::setOnDeviceDataError(const THidDataErrorEvent& handler)
+void HidDeviceController::setReadErrorHandler(const HidReadErrorHandler& handler)
 {
-    if (handler == m_onDeviceDataError)
+    if (handler == m_readErrorHandler)
         return;
-    for (THidDevice* device : m_devices) {
-        if (device->DataErrorHandler() == m_onDeviceDataError)
-            device->SetDataErrorHandler(handler);
+    for (HidDevice* device : m_devices) {
+        if (device->readErrorHandler() == m_readErrorHandler)
+            device->setReadErrorHandler(handler);
     }
-    m_onDeviceDataError = handler;
+    m_readErrorHandler = handler;
 }
 
-void THidDeviceController::setOnDeviceUnplug(const THidPlugEvent& handler)
+void HidDeviceController::setUnplugHandler(const HidPlugHandler& handler)
 {
-    if (handler == m_onDeviceUnplug)
+    if (handler == m_unplugHandler)
         return;
-    for (THidDevice* device : m_devices) {
-        if (device->UnplugHandler() == m_onDeviceUnplug)
-            device->SetUnplugHandler(handler);
+    for (HidDevice* device : m_devices) {
+        if (device->unplugHandler() == m_unplugHandler)
+            device->setUnplugHandler(handler);
     }
-    m_onDeviceUnplug = handler;
+    m_unplugHandler = handler;
 }
 
-void THidDeviceController::setPollPeriod(int ms)
+void HidDeviceController::setPollPeriod(int ms)
 {
-    if (ms == m_pollPeriod || ms < 0 || ms > THidDevice::MaxPollPeriod)
+    if (ms == m_pollPeriod || ms < 0 || ms > HidDevice::MaxPollPeriod)
         return;
-    for (THidDevice* device : m_devices) {
-        if (device->PollPeriod() == m_pollPeriod)
-            device->SetPollPeriod(ms);
+    for (HidDevice* device : m_devices) {
+        if (device->pollPeriod() == m_pollPeriod)
+            device->setPollPeriod(ms);
     }
     m_pollPeriod = ms;
 }
 
-bool THidDeviceController::holds(const THidDevice* device) const
+bool HidDeviceController::holds(const HidDevice* device) const
 {
     return std::find(m_devices.begin(), m_devices.end(), device) != m_devices.end();
 }
 
-void THidDeviceController::replaceDevice(THidDevice* old, THidDevice* fresh)
+void HidDeviceController::replaceDevice(HidDevice* old, HidDevice* fresh)
 {
     std::replace(m_devices.begin(), m_devices.end(), old, fresh);
 }
 
-void THidDeviceController::removeDevice(THidDevice* device)
+void HidDeviceController::removeDevice(HidDevice* device)
 {
     m_devices.erase(std::remove(m_devices.begin(), m_devices.end(), device), m_devices.end());
 }
 
-THidDeviceController::OfferScope::~OfferScope()
+HidDeviceController::OfferScope::~OfferScope()
 {
     if (m_alive.expired())
         return;
     m_device->m_offered = false;
-    if (!m_device->Claimed())
+    if (!m_device->isClaimed())
         m_device->closeNode();
 }
 

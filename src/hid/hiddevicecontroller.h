@@ -1,5 +1,5 @@
 #pragma once
-// Keeps one THidDevice for every HID interface present, rescans when udev reports a change,
+// Keeps one HidDevice for every HID interface present, rescans when udev reports a change,
 // offers the devices to the window, hands them to holders that claim them, and passes the
 // window's handlers on to the devices. Lives on the GUI thread; all its work runs there.
 
@@ -21,63 +21,63 @@ class HotplugMonitor;
 class UdevContext;
 }  // namespace platform
 
-class THidDevice;
+class HidDevice;
 
-class THidDeviceController : public QObject {
+class HidDeviceController : public QObject {
     Q_OBJECT
 public:
     // Uses the system's udev; without it the controller is inert: no scans, no events.
-    explicit THidDeviceController(QObject* owner = nullptr);
+    explicit HidDeviceController(QObject* owner = nullptr);
     // With the given udev context, or inert when it is null.
-    THidDeviceController(QObject* owner, std::shared_ptr<platform::UdevContext> udev);
+    HidDeviceController(QObject* owner, std::shared_ptr<platform::UdevContext> udev);
     // Destroys the unclaimed devices; claimed ones are marked unplugged and stay with their holders.
-    ~THidDeviceController() override;
+    ~HidDeviceController() override;
 
-    bool IsInert() const { return m_udev == nullptr; }
+    bool isInert() const { return m_udev == nullptr; }
 
-    // The rescan.
-    void DeviceChange();
-    // Offers every present device to OnEnumerate, in list order, until it returns false;
+    // Lists the interfaces again: a gone one is removed (removal handler), a new one is added
+    // (arrival handler), and the change handler runs when the list changed.
+    void rescan();
+    // Offers every present device to offerHandler, in list order, until it returns false;
     // returns the number offered.
-    int OfferDevices();
+    int offerDevices();
     // The holder owns a claimed device and releases it by deleting it.
-    bool ClaimByIndex(THidDevice*& device, int index);
-    bool ClaimFirst(THidDevice*& device, const std::function<bool(THidDevice*)>& filter);
+    bool claimByIndex(HidDevice*& device, int index);
+    bool claimFirst(HidDevice*& device, const std::function<bool(HidDevice*)>& filter);
 
-    const std::vector<THidDevice*>& Devices() const { return m_devices; }
+    const std::vector<HidDevice*>& devices() const { return m_devices; }
 
     // A device-change notification; -1 makes the scan report a change even if nothing changed.
     // Ignored during a scan, which then runs once more when it ends, and by an inert controller.
-    void Notify(int param);
-    bool ScanActive() const { return m_scanActive; }
-    int LastChangeParam() const { return m_lastChangeParam; }
+    void notifyChange(int param);
+    bool isScanning() const { return m_scanning; }
+    int lastChangeParam() const { return m_lastChangeParam; }
 
-    // While loading, setting OnDeviceChange does not scan (the window sets its handlers so).
-    void setLoading(bool loading) { m_loading = loading; }
+    // Setting the change handler scans at once, unless scans are deferred: then the next
+    // notification scans (the session sets its handlers so).
+    void setScanDeferred(bool deferred) { m_scanDeferred = deferred; }
 
-    // How new devices look for reports (THidDevice::SetPollPeriod): 0, when the node says they
+    // How new devices look for reports (HidDevice::setPollPeriod): 0, when the node says they
     // have come, unless the environment variable TAVREL_POLL_PERIOD_MS names a period, as it does
     // for programs run against emulated nodes. Setting it passes it on to the devices that carry
     // the previous one.
-    int PollPeriod() const { return m_pollPeriod; }
+    int pollPeriod() const { return m_pollPeriod; }
     void setPollPeriod(int ms);
-    QString Version() const { return QStringLiteral("1.0.35"); }
-    void setVersion(const QString&) {}
 
-    const THidPlugEvent& OnArrival() const { return m_onArrival; }
-    void setOnArrival(const THidPlugEvent& handler) { m_onArrival = handler; }
-    const THidEnumerateEvent& OnEnumerate() const { return m_onEnumerate; }
-    void setOnEnumerate(const THidEnumerateEvent& handler) { m_onEnumerate = handler; }
-    const TNotifyEvent& OnDeviceChange() const { return m_onDeviceChange; }
-    void setOnDeviceChange(const TNotifyEvent& handler);
-    const THidDataEvent& OnDeviceData() const { return m_onDeviceData; }
-    void setOnDeviceData(const THidDataEvent& handler);
-    const THidDataErrorEvent& OnDeviceDataError() const { return m_onDeviceDataError; }
-    void setOnDeviceDataError(const THidDataErrorEvent& handler);
-    const THidPlugEvent& OnDeviceUnplug() const { return m_onDeviceUnplug; }
-    void setOnDeviceUnplug(const THidPlugEvent& handler);
-    const THidPlugEvent& OnRemoval() const { return m_onRemoval; }
-    void setOnRemoval(const THidPlugEvent& handler) { m_onRemoval = handler; }
+    const HidPlugHandler& arrivalHandler() const { return m_arrivalHandler; }
+    void setArrivalHandler(const HidPlugHandler& handler) { m_arrivalHandler = handler; }
+    const HidOfferHandler& offerHandler() const { return m_offerHandler; }
+    void setOfferHandler(const HidOfferHandler& handler) { m_offerHandler = handler; }
+    const HidChangeHandler& changeHandler() const { return m_changeHandler; }
+    void setChangeHandler(const HidChangeHandler& handler);
+    const HidReportHandler& reportHandler() const { return m_reportHandler; }
+    void setReportHandler(const HidReportHandler& handler);
+    const HidReadErrorHandler& readErrorHandler() const { return m_readErrorHandler; }
+    void setReadErrorHandler(const HidReadErrorHandler& handler);
+    const HidPlugHandler& unplugHandler() const { return m_unplugHandler; }
+    void setUnplugHandler(const HidPlugHandler& handler);
+    const HidPlugHandler& removalHandler() const { return m_removalHandler; }
+    void setRemovalHandler(const HidPlugHandler& handler) { m_removalHandler = handler; }
 
     // How long after a node's failure the controller looks again whether its interface is
     // still there: at once after the first failure, then doubling with each failure in a row,
@@ -89,41 +89,41 @@ signals:
     void scanFailed(const QString& message);
 
 private:
-    friend class THidDevice;
+    friend class HidDevice;
     void notifyFromEventLoop(int param);
     // A node failed: a scan settles whether its interface is still there.
-    void deviceSeemsGone(THidDevice* device);
+    void deviceSeemsGone(HidDevice* device);
     class OfferScope;
 
-    bool ClaimAt(int index, bool accept, THidDevice*& device);
+    bool claimAt(int index, bool accept, HidDevice*& device);
     // Every interface present now; none when they cannot be listed.
-    std::optional<std::vector<std::unique_ptr<THidDevice>>> freshDevices();
+    std::optional<std::vector<std::unique_ptr<HidDevice>>> freshDevices();
     // Devices paired with their lifetimes, for loops whose handlers may destroy devices.
-    std::vector<std::pair<THidDevice*, std::weak_ptr<const bool>>> snapshot() const;
+    std::vector<std::pair<HidDevice*, std::weak_ptr<const bool>>> snapshot() const;
 
     // Used by a device's destruction.
-    bool holds(const THidDevice* device) const;
-    void replaceDevice(THidDevice* old, THidDevice* fresh);
-    void removeDevice(THidDevice* device);
+    bool holds(const HidDevice* device) const;
+    void replaceDevice(HidDevice* old, HidDevice* fresh);
+    void removeDevice(HidDevice* device);
 
     std::shared_ptr<platform::UdevContext> m_udev;
     platform::HotplugMonitor* m_monitor = nullptr;
-    std::vector<THidDevice*> m_devices;
+    std::vector<HidDevice*> m_devices;
     QTimer* m_rescan = nullptr;
-    bool m_scanActive = false;
+    bool m_scanning = false;
     bool m_missedNotification = false;
     bool m_destroying = false;
-    bool m_loading = false;
+    bool m_scanDeferred = false;
     int m_lastChangeParam = 0;
     int m_pollPeriod = 0;
 
-    THidPlugEvent m_onArrival;
-    THidEnumerateEvent m_onEnumerate;
-    TNotifyEvent m_onDeviceChange;
-    THidDataEvent m_onDeviceData;
-    THidDataErrorEvent m_onDeviceDataError;
-    THidPlugEvent m_onDeviceUnplug;
-    THidPlugEvent m_onRemoval;
+    HidPlugHandler m_arrivalHandler;
+    HidOfferHandler m_offerHandler;
+    HidChangeHandler m_changeHandler;
+    HidReportHandler m_reportHandler;
+    HidReadErrorHandler m_readErrorHandler;
+    HidPlugHandler m_unplugHandler;
+    HidPlugHandler m_removalHandler;
 };
 
 }  // namespace tavrel

@@ -1,5 +1,5 @@
 #pragma once
-// The device controller's event types. Each handler may be empty.
+// The handlers the device controller and its devices call. Each handler may be empty.
 
 #include "hid/hidhandler.h"
 
@@ -9,16 +9,19 @@ class QObject;
 
 namespace tavrel {
 
-class THidDevice;
+class HidDevice;
 
-// Sender is the controller.
-using TNotifyEvent = Handler<void(QObject* Sender)>;
-// Idx is the device's index in the controller's list; true: go on to the next device.
-using THidEnumerateEvent = Handler<bool(THidDevice* HidDev, int Idx)>;
-// Data points at the Size bytes after the report ID; valid only during the call.
-using THidDataEvent = Handler<void(THidDevice* HidDev, quint8 ReportID, const quint8* Data, quint16 Size)>;
-// Error is the errno of the failed read.
-using THidDataErrorEvent = Handler<void(THidDevice* HidDev, quint32 Error)>;
-using THidPlugEvent = Handler<void(THidDevice* HidDev)>;
+// A scan changed the list of devices; `controller` is the controller that scanned.
+using HidChangeHandler = Handler<void(QObject* controller)>;
+// A device offered to the holder: `index` is its place in the controller's list; true: go on to
+// the next device.
+using HidOfferHandler = Handler<bool(HidDevice* device, int index)>;
+// An input report: `data` points at the `size` bytes after the report ID; valid only during the
+// call.
+using HidReportHandler = Handler<void(HidDevice* device, quint8 reportId, const quint8* data, quint16 size)>;
+// A read failed; `error` is its errno.
+using HidReadErrorHandler = Handler<void(HidDevice* device, quint32 error)>;
+// A device arrived, was removed or was unplugged.
+using HidPlugHandler = Handler<void(HidDevice* device)>;
 
 }  // namespace tavrel

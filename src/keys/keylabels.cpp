@@ -39,7 +39,7 @@ KeyLabels KeyLabels::fromLayout(const std::function<QString(unsigned code)>& uns
 QString KeyLabels::name(int usage) const
 {
     const auto found = m_labels.constFind(usage);
-    return found != m_labels.constEnd() ? *found : HIDtoKey(usage);
+    return found != m_labels.constEnd() ? *found : keyNameForUsage(usage);
 }
 
 QString KeyLabels::relabel(const QString& text) const

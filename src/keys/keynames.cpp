@@ -36,7 +36,7 @@ constexpr std::array<KeyName, 104> kTable{{
 
 std::span<const KeyName> keyNameTable() { return kTable; }
 
-QString HIDtoKey(int usage)
+QString keyNameForUsage(int usage)
 {
     for (const KeyName& k : kTable)
         if (k.usage == usage)
@@ -44,7 +44,7 @@ QString HIDtoKey(int usage)
     return {};
 }
 
-QString HIDtoKey2(quint8 mask)
+QString modifierNamesForMask(quint8 mask)
 {
     // Display order differs from bit order: Alt comes before Shift on both sides.
     static constexpr std::array<std::pair<quint8, const char*>, 7> kRest{{
@@ -67,12 +67,12 @@ QString HIDtoKey2(quint8 mask)
     return text;
 }
 
-QString changekey(const QString& name)
+int usageForName(const QString& name)
 {
     for (const KeyName& k : kTable)
         if (name == QLatin1String(k.name))
-            return QString::number(k.usage);
-    return QStringLiteral("0");
+            return k.usage;
+    return 0;
 }
 
 }  // namespace tavrel

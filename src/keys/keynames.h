@@ -15,14 +15,14 @@ struct KeyName {
 std::span<const KeyName> keyNameTable();
 
 // The name bound to a usage, or "" for a usage the table does not hold.
-QString HIDtoKey(int usage);
+QString keyNameForUsage(int usage);
 
 // The text of the modifiers set in a mask; bit n stands for usage 224 + n.
 // Order shown: Ctrl, Alt, Shift, Left Windows, Right Ctrl, Right Alt, Right Shift, Right Windows.
-QString HIDtoKey2(quint8 mask);
+QString modifierNamesForMask(quint8 mask);
 
-// The usage bound to a name as decimal text, or "0" for a name the table does not hold.
-QString changekey(const QString& name);
+// The usage bound to a name, or 0 for a name the table does not hold.
+int usageForName(const QString& name);
 
 constexpr int FirstModifierUsage = 224;
 constexpr int LastModifierUsage = 231;

@@ -3,7 +3,7 @@
 // the event loop says events have come, without taking the device from anyone else: the key goes
 // on typing into whatever has the focus.
 
-#include "config/sentinput.h"
+#include "config/inputdecoder.h"
 
 #include <QObject>
 #include <QString>

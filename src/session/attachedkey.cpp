@@ -1,6 +1,7 @@
 #include "session/attachedkey.h"
 
 #include "hid/hiddevice.h"
+#include "config/reportdispatch.h"
 #include "session/keyinput.h"
 
 #include <QPointer>
@@ -23,14 +24,14 @@ QTimer* makeTimer(QObject* parent, int ms)
 
 }  // namespace
 
-AttachedKey::AttachedKey(THidDevice* device, ReportLog& log, QObject* parent)
+AttachedKey::AttachedKey(HidDevice* device, ReportLog& log, QObject* parent)
     : QObject(parent), m_device(device), m_channel(*this, log)
 {
-    m_identity.syspath = device->InterfaceInfo().SysPath;
-    m_identity.instanceId = device->InterfaceInfo().InstanceId;
-    m_identity.usbInterface = device->InterfaceInfo().UsbInterface;
-    m_identity.product = device->ProductText();
-    m_identity.serial = device->SerialText();
+    m_identity.syspath = device->interfaceInfo().sysPath;
+    m_identity.instanceId = device->interfaceInfo().instanceId;
+    m_identity.usbInterface = device->interfaceInfo().usbInterface;
+    m_identity.product = device->productText();
+    m_identity.serial = device->serialText();
     m_capabilities = decodeCapabilities(m_identity.product, m_identity.serial);
 
     m_readPause = makeTimer(this, ReadPauseMs);
@@ -61,17 +62,17 @@ AttachedKey::~AttachedKey()
 
 QString AttachedKey::itemText() const
 {
-    return DeviceListText(m_identity.product, m_identity.serial);
+    return deviceListText(m_identity.product, m_identity.serial);
 }
 
 bool AttachedKey::canWrite() const
 {
-    return m_device->CanReadWrite();
+    return m_device->canReadWrite();
 }
 
 QString AttachedKey::accessError() const
 {
-    return m_device->LastError();
+    return m_device->lastError();
 }
 
 AttachedKey::State AttachedKey::state() const
@@ -100,7 +101,7 @@ void AttachedKey::write(const OutputReport& report, std::function<void(const IoR
 {
     // The result comes from the event loop, never from inside this call.
     QPointer<AttachedKey> self(this);
-    m_device->WriteReportAsync(QByteArray(reinterpret_cast<const char*>(report.data()), qsizetype(report.size())),
+    m_device->writeReport(QByteArray(reinterpret_cast<const char*>(report.data()), qsizetype(report.size())),
                                [self, done = std::move(done)](const IoResult& result) {
                                    if (self && done)
                                        done(result);
@@ -373,8 +374,8 @@ void AttachedKey::setInputWatched(bool on)
         m_input = nullptr;
         return;
     }
-    const THidPnPInfo& info = m_device->InterfaceInfo();
-    m_input = new KeyInput(info.Udev, info.SysPath, m_device->PollPeriod(), this);
+    const HidInterfaceInfo& info = m_device->interfaceInfo();
+    m_input = new KeyInput(info.udev, info.sysPath, m_device->pollPeriod(), this);
     connect(m_input, &KeyInput::received, this,
             [this](const InputChange& change) { emit inputReceived(change, keySending(change)); });
 }

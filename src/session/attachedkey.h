@@ -7,7 +7,7 @@
 
 #include "config/configio.h"
 #include "config/keyassignments.h"
-#include "config/protocol.h"
+#include "config/reportchannel.h"
 #include "config/sentinput.h"
 #include "devices/capabilities.h"
 #include "devices/keyidentity.h"
@@ -22,7 +22,7 @@ class QTimer;
 namespace tavrel {
 
 class KeyInput;
-class THidDevice;
+class HidDevice;
 
 // How long a written report may take before the key counts as not taking reports.
 constexpr int WriteDeadlineMs = 2000;
@@ -41,10 +41,10 @@ public:
     };
 
     // Takes the claimed device, and releases it when destroyed. Reports go to `log`.
-    AttachedKey(THidDevice* device, ReportLog& log, QObject* parent = nullptr);
+    AttachedKey(HidDevice* device, ReportLog& log, QObject* parent = nullptr);
     ~AttachedKey() override;
 
-    THidDevice* device() const { return m_device; }
+    HidDevice* device() const { return m_device; }
     const KeyIdentity& identity() const { return m_identity; }
     const KeyCapabilities& capabilities() const { return m_capabilities; }
     // "<product> (SN:<serial>)", as the device list shows it.
@@ -147,7 +147,7 @@ private:
     void finishWrite();
     void setState();
 
-    THidDevice* m_device;
+    HidDevice* m_device;
     KeyIdentity m_identity;
     KeyCapabilities m_capabilities;
     ReportChannel m_channel;

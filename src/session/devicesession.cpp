@@ -1,6 +1,7 @@
 #include "session/devicesession.h"
 
 #include "config/combination.h"
+#include "config/reportdispatch.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
 #include "platform/hotplugmonitor.h"
@@ -49,20 +50,20 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
             key->refindInput();
     });
 
-    m_controller = systemUdev ? new THidDeviceController(this) : new THidDeviceController(this, std::move(udev));
+    m_controller = systemUdev ? new HidDeviceController(this) : new HidDeviceController(this, std::move(udev));
     m_controller->setObjectName(QStringLiteral("HidCtl"));
-    connect(m_controller, &THidDeviceController::scanFailed, this, &DeviceSession::failed);
+    connect(m_controller, &HidDeviceController::scanFailed, this, &DeviceSession::failed);
 }
 
 void DeviceSession::start()
 {
     // Setting the change handler does not scan yet; the controller's start-up notification
     // does, once the event loop runs.
-    m_controller->setLoading(true);
-    m_controller->setOnEnumerate(THidEnumerateEvent(this, &DeviceSession::offered));
-    m_controller->setOnDeviceChange([this](QObject*) { devicesChangedByScan(); });
-    m_controller->setOnDeviceData(THidDataEvent(this, &DeviceSession::report));
-    m_controller->setLoading(false);
+    m_controller->setScanDeferred(true);
+    m_controller->setOfferHandler(HidOfferHandler(this, &DeviceSession::offered));
+    m_controller->setChangeHandler([this](QObject*) { devicesChangedByScan(); });
+    m_controller->setReportHandler(HidReportHandler(this, &DeviceSession::report));
+    m_controller->setScanDeferred(false);
 }
 
 DeviceSession::~DeviceSession()
@@ -84,15 +85,15 @@ int DeviceSession::indexOf(const AttachedKey* key) const
     return key && at != m_keys.end() ? int(at - m_keys.begin()) : -1;
 }
 
-bool DeviceSession::offered(THidDevice* device, int index)
+bool DeviceSession::offered(HidDevice* device, int index)
 {
-    const bool keyDevice = device->VendorID() == DeviceVendorId && device->ProductID() == DeviceProductId
-                           && device->ReportCaps().OutputReportByteLength == 8;
-    const quint32 id = device->InterfaceInfo().InstanceId;
+    const bool keyDevice = device->vendorId() == DeviceVendorId && device->productId() == DeviceProductId
+                           && device->reportCapabilities().outputReportLength == 8;
+    const quint32 id = device->interfaceInfo().instanceId;
     const bool held = std::any_of(m_keys.begin(), m_keys.end(),
                                   [id](const AttachedKey* k) { return k->identity().instanceId == id; });
-    THidDevice* claimed = nullptr;
-    if (keyDevice && !held && m_controller->ClaimByIndex(claimed, index) && claimed) {
+    HidDevice* claimed = nullptr;
+    if (keyDevice && !held && m_controller->claimByIndex(claimed, index) && claimed) {
         auto* key = new AttachedKey(claimed, *this, this);
         connectKey(key);
         m_keys.push_back(key);
@@ -105,7 +106,7 @@ void DeviceSession::devicesChangedByScan()
     // Keys whose interface went: what they were doing ends, and says so, before they go.
     for (auto it = m_keys.begin(); it != m_keys.end();) {
         AttachedKey* key = *it;
-        if (key->device()->Present()) {
+        if (key->device()->isPresent()) {
             ++it;
             continue;
         }
@@ -120,7 +121,7 @@ void DeviceSession::devicesChangedByScan()
         key->deleteLater();
     }
     // Keys found: added after those that stay, in the order of the scan.
-    m_controller->OfferDevices();
+    m_controller->offerDevices();
     m_scanned = true;
     // A key's input devices may have come or gone with it.
     for (AttachedKey* key : m_keys)
@@ -248,8 +249,8 @@ void DeviceSession::watchInput(AttachedKey* key)
 
 void DeviceSession::watch(AttachedKey* key, bool on)
 {
-    if (on && !m_inputMonitor && key->device()->InterfaceInfo().Udev) {
-        m_inputMonitor = new platform::HotplugMonitor(key->device()->InterfaceInfo().Udev, this, "input");
+    if (on && !m_inputMonitor && key->device()->interfaceInfo().udev) {
+        m_inputMonitor = new platform::HotplugMonitor(key->device()->interfaceInfo().udev, this, "input");
         connect(m_inputMonitor, &platform::HotplugMonitor::deviceChanged, m_refindInput, qOverload<>(&QTimer::start));
     }
     key->setInputWatched(on);
@@ -277,7 +278,7 @@ void DeviceSession::append(const QString& line)
     emit logAppended(line);
 }
 
-void DeviceSession::report(THidDevice* device, quint8 reportId, const quint8* data, quint16 size)
+void DeviceSession::report(HidDevice* device, quint8 reportId, const quint8* data, quint16 size)
 {
     const std::span<const quint8> bytes(data, size);
     for (AttachedKey* key : m_keys) {

@@ -6,8 +6,8 @@
 
 #include "config/configfile.h"
 #include "config/configio.h"
-#include "config/protocol.h"
-#include "keys/capture.h"
+#include "config/reportchannel.h"
+#include "keys/keycapture.h"
 #include "session/attachedkey.h"
 
 #include <QObject>
@@ -20,8 +20,8 @@
 
 namespace tavrel {
 
-class THidDevice;
-class THidDeviceController;
+class HidDevice;
+class HidDeviceController;
 
 namespace platform {
 class HotplugMonitor;
@@ -48,7 +48,7 @@ public:
     // the window wants it. A command that reads only the key it names turns this off before
     // start().
     void setReadsWhenSelected(bool on) { m_readsWhenSelected = on; }
-    THidDeviceController* controller() const { return m_controller; }
+    HidDeviceController* controller() const { return m_controller; }
     // The first scan has run: keys() lists what is attached.
     bool scanned() const { return m_scanned; }
 
@@ -70,7 +70,7 @@ public:
     KeyCapabilities capabilities() const;
     bool mousePageShown() const;
     bool triggerGroupsShown() const;
-    int BindCapacity() const { return capabilities().bindCapacity; }
+    int bindCapacity() const { return capabilities().bindCapacity; }
 
     // --- the key being edited on the selected key
     int selectedKey() const { return m_selectedKey; }
@@ -133,7 +133,7 @@ public:
     // Asks the receiver to bind a transmitter and counts down the seconds it waits for one.
     void bind();
     void clearBindings();
-    int BindCountdown() const { return m_bindCountdown; }
+    int bindCountdown() const { return m_bindCountdown; }
     QTimer* bindTimer() const { return m_bindTimer; }
     void bindTick();
 
@@ -186,9 +186,9 @@ private:
     // ReportLog
     void append(const QString& line) override;
 
-    bool offered(THidDevice* device, int index);
+    bool offered(HidDevice* device, int index);
     void devicesChangedByScan();
-    void report(THidDevice* device, quint8 reportId, const quint8* data, quint16 size);
+    void report(HidDevice* device, quint8 reportId, const quint8* data, quint16 size);
     void select(AttachedKey* key, bool byDeviceChange);
     void connectKey(AttachedKey* key);
     // The key being edited on the selected key, when there is one.
@@ -197,7 +197,7 @@ private:
     void setBusy();
     void watch(AttachedKey* key, bool on);
 
-    THidDeviceController* m_controller = nullptr;
+    HidDeviceController* m_controller = nullptr;
     std::vector<AttachedKey*> m_keys;
     AttachedKey* m_selected = nullptr;
     bool m_selectedByChange = false;

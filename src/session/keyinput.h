@@ -3,7 +3,7 @@
 // it: its input event devices, read on the event loop, and the presses and releases they report.
 // The devices are found again whenever the session says input devices may have come or gone.
 
-#include "config/sentinput.h"
+#include "config/inputdecoder.h"
 
 #include <QObject>
 #include <QString>
@@ -21,7 +21,7 @@ class UdevContext;
 class KeyInput : public QObject {
     Q_OBJECT
 public:
-    // The key's hidraw interface at `syspath`; pollPeriodMs as THidDevice::SetPollPeriod takes it.
+    // The key's hidraw interface at `syspath`; pollPeriodMs as HidDevice::setPollPeriod takes it.
     // Finds and opens its input devices at once.
     KeyInput(std::shared_ptr<platform::UdevContext> udev, QString syspath, int pollPeriodMs, QObject* parent = nullptr);
     ~KeyInput() override;

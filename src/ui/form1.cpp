@@ -111,12 +111,12 @@ void TForm1::showEvent(QShowEvent* event)
 
 void TForm1::FormShow()
 {
-    Memo1->setText(pairingInstructions(m_session->BindCapacity()));
+    Memo1->setText(pairingInstructions(m_session->bindCapacity()));
 }
 
-int TForm1::BindCountdown() const
+int TForm1::bindCountdown() const
 {
-    return m_session->BindCountdown();
+    return m_session->bindCountdown();
 }
 
 void TForm1::BitmapButton1Click()

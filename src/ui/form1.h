@@ -33,7 +33,7 @@ public:
     void pairingResponse(const PairingResponse& response);
 
     // Seconds left in the binding window.
-    int BindCountdown() const;
+    int bindCountdown() const;
 
     QWidget* Scene1 = nullptr;
     QWidget* Root1 = nullptr;

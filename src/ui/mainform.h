@@ -20,8 +20,8 @@ class QTimer;
 namespace tavrel {
 
 class DeviceSession;
-class THidDevice;
-class THidDeviceController;
+class HidDevice;
+class HidDeviceController;
 class TForm1;
 
 namespace platform {
@@ -196,7 +196,7 @@ public:
 
     // The session's re-poll timer and device controller.
     QTimer* Timer1 = nullptr;
-    THidDeviceController* HidCtl = nullptr;
+    HidDeviceController* HidCtl = nullptr;
 
 private:
     DeviceSession* m_session = nullptr;

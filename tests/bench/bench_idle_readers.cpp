@@ -8,7 +8,7 @@
 
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -69,15 +69,15 @@ int main(int argc, char** argv)
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     emu::Testbed testbed;
 
-    THidDeviceController controller(nullptr);
-    controller.setOnDeviceData([](THidDevice*, quint8, const quint8*, quint16) {});
-    std::vector<THidDevice*> claimed;
+    HidDeviceController controller(nullptr);
+    controller.setReportHandler([](HidDevice*, quint8, const quint8*, quint16) {});
+    std::vector<HidDevice*> claimed;
     for (const int keys : {0, 1, 8, 16}) {
         while (int(claimed.size()) < keys) {
             testbed.add({});
             runEventLoop(100);
-            THidDevice* device = nullptr;
-            if (!controller.ClaimFirst(device, [](THidDevice* d) { return d->VendorID() == 0x16C0; })) {
+            HidDevice* device = nullptr;
+            if (!controller.claimFirst(device, [](HidDevice* d) { return d->vendorId() == 0x16C0; })) {
                 std::fprintf(stderr, "no emulated key found\n");
                 return 1;
             }
@@ -100,7 +100,7 @@ int main(int argc, char** argv)
                 break;
         }
     }
-    for (THidDevice* device : claimed)
+    for (HidDevice* device : claimed)
         delete device;
     return 0;
 }

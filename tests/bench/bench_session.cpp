@@ -4,7 +4,7 @@
 //   umockdev-wrapper build/bin/bench_session [rounds]
 
 #include "config/configio.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
 #include <QCoreApplication>

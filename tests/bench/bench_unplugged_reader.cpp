@@ -4,7 +4,7 @@
 
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -50,22 +50,22 @@ int main(int argc, char** argv)
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     emu::Testbed testbed;
 
-    THidDeviceController controller(nullptr);
+    HidDeviceController controller(nullptr);
     int errors = 0;
-    controller.setOnDeviceData([](THidDevice*, quint8, const quint8*, quint16) {});
+    controller.setReportHandler([](HidDevice*, quint8, const quint8*, quint16) {});
     runEventLoop(200);
     std::printf("idle, no device:                       %5.2f %% CPU\n", measure(seconds * 1000));
 
     for (const int period : {100, 10}) {
         emu::EmulatedKey& key = testbed.add({});
         runEventLoop(300);
-        THidDevice* device = nullptr;
-        if (!controller.ClaimFirst(device, [](THidDevice* d) { return d->VendorID() == 0x16C0; })) {
+        HidDevice* device = nullptr;
+        if (!controller.claimFirst(device, [](HidDevice* d) { return d->vendorId() == 0x16C0; })) {
             std::fprintf(stderr, "no emulated key found\n");
             return 1;
         }
-        device->SetPollPeriod(period);
-        device->SetDataErrorHandler([&errors](THidDevice*, quint32) { ++errors; });
+        device->setPollPeriod(period);
+        device->setReadErrorHandler([&errors](HidDevice*, quint32) { ++errors; });
         runEventLoop(200);
         std::printf("claimed, plugged, period %3d ms:       %5.2f %% CPU\n", period, measure(seconds * 1000));
 

@@ -1,6 +1,6 @@
 #include "config/combination.h"
-#include "keys/capture.h"
 #include "keys/hookinterface.h"
+#include "keys/keycapture.h"
 #include "qt_print.h"
 
 #include <gtest/gtest.h>
@@ -96,8 +96,8 @@ TEST(KeyCapture, TakesTheHeldKeysAtTheFirstRelease)
                 EXPECT_FALSE(taken) << "step " << i << " took " << taken->text.toStdString();
             }
         }
-        EXPECT_EQ(capture.PressedKeys(), script.pressedAfter);
-        EXPECT_EQ(capture.CaptureState(), script.stateAfter);
+        EXPECT_EQ(capture.pressedKeys(), script.pressedAfter);
+        EXPECT_EQ(capture.captureState(), script.stateAfter);
     }
 }
 
@@ -109,7 +109,7 @@ TEST(KeyCapture, TakenCombinationCarriesEveryHeldKeyForTheEncoder)
     const auto taken = capture.keyUp(QStringLiteral("A"));
     ASSERT_TRUE(taken);
     EXPECT_EQ(taken->keys, (QStringList{"Ctrl", "A", "B"}));
-    EXPECT_EQ(capture.PressedKeys(), (QStringList{"Ctrl", "B"}));
+    EXPECT_EQ(capture.pressedKeys(), (QStringList{"Ctrl", "B"}));
 }
 
 TEST(HookMessages, DecodeIntoKeyEvents)
@@ -226,5 +226,5 @@ TEST(CaptureAndEncoder, CtrlAFromMessagesToRecord)
     }
     EXPECT_EQ(taken, 1);
     EXPECT_EQ(record, (KeyRecord{0x01, 0x04, 0, 0, 0}));
-    EXPECT_TRUE(capture.PressedKeys().isEmpty());
+    EXPECT_TRUE(capture.pressedKeys().isEmpty());
 }

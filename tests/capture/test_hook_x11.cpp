@@ -3,8 +3,8 @@
 
 #include "config/keyrecord.h"
 #include "config/combination.h"
-#include "keys/capture.h"
 #include "keys/hookinterface.h"
+#include "keys/keycapture.h"
 #include "platform/hooklibrary.h"
 #include "platform/hookmessagefilter.h"
 #include "platform/keynametext.h"

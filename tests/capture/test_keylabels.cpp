@@ -40,7 +40,7 @@ TEST(KeyLabels, LayoutsNameTheKeysTheyChange)
         const auto labels = platform::namedLayoutKeyLabels(QString::fromLatin1(l.layout));
         ASSERT_TRUE(labels.has_value());
         for (const Label& k : l.labels)
-            EXPECT_EQ(labels->name(changekey(QString::fromLatin1(k.name)).toInt()), QString::fromUtf8(k.label)) << k.name;
+            EXPECT_EQ(labels->name(usageForName(QString::fromLatin1(k.name))), QString::fromUtf8(k.label)) << k.name;
         // Keys no layout renames keep their names, whatever the layout puts on them.
         for (const KeyName& k : keyNameTable()) {
             if (!layoutLabelsKey(k.usage)) {
@@ -70,7 +70,7 @@ TEST(KeyLabels, OnlyPrintableShortLabelsCountAndLettersAreCapitals)
         const char* shown;
     } cases[] = {{"Q", "A"}, {"W", "ß"}, {"E", "E"}, {"R", "R"}, {"T", "T"}, {"Enter", "Enter"}, {"F1", "F1"}};
     for (const auto& c : cases)
-        EXPECT_EQ(labels.name(changekey(QString::fromLatin1(c.name)).toInt()), QString::fromUtf8(c.shown)) << c.name;
+        EXPECT_EQ(labels.name(usageForName(QString::fromLatin1(c.name))), QString::fromUtf8(c.shown)) << c.name;
 }
 
 TEST(KeyLabels, ACombinationsTextIsRelabelledNameByName)

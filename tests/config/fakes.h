@@ -1,7 +1,7 @@
 #pragma once
 // A transport that records what is written, and a log that keeps its lines.
 
-#include "config/protocol.h"
+#include "config/reportchannel.h"
 
 #include <QStringList>
 #include <functional>

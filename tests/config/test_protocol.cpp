@@ -1,4 +1,5 @@
-#include "config/protocol.h"
+#include "config/reportchannel.h"
+#include "config/reportdispatch.h"
 #include "fakes.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Reading a key's input events back as presses and releases, and naming the keys whose records
 // send what was received.
-#include "config/sentinput.h"
+#include "config/inputdecoder.h"
 
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>

@@ -60,10 +60,10 @@ TEST(Capabilities, ASerialThatIsNotACodeDecodesToThePlainestKey)
 
 TEST(Capabilities, ItemText)
 {
-    EXPECT_EQ(DeviceListText("Tavrel Key", "301000000001"), QStringLiteral("Tavrel Key (SN:301000000001)"));
-    EXPECT_EQ(DeviceListText("", "12"), QStringLiteral(" (SN:12)"));
-    EXPECT_EQ(DeviceListText("Pedal", ""), QStringLiteral("Pedal"));
-    EXPECT_EQ(DeviceListText("", ""), QString());
+    EXPECT_EQ(deviceListText("Tavrel Key", "301000000001"), QStringLiteral("Tavrel Key (SN:301000000001)"));
+    EXPECT_EQ(deviceListText("", "12"), QStringLiteral(" (SN:12)"));
+    EXPECT_EQ(deviceListText("Pedal", ""), QStringLiteral("Pedal"));
+    EXPECT_EQ(deviceListText("", ""), QString());
 }
 
 TEST(Capabilities, DecimalAtTakesAnyArgumentsWithoutOverflow)

@@ -10,8 +10,8 @@
 #include "config/keyassignments.h"
 #include "config/reports.h"
 #include "fuzzcheck.h"
-#include "keys/capture.h"
 #include "keys/hookinterface.h"
+#include "keys/keycapture.h"
 #include "keys/keynames.h"
 #include "platform/keynametext.h"
 
@@ -66,7 +66,7 @@ void checkEvent(const Message& m, const std::optional<KeyEvent>& event)
     const bool ownMessage = m.message == WM_HOOKLWIN || m.message == WM_HOOKRWIN || m.message == WM_HOOKAPPS;
     FUZZ_CHECK(event.has_value() == (ownMessage && (m.wParam == WM_KEYDOWN || m.wParam == WM_KEYUP)));
     if (event)
-        FUZZ_CHECK(changekey(event->name) != QLatin1String("0"));
+        FUZZ_CHECK(usageForName(event->name) != 0);
 }
 
 // The record the encoder must leave: the modifiers of every held modifier key and the last
@@ -79,7 +79,7 @@ void checkEncoded(const KeyRecord& before, const EncodedCombination& after, cons
     int code1 = -1;
     bool known = false;
     for (const QString& name : taken.keys) {
-        const int u = changekey(name).toInt();
+        const int u = usageForName(name);
         known = known || u != 0;
         if (u >= FirstModifierUsage && u <= LastModifierUsage)
             modifiers |= quint8(1u << (u - FirstModifierUsage));
@@ -118,11 +118,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!event)
             continue;
 
-        const int heldBefore = int(capture.PressedKeys().size());
+        const int heldBefore = int(capture.pressedKeys().size());
         const std::optional<TakenCombination> taken = capture.handle(*event);
-        FUZZ_CHECK(capture.PressedKeys().size() <= KeyCapture::MaxKeys);
-        FUZZ_CHECK(capture.CaptureState() >= 0 && capture.CaptureState() <= KeyCapture::MaxKeys);
-        FUZZ_CHECK(capture.CaptureState() == 0 || capture.CaptureState() == capture.PressedKeys().size());
+        FUZZ_CHECK(capture.pressedKeys().size() <= KeyCapture::MaxKeys);
+        FUZZ_CHECK(capture.captureState() >= 0 && capture.captureState() <= KeyCapture::MaxKeys);
+        FUZZ_CHECK(capture.captureState() == 0 || capture.captureState() == capture.pressedKeys().size());
         if (!taken)
             continue;
 

@@ -10,7 +10,8 @@
 
 #include "config/configio.h"
 #include "config/keyassignments.h"
-#include "config/protocol.h"
+#include "config/reportchannel.h"
+#include "config/reportdispatch.h"
 #include "config/reports.h"
 #include "fuzzcheck.h"
 

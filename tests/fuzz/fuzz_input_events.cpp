@@ -8,7 +8,7 @@
 // (0, 1 and 2 as the kernel sends them, any other byte as a signed number) and the milliseconds
 // since the event before.
 
-#include "config/sentinput.h"
+#include "config/inputdecoder.h"
 #include "fuzzcheck.h"
 #include "keys/inputcodes.h"
 #include "keys/keynames.h"
@@ -35,7 +35,7 @@ void checkInput(const SentInput& input)
         FUZZ_CHECK(usageForKeyCode(code) == 0 && mouseButtonForCode(code) == 0);
         FUZZ_CHECK(input.unnamed.count(code) == 1);
     }
-    const InputNames names{[](int usage) { return HIDtoKey(usage); }, [](quint8) { return QStringLiteral("b"); },
+    const InputNames names{[](int usage) { return keyNameForUsage(usage); }, [](quint8) { return QStringLiteral("b"); },
                            [](quint16) { return QStringLiteral("c"); }};
     FUZZ_CHECK(!sentInputText(input, names).isEmpty());
 }

@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     else if (serial && languageIds->size() < std::size_t(StringUnits) && *serial == unitsText(*languageIds))
         FUZZ_CHECK(serialText.isEmpty());
 
-    const QString item = DeviceListText(productText, serialText);
+    const QString item = deviceListText(productText, serialText);
     FUZZ_CHECK(item.startsWith(productText));
     FUZZ_CHECK(serialText.isEmpty() ? item == productText
                                     : item.endsWith(QStringLiteral(" (SN:") + serialText + QLatin1Char(')')));

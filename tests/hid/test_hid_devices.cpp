@@ -4,7 +4,7 @@
 #include "config/reports.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/udevcontext.h"
 #include "common/qtwait.h"
@@ -49,15 +49,15 @@ public:
     std::vector<Report> reports;
     std::vector<quint32> errors;
     int changes = 0;
-    std::function<void(THidDevice*)> onData;  // extra work inside the data handler
+    std::function<void(HidDevice*)> onData;  // extra work inside the data handler
     std::function<void()> onChange;
 
-    static QString name(THidDevice* device) { return device->InterfaceInfo().InterfacePath; }
+    static QString name(HidDevice* device) { return device->interfaceInfo().interfacePath; }
 
-    void Arrival(THidDevice* d) { events << QStringLiteral("arrival ") + name(d); }
-    void Removal(THidDevice* d) { events << QStringLiteral("removal ") + name(d); }
-    void Unplug(THidDevice* d) { events << QStringLiteral("unplug ") + name(d); }
-    void DeviceChange(QObject*)
+    void arrived(HidDevice* d) { events << QStringLiteral("arrival ") + name(d); }
+    void removed(HidDevice* d) { events << QStringLiteral("removal ") + name(d); }
+    void unplugged(HidDevice* d) { events << QStringLiteral("unplug ") + name(d); }
+    void changed(QObject*)
     {
         events << QStringLiteral("change");
         ++changes;
@@ -65,39 +65,39 @@ public:
         if (const auto work = onChange)
             work();
     }
-    void DeviceData(THidDevice* d, quint8 reportId, const quint8* data, quint16 size)
+    void reportReceived(HidDevice* d, quint8 reportId, const quint8* data, quint16 size)
     {
         reports.push_back({QThread::currentThread() == qApp->thread(), reportId,
                            QByteArray(reinterpret_cast<const char*>(data), size)});
         if (const auto work = onData)
             work(d);
     }
-    void DataError(THidDevice*, quint32 error)
+    void readFailed(HidDevice*, quint32 error)
     {
         EXPECT_EQ(QThread::currentThread(), qApp->thread());
         errors.push_back(error);
     }
-    bool Enumerate(THidDevice* d, int idx)
+    bool offer(HidDevice* d, int idx)
     {
-        const THidReportCaps caps = d->ReportCaps();
+        const HidReportCapabilities caps = d->reportCapabilities();
         offered << QStringLiteral("%1 %2 in %3 out %4 %5 %6")
                        .arg(name(d))
                        .arg(idx)
-                       .arg(caps.InputReportByteLength)
-                       .arg(caps.OutputReportByteLength)
-                       .arg(d->ProductText(), d->SerialText());
+                       .arg(caps.inputReportLength)
+                       .arg(caps.outputReportLength)
+                       .arg(d->productText(), d->serialText());
         // The window's list filter.
-        if (d->VendorID() == 0x16C0 && d->ProductID() == 0x05E1 && caps.OutputReportByteLength == 8) {
-            THidDevice* claimed = nullptr;
-            if (controller->ClaimByIndex(claimed, idx))
+        if (d->vendorId() == 0x16C0 && d->productId() == 0x05E1 && caps.outputReportLength == 8) {
+            HidDevice* claimed = nullptr;
+            if (controller->claimByIndex(claimed, idx))
                 listed.push_back(claimed);
         }
         return true;
     }
 
-    THidDeviceController* controller = nullptr;
+    HidDeviceController* controller = nullptr;
     QStringList offered;
-    std::vector<THidDevice*> listed;
+    std::vector<HidDevice*> listed;
 };
 
 class HidDevices : public testing::Test {
@@ -109,36 +109,36 @@ protected:
         return key;
     }
 
-    // A controller with the window's handlers, set while loading as the window does.
-    std::unique_ptr<THidDeviceController> makeController(bool withData = true)
+    // A controller with the window's handlers, set with scans deferred as the session does.
+    std::unique_ptr<HidDeviceController> makeController(bool withData = true)
     {
-        auto controller = std::make_unique<THidDeviceController>(nullptr);
-        controller->setLoading(true);
+        auto controller = std::make_unique<HidDeviceController>(nullptr);
+        controller->setScanDeferred(true);
         // Emulated nodes never signal data: devices look for reports after every such period.
         controller->setPollPeriod(10);
-        controller->setOnArrival(THidPlugEvent(&window, &Window::Arrival));
-        controller->setOnRemoval(THidPlugEvent(&window, &Window::Removal));
-        controller->setOnDeviceUnplug(THidPlugEvent(&window, &Window::Unplug));
-        controller->setOnEnumerate(THidEnumerateEvent(&window, &Window::Enumerate));
-        controller->setOnDeviceChange(TNotifyEvent(&window, &Window::DeviceChange));
+        controller->setArrivalHandler(HidPlugHandler(&window, &Window::arrived));
+        controller->setRemovalHandler(HidPlugHandler(&window, &Window::removed));
+        controller->setUnplugHandler(HidPlugHandler(&window, &Window::unplugged));
+        controller->setOfferHandler(HidOfferHandler(&window, &Window::offer));
+        controller->setChangeHandler(HidChangeHandler(&window, &Window::changed));
         if (withData)
-            controller->setOnDeviceData(THidDataEvent(&window, &Window::DeviceData));
-        controller->setLoading(false);
+            controller->setReportHandler(HidReportHandler(&window, &Window::reportReceived));
+        controller->setScanDeferred(false);
         window.controller = controller.get();
         return controller;
     }
 
-    // Waits for the next OnDeviceChange.
+    // Waits for the next changeHandler.
     bool nextChange()
     {
         const int seen = window.changes;
         return waitFor([&] { return window.changes > seen; });
     }
 
-    THidDevice* deviceOf(THidDeviceController& controller, const EmulatedKey& key)
+    HidDevice* deviceOf(HidDeviceController& controller, const EmulatedKey& key)
     {
-        for (THidDevice* d : controller.Devices()) {
-            if (d->Present() && d->InterfaceInfo().InterfacePath == key.devnode())
+        for (HidDevice* d : controller.devices()) {
+            if (d->isPresent() && d->interfaceInfo().interfacePath == key.devnode())
                 return d;
         }
         return nullptr;
@@ -157,14 +157,14 @@ protected:
         };
     }
 
-    THidDevice* claim(THidDeviceController& controller, const EmulatedKey& key)
+    HidDevice* claim(HidDeviceController& controller, const EmulatedKey& key)
     {
-        const auto& devices = controller.Devices();
+        const auto& devices = controller.devices();
         for (int i = 0; i < int(devices.size()); ++i) {
-            THidDevice* d = devices[std::size_t(i)];
-            if (d->Present() && d->InterfaceInfo().InterfacePath == key.devnode()) {
-                THidDevice* claimed = nullptr;
-                return controller.ClaimByIndex(claimed, i) ? claimed : nullptr;
+            HidDevice* d = devices[std::size_t(i)];
+            if (d->isPresent() && d->interfaceInfo().interfacePath == key.devnode()) {
+                HidDevice* claimed = nullptr;
+                return controller.claimByIndex(claimed, i) ? claimed : nullptr;
             }
         }
         return nullptr;
@@ -196,9 +196,9 @@ TEST_F(HidDevices, AScanOffersThePresentDevicesWithTheirReportLengths)
 
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    ASSERT_EQ(controller->Devices().size(), 3u);
+    ASSERT_EQ(controller->devices().size(), 3u);
 
-    EXPECT_EQ(controller->OfferDevices(), 3);
+    EXPECT_EQ(controller->offerDevices(), 3);
     ASSERT_EQ(window.offered.size(), 3);
     const auto offerOf = [&](const EmulatedKey& k) {
         for (const QString& line : window.offered) {
@@ -212,28 +212,28 @@ TEST_F(HidDevices, AScanOffersThePresentDevicesWithTheirReportLengths)
     EXPECT_TRUE(offerOf(other).startsWith(QStringLiteral("in 8 out 8 ")));
     // Only the key passes the list filter: the second has 9-byte reports, the third another vendor.
     ASSERT_EQ(window.listed.size(), 1u);
-    EXPECT_EQ(window.listed[0]->InterfaceInfo().InterfacePath, key.devnode());
-    EXPECT_TRUE(window.listed[0]->Claimed());
-    for (THidDevice* d : controller->Devices())
-        EXPECT_FALSE(d->Offered());
+    EXPECT_EQ(window.listed[0]->interfaceInfo().interfacePath, key.devnode());
+    EXPECT_TRUE(window.listed[0]->isClaimed());
+    for (HidDevice* d : controller->devices())
+        EXPECT_FALSE(d->isOffered());
 
     // A gone device stays in the list while claimed but is not offered.
-    THidDevice* listed = window.listed[0];
+    HidDevice* listed = window.listed[0];
     window.offered.clear();
     window.listed.clear();
     testbed().unplug(key);
     ASSERT_TRUE(nextChange());
-    EXPECT_EQ(controller->Devices().size(), 3u);
-    EXPECT_EQ(controller->OfferDevices(), 2);
+    EXPECT_EQ(controller->devices().size(), 3u);
+    EXPECT_EQ(controller->offerDevices(), 2);
     EXPECT_EQ(window.offered.size(), 2);
     EXPECT_TRUE(offerOf(key).isEmpty());
 
-    // Without an OnEnumerate handler the offer stops after the first present device.
-    controller->setOnEnumerate({});
-    EXPECT_EQ(controller->OfferDevices(), 1);
+    // Without an offerHandler handler the offer stops after the first present device.
+    controller->setOfferHandler({});
+    EXPECT_EQ(controller->offerDevices(), 1);
 
     delete listed;
-    EXPECT_EQ(controller->Devices().size(), 2u);
+    EXPECT_EQ(controller->devices().size(), 2u);
 }
 
 TEST_F(HidDevices, ReleaseLeavesAFreshObjectInTheSameSlot)
@@ -242,49 +242,49 @@ TEST_F(HidDevices, ReleaseLeavesAFreshObjectInTheSameSlot)
     addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    ASSERT_EQ(controller->Devices().size(), 2u);
+    ASSERT_EQ(controller->devices().size(), 2u);
 
-    THidDevice* device = reinterpret_cast<THidDevice*>(1);
-    EXPECT_FALSE(controller->ClaimByIndex(device, -1));
+    HidDevice* device = reinterpret_cast<HidDevice*>(1);
+    EXPECT_FALSE(controller->claimByIndex(device, -1));
     EXPECT_EQ(device, nullptr);
-    EXPECT_FALSE(controller->ClaimByIndex(device, 2));
+    EXPECT_FALSE(controller->claimByIndex(device, 2));
     EXPECT_EQ(device, nullptr);
 
-    const int slot = int(std::find(controller->Devices().begin(), controller->Devices().end(),
+    const int slot = int(std::find(controller->devices().begin(), controller->devices().end(),
                                    deviceOf(*controller, first))
-                         - controller->Devices().begin());
-    ASSERT_TRUE(controller->ClaimByIndex(device, slot));
+                         - controller->devices().begin());
+    ASSERT_TRUE(controller->claimByIndex(device, slot));
     ASSERT_NE(device, nullptr);
-    EXPECT_TRUE(device->Claimed());
-    ASSERT_TRUE(waitFor([&] { return device->Reading(); }));
-    THidDevice* again = nullptr;
-    EXPECT_FALSE(controller->ClaimByIndex(again, slot));
+    EXPECT_TRUE(device->isClaimed());
+    ASSERT_TRUE(waitFor([&] { return device->isReading(); }));
+    HidDevice* again = nullptr;
+    EXPECT_FALSE(controller->claimByIndex(again, slot));
     EXPECT_EQ(again, nullptr);
 
-    device->SetPollPeriod(50);
-    const quint32 instance = device->InterfaceInfo().InstanceId;
-    const THidDataEvent handler = device->DataHandler();
+    device->setPollPeriod(50);
+    const quint32 instance = device->interfaceInfo().instanceId;
+    const HidReportHandler handler = device->reportHandler();
     delete device;
 
-    ASSERT_EQ(controller->Devices().size(), 2u);
-    THidDevice* fresh = controller->Devices()[std::size_t(slot)];
-    EXPECT_EQ(fresh->InterfaceInfo().InstanceId, instance);
-    EXPECT_EQ(fresh->InterfaceInfo().InterfacePath, first.devnode());
-    EXPECT_FALSE(fresh->Claimed());
-    EXPECT_TRUE(fresh->Present());
-    EXPECT_FALSE(fresh->Reading());
-    EXPECT_EQ(fresh->PollPeriod(), 50);
-    EXPECT_TRUE(fresh->DataHandler() == handler);
-    EXPECT_TRUE(fresh->DataHandler() == THidDataEvent(&window, &Window::DeviceData));
+    ASSERT_EQ(controller->devices().size(), 2u);
+    HidDevice* fresh = controller->devices()[std::size_t(slot)];
+    EXPECT_EQ(fresh->interfaceInfo().instanceId, instance);
+    EXPECT_EQ(fresh->interfaceInfo().interfacePath, first.devnode());
+    EXPECT_FALSE(fresh->isClaimed());
+    EXPECT_TRUE(fresh->isPresent());
+    EXPECT_FALSE(fresh->isReading());
+    EXPECT_EQ(fresh->pollPeriod(), 50);
+    EXPECT_TRUE(fresh->reportHandler() == handler);
+    EXPECT_TRUE(fresh->reportHandler() == HidReportHandler(&window, &Window::reportReceived));
 
     // The fallback claim takes the first unclaimed device its filter accepts.
-    THidDevice* chosen = nullptr;
-    EXPECT_FALSE(controller->ClaimFirst(chosen, [](THidDevice*) { return false; }));
+    HidDevice* chosen = nullptr;
+    EXPECT_FALSE(controller->claimFirst(chosen, [](HidDevice*) { return false; }));
     EXPECT_EQ(chosen, nullptr);
-    ASSERT_TRUE(controller->ClaimFirst(chosen, [](THidDevice* d) { return d->ReportCaps().InputReportByteLength == 8; }));
-    EXPECT_EQ(chosen, controller->Devices()[0]);
-    for (THidDevice* d : controller->Devices())
-        EXPECT_FALSE(d->Offered());
+    ASSERT_TRUE(controller->claimFirst(chosen, [](HidDevice* d) { return d->reportCapabilities().inputReportLength == 8; }));
+    EXPECT_EQ(chosen, controller->devices()[0]);
+    for (HidDevice* d : controller->devices())
+        EXPECT_FALSE(d->isOffered());
     delete chosen;
 }
 
@@ -294,17 +294,17 @@ TEST_F(HidDevices, PlugAndUnplugReportInTheOrderOfTheScan)
     // The start-up notification reports a change even with no device.
     ASSERT_TRUE(nextChange());
     EXPECT_EQ(window.events, QStringList{QStringLiteral("change")});
-    EXPECT_EQ(controller->LastChangeParam(), -1);
+    EXPECT_EQ(controller->lastChangeParam(), -1);
 
     // Nothing changed: no report.
     window.events.clear();
-    controller->Notify(0);
+    controller->notifyChange(0);
     EXPECT_TRUE(window.events.isEmpty());
 
     EmulatedKey& a = addKey();
     ASSERT_TRUE(nextChange());
     EXPECT_EQ(window.events, (QStringList{QStringLiteral("arrival ") + a.devnode(), QStringLiteral("change")}));
-    THidDevice* objectA = deviceOf(*controller, a);
+    HidDevice* objectA = deviceOf(*controller, a);
     ASSERT_NE(objectA, nullptr);
 
     window.events.clear();
@@ -312,7 +312,7 @@ TEST_F(HidDevices, PlugAndUnplugReportInTheOrderOfTheScan)
     ASSERT_TRUE(nextChange());
     EXPECT_EQ(window.events, (QStringList{QStringLiteral("arrival ") + b.devnode(), QStringLiteral("change")}));
     EXPECT_EQ(deviceOf(*controller, a), objectA);
-    THidDevice* claimedA = claim(*controller, a);
+    HidDevice* claimedA = claim(*controller, a);
     ASSERT_EQ(claimedA, objectA);
 
     window.events.clear();
@@ -321,9 +321,9 @@ TEST_F(HidDevices, PlugAndUnplugReportInTheOrderOfTheScan)
     ASSERT_TRUE(nextChange());
     EXPECT_EQ(window.events, (QStringList{QStringLiteral("unplug ") + nodeA, QStringLiteral("removal ") + nodeA,
                                           QStringLiteral("change")}));
-    EXPECT_EQ(controller->Devices().size(), 2u);
-    EXPECT_FALSE(claimedA->Present());
-    EXPECT_TRUE(claimedA->Claimed());
+    EXPECT_EQ(controller->devices().size(), 2u);
+    EXPECT_FALSE(claimedA->isPresent());
+    EXPECT_TRUE(claimedA->isClaimed());
 
     // The claimed, gone device counts as gone again; its unplug handler ran once only.
     window.events.clear();
@@ -331,8 +331,8 @@ TEST_F(HidDevices, PlugAndUnplugReportInTheOrderOfTheScan)
     ASSERT_TRUE(nextChange());
     EXPECT_EQ(window.events, (QStringList{QStringLiteral("unplug ") + nodeB, QStringLiteral("removal ") + nodeB,
                                           QStringLiteral("removal ") + nodeA, QStringLiteral("change")}));
-    ASSERT_EQ(controller->Devices().size(), 1u);
-    EXPECT_EQ(controller->Devices()[0], claimedA);
+    ASSERT_EQ(controller->devices().size(), 1u);
+    EXPECT_EQ(controller->devices()[0], claimedA);
 
     // Plugged in again while the old object is still claimed: a second object.
     window.events.clear();
@@ -340,12 +340,12 @@ TEST_F(HidDevices, PlugAndUnplugReportInTheOrderOfTheScan)
     ASSERT_TRUE(nextChange());
     EXPECT_EQ(window.events, (QStringList{QStringLiteral("removal ") + nodeA, QStringLiteral("arrival ") + a.devnode(),
                                           QStringLiteral("change")}));
-    ASSERT_EQ(controller->Devices().size(), 2u);
+    ASSERT_EQ(controller->devices().size(), 2u);
 
     // Releasing the gone object removes its slot.
     delete claimedA;
-    ASSERT_EQ(controller->Devices().size(), 1u);
-    EXPECT_EQ(controller->Devices()[0]->InterfaceInfo().InterfacePath, a.devnode());
+    ASSERT_EQ(controller->devices().size(), 1u);
+    EXPECT_EQ(controller->devices()[0]->interfaceInfo().interfacePath, a.devnode());
 }
 
 TEST_F(HidDevices, ReportsArriveInOrderOnTheGuiThread)
@@ -356,10 +356,10 @@ TEST_F(HidDevices, ReportsArriveInOrderOnTheGuiThread)
     EmulatedKey& plain = addKey(withoutIds);
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    THidDevice* device = claim(*controller, key);
-    THidDevice* plainDevice = claim(*controller, plain);
+    HidDevice* device = claim(*controller, key);
+    HidDevice* plainDevice = claim(*controller, plain);
     ASSERT_TRUE(device && plainDevice);
-    ASSERT_TRUE(waitFor([&] { return device->Reading() && plainDevice->Reading(); }));
+    ASSERT_TRUE(waitFor([&] { return device->isReading() && plainDevice->isReading(); }));
 
     constexpr int Count = 40;
     for (int i = 0; i < Count; ++i)
@@ -398,11 +398,11 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
     EmulatedKey& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    THidDevice* device = claim(*controller, key);
+    HidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
-    EXPECT_TRUE(device->CanReadWrite());
+    EXPECT_TRUE(device->canReadWrite());
     std::vector<Answer> answers;
-    device->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, 0));
+    device->writeReport(bytesOf(readKeyReport(0)), answerTo(answers, 0));
     ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
     ASSERT_TRUE(answers[0].result.ok()) << answers[0].result.message.toStdString();
     EXPECT_EQ(answers[0].result.written, 8);
@@ -422,16 +422,16 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
         answers.clear();
         const int opens = key.opens();
         key.setFailWrites(true);
-        device->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, 0));
+        device->writeReport(bytesOf(readKeyReport(0)), answerTo(answers, 0));
         ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
         EXPECT_EQ(answers[0].result.status, IoResult::Status::Gone);
         EXPECT_EQ(answers[0].result.error, EIO);
-        EXPECT_FALSE(device->LastError().isEmpty());
+        EXPECT_FALSE(device->lastError().isEmpty());
         key.setFailWrites(false);
-        ASSERT_TRUE(waitFor([&] { return key.opens() > opens && device->Reading(); }));
+        ASSERT_TRUE(waitFor([&] { return key.opens() > opens && device->isReading(); }));
     }
     answers.clear();
-    device->WriteReportAsync(bytesOf(readKeyReport(1)), answerTo(answers, 0));
+    device->writeReport(bytesOf(readKeyReport(1)), answerTo(answers, 0));
     ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
     EXPECT_TRUE(answers[0].result.ok());
     delete device;
@@ -445,19 +445,19 @@ TEST_F(HidDevices, AsynchronousWritesAnswerOnTheGuiThreadInTheirOrder)
     std::vector<Answer> answers;
 
     // Not held: answered NoDevice, later, like every other result, and the node is left alone.
-    THidDevice* unheld = deviceOf(*controller, key);
-    unheld->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, -1));
+    HidDevice* unheld = deviceOf(*controller, key);
+    unheld->writeReport(bytesOf(readKeyReport(0)), answerTo(answers, -1));
     EXPECT_TRUE(answers.empty());
     ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
     EXPECT_EQ(answers[0].result.status, IoResult::Status::NoDevice);
     EXPECT_TRUE(key.received().empty());
     answers.clear();
 
-    THidDevice* device = claim(*controller, key);
+    HidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
     constexpr int Count = 24;
     for (int i = 0; i < Count; ++i)
-        device->WriteReportAsync(QByteArray::fromHex("0202") + char(i % 8) + char(i) + QByteArray(4, '\0'),
+        device->writeReport(QByteArray::fromHex("0202") + char(i % 8) + char(i) + QByteArray(4, '\0'),
                                  answerTo(answers, i));
     EXPECT_TRUE(answers.empty());  // never from inside the call
     ASSERT_TRUE(waitFor([&] { return answers.size() == std::size_t(Count); }));
@@ -476,7 +476,7 @@ TEST_F(HidDevices, AsynchronousWritesAnswerOnTheGuiThreadInTheirOrder)
     // A driver error is a result too, in its place between the others.
     answers.clear();
     key.setFailWrites(true);
-    device->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, 0));
+    device->writeReport(bytesOf(readKeyReport(0)), answerTo(answers, 0));
     ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
     EXPECT_EQ(answers[0].result.status, IoResult::Status::Gone);
     EXPECT_EQ(answers[0].result.error, EIO);
@@ -489,20 +489,20 @@ TEST_F(HidDevices, AnUnpluggedDeviceAnswersEveryWriteWithGone)
     EmulatedKey& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    THidDevice* device = claim(*controller, key);
+    HidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
     std::vector<Answer> answers;
-    device->WriteReportAsync(bytesOf(readKeyReport(0)), answerTo(answers, 0));
+    device->writeReport(bytesOf(readKeyReport(0)), answerTo(answers, 0));
     ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
     ASSERT_TRUE(answers[0].result.ok());
 
     // Before and after the scan has noticed.
     testbed().unplug(key);
-    device->WriteReportAsync(bytesOf(readKeyReport(1)), answerTo(answers, 1));
+    device->writeReport(bytesOf(readKeyReport(1)), answerTo(answers, 1));
     ASSERT_TRUE(nextChange());
-    ASSERT_FALSE(device->Present());
+    ASSERT_FALSE(device->isPresent());
     for (int tag = 2; tag < 5; ++tag)
-        device->WriteReportAsync(bytesOf(readKeyReport(tag)), answerTo(answers, tag));
+        device->writeReport(bytesOf(readKeyReport(tag)), answerTo(answers, tag));
     ASSERT_TRUE(waitFor([&] { return answers.size() == 5; }));
     for (std::size_t i = 1; i < answers.size(); ++i) {
         EXPECT_EQ(answers[i].tag, int(i));
@@ -519,10 +519,10 @@ TEST_F(HidDevices, DestroyingADeviceWithQueuedWritesNeitherWaitsForThemNorAnswer
     int answers = 0;
     for (const int queued : {1, 200}) {
         SCOPED_TRACE(queued);
-        THidDevice* device = claim(*controller, key);
+        HidDevice* device = claim(*controller, key);
         ASSERT_NE(device, nullptr);
         for (int i = 0; i < queued; ++i)
-            device->WriteReportAsync(bytesOf(readKeyReport(i % 8)), [&answers](const IoResult&) { ++answers; });
+            device->writeReport(bytesOf(readKeyReport(i % 8)), [&answers](const IoResult&) { ++answers; });
         // Results the writer posted meanwhile go with the object.
         QThread::msleep(20);
         delete device;
@@ -543,23 +543,23 @@ TEST_F(HidDevices, AScanLeavesEveryNodeShutUntilItsDeviceIsHeld)
 
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    ASSERT_EQ(controller->Devices().size(), 2u);
-    for (THidDevice* d : controller->Devices())
-        EXPECT_TRUE(d->CanReadWrite());  // from the node's access rights
-    THidDevice* strangerDevice = deviceOf(*controller, other);
+    ASSERT_EQ(controller->devices().size(), 2u);
+    for (HidDevice* d : controller->devices())
+        EXPECT_TRUE(d->canReadWrite());  // from the node's access rights
+    HidDevice* strangerDevice = deviceOf(*controller, other);
     ASSERT_NE(strangerDevice, nullptr);
-    EXPECT_EQ(strangerDevice->VendorID(), 0x1234);
+    EXPECT_EQ(strangerDevice->vendorId(), 0x1234);
     EXPECT_EQ(other.opens(), 0);
     EXPECT_EQ(key.opens(), 0);
 
     // The window's offer asks every device for its lengths and strings, and claims the key.
-    EXPECT_EQ(controller->OfferDevices(), 2);
+    EXPECT_EQ(controller->offerDevices(), 2);
     ASSERT_EQ(window.listed.size(), 1u);
     EXPECT_EQ(other.opens(), 0);
     // The claimed key's reader opens it.
     ASSERT_TRUE(waitFor([&] { return key.opens() > 0; }));
 
-    controller->Notify(-1);
+    controller->notifyChange(-1);
     EXPECT_EQ(other.opens(), 0);
     delete window.listed[0];
     EXPECT_EQ(other.opens(), 0);
@@ -578,15 +578,15 @@ TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
             SCOPED_TRACE(i);
             ASSERT_TRUE(waitFor([&] { return deviceOf(*controller, key) != nullptr; }));
             const int opens = key.opens();
-            THidDevice* device = claim(*controller, key);
+            HidDevice* device = claim(*controller, key);
             ASSERT_NE(device, nullptr);
             bool written = false;
-            device->WriteReportAsync(bytesOf(readKeyReport(0)), [&written](const IoResult& r) { written = r.ok(); });
+            device->writeReport(bytesOf(readKeyReport(0)), [&written](const IoResult& r) { written = r.ok(); });
             // Reads and writes share one opening of the node.
-            ASSERT_TRUE(waitFor([&] { return written && device->Reading(); }));
+            ASSERT_TRUE(waitFor([&] { return written && device->isReading(); }));
             EXPECT_EQ(key.opens(), opens + 1);
             testbed().unplug(key);
-            ASSERT_TRUE(waitFor([&] { return !device->Present(); }));
+            ASSERT_TRUE(waitFor([&] { return !device->isPresent(); }));
             // A device that tried the vanished node again would open it each time, and each such
             // opening costs the emulator a descriptor.
             runEventsFor(60);
@@ -608,22 +608,22 @@ TEST_F(HidDevices, AnUnpluggedDeviceShutsItsNodeAndKeepsWhatItKnew)
     EmulatedKey& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    THidDevice* device = claim(*controller, key);
+    HidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
-    device->SetDataErrorHandler(THidDataErrorEvent(&window, &Window::DataError));
-    ASSERT_TRUE(waitFor([&] { return device->Reading(); }));
-    const QString product = device->ProductText();
-    const QString serial = device->SerialText();
-    const THidReportCaps caps = device->ReportCaps();
+    device->setReadErrorHandler(HidReadErrorHandler(&window, &Window::readFailed));
+    ASSERT_TRUE(waitFor([&] { return device->isReading(); }));
+    const QString product = device->productText();
+    const QString serial = device->serialText();
+    const HidReportCapabilities caps = device->reportCapabilities();
     ASSERT_FALSE(serial.isEmpty());
 
     testbed().unplug(key);
     ASSERT_TRUE(nextChange());
-    EXPECT_FALSE(device->Present());
-    EXPECT_FALSE(device->Reading());
-    EXPECT_EQ(device->ProductText(), product);
-    EXPECT_EQ(device->SerialText(), serial);
-    EXPECT_EQ(device->ReportCaps().InputReportByteLength, caps.InputReportByteLength);
+    EXPECT_FALSE(device->isPresent());
+    EXPECT_FALSE(device->isReading());
+    EXPECT_EQ(device->productText(), product);
+    EXPECT_EQ(device->serialText(), serial);
+    EXPECT_EQ(device->reportCapabilities().inputReportLength, caps.inputReportLength);
 
     // A read that failed before the scan noticed is reported once; nothing keeps trying the
     // vanished node, so nothing more comes however long it waits.
@@ -633,7 +633,7 @@ TEST_F(HidDevices, AnUnpluggedDeviceShutsItsNodeAndKeepsWhatItKnew)
     runEventsFor(300);
     EXPECT_EQ(window.errors.size(), errors);
     delete device;
-    EXPECT_TRUE(controller->Devices().empty());
+    EXPECT_TRUE(controller->devices().empty());
 }
 
 TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
@@ -641,9 +641,9 @@ TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
     EmulatedKey& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    THidDevice* device = claim(*controller, key);
+    HidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
-    ASSERT_TRUE(waitFor([&] { return device->Reading(); }));
+    ASSERT_TRUE(waitFor([&] { return device->isReading(); }));
 
     testbed().unplug(key);
     ASSERT_TRUE(nextChange());
@@ -673,21 +673,21 @@ TEST_F(HidDevices, AReleaseWhoseFreshObjectFailsLeavesNoSlot)
     EmulatedKey& stays = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    THidDevice* device = claim(*controller, gone);
+    HidDevice* device = claim(*controller, gone);
     ASSERT_NE(device, nullptr);
-    THidDevice* other = deviceOf(*controller, stays);
+    HidDevice* other = deviceOf(*controller, stays);
 
     // Gone before any scan noticed: the device still counts as present.
     testbed().unplug(gone);
-    EXPECT_TRUE(device->Present());
+    EXPECT_TRUE(device->isPresent());
     delete device;
-    ASSERT_EQ(controller->Devices().size(), 1u);
-    EXPECT_EQ(controller->Devices()[0], other);
+    ASSERT_EQ(controller->devices().size(), 1u);
+    EXPECT_EQ(controller->devices()[0], other);
 
     window.events.clear();
-    ASSERT_TRUE(waitFor([&] { return controller->LastChangeParam() == 0 && !controller->ScanActive(); }));
+    ASSERT_TRUE(waitFor([&] { return controller->lastChangeParam() == 0 && !controller->isScanning(); }));
     runEventsFor(50);
-    EXPECT_EQ(controller->Devices().size(), 1u);
+    EXPECT_EQ(controller->devices().size(), 1u);
 }
 
 TEST_F(HidDevices, ADataHandlerThatReleasesItsDeviceEndsItsReports)
@@ -695,9 +695,9 @@ TEST_F(HidDevices, ADataHandlerThatReleasesItsDeviceEndsItsReports)
     EmulatedKey& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    THidDevice* device = claim(*controller, key);
+    HidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
-    window.onData = [&](THidDevice* d) {
+    window.onData = [&](HidDevice* d) {
         window.onData = nullptr;
         delete d;
     };
@@ -706,8 +706,8 @@ TEST_F(HidDevices, ADataHandlerThatReleasesItsDeviceEndsItsReports)
     ASSERT_TRUE(waitFor([&] { return !window.reports.empty(); }));
     runEventsFor(50);
     EXPECT_EQ(window.reports.size(), 1u);
-    ASSERT_EQ(controller->Devices().size(), 1u);
-    EXPECT_FALSE(controller->Devices()[0]->Claimed());
+    ASSERT_EQ(controller->devices().size(), 1u);
+    EXPECT_FALSE(controller->devices()[0]->isClaimed());
 }
 
 TEST_F(HidDevices, ANotificationDuringAScanIsFollowedByAnotherScan)
@@ -727,7 +727,7 @@ TEST_F(HidDevices, ANotificationDuringAScanIsFollowedByAnotherScan)
         waitFor([&] { return seen; });
         runEventsFor(50);
     };
-    controller->Notify(-1);
+    controller->notifyChange(-1);
     ASSERT_NE(late, nullptr);
     ASSERT_TRUE(waitFor([&] { return deviceOf(*controller, *late) != nullptr; }));
 }
@@ -738,33 +738,33 @@ TEST_F(HidDevices, HandlersAndPeriodsPassOnToDevicesThatCarryThePreviousOne)
     EmulatedKey& b = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    THidDevice* claimedB = claim(*controller, b);
+    HidDevice* claimedB = claim(*controller, b);
     ASSERT_TRUE(claimedB);
-    ASSERT_TRUE(waitFor([&] { return claimedB->Reading(); }));
-    THidDevice* deviceA = deviceOf(*controller, a);
+    ASSERT_TRUE(waitFor([&] { return claimedB->isReading(); }));
+    HidDevice* deviceA = deviceOf(*controller, a);
     Window own;
-    deviceA->SetDataHandler(THidDataEvent(&own, &Window::DeviceData));
+    deviceA->setReportHandler(HidReportHandler(&own, &Window::reportReceived));
 
     Window other;
-    controller->setOnDeviceData(THidDataEvent(&other, &Window::DeviceData));
-    EXPECT_TRUE(claimedB->DataHandler() == THidDataEvent(&other, &Window::DeviceData));
-    EXPECT_TRUE(deviceA->DataHandler() == THidDataEvent(&own, &Window::DeviceData));
-    EXPECT_TRUE(claimedB->Reading());
+    controller->setReportHandler(HidReportHandler(&other, &Window::reportReceived));
+    EXPECT_TRUE(claimedB->reportHandler() == HidReportHandler(&other, &Window::reportReceived));
+    EXPECT_TRUE(deviceA->reportHandler() == HidReportHandler(&own, &Window::reportReceived));
+    EXPECT_TRUE(claimedB->isReading());
 
-    controller->setOnDeviceData({});
-    EXPECT_FALSE(claimedB->Reading());
-    controller->setOnDeviceData(THidDataEvent(&window, &Window::DeviceData));
-    EXPECT_TRUE(claimedB->Reading());
+    controller->setReportHandler({});
+    EXPECT_FALSE(claimedB->isReading());
+    controller->setReportHandler(HidReportHandler(&window, &Window::reportReceived));
+    EXPECT_TRUE(claimedB->isReading());
 
-    controller->setOnDeviceDataError(THidDataErrorEvent(&window, &Window::DataError));
-    EXPECT_TRUE(claimedB->DataErrorHandler() == THidDataErrorEvent(&window, &Window::DataError));
+    controller->setReadErrorHandler(HidReadErrorHandler(&window, &Window::readFailed));
+    EXPECT_TRUE(claimedB->readErrorHandler() == HidReadErrorHandler(&window, &Window::readFailed));
 
     // A period set on one device stays its own; the others follow the controller's.
-    deviceA->SetPollPeriod(30);
+    deviceA->setPollPeriod(30);
     controller->setPollPeriod(20);
-    EXPECT_EQ(claimedB->PollPeriod(), 20);
-    EXPECT_EQ(deviceA->PollPeriod(), 30);
-    EXPECT_TRUE(claimedB->Reading());
+    EXPECT_EQ(claimedB->pollPeriod(), 20);
+    EXPECT_EQ(deviceA->pollPeriod(), 30);
+    EXPECT_TRUE(claimedB->isReading());
     delete claimedB;
 }
 
@@ -774,13 +774,13 @@ TEST_F(HidDevices, DestroyingTheControllerLeavesClaimedDevicesWithTheirHolder)
     addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
-    THidDevice* device = claim(*controller, key);
+    HidDevice* device = claim(*controller, key);
     ASSERT_NE(device, nullptr);
     window.events.clear();
 
     controller.reset();
-    EXPECT_FALSE(device->Present());
-    EXPECT_EQ(device->OwnerController(), nullptr);
+    EXPECT_FALSE(device->isPresent());
+    EXPECT_EQ(device->controller(), nullptr);
     EXPECT_TRUE(window.events.isEmpty());  // the unplug handler was taken away first
     delete device;
 }
@@ -788,12 +788,12 @@ TEST_F(HidDevices, DestroyingTheControllerLeavesClaimedDevicesWithTheirHolder)
 TEST(HidControllerInert, WithoutUdevNothingHappens)
 {
     int changes = 0;
-    THidDeviceController controller(nullptr, nullptr);
-    EXPECT_TRUE(controller.IsInert());
-    controller.setOnDeviceChange([&changes](QObject*) { ++changes; });
-    controller.Notify(-1);
+    HidDeviceController controller(nullptr, nullptr);
+    EXPECT_TRUE(controller.isInert());
+    controller.setChangeHandler([&changes](QObject*) { ++changes; });
+    controller.notifyChange(-1);
     runEventsFor(50);
     EXPECT_EQ(changes, 0);
-    EXPECT_TRUE(controller.Devices().empty());
-    EXPECT_EQ(controller.OfferDevices(), 0);
+    EXPECT_TRUE(controller.devices().empty());
+    EXPECT_EQ(controller.offerDevices(), 0);
 }

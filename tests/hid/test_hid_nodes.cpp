@@ -100,28 +100,28 @@ protected:
 
     // A controller as the program makes it, with the product's poll default: reports are read
     // when the node says they have come. Claims the key.
-    THidDevice* claimKey(bool withReader)
+    HidDevice* claimKey(bool withReader)
     {
-        controller = std::make_unique<THidDeviceController>(nullptr, platform::UdevContext::create());
+        controller = std::make_unique<HidDeviceController>(nullptr, platform::UdevContext::create());
         controller->setPollPeriod(0);
-        controller->setOnEnumerate([](THidDevice*, int) { return true; });
+        controller->setOfferHandler([](HidDevice*, int) { return true; });
         if (withReader) {
-            controller->setOnDeviceData([this](THidDevice*, quint8 id, const quint8* data, quint16 size) {
+            controller->setReportHandler([this](HidDevice*, quint8 id, const quint8* data, quint16 size) {
                 reports.push_back(QByteArray(1, char(id)) + QByteArray(reinterpret_cast<const char*>(data), size));
             });
-            controller->setOnDeviceDataError([this](THidDevice*, quint32 error) { errors.push_back(error); });
+            controller->setReadErrorHandler([this](HidDevice*, quint32 error) { errors.push_back(error); });
         }
-        controller->DeviceChange();
-        const auto& devices = controller->Devices();
+        controller->rescan();
+        const auto& devices = controller->devices();
         for (int i = 0; i < int(devices.size()); ++i) {
-            THidDevice* claimed = nullptr;
-            if (devices[std::size_t(i)]->InterfaceInfo().SysPath == m_hid.syspath() && controller->ClaimByIndex(claimed, i))
+            HidDevice* claimed = nullptr;
+            if (devices[std::size_t(i)]->interfaceInfo().sysPath == m_hid.syspath() && controller->claimByIndex(claimed, i))
                 return claimed;
         }
         return nullptr;
     }
 
-    std::unique_ptr<THidDeviceController> controller;
+    std::unique_ptr<HidDeviceController> controller;
     std::vector<QByteArray> reports;
     std::vector<quint32> errors;
     QByteArray m_backing;
@@ -143,9 +143,9 @@ const QByteArray report2 = QByteArray::fromHex("0182260005000000");
 TEST_F(HidNodes, ReportsAreReadWhenTheNodeSaysTheyCameWithoutAThreadOfTheirOwn)
 {
     addKeyOnFifo();
-    THidDevice* device = claimKey(true);
+    HidDevice* device = claimKey(true);
     ASSERT_NE(device, nullptr);
-    ASSERT_TRUE(waitFor([&] { return device->Reading(); }));
+    ASSERT_TRUE(waitFor([&] { return device->isReading(); }));
     // The node's worker opened it and ended: an idle key costs no thread.
     ASSERT_TRUE(waitFor([] { return HidNodeIo::runningWorkers() == 0; }));
     EXPECT_TRUE(waitFor([] { return ioThreads() == 0; })) << ioThreads() << " workers left";
@@ -184,7 +184,7 @@ TEST_F(HidNodes, TheFirstOpeningFindsTheDeviceUdevNumbered)
             ASSERT_EQ(::unlink(m_backing.constData()), 0);
             ASSERT_EQ(::symlink(c.replacement, m_backing.constData()), 0);
         }
-        THidDevice* device = claimKey(true);
+        HidDevice* device = claimKey(true);
         ASSERT_NE(device, nullptr);
         if (!c.replacement) {
             send(report1);
@@ -195,10 +195,10 @@ TEST_F(HidNodes, TheFirstOpeningFindsTheDeviceUdevNumbered)
             runEventsFor(200);
             EXPECT_TRUE(reports.empty());
             std::optional<IoResult> written;
-            device->WriteReportAsync(report1, [&written](const IoResult& r) { written = r; });
+            device->writeReport(report1, [&written](const IoResult& r) { written = r; });
             ASSERT_TRUE(waitFor([&] { return written.has_value(); }));
             EXPECT_EQ(written->status, IoResult::Status::Gone);
-            EXPECT_FALSE(device->Reading());
+            EXPECT_FALSE(device->isReading());
         }
         delete device;
         controller.reset();
@@ -217,16 +217,16 @@ TEST_F(HidNodes, AWriteStuckInTheDriverBlocksNeitherTheGuiThreadNorTheRelease)
     }
     ASSERT_EQ(errno, EAGAIN);
 
-    THidDevice* device = claimKey(false);
+    HidDevice* device = claimKey(false);
     ASSERT_NE(device, nullptr);
-    ASSERT_FALSE(device->Reading());
+    ASSERT_FALSE(device->isReading());
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(5);
     int answers = 0;
-    device->WriteReportAsync(report1.left(8), [&answers](const IoResult&) { ++answers; });
-    device->WriteReportAsync(report2.left(8), [&answers](const IoResult&) { ++answers; });
+    device->writeReport(report1.left(8), [&answers](const IoResult&) { ++answers; });
+    device->writeReport(report2.left(8), [&answers](const IoResult&) { ++answers; });
     ASSERT_TRUE(waitFor([&] { return ticks >= 20; }));
     EXPECT_EQ(answers, 0);
 

@@ -49,12 +49,12 @@ protected:
         s_added << hid.syspath();
     }
 
-    // A controller that scans when told to; setting OnDeviceChange scans once.
-    std::unique_ptr<THidDeviceController> makeController()
+    // A controller that scans when told to; setting changeHandler scans once.
+    std::unique_ptr<HidDeviceController> makeController()
     {
-        auto controller = std::make_unique<THidDeviceController>(nullptr, platform::UdevContext::create());
-        controller->setOnDeviceChange([this](QObject*) { ++changes; });
-        controller->setOnEnumerate([](THidDevice*, int) { return true; });
+        auto controller = std::make_unique<HidDeviceController>(nullptr, platform::UdevContext::create());
+        controller->setChangeHandler([this](QObject*) { ++changes; });
+        controller->setOfferHandler([](HidDevice*, int) { return true; });
         return controller;
     }
 
@@ -81,20 +81,20 @@ TEST_F(HidScanFaults, AnInterfaceWithoutANodeIsSkipped)
     add(bluetooth);
 
     auto controller = makeController();
-    controller->DeviceChange();
-    ASSERT_EQ(controller->Devices().size(), 1u);
-    THidDevice* device = controller->Devices()[0];
-    EXPECT_EQ(device->InterfaceInfo().SysPath, bluetooth.syspath());
-    EXPECT_EQ(device->VendorID(), 0x046D);
-    EXPECT_EQ(device->ProductID(), 0xB012);
+    controller->rescan();
+    ASSERT_EQ(controller->devices().size(), 1u);
+    HidDevice* device = controller->devices()[0];
+    EXPECT_EQ(device->interfaceInfo().sysPath, bluetooth.syspath());
+    EXPECT_EQ(device->vendorId(), 0x046D);
+    EXPECT_EQ(device->productId(), 0xB012);
 
     // Strings and report lengths come from udev and sysfs while the device is usable.
-    THidDevice* claimed = nullptr;
-    ASSERT_TRUE(controller->ClaimByIndex(claimed, 0));
-    EXPECT_EQ(claimed->ProductText(), QStringLiteral("BT Keyboard"));
-    EXPECT_EQ(claimed->SerialText(), QStringLiteral("aa:bb:cc:dd:ee:ff"));
-    EXPECT_EQ(claimed->ReportCaps().InputReportByteLength, 8);
-    EXPECT_EQ(claimed->ReportCaps().UsagePage, 0xFF00);
+    HidDevice* claimed = nullptr;
+    ASSERT_TRUE(controller->claimByIndex(claimed, 0));
+    EXPECT_EQ(claimed->productText(), QStringLiteral("BT Keyboard"));
+    EXPECT_EQ(claimed->serialText(), QStringLiteral("aa:bb:cc:dd:ee:ff"));
+    EXPECT_EQ(claimed->reportCapabilities().inputReportLength, 8);
+    EXPECT_EQ(claimed->reportCapabilities().usagePage, 0xFF00);
     delete claimed;
 }
 
@@ -105,9 +105,9 @@ TEST_F(HidScanFaults, AnInterfaceThatCannotBeIdentifiedIsPassedOverAndTheScanGoe
     FakeHid good = fresh();
     add(good);
     auto controller = makeController();
-    controller->Notify(-1);
-    ASSERT_EQ(controller->Devices().size(), 1u);
-    THidDevice* before = controller->Devices()[0];
+    controller->notifyChange(-1);
+    ASSERT_EQ(controller->devices().size(), 1u);
+    HidDevice* before = controller->devices()[0];
 
     FakeHid bad = fresh();
     bad.withUsbParent = false;
@@ -115,11 +115,11 @@ TEST_F(HidScanFaults, AnInterfaceThatCannotBeIdentifiedIsPassedOverAndTheScanGoe
     add(bad, bad.describe());
     FakeHid late = fresh();
     add(late);
-    controller->Notify(0);
-    EXPECT_FALSE(controller->ScanActive());
-    ASSERT_EQ(controller->Devices().size(), 2u);
-    EXPECT_EQ(controller->Devices()[0], before);
-    EXPECT_EQ(controller->Devices()[1]->InterfaceInfo().SysPath, late.syspath());
+    controller->notifyChange(0);
+    EXPECT_FALSE(controller->isScanning());
+    ASSERT_EQ(controller->devices().size(), 2u);
+    EXPECT_EQ(controller->devices()[0], before);
+    EXPECT_EQ(controller->devices()[1]->interfaceInfo().sysPath, late.syspath());
 
     // A node that udev names but that is gone by the time it is looked at was unplugged during
     // the scan: it is skipped too.
@@ -129,6 +129,6 @@ TEST_F(HidScanFaults, AnInterfaceThatCannotBeIdentifiedIsPassedOverAndTheScanGoe
     description.replace(QStringLiteral("E: SUBSYSTEM=hidraw"),
                         QStringLiteral("E: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw%1").arg(gone.minor));
     add(gone, description);
-    controller->Notify(0);
-    EXPECT_EQ(controller->Devices().size(), 2u);
+    controller->notifyChange(0);
+    EXPECT_EQ(controller->devices().size(), 2u);
 }

@@ -10,12 +10,12 @@ using namespace tavrel;
 
 namespace {
 
-struct Window {
+struct Receiver {
     int calls = 0;
-    void DeviceData(int) { ++calls; }
-    void OtherData(int) {}
-    virtual ~Window() = default;
-    virtual void Virtual(int) {}
+    void onReport(int) { ++calls; }
+    void onOther(int) {}
+    virtual ~Receiver() = default;
+    virtual void onVirtual(int) {}
 };
 
 using IntHandler = Handler<void(int)>;
@@ -24,19 +24,19 @@ using IntHandler = Handler<void(int)>;
 
 TEST(Handler, BindingsOfTheSameMethodOnTheSameObjectAreEqual)
 {
-    Window a, b;
+    Receiver a, b;
     const IntHandler empty;
-    const IntHandler boundA(&a, &Window::DeviceData);
+    const IntHandler boundA(&a, &Receiver::onReport);
     const IntHandler lambda([](int) {});
 
     EXPECT_EQ(empty, IntHandler());
     EXPECT_EQ(empty, IntHandler(nullptr));
     EXPECT_FALSE(empty);
-    EXPECT_EQ(boundA, IntHandler(&a, &Window::DeviceData));
-    EXPECT_EQ(IntHandler(&a, &Window::Virtual), IntHandler(&a, &Window::Virtual));
-    EXPECT_NE(boundA, IntHandler(&b, &Window::DeviceData));
-    EXPECT_NE(boundA, IntHandler(&a, &Window::OtherData));
-    EXPECT_NE(boundA, IntHandler(&a, &Window::Virtual));
+    EXPECT_EQ(boundA, IntHandler(&a, &Receiver::onReport));
+    EXPECT_EQ(IntHandler(&a, &Receiver::onVirtual), IntHandler(&a, &Receiver::onVirtual));
+    EXPECT_NE(boundA, IntHandler(&b, &Receiver::onReport));
+    EXPECT_NE(boundA, IntHandler(&a, &Receiver::onOther));
+    EXPECT_NE(boundA, IntHandler(&a, &Receiver::onVirtual));
     EXPECT_NE(boundA, empty);
     EXPECT_EQ(lambda, IntHandler(lambda));
     EXPECT_NE(lambda, IntHandler([](int) {}));
@@ -46,7 +46,7 @@ TEST(Handler, BindingsOfTheSameMethodOnTheSameObjectAreEqual)
     EXPECT_EQ(a.calls, 1);
 }
 
-TEST(SerialText, TheSerialIsWhatDiffersFromTheLanguageList)
+TEST(SerialNumberText, TheSerialIsWhatDiffersFromTheLanguageList)
 {
     const std::vector<quint16> english{0x0409};
     const struct {

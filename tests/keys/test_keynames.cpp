@@ -14,8 +14,8 @@ TEST(KeyNames, EveryNameRoundTripsThroughItsUsage)
     std::set<int> usages;
     for (const KeyName& k : table) {
         const QString name = QString::fromLatin1(k.name);
-        EXPECT_EQ(changekey(name), QString::number(k.usage)) << k.name;
-        EXPECT_EQ(HIDtoKey(changekey(name).toInt()), name) << k.name;
+        EXPECT_EQ(usageForName(name), k.usage) << k.name;
+        EXPECT_EQ(keyNameForUsage(usageForName(name)), name) << k.name;
         names.insert(name);
         usages.insert(k.usage);
     }
@@ -25,25 +25,25 @@ TEST(KeyNames, EveryNameRoundTripsThroughItsUsage)
 
 TEST(KeyNames, UsagesOfTheRunsAndSingleKeys)
 {
-    const std::pair<const char*, const char*> cases[] = {
-        {"A", "4"},          {"Z", "29"},         {"1", "30"},         {"9", "38"},
-        {"0", "39"},         {"\\", "49"},        {";", "51"},         {"`", "53"},
-        {"F1", "58"},        {"F12", "69"},       {"Num Lock", "83"},  {"Num 1", "89"},
-        {"Num 0", "98"},     {"Num Del", "99"},   {"Application", "101"},
-        {"Ctrl", "224"},     {"Left Windows", "227"}, {"Right Windows", "231"},
+    const std::pair<const char*, int> cases[] = {
+        {"A", 4},          {"Z", 29},         {"1", 30},         {"9", 38},
+        {"0", 39},         {"\\", 49},        {";", 51},         {"`", 53},
+        {"F1", 58},        {"F12", 69},       {"Num Lock", 83},  {"Num 1", 89},
+        {"Num 0", 98},     {"Num Del", 99},   {"Application", 101},
+        {"Ctrl", 224},     {"Left Windows", 227}, {"Right Windows", 231},
         // Not in the table: exact, case-sensitive, untrimmed.
-        {"a", "0"},          {"", "0"},           {" A", "0"},         {"Windows", "0"},
+        {"a", 0},          {"", 0},           {" A", 0},         {"Windows", 0},
     };
     for (const auto& [name, usage] : cases)
-        EXPECT_EQ(changekey(QString::fromLatin1(name)), QLatin1String(usage)) << name;
+        EXPECT_EQ(usageForName(QString::fromLatin1(name)), usage) << name;
 }
 
 TEST(KeyNames, UsagesWithoutANameGiveEmptyText)
 {
     for (int usage : {0x00, 0x01, 0x03, 0x32, 0x64, 0x66, 0xDF, 0xE8, 0xFF, -1, 256})
-        EXPECT_EQ(HIDtoKey(usage), QString()) << usage;
-    EXPECT_EQ(HIDtoKey(0x35), QStringLiteral("`"));
-    EXPECT_EQ(HIDtoKey(0x65), QStringLiteral("Application"));
+        EXPECT_EQ(keyNameForUsage(usage), QString()) << usage;
+    EXPECT_EQ(keyNameForUsage(0x35), QStringLiteral("`"));
+    EXPECT_EQ(keyNameForUsage(0x65), QStringLiteral("Application"));
 }
 
 TEST(KeyNames, ModifierTextFollowsDisplayOrderNotBitOrder)
@@ -62,7 +62,7 @@ TEST(KeyNames, ModifierTextFollowsDisplayOrderNotBitOrder)
         {0xFF, "Ctrl+Alt+Shift+Left Windows+Right Ctrl+Right Alt+Right Shift+Right Windows"},
     };
     for (const auto& [mask, text] : cases)
-        EXPECT_EQ(HIDtoKey2(mask), QLatin1String(text)) << int(mask);
+        EXPECT_EQ(modifierNamesForMask(mask), QLatin1String(text)) << int(mask);
     for (int mask = 1; mask < 256; ++mask)
-        EXPECT_FALSE(HIDtoKey2(quint8(mask)).startsWith(QLatin1Char('+'))) << mask;
+        EXPECT_FALSE(modifierNamesForMask(quint8(mask)).startsWith(QLatin1Char('+'))) << mask;
 }

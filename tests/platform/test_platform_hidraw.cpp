@@ -1,7 +1,7 @@
 // An open hidraw node against emulated keys: ioctls, writes into the firmware, reads with a
 // time-out and a wake-up, devices without report IDs, and a node that has gone.
 
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "platform/hidrawdevice.h"
 #include "platform/reportdescriptor.h"
 

@@ -3,8 +3,8 @@
 // the key.
 
 #include "common/qtwait.h"
-#include "config/sentinput.h"
-#include "keyemu/emulator.h"
+#include "config/inputdecoder.h"
+#include "keyemu/testbed.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/inputeventreader.h"
 #include "platform/inputnodes.h"

@@ -1,4 +1,4 @@
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // What a key sends through its keyboard and mouse interfaces, as the session reads it for the
 // selected key: each press and release, and the one key whose record sends it.
 #include "common/qtwait.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The device session on its own, as the command line uses it: no widgets, a QCoreApplication,
 // emulated keys.
 #include "common/qtwait.h"
-#include "config/protocol.h"
-#include "keyemu/emulator.h"
+#include "config/reportchannel.h"
+#include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // in the middle of a write: the process ends with the descriptors, threads and memory it had,
 // and the key holds only records that the session held when a write started.
 #include "common/qtwait.h"
-#include "config/protocol.h"
+#include "config/reportchannel.h"
 #include "hid/hidnodeio.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
 #include <QDir>

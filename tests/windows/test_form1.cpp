@@ -50,7 +50,7 @@ protected:
         start();
         waitForRead(6);
         ASSERT_FALSE(form->BitmapButton1->isHidden());
-        ASSERT_EQ(form->session()->BindCapacity(), 4);
+        ASSERT_EQ(form->session()->bindCapacity(), 4);
         form1->Timer1->setInterval(3600 * 1000);
         receiver->clearReceived();
     }
@@ -119,7 +119,7 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
     plug("pair-open-10", "312200000003", 6, true);
     ASSERT_TRUE(waitFor([&] { return form->ToolBar1->findChild<ui::PictureButton*>("toolb1") != nullptr; }));
     form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
-    ASSERT_EQ(form->session()->BindCapacity(), 10);
+    ASSERT_EQ(form->session()->bindCapacity(), 10);
     ASSERT_NO_FATAL_FAILURE(openWindow());
     EXPECT_EQ(memo(), pairingInstructionLines(10));
 }
@@ -223,7 +223,7 @@ TEST_F(PairingWindowTest, AReportWithoutATransmitterLeavesTheBindingRunning)
     EXPECT_EQ(memo(), QStringList{kWaiting10});
     EXPECT_TRUE(form1->Timer1->isActive());
     EXPECT_FALSE(form1->BitmapButton1->isEnabled());
-    EXPECT_EQ(form1->BindCountdown(), 10);
+    EXPECT_EQ(form1->bindCountdown(), 10);
 
     form1->Timer1Timer();
     EXPECT_EQ(memo(), QStringList{waiting(9)});

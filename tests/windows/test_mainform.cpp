@@ -77,7 +77,7 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
 
     // The first key: wired, characters 1-2 = 30 (trigger groups), 2-3 = 00 (no mouse page after a change).
     EXPECT_EQ(form->Memo1->text(), QStringLiteral("序列号:300000000001  "));
-    EXPECT_EQ(form->session()->BindCapacity(), 0);
+    EXPECT_EQ(form->session()->bindCapacity(), 0);
     EXPECT_TRUE(form->TabItem2->isHidden());
     EXPECT_FALSE(form->GroupBox2->isHidden());
     EXPECT_TRUE(form->BitmapButton1->isHidden());

@@ -4,7 +4,7 @@
 
 #include "common/qtwait.h"
 #include "hid/hiddevicecontroller.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "ui/form1.h"
 #include "ui/mainform.h"
 #include "ui/widgets/circlebutton.h"

@@ -1,10 +1,12 @@
 #include "keyemu/commandshell.h"
 
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "keyemu/keyfields.h"
 
 #include <QStringList>
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace tavrel::emu {
@@ -53,6 +55,176 @@ std::optional<quint8> hexByte(const QString& word)
     return quint8((*bytes)[0]);
 }
 
+// What a command on one key works with: the testbed, the key, and the words after its name.
+struct KeyCommand {
+    Testbed& testbed;
+    EmulatedKey& key;
+    const QString& command;
+    const QStringList& params;
+};
+
+Result unplugKey(const KeyCommand& c)
+{
+    if (!c.key.plugged())
+        return error(QStringLiteral("%1 is not plugged in").arg(c.key.name()));
+    c.testbed.unplug(c.key);
+    return ok();
+}
+
+Result plugKey(const KeyCommand& c)
+{
+    if (c.key.plugged())
+        return error(QStringLiteral("%1 is plugged in already").arg(c.key.name()));
+    c.testbed.plug(c.key);
+    return ok(c.key.devnode());
+}
+
+Result showStore(const KeyCommand& c)
+{
+    QStringList records;
+    for (int slot = 0; slot < StoreSlots; ++slot)
+        records << recordText(c.key.record(slot));
+    return ok(joined(records));
+}
+
+Result setRecord(const KeyCommand& c)
+{
+    bool numeric = false;
+    const int slot = c.params.value(0).toInt(&numeric);
+    if (c.params.size() != 6 || !numeric || slot < 0 || slot >= StoreSlots)
+        return error(QStringLiteral("usage: set NAME K MM C1 C2 C3 MO (K 0..7, bytes in hex)"));
+    std::array<quint8, 5> record{};
+    for (int i = 0; i < 5; ++i) {
+        const auto byte = hexByte(c.params[i + 1]);
+        if (!byte)
+            return error(QStringLiteral("%1 is not a hex byte").arg(c.params[i + 1]));
+        record[std::size_t(i)] = *byte;
+    }
+    c.key.setRecord(slot, record);
+    return ok();
+}
+
+Result showReceived(const KeyCommand& c)
+{
+    QStringList reports;
+    for (const QByteArray& report : c.key.received())
+        reports << hexBytes(report);
+    return ok(joined(reports));
+}
+
+Result clearReceived(const KeyCommand& c)
+{
+    c.key.clearReceived();
+    return ok();
+}
+
+Result waitReceived(const KeyCommand& c)
+{
+    bool countOk = false, msOk = true;
+    const int count = c.params.value(0).toInt(&countOk);
+    const int ms = c.params.size() > 1 ? c.params[1].toInt(&msOk) : 5000;
+    if (!countOk || !msOk || count < 0 || ms < 0)
+        return error(QStringLiteral("usage: wait-received NAME COUNT [MS]"));
+    if (!c.key.waitForReceived(std::size_t(count), ms))
+        return error(QStringLiteral("%1 has received %2 reports").arg(c.key.name()).arg(c.key.received().size()));
+    return ok();
+}
+
+Result showBindings(const KeyCommand& c)
+{
+    QStringList ids;
+    for (const auto& id : c.key.bindings())
+        ids << recordText(id);
+    return ok(joined(ids));
+}
+
+// fail-writes and drop: a switch each.
+Result setSwitch(const KeyCommand& c)
+{
+    const auto on = onOff(c.params.value(0));
+    if (c.params.size() != 1 || !on)
+        return error(QStringLiteral("usage: %1 NAME on|off").arg(c.command));
+    if (c.command == QLatin1String("drop"))
+        c.key.setDropAnswers(*on);
+    else
+        c.key.setFailWrites(*on);
+    return ok();
+}
+
+Result setPairDelay(const KeyCommand& c)
+{
+    bool numeric = false;
+    const int ms = c.params.value(0).toInt(&numeric);
+    if (c.params.size() != 1 || !numeric)
+        return error(QStringLiteral("usage: pair-delay NAME MS"));
+    c.key.setPairDelayMs(ms);
+    return ok();
+}
+
+// A key of the key, by its record's slot, held for a time.
+Result pressKey(const KeyCommand& c)
+{
+    bool slotOk = false, msOk = true;
+    const int slot = c.params[0].toInt(&slotOk);
+    const int ms = c.params.size() > 1 ? c.params[1].toInt(&msOk) : DefaultHoldMs;
+    if (c.params.size() > 2 || !slotOk || !msOk || slot < 0 || slot >= StoreSlots || ms < 0)
+        return error(QStringLiteral("usage: press NAME K [MS] (K 0..7, held for MS milliseconds)"));
+    if (!c.key.plugged())
+        return error(QStringLiteral("%1 is not plugged in").arg(c.key.name()));
+    return ok(QString::number(c.key.pressKey(slot, ms)));
+}
+
+// A transmitter's five bytes, for a receiver waiting to bind one.
+Result pressTransmitter(const KeyCommand& c)
+{
+    const auto id = parseHexBytes(c.params.join(QString()));
+    if (!id || id->size() != 5)
+        return error(QStringLiteral("usage: press NAME ID (five hex bytes)"));
+    std::array<quint8, 5> transmitter{};
+    for (int i = 0; i < 5; ++i)
+        transmitter[std::size_t(i)] = quint8((*id)[i]);
+    if (!c.key.pressTransmitter(transmitter))
+        return error(QStringLiteral("%1 is not waiting for a transmitter").arg(c.key.name()));
+    return ok();
+}
+
+Result press(const KeyCommand& c)
+{
+    return c.params.value(0).size() == 1 ? pressKey(c) : pressTransmitter(c);
+}
+
+Result showInputOpens(const KeyCommand& c)
+{
+    return ok(QString::number(c.key.inputOpens()));
+}
+
+Result pushInput(const KeyCommand& c)
+{
+    const auto report = parseHexBytes(c.params.join(QString()));
+    if (!report || report->isEmpty())
+        return error(QStringLiteral("usage: push NAME BYTES (hex, report id first)"));
+    c.key.pushInput(*report);
+    return ok();
+}
+
+// The commands that name a key first.
+constexpr std::pair<QLatin1StringView, Result (*)(const KeyCommand&)> keyCommands[] = {
+    {QLatin1StringView("unplug"), unplugKey},
+    {QLatin1StringView("plug"), plugKey},
+    {QLatin1StringView("store"), showStore},
+    {QLatin1StringView("set"), setRecord},
+    {QLatin1StringView("received"), showReceived},
+    {QLatin1StringView("clear-received"), clearReceived},
+    {QLatin1StringView("wait-received"), waitReceived},
+    {QLatin1StringView("bindings"), showBindings},
+    {QLatin1StringView("fail-writes"), setSwitch},
+    {QLatin1StringView("drop"), setSwitch},
+    {QLatin1StringView("pair-delay"), setPairDelay},
+    {QLatin1StringView("press"), press},
+    {QLatin1StringView("input-opens"), showInputOpens},
+    {QLatin1StringView("push"), pushInput},
+};
+
 }  // namespace
 
 QString CommandShell::help()
@@ -79,7 +251,6 @@ CommandShell::Result CommandShell::run(const QString& line)
     const qsizetype space = trimmed.indexOf(QLatin1Char(' '));
     const QString command = space < 0 ? trimmed : trimmed.left(space);
     const QString rest = space < 0 ? QString() : trimmed.mid(space + 1).trimmed();
-    const QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
 
     if (command.isEmpty())
         return error(QStringLiteral("empty command"));
@@ -91,36 +262,41 @@ CommandShell::Result CommandShell::run(const QString& line)
         return {Action::WaitChild, QString()};
     if (command == QLatin1String("env"))
         return ok(QStringLiteral("UMOCKDEV_DIR=") + m_testbed.rootDir());
-    if (command == QLatin1String("list")) {
-        QStringList entries;
-        for (const EmulatedKey* k : m_testbed.keys())
-            entries << k->name() + QLatin1Char('=')
-                           + (k->plugged() ? k->devnode() : QStringLiteral("unplugged"));
-        return ok(joined(entries));
-    }
-    if (command == QLatin1String("add")) {
-        QString why;
-        const auto model = parseKeyFields(rest, &why);
-        if (!model)
-            return error(why);
-        try {
-            EmulatedKey& added = m_testbed.add(*model);
-            return ok(added.name() + QLatin1Char(' ') + added.devnode());
-        } catch (const std::exception& e) {
-            return error(QString::fromStdString(e.what()));
-        }
-    }
+    if (command == QLatin1String("list"))
+        return listKeys();
+    if (command == QLatin1String("add"))
+        return addKey(rest);
+    return runOnKey(command, rest);
+}
 
-    // Every other command names a key first.
-    static const QStringList keyCommands = {
-        QStringLiteral("unplug"),         QStringLiteral("plug"),
-        QStringLiteral("store"),          QStringLiteral("set"),
-        QStringLiteral("received"),       QStringLiteral("clear-received"),
-        QStringLiteral("wait-received"),  QStringLiteral("bindings"),
-        QStringLiteral("fail-writes"),    QStringLiteral("drop"),
-        QStringLiteral("pair-delay"),     QStringLiteral("press"),
-        QStringLiteral("input-opens"),  QStringLiteral("push")};
-    if (!keyCommands.contains(command))
+CommandShell::Result CommandShell::listKeys() const
+{
+    QStringList entries;
+    for (const EmulatedKey* k : m_testbed.keys())
+        entries << k->name() + QLatin1Char('=') + (k->plugged() ? k->devnode() : QStringLiteral("unplugged"));
+    return ok(joined(entries));
+}
+
+CommandShell::Result CommandShell::addKey(const QString& fields)
+{
+    QString why;
+    const auto model = parseKeyFields(fields, &why);
+    if (!model)
+        return error(why);
+    try {
+        EmulatedKey& added = m_testbed.add(*model);
+        return ok(added.name() + QLatin1Char(' ') + added.devnode());
+    } catch (const std::exception& e) {
+        return error(QString::fromStdString(e.what()));
+    }
+}
+
+CommandShell::Result CommandShell::runOnKey(const QString& command, const QString& rest)
+{
+    const QStringList args = rest.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const auto found = std::find_if(std::begin(keyCommands), std::end(keyCommands),
+                                    [&command](const auto& entry) { return command == entry.first; });
+    if (found == std::end(keyCommands))
         return error(QStringLiteral("unknown command %1 (try help)").arg(command));
     if (args.isEmpty())
         return error(QStringLiteral("%1 needs a key name").arg(command));
@@ -129,117 +305,8 @@ CommandShell::Result CommandShell::run(const QString& line)
     if (!k)
         return error(why);
     const QStringList params = args.mid(1);
-
     try {
-        if (command == QLatin1String("unplug")) {
-            if (!k->plugged())
-                return error(QStringLiteral("%1 is not plugged in").arg(k->name()));
-            m_testbed.unplug(*k);
-            return ok();
-        }
-        if (command == QLatin1String("plug")) {
-            if (k->plugged())
-                return error(QStringLiteral("%1 is plugged in already").arg(k->name()));
-            m_testbed.plug(*k);
-            return ok(k->devnode());
-        }
-        if (command == QLatin1String("store")) {
-            QStringList records;
-            for (int slot = 0; slot < StoreSlots; ++slot)
-                records << recordText(k->record(slot));
-            return ok(joined(records));
-        }
-        if (command == QLatin1String("set")) {
-            bool numeric = false;
-            const int slot = params.value(0).toInt(&numeric);
-            if (params.size() != 6 || !numeric || slot < 0 || slot >= StoreSlots)
-                return error(QStringLiteral("usage: set NAME K MM C1 C2 C3 MO (K 0..7, bytes in hex)"));
-            std::array<quint8, 5> record{};
-            for (int i = 0; i < 5; ++i) {
-                const auto byte = hexByte(params[i + 1]);
-                if (!byte)
-                    return error(QStringLiteral("%1 is not a hex byte").arg(params[i + 1]));
-                record[std::size_t(i)] = *byte;
-            }
-            k->setRecord(slot, record);
-            return ok();
-        }
-        if (command == QLatin1String("received")) {
-            QStringList reports;
-            for (const QByteArray& report : k->received())
-                reports << hexBytes(report);
-            return ok(joined(reports));
-        }
-        if (command == QLatin1String("clear-received")) {
-            k->clearReceived();
-            return ok();
-        }
-        if (command == QLatin1String("wait-received")) {
-            bool countOk = false, msOk = true;
-            const int count = params.value(0).toInt(&countOk);
-            const int ms = params.size() > 1 ? params[1].toInt(&msOk) : 5000;
-            if (!countOk || !msOk || count < 0 || ms < 0)
-                return error(QStringLiteral("usage: wait-received NAME COUNT [MS]"));
-            if (!k->waitForReceived(std::size_t(count), ms))
-                return error(QStringLiteral("%1 has received %2 reports")
-                                 .arg(k->name())
-                                 .arg(k->received().size()));
-            return ok();
-        }
-        if (command == QLatin1String("bindings")) {
-            QStringList ids;
-            for (const auto& id : k->bindings())
-                ids << recordText(id);
-            return ok(joined(ids));
-        }
-        if (command == QLatin1String("fail-writes") || command == QLatin1String("drop")) {
-            const auto on = onOff(params.value(0));
-            if (params.size() != 1 || !on)
-                return error(QStringLiteral("usage: %1 NAME on|off").arg(command));
-            if (command == QLatin1String("drop"))
-                k->setDropAnswers(*on);
-            else
-                k->setFailWrites(*on);
-            return ok();
-        }
-        if (command == QLatin1String("pair-delay")) {
-            bool numeric = false;
-            const int ms = params.value(0).toInt(&numeric);
-            if (params.size() != 1 || !numeric)
-                return error(QStringLiteral("usage: pair-delay NAME MS"));
-            k->setPairDelayMs(ms);
-            return ok();
-        }
-        if (command == QLatin1String("press") && params.value(0).size() == 1) {
-            // A key of the key, by its record's slot, rather than a transmitter's five bytes.
-            bool slotOk = false, msOk = true;
-            const int slot = params[0].toInt(&slotOk);
-            const int ms = params.size() > 1 ? params[1].toInt(&msOk) : DefaultHoldMs;
-            if (params.size() > 2 || !slotOk || !msOk || slot < 0 || slot >= StoreSlots || ms < 0)
-                return error(QStringLiteral("usage: press NAME K [MS] (K 0..7, held for MS milliseconds)"));
-            if (!k->plugged())
-                return error(QStringLiteral("%1 is not plugged in").arg(k->name()));
-            return ok(QString::number(k->pressKey(slot, ms)));
-        }
-        if (command == QLatin1String("input-opens"))
-            return ok(QString::number(k->inputOpens()));
-        if (command == QLatin1String("press")) {
-            const auto id = parseHexBytes(params.join(QString()));
-            if (!id || id->size() != 5)
-                return error(QStringLiteral("usage: press NAME ID (five hex bytes)"));
-            std::array<quint8, 5> transmitter{};
-            for (int i = 0; i < 5; ++i)
-                transmitter[std::size_t(i)] = quint8((*id)[i]);
-            if (!k->pressTransmitter(transmitter))
-                return error(QStringLiteral("%1 is not waiting for a transmitter").arg(k->name()));
-            return ok();
-        }
-        // push
-        const auto report = parseHexBytes(params.join(QString()));
-        if (!report || report->isEmpty())
-            return error(QStringLiteral("usage: push NAME BYTES (hex, report id first)"));
-        k->pushInput(*report);
-        return ok();
+        return found->second(KeyCommand{m_testbed, *k, command, params});
     } catch (const std::exception& e) {
         return error(QString::fromStdString(e.what()));
     }

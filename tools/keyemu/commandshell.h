@@ -26,6 +26,10 @@ public:
 
 private:
     EmulatedKey* key(const QString& name, QString* error) const;
+    Result listKeys() const;
+    Result addKey(const QString& fields);
+    // The commands that name a key first; `rest`, the words after the command, starts with it.
+    Result runOnKey(const QString& command, const QString& rest);
 
     Testbed& m_testbed;
 };

@@ -3,9 +3,9 @@
 // tools/README.md describes the key fields and the commands.
 
 #include "keyemu/commandshell.h"
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 #include "keyemu/keyfields.h"
-#include "keyemu/program.h"
+#include "keyemu/keyemuprogram.h"
 
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 // finding it, and open(), ioctl(), write(), read() and poll() on its hidraw node.
 // Runs under umockdev-wrapper.
 
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "keyemu/program.h"
+#include "keyemu/keyemuprogram.h"
 
-#include "keyemu/emulator.h"
+#include "keyemu/testbed.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

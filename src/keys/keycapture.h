@@ -32,20 +32,20 @@ std::optional<KeyEvent> decodeHookMessage(quint32 message, quint32 wParam, quint
 // What a key release gives when a combination is taken.
 struct TakenCombination {
     QString text;       // for the capture box: the held names joined with "+", "Ctrl+A"
-    QString codes;      // for Edit1: their usages joined with "-", "224-4"
+    QString codes;      // for the diagnostics: their usages joined with "-", "224-4"
     QStringList keys;   // the held names at the release, for the encoder
 
     bool operator==(const TakenCombination&) const = default;
 };
 
-// PressedKeys and CaptureState. The caller drops messages that arrive while the main window is
-// not the active window before they reach here.
+// The held keys and how many of them the next release takes. The caller drops messages that
+// arrive while the main window is not the active window before they reach here.
 class KeyCapture {
 public:
     static constexpr int MaxKeys = 4;
 
     void keyDown(const QString& name);
-    // A combination when this release takes one; the released key leaves PressedKeys either way.
+    // A combination when this release takes one; the released key leaves pressedKeys either way.
     std::optional<TakenCombination> keyUp(const QString& name);
     // Capture stopped (focus or window lost, hook off, another key or device): keys still held
     // then are never released here, so they are forgotten rather than taken into a later record.
@@ -58,9 +58,9 @@ public:
     std::optional<TakenCombination> handle(const KeyEvent& event);
 
     // Names of the held keys in the order they went down, a name possibly more than once.
-    const QStringList& PressedKeys() const { return m_pressedKeys; }
+    const QStringList& pressedKeys() const { return m_pressedKeys; }
     // 1 to 4: a combination of that many keys is taken at the next release; 0: nothing to take.
-    int CaptureState() const { return m_captureState; }
+    int captureState() const { return m_captureState; }
 
 private:
     QStringList m_pressedKeys;

@@ -1,4 +1,4 @@
-#include "keys/capture.h"
+#include "keys/keycapture.h"
 
 #include "keys/hookinterface.h"
 #include "keys/keynames.h"
@@ -51,7 +51,7 @@ std::optional<TakenCombination> KeyCapture::keyUp(const QString& name)
     if (m_captureState >= 1 && m_captureState <= MaxKeys) {
         QStringList usages;
         for (const QString& key : m_pressedKeys.mid(0, m_captureState))
-            usages.append(changekey(key));
+            usages.append(QString::number(usageForName(key)));
         taken = TakenCombination{m_pressedKeys.join(QLatin1Char('+')),
                                  usages.join(QLatin1Char('-')), m_pressedKeys};
     }

@@ -1,0 +1,27 @@
+#pragma once
+// The one path every request takes to the device. It logs what it sends to the report log.
+
+#include "config/reportlog.h"
+#include "config/reports.h"
+#include "config/reporttransport.h"
+#include "config/ioresult.h"
+
+#include <functional>
+
+namespace tavrel {
+
+// Every request goes this way: written through the transport, and logged with the bytes the
+// driver took once the write is over, also when it failed.
+class ReportChannel {
+public:
+    ReportChannel(ReportTransport& transport, ReportLog& log) : m_transport(transport), m_log(log) {}
+
+    void send(const OutputReport& report, std::function<void(const IoResult&)> done = {});
+    ReportLog& log() const { return m_log; }
+
+private:
+    ReportTransport& m_transport;
+    ReportLog& m_log;
+};
+
+}  // namespace tavrel

@@ -1,0 +1,15 @@
+#pragma once
+// Where the report channel and the dispatcher write what they move.
+
+#include <QString>
+
+namespace tavrel {
+
+// The report log: one line per report sent or received, never trimmed.
+class ReportLog {
+public:
+    virtual ~ReportLog() = default;
+    virtual void append(const QString& line) = 0;
+};
+
+}  // namespace tavrel
