@@ -1,6 +1,8 @@
 #include "ui/widgets/fonts.h"
 
+#include <QApplication>
 #include <QFont>
+#include <QFontInfo>
 #include <QStringList>
 #include <QWidget>
 
@@ -14,6 +16,12 @@ void installFontSubstitutes()
                                   QStringLiteral("Sans Serif")};
         QFont::insertSubstitutions(QStringLiteral("黑体"), cjkSans);
         QFont::insertSubstitutions(QStringLiteral("微软雅黑"), cjkSans);
+        // The windows' own font is the family the desktop's generic sans resolves to, named: Qt
+        // then finds it at once for every size the windows use, instead of resolving the
+        // generic name through fontconfig's fallback list again for each of them.
+        QFont font = QApplication::font();
+        font.setFamily(QFontInfo(font).family());
+        QApplication::setFont(font);
         return true;
     }();
     (void)installed;

@@ -9,7 +9,8 @@ class QWidget;
 
 namespace tavrel::ui {
 
-// Registers the family substitutes once; safe to call any number of times.
+// Registers the family substitutes and names the application font's family, once; safe to
+// call any number of times, after the application object exists.
 void installFontSubstitutes();
 
 void setFontSize(QWidget* widget, int pixelSize);
