@@ -324,8 +324,9 @@ void MainWindow::buildButtons()
 
 void MainWindow::buildEmptyState()
 {
-    // Where the key picker and the pages are once a key is found.
+    // Where the key picker and the pages are once a key is found; shown once a scan found none.
     m_emptyHelp = new QLabel(m_root);
+    m_emptyHelp->hide();
     m_emptyHelp->setObjectName(QStringLiteral("emptyHelp"));
     m_emptyHelp->setGeometry(44, 150, 667, 440);
     m_emptyHelp->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

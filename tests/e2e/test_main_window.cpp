@@ -183,6 +183,7 @@ TEST(MainWindow, ReturnsToItsEmptyStateWhenTheKeysAreUnplugged)
     ASSERT_FALSE(raceHit(s)) << raceSign(s);
     ASSERT_TRUE(settled) << context(s, run);
     EXPECT_TRUE(s.widget(Main, QStringLiteral("keyItem0")).is(QStringLiteral("selected")));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("emptyHelp")).is(QStringLiteral("visible")));
 
     ASSERT_TRUE(run.command(QStringLiteral("unplug wired")));
     settled = run.waitFor(
@@ -200,6 +201,8 @@ TEST(MainWindow, ReturnsToItsEmptyStateWhenTheKeysAreUnplugged)
     EXPECT_FALSE(s.widget(Main, QStringLiteral("pages")).is(QStringLiteral("visible")));
     EXPECT_FALSE(s.widget(Main, QStringLiteral("pairingButton")).is(QStringLiteral("visible")));
     EXPECT_EQ(s.widget(Main, QStringLiteral("keyPicker")).value(QStringLiteral("count")), QStringLiteral("0"));
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("emptyHelp")).is(QStringLiteral("shown")));
+    EXPECT_EQ(s.session().value(QStringLiteral("devices")), QStringLiteral("0"));
     EXPECT_TRUE(s.messageBoxes().empty()) << s.messageBoxes().front().text.toStdString();
 
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();

@@ -257,6 +257,38 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     box->accept();
 }
 
+// With no key found, the free space below the tool bar says what to do: plug one in, and if one
+// is in but not found, the access rule and tavrelctl's list. It goes once a key is found, and
+// comes back when the last one is unplugged.
+TEST_P(LanguageTest, WithoutAKeyTheWindowSaysWhatToDo)
+{
+    const bool english = QLatin1String(GetParam().locale).startsWith(QLatin1String("en"));
+    start();
+    auto* help = mainChild<QLabel>("emptyHelp");
+    ASSERT_TRUE(help);
+    // Once the first scan has found nothing.
+    ASSERT_TRUE(waitFor([&] { return form->session()->scanned() && help->isVisible(); }));
+    EXPECT_TRUE(keyPicker()->isHidden());
+    EXPECT_TRUE(pages()->isHidden());
+    const QString text = help->text();
+    EXPECT_TRUE(text.startsWith(english ? QStringLiteral("No USB key found.") : QStringLiteral("没有发现USB按键。")))
+        << text.toStdString();
+    for (const char* step : {"scripts/install-udev-rule.sh", "tavrelctl list"})
+        EXPECT_TRUE(text.contains(QLatin1String(step))) << step;
+    EXPECT_TRUE(text.contains(english ? QStringLiteral("Plug in") : QStringLiteral("请插入"))) << text.toStdString();
+    EXPECT_TRUE(showsWholeText(help)) << text.toStdString();
+    EXPECT_EQ(cutTextsOf(form.get()), "");
+    // Left of the round buttons, below the tool bar, above the progress bar.
+    const QRect area = help->geometry();
+    EXPECT_LT(area.right(), readButton()->geometry().left());
+    EXPECT_GT(area.top(), toolBar()->geometry().bottom());
+
+    auto& key = plug(QStringLiteral("empty-") + QLatin1String(GetParam().locale, 2), "310000000031");
+    ASSERT_TRUE(waitFor([&] { return !help->isVisible() && pages()->isVisible(); }));
+    testbed().unplug(key);
+    ASSERT_TRUE(waitFor([&] { return help->isVisible() && pages()->isHidden() && keyPicker()->isHidden(); }));
+}
+
 INSTANTIATE_TEST_SUITE_P(Locales, LanguageTest, ::testing::Values(english(), chinese()),
                          [](const ::testing::TestParamInfo<Texts>& info) {
                              return std::string(info.param.locale).substr(0, 2);
