@@ -186,6 +186,7 @@ void MainWindow::buildKeyPages()
     m_pages = new ui::TabControl(m_root);
     m_pages->setObjectName(QStringLiteral("pages"));
     m_pages->setGeometry(4, 249, 747, 409);
+    m_pages->setPageGeometry({0, 59, 747, 350});
 
     m_keyboardTab = new ui::TabItem(tr("模拟键盘按键"), m_pages);
     m_keyboardTab->setObjectName(QStringLiteral("keyboardTab"));
@@ -207,7 +208,6 @@ void MainWindow::buildKeyPages()
 
     m_pages->addTab(m_keyboardTab, m_keyboardPage);
     m_pages->addTab(m_mouseTab, m_mousePage);
-    m_pages->setItemIndex(0);
     m_pages->hide();
 
     // Over both pages, in the strip that neither uses: right of the mouse picture and above the
@@ -227,7 +227,7 @@ void MainWindow::buildMousePage()
 {
     m_mousePage = new QWidget(m_pages);
     m_mousePage->setObjectName(QStringLiteral("mousePage"));
-    m_mousePage->setGeometry(0, 59, 747, 350);
+    m_mousePage->resize(747, 350);
     m_mousePicture = new ui::PictureView(QStringLiteral("MouseDefault"), m_mousePage);
     m_mousePicture->setObjectName(QStringLiteral("mousePicture"));
     m_mousePicture->setGeometry(55, 24, 295, 302);
@@ -254,7 +254,7 @@ void MainWindow::buildKeyboardPage()
 {
     m_keyboardPage = new QWidget(m_pages);
     m_keyboardPage->setObjectName(QStringLiteral("keyboardPage"));
-    m_keyboardPage->setGeometry(0, 59, 747, 350);
+    m_keyboardPage->resize(747, 350);
     m_captureBox = new QLineEdit(m_keyboardPage);
     m_captureBox->setObjectName(QStringLiteral("captureBox"));
     m_captureBox->setGeometry(171, 70, 474, 49);

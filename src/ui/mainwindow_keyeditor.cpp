@@ -52,7 +52,7 @@ void MainWindow::showKey()
     const auto& stored = m_session->shownRecord(s);
     if (stored && isMouseMode(stored->record.mode)) {
         const KeyRecord& r = stored->record;
-        m_pages->setItemIndex(1);
+        m_pages->setCurrentIndex(1);
         // The group's ids are the button bits.
         showChoice(m_mouseButtons, r.modifiers);
         if (r.modifiers == MouseLeft)
@@ -66,7 +66,7 @@ void MainWindow::showKey()
         showChoice(m_mouseTrigger, r.mode == ModeMouseSingle ? 0 : r.mode == ModeMouseRepeat ? 1 : -1);
         return;
     }
-    m_pages->setItemIndex(0);
+    m_pages->setCurrentIndex(0);
     if (s >= 0)
         m_keyCaption->setText(tr("设置按键:%1").arg(s + 1));
     m_captureBox->setText(stored ? m_keyLabels.relabel(stored->text) : QString());
@@ -79,13 +79,13 @@ void MainWindow::showSelectedKeyPage()
     showKey();
     if (selectedKey() < 0)
         return;
-    if (m_pages->itemIndex() == 0)
+    if (m_pages->currentIndex() == 0)
         m_captureBox->setFocus();
 }
 
 void MainWindow::onKeyPicked()
 {
-    m_session->selectKey(m_keyPicker->itemIndex());
+    m_session->selectKey(m_keyPicker->currentIndex());
     showSelectedKeyPage();
 }
 
@@ -101,12 +101,12 @@ void MainWindow::onMouseTabClicked()
 
 void MainWindow::connectKeyEditor()
 {
-    connect(m_keyPicker, &ui::KeyPicker::click, this, [this] { guarded([this] { onKeyPicked(); }); });
-    connect(m_keyboardTab, &ui::TabItem::click, this, [this] { guarded([this] { onKeyboardTabClicked(); }); });
-    connect(m_mouseTab, &ui::TabItem::click, this, [this] { guarded([this] { onMouseTabClicked(); }); });
+    connect(m_keyPicker, &ui::KeyPicker::keyClicked, this, [this] { guarded([this] { onKeyPicked(); }); });
+    connect(m_keyboardTab, &ui::TabItem::clicked, this, [this] { guarded([this] { onKeyboardTabClicked(); }); });
+    connect(m_mouseTab, &ui::TabItem::clicked, this, [this] { guarded([this] { onMouseTabClicked(); }); });
     // A page the user switched to shows the key as its record is: the keyboard page of a key
     // that stayed a mouse key would show a combination the write does not send.
-    connect(m_pages, &ui::TabControl::itemIndexChanged, this, [this] {
+    connect(m_pages, &ui::TabControl::currentChanged, this, [this] {
         if (!m_showing)
             showKey();
     });

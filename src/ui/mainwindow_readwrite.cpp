@@ -63,7 +63,7 @@ void MainWindow::showKeys()
             m_keyPicker->addItem(QStringLiteral("keyItem%1").arg(i), QStringLiteral("bitmapobject%1").arg(i + 1), 110);
         m_keyPicker->endUpdate();
     }
-    m_keyPicker->setItemIndex(m_session->selectedKey());
+    m_keyPicker->setCurrentIndex(m_session->selectedKey());
     updateReadWriteButtons();
     showSelectedKeyPage();
 }

@@ -47,19 +47,19 @@ QString content(QObject* o)
     if (auto* w = qobject_cast<ui::GradientText*>(o))
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
     if (auto* w = qobject_cast<ui::TabItem*>(o))
-        return QStringLiteral(" text=\"%1\" selected=%2").arg(escaped(w->text())).arg(w->isSelected());
+        return QStringLiteral(" text=\"%1\" selected=%2").arg(escaped(w->text())).arg(w->isChecked());
     if (auto* w = qobject_cast<ui::PictureButton*>(o))
         return QStringLiteral(" text=\"%1\" picture=%2").arg(escaped(w->text()), w->picture());
+    if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
+        return QStringLiteral(" picture=%1 selected=%2 received=%3").arg(w->picture()).arg(w->isChecked()).arg(w->isReceived());
     if (auto* w = qobject_cast<QAbstractButton*>(o))
         return QStringLiteral(" text=\"%1\" checked=%2").arg(escaped(w->text())).arg(w->isChecked());
     if (auto* w = qobject_cast<ui::PictureView*>(o))
         return QStringLiteral(" picture=%1").arg(w->picture());
-    if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
-        return QStringLiteral(" picture=%1 selected=%2 received=%3").arg(w->picture()).arg(w->isSelected()).arg(w->isReceived());
     if (auto* w = qobject_cast<ui::KeyPicker*>(o))
-        return QStringLiteral(" index=%1 count=%2 received=%3").arg(w->itemIndex()).arg(w->count()).arg(w->receivedIndex());
+        return QStringLiteral(" index=%1 count=%2 received=%3").arg(w->currentIndex()).arg(w->count()).arg(w->receivedIndex());
     if (auto* w = qobject_cast<ui::TabControl*>(o))
-        return QStringLiteral(" index=%1").arg(w->itemIndex());
+        return QStringLiteral(" index=%1").arg(w->currentIndex());
     if (auto* w = qobject_cast<ui::MessagePopup*>(o))
         return QStringLiteral(" open=%1 text=\"%2\"").arg(w->isOpen()).arg(escaped(w->text()));
     if (auto* w = qobject_cast<QLineEdit*>(o))

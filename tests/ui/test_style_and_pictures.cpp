@@ -128,7 +128,7 @@ TEST(StyleSheet, BuiltInStyleReachesTheWidgets)
     plain->setGeometry(0, 100, 48, 48);
     auto* chosen = new KeyPickerItem(QStringLiteral("nosuch"), &window);
     chosen->setGeometry(60, 100, 48, 48);
-    chosen->setSelected(true);
+    chosen->setChecked(true);
 
     const QImage shot = window.grab().toImage();
     qApp->setStyleSheet(QString());

@@ -48,7 +48,7 @@ public:
 
     QString shown() const
     {
-        if (pages()->itemIndex() == 0) {
+        if (pages()->currentIndex() == 0) {
             const QString trigger = radio("keyboardRepeatRadio")->isChecked()   ? QStringLiteral("repeat")
                                     : radio("keyboardSingleRadio")->isChecked() ? QStringLiteral("single")
                                                                       : QStringLiteral("none");

@@ -176,9 +176,9 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
         EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "") << area->objectName().toStdString();
 
     // Key 2's mouse page.
-    keyPicker()->setItemIndex(1);
-    keyPicker()->click();
-    ASSERT_EQ(pages()->itemIndex(), 1);
+    keyPicker()->setCurrentIndex(1);
+    keyPicker()->keyClicked();
+    ASSERT_EQ(pages()->currentIndex(), 1);
     EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("mouseButtonBox"))->title(), t.mouseButton);
     EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("mouseTriggerBox"))->title(), t.trigger);
     EXPECT_EQ(radio("leftButtonRadio")->text(), t.left);
@@ -187,8 +187,8 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     EXPECT_EQ(radio("mouseSingleRadio")->text(), t.singlePress);
     EXPECT_EQ(radio("mouseRepeatRadio")->text(), t.repeat);
     EXPECT_EQ(cutTextsOf(form.get()), "");
-    keyPicker()->setItemIndex(2);
-    keyPicker()->click();
+    keyPicker()->setCurrentIndex(2);
+    keyPicker()->keyClicked();
     EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), t.key3);
 
     // A write the key refuses: the popup says which keys failed, all of it, with the failure icon.

@@ -127,7 +127,7 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
         ASSERT_TRUE(item) << i;
         EXPECT_EQ(item->picture(), QStringLiteral("bitmapobject%1").arg(i + 1));
     }
-    EXPECT_EQ(keyPicker()->itemIndex(), 0);
+    EXPECT_EQ(keyPicker()->currentIndex(), 0);
     EXPECT_EQ(form->session()->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));
     EXPECT_EQ(form->session()->shownRecord(3)->text, QStringLiteral("F1"));
     EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Alt+A"));
@@ -137,7 +137,7 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
     click(keyPicker()->item(5));
     click(readButton());
     ASSERT_TRUE(waitFor([&] { return !form->session()->busy(); }));
-    EXPECT_EQ(keyPicker()->itemIndex(), 5);
+    EXPECT_EQ(keyPicker()->currentIndex(), 5);
     EXPECT_EQ(form->session()->selectedKey(), 5);
 
     // The write: every key's record goes to the device; the bar shows 100 / (keys left).

@@ -99,8 +99,8 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
         SCOPED_TRACE(testing::Message() << "key " << step.key + 1);
         captureBox()->clearFocus();
         pickKey(step.key);
-        EXPECT_EQ(keyPicker()->itemIndex(), step.key);
-        EXPECT_EQ(pages()->itemIndex(), step.page);
+        EXPECT_EQ(keyPicker()->currentIndex(), step.key);
+        EXPECT_EQ(pages()->currentIndex(), step.page);
         EXPECT_EQ(mainChild("keyboardPage")->isHidden(), step.page != 0);
         EXPECT_EQ(mainChild("mousePage")->isHidden(), step.page != 1);
         EXPECT_EQ(checkedRadios(), QLatin1String(step.checked));
@@ -126,7 +126,7 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     EXPECT_EQ(record(0), "01 00 00 00 01");
     EXPECT_TRUE(radio("leftButtonRadio")->isChecked());
     EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), QStringLiteral("BMP2"));
-    EXPECT_EQ(pages()->itemIndex(), 1);
+    EXPECT_EQ(pages()->currentIndex(), 1);
     EXPECT_TRUE(unsent(0));
 
     // Mouse to keyboard: an empty keyboard key and an empty capture box.
@@ -134,7 +134,7 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     clickTab("keyboardTab");
     EXPECT_EQ(record(1), "00 00 00 00 00");
     EXPECT_EQ(captureBox()->text(), QString());
-    EXPECT_EQ(pages()->itemIndex(), 0);
+    EXPECT_EQ(pages()->currentIndex(), 0);
     EXPECT_TRUE(unsent(1));
 
     // The old combination does not come back with the key: nothing stands behind it.
@@ -148,10 +148,10 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     // makes it an empty keyboard key too, so that the page and the record agree.
     for (int k : {4, 6}) {
         pickKey(k);
-        ASSERT_EQ(pages()->itemIndex(), 1);
+        ASSERT_EQ(pages()->currentIndex(), 1);
         clickTab("keyboardTab");
         EXPECT_EQ(record(k), "00 00 00 00 00") << k;
-        EXPECT_EQ(pages()->itemIndex(), 0) << k;
+        EXPECT_EQ(pages()->currentIndex(), 0) << k;
         EXPECT_TRUE(unsent(k)) << k;
     }
 }
@@ -203,7 +203,7 @@ TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
     for (const auto& c : clicks) {
         auto* button = radio(c.radio);
         SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", " << button->text().toStdString());
-        if (keyPicker()->itemIndex() != c.key)
+        if (keyPicker()->currentIndex() != c.key)
             pickKey(c.key);
         const QString picture = mainChild<ui::PictureView>("mousePicture")->picture();
         clickRadio(c.radio);
@@ -242,14 +242,14 @@ TEST_F(ModeEditorTest, WithoutASelectedKeyNothingIsShownOrStored)
         // Leaves every button below unchecked, so that each click raises its change.
         pickKey(5);
         pickKey(0);
-        keyPicker()->setItemIndex(selected);
-        ASSERT_EQ(keyPicker()->itemIndex(), selected);
-        keyPicker()->click();
+        keyPicker()->setCurrentIndex(selected);
+        ASSERT_EQ(keyPicker()->currentIndex(), selected);
+        keyPicker()->keyClicked();
         EXPECT_EQ(form->session()->selectedKey(), -1);
         const QStringList before = records();
 
         // No key's record is shown for none.
-        EXPECT_EQ(pages()->itemIndex(), 0);
+        EXPECT_EQ(pages()->currentIndex(), 0);
         EXPECT_EQ(captureBox()->text(), QString());
 
         clickTab("mouseTab");

@@ -55,7 +55,7 @@ protected:
                                .translated(line->pos());
         QStringList covered;
         for (const QWidget* w : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (w->isVisibleTo(page) && shownRect(w).translated(page->pos()).intersects(text))
+            if (w->isVisibleTo(page) && shownRect(w).translated(page->mapTo(pages(), QPoint())).intersects(text))
                 covered << w->objectName();
         return covered;
     }
@@ -115,8 +115,8 @@ TEST_P(TesterWindowTest, TheLineShowsWhatTheKeySentAndMarksTheKeyThatSendsIt)
     form->setKeyLabels(*german);
     ASSERT_TRUE(press(key, 4, 50, t.german));
     EXPECT_EQ(keyPicker()->receivedIndex(), 4);
-    keyPicker()->setItemIndex(4);
-    keyPicker()->click();
+    keyPicker()->setCurrentIndex(4);
+    keyPicker()->keyClicked();
     EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Z"));
     EXPECT_EQ(form->session()->shownRecord(4)->text, QStringLiteral("Ctrl+Y")) << "the record keeps its own name";
 
