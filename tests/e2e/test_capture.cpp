@@ -73,7 +73,7 @@ bool sendLeftWindowsDown(quint32 window, quint64 token)
     return sent;
 }
 
-const QStringList CaptureBox = onRoot({QStringLiteral("pages"), QStringLiteral("keyboardPage"), QStringLiteral("captureBox")});
+const QStringList CaptureBox = onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"), QStringLiteral("captureBox")});
 
 }  // namespace
 

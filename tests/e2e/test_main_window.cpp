@@ -115,7 +115,7 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
         10000, &s))
         << context(s, run);
     ASSERT_TRUE(run.click(s, Main,
-                          onRoot({QStringLiteral("pages"), QStringLiteral("keyboardPage"), QStringLiteral("keyboardTriggerBox"),
+                          onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"), QStringLiteral("keyboardTriggerBox"),
                                   QStringLiteral("keyboardSingleRadio")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) { return s.widget(Main, QStringLiteral("keyboardSingleRadio")).is(QStringLiteral("checked")); },

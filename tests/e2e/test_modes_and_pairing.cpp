@@ -70,7 +70,7 @@ TEST(ModesAndPairing, MouseRightButtonWithRepeatIsWritten)
         10000, &s))
         << context(s, run);
 
-    const QStringList mousePage{QStringLiteral("pages"), QStringLiteral("mousePage")};
+    const QStringList mousePage{QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("mousePage")};
     ASSERT_TRUE(run.click(s, Main, onRoot(mousePage + QStringList{QStringLiteral("mouseButtonBox"), QStringLiteral("rightButtonRadio")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {

@@ -96,7 +96,7 @@ TEST(KeyTester, TheWindowAndWatchSayWhatTheKeySends)
     ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("keyPicker"), QStringLiteral("keyItem2")})));
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "keyCaption") == QStringLiteral("设置按键:3"); }, 10000, &s))
         << context(s, run);
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("pages"), QStringLiteral("keyboardPage"), QStringLiteral("captureBox")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"), QStringLiteral("captureBox")})));
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
         << context(s, run);
     ASSERT_TRUE(run.pressKeys(QStringLiteral("ctrl+shift+b")));
