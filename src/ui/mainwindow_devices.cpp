@@ -27,8 +27,8 @@ namespace {
 QString devicePicture(bool wireless, bool selected)
 {
     if (wireless)
-        return selected ? QStringLiteral("USB21") : QStringLiteral("USB2");
-    return selected ? QStringLiteral("USB11") : QStringLiteral("USB1");
+        return selected ? QStringLiteral("WirelessKeySelected") : QStringLiteral("WirelessKey");
+    return selected ? QStringLiteral("WiredKeySelected") : QStringLiteral("WiredKey");
 }
 
 QString deviceCaption(bool wireless)

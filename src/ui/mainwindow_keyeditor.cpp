@@ -56,11 +56,11 @@ void MainWindow::showKey()
         // The group's ids are the button bits.
         showChoice(m_mouseButtons, r.modifiers);
         if (r.modifiers == MouseLeft)
-            m_mousePicture->setPicture(QStringLiteral("BMP2"));
+            m_mousePicture->setPicture(QStringLiteral("MouseLeft"));
         else if (r.modifiers == MouseRight)
-            m_mousePicture->setPicture(QStringLiteral("BMP3"));
+            m_mousePicture->setPicture(QStringLiteral("MouseRight"));
         else if (r.modifiers == MouseMiddle)
-            m_mousePicture->setPicture(QStringLiteral("BMP4"));
+            m_mousePicture->setPicture(QStringLiteral("MouseWheel"));
         else
             m_mousePicture->setPicture(QStringLiteral("MouseDefault"));
         showChoice(m_mouseTrigger, r.mode == ModeMouseSingle ? 0 : r.mode == ModeMouseRepeat ? 1 : -1);

@@ -60,7 +60,7 @@ void MainWindow::showKeys()
         m_keyPicker->clear();
         m_keyPicker->beginUpdate();
         for (int i = 0; i < keys; ++i)
-            m_keyPicker->addItem(QStringLiteral("keyItem%1").arg(i), QStringLiteral("bitmapobject%1").arg(i + 1), 110);
+            m_keyPicker->addItem(QStringLiteral("keyItem%1").arg(i), QStringLiteral("key%1").arg(i + 1), 110);
         m_keyPicker->endUpdate();
     }
     m_keyPicker->setCurrentIndex(m_session->selectedKey());

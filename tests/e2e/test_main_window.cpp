@@ -52,10 +52,10 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     const WidgetState usbButton = s.widget(Main, QStringLiteral("deviceButton0"));
     const WidgetState wirelessButton = s.widget(Main, QStringLiteral("deviceButton1"));
     EXPECT_EQ(usbButton.text(), QStringLiteral("USB按键"));
-    EXPECT_EQ(usbButton.value(QStringLiteral("picture")), QStringLiteral("USB11"));
+    EXPECT_EQ(usbButton.value(QStringLiteral("picture")), QStringLiteral("WiredKeySelected"));
     EXPECT_EQ(usbButton.geometry(), QRect(10, 12, 77, 77));
     EXPECT_EQ(wirelessButton.text(), QStringLiteral("无线按键"));
-    EXPECT_EQ(wirelessButton.value(QStringLiteral("picture")), QStringLiteral("USB2"));
+    EXPECT_EQ(wirelessButton.value(QStringLiteral("picture")), QStringLiteral("WirelessKey"));
     EXPECT_EQ(wirelessButton.geometry(), QRect(80, 12, 77, 77));
     EXPECT_FALSE(s.widget(Main, QStringLiteral("deviceButton2")).exists());
     EXPECT_EQ(memo(s), QStringLiteral("序列号:310000000001  "));
@@ -64,7 +64,7 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     EXPECT_EQ(s.widget(Main, QStringLiteral("keyPicker")).value(QStringLiteral("index")), QStringLiteral("0"));
     for (int i = 0; i < 6; ++i) {
         const WidgetState item = s.widget(Main, QStringLiteral("keyItem%1").arg(i));
-        EXPECT_EQ(item.value(QStringLiteral("picture")), QStringLiteral("bitmapobject%1").arg(i + 1)) << i;
+        EXPECT_EQ(item.value(QStringLiteral("picture")), QStringLiteral("key%1").arg(i + 1)) << i;
         EXPECT_EQ(item.is(QStringLiteral("selected")), i == 0) << i;
     }
     EXPECT_FALSE(s.widget(Main, QStringLiteral("keyItem6")).exists());
@@ -80,11 +80,11 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return memo(s) == QStringLiteral("序列号:311400000002") && readSettled(s, 4)
-                && s.widget(Main, QStringLiteral("deviceButton1")).value(QStringLiteral("picture")) == QLatin1String("USB21");
+                && s.widget(Main, QStringLiteral("deviceButton1")).value(QStringLiteral("picture")) == QLatin1String("WirelessKeySelected");
         },
         20000, &s))
         << context(s, run);
-    EXPECT_EQ(s.widget(Main, QStringLiteral("deviceButton0")).value(QStringLiteral("picture")), QStringLiteral("USB1"));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("deviceButton0")).value(QStringLiteral("picture")), QStringLiteral("WiredKey"));
     EXPECT_EQ(s.widget(Main, Main).value(QStringLiteral("title")), QStringLiteral("无线按键"));
     EXPECT_TRUE(s.widget(Main, QStringLiteral("pairingButton")).is(QStringLiteral("shown")));
     EXPECT_TRUE(s.widget(Main, QStringLiteral("keyItem0")).is(QStringLiteral("selected")));

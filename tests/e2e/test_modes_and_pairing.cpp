@@ -65,7 +65,7 @@ TEST(ModesAndPairing, MouseRightButtonWithRepeatIsWritten)
         [](const Snapshot& s) {
             return s.widget(Main, QStringLiteral("pages")).value(QStringLiteral("index")) == QLatin1String("1")
                 && s.widget(Main, QStringLiteral("leftButtonRadio")).is(QStringLiteral("checked"))
-                && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture")) == QLatin1String("BMP2");
+                && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture")) == QLatin1String("MouseLeft");
         },
         10000, &s))
         << context(s, run);
@@ -75,7 +75,7 @@ TEST(ModesAndPairing, MouseRightButtonWithRepeatIsWritten)
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return s.widget(Main, QStringLiteral("rightButtonRadio")).is(QStringLiteral("checked"))
-                && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture")) == QLatin1String("BMP3");
+                && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture")) == QLatin1String("MouseRight");
         },
         10000, &s))
         << context(s, run);

@@ -41,7 +41,7 @@ void rebuild(KeyPicker& picker, int keys)
     picker.clear();
     picker.beginUpdate();
     for (int i = 0; i < keys; ++i)
-        picker.addItem(QStringLiteral("anjianItem%1").arg(i), QStringLiteral("bitmapobject%1").arg(i + 1), 48);
+        picker.addItem(QStringLiteral("keyItem%1").arg(i), QStringLiteral("key%1").arg(i + 1), 48);
     picker.endUpdate();
     picker.setCurrentIndex(0);
 }
@@ -91,7 +91,7 @@ TEST(KeyPicker, RebuildNamesItemsAndLaysThemOutFromTheLeft)
     ASSERT_EQ(picker->count(), 6);
     EXPECT_EQ(picker->currentIndex(), 0);
     for (int i = 0; i < 6; ++i) {
-        QWidget* item = window.findChild<QWidget*>(QStringLiteral("anjianItem%1").arg(i));
+        QWidget* item = window.findChild<QWidget*>(QStringLiteral("keyItem%1").arg(i));
         ASSERT_NE(item, nullptr) << i;
         EXPECT_EQ(item->geometry(), QRect(48 * i, 0, 48, 141)) << i;
         EXPECT_EQ(item->cursor().shape(), Qt::PointingHandCursor);
@@ -100,8 +100,8 @@ TEST(KeyPicker, RebuildNamesItemsAndLaysThemOutFromTheLeft)
     // A smaller device: the old items are gone for findChild at once, not only after deletion.
     rebuild(*picker, 3);
     EXPECT_EQ(picker->count(), 3);
-    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("anjianItem5")), nullptr);
-    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("anjianItem2")), picker->item(2));
+    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("keyItem5")), nullptr);
+    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("keyItem2")), picker->item(2));
 
     picker->clear();
     EXPECT_EQ(picker->currentIndex(), -1);
@@ -160,5 +160,5 @@ TEST(KeyPicker, ClickHandlerMayRebuildThePicker)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(picker->currentIndex(), 0);
-    EXPECT_EQ(window.findChildren<QWidget*>(QStringLiteral("anjianItem3")).size(), 1);
+    EXPECT_EQ(window.findChildren<QWidget*>(QStringLiteral("keyItem3")).size(), 1);
 }

@@ -65,7 +65,7 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
         int x;
         const char* picture;
         const char* caption;
-    } buttons[] = {{"deviceButton0", 10, "USB11", "USB按键"}, {"deviceButton1", 80, "USB2", "无线按键"}, {"deviceButton2", 150, "USB2", "无线按键"}};
+    } buttons[] = {{"deviceButton0", 10, "WiredKeySelected", "USB按键"}, {"deviceButton1", 80, "WirelessKey", "无线按键"}, {"deviceButton2", 150, "WirelessKey", "无线按键"}};
     for (const auto& b : buttons) {
         auto* button = toolBar()->findChild<ui::PictureButton*>(b.name);
         ASSERT_TRUE(button) << b.name;
@@ -86,8 +86,8 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     // The receiver: characters 2-3 = 21 but 1-2 = 02, so the mouse page goes with the groups.
     click(deviceButton(1));
     EXPECT_EQ(form->session()->selectedDevice(), 1);
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(), QStringLiteral("USB21"));
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton0")->picture(), QStringLiteral("USB1"));
+    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(), QStringLiteral("WirelessKeySelected"));
+    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton0")->picture(), QStringLiteral("WiredKey"));
     EXPECT_EQ(statusMemo()->text(), QStringLiteral("序列号:021400000001"));
     EXPECT_TRUE(mouseTab()->isHidden());
     EXPECT_TRUE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
@@ -109,7 +109,7 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton3")->geometry().x(), 220);
     EXPECT_FALSE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));
     EXPECT_EQ(form->session()->selectedDevice(), 1);  // a key plugged in leaves the selection alone
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(), QStringLiteral("USB21"));
+    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(), QStringLiteral("WirelessKeySelected"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("无线按键"));  // the selected key's kind, not the last one's
 }
 
@@ -125,7 +125,7 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
     for (int i = 0; i < 6; ++i) {
         auto* item = keyPicker()->findChild<ui::KeyPickerItem*>(QStringLiteral("keyItem%1").arg(i));
         ASSERT_TRUE(item) << i;
-        EXPECT_EQ(item->picture(), QStringLiteral("bitmapobject%1").arg(i + 1));
+        EXPECT_EQ(item->picture(), QStringLiteral("key%1").arg(i + 1));
     }
     EXPECT_EQ(keyPicker()->currentIndex(), 0);
     EXPECT_EQ(form->session()->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));

@@ -62,7 +62,8 @@ protected:
     bool unsent(int k) { return form->session()->selected()->assignments().unsent(k); }
     bool anyUnsent() { return form->session()->selected()->assignments().anyUnsent(); }
 
-    // The numbers of the checked radio buttons: "257" for RadioButton2, 5 and 7.
+    // The checked radio buttons by their place in kRadios from 1: "257" for the right button,
+    // the mouse page's repeat and the keyboard page's repeat.
     QString checkedRadios()
     {
         QString out;
@@ -89,11 +90,11 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
         const char* box;
     } steps[] = {
         {2, 0, "47", nullptr, "设置按键:3", "Ctrl+Shift+A"},
-        {1, 1, "257", "BMP3", "设置按键:3", "Ctrl+Shift+A"},
-        {4, 1, "17", "BMP2", "设置按键:3", "Ctrl+Shift+A"},  // Mode "04": neither trigger
-        {3, 1, "347", "BMP4", "设置按键:3", "Ctrl+Shift+A"},
-        {6, 1, "27", "BMP3", "设置按键:3", "Ctrl+Shift+A"},  // Mode "07": neither trigger
-        {0, 0, "26", "BMP3", "设置按键:1", "Ctrl+Alt+A"},
+        {1, 1, "257", "MouseRight", "设置按键:3", "Ctrl+Shift+A"},
+        {4, 1, "17", "MouseLeft", "设置按键:3", "Ctrl+Shift+A"},  // Mode "04": neither trigger
+        {3, 1, "347", "MouseWheel", "设置按键:3", "Ctrl+Shift+A"},
+        {6, 1, "27", "MouseRight", "设置按键:3", "Ctrl+Shift+A"},  // Mode "07": neither trigger
+        {0, 0, "26", "MouseRight", "设置按键:1", "Ctrl+Alt+A"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(testing::Message() << "key " << step.key + 1);
@@ -125,7 +126,7 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     clickTab("mouseTab");
     EXPECT_EQ(record(0), "01 00 00 00 01");
     EXPECT_TRUE(radio("leftButtonRadio")->isChecked());
-    EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), QStringLiteral("BMP2"));
+    EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), QStringLiteral("MouseLeft"));
     EXPECT_EQ(pages()->currentIndex(), 1);
     EXPECT_TRUE(unsent(0));
 
@@ -192,11 +193,11 @@ TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
         const char* record;
         const char* picture;  // nullptr: the picture stays
     } clicks[] = {
-        {5, "middleButtonRadio", "04 00 00 00 01", "BMP4"},  // 滚轮按键
+        {5, "middleButtonRadio", "04 00 00 00 01", "MouseWheel"},  // 滚轮按键
         {5, "mouseRepeatRadio", "04 00 00 00 03", nullptr}, // 连续按键
         {5, "mouseSingleRadio", "04 00 00 00 01", nullptr}, // 单次按下
-        {5, "rightButtonRadio", "02 00 00 00 01", "BMP3"},  // 鼠标右键
-        {5, "leftButtonRadio", "01 00 00 00 01", "BMP2"},  // 鼠标左键
+        {5, "rightButtonRadio", "02 00 00 00 01", "MouseRight"},  // 鼠标右键
+        {5, "leftButtonRadio", "01 00 00 00 01", "MouseLeft"},  // 鼠标左键
         {0, "keyboardRepeatRadio", "05 04 00 00 02", nullptr}, // keyboard 连续按键
         {0, "keyboardSingleRadio", "05 04 00 00 00", nullptr}, // keyboard 单次按下
     };
@@ -235,7 +236,7 @@ TEST_F(ModeEditorTest, WithoutASelectedKeyNothingIsShownOrStored)
 {
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-none"));
     // A ninth item in the picker reaches past the eight keys a key can hold.
-    keyPicker()->addItem(QStringLiteral("keyItem8"), QStringLiteral("bitmapobject9"), 110);
+    keyPicker()->addItem(QStringLiteral("keyItem8"), QStringLiteral("key9"), 110);
 
     for (int selected : {-1, 8}) {
         SCOPED_TRACE(testing::Message() << "item index " << selected);
