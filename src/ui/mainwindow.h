@@ -10,7 +10,6 @@
 #include <memory>
 #include <optional>
 
-class QAbstractButton;
 class QAction;
 class QButtonGroup;
 class QFileDialog;
