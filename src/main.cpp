@@ -1,7 +1,7 @@
 #include "i18n/language.h"
 #include "ui/application.h"
-#include "ui/form1.h"
-#include "ui/mainform.h"
+#include "ui/mainwindow.h"
+#include "ui/pairingwindow.h"
 #include "ui/statedump.h"
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/stylesheet.h"
@@ -22,11 +22,11 @@ int main(int argc, char** argv)
     tavrel::installStateDump();
     app.setStyleSheet(tavrel::ui::loadStyleSheet(QCoreApplication::applicationDirPath()));
 
-    tavrel::TMainForm mainForm;
-    tavrel::TForm1 form1(mainForm.session());
-    mainForm.setPairingWindow(&form1);
-    mainForm.show();
-    QObject::connect(&mainForm, &tavrel::TMainForm::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    tavrel::MainWindow mainWindow;
+    tavrel::PairingWindow pairingWindow(mainWindow.session());
+    mainWindow.setPairingWindow(&pairingWindow);
+    mainWindow.show();
+    QObject::connect(&mainWindow, &tavrel::MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int rc = app.exec();
     return rc;
 }

@@ -28,105 +28,7 @@
     </message>
 </context>
 <context>
-    <name>tavrel::StateDump</name>
-    <message>
-        <source>tavrel：状态快照未写入%1：%2</source>
-        <translation>tavrel: no state snapshot written to %1: %2</translation>
-    </message>
-</context>
-<context>
-    <name>tavrel::TForm1</name>
-    <message numerus="yes">
-        <source>请在%n秒内按下待绑定的发射器任意键...</source>
-        <translation>
-            <numerusform>Press any key on the transmitter within %n second...</numerusform>
-            <numerusform>Press any key on the transmitter within %n seconds...</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>1.每个接收器最多可绑定%n个发射器。</source>
-        <translation>
-            <numerusform>1. Each receiver can bind up to %n transmitter.</numerusform>
-            <numerusform>1. Each receiver can bind up to %n transmitters.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>2.当绑定的发射器超过%n个，将会挤走最先绑定的发射器。</source>
-        <translation>
-            <numerusform>2. Binding more than %n transmitter drops the one bound first.</numerusform>
-            <numerusform>2. Binding more than %n transmitters drops the one bound first.</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>3.可以&quot;解除所有绑定&quot;，删除接收器中绑定的全部发射器。</source>
-        <translation>3. &quot;Clear all bindings&quot; unbinds every transmitter.</translation>
-    </message>
-    <message numerus="yes">
-        <source>4.经过绑定的接收器，只能被绑定过的发射器遥控。最多%n个。</source>
-        <translation>
-            <numerusform>4. A bound receiver obeys only its transmitter, at most %n.</numerusform>
-            <numerusform>4. A bound receiver obeys only its transmitters, at most %n.</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>无线设置</source>
-        <translation>Wireless pairing</translation>
-    </message>
-    <message>
-        <source>绑定发射器</source>
-        <translation>Bind transmitter</translation>
-    </message>
-    <message>
-        <source>10秒内按下发射器任意键。</source>
-        <translation>Then press any key on the transmitter within 10 seconds.</translation>
-    </message>
-    <message>
-        <source>发射器绑定操作</source>
-        <translation>Transmitter pairing</translation>
-    </message>
-    <message>
-        <source>解除所有绑定</source>
-        <translation>Clear all bindings</translation>
-    </message>
-    <message>
-        <source>解除绑定后，所有发射器均可使用。</source>
-        <translation>Afterwards any transmitter can control the receiver.</translation>
-    </message>
-    <message>
-        <source>计时结束,未收到发射器传来的按键信号。</source>
-        <translation>Time is up: no key press came from a transmitter.</translation>
-    </message>
-    <message>
-        <source>绑定请求发送失败，请检查接收器是否已连接。</source>
-        <translation>Could not send the bind request. Is the receiver plugged in?</translation>
-    </message>
-    <message>
-        <source>已解除所有绑定,接收器可以接收所有发射器的按键信号.</source>
-        <translation>All bindings cleared: the receiver obeys every transmitter.</translation>
-    </message>
-    <message>
-        <source>解除绑定请求发送失败，请检查接收器是否已连接。</source>
-        <translation>Could not send the clear request. Is the receiver plugged in?</translation>
-    </message>
-    <message>
-        <source>加入绑定发射器：%1</source>
-        <translation>Transmitter bound: %1</translation>
-    </message>
-    <message>
-        <source>绑定完成！</source>
-        <translation>Binding complete.</translation>
-    </message>
-    <message>
-        <source>此发射器之前已绑定过：%1</source>
-        <translation>Transmitter already bound: %1</translation>
-    </message>
-    <message>
-        <source>操作结束！</source>
-        <translation>Done.</translation>
-    </message>
-</context>
-<context>
-    <name>tavrel::TMainForm</name>
+    <name>tavrel::MainWindow</name>
     <message>
         <source>保存按键配置…</source>
         <translation>Save key configuration…</translation>
@@ -301,6 +203,120 @@ keyboard keys only</translation>
     <message>
         <source>收到：%1</source>
         <translation>Received: %1</translation>
+    </message>
+    <message>
+        <source>没有发现USB按键。</source>
+        <translation>No USB key found.</translation>
+    </message>
+    <message>
+        <source>请插入USB按键，Tavrel 会自动发现它。</source>
+        <translation>Plug in a USB key: Tavrel finds it by itself.</translation>
+    </message>
+    <message>
+        <source>按键已经插入却没有发现？当前用户可能没有访问它的权限：请在 Tavrel 源码目录中运行 scripts/install-udev-rule.sh 安装 udev 规则，然后拔出并重新插入按键。</source>
+        <translation>Plugged in but not found? This user may have no access to it: run scripts/install-udev-rule.sh in Tavrel&apos;s source folder to install the udev rule, then unplug the key and plug it in again.</translation>
+    </message>
+    <message>
+        <source>在终端中运行 tavrelctl list，可以查看系统找到的按键以及无法使用的原因。</source>
+        <translation>In a terminal, tavrelctl list shows the keys the system finds and why one cannot be used.</translation>
+    </message>
+</context>
+<context>
+    <name>tavrel::PairingWindow</name>
+    <message numerus="yes">
+        <source>请在%n秒内按下待绑定的发射器任意键...</source>
+        <translation>
+            <numerusform>Press any key on the transmitter within %n second...</numerusform>
+            <numerusform>Press any key on the transmitter within %n seconds...</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>1.每个接收器最多可绑定%n个发射器。</source>
+        <translation>
+            <numerusform>1. Each receiver can bind up to %n transmitter.</numerusform>
+            <numerusform>1. Each receiver can bind up to %n transmitters.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>2.当绑定的发射器超过%n个，将会挤走最先绑定的发射器。</source>
+        <translation>
+            <numerusform>2. Binding more than %n transmitter drops the one bound first.</numerusform>
+            <numerusform>2. Binding more than %n transmitters drops the one bound first.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>3.可以&quot;解除所有绑定&quot;，删除接收器中绑定的全部发射器。</source>
+        <translation>3. &quot;Clear all bindings&quot; unbinds every transmitter.</translation>
+    </message>
+    <message numerus="yes">
+        <source>4.经过绑定的接收器，只能被绑定过的发射器遥控。最多%n个。</source>
+        <translation>
+            <numerusform>4. A bound receiver obeys only its transmitter, at most %n.</numerusform>
+            <numerusform>4. A bound receiver obeys only its transmitters, at most %n.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>无线设置</source>
+        <translation>Wireless pairing</translation>
+    </message>
+    <message>
+        <source>绑定发射器</source>
+        <translation>Bind transmitter</translation>
+    </message>
+    <message>
+        <source>10秒内按下发射器任意键。</source>
+        <translation>Then press any key on the transmitter within 10 seconds.</translation>
+    </message>
+    <message>
+        <source>发射器绑定操作</source>
+        <translation>Transmitter pairing</translation>
+    </message>
+    <message>
+        <source>解除所有绑定</source>
+        <translation>Clear all bindings</translation>
+    </message>
+    <message>
+        <source>解除绑定后，所有发射器均可使用。</source>
+        <translation>Afterwards any transmitter can control the receiver.</translation>
+    </message>
+    <message>
+        <source>计时结束,未收到发射器传来的按键信号。</source>
+        <translation>Time is up: no key press came from a transmitter.</translation>
+    </message>
+    <message>
+        <source>绑定请求发送失败，请检查接收器是否已连接。</source>
+        <translation>Could not send the bind request. Is the receiver plugged in?</translation>
+    </message>
+    <message>
+        <source>已解除所有绑定,接收器可以接收所有发射器的按键信号.</source>
+        <translation>All bindings cleared: the receiver obeys every transmitter.</translation>
+    </message>
+    <message>
+        <source>解除绑定请求发送失败，请检查接收器是否已连接。</source>
+        <translation>Could not send the clear request. Is the receiver plugged in?</translation>
+    </message>
+    <message>
+        <source>加入绑定发射器：%1</source>
+        <translation>Transmitter bound: %1</translation>
+    </message>
+    <message>
+        <source>绑定完成！</source>
+        <translation>Binding complete.</translation>
+    </message>
+    <message>
+        <source>此发射器之前已绑定过：%1</source>
+        <translation>Transmitter already bound: %1</translation>
+    </message>
+    <message>
+        <source>操作结束！</source>
+        <translation>Done.</translation>
+    </message>
+</context>
+<context>
+    <name>tavrel::StateDump</name>
+    <message>
+        <source>tavrel：状态快照未写入%1：%2</source>
+        <translation>tavrel: no state snapshot written to %1: %2</translation>
     </message>
 </context>
 <context>

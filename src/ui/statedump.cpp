@@ -1,6 +1,8 @@
 #include "ui/statedump.h"
 
 #include "platform/privatefile.h"
+#include "session/devicesession.h"
+#include "ui/mainwindow.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/keypickeritem.h"
@@ -16,7 +18,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QSocketNotifier>
@@ -46,19 +47,19 @@ QString content(QObject* o)
     if (auto* w = qobject_cast<ui::GradientText*>(o))
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
     if (auto* w = qobject_cast<ui::TabItem*>(o))
-        return QStringLiteral(" text=\"%1\" selected=%2").arg(escaped(w->text())).arg(w->isSelected());
+        return QStringLiteral(" text=\"%1\" selected=%2").arg(escaped(w->text())).arg(w->isChecked());
     if (auto* w = qobject_cast<ui::PictureButton*>(o))
         return QStringLiteral(" text=\"%1\" picture=%2").arg(escaped(w->text()), w->picture());
+    if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
+        return QStringLiteral(" picture=%1 selected=%2 received=%3").arg(w->picture()).arg(w->isChecked()).arg(w->isReceived());
     if (auto* w = qobject_cast<QAbstractButton*>(o))
         return QStringLiteral(" text=\"%1\" checked=%2").arg(escaped(w->text())).arg(w->isChecked());
     if (auto* w = qobject_cast<ui::PictureView*>(o))
         return QStringLiteral(" picture=%1").arg(w->picture());
-    if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
-        return QStringLiteral(" picture=%1 selected=%2 received=%3").arg(w->picture()).arg(w->isSelected()).arg(w->isReceived());
     if (auto* w = qobject_cast<ui::KeyPicker*>(o))
-        return QStringLiteral(" index=%1 count=%2 received=%3").arg(w->itemIndex()).arg(w->count()).arg(w->receivedIndex());
+        return QStringLiteral(" index=%1 count=%2 received=%3").arg(w->currentIndex()).arg(w->count()).arg(w->receivedIndex());
     if (auto* w = qobject_cast<ui::TabControl*>(o))
-        return QStringLiteral(" index=%1").arg(w->itemIndex());
+        return QStringLiteral(" index=%1").arg(w->currentIndex());
     if (auto* w = qobject_cast<ui::MessagePopup*>(o))
         return QStringLiteral(" open=%1 text=\"%2\"").arg(w->isOpen()).arg(escaped(w->text()));
     if (auto* w = qobject_cast<QLineEdit*>(o))
@@ -67,12 +68,6 @@ QString content(QObject* o)
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
     if (auto* w = qobject_cast<QProgressBar*>(o))
         return QStringLiteral(" value=%1").arg(w->value());
-    if (auto* w = qobject_cast<QListWidget*>(o)) {
-        QStringList items;
-        for (int i = 0; i < w->count(); ++i)
-            items << escaped(w->item(i)->text());
-        return QStringLiteral(" current=%1 items=\"%2\"").arg(w->currentRow()).arg(items.join(QLatin1String(" | ")));
-    }
     return {};
 }
 
@@ -102,6 +97,39 @@ void describe(QObject* o, const QString& window, QString& out)
         describe(child, window, out);
 }
 
+// What the main window's session holds, which no widget shows whole.
+void describeSession(const MainWindow& window, QString& out)
+{
+    const DeviceSession& s = *window.session();
+    out += QStringLiteral("session devices=%1 selected=%2 key=%3 keys=%4 busy=%5 capturing=%6 repolling=%7 "
+                          "binding=%8 countdown=%9\n")
+               .arg(s.keys().size())
+               .arg(s.selectedDevice())
+               .arg(s.selectedKey())
+               .arg(s.shownKeys())
+               .arg(s.busy())
+               .arg(s.capturing())
+               .arg(s.repollTimer()->isActive())
+               .arg(s.bindTimer()->isActive())
+               .arg(s.bindCountdown());
+    for (std::size_t i = 0; i < s.keys().size(); ++i)
+        out += QStringLiteral("device index=%1 selected=%2 text=\"%3\"\n")
+                   .arg(i)
+                   .arg(int(i) == s.selectedDevice())
+                   .arg(escaped(s.keys()[i]->itemText()));
+    for (int k = 0; k < s.shownKeys(); ++k) {
+        const auto& held = s.shownRecord(k);
+        out += held ? QStringLiteral("record key=%1 bytes=\"%2\" text=\"%3\"\n")
+                          .arg(k)
+                          .arg(recordText(held->record), escaped(held->text))
+                    : QStringLiteral("record key=%1 bytes=none\n").arg(k);
+    }
+    const MainWindow::CaptureTrace& capture = window.lastCapture();
+    out += QStringLiteral("capture codes=\"%1\" trace=\"%2\"\n").arg(escaped(capture.codes), escaped(capture.trace));
+    for (const QString& line : s.log())
+        out += QStringLiteral("log text=\"%1\"\n").arg(escaped(line));
+}
+
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int)
@@ -125,6 +153,8 @@ QString stateSnapshot()
             continue;
         }
         describe(top, top->objectName(), out);
+        if (auto* window = qobject_cast<MainWindow*>(top); window && window->session())
+            describeSession(*window, out);
     }
     out += QStringLiteral("end\n");
     return out;

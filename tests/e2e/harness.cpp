@@ -106,6 +106,13 @@ Snapshot Snapshot::parse(const QString& text)
             s.m_complete = true;
             continue;
         }
+        // The session's lines: a word, then attributes.
+        const QString word = line.section(QLatin1Char(' '), 0, 0);
+        if (word == QLatin1String("session") || word == QLatin1String("device") || word == QLatin1String("record")
+            || word == QLatin1String("capture") || word == QLatin1String("log")) {
+            s.m_entries.push_back({word, parseAttributes(line, word.size())});
+            continue;
+        }
         if (line.startsWith(QLatin1String("messagebox "))) {
             const auto attributes = parseAttributes(line, 11);
             s.m_boxes.push_back({attributes.value(QStringLiteral("title")), attributes.value(QStringLiteral("text"))});
@@ -134,6 +141,43 @@ WidgetState Snapshot::widget(const QString& window, const QString& name) const
         if (w.window == window && w.name == name)
             return w;
     return {};
+}
+
+std::vector<QHash<QString, QString>> Snapshot::entries(const QString& word) const
+{
+    std::vector<QHash<QString, QString>> found;
+    for (const auto& [w, attributes] : m_entries)
+        if (w == word)
+            found.push_back(attributes);
+    return found;
+}
+
+SessionState Snapshot::session() const
+{
+    const auto found = entries(QStringLiteral("session"));
+    return {found.empty() ? QHash<QString, QString>() : found.front()};
+}
+
+QString Snapshot::record(int key) const
+{
+    for (const auto& r : entries(QStringLiteral("record")))
+        if (r.value(QStringLiteral("key")).toInt() == key)
+            return r.value(QStringLiteral("bytes"));
+    return {};
+}
+
+QString Snapshot::capture(const QString& attribute) const
+{
+    const auto found = entries(QStringLiteral("capture"));
+    return found.empty() ? QString() : found.front().value(attribute);
+}
+
+QStringList Snapshot::log() const
+{
+    QStringList lines;
+    for (const auto& l : entries(QStringLiteral("log")))
+        lines << l.value(QStringLiteral("text"));
+    return lines;
 }
 
 std::optional<QPoint> Snapshot::screenCentre(const QString& window, const QStringList& path) const
@@ -386,7 +430,7 @@ bool ProgramRun::pressKeys(const QString& keys)
 std::optional<int> ProgramRun::closeMainWindow()
 {
     const Snapshot before = snapshot();
-    if (!click(before, Main, onRoot({QStringLiteral("CloseButton1")}))) {
+    if (!click(before, Main, onRoot({QStringLiteral("closeButton")}))) {
         m_failure = QStringLiteral("the close button is not on screen") + QString::fromStdString(context(before, *this));
         return std::nullopt;
     }
@@ -471,19 +515,19 @@ void ProgramRun::endProcesses()
 
 QStringList onRoot(const QStringList& names)
 {
-    return QStringList{QStringLiteral("Scene1"), QStringLiteral("Root1")} + names;
+    return QStringList{QStringLiteral("scene"), QStringLiteral("root")} + names;
 }
 
 bool readSettled(const Snapshot& s, int keys)
 {
-    const WidgetState picker = s.widget(Main, QStringLiteral("HorzImageListBox1"));
+    const WidgetState picker = s.widget(Main, QStringLiteral("keyPicker"));
     if (picker.value(QStringLiteral("count")).toInt() != keys)
         return false;
-    if (s.widget(Main, QStringLiteral("Timer1")).is(QStringLiteral("active"))
-        || !s.widget(Main, QStringLiteral("CircleButton3")).is(QStringLiteral("enabled")))
+    if (s.session().is(QStringLiteral("repolling"))
+        || !s.widget(Main, QStringLiteral("readButton")).is(QStringLiteral("enabled")))
         return false;
     // Every read request in the report log has had its answer.
-    const QStringList log = s.widget(Main, QStringLiteral("HistoryListBox")).value(QStringLiteral("items")).split(QStringLiteral(" | "));
+    const QStringList log = s.log();
     int requests = 0, answers = 0;
     for (const QString& line : log) {
         if (line.startsWith(QLatin1String("W 02  01 ")))
@@ -497,23 +541,23 @@ bool readSettled(const Snapshot& s, int keys)
 std::optional<QString> writeAndConfirm(ProgramRun& run, Snapshot* atPopup)
 {
     Snapshot s = run.snapshot();
-    if (!run.click(s, Main, onRoot({QStringLiteral("CircleButton4")})))
+    if (!run.click(s, Main, onRoot({QStringLiteral("writeButton")})))
         return std::nullopt;
     const auto popupOpen = [](const Snapshot& s) {
-        return s.widget(Main, QStringLiteral("MessagePopup1")).is(QStringLiteral("open"))
-            && s.widget(Main, QStringLiteral("Button2")).is(QStringLiteral("shown"));
+        return s.widget(Main, QStringLiteral("messagePopup")).is(QStringLiteral("open"))
+            && s.widget(Main, QStringLiteral("okButton")).is(QStringLiteral("shown"));
     };
     if (!run.waitFor(popupOpen, 30000, &s))
         return std::nullopt;
     if (atPopup)
         *atPopup = s;
-    const QString text = s.widget(Main, QStringLiteral("MessagePopup1")).text();
-    if (!run.click(s, Main, {QStringLiteral("MessagePopup1"), QStringLiteral("Button2")}))
+    const QString text = s.widget(Main, QStringLiteral("messagePopup")).text();
+    if (!run.click(s, Main, {QStringLiteral("messagePopup"), QStringLiteral("okButton")}))
         return std::nullopt;
     const bool closed = run.waitFor(
         [](const Snapshot& s) {
-            return !s.widget(Main, QStringLiteral("MessagePopup1")).is(QStringLiteral("open"))
-                && s.widget(Main, QStringLiteral("ProgressBar1")).value(QStringLiteral("value")) == QLatin1String("0");
+            return !s.widget(Main, QStringLiteral("messagePopup")).is(QStringLiteral("open"))
+                && s.widget(Main, QStringLiteral("writeProgress")).value(QStringLiteral("value")) == QLatin1String("0");
         },
         10000);
     if (!closed)

@@ -45,6 +45,14 @@ struct WidgetState {
     QRect geometry() const;
 };
 
+// The main window's session line: `session devices=N selected=I ...` (see src/ui/statedump.h).
+struct SessionState {
+    QHash<QString, QString> attributes;
+
+    QString value(const QString& key) const { return attributes.value(key); }
+    bool is(const QString& key) const { return attributes.value(key) == QLatin1String("1"); }
+};
+
 struct MessageBoxState {
     QString title;
     QString text;
@@ -57,6 +65,13 @@ public:
     // The widget, or one for which exists() is false.
     WidgetState widget(const QString& window, const QString& name) const;
     const std::vector<MessageBoxState>& messageBoxes() const { return m_boxes; }
+    // The main window's session: its own line, the selected device's records ("01 04 00 00 02",
+    // "none"; empty for a key it does not have), the last capture's attribute ("codes",
+    // "trace") and the report log.
+    SessionState session() const;
+    QString record(int key) const;
+    QString capture(const QString& attribute) const;
+    QStringList log() const;
     bool complete() const { return m_complete; }
     const QString& raw() const { return m_raw; }
 
@@ -67,6 +82,9 @@ public:
 private:
     std::vector<WidgetState> m_widgets;
     std::vector<MessageBoxState> m_boxes;
+    // The session's lines, by their first word.
+    std::vector<QHash<QString, QString>> entries(const QString& word) const;
+    std::vector<std::pair<QString, QHash<QString, QString>>> m_entries;
     QString m_raw;
     bool m_complete = false;
 };
@@ -139,10 +157,10 @@ QString binaryFolder();
 
 // ---- steps shared by the tests ----
 
-inline const QString Main = QStringLiteral("mainform");
-inline const QString Pairing = QStringLiteral("Form1");
+inline const QString Main = QStringLiteral("mainWindow");
+inline const QString Pairing = QStringLiteral("pairingWindow");
 
-// The chain of names from a window's scene root (Scene1, Root1) down to a control.
+// The chain of names from a window's scene root (scene, root) down to a control.
 QStringList onRoot(const QStringList& names);
 
 // The selected key has answered every read request and the window is idle: the picker holds

@@ -73,7 +73,7 @@ bool sendLeftWindowsDown(quint32 window, quint64 token)
     return sent;
 }
 
-const QStringList TextBox1 = onRoot({QStringLiteral("TabControl1"), QStringLiteral("Layout2"), QStringLiteral("TextBox1")});
+const QStringList CaptureBox = onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"), QStringLiteral("captureBox")});
 
 }  // namespace
 
@@ -87,23 +87,23 @@ TEST(Capture, KeyPressesBecomeTheSelectedKeysRecord)
 
     // Key 1 holds Alt+1, repeating: the capture replaces the combination and keeps the trigger.
     ASSERT_TRUE(run.command(QStringLiteral("set wired 0 04 1E 00 00 02")));
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("CircleButton3")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("readButton")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return readSettled(s, 6) && field(s, "TextBox1") == QLatin1String("Alt+1")
-                && s.widget(Main, QStringLiteral("RadioButton7")).is(QStringLiteral("checked"));
+            return readSettled(s, 6) && field(s, "captureBox") == QLatin1String("Alt+1")
+                && s.widget(Main, QStringLiteral("keyboardRepeatRadio")).is(QStringLiteral("checked"));
         },
         20000, &s))
         << context(s, run);
 
-    ASSERT_TRUE(run.click(s, Main, TextBox1));
+    ASSERT_TRUE(run.click(s, Main, CaptureBox));
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
         << context(s, run);
     ASSERT_TRUE(run.pressKeys(QStringLiteral("ctrl+a")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "TextBox1") == QLatin1String("Ctrl+A"); }, 10000, &s))
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "captureBox") == QLatin1String("Ctrl+A"); }, 10000, &s))
         << hookNote(s) << context(s, run);
-    EXPECT_EQ(field(s, "Edit1"), QStringLiteral("224-4"));
-    EXPECT_EQ(field(s, "Edit2"), QStringLiteral("01-04-00-00"));
+    EXPECT_EQ(s.capture(QStringLiteral("codes")), QStringLiteral("224-4"));
+    EXPECT_EQ(s.capture(QStringLiteral("trace")), QStringLiteral("01-04-00-00"));
 
     ASSERT_TRUE(run.command(QStringLiteral("clear-received wired")));
     EXPECT_EQ(writeAndConfirm(run), QStringLiteral("设置完成！")) << context(run.snapshot(), run);
@@ -116,27 +116,27 @@ TEST(Capture, KeyPressesBecomeTheSelectedKeysRecord)
 
     // Key 2: the left Windows key comes as a message of its own.
     s = run.snapshot();
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("HorzImageListBox1"), QStringLiteral("anjianItem1")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("keyPicker"), QStringLiteral("keyItem1")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return field(s, "Text3") == QStringLiteral("设置按键:2") && field(s, "TextBox1").isEmpty();
+            return field(s, "keyCaption") == QStringLiteral("设置按键:2") && field(s, "captureBox").isEmpty();
         },
         10000, &s))
         << context(s, run);
-    ASSERT_TRUE(run.click(s, Main, TextBox1));
+    ASSERT_TRUE(run.click(s, Main, CaptureBox));
     ASSERT_TRUE(run.pressKeys(QStringLiteral("super+b")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "TextBox1") == QLatin1String("Left Windows+B"); },
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "captureBox") == QLatin1String("Left Windows+B"); },
                             10000, &s))
         << hookNote(s) << context(s, run);
-    EXPECT_EQ(field(s, "Edit2"), QStringLiteral("08-05-00-00"));
+    EXPECT_EQ(s.capture(QStringLiteral("trace")), QStringLiteral("08-05-00-00"));
 
     // A key the devices cannot send changes nothing: the record stays as it was, and the box
     // shows what the key will send.
     ASSERT_TRUE(run.pressKeys(QStringLiteral("XF86AudioMute")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "Edit1") == QLatin1String("0"); }, 10000, &s))
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.capture(QStringLiteral("codes")) == QLatin1String("0"); }, 10000, &s))
         << hookNote(s) << context(s, run);
-    EXPECT_EQ(field(s, "TextBox1"), QStringLiteral("Left Windows+B"));
-    EXPECT_EQ(field(s, "Edit2"), QStringLiteral("08-05-00-00"));
+    EXPECT_EQ(field(s, "captureBox"), QStringLiteral("Left Windows+B"));
+    EXPECT_EQ(s.capture(QStringLiteral("trace")), QStringLiteral("08-05-00-00"));
 
     EXPECT_EQ(writeAndConfirm(run), QStringLiteral("设置完成！")) << context(run.snapshot(), run);
     EXPECT_EQ(run.list(QStringLiteral("store wired")),
@@ -153,7 +153,7 @@ TEST(Capture, MessagesOfOtherXClientsWithoutTheTokenAreIgnored)
     ASSERT_TRUE(run.start({{QStringLiteral("name=wired,serial=310000000001,keys=6")}, {}}, &why)) << why.toStdString();
     Snapshot s;
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
-    ASSERT_TRUE(run.click(s, Main, TextBox1));
+    ASSERT_TRUE(run.click(s, Main, CaptureBox));
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
         << context(s, run);
     const std::optional<tavrel::TestHookRecord> record = testHookRecord();
@@ -163,18 +163,18 @@ TEST(Capture, MessagesOfOtherXClientsWithoutTheTokenAreIgnored)
     ASSERT_TRUE(sendLeftWindowsDown(record->window, 0));
     ASSERT_TRUE(sendLeftWindowsDown(record->window, record->token ^ 0x8000000000000001));
     ASSERT_TRUE(run.pressKeys(QStringLiteral("ctrl+a")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "TextBox1").endsWith(QLatin1String("Ctrl+A")); },
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "captureBox").endsWith(QLatin1String("Ctrl+A")); },
                             10000, &s))
         << hookNote(s) << context(s, run);
-    EXPECT_EQ(field(s, "TextBox1"), QStringLiteral("Ctrl+A"));
+    EXPECT_EQ(field(s, "captureBox"), QStringLiteral("Ctrl+A"));
 
     // The same message with the run's token is taken, so the ones above did reach the window.
     ASSERT_TRUE(sendLeftWindowsDown(record->window, record->token));
     ASSERT_TRUE(run.pressKeys(QStringLiteral("b")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "TextBox1").endsWith(QLatin1String("B")); }, 10000,
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "captureBox").endsWith(QLatin1String("B")); }, 10000,
                             &s))
         << hookNote(s) << context(s, run);
-    EXPECT_EQ(field(s, "TextBox1"), QStringLiteral("Left Windows+B"));
+    EXPECT_EQ(field(s, "captureBox"), QStringLiteral("Left Windows+B"));
 
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
 }

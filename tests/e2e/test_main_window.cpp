@@ -35,7 +35,7 @@ QSet<int> readRequests(const QStringList& received, QStringList* others)
 
 QString memo(const Snapshot& s)
 {
-    return s.widget(Main, QStringLiteral("Memo1")).text();
+    return s.widget(Main, QStringLiteral("statusMemo")).text();
 }
 
 }  // namespace
@@ -49,25 +49,25 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
 
     // One tool bar button per key, the first one selected and read.
-    const WidgetState toolb0 = s.widget(Main, QStringLiteral("toolb0"));
-    const WidgetState toolb1 = s.widget(Main, QStringLiteral("toolb1"));
-    EXPECT_EQ(toolb0.text(), QStringLiteral("USB按键"));
-    EXPECT_EQ(toolb0.value(QStringLiteral("picture")), QStringLiteral("USB11"));
-    EXPECT_EQ(toolb0.geometry(), QRect(10, 12, 77, 77));
-    EXPECT_EQ(toolb1.text(), QStringLiteral("无线按键"));
-    EXPECT_EQ(toolb1.value(QStringLiteral("picture")), QStringLiteral("USB2"));
-    EXPECT_EQ(toolb1.geometry(), QRect(80, 12, 77, 77));
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("toolb2")).exists());
+    const WidgetState usbButton = s.widget(Main, QStringLiteral("deviceButton0"));
+    const WidgetState wirelessButton = s.widget(Main, QStringLiteral("deviceButton1"));
+    EXPECT_EQ(usbButton.text(), QStringLiteral("USB按键"));
+    EXPECT_EQ(usbButton.value(QStringLiteral("picture")), QStringLiteral("WiredKeySelected"));
+    EXPECT_EQ(usbButton.geometry(), QRect(10, 12, 77, 77));
+    EXPECT_EQ(wirelessButton.text(), QStringLiteral("无线按键"));
+    EXPECT_EQ(wirelessButton.value(QStringLiteral("picture")), QStringLiteral("WirelessKey"));
+    EXPECT_EQ(wirelessButton.geometry(), QRect(80, 12, 77, 77));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("deviceButton2")).exists());
     EXPECT_EQ(memo(s), QStringLiteral("序列号:310000000001  "));
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("BitmapButton1")).is(QStringLiteral("visible")));
-    EXPECT_TRUE(s.widget(Main, QStringLiteral("TabControl1")).is(QStringLiteral("shown")));
-    EXPECT_EQ(s.widget(Main, QStringLiteral("HorzImageListBox1")).value(QStringLiteral("index")), QStringLiteral("0"));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("pairingButton")).is(QStringLiteral("visible")));
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("pages")).is(QStringLiteral("shown")));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("keyPicker")).value(QStringLiteral("index")), QStringLiteral("0"));
     for (int i = 0; i < 6; ++i) {
-        const WidgetState item = s.widget(Main, QStringLiteral("anjianItem%1").arg(i));
-        EXPECT_EQ(item.value(QStringLiteral("picture")), QStringLiteral("bitmapobject%1").arg(i + 1)) << i;
+        const WidgetState item = s.widget(Main, QStringLiteral("keyItem%1").arg(i));
+        EXPECT_EQ(item.value(QStringLiteral("picture")), QStringLiteral("key%1").arg(i + 1)) << i;
         EXPECT_EQ(item.is(QStringLiteral("selected")), i == 0) << i;
     }
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("anjianItem6")).exists());
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("keyItem6")).exists());
 
     // The wired key was asked for its keys 0 to 5 and nothing else; the receiver was left alone.
     QStringList others;
@@ -76,19 +76,19 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     EXPECT_EQ(run.list(QStringLiteral("received receiver")), QStringList());
 
     // The second button selects and reads the receiver, which has four keys.
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("ToolBar1"), QStringLiteral("toolb1")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("toolBar"), QStringLiteral("deviceButton1")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return memo(s) == QStringLiteral("序列号:311400000002") && readSettled(s, 4)
-                && s.widget(Main, QStringLiteral("toolb1")).value(QStringLiteral("picture")) == QLatin1String("USB21");
+                && s.widget(Main, QStringLiteral("deviceButton1")).value(QStringLiteral("picture")) == QLatin1String("WirelessKeySelected");
         },
         20000, &s))
         << context(s, run);
-    EXPECT_EQ(s.widget(Main, QStringLiteral("toolb0")).value(QStringLiteral("picture")), QStringLiteral("USB1"));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("deviceButton0")).value(QStringLiteral("picture")), QStringLiteral("WiredKey"));
     EXPECT_EQ(s.widget(Main, Main).value(QStringLiteral("title")), QStringLiteral("无线按键"));
-    EXPECT_TRUE(s.widget(Main, QStringLiteral("BitmapButton1")).is(QStringLiteral("shown")));
-    EXPECT_TRUE(s.widget(Main, QStringLiteral("anjianItem0")).is(QStringLiteral("selected")));
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("anjianItem4")).exists());
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("pairingButton")).is(QStringLiteral("shown")));
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("keyItem0")).is(QStringLiteral("selected")));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("keyItem4")).exists());
     others.clear();
     EXPECT_EQ(readRequests(run.list(QStringLiteral("received receiver")), &others), QSet<int>({0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(others, QStringList());
@@ -96,29 +96,29 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     // Records the receiver already holds, fetched with the read button.
     for (const char* record : {"0 01 04 00 00 00", "1 00 05 00 00 02", "2 02 00 00 00 03", "3 00 3A 00 00 00"})
         ASSERT_TRUE(run.command(QStringLiteral("set receiver ") + QLatin1String(record)));
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("CircleButton3")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("readButton")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return readSettled(s, 4) && s.widget(Main, QStringLiteral("TextBox1")).text() == QLatin1String("Ctrl+A");
+            return readSettled(s, 4) && s.widget(Main, QStringLiteral("captureBox")).text() == QLatin1String("Ctrl+A");
         },
         20000, &s))
         << context(s, run);
 
     // Key 2 (B, repeating) changed in the window to a single press.
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("HorzImageListBox1"), QStringLiteral("anjianItem1")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("keyPicker"), QStringLiteral("keyItem1")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return s.widget(Main, QStringLiteral("Text3")).text() == QStringLiteral("设置按键:2")
-                && s.widget(Main, QStringLiteral("TextBox1")).text() == QLatin1String("B")
-                && s.widget(Main, QStringLiteral("RadioButton7")).is(QStringLiteral("checked"));
+            return s.widget(Main, QStringLiteral("keyCaption")).text() == QStringLiteral("设置按键:2")
+                && s.widget(Main, QStringLiteral("captureBox")).text() == QLatin1String("B")
+                && s.widget(Main, QStringLiteral("keyboardRepeatRadio")).is(QStringLiteral("checked"));
         },
         10000, &s))
         << context(s, run);
     ASSERT_TRUE(run.click(s, Main,
-                          onRoot({QStringLiteral("TabControl1"), QStringLiteral("Layout2"), QStringLiteral("GroupBox3"),
-                                  QStringLiteral("RadioButton6")})));
+                          onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"), QStringLiteral("keyboardTriggerBox"),
+                                  QStringLiteral("keyboardSingleRadio")})));
     ASSERT_TRUE(run.waitFor(
-        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("RadioButton6")).is(QStringLiteral("checked")); },
+        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("keyboardSingleRadio")).is(QStringLiteral("checked")); },
         10000, &s))
         << context(s, run);
 
@@ -127,7 +127,7 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     ASSERT_TRUE(run.command(QStringLiteral("clear-received wired")));
     Snapshot atPopup;
     EXPECT_EQ(writeAndConfirm(run, &atPopup), QStringLiteral("设置完成！")) << context(run.snapshot(), run);
-    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("ProgressBar1")).value(QStringLiteral("value")), QStringLiteral("100"));
+    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("writeProgress")).value(QStringLiteral("value")), QStringLiteral("100"));
     EXPECT_EQ(run.list(QStringLiteral("received receiver")),
               QStringList({QStringLiteral("02 02 00 01 04 00 00 00"), QStringLiteral("02 02 01 00 05 00 00 00"),
                            QStringLiteral("02 02 02 02 00 00 00 03"), QStringLiteral("02 02 03 00 3A 00 00 00")}));
@@ -142,7 +142,7 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     const std::optional<QString> refused = writeAndConfirm(run, &atPopup);
     ASSERT_TRUE(refused) << context(run.snapshot(), run);
     EXPECT_TRUE(refused->startsWith(QStringLiteral("设置失败！"))) << refused->toStdString();
-    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("Image7")).value(QStringLiteral("picture")), QStringLiteral("PopupFailIcon"));
+    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("icon")).value(QStringLiteral("picture")), QStringLiteral("PopupFailIcon"));
     ASSERT_TRUE(run.command(QStringLiteral("fail-writes receiver off")));
     EXPECT_EQ(run.list(QStringLiteral("store receiver")), written);
 
@@ -176,30 +176,33 @@ TEST(MainWindow, ReturnsToItsEmptyStateWhenTheKeysAreUnplugged)
     bool settled = run.waitFor(
         [&](const Snapshot& s) {
             return raceHit(s)
-                || (memo(s) == QStringLiteral("序列号:310000000001  ") && !s.widget(Main, QStringLiteral("toolb1")).exists()
+                || (memo(s) == QStringLiteral("序列号:310000000001  ") && !s.widget(Main, QStringLiteral("deviceButton1")).exists()
                     && readSettled(s, 6));
         },
         20000, &s);
     ASSERT_FALSE(raceHit(s)) << raceSign(s);
     ASSERT_TRUE(settled) << context(s, run);
-    EXPECT_TRUE(s.widget(Main, QStringLiteral("anjianItem0")).is(QStringLiteral("selected")));
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("keyItem0")).is(QStringLiteral("selected")));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("emptyHelp")).is(QStringLiteral("visible")));
 
     ASSERT_TRUE(run.command(QStringLiteral("unplug wired")));
     settled = run.waitFor(
         [&](const Snapshot& s) {
             return raceHit(s)
                 || (memo(s) == QStringLiteral("没有发现USB按键!")
-                    && !s.widget(Main, QStringLiteral("CircleButton3")).is(QStringLiteral("enabled"))
-                    && !s.widget(Main, QStringLiteral("toolb0")).exists());
+                    && !s.widget(Main, QStringLiteral("readButton")).is(QStringLiteral("enabled"))
+                    && !s.widget(Main, QStringLiteral("deviceButton0")).exists());
         },
         20000, &s);
     ASSERT_FALSE(raceHit(s)) << raceSign(s);
     ASSERT_TRUE(settled) << context(s, run);
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("CircleButton4")).is(QStringLiteral("enabled")));
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("Timer1")).is(QStringLiteral("active")));
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("TabControl1")).is(QStringLiteral("visible")));
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("BitmapButton1")).is(QStringLiteral("visible")));
-    EXPECT_EQ(s.widget(Main, QStringLiteral("HorzImageListBox1")).value(QStringLiteral("count")), QStringLiteral("0"));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("writeButton")).is(QStringLiteral("enabled")));
+    EXPECT_FALSE(s.session().is(QStringLiteral("repolling")));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("pages")).is(QStringLiteral("visible")));
+    EXPECT_FALSE(s.widget(Main, QStringLiteral("pairingButton")).is(QStringLiteral("visible")));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("keyPicker")).value(QStringLiteral("count")), QStringLiteral("0"));
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("emptyHelp")).is(QStringLiteral("shown")));
+    EXPECT_EQ(s.session().value(QStringLiteral("devices")), QStringLiteral("0"));
     EXPECT_TRUE(s.messageBoxes().empty()) << s.messageBoxes().front().text.toStdString();
 
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
@@ -239,8 +242,8 @@ TEST(MainWindow, RunsWithoutTheHookLibrary)
     // The window lists the key, has read it and writes it.
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return s.messageBoxes().empty() && readSettled(s, 6) && s.widget(Main, QStringLiteral("toolb0")).exists()
-                && s.widget(Main, QStringLiteral("TabControl1")).is(QStringLiteral("shown"));
+            return s.messageBoxes().empty() && readSettled(s, 6) && s.widget(Main, QStringLiteral("deviceButton0")).exists()
+                && s.widget(Main, QStringLiteral("pages")).is(QStringLiteral("shown"));
         },
         20000, &s))
         << context(s, run);
@@ -262,15 +265,15 @@ TEST(MainWindow, SpeaksEnglishUnderAnEnglishLocale)
     Snapshot s;
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
     EXPECT_EQ(memo(s), QStringLiteral("Serial: 310000000001  "));
-    EXPECT_EQ(s.widget(Main, QStringLiteral("toolb0")).text(), QStringLiteral("USB key"));
-    EXPECT_EQ(s.widget(Main, QStringLiteral("CircleButton4")).text(), QStringLiteral("Write"));
-    EXPECT_EQ(s.widget(Main, QStringLiteral("TabItem1")).text(), QStringLiteral("Keyboard key"));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("deviceButton0")).text(), QStringLiteral("USB key"));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("writeButton")).text(), QStringLiteral("Write"));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("keyboardTab")).text(), QStringLiteral("Keyboard key"));
 
     ASSERT_TRUE(run.command(QStringLiteral("fail-writes wired on")));
     Snapshot atPopup;
     EXPECT_EQ(writeAndConfirm(run, &atPopup), QStringLiteral("Settings not saved. 6 keys were not written: 1, 2, 3, 4, 5, 6."))
         << context(run.snapshot(), run);
-    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("Image7")).value(QStringLiteral("picture")), QStringLiteral("PopupFailIcon"));
+    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("icon")).value(QStringLiteral("picture")), QStringLiteral("PopupFailIcon"));
 
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
 }

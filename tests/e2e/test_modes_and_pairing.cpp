@@ -18,7 +18,7 @@ const QString Zeros = QStringLiteral("00 00 00 00 00");
 
 QStringList pairingLines(const Snapshot& s)
 {
-    return s.widget(Pairing, QStringLiteral("Memo1")).lines();
+    return s.widget(Pairing, QStringLiteral("messages")).lines();
 }
 
 QString lastPairingLine(const Snapshot& s)
@@ -35,7 +35,7 @@ const QString Cleared = QStringLiteral("已解除所有绑定,接收器可以接
 bool openPairing(ProgramRun& run, Snapshot* s)
 {
     *s = run.snapshot();
-    if (!run.click(*s, Main, onRoot({QStringLiteral("BitmapButton1")})))
+    if (!run.click(*s, Main, onRoot({QStringLiteral("pairingButton")})))
         return false;
     return run.waitFor([](const Snapshot& s) { return s.widget(Pairing, Pairing).is(QStringLiteral("shown")); }, 10000, s);
 }
@@ -50,38 +50,38 @@ TEST(ModesAndPairing, MouseRightButtonWithRepeatIsWritten)
     ASSERT_TRUE(run.start({{QStringLiteral("name=mouse,serial=330000000001,keys=6")}, {}}, &why)) << why.toStdString();
     Snapshot s;
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
-    EXPECT_TRUE(s.widget(Main, QStringLiteral("TabItem2")).is(QStringLiteral("shown")));
-    EXPECT_TRUE(s.widget(Main, QStringLiteral("GroupBox3")).is(QStringLiteral("shown")));
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("mouseTab")).is(QStringLiteral("shown")));
+    EXPECT_TRUE(s.widget(Main, QStringLiteral("keyboardTriggerBox")).is(QStringLiteral("shown")));
 
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("HorzImageListBox1"), QStringLiteral("anjianItem2")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("keyPicker"), QStringLiteral("keyItem2")})));
     ASSERT_TRUE(run.waitFor(
-        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("Text3")).text() == QStringLiteral("设置按键:3"); }, 10000,
+        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("keyCaption")).text() == QStringLiteral("设置按键:3"); }, 10000,
         &s))
         << context(s, run);
 
     // The mouse tab turns the keyboard key into a left-button key.
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("TabControl1"), QStringLiteral("TabItem2")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("pages"), QStringLiteral("mouseTab")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return s.widget(Main, QStringLiteral("TabControl1")).value(QStringLiteral("index")) == QLatin1String("1")
-                && s.widget(Main, QStringLiteral("RadioButton1")).is(QStringLiteral("checked"))
-                && s.widget(Main, QStringLiteral("Image3")).value(QStringLiteral("picture")) == QLatin1String("BMP2");
+            return s.widget(Main, QStringLiteral("pages")).value(QStringLiteral("index")) == QLatin1String("1")
+                && s.widget(Main, QStringLiteral("leftButtonRadio")).is(QStringLiteral("checked"))
+                && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture")) == QLatin1String("MouseLeft");
         },
         10000, &s))
         << context(s, run);
 
-    const QStringList mousePage{QStringLiteral("TabControl1"), QStringLiteral("Layout3")};
-    ASSERT_TRUE(run.click(s, Main, onRoot(mousePage + QStringList{QStringLiteral("GroupBox1"), QStringLiteral("RadioButton2")})));
+    const QStringList mousePage{QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("mousePage")};
+    ASSERT_TRUE(run.click(s, Main, onRoot(mousePage + QStringList{QStringLiteral("mouseButtonBox"), QStringLiteral("rightButtonRadio")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return s.widget(Main, QStringLiteral("RadioButton2")).is(QStringLiteral("checked"))
-                && s.widget(Main, QStringLiteral("Image3")).value(QStringLiteral("picture")) == QLatin1String("BMP3");
+            return s.widget(Main, QStringLiteral("rightButtonRadio")).is(QStringLiteral("checked"))
+                && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture")) == QLatin1String("MouseRight");
         },
         10000, &s))
         << context(s, run);
-    ASSERT_TRUE(run.click(s, Main, onRoot(mousePage + QStringList{QStringLiteral("GroupBox2"), QStringLiteral("RadioButton5")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot(mousePage + QStringList{QStringLiteral("mouseTriggerBox"), QStringLiteral("mouseRepeatRadio")})));
     ASSERT_TRUE(run.waitFor(
-        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("RadioButton5")).is(QStringLiteral("checked")); }, 10000,
+        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("mouseRepeatRadio")).is(QStringLiteral("checked")); }, 10000,
         &s))
         << context(s, run);
 
@@ -111,12 +111,12 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
 
     // The receiver answers 4.5 seconds into the binding: the countdown stops where it was.
     ASSERT_TRUE(run.command(QStringLiteral("pair-delay receiver 4500")));
-    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("BitmapButton1")})));
+    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("bindButton")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return lastPairingLine(s).startsWith(QStringLiteral("请在"))
-                && !s.widget(Pairing, QStringLiteral("BitmapButton1")).is(QStringLiteral("enabled"))
-                && s.widget(Main, QStringLiteral("BindTimer")).is(QStringLiteral("active"));
+                && !s.widget(Pairing, QStringLiteral("bindButton")).is(QStringLiteral("enabled"))
+                && s.session().is(QStringLiteral("binding"));
         },
         10000, &s))
         << context(s, run);
@@ -132,8 +132,8 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
     EXPECT_GE(secondsLeft, 5);
     EXPECT_LE(secondsLeft, 7);
     EXPECT_EQ(bound[1], QStringLiteral("加入绑定发射器：5A 00 00 01 A5 (00 )"));
-    EXPECT_TRUE(s.widget(Pairing, QStringLiteral("BitmapButton1")).is(QStringLiteral("enabled")));
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("BindTimer")).is(QStringLiteral("active")));
+    EXPECT_TRUE(s.widget(Pairing, QStringLiteral("bindButton")).is(QStringLiteral("enabled")));
+    EXPECT_FALSE(s.session().is(QStringLiteral("binding")));
     EXPECT_EQ(run.list(QStringLiteral("bindings receiver")), QStringList({QStringLiteral("5A 00 00 01 A5")}));
     // Stopped: the next ticks would have rewritten the countdown line.
     QThread::msleep(1500);
@@ -144,24 +144,24 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
     ASSERT_TRUE(run.command(QStringLiteral("pair-delay receiver -1")));
     QElapsedTimer binding;
     binding.start();
-    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("BitmapButton1")})));
+    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("bindButton")})));
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return lastPairingLine(s) == TimedOut; }, 30000, &s))
         << context(s, run);
     EXPECT_GE(binding.elapsed(), 9000);
     EXPECT_EQ(pairingLines(s), QStringList({TimedOut}));
-    EXPECT_TRUE(s.widget(Pairing, QStringLiteral("BitmapButton1")).is(QStringLiteral("enabled")));
-    EXPECT_FALSE(s.widget(Main, QStringLiteral("BindTimer")).is(QStringLiteral("active")));
+    EXPECT_TRUE(s.widget(Pairing, QStringLiteral("bindButton")).is(QStringLiteral("enabled")));
+    EXPECT_FALSE(s.session().is(QStringLiteral("binding")));
     EXPECT_EQ(run.list(QStringLiteral("bindings receiver")), QStringList({QStringLiteral("5A 00 00 01 A5")}));
 
     // Clearing empties the receiver and says so.
-    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("BitmapButton2")})));
+    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("clearBindingsButton")})));
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return lastPairingLine(s) == Cleared; }, 10000, &s)) << context(s, run);
     EXPECT_EQ(pairingLines(s), QStringList({TimedOut, Cleared}));
     EXPECT_EQ(run.list(QStringLiteral("bindings receiver")), QStringList());
     EXPECT_TRUE(run.list(QStringLiteral("received receiver")).contains(QStringLiteral("02 05 03 00 00 00 00 00")));
 
     // Its close button only hides the pairing window.
-    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("Rectangle1"), QStringLiteral("CloseButton1")})));
+    ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("header"), QStringLiteral("closeButton")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return !s.widget(Pairing, Pairing).is(QStringLiteral("shown")) && s.widget(Main, Main).is(QStringLiteral("shown"));
@@ -183,10 +183,10 @@ TEST(ModesAndPairing, PairingWindowUsesTheSelectedReceiversCapacity)
         << why.toStdString();
     Snapshot s;
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("ToolBar1"), QStringLiteral("toolb1")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("toolBar"), QStringLiteral("deviceButton1")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return s.widget(Main, QStringLiteral("BitmapButton1")).is(QStringLiteral("shown")) && readSettled(s, 6);
+            return s.widget(Main, QStringLiteral("pairingButton")).is(QStringLiteral("shown")) && readSettled(s, 6);
         },
         20000, &s))
         << context(s, run);

@@ -87,20 +87,20 @@ TEST(KeyTester, TheWindowAndWatchSayWhatTheKeySends)
     // Keys 1 and 2 hold one combination, key 4 the right button, repeated; the window reads them.
     for (const char* set : {"set w 0 04 3D 00 00 00", "set w 1 04 3D 00 00 00", "set w 3 02 00 00 00 03"})
         ASSERT_TRUE(run.command(QLatin1String(set)));
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("CircleButton3")})));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6) && field(s, "TextBox1") == QLatin1String("Alt+F4"); },
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("readButton")})));
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6) && field(s, "captureBox") == QLatin1String("Alt+F4"); },
                             20000, &s))
         << context(s, run);
 
     // Key 3 gets Ctrl+Shift+B through the capture box and "写入".
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("HorzImageListBox1"), QStringLiteral("anjianItem2")})));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "Text3") == QStringLiteral("设置按键:3"); }, 10000, &s))
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("keyPicker"), QStringLiteral("keyItem2")})));
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "keyCaption") == QStringLiteral("设置按键:3"); }, 10000, &s))
         << context(s, run);
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("TabControl1"), QStringLiteral("Layout2"), QStringLiteral("TextBox1")})));
+    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"), QStringLiteral("captureBox")})));
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
         << context(s, run);
     ASSERT_TRUE(run.pressKeys(QStringLiteral("ctrl+shift+b")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "TextBox1") == QLatin1String("Ctrl+Shift+B"); }, 10000, &s))
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "captureBox") == QLatin1String("Ctrl+Shift+B"); }, 10000, &s))
         << context(s, run);
     EXPECT_EQ(writeAndConfirm(run), QStringLiteral("设置完成！")) << context(run.snapshot(), run);
     ASSERT_EQ(run.list(QStringLiteral("store w")).value(2), QStringLiteral("03 05 00 00 00"));
@@ -134,8 +134,8 @@ TEST(KeyTester, TheWindowAndWatchSayWhatTheKeySends)
         ASSERT_TRUE(run.command(QLatin1String(c.press)));
         EXPECT_TRUE(run.waitFor(
             [&](const Snapshot& s) {
-                return field(s, "ReceivedText") == c.shown
-                       && s.widget(Main, QStringLiteral("HorzImageListBox1")).value(QStringLiteral("received")).toInt() == c.marked;
+                return field(s, "receivedText") == c.shown
+                       && s.widget(Main, QStringLiteral("keyPicker")).value(QStringLiteral("received")).toInt() == c.marked;
             },
             10000, &s))
             << context(s, run);
@@ -148,7 +148,7 @@ TEST(KeyTester, TheWindowAndWatchSayWhatTheKeySends)
     ASSERT_TRUE(run.command(QStringLiteral("unplug w")));
     EXPECT_EQ(watch.ended(15000), 3) << watch.said();
     EXPECT_TRUE(watch.err().contains(QLatin1String("was unplugged"))) << watch.said();
-    EXPECT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "ReceivedText").isEmpty(); }, 10000, &s))
+    EXPECT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "receivedText").isEmpty(); }, 10000, &s))
         << context(s, run);
 
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();

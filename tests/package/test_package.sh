@@ -216,7 +216,7 @@ mv "$work/libMorvik.so" "$library"
 
 echo "-- with the package's layout"
 start_program
-wait_for_snapshot '^mainform\.mainform .* shown=1 '
+wait_for_snapshot '^mainWindow\.mainWindow .* shown=1 '
 # The box would be posted when the window was built; a second snapshot comes after it for sure.
 wait_for_snapshot '^end$'
 if grep -q '^messagebox ' "$work/state"; then

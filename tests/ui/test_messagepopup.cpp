@@ -42,7 +42,7 @@ TEST(MessagePopup, OpenReturnsAtOnceAndDisablesTheWindowUntilOk)
 {
     PopupWindow w;
     EXPECT_FALSE(w.popup->isVisible());
-    EXPECT_EQ(w.popup->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("设置完成！"));
+    EXPECT_EQ(w.popup->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("设置完成！"));
 
     std::vector<int> closed;
     QObject::connect(w.popup, &tavrel::ui::MessagePopup::closed, [&](int result) { closed.push_back(result); });
@@ -61,7 +61,7 @@ TEST(MessagePopup, OpenReturnsAtOnceAndDisablesTheWindowUntilOk)
     EXPECT_EQ(writeClicks, 0);
     EXPECT_TRUE(closed.empty());
 
-    QTest::mouseClick(w.popup->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
+    QTest::mouseClick(w.popup->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
     EXPECT_EQ(closed, std::vector<int>{1});
     EXPECT_FALSE(w.popup->isOpen());
     EXPECT_FALSE(w.popup->isVisible());

@@ -20,9 +20,9 @@ using namespace tavrel;
 TEST(StateDump, FileIsPrivateAndAFolderOthersMayWriteIsNamedOnce)
 {
     QWidget window;
-    window.setObjectName(QStringLiteral("mainform"));
+    window.setObjectName(QStringLiteral("mainWindow"));
     auto* serial = new QLineEdit(QStringLiteral("310000000001"), &window);
-    serial->setObjectName(QStringLiteral("Edit1"));
+    serial->setObjectName(QStringLiteral("captureBox"));
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
 
@@ -32,7 +32,7 @@ TEST(StateDump, FileIsPrivateAndAFolderOthersMayWriteIsNamedOnce)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    EXPECT_TRUE(text.contains(QStringLiteral("mainform.Edit1 QLineEdit"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("mainWindow.captureBox QLineEdit"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("text=\"310000000001\""))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral("end\n")));
     EXPECT_EQ(file.permissions() & ~(QFile::ReadUser | QFile::WriteUser),

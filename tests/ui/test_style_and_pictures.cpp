@@ -16,8 +16,8 @@ using namespace tavrel::ui;
 TEST(Pictures, FoundByNameWithoutRegardToCaseAndDrawn)
 {
     const QStringList required = {
-        "BitmapObject1", "BitmapObject2", "BitmapObject3", "BitmapObject4", "BitmapObject5", "BitmapObject6",
-        "BitmapObject7", "BitmapObject8", "USB1", "USB11", "USB2", "USB21", "BMP1", "BMP2", "BMP3", "BMP4",
+        "Key1", "Key2", "Key3", "Key4", "Key5", "Key6",
+        "Key7", "Key8", "WiredKey", "WiredKeySelected", "WirelessKey", "WirelessKeySelected", "MouseLeft", "MouseRight", "MouseWheel",
         "MouseDefault", "Keyboard", "MouseIcon", "PopupIcon", "PopupFailIcon", "PairIcon", "BindIcon", "UnbindIcon", "AppIcon"};
     for (const QString& name : required) {
         const QString path = pictureResource(name);
@@ -34,12 +34,12 @@ TEST(Pictures, FoundByNameWithoutRegardToCaseAndDrawn)
                 opaque += qAlpha(image.pixel(x, y)) > 128;
         EXPECT_GT(opaque, 64 * 64 / 10) << name.toStdString();
     }
-    EXPECT_EQ(pictureResource(QStringLiteral("bitmapobject1")), pictureResource(QStringLiteral("BitmapObject1")));
-    EXPECT_NE(pictureResource(QStringLiteral("bitmapobject1")), pictureResource(QStringLiteral("bitmapobject2")));
-    for (const char* unknown : {"", "bitmapobject9", "bitmapobject", "USB1.svg", "../pictures/USB1"})
+    EXPECT_EQ(pictureResource(QStringLiteral("key1")), pictureResource(QStringLiteral("Key1")));
+    EXPECT_NE(pictureResource(QStringLiteral("key1")), pictureResource(QStringLiteral("key2")));
+    for (const char* unknown : {"", "key9", "key", "WiredKey.svg", "../pictures/WiredKey"})
         EXPECT_TRUE(pictureResource(QString::fromUtf8(unknown)).isEmpty()) << unknown;
     EXPECT_TRUE(picturePixmap(QStringLiteral("nosuch"), QSize(10, 10)).isNull());
-    EXPECT_TRUE(picturePixmap(QStringLiteral("USB1"), QSize(0, 10)).isNull());
+    EXPECT_TRUE(picturePixmap(QStringLiteral("WiredKey"), QSize(0, 10)).isNull());
 }
 
 TEST(StyleSheet, LookedForBesideTheProgramAndInTheUsersConfiguration)
@@ -128,7 +128,7 @@ TEST(StyleSheet, BuiltInStyleReachesTheWidgets)
     plain->setGeometry(0, 100, 48, 48);
     auto* chosen = new KeyPickerItem(QStringLiteral("nosuch"), &window);
     chosen->setGeometry(60, 100, 48, 48);
-    chosen->setSelected(true);
+    chosen->setChecked(true);
 
     const QImage shot = window.grab().toImage();
     qApp->setStyleSheet(QString());

@@ -41,9 +41,9 @@ void rebuild(KeyPicker& picker, int keys)
     picker.clear();
     picker.beginUpdate();
     for (int i = 0; i < keys; ++i)
-        picker.addItem(QStringLiteral("anjianItem%1").arg(i), QStringLiteral("bitmapobject%1").arg(i + 1), 48);
+        picker.addItem(QStringLiteral("keyItem%1").arg(i), QStringLiteral("key%1").arg(i + 1), 48);
     picker.endUpdate();
-    picker.setItemIndex(0);
+    picker.setCurrentIndex(0);
 }
 
 }  // namespace
@@ -51,20 +51,20 @@ void rebuild(KeyPicker& picker, int keys)
 TEST(TabControl, ClickReachesTheItemBeforeThePageSwitches)
 {
     Tabs t;
-    EXPECT_EQ(t.tabs->itemIndex(), 0);
+    EXPECT_EQ(t.tabs->currentIndex(), 0);
     EXPECT_TRUE(t.keyboardPage->isVisible());
     EXPECT_FALSE(t.mousePage->isVisible());
 
     QStringList log;
-    QObject::connect(t.mouseTab, &TabItem::click, [&] { log << QStringLiteral("click at %1").arg(t.tabs->itemIndex()); });
-    QObject::connect(t.tabs, &TabControl::itemIndexChanged, [&](int i) { log << QStringLiteral("index %1").arg(i); });
+    QObject::connect(t.mouseTab, &TabItem::clicked, [&] { log << QStringLiteral("click at %1").arg(t.tabs->currentIndex()); });
+    QObject::connect(t.tabs, &TabControl::currentChanged, [&](int i) { log << QStringLiteral("index %1").arg(i); });
 
     QTest::mouseClick(t.mouseTab, Qt::LeftButton);
     EXPECT_EQ(log, QStringList({"click at 0", "index 1"}));
     EXPECT_FALSE(t.keyboardPage->isVisible());
     EXPECT_TRUE(t.mousePage->isVisible());
-    EXPECT_TRUE(t.mouseTab->isSelected());
-    EXPECT_FALSE(t.keyboardTab->isSelected());
+    EXPECT_TRUE(t.mouseTab->isChecked());
+    EXPECT_FALSE(t.keyboardTab->isChecked());
 
     log.clear();
     QTest::mouseClick(t.mouseTab, Qt::LeftButton);
@@ -73,9 +73,9 @@ TEST(TabControl, ClickReachesTheItemBeforeThePageSwitches)
     // From code: the page follows, no click; a hidden tab's page can still be selected.
     log.clear();
     t.mouseTab->hide();
-    t.tabs->setItemIndex(0);
-    t.tabs->setItemIndex(1);
-    t.tabs->setItemIndex(7);
+    t.tabs->setCurrentIndex(0);
+    t.tabs->setCurrentIndex(1);
+    t.tabs->setCurrentIndex(7);
     EXPECT_EQ(log, QStringList({"index 0", "index 1"}));
     EXPECT_TRUE(t.mousePage->isVisible());
 }
@@ -85,13 +85,13 @@ TEST(KeyPicker, RebuildNamesItemsAndLaysThemOutFromTheLeft)
     QWidget window;
     auto* picker = new KeyPicker(&window);
     picker->setGeometry(0, 109, 929, 141);
-    EXPECT_EQ(picker->itemIndex(), -1);
+    EXPECT_EQ(picker->currentIndex(), -1);
 
     rebuild(*picker, 6);
     ASSERT_EQ(picker->count(), 6);
-    EXPECT_EQ(picker->itemIndex(), 0);
+    EXPECT_EQ(picker->currentIndex(), 0);
     for (int i = 0; i < 6; ++i) {
-        QWidget* item = window.findChild<QWidget*>(QStringLiteral("anjianItem%1").arg(i));
+        QWidget* item = window.findChild<QWidget*>(QStringLiteral("keyItem%1").arg(i));
         ASSERT_NE(item, nullptr) << i;
         EXPECT_EQ(item->geometry(), QRect(48 * i, 0, 48, 141)) << i;
         EXPECT_EQ(item->cursor().shape(), Qt::PointingHandCursor);
@@ -100,13 +100,13 @@ TEST(KeyPicker, RebuildNamesItemsAndLaysThemOutFromTheLeft)
     // A smaller device: the old items are gone for findChild at once, not only after deletion.
     rebuild(*picker, 3);
     EXPECT_EQ(picker->count(), 3);
-    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("anjianItem5")), nullptr);
-    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("anjianItem2")), picker->item(2));
+    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("keyItem5")), nullptr);
+    EXPECT_EQ(window.findChild<QWidget*>(QStringLiteral("keyItem2")), picker->item(2));
 
     picker->clear();
-    EXPECT_EQ(picker->itemIndex(), -1);
-    picker->setItemIndex(0);
-    EXPECT_EQ(picker->itemIndex(), -1) << "an empty picker selects nothing";
+    EXPECT_EQ(picker->currentIndex(), -1);
+    picker->setCurrentIndex(0);
+    EXPECT_EQ(picker->currentIndex(), -1) << "an empty picker selects nothing";
 
     // Height follows the picker.
     rebuild(*picker, 2);
@@ -127,16 +127,16 @@ TEST(KeyPicker, UserSelectionMovesBeforeClick)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     QList<int> seen;
-    QObject::connect(picker, &KeyPicker::click, [&] { seen << picker->itemIndex(); });
+    QObject::connect(picker, &KeyPicker::keyClicked, [&] { seen << picker->currentIndex(); });
 
     QTest::mouseClick(picker->item(4), Qt::LeftButton);
     QTest::mouseClick(picker->item(4), Qt::LeftButton);
     QTest::keyClick(picker, Qt::Key_Left);
     QTest::keyClick(picker, Qt::Key_End);
     QTest::keyClick(picker, Qt::Key_Right);  // already the last: nothing moves, nothing emitted
-    picker->setItemIndex(1);                 // from code: no click
+    picker->setCurrentIndex(1);                 // from code: no click
     EXPECT_EQ(seen, QList<int>({4, 4, 3, 5}));
-    EXPECT_EQ(picker->itemIndex(), 1);
+    EXPECT_EQ(picker->currentIndex(), 1);
 }
 
 TEST(KeyPicker, ClickHandlerMayRebuildThePicker)
@@ -152,13 +152,13 @@ TEST(KeyPicker, ClickHandlerMayRebuildThePicker)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     int clicks = 0;
-    QObject::connect(picker, &KeyPicker::click, [&] {
+    QObject::connect(picker, &KeyPicker::keyClicked, [&] {
         ++clicks;
         rebuild(*picker, 6);
     });
     QTest::mouseClick(picker->item(3), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(picker->itemIndex(), 0);
-    EXPECT_EQ(window.findChildren<QWidget*>(QStringLiteral("anjianItem3")).size(), 1);
+    EXPECT_EQ(picker->currentIndex(), 0);
+    EXPECT_EQ(window.findChildren<QWidget*>(QStringLiteral("keyItem3")).size(), 1);
 }

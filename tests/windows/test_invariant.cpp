@@ -4,8 +4,7 @@
 // library delivers them.
 #include "windowfixture.h"
 
-#include "keys/hookinterface.h"
-#include "ui/widgets/groupradiobutton.h"
+#include "keys/hookmessages.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
@@ -49,18 +48,18 @@ public:
 
     QString shown() const
     {
-        if (form->TabControl1->itemIndex() == 0) {
-            const QString trigger = form->RadioButton7->isChecked()   ? QStringLiteral("repeat")
-                                    : form->RadioButton6->isChecked() ? QStringLiteral("single")
+        if (pages()->currentIndex() == 0) {
+            const QString trigger = radio("keyboardRepeatRadio")->isChecked()   ? QStringLiteral("repeat")
+                                    : radio("keyboardSingleRadio")->isChecked() ? QStringLiteral("single")
                                                                       : QStringLiteral("none");
-            return assignment(true, form->TextBox1->text(), trigger);
+            return assignment(true, captureBox()->text(), trigger);
         }
-        const QString button = form->RadioButton1->isChecked()   ? QStringLiteral("01")
-                               : form->RadioButton2->isChecked() ? QStringLiteral("02")
-                               : form->RadioButton3->isChecked() ? QStringLiteral("04")
+        const QString button = radio("leftButtonRadio")->isChecked()   ? QStringLiteral("01")
+                               : radio("rightButtonRadio")->isChecked() ? QStringLiteral("02")
+                               : radio("middleButtonRadio")->isChecked() ? QStringLiteral("04")
                                                                  : QStringLiteral("none");
-        const QString trigger = form->RadioButton5->isChecked()   ? QStringLiteral("repeat")
-                                : form->RadioButton4->isChecked() ? QStringLiteral("single")
+        const QString trigger = radio("mouseRepeatRadio")->isChecked()   ? QStringLiteral("repeat")
+                                : radio("mouseSingleRadio")->isChecked() ? QStringLiteral("single")
                                                                   : QStringLiteral("none");
         return assignment(false, button, trigger);
     }
@@ -68,12 +67,12 @@ public:
     void focusBox()
     {
         activate();
-        click(form->TextBox1);
-        ASSERT_TRUE(waitFor([&] { return form->TextBox1->hasFocus() && form->session()->capturing(); }));
+        click(captureBox());
+        ASSERT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->session()->capturing(); }));
     }
     void key(quint8 scan, bool down)
     {
-        form->hookMessage(WM_HOOKKEY, down ? WM_KEYDOWN : WM_KEYUP,
+        form->handleHookMessage(WM_HOOKKEY, down ? WM_KEYDOWN : WM_KEYUP,
                           keystroke::flags(scan, false) | (down ? 0u : keystroke::Released | keystroke::PreviousState));
     }
     void type(std::initializer_list<quint8> scans)
@@ -83,7 +82,7 @@ public:
         for (quint8 s : scans)
             key(s, false);
     }
-    void pickKey(int k) { click(form->HorzImageListBox1->item(k)); }
+    void pickKey(int k) { click(keyPicker()->item(k)); }
 
     // Every key of the selected device: shown as its model holds it.
     void expectShownIsHeld(const char* when)
@@ -105,7 +104,7 @@ public:
 
     void read()
     {
-        form->CircleButton3Click();
+        click(readButton());
         waitForRead(6);
     }
 
@@ -149,7 +148,7 @@ TEST_F(InvariantTest, ShownHeldAndWrittenAgreeAfterEverySequence)
          [](InvariantTest& t) {
              t.focusBox();
              t.key(Tab, true);
-             t.form->TextBox1->clearFocus();  // where Tab sends the focus
+             t.captureBox()->clearFocus();  // where Tab sends the focus
              t.key(Tab, false);
              t.focusBox();
              t.type({A});
@@ -159,7 +158,7 @@ TEST_F(InvariantTest, ShownHeldAndWrittenAgreeAfterEverySequence)
          [](InvariantTest& t) {
              t.focusBox();
              t.key(Tab, true);
-             t.form->TextBox1->clearFocus();
+             t.captureBox()->clearFocus();
              t.focusBox();
              t.key(A, true);
              t.read();
@@ -184,31 +183,31 @@ TEST_F(InvariantTest, ShownHeldAndWrittenAgreeAfterEverySequence)
         {"page switches back and forth",
          [](InvariantTest& t) {
              t.pickKey(0);
-             click(t.form->TabItem2);
-             click(t.form->TabItem1);
-             click(t.form->TabItem2);
-             clickRadio(t.form->RadioButton5);
-             clickRadio(t.form->RadioButton2);
+             click(t.mouseTab());
+             click(t.keyboardTab());
+             click(t.mouseTab());
+             clickRadio(t.radio("mouseRepeatRadio"));
+             clickRadio(t.radio("rightButtonRadio"));
          },
          "mouse 02 repeat"},
         {"a repeating mouse key turned into a keyboard key and back",
          [](InvariantTest& t) {
              t.pickKey(1);
-             click(t.form->TabItem1);
+             click(t.keyboardTab());
              t.pickKey(0);
              t.pickKey(1);
-             click(t.form->TabItem2);
+             click(t.mouseTab());
              t.pickKey(0);
          },
          "keyboard A+Alt+Ctrl single"},
         {"triggers on both pages",
          [](InvariantTest& t) {
              t.pickKey(0);
-             clickRadio(t.form->RadioButton7);
+             clickRadio(t.radio("keyboardRepeatRadio"));
              t.pickKey(3);
-             clickRadio(t.form->RadioButton5);
+             clickRadio(t.radio("mouseRepeatRadio"));
              t.pickKey(2);
-             clickRadio(t.form->RadioButton6);
+             clickRadio(t.radio("keyboardSingleRadio"));
          },
          "keyboard A+Alt+Ctrl repeat"},
         {"another key is picked while Ctrl is held",
@@ -257,7 +256,7 @@ TEST_F(InvariantTest, ShownHeldAndWrittenAgreeAfterEverySequence)
         ASSERT_NO_FATAL_FAILURE(s.play(*this));
         if (HasFatalFailure())
             return;
-        form->TextBox1->clearFocus();
+        captureBox()->clearFocus();
         EXPECT_EQ(fromRecord(heldRecord(*form->session(), 0)), QString::fromUtf8(s.key1));
         expectShownIsHeld("before the write");
         expectWriteSendsHeld(device);
@@ -277,13 +276,13 @@ TEST_F(InvariantTest, AHalfPressedCombinationDoesNotFollowTheUserToAnotherDevice
     waitForRead(6);
     focusBox();
     key(Ctrl, true);
-    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    click(deviceButton(1));
     ASSERT_TRUE(waitFor([&] { return !form->session()->busy() && form->session()->shownRecord(0)
                                                                     && form->session()->shownRecord(0)->text == "Shift+A"; }));
     focusBox();
     type({B});
     key(Ctrl, false);
-    form->TextBox1->clearFocus();
+    captureBox()->clearFocus();
     EXPECT_EQ(fromRecord(heldRecord(*form->session(), 0)), "keyboard B single");
     expectShownIsHeld("on the second device");
     expectWriteSendsHeld(second);

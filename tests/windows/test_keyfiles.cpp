@@ -94,7 +94,7 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
     for (int k = 0; k < 6; ++k)
         EXPECT_EQ(saved.keys[std::size_t(k)].record.bytes(), kSource[k]) << "key " << k + 1;
 
-    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    click(deviceButton(1));
     ASSERT_TRUE(waitFor([&] { return form->session()->selected()->identity().serial == QStringLiteral("300000000022"); }));
     waitForRead(6);
     const std::vector<Record> before = stored(target, 6);
@@ -103,7 +103,7 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
 
     // Shown and held by the key's model, not yet on the device.
     EXPECT_EQ(heldRecords(*form->session()), std::vector<Record>(std::begin(kSource), std::end(kSource)));
-    EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
+    EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Alt+A"));
     EXPECT_EQ(stored(target, 6), before);
 
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
@@ -146,9 +146,9 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
         const QString said = errorText();
         EXPECT_TRUE(said.contains(QStringLiteral("未载入，按键没有改变"))) << said.toStdString();
         EXPECT_TRUE(said.contains(QString::fromUtf8(c.says))) << said.toStdString();
-        EXPECT_FALSE(form->MessagePopup1->isOpen());
+        EXPECT_FALSE(popup()->isOpen());
         EXPECT_EQ(heldRecords(*form->session()), table);
-        EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
+        EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Alt+A"));
     }
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
     EXPECT_EQ(stored(key, 6), std::vector<Record>(std::begin(kSource), std::end(kSource)));
@@ -180,10 +180,10 @@ TEST_F(KeyFileTest, TheShortcutsAreCombinationsWhileCapturing)
     start();
     waitForRead(6);
     ASSERT_NO_FATAL_FAILURE(activate());
-    click(form->TextBox1);
+    click(captureBox());
     ASSERT_TRUE(waitFor([&] { return form->session()->capturing(); }));
-    QTest::keySequence(form->TextBox1, QKeySequence(QKeySequence::Save));
-    QTest::keySequence(form->TextBox1, QKeySequence(QKeySequence::Open));
+    QTest::keySequence(captureBox(), QKeySequence(QKeySequence::Save));
+    QTest::keySequence(captureBox(), QKeySequence(QKeySequence::Open));
     runEventsFor(100);
     EXPECT_EQ(form->fileDialog(), nullptr);
 }

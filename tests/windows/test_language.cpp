@@ -7,7 +7,6 @@
 #include "i18n/language.h"
 #include "ui/errorbox.h"
 #include "ui/widgets/gradienttext.h"
-#include "ui/widgets/groupradiobutton.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictureview.h"
 #include "ui/widgets/tabcontrol.h"
@@ -159,90 +158,90 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     waitForRead(6);
 
     // The main window with the wired key and its keyboard page.
-    EXPECT_EQ(form->Memo1->text(), t.serial);
-    EXPECT_EQ(form->TabItem1->text(), t.keyboardTab);
-    EXPECT_EQ(form->TabItem2->text(), t.mouseTab);
-    EXPECT_EQ(form->CircleButton3->text(), t.read);
-    EXPECT_EQ(form->CircleButton4->text(), t.write);
-    EXPECT_EQ(form->BitmapButton1->text(), t.pairing);
-    EXPECT_EQ(child<ui::PictureButton>(form->ToolBar1, "toolb0")->text(), t.wired);
-    EXPECT_EQ(child<ui::PictureButton>(form->ToolBar1, "toolb1")->text(), t.wireless);
-    EXPECT_EQ(qobject_cast<QGroupBox*>(form->GroupBox3)->title(), t.trigger);
-    EXPECT_EQ(form->RadioButton6->text(), t.singlePress);
-    EXPECT_EQ(form->RadioButton7->text(), t.repeat);
-    EXPECT_EQ(form->Text1->text(), QStringLiteral("Tavrel"));
-    EXPECT_EQ(form->TextBox1->text(), QString());
+    EXPECT_EQ(statusMemo()->text(), t.serial);
+    EXPECT_EQ(keyboardTab()->text(), t.keyboardTab);
+    EXPECT_EQ(mouseTab()->text(), t.mouseTab);
+    EXPECT_EQ(readButton()->text(), t.read);
+    EXPECT_EQ(writeButton()->text(), t.write);
+    EXPECT_EQ(pairingButton()->text(), t.pairing);
+    EXPECT_EQ(child<ui::PictureButton>(toolBar(), "deviceButton0")->text(), t.wired);
+    EXPECT_EQ(child<ui::PictureButton>(toolBar(), "deviceButton1")->text(), t.wireless);
+    EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("keyboardTriggerBox"))->title(), t.trigger);
+    EXPECT_EQ(radio("keyboardSingleRadio")->text(), t.singlePress);
+    EXPECT_EQ(radio("keyboardRepeatRadio")->text(), t.repeat);
+    EXPECT_EQ(mainChild<ui::GradientText>("titleText")->text(), QStringLiteral("Tavrel"));
+    EXPECT_EQ(captureBox()->text(), QString());
     EXPECT_EQ(cutTextsOf(form.get()), "");
-    for (const QWidget* area : std::initializer_list<const QWidget*>{form->ToolBar1, form->Layout2, form->Layout3})
+    for (const QWidget* area : std::initializer_list<const QWidget*>{toolBar(), mainChild("keyboardPage"), mainChild("mousePage")})
         EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "") << area->objectName().toStdString();
 
     // Key 2's mouse page.
-    form->HorzImageListBox1->setItemIndex(1);
-    form->HorzImageListBox1Click();
-    ASSERT_EQ(form->TabControl1->itemIndex(), 1);
-    EXPECT_EQ(qobject_cast<QGroupBox*>(form->GroupBox1)->title(), t.mouseButton);
-    EXPECT_EQ(qobject_cast<QGroupBox*>(form->GroupBox2)->title(), t.trigger);
-    EXPECT_EQ(form->RadioButton1->text(), t.left);
-    EXPECT_EQ(form->RadioButton2->text(), t.right);
-    EXPECT_EQ(form->RadioButton3->text(), t.wheel);
-    EXPECT_EQ(form->RadioButton4->text(), t.singlePress);
-    EXPECT_EQ(form->RadioButton5->text(), t.repeat);
+    keyPicker()->setCurrentIndex(1);
+    keyPicker()->keyClicked();
+    ASSERT_EQ(pages()->currentIndex(), 1);
+    EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("mouseButtonBox"))->title(), t.mouseButton);
+    EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("mouseTriggerBox"))->title(), t.trigger);
+    EXPECT_EQ(radio("leftButtonRadio")->text(), t.left);
+    EXPECT_EQ(radio("rightButtonRadio")->text(), t.right);
+    EXPECT_EQ(radio("middleButtonRadio")->text(), t.wheel);
+    EXPECT_EQ(radio("mouseSingleRadio")->text(), t.singlePress);
+    EXPECT_EQ(radio("mouseRepeatRadio")->text(), t.repeat);
     EXPECT_EQ(cutTextsOf(form.get()), "");
-    form->HorzImageListBox1->setItemIndex(2);
-    form->HorzImageListBox1Click();
-    EXPECT_EQ(form->Text3->text(), t.key3);
+    keyPicker()->setCurrentIndex(2);
+    keyPicker()->keyClicked();
+    EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), t.key3);
 
     // A write the key refuses: the popup says which keys failed, all of it, with the failure icon.
     wired.setFailWrites(true);
-    form->CircleButton4Click();
-    ASSERT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }));
-    EXPECT_EQ(form->MessagePopup1->text(), t.failed);
-    EXPECT_EQ(form->MessagePopup1->icon()->picture(), QStringLiteral("PopupFailIcon"));
-    EXPECT_TRUE(showsWholeText(form->MessagePopup1->label()));
+    click(writeButton());
+    ASSERT_TRUE(waitFor([&] { return popup()->isOpen(); }));
+    EXPECT_EQ(popup()->text(), t.failed);
+    EXPECT_EQ(popup()->icon()->picture(), QStringLiteral("PopupFailIcon"));
+    EXPECT_TRUE(showsWholeText(popup()->label()));
     EXPECT_EQ(cutTextsOf(form.get()), "");
-    form->MessagePopup1->okButton()->click();
+    popup()->okButton()->click();
     wired.setFailWrites(false);
-    form->CircleButton4Click();
-    ASSERT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }));
-    EXPECT_EQ(form->MessagePopup1->icon()->picture(), QStringLiteral("PopupIcon"));
-    form->MessagePopup1->okButton()->click();
+    click(writeButton());
+    ASSERT_TRUE(waitFor([&] { return popup()->isOpen(); }));
+    EXPECT_EQ(popup()->icon()->picture(), QStringLiteral("PopupIcon"));
+    popup()->okButton()->click();
 
     // The pairing window of the receiver, before and after a binding.
-    form->SeleUSB(child<ui::PictureButton>(form->ToolBar1, "toolb1"));
+    click(deviceButton(1));
     waitForRead(6);
     EXPECT_EQ(cutTextsOf(form.get()), "");
-    click(form->BitmapButton1);
-    ASSERT_TRUE(waitFor([&] { return form1->isVisible(); }));
-    EXPECT_EQ(form1->Text1->text(), t.pairingTitle);
-    EXPECT_EQ(form1->BitmapButton1->text(), t.bind);
-    EXPECT_EQ(form1->BitmapButton2->text(), t.clear);
-    EXPECT_EQ(form1->Memo1->lines(), t.instructions);
-    EXPECT_EQ(cutTextsOf(form1.get()), "");
-    for (const QWidget* area : std::initializer_list<const QWidget*>{form1->Root1, form1->Rectangle1})
+    click(pairingButton());
+    ASSERT_TRUE(waitFor([&] { return pairing->isVisible(); }));
+    EXPECT_EQ(child<ui::GradientText>(pairing.get(), "title")->text(), t.pairingTitle);
+    EXPECT_EQ(bindButton()->text(), t.bind);
+    EXPECT_EQ(clearBindingsButton()->text(), t.clear);
+    EXPECT_EQ(pairingMessages()->lines(), t.instructions);
+    EXPECT_EQ(cutTextsOf(pairing.get()), "");
+    for (const QWidget* area : std::initializer_list<const QWidget*>{child<QWidget>(pairing.get(), "root"), child<QWidget>(pairing.get(), "header")})
         EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "") << area->objectName().toStdString();
-    click(form1->BitmapButton1);
-    ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 3; }));
-    EXPECT_EQ(form1->Memo1->lines().mid(1), QStringList({t.bound, t.done}));
-    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    click(bindButton());
+    ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 3; }));
+    EXPECT_EQ(pairingMessages()->lines().mid(1), QStringList({t.bound, t.done}));
+    EXPECT_EQ(cutTextsOf(pairing.get()), "");
 
     // Every other line it writes: the bindings cleared, the time-out, and the requests that a
     // receiver taking no reports never got.
-    click(form1->BitmapButton2);
-    ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 4; }));
-    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    click(clearBindingsButton());
+    ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 4; }));
+    EXPECT_EQ(cutTextsOf(pairing.get()), "");
     receiver.setPairDelayMs(-1);
-    form1->Timer1->setInterval(3600 * 1000);
-    click(form1->BitmapButton1);
+    form->session()->bindTimer()->setInterval(3600 * 1000);
+    click(bindButton());
     for (int tick = 0; tick < 10; ++tick)
-        form1->Timer1Timer();
-    ASSERT_TRUE(form1->BitmapButton1->isEnabled());
-    EXPECT_EQ(cutTextsOf(form1.get()), "");
+        form->session()->bindTick();
+    ASSERT_TRUE(bindButton()->isEnabled());
+    EXPECT_EQ(cutTextsOf(pairing.get()), "");
     receiver.setFailWrites(true);
-    click(form1->BitmapButton1);
-    ASSERT_TRUE(waitFor([&] { return form1->BitmapButton1->isEnabled(); }));
-    click(form1->BitmapButton2);
-    ASSERT_TRUE(waitFor([&] { return form1->Memo1->lines().size() == 2; }));
-    EXPECT_EQ(cutTextsOf(form1.get()), "");
+    click(bindButton());
+    ASSERT_TRUE(waitFor([&] { return bindButton()->isEnabled(); }));
+    click(clearBindingsButton());
+    ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 2; }));
+    EXPECT_EQ(cutTextsOf(pairing.get()), "");
     receiver.setFailWrites(false);
 
     // Qt's own texts: the error box's button.
@@ -256,6 +255,38 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     }));
     EXPECT_EQ(box->button(QMessageBox::Ok)->text(), t.ok);
     box->accept();
+}
+
+// With no key found, the free space below the tool bar says what to do: plug one in, and if one
+// is in but not found, the access rule and tavrelctl's list. It goes once a key is found, and
+// comes back when the last one is unplugged.
+TEST_P(LanguageTest, WithoutAKeyTheWindowSaysWhatToDo)
+{
+    const bool english = QLatin1String(GetParam().locale).startsWith(QLatin1String("en"));
+    start();
+    auto* help = mainChild<QLabel>("emptyHelp");
+    ASSERT_TRUE(help);
+    // Once the first scan has found nothing.
+    ASSERT_TRUE(waitFor([&] { return form->session()->scanned() && help->isVisible(); }));
+    EXPECT_TRUE(keyPicker()->isHidden());
+    EXPECT_TRUE(pages()->isHidden());
+    const QString text = help->text();
+    EXPECT_TRUE(text.startsWith(english ? QStringLiteral("No USB key found.") : QStringLiteral("没有发现USB按键。")))
+        << text.toStdString();
+    for (const char* step : {"scripts/install-udev-rule.sh", "tavrelctl list"})
+        EXPECT_TRUE(text.contains(QLatin1String(step))) << step;
+    EXPECT_TRUE(text.contains(english ? QStringLiteral("Plug in") : QStringLiteral("请插入"))) << text.toStdString();
+    EXPECT_TRUE(showsWholeText(help)) << text.toStdString();
+    EXPECT_EQ(cutTextsOf(form.get()), "");
+    // Left of the round buttons, below the tool bar, above the progress bar.
+    const QRect area = help->geometry();
+    EXPECT_LT(area.right(), readButton()->geometry().left());
+    EXPECT_GT(area.top(), toolBar()->geometry().bottom());
+
+    auto& key = plug(QStringLiteral("empty-") + QLatin1String(GetParam().locale, 2), "310000000031");
+    ASSERT_TRUE(waitFor([&] { return !help->isVisible() && pages()->isVisible(); }));
+    testbed().unplug(key);
+    ASSERT_TRUE(waitFor([&] { return help->isVisible() && pages()->isHidden() && keyPicker()->isHidden(); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, LanguageTest, ::testing::Values(english(), chinese()),

@@ -3,7 +3,6 @@
 #include "windowfixture.h"
 
 #include "ui/widgets/gradienttext.h"
-#include "ui/widgets/groupradiobutton.h"
 #include "ui/widgets/pictureview.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
@@ -16,12 +15,12 @@ using namespace tavrel::test;
 
 namespace {
 
-using Radio = ui::GroupRadioButton* TMainForm::*;
-using Tab = ui::TabItem* TMainForm::*;
+// Controls by their object names.
+using Radio = const char*;
+using Tab = const char*;
 
-constexpr Radio kRadios[] = {&TMainForm::RadioButton1, &TMainForm::RadioButton2, &TMainForm::RadioButton3,
-                             &TMainForm::RadioButton4, &TMainForm::RadioButton5, &TMainForm::RadioButton6,
-                             &TMainForm::RadioButton7};
+constexpr Radio kRadios[] = {"leftButtonRadio",  "rightButtonRadio",    "middleButtonRadio",  "mouseSingleRadio",
+                             "mouseRepeatRadio", "keyboardSingleRadio", "keyboardRepeatRadio"};
 
 // Eight keys covering both kinds, both triggers, the three mouse buttons and two odd modes.
 const std::array<quint8, 5> kRecords[8] = {
@@ -46,12 +45,12 @@ protected:
         start();
         waitForRead(8);
         ASSERT_TRUE(waitFor([&] { return record(5) == "01 00 00 00 01" && record(6) == "02 00 00 00 07"; }));
-        ASSERT_FALSE(form->TabItem2->isHidden());
+        ASSERT_FALSE(mouseTab()->isHidden());
     }
 
-    void pickKey(int k) { click(form->HorzImageListBox1->item(k)); }
-    void clickTab(Tab tab) { click(form.get()->*tab); }
-    void clickRadio(Radio radio) { tavrel::test::clickRadio(form.get()->*radio); }
+    void pickKey(int k) { click(keyPicker()->item(k)); }
+    void clickTab(Tab tab) { click(mainChild(tab)); }
+    void clickRadio(Radio name) { tavrel::test::clickRadio(radio(name)); }
     QString record(int k) { return heldText(*form->session(), k); }
     QStringList records()
     {
@@ -63,12 +62,13 @@ protected:
     bool unsent(int k) { return form->session()->selected()->assignments().unsent(k); }
     bool anyUnsent() { return form->session()->selected()->assignments().anyUnsent(); }
 
-    // The numbers of the checked radio buttons: "257" for RadioButton2, 5 and 7.
+    // The checked radio buttons by their place in kRadios from 1: "257" for the right button,
+    // the mouse page's repeat and the keyboard page's repeat.
     QString checkedRadios()
     {
         QString out;
         for (int i = 0; i < 7; ++i)
-            if ((form.get()->*kRadios[i])->isChecked())
+            if (radio(kRadios[i])->isChecked())
                 out += QString::number(i + 1);
         return out;
     }
@@ -90,28 +90,28 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
         const char* box;
     } steps[] = {
         {2, 0, "47", nullptr, "设置按键:3", "Ctrl+Shift+A"},
-        {1, 1, "257", "BMP3", "设置按键:3", "Ctrl+Shift+A"},
-        {4, 1, "17", "BMP2", "设置按键:3", "Ctrl+Shift+A"},  // Mode "04": neither trigger
-        {3, 1, "347", "BMP4", "设置按键:3", "Ctrl+Shift+A"},
-        {6, 1, "27", "BMP3", "设置按键:3", "Ctrl+Shift+A"},  // Mode "07": neither trigger
-        {0, 0, "26", "BMP3", "设置按键:1", "Ctrl+Alt+A"},
+        {1, 1, "257", "MouseRight", "设置按键:3", "Ctrl+Shift+A"},
+        {4, 1, "17", "MouseLeft", "设置按键:3", "Ctrl+Shift+A"},  // Mode "04": neither trigger
+        {3, 1, "347", "MouseWheel", "设置按键:3", "Ctrl+Shift+A"},
+        {6, 1, "27", "MouseRight", "设置按键:3", "Ctrl+Shift+A"},  // Mode "07": neither trigger
+        {0, 0, "26", "MouseRight", "设置按键:1", "Ctrl+Alt+A"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(testing::Message() << "key " << step.key + 1);
-        form->TextBox1->clearFocus();
+        captureBox()->clearFocus();
         pickKey(step.key);
-        EXPECT_EQ(form->HorzImageListBox1->itemIndex(), step.key);
-        EXPECT_EQ(form->TabControl1->itemIndex(), step.page);
-        EXPECT_EQ(form->Layout2->isHidden(), step.page != 0);
-        EXPECT_EQ(form->Layout3->isHidden(), step.page != 1);
+        EXPECT_EQ(keyPicker()->currentIndex(), step.key);
+        EXPECT_EQ(pages()->currentIndex(), step.page);
+        EXPECT_EQ(mainChild("keyboardPage")->isHidden(), step.page != 0);
+        EXPECT_EQ(mainChild("mousePage")->isHidden(), step.page != 1);
         EXPECT_EQ(checkedRadios(), QLatin1String(step.checked));
         if (step.picture) {
-            EXPECT_EQ(form->Image3->picture(), QLatin1String(step.picture));
+            EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), QLatin1String(step.picture));
         }
-        EXPECT_EQ(form->Text3->text(), QString::fromUtf8(step.heading));
-        EXPECT_EQ(form->TextBox1->text(), QString::fromUtf8(step.box));
+        EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), QString::fromUtf8(step.heading));
+        EXPECT_EQ(captureBox()->text(), QString::fromUtf8(step.box));
         // A keyboard key gets the capture box ready for typing; a mouse key leaves the focus.
-        EXPECT_EQ(form->focusWidget() == form->TextBox1, step.page == 0);
+        EXPECT_EQ(form->focusWidget() == captureBox(), step.page == 0);
     }
     EXPECT_EQ(records(), before);
     EXPECT_FALSE(anyUnsent());
@@ -123,25 +123,25 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
 
     // Keyboard to mouse: a left-button single-press key.
     pickKey(0);
-    clickTab(&TMainForm::TabItem2);
+    clickTab("mouseTab");
     EXPECT_EQ(record(0), "01 00 00 00 01");
-    EXPECT_TRUE(form->RadioButton1->isChecked());
-    EXPECT_EQ(form->Image3->picture(), QStringLiteral("BMP2"));
-    EXPECT_EQ(form->TabControl1->itemIndex(), 1);
+    EXPECT_TRUE(radio("leftButtonRadio")->isChecked());
+    EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), QStringLiteral("MouseLeft"));
+    EXPECT_EQ(pages()->currentIndex(), 1);
     EXPECT_TRUE(unsent(0));
 
     // Mouse to keyboard: an empty keyboard key and an empty capture box.
     pickKey(1);
-    clickTab(&TMainForm::TabItem1);
+    clickTab("keyboardTab");
     EXPECT_EQ(record(1), "00 00 00 00 00");
-    EXPECT_EQ(form->TextBox1->text(), QString());
-    EXPECT_EQ(form->TabControl1->itemIndex(), 0);
+    EXPECT_EQ(captureBox()->text(), QString());
+    EXPECT_EQ(pages()->currentIndex(), 0);
     EXPECT_TRUE(unsent(1));
 
     // The old combination does not come back with the key: nothing stands behind it.
     pickKey(5);
     pickKey(1);
-    EXPECT_EQ(form->TextBox1->text(), QString());
+    EXPECT_EQ(captureBox()->text(), QString());
     EXPECT_EQ(form->session()->shownRecord(1)->text, QString());
     EXPECT_EQ(record(1), "00 00 00 00 00");
 
@@ -149,10 +149,10 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     // makes it an empty keyboard key too, so that the page and the record agree.
     for (int k : {4, 6}) {
         pickKey(k);
-        ASSERT_EQ(form->TabControl1->itemIndex(), 1);
-        clickTab(&TMainForm::TabItem1);
+        ASSERT_EQ(pages()->currentIndex(), 1);
+        clickTab("keyboardTab");
         EXPECT_EQ(record(k), "00 00 00 00 00") << k;
-        EXPECT_EQ(form->TabControl1->itemIndex(), 0) << k;
+        EXPECT_EQ(pages()->currentIndex(), 0) << k;
         EXPECT_TRUE(unsent(k)) << k;
     }
 }
@@ -166,20 +166,20 @@ TEST_F(ModeEditorTest, ATabThatMatchesTheKeyChangesNothing)
         int key;
         Tab tab;
     } cases[] = {
-        {0, &TMainForm::TabItem1}, {2, &TMainForm::TabItem1}, {1, &TMainForm::TabItem2}, {3, &TMainForm::TabItem2},
-        {4, &TMainForm::TabItem2}, {6, &TMainForm::TabItem2},
+        {0, "keyboardTab"}, {2, "keyboardTab"}, {1, "mouseTab"}, {3, "mouseTab"},
+        {4, "mouseTab"}, {6, "mouseTab"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", tab " << (c.tab == &TMainForm::TabItem1 ? 1 : 2));
+        SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", tab " << (std::string_view(c.tab) == "keyboardTab" ? 1 : 2));
         pickKey(c.key);
         const QStringList before = records();
-        const QString box = form->TextBox1->text();
-        const QString picture = form->Image3->picture();
+        const QString box = captureBox()->text();
+        const QString picture = mainChild<ui::PictureView>("mousePicture")->picture();
         clickTab(c.tab);
         EXPECT_EQ(records(), before);
         EXPECT_FALSE(anyUnsent());
-        EXPECT_EQ(form->TextBox1->text(), box);
-        EXPECT_EQ(form->Image3->picture(), picture);
+        EXPECT_EQ(captureBox()->text(), box);
+        EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), picture);
     }
 }
 
@@ -193,24 +193,24 @@ TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
         const char* record;
         const char* picture;  // nullptr: the picture stays
     } clicks[] = {
-        {5, &TMainForm::RadioButton3, "04 00 00 00 01", "BMP4"},  // 滚轮按键
-        {5, &TMainForm::RadioButton5, "04 00 00 00 03", nullptr}, // 连续按键
-        {5, &TMainForm::RadioButton4, "04 00 00 00 01", nullptr}, // 单次按下
-        {5, &TMainForm::RadioButton2, "02 00 00 00 01", "BMP3"},  // 鼠标右键
-        {5, &TMainForm::RadioButton1, "01 00 00 00 01", "BMP2"},  // 鼠标左键
-        {0, &TMainForm::RadioButton7, "05 04 00 00 02", nullptr}, // keyboard 连续按键
-        {0, &TMainForm::RadioButton6, "05 04 00 00 00", nullptr}, // keyboard 单次按下
+        {5, "middleButtonRadio", "04 00 00 00 01", "MouseWheel"},  // 滚轮按键
+        {5, "mouseRepeatRadio", "04 00 00 00 03", nullptr}, // 连续按键
+        {5, "mouseSingleRadio", "04 00 00 00 01", nullptr}, // 单次按下
+        {5, "rightButtonRadio", "02 00 00 00 01", "MouseRight"},  // 鼠标右键
+        {5, "leftButtonRadio", "01 00 00 00 01", "MouseLeft"},  // 鼠标左键
+        {0, "keyboardRepeatRadio", "05 04 00 00 02", nullptr}, // keyboard 连续按键
+        {0, "keyboardSingleRadio", "05 04 00 00 00", nullptr}, // keyboard 单次按下
     };
     for (const auto& c : clicks) {
-        auto* radio = form.get()->*c.radio;
-        SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", " << radio->text().toStdString());
-        if (form->HorzImageListBox1->itemIndex() != c.key)
+        auto* button = radio(c.radio);
+        SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", " << button->text().toStdString());
+        if (keyPicker()->currentIndex() != c.key)
             pickKey(c.key);
-        const QString picture = form->Image3->picture();
+        const QString picture = mainChild<ui::PictureView>("mousePicture")->picture();
         clickRadio(c.radio);
-        EXPECT_TRUE(radio->isChecked());
+        EXPECT_TRUE(button->isChecked());
         EXPECT_EQ(record(c.key), QLatin1String(c.record));
-        EXPECT_EQ(form->Image3->picture(), c.picture ? QString::fromLatin1(c.picture) : picture);
+        EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), c.picture ? QString::fromLatin1(c.picture) : picture);
         EXPECT_TRUE(unsent(c.key));
     }
 }
@@ -220,15 +220,15 @@ TEST_F(ModeEditorTest, TheMouseTabShowsTheTriggerTheNewRecordHolds)
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-stale"));
     pickKey(1);  // a repeating mouse key checks 连续按键
     pickKey(0);
-    clickTab(&TMainForm::TabItem2);
+    clickTab("mouseTab");
     EXPECT_EQ(record(0), "01 00 00 00 01");
-    EXPECT_TRUE(form->RadioButton4->isChecked());
-    EXPECT_FALSE(form->RadioButton5->isChecked());
-    EXPECT_TRUE(form->RadioButton1->isChecked());
+    EXPECT_TRUE(radio("mouseSingleRadio")->isChecked());
+    EXPECT_FALSE(radio("mouseRepeatRadio")->isChecked());
+    EXPECT_TRUE(radio("leftButtonRadio")->isChecked());
 
-    clickRadio(&TMainForm::RadioButton5);
+    clickRadio("mouseRepeatRadio");
     EXPECT_EQ(record(0), "01 00 00 00 03");
-    clickRadio(&TMainForm::RadioButton4);
+    clickRadio("mouseSingleRadio");
     EXPECT_EQ(record(0), "01 00 00 00 01");
 }
 
@@ -236,32 +236,31 @@ TEST_F(ModeEditorTest, WithoutASelectedKeyNothingIsShownOrStored)
 {
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-none"));
     // A ninth item in the picker reaches past the eight keys a key can hold.
-    form->HorzImageListBox1->addItem(QStringLiteral("anjianItem8"), QStringLiteral("bitmapobject9"), 110);
+    keyPicker()->addItem(QStringLiteral("keyItem8"), QStringLiteral("key9"), 110);
 
     for (int selected : {-1, 8}) {
         SCOPED_TRACE(testing::Message() << "item index " << selected);
         // Leaves every button below unchecked, so that each click raises its change.
         pickKey(5);
         pickKey(0);
-        form->HorzImageListBox1->setItemIndex(selected);
-        ASSERT_EQ(form->HorzImageListBox1->itemIndex(), selected);
-        form->HorzImageListBox1Click();
+        keyPicker()->setCurrentIndex(selected);
+        ASSERT_EQ(keyPicker()->currentIndex(), selected);
+        keyPicker()->keyClicked();
         EXPECT_EQ(form->session()->selectedKey(), -1);
         const QStringList before = records();
 
         // No key's record is shown for none.
-        form->keymousecheck();
-        EXPECT_EQ(form->TabControl1->itemIndex(), 0);
-        EXPECT_EQ(form->TextBox1->text(), QString());
+        EXPECT_EQ(pages()->currentIndex(), 0);
+        EXPECT_EQ(captureBox()->text(), QString());
 
-        clickTab(&TMainForm::TabItem2);
-        clickRadio(&TMainForm::RadioButton3);
-        clickRadio(&TMainForm::RadioButton5);
-        clickTab(&TMainForm::TabItem1);
-        clickRadio(&TMainForm::RadioButton7);
+        clickTab("mouseTab");
+        clickRadio("middleButtonRadio");
+        clickRadio("mouseRepeatRadio");
+        clickTab("keyboardTab");
+        clickRadio("keyboardRepeatRadio");
         EXPECT_EQ(records(), before);
         EXPECT_FALSE(anyUnsent());
-        EXPECT_EQ(form->TextBox1->text(), QString());
+        EXPECT_EQ(captureBox()->text(), QString());
     }
 }
 

@@ -50,12 +50,12 @@ protected:
     // whichever page is shown.
     QStringList coveredOn(const QWidget* page) const
     {
-        const QLabel* line = form->ReceivedText;
+        const QLabel* line = mainChild<QLabel>("receivedText");
         const QRect text = placed(line->fontMetrics().size(0, line->text()), line->alignment(), line->contentsRect())
                                .translated(line->pos());
         QStringList covered;
         for (const QWidget* w : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (w->isVisibleTo(page) && shownRect(w).translated(page->pos()).intersects(text))
+            if (w->isVisibleTo(page) && shownRect(w).translated(page->mapTo(pages(), QPoint())).intersects(text))
                 covered << w->objectName();
         return covered;
     }
@@ -65,7 +65,7 @@ protected:
     {
         runEventsFor(RepeatGapMs + 50);
         key.pressKey(slot, holdMs);
-        return waitFor([&] { return form->ReceivedText->text() == shown; }, 5000);
+        return waitFor([&] { return mainChild<QLabel>("receivedText")->text() == shown; }, 5000);
     }
 
     std::vector<std::pair<const char*, QByteArray>> m_saved;
@@ -86,7 +86,7 @@ TEST_P(TesterWindowTest, TheLineShowsWhatTheKeySentAndMarksTheKeyThatSendsIt)
     start();
     waitForRead(6);
     ASSERT_TRUE(waitFor([&] { return key.inputOpens() >= 2; }));
-    EXPECT_EQ(form->ReceivedText->text(), QString());
+    EXPECT_EQ(mainChild<QLabel>("receivedText")->text(), QString());
 
     const struct {
         int slot;
@@ -100,13 +100,13 @@ TEST_P(TesterWindowTest, TheLineShowsWhatTheKeySentAndMarksTheKeyThatSendsIt)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.shown.toStdString());
-        ASSERT_TRUE(press(key, c.slot, c.holdMs, c.shown)) << form->ReceivedText->text().toStdString();
-        EXPECT_EQ(form->HorzImageListBox1->receivedIndex(), c.marked);
+        ASSERT_TRUE(press(key, c.slot, c.holdMs, c.shown)) << mainChild<QLabel>("receivedText")->text().toStdString();
+        EXPECT_EQ(keyPicker()->receivedIndex(), c.marked);
         // The line covers nothing on either page, and shows all of itself.
-        for (const QWidget* page : {form->Layout2, form->Layout3})
+        for (const QWidget* page : {mainChild("keyboardPage"), mainChild("mousePage")})
             EXPECT_EQ(coveredOn(page).join(u',').toStdString(), "") << page->objectName().toStdString();
         EXPECT_EQ(cutTextsOf(form.get()), "");
-        EXPECT_TRUE(form->ReceivedText->toolTip().isEmpty());
+        EXPECT_TRUE(mainChild<QLabel>("receivedText")->toolTip().isEmpty());
     }
 
     // Names in a German layout: the line and the capture box show what the keyboard prints.
@@ -114,16 +114,16 @@ TEST_P(TesterWindowTest, TheLineShowsWhatTheKeySentAndMarksTheKeyThatSendsIt)
     ASSERT_TRUE(german.has_value());
     form->setKeyLabels(*german);
     ASSERT_TRUE(press(key, 4, 50, t.german));
-    EXPECT_EQ(form->HorzImageListBox1->receivedIndex(), 4);
-    form->HorzImageListBox1->setItemIndex(4);
-    form->HorzImageListBox1Click();
-    EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Z"));
+    EXPECT_EQ(keyPicker()->receivedIndex(), 4);
+    keyPicker()->setCurrentIndex(4);
+    keyPicker()->keyClicked();
+    EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Z"));
     EXPECT_EQ(form->session()->shownRecord(4)->text, QStringLiteral("Ctrl+Y")) << "the record keeps its own name";
 
     testbed().unplug(key);
     ASSERT_TRUE(waitFor([&] { return !form->session()->devicePresent(); }));
-    EXPECT_EQ(form->ReceivedText->text(), QString());
-    EXPECT_EQ(form->HorzImageListBox1->receivedIndex(), -1);
+    EXPECT_EQ(mainChild<QLabel>("receivedText")->text(), QString());
+    EXPECT_EQ(keyPicker()->receivedIndex(), -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, TesterWindowTest,

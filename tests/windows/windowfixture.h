@@ -5,16 +5,24 @@
 #include "common/qtwait.h"
 #include "hid/hiddevicecontroller.h"
 #include "keyemu/testbed.h"
-#include "ui/form1.h"
-#include "ui/mainform.h"
+#include "ui/mainwindow.h"
+#include "ui/pairingwindow.h"
 #include "ui/widgets/circlebutton.h"
+#include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/linememo.h"
 #include "ui/widgets/messagepopup.h"
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/pictureview.h"
+#include "ui/widgets/tabcontrol.h"
+#include "ui/widgets/tabitem.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -35,6 +43,16 @@ emu::Testbed& testbed();
 inline void click(QWidget* widget)
 {
     QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+// A control of a window, found as a user finds it by what it is: by its object name. Fails the
+// test when there is none of that kind.
+template <class T = QWidget>
+T* child(const QObject* window, const char* name)
+{
+    T* found = window->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(found, nullptr) << "no " << name;
+    return found;
 }
 
 // A radio button takes clicks on its indicator and caption only, so this clicks the indicator.
@@ -65,7 +83,7 @@ class WindowTest : public ::testing::Test {
 protected:
     void TearDown() override
     {
-        form1.reset();
+        pairing.reset();
         form.reset();
         for (emu::EmulatedKey* key : testbed().keys())
             if (key->plugged())
@@ -85,12 +103,12 @@ protected:
     // Starts the program's windows and waits for the first device scan.
     void start()
     {
-        form = std::make_unique<TMainForm>();
-        form1 = std::make_unique<TForm1>(form->session());
-        form->setPairingWindow(form1.get());
+        form = std::make_unique<MainWindow>();
+        pairing = std::make_unique<PairingWindow>(form->session());
+        form->setPairingWindow(pairing.get());
         form->show();
         ASSERT_TRUE(waitFor([&] {
-            return form->Memo1->text() != QStringLiteral("没有发现USB按键!") || !form->CircleButton3->isEnabled();
+            return statusMemo()->text() != QStringLiteral("没有发现USB按键!") || !readButton()->isEnabled();
         }));
     }
 
@@ -106,7 +124,7 @@ protected:
             return answers >= asked;
         };
         ASSERT_TRUE(waitFor([&] {
-            return form->HorzImageListBox1->count() == keys && form->session()->selected()
+            return keyPicker()->count() == keys && form->session()->selected()
                    && form->session()->selected()->readComplete() && !form->session()->busy() && answered();
         }));
     }
@@ -114,16 +132,16 @@ protected:
     // Presses the popup's OK as soon as it opens; returns what it said.
     QString confirmPopup(int timeoutMs = 5000)
     {
-        EXPECT_TRUE(waitFor([&] { return form->MessagePopup1->isOpen(); }, timeoutMs));
-        const QString said = form->MessagePopup1->text();
-        form->MessagePopup1->okButton()->click();
+        EXPECT_TRUE(waitFor([&] { return popup()->isOpen(); }, timeoutMs));
+        const QString said = popup()->text();
+        click(popup()->okButton());
         return said;
     }
 
     // Writes and confirms the popup that ends the write; returns what it said.
     QString writeAndConfirm()
     {
-        form->CircleButton4Click();
+        click(writeButton());
         return confirmPopup(10000);
     }
 
@@ -138,7 +156,7 @@ protected:
     void chooseFile(QKeySequence::StandardKey shortcut, const QString& path)
     {
         ASSERT_NO_FATAL_FAILURE(activate());
-        form->TextBox1->clearFocus();
+        captureBox()->clearFocus();
         ASSERT_TRUE(waitFor([&] { return !form->session()->capturing(); }));
         QTest::keySequence(form.get(), QKeySequence(shortcut));
         ASSERT_TRUE(waitFor([&] { return form->fileDialog() && form->fileDialog()->isVisible(); }));
@@ -148,8 +166,38 @@ protected:
         ASSERT_TRUE(waitFor([&] { return form->fileDialog() == nullptr; }));
     }
 
-    std::unique_ptr<TMainForm> form;
-    std::unique_ptr<TForm1> form1;
+public:
+    // The main window's controls.
+    template <class T = QWidget>
+    T* mainChild(const char* name) const { return child<T>(form.get(), name); }
+    ui::LineMemo* statusMemo() const { return mainChild<ui::LineMemo>("statusMemo"); }
+    QWidget* toolBar() const { return mainChild("toolBar"); }
+    ui::PictureButton* deviceButton(int device) const
+    {
+        return mainChild<ui::PictureButton>(QByteArray("deviceButton" + QByteArray::number(device)).constData());
+    }
+    ui::KeyPicker* keyPicker() const { return mainChild<ui::KeyPicker>("keyPicker"); }
+    ui::TabControl* pages() const { return mainChild<ui::TabControl>("pages"); }
+    ui::TabItem* keyboardTab() const { return mainChild<ui::TabItem>("keyboardTab"); }
+    ui::TabItem* mouseTab() const { return mainChild<ui::TabItem>("mouseTab"); }
+    QLineEdit* captureBox() const { return mainChild<QLineEdit>("captureBox"); }
+    QRadioButton* radio(const char* name) const { return mainChild<QRadioButton>(name); }
+    ui::CircleButton* readButton() const { return mainChild<ui::CircleButton>("readButton"); }
+    ui::CircleButton* writeButton() const { return mainChild<ui::CircleButton>("writeButton"); }
+    ui::PictureButton* pairingButton() const { return mainChild<ui::PictureButton>("pairingButton"); }
+    ui::MessagePopup* popup() const { return mainChild<ui::MessagePopup>("messagePopup"); }
+    // The pairing window's.
+    ui::PictureButton* bindButton() const { return child<ui::PictureButton>(pairing.get(), "bindButton"); }
+    ui::PictureButton* clearBindingsButton() const
+    {
+        return child<ui::PictureButton>(pairing.get(), "clearBindingsButton");
+    }
+    ui::LineMemo* pairingMessages() const { return child<ui::LineMemo>(pairing.get(), "messages"); }
+
+protected:
+
+    std::unique_ptr<MainWindow> form;
+    std::unique_ptr<PairingWindow> pairing;
 };
 
 }  // namespace tavrel::test

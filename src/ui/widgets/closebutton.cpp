@@ -6,7 +6,7 @@
 
 namespace tavrel::ui {
 
-CloseButton::CloseButton(QWidget* parent, Action action) : QAbstractButton(parent), m_action(action)
+CloseButton::CloseButton(QWidget* parent, Action action) : QToolButton(parent), m_action(action)
 {
     resize(20, 20);
     setFocusPolicy(Qt::NoFocus);

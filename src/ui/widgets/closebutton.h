@@ -2,11 +2,11 @@
 // The small cross in a borderless window's corner. It closes or hides the window that holds
 // it, or only emits clicked() with the action None.
 
-#include <QAbstractButton>
+#include <QToolButton>
 
 namespace tavrel::ui {
 
-class CloseButton : public QAbstractButton {
+class CloseButton : public QToolButton {
     Q_OBJECT
 public:
     enum class Action { Close, Hide, None };

@@ -2,6 +2,7 @@
 
 #include "ui/widgets/keypickeritem.h"
 
+#include <QButtonGroup>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
@@ -9,8 +10,9 @@
 
 namespace tavrel::ui {
 
-KeyPicker::KeyPicker(QWidget* parent) : QWidget(parent)
+KeyPicker::KeyPicker(QWidget* parent) : QWidget(parent), m_group(new QButtonGroup(this))
 {
+    connect(m_group, &QButtonGroup::idClicked, this, &KeyPicker::selectByUser);
     setFocusPolicy(Qt::StrongFocus);
 }
 
@@ -22,13 +24,13 @@ void KeyPicker::clear()
         if (!item)
             continue;
         item->setObjectName(QString());
+        m_group->removeButton(item);
         item->hide();
-        item->disconnect(this);
         item->deleteLater();
     }
     m_items.clear();
     m_received = -1;
-    setItemIndex(-1);
+    setCurrentIndex(-1);
 }
 
 void KeyPicker::beginUpdate()
@@ -47,12 +49,8 @@ QWidget* KeyPicker::addItem(const QString& objectName, const QString& pictureNam
     auto* item = new KeyPickerItem(pictureName, this);
     item->setObjectName(objectName);
     item->resize(qMax(0, width), height());
+    m_group->addButton(item, int(m_items.size()));
     m_items.append(item);
-    connect(item, &KeyPickerItem::pressedByUser, this, [this, item] {
-        const int index = int(m_items.indexOf(item));
-        if (index >= 0)
-            selectByUser(index);
-    });
     item->show();
     if (m_updateDepth == 0)
         relayout();
@@ -64,17 +62,22 @@ QWidget* KeyPicker::item(int index) const
     return index >= 0 && index < count() ? m_items[index].data() : nullptr;
 }
 
-void KeyPicker::setItemIndex(int index)
+void KeyPicker::setCurrentIndex(int index)
 {
     if (index < 0 || index >= count())
         index = -1;
-    for (int i = 0; i < count(); ++i)
-        if (m_items[i])
-            m_items[i]->setSelected(i == index);
+    if (QAbstractButton* selected = m_group->button(index)) {
+        selected->setChecked(true);
+    } else if (QAbstractButton* checked = m_group->checkedButton()) {
+        // An exclusive group keeps its checked button checked.
+        m_group->setExclusive(false);
+        checked->setChecked(false);
+        m_group->setExclusive(true);
+    }
     if (index == m_index)
         return;
     m_index = index;
-    emit itemIndexChanged(index);
+    emit currentChanged(index);
 }
 
 void KeyPicker::setReceivedIndex(int index)
@@ -87,8 +90,8 @@ void KeyPicker::setReceivedIndex(int index)
 
 void KeyPicker::selectByUser(int index)
 {
-    setItemIndex(index);
-    emit click();
+    setCurrentIndex(index);
+    emit keyClicked();
 }
 
 void KeyPicker::relayout()

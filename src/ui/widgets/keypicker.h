@@ -1,13 +1,15 @@
 #pragma once
 // The key picker: a row of picture items from the left, one per key of the device, each as
-// high as the picker. Its item index is the selected key (-1 while it has no items); the
+// high as the picker. Its current index is the selected key (-1 while it has no items); the
 // selection stays shown without focus. A click on an item (or Left, Right, Home, End while the
-// picker has the focus) moves the selection first and then emits click(), so whoever shows the
-// selected key always hears of a change the user made.
+// picker has the focus) moves the selection first and then emits keyClicked(), so whoever shows
+// the selected key always hears of a change the user made.
 
 #include <QList>
 #include <QPointer>
 #include <QWidget>
+
+class QButtonGroup;
 
 namespace tavrel::ui {
 
@@ -35,13 +37,13 @@ public:
     int receivedIndex() const { return m_received; }
     void setReceivedIndex(int index);
 
-    int itemIndex() const { return m_index; }
+    int currentIndex() const { return m_index; }
     // An index outside the items selects nothing (-1).
-    void setItemIndex(int index);
+    void setCurrentIndex(int index);
 
 signals:
-    void click();
-    void itemIndexChanged(int index);
+    void keyClicked();
+    void currentChanged(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -53,6 +55,8 @@ private:
     void selectByUser(int index);
 
     QList<QPointer<KeyPickerItem>> m_items;
+    // The items by their index, the id.
+    QButtonGroup* m_group;
     int m_index = -1;
     int m_received = -1;
     int m_updateDepth = 0;

@@ -2,7 +2,6 @@
 
 #include "ui/widgets/pictures.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOption>
@@ -15,20 +14,13 @@ constexpr int FrameMargin = 3;
 }  // namespace
 
 KeyPickerItem::KeyPickerItem(const QString& pictureName, QWidget* parent)
-    : QWidget(parent), m_picture(pictureName)
+    : QAbstractButton(parent), m_picture(pictureName)
 {
+    setCheckable(true);
+    // The picker takes the focus for its arrow keys; the items leave it where it is.
+    setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setContentsMargins(FrameMargin, FrameMargin, FrameMargin, FrameMargin);
-}
-
-void KeyPickerItem::setSelected(bool selected)
-{
-    if (selected == m_selected)
-        return;
-    m_selected = selected;
-    style()->unpolish(this);
-    style()->polish(this);
-    update();
 }
 
 void KeyPickerItem::setReceived(bool received)
@@ -36,6 +28,7 @@ void KeyPickerItem::setReceived(bool received)
     if (received == m_received)
         return;
     m_received = received;
+    // The style sheet tells the received key apart by the property; it is read at polish time.
     style()->unpolish(this);
     style()->polish(this);
     update();
@@ -46,27 +39,12 @@ void KeyPickerItem::paintEvent(QPaintEvent*)
     QPainter painter(this);
     QStyleOption option;
     option.initFrom(this);
+    option.state |= isChecked() ? QStyle::State_On : QStyle::State_Off;
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
-
     const QRect area = contentsRect();
     const QPixmap pixmap = picturePixmap(m_picture, area.size(), devicePixelRatioF());
     if (!pixmap.isNull())
         painter.drawPixmap(area.topLeft(), pixmap);
-}
-
-void KeyPickerItem::mousePressEvent(QMouseEvent* event)
-{
-    m_pressed = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void KeyPickerItem::mouseReleaseEvent(QMouseEvent* event)
-{
-    const bool clicked = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-    m_pressed = false;
-    event->accept();
-    if (clicked)
-        emit pressedByUser();
 }
 
 }  // namespace tavrel::ui

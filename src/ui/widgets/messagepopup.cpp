@@ -37,18 +37,18 @@ MessagePopup::MessagePopup(QWidget* window) : QWidget(window)
     hide();
 
     m_icon = new PictureView(QStringLiteral("PopupIcon"), this);
-    m_icon->setObjectName(QStringLiteral("Image7"));
+    m_icon->setObjectName(QStringLiteral("icon"));
     m_icon->setGeometry(BaseIcon);
 
     m_label = new QLabel(this);
-    m_label->setObjectName(QStringLiteral("Label1"));
+    m_label->setObjectName(QStringLiteral("message"));
     m_label->setGeometry(BaseLabel);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setWordWrap(true);
     setFontSize(m_label, 15);
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
-    m_ok->setObjectName(QStringLiteral("Button2"));
+    m_ok->setObjectName(QStringLiteral("okButton"));
     m_ok->setGeometry(BaseOk);
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, [this] { close(1); });

@@ -1,8 +1,8 @@
 #pragma once
-// A message shown inside its window, above everything else, with an icon (Image7), a text
-// (Label1) and an "OK" button (Button2). While it is open the rest of the window is disabled;
-// OK closes it and emits closed(1). A short text keeps the popup at its 244 x 146; a longer one
-// wraps and the popup grows to show all of it, kept inside the window.
+// A message shown inside its window, above everything else, with an icon ("icon"), a text
+// ("message") and an "OK" button ("okButton"). While it is open the rest of the window is
+// disabled; OK closes it and emits closed(1). A short text keeps the popup at its 244 x 146; a
+// longer one wraps and the popup grows to show all of it, kept inside the window.
 
 #include <QPointer>
 #include <QWidget>

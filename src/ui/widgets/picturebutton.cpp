@@ -14,9 +14,11 @@ constexpr int Spacing = 4;
 }  // namespace
 
 PictureButton::PictureButton(const QString& text, const QString& pictureName, QWidget* parent)
-    : QAbstractButton(parent), m_picture(pictureName)
+    : QToolButton(parent), m_picture(pictureName)
 {
     setText(text);
+    // A click takes the focus, as the window's other buttons do: out of the capture box, too.
+    setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_Hover);
 }

@@ -3,11 +3,11 @@
 // high enough for both and beside it otherwise. Picture size and padding are settable; the
 // hint is the ordinary tool tip.
 
-#include <QAbstractButton>
+#include <QToolButton>
 
 namespace tavrel::ui {
 
-class PictureButton : public QAbstractButton {
+class PictureButton : public QToolButton {
     Q_OBJECT
 public:
     enum class PicturePlacement { Auto, Above, Beside };

@@ -1,6 +1,6 @@
 #pragma once
 // The program's pictures are SVG drawings compiled in as resources. They are found by name
-// without regard to case ("bitmapobject1" finds "BitmapObject1") and drawn at any size.
+// without regard to case ("key1" finds "Key1") and drawn at any size.
 
 #include <QIcon>
 #include <QPixmap>
@@ -13,7 +13,7 @@ class QPainter;
 
 namespace tavrel::ui {
 
-// Resource path of the named picture (":/pictures/BitmapObject1.svg"), or "" when there is none.
+// Resource path of the named picture (":/pictures/Key1.svg"), or "" when there is none.
 QString pictureResource(const QString& name);
 
 // Every picture name, as spelt in the resources.

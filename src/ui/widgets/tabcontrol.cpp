@@ -2,69 +2,66 @@
 
 #include "ui/widgets/tabitem.h"
 
+#include <QButtonGroup>
 #include <QPainter>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOption>
 
 namespace tavrel::ui {
 
-namespace {
-bool explicitlyHidden(const QWidget* widget)
+TabControl::TabControl(QWidget* parent)
+    : QWidget(parent), m_items(new QButtonGroup(this)), m_pages(new QStackedWidget(this))
 {
-    return widget->testAttribute(Qt::WA_WState_ExplicitShowHide) && widget->isHidden();
+    m_pages->setObjectName(QStringLiteral("pageStack"));
+    // The button group's clicked() comes after the item's own.
+    connect(m_items, &QButtonGroup::idClicked, this, &TabControl::setCurrentIndex);
+    connect(m_pages, &QStackedWidget::currentChanged, this, &TabControl::currentChanged);
 }
-}  // namespace
 
-TabControl::TabControl(QWidget* parent) : QWidget(parent) {}
+void TabControl::setPageGeometry(const QRect& geometry)
+{
+    m_pages->setGeometry(geometry);
+}
 
 int TabControl::addTab(TabItem* item, QWidget* page)
 {
-    const bool itemHidden = explicitlyHidden(item);
+    const bool itemHidden = item->testAttribute(Qt::WA_WState_ExplicitShowHide) && item->isHidden();
     item->setParent(this);
     item->setVisible(!itemHidden);
-    page->setParent(this);
-
-    const int index = count();
-    m_tabs.append({item, page});
-    connect(item, &TabItem::activated, this, [this, item] {
-        for (int i = 0; i < count(); ++i)
-            if (m_tabs[i].item == item)
-                setItemIndex(i);
-    });
-
-    if (m_index < 0)
-        setItemIndex(index);
-    else
-        page->hide();
+    m_items->addButton(item, count());
+    const int index = m_pages->addWidget(page);
+    item->setChecked(index == currentIndex());
     return index;
+}
+
+int TabControl::count() const
+{
+    return m_pages->count();
 }
 
 TabItem* TabControl::item(int index) const
 {
-    return index >= 0 && index < count() ? m_tabs[index].item : nullptr;
+    return qobject_cast<TabItem*>(m_items->button(index));
 }
 
 QWidget* TabControl::page(int index) const
 {
-    return index >= 0 && index < count() ? m_tabs[index].page : nullptr;
+    return m_pages->widget(index);
 }
 
-void TabControl::setItemIndex(int index)
+int TabControl::currentIndex() const
+{
+    return m_pages->currentIndex();
+}
+
+void TabControl::setCurrentIndex(int index)
 {
     if (index < 0 || index >= count())
         return;
-    const bool changed = index != m_index;
-    m_index = index;
-    for (int i = 0; i < count(); ++i) {
-        if (m_tabs[i].item)
-            m_tabs[i].item->setSelected(i == index);
-        if (i != index && m_tabs[i].page)
-            m_tabs[i].page->hide();
-    }
-    if (m_tabs[index].page)
-        m_tabs[index].page->show();
-    if (changed)
-        emit itemIndexChanged(index);
+    if (TabItem* selected = item(index))
+        selected->setChecked(true);
+    m_pages->setCurrentIndex(index);
 }
 
 void TabControl::paintEvent(QPaintEvent*)

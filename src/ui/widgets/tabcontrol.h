@@ -1,11 +1,12 @@
 #pragma once
-// Tab items with one page each. The caller places items and pages; the control shows the page
-// of the selected item and hides the others. A click on an item emits the item's click()
-// first and then selects it.
+// Tab items over a stack of pages, one page each. The caller places the items; the pages fill
+// the stack, which the caller places too. A click on an item emits the item's clicked() first
+// and then selects it and its page.
 
-#include <QList>
-#include <QPointer>
 #include <QWidget>
+
+class QButtonGroup;
+class QStackedWidget;
 
 namespace tavrel::ui {
 
@@ -16,33 +17,29 @@ class TabControl : public QWidget {
 public:
     explicit TabControl(QWidget* parent = nullptr);
 
-    // Takes both as children. The first tab added becomes the selected one; the pages of the
-    // others are hidden. Returns the new item's index.
+    // Where the pages go, in the control's coordinates.
+    void setPageGeometry(const QRect& geometry);
+    // Takes both as children. The first tab added becomes the selected one. Returns the new
+    // item's index.
     int addTab(TabItem* item, QWidget* page);
-
-    int count() const { return int(m_tabs.size()); }
+    int count() const;
     TabItem* item(int index) const;
     QWidget* page(int index) const;
-
     // -1 while there are no tabs.
-    int itemIndex() const { return m_index; }
+    int currentIndex() const;
     // Indexes outside the tabs are ignored. Hidden items can be selected too.
-    void setItemIndex(int index);
+    void setCurrentIndex(int index);
 
 signals:
-    void itemIndexChanged(int index);
+    void currentChanged(int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Either may be deleted by its window; a deleted one is skipped.
-    struct Tab {
-        QPointer<TabItem> item;
-        QPointer<QWidget> page;
-    };
-    QList<Tab> m_tabs;
-    int m_index = -1;
+    // The ids are the tabs' indexes.
+    QButtonGroup* m_items;
+    QStackedWidget* m_pages;
 };
 
 }  // namespace tavrel::ui

@@ -1,6 +1,6 @@
 // The key tester: what the selected key was last heard sending through its keyboard and mouse
 // interfaces, and the key names in the user's keyboard layout.
-#include "ui/mainform.h"
+#include "ui/mainwindow.h"
 
 #include "platform/keyboardlayout.h"
 #include "ui/widgets/keypicker.h"
@@ -20,15 +20,15 @@ constexpr int SmallestReceivedFontPx = 10;
 QString buttonName(quint8 button)
 {
     switch (button) {
-    case MouseLeft: return TMainForm::tr("鼠标左键");
-    case MouseRight: return TMainForm::tr("鼠标右键");
-    default: return TMainForm::tr("滚轮按键");
+    case MouseLeft: return MainWindow::tr("鼠标左键");
+    case MouseRight: return MainWindow::tr("鼠标右键");
+    default: return MainWindow::tr("滚轮按键");
     }
 }
 
 }  // namespace
 
-void TMainForm::showReceived(AttachedKey* from, const InputChange& change, int key)
+void MainWindow::showReceived(AttachedKey* from, const InputChange& change, int key)
 {
     if (from != m_session->selected() || change.kind != InputChange::Kind::Press)
         return;
@@ -47,30 +47,30 @@ void TMainForm::showReceived(AttachedKey* from, const InputChange& change, int k
 
     // A long combination takes a smaller font, and only past the smallest is it shortened; the
     // whole text is then the line's tool tip.
-    QFont font = ReceivedText->font();
+    QFont font = m_receivedText->font();
     int px = ReceivedFontPx;
     for (; px > SmallestReceivedFontPx; --px) {
         font.setPixelSize(px);
-        if (QFontMetrics(font).horizontalAdvance(text) <= ReceivedText->contentsRect().width())
+        if (QFontMetrics(font).horizontalAdvance(text) <= m_receivedText->contentsRect().width())
             break;
     }
     font.setPixelSize(px);
-    ReceivedText->setFont(font);
-    const QString shown = QFontMetrics(font).elidedText(text, Qt::ElideMiddle, ReceivedText->contentsRect().width());
-    ReceivedText->setText(shown);
-    ReceivedText->setToolTip(shown == text ? QString() : text);
-    HorzImageListBox1->setReceivedIndex(key);
+    m_receivedText->setFont(font);
+    const QString shown = QFontMetrics(font).elidedText(text, Qt::ElideMiddle, m_receivedText->contentsRect().width());
+    m_receivedText->setText(shown);
+    m_receivedText->setToolTip(shown == text ? QString() : text);
+    m_keyPicker->setReceivedIndex(key);
 }
 
-void TMainForm::clearReceived()
+void MainWindow::clearReceived()
 {
     m_received.reset();
-    ReceivedText->clear();
-    ReceivedText->setToolTip(QString());
-    HorzImageListBox1->setReceivedIndex(-1);
+    m_receivedText->clear();
+    m_receivedText->setToolTip(QString());
+    m_keyPicker->setReceivedIndex(-1);
 }
 
-void TMainForm::setKeyLabels(const KeyLabels& labels)
+void MainWindow::setKeyLabels(const KeyLabels& labels)
 {
     if (labels == m_keyLabels)
         return;
@@ -81,7 +81,7 @@ void TMainForm::setKeyLabels(const KeyLabels& labels)
         showReceived(m_session->selected(), received->first, received->second);
 }
 
-void TMainForm::readKeyLabels()
+void MainWindow::readKeyLabels()
 {
     // Only the X server the window is on says which layout the user types with; a window drawn
     // elsewhere (offscreen) keeps the names it has, whatever $DISPLAY names.

@@ -1,6 +1,6 @@
 // Keyboard capture: loading the hook library at start-up, switching it with the capture box's
 // focus, and turning its messages into a combination stored in the selected key.
-#include "ui/mainform.h"
+#include "ui/mainwindow.h"
 
 #include "platform/hooklibrary.h"
 #include "platform/hookmessagefilter.h"
@@ -13,9 +13,8 @@
 
 namespace tavrel {
 
-void TMainForm::FormCreate()
+void MainWindow::setUpCapture()
 {
-    readKeyLabels();
     // The hook library and "TestHook"; the first failure ends start-up here, and the window
     // runs on without capture.
     try {
@@ -27,26 +26,18 @@ void TMainForm::FormCreate()
         return;
     }
     m_hookFilter = std::make_unique<platform::HookMessageFilter>(m_testHook->token(),
-        [this](const platform::HookMessage& m) { hookMessage(m.message, m.wParam, m.lParam); });
+        [this](const platform::HookMessage& m) { handleHookMessage(m.message, m.wParam, m.lParam); });
     QCoreApplication::instance()->installNativeEventFilter(m_hookFilter.get());
-
-    for (int i = 1; i <= 7; ++i)
-        WriteFields[std::size_t(i)] = findChild<QLineEdit*>(QStringLiteral("Write%1").arg(i));
 }
 
-void TMainForm::FormClose()
-{
-    hookOff();
-}
-
-void TMainForm::hookOff()
+void MainWindow::stopCapture()
 {
     if (m_hook)
         m_hook->HookOff();
     m_session->stopCapture();
 }
 
-void TMainForm::TextBox1EnterFocus()
+void MainWindow::startCapture()
 {
     // The user may have switched layouts since; what they press now is named in the one in use.
     readKeyLabels();
@@ -55,23 +46,18 @@ void TMainForm::TextBox1EnterFocus()
         platform::switchCaptureOn(*m_hook, m_testHook.get());
 }
 
-void TMainForm::TextBox1KillFocus()
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    hookOff();
-}
-
-bool TMainForm::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == TextBox1) {
+    if (watched == m_captureBox) {
         if (event->type() == QEvent::FocusIn)
-            guarded([this] { TextBox1EnterFocus(); });
+            guarded([this] { startCapture(); });
         else if (event->type() == QEvent::FocusOut)
-            guarded([this] { TextBox1KillFocus(); });
+            guarded([this] { stopCapture(); });
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void TMainForm::changeEvent(QEvent* event)
+void MainWindow::changeEvent(QEvent* event)
 {
     // Alt+Tab away in the middle of a combination: its release goes to another window.
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
@@ -81,7 +67,7 @@ void TMainForm::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-void TMainForm::hookMessage(quint32 message, quint32 wParam, quint32 lParam)
+void MainWindow::handleHookMessage(quint32 message, quint32 wParam, quint32 lParam)
 {
     // Keys pressed while another window is active are not meant for the capture box.
     if (QApplication::activeWindow() != this)
@@ -91,15 +77,10 @@ void TMainForm::hookMessage(quint32 message, quint32 wParam, quint32 lParam)
         m_session->captureKey(*event);
 }
 
-void TMainForm::showCombination(const TakenCombination& taken, const QString& trace)
+void MainWindow::showCombination(const TakenCombination& taken, const QString& trace)
 {
-    TextBox1->setText(m_keyLabels.relabel(taken.text));
-    {
-        const QSignalBlocker block(Edit1);
-        Edit1->setText(taken.codes);
-    }
-    Edit4->setText(QString::number(m_session->selectedKey()));
-    Edit2->setText(trace);
+    m_captureBox->setText(m_keyLabels.relabel(taken.text));
+    m_lastCapture = {taken.codes, trace};
 }
 
 }  // namespace tavrel

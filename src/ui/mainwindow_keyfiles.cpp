@@ -1,6 +1,6 @@
 // Key files: Ctrl+S saves the selected device's keys, Ctrl+O loads a file into the table. The
 // session checks and holds the keys; the window asks for the file and says how it went.
-#include "ui/mainform.h"
+#include "ui/mainwindow.h"
 
 #include "platform/userfile.h"
 #include "ui/errorbox.h"
@@ -22,12 +22,12 @@ constexpr int FaultsShown = 8;
 
 }  // namespace
 
-void TMainForm::buildFileActions()
+void MainWindow::buildFileActions()
 {
     // Also in the window's context menu: while the capture box has the focus, the shortcuts
     // are combinations for the key.
     const auto add = [this](QAction*& action, const char* name, const QString& text, QKeySequence::StandardKey key,
-                            void (TMainForm::*handler)()) {
+                            void (MainWindow::*handler)()) {
         action = new QAction(text, this);
         action->setObjectName(QLatin1String(name));
         action->setShortcut(key);
@@ -35,22 +35,22 @@ void TMainForm::buildFileActions()
         addAction(action);
         connect(action, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
-    add(ActionSave, "ActionSave", tr("保存按键配置…"), QKeySequence::Save, &TMainForm::ActionSaveExecute);
-    add(ActionOpen, "ActionOpen", tr("载入按键配置…"), QKeySequence::Open, &TMainForm::ActionOpenExecute);
+    add(m_saveAction, "saveAction", tr("保存按键配置…"), QKeySequence::Save, &MainWindow::onSaveTriggered);
+    add(m_openAction, "openAction", tr("载入按键配置…"), QKeySequence::Open, &MainWindow::onOpenTriggered);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void TMainForm::ActionSaveExecute()
+void MainWindow::onSaveTriggered()
 {
     askForFile(true);
 }
 
-void TMainForm::ActionOpenExecute()
+void MainWindow::onOpenTriggered()
 {
     askForFile(false);
 }
 
-void TMainForm::askForFile(bool save)
+void MainWindow::askForFile(bool save)
 {
     // In the capture box Ctrl+S and Ctrl+O are combinations being taken for a key; while a read
     // or write runs the table is not whole; one dialog at a time.
@@ -82,7 +82,7 @@ void TMainForm::askForFile(bool save)
     m_fileDialog->open();
 }
 
-void TMainForm::saveKeyFile(const QString& path)
+void MainWindow::saveKeyFile(const QString& path)
 {
     const QByteArray text = m_session->keyFile();
     if (text.isEmpty()) {
@@ -94,12 +94,12 @@ void TMainForm::saveKeyFile(const QString& path)
         postErrorBox(tr("无法保存%1：%2").arg(QDir::toNativeSeparators(path), fileFaultText(saved)));
         return;
     }
-    MessagePopup1->setText(tr("按键配置已保存到%1。").arg(QFileInfo(path).fileName()));
-    MessagePopup1->setIcon(QStringLiteral("PopupIcon"));
-    MessagePopup1->open();
+    m_messagePopup->setText(tr("按键配置已保存到%1。").arg(QFileInfo(path).fileName()));
+    m_messagePopup->setIcon(QStringLiteral("PopupIcon"));
+    m_messagePopup->open();
 }
 
-void TMainForm::openKeyFile(const QString& path)
+void MainWindow::openKeyFile(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
     // Never blocks: a FIFO or a device is refused before anything waits on it.
@@ -121,9 +121,9 @@ void TMainForm::openKeyFile(const QString& path)
         postErrorBox(lines.join(QLatin1Char('\n')));
         return;
     }
-    MessagePopup1->setText(tr("已载入%n个按键，点击“写入”写入设备。", nullptr, std::get<int>(loaded)));
-    MessagePopup1->setIcon(QStringLiteral("PopupIcon"));
-    MessagePopup1->open();
+    m_messagePopup->setText(tr("已载入%n个按键，点击“写入”写入设备。", nullptr, std::get<int>(loaded)));
+    m_messagePopup->setIcon(QStringLiteral("PopupIcon"));
+    m_messagePopup->open();
 }
 
 }  // namespace tavrel

@@ -43,13 +43,13 @@ int readRequests(const emu::EmulatedKey& key)
 TEST_F(WindowTest, WithoutADeviceTheWindowSaysSoAndOffersNothing)
 {
     start();
-    EXPECT_EQ(form->Memo1->text(), QStringLiteral("没有发现USB按键!"));
-    EXPECT_FALSE(form->CircleButton3->isEnabled());
-    EXPECT_FALSE(form->CircleButton4->isEnabled());
-    EXPECT_TRUE(form->TabControl1->isHidden());
-    EXPECT_TRUE(form->BitmapButton1->isHidden());
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_EQ(form->ToolBar1->findChildren<ui::PictureButton*>().size(), 0);
+    EXPECT_EQ(statusMemo()->text(), QStringLiteral("没有发现USB按键!"));
+    EXPECT_FALSE(readButton()->isEnabled());
+    EXPECT_FALSE(writeButton()->isEnabled());
+    EXPECT_TRUE(pages()->isHidden());
+    EXPECT_TRUE(pairingButton()->isHidden());
+    EXPECT_FALSE(form->session()->repollTimer()->isActive());
+    EXPECT_EQ(toolBar()->findChildren<ui::PictureButton*>().size(), 0);
 }
 
 TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
@@ -65,51 +65,51 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
         int x;
         const char* picture;
         const char* caption;
-    } buttons[] = {{"toolb0", 10, "USB11", "USB按键"}, {"toolb1", 80, "USB2", "无线按键"}, {"toolb2", 150, "USB2", "无线按键"}};
+    } buttons[] = {{"deviceButton0", 10, "WiredKeySelected", "USB按键"}, {"deviceButton1", 80, "WirelessKey", "无线按键"}, {"deviceButton2", 150, "WirelessKey", "无线按键"}};
     for (const auto& b : buttons) {
-        auto* button = form->ToolBar1->findChild<ui::PictureButton*>(b.name);
+        auto* button = toolBar()->findChild<ui::PictureButton*>(b.name);
         ASSERT_TRUE(button) << b.name;
         EXPECT_EQ(button->geometry(), QRect(b.x, 12, 77, 77)) << b.name;
         EXPECT_EQ(button->text(), QString::fromUtf8(b.caption)) << b.name;
         EXPECT_EQ(button->picture(), QLatin1String(b.picture)) << b.name;
     }
-    EXPECT_TRUE(form->Text1->isVisibleTo(form->ToolBar1));  // three devices: the title stays
+    EXPECT_TRUE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));  // three devices: the title stays
 
     // The first key: wired, characters 1-2 = 30 (trigger groups), 2-3 = 00 (no mouse page after a change).
-    EXPECT_EQ(form->Memo1->text(), QStringLiteral("序列号:300000000001  "));
+    EXPECT_EQ(statusMemo()->text(), QStringLiteral("序列号:300000000001  "));
     EXPECT_EQ(form->session()->bindCapacity(), 0);
-    EXPECT_TRUE(form->TabItem2->isHidden());
-    EXPECT_FALSE(form->GroupBox2->isHidden());
-    EXPECT_TRUE(form->BitmapButton1->isHidden());
-    EXPECT_EQ(form->Edit5->text(), QStringLiteral("30"));
+    EXPECT_TRUE(mouseTab()->isHidden());
+    EXPECT_FALSE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
+    EXPECT_TRUE(pairingButton()->isHidden());
+    EXPECT_EQ(form->session()->capabilities().modelDigits, QStringLiteral("30"));
 
     // The receiver: characters 2-3 = 21 but 1-2 = 02, so the mouse page goes with the groups.
-    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
-    EXPECT_EQ(form->DevListBox->currentRow(), 1);
-    EXPECT_EQ(form->ToolBar1->findChild<ui::PictureButton*>("toolb1")->picture(), QStringLiteral("USB21"));
-    EXPECT_EQ(form->ToolBar1->findChild<ui::PictureButton*>("toolb0")->picture(), QStringLiteral("USB1"));
-    EXPECT_EQ(form->Memo1->text(), QStringLiteral("序列号:021400000001"));
-    EXPECT_TRUE(form->TabItem2->isHidden());
-    EXPECT_TRUE(form->GroupBox2->isHidden());
-    EXPECT_TRUE(form->GroupBox3->isHidden());
-    EXPECT_FALSE(form->BitmapButton1->isHidden());
-    EXPECT_EQ(form->Edit5->text(), QStringLiteral("02"));
+    click(deviceButton(1));
+    EXPECT_EQ(form->session()->selectedDevice(), 1);
+    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(), QStringLiteral("WirelessKeySelected"));
+    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton0")->picture(), QStringLiteral("WiredKey"));
+    EXPECT_EQ(statusMemo()->text(), QStringLiteral("序列号:021400000001"));
+    EXPECT_TRUE(mouseTab()->isHidden());
+    EXPECT_TRUE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
+    EXPECT_TRUE(mainChild<QGroupBox>("keyboardTriggerBox")->isHidden());
+    EXPECT_FALSE(pairingButton()->isHidden());
+    EXPECT_EQ(form->session()->capabilities().modelDigits, QStringLiteral("02"));
 
     // Clicking the selected device's button again sends nothing.
     auto& rx = *testbed().find("cap-rx");
     runEventsFor(400);
     const auto before = rx.received().size();
-    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    click(deviceButton(1));
     runEventsFor(100);
     EXPECT_EQ(rx.received().size(), before);
 
     // A fourth device hides the title text; the buttons go on at 70-pixel steps.
     plug("cap-d", "300000000002");
-    ASSERT_TRUE(waitFor([&] { return form->ToolBar1->findChild<ui::PictureButton*>("toolb3") != nullptr; }));
-    EXPECT_EQ(form->ToolBar1->findChild<ui::PictureButton*>("toolb3")->geometry().x(), 220);
-    EXPECT_FALSE(form->Text1->isVisibleTo(form->ToolBar1));
-    EXPECT_EQ(form->DevListBox->currentRow(), 1);  // a key plugged in leaves the selection alone
-    EXPECT_EQ(form->ToolBar1->findChild<ui::PictureButton*>("toolb1")->picture(), QStringLiteral("USB21"));
+    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<ui::PictureButton*>("deviceButton3") != nullptr; }));
+    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton3")->geometry().x(), 220);
+    EXPECT_FALSE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));
+    EXPECT_EQ(form->session()->selectedDevice(), 1);  // a key plugged in leaves the selection alone
+    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(), QStringLiteral("WirelessKeySelected"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("无线按键"));  // the selected key's kind, not the last one's
 }
 
@@ -123,31 +123,30 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
     waitForRead(6);
 
     for (int i = 0; i < 6; ++i) {
-        auto* item = form->HorzImageListBox1->findChild<ui::KeyPickerItem*>(QStringLiteral("anjianItem%1").arg(i));
+        auto* item = keyPicker()->findChild<ui::KeyPickerItem*>(QStringLiteral("keyItem%1").arg(i));
         ASSERT_TRUE(item) << i;
-        EXPECT_EQ(item->picture(), QStringLiteral("bitmapobject%1").arg(i + 1));
+        EXPECT_EQ(item->picture(), QStringLiteral("key%1").arg(i + 1));
     }
-    EXPECT_EQ(form->HorzImageListBox1->itemIndex(), 0);
+    EXPECT_EQ(keyPicker()->currentIndex(), 0);
     EXPECT_EQ(form->session()->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));
     EXPECT_EQ(form->session()->shownRecord(3)->text, QStringLiteral("F1"));
-    EXPECT_EQ(form->TextBox1->text(), QStringLiteral("Ctrl+Alt+A"));
-    EXPECT_FALSE(form->Timer1->isActive());  // the re-poll ends with the first answer
+    EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Alt+A"));
+    EXPECT_FALSE(form->session()->repollTimer()->isActive());  // the re-poll ends with the first answer
 
     // Answers of a read leave the key the user chose where it is.
-    click(form->HorzImageListBox1->item(5));
-    form->readkey();
+    click(keyPicker()->item(5));
+    click(readButton());
     ASSERT_TRUE(waitFor([&] { return !form->session()->busy(); }));
-    EXPECT_EQ(form->HorzImageListBox1->itemIndex(), 5);
+    EXPECT_EQ(keyPicker()->currentIndex(), 5);
     EXPECT_EQ(form->session()->selectedKey(), 5);
 
     // The write: every key's record goes to the device; the bar shows 100 / (keys left).
     form->session()->setRecord(1, KeyRecord{0x01, 0x1E, 0, 0, 0x02});
     std::vector<int> progress;
-    QObject::connect(form->ProgressBar1, &QProgressBar::valueChanged, [&](int v) { progress.push_back(v); });
+    QObject::connect(mainChild<QProgressBar>("writeProgress"), &QProgressBar::valueChanged, [&](int v) { progress.push_back(v); });
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
     EXPECT_EQ(progress, (std::vector<int>{16, 20, 25, 33, 50, 100, 0}));
     EXPECT_EQ(records(key, 6), "05 04 00 00 00|01 1E 00 00 02|00 00 00 00 00|00 3A 00 00 02|00 00 00 00 00|02 00 00 00 03");
-    EXPECT_EQ(form->WriteFields[7]->text(), QStringLiteral("03"));
 
     // A write that fails says so.
     key.setFailWrites(true);
@@ -180,13 +179,13 @@ TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
     start();
     waitForRead(6);
 
-    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    click(deviceButton(1));
     runEventsFor(300);
     // Nothing of the first key is shown for the second, and there is nothing to write.
-    EXPECT_EQ(form->HorzImageListBox1->count(), 0);
-    EXPECT_TRUE(form->TextBox1->text().isEmpty());
-    EXPECT_FALSE(form->CircleButton4->isEnabled());
-    form->CircleButton4Click();
+    EXPECT_EQ(keyPicker()->count(), 0);
+    EXPECT_TRUE(captureBox()->text().isEmpty());
+    EXPECT_FALSE(writeButton()->isEnabled());
+    click(writeButton());
     runEventsFor(300);
     EXPECT_TRUE(second.received().size() > 0);
     for (const QByteArray& r : second.received())
@@ -200,17 +199,17 @@ TEST_F(WindowTest, UnpluggingTheOnlyDeviceReturnsToTheNoDeviceState)
     key.setDropAnswers(true);
     start();
     ASSERT_TRUE(waitFor([&] { return readRequests(key) >= 12; }));  // the re-poll runs
-    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_TRUE(form->session()->repollTimer()->isActive());
     testbed().unplug(key);
-    ASSERT_TRUE(waitFor([&] { return form->Memo1->text() == QStringLiteral("没有发现USB按键!"); }));
-    EXPECT_FALSE(form->Timer1->isActive());
-    EXPECT_FALSE(form->CircleButton3->isEnabled());
-    EXPECT_FALSE(form->CircleButton4->isEnabled());
-    EXPECT_TRUE(form->TabControl1->isHidden());
-    EXPECT_TRUE(form->HorzImageListBox1->isHidden());
-    EXPECT_EQ(form->HorzImageListBox1->count(), 0);
+    ASSERT_TRUE(waitFor([&] { return statusMemo()->text() == QStringLiteral("没有发现USB按键!"); }));
+    EXPECT_FALSE(form->session()->repollTimer()->isActive());
+    EXPECT_FALSE(readButton()->isEnabled());
+    EXPECT_FALSE(writeButton()->isEnabled());
+    EXPECT_TRUE(pages()->isHidden());
+    EXPECT_TRUE(keyPicker()->isHidden());
+    EXPECT_EQ(keyPicker()->count(), 0);
     EXPECT_EQ(form->session()->shownKeys(), 0);
-    EXPECT_EQ(form->ToolBar1->findChild<QWidget*>("toolb0"), nullptr);
+    EXPECT_EQ(toolBar()->findChild<QWidget*>("deviceButton0"), nullptr);
 }
 
 TEST_F(WindowTest, ReadAndWriteButtonsAreDisabledWhileOneRuns)
@@ -221,11 +220,11 @@ TEST_F(WindowTest, ReadAndWriteButtonsAreDisabledWhileOneRuns)
     bool disabledDuring = false;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        disabledDuring = disabledDuring || (!form->CircleButton3->isEnabled() && !form->CircleButton4->isEnabled());
+        disabledDuring = disabledDuring || (!readButton()->isEnabled() && !writeButton()->isEnabled());
     });
     probe.start(5);
     writeAndConfirm();
     EXPECT_TRUE(disabledDuring);
-    EXPECT_TRUE(form->CircleButton3->isEnabled());
-    EXPECT_TRUE(form->CircleButton4->isEnabled());
+    EXPECT_TRUE(readButton()->isEnabled());
+    EXPECT_TRUE(writeButton()->isEnabled());
 }

@@ -49,19 +49,19 @@ protected:
         receiver->setPairDelayMs(-1);
         start();
         waitForRead(6);
-        ASSERT_FALSE(form->BitmapButton1->isHidden());
+        ASSERT_FALSE(pairingButton()->isHidden());
         ASSERT_EQ(form->session()->bindCapacity(), 4);
-        form1->Timer1->setInterval(3600 * 1000);
+        form->session()->bindTimer()->setInterval(3600 * 1000);
         receiver->clearReceived();
     }
 
     void openWindow()
     {
-        click(form->BitmapButton1);
-        ASSERT_TRUE(form1->isVisible());
+        click(pairingButton());
+        ASSERT_TRUE(pairing->isVisible());
     }
 
-    QStringList memo() const { return form1->Memo1->lines(); }
+    QStringList memo() const { return pairingMessages()->lines(); }
 
     // Requests of the pairing command the receiver took, as their argument bytes.
     std::vector<int> pairRequests() const
@@ -78,18 +78,18 @@ protected:
     // Sends a report from the receiver and waits until the window has handled it.
     void receive(const QByteArray& report)
     {
-        const int logged = form->HistoryListBox->count();
+        const int logged = form->session()->log().size();
         receiver->pushInput(report);
-        ASSERT_TRUE(waitFor([&] { return form->HistoryListBox->count() > logged; }));
+        ASSERT_TRUE(waitFor([&] { return form->session()->log().size() > logged; }));
     }
 
     // Presses a transmitter as soon as the receiver has taken the bind request, then waits for
     // the answer to arrive in the memo.
     void pressTransmitter(const Transmitter& id)
     {
-        const int lines = form1->Memo1->lineCount();
+        const int lines = pairingMessages()->lineCount();
         ASSERT_TRUE(waitFor([&] { return receiver->pressTransmitter(id); }));
-        ASSERT_TRUE(waitFor([&] { return form1->Memo1->lineCount() == lines + 2; }));
+        ASSERT_TRUE(waitFor([&] { return pairingMessages()->lineCount() == lines + 2; }));
     }
 
     emu::EmulatedKey* receiver = nullptr;
@@ -98,27 +98,27 @@ protected:
 TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCapacity)
 {
     ASSERT_NO_FATAL_FAILURE(startReceiver("pair-open"));
-    EXPECT_FALSE(form1->isVisible());
+    EXPECT_FALSE(pairing->isVisible());
     ASSERT_NO_FATAL_FAILURE(openWindow());
     EXPECT_EQ(memo(), pairingInstructionLines(4));
-    EXPECT_EQ(form1->Memo1->toPlainText(), pairingInstructionLines(4).join('\n'));  // what the user sees
-    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
-    EXPECT_FALSE(form1->Timer1->isActive());
+    EXPECT_EQ(pairingMessages()->toPlainText(), pairingInstructionLines(4).join('\n'));  // what the user sees
+    EXPECT_TRUE(bindButton()->isEnabled());
+    EXPECT_FALSE(form->session()->bindTimer()->isActive());
 
     // A second click on the pairing button only brings the open window forward.
-    click(form1->BitmapButton2);
+    click(clearBindingsButton());
     ASSERT_TRUE(waitFor([&] { return memo().size() == 8; }));
-    click(form->BitmapButton1);
-    EXPECT_TRUE(form1->isVisible());
+    click(pairingButton());
+    EXPECT_TRUE(pairing->isVisible());
     EXPECT_EQ(memo().size(), 8);
     EXPECT_EQ(memo().last(), kCleared);
 
     // Closed and opened again with a receiver for ten selected: fresh instructions for it.
-    click(form1->CloseButton1);
-    EXPECT_FALSE(form1->isVisible());
+    click(child(pairing.get(), "closeButton"));
+    EXPECT_FALSE(pairing->isVisible());
     plug("pair-open-10", "312200000003", 6, true);
-    ASSERT_TRUE(waitFor([&] { return form->ToolBar1->findChild<ui::PictureButton*>("toolb1") != nullptr; }));
-    form->SeleUSB(form->ToolBar1->findChild<ui::PictureButton*>("toolb1"));
+    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<ui::PictureButton*>("deviceButton1") != nullptr; }));
+    click(deviceButton(1));
     ASSERT_EQ(form->session()->bindCapacity(), 10);
     ASSERT_NO_FATAL_FAILURE(openWindow());
     EXPECT_EQ(memo(), pairingInstructionLines(10));
@@ -129,30 +129,30 @@ TEST_F(PairingWindowTest, TheBindingWindowCountsDownAndRunsOut)
     ASSERT_NO_FATAL_FAILURE(startReceiver("pair-countdown"));
     ASSERT_NO_FATAL_FAILURE(openWindow());
 
-    click(form1->BitmapButton1);
+    click(bindButton());
     EXPECT_EQ(memo(), QStringList{kWaiting10});
-    EXPECT_FALSE(form1->BitmapButton1->isEnabled());
-    EXPECT_TRUE(form1->Timer1->isActive());
+    EXPECT_FALSE(bindButton()->isEnabled());
+    EXPECT_TRUE(form->session()->bindTimer()->isActive());
     ASSERT_TRUE(receiver->waitForReceived(1, 2000));
     EXPECT_EQ(pairRequests(), std::vector<int>{0x01});
 
     for (int left = 9; left >= 1; --left) {
-        form1->Timer1Timer();
+        form->session()->bindTick();
         EXPECT_EQ(memo(), QStringList{waiting(left)});
-        EXPECT_FALSE(form1->BitmapButton1->isEnabled()) << left;
-        EXPECT_TRUE(form1->Timer1->isActive()) << left;
+        EXPECT_FALSE(bindButton()->isEnabled()) << left;
+        EXPECT_TRUE(form->session()->bindTimer()->isActive()) << left;
     }
-    form1->Timer1Timer();
+    form->session()->bindTick();
     EXPECT_EQ(memo(), QStringList{kTimedOut});
-    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
-    EXPECT_FALSE(form1->Timer1->isActive());
+    EXPECT_TRUE(bindButton()->isEnabled());
+    EXPECT_FALSE(form->session()->bindTimer()->isActive());
 
     // The timer itself drives the same countdown.
-    form1->Timer1->setInterval(5);
-    click(form1->BitmapButton1);
-    ASSERT_TRUE(waitFor([&] { return form1->BitmapButton1->isEnabled(); }));
+    form->session()->bindTimer()->setInterval(5);
+    click(bindButton());
+    ASSERT_TRUE(waitFor([&] { return bindButton()->isEnabled(); }));
     EXPECT_EQ(memo(), QStringList{kTimedOut});
-    EXPECT_FALSE(form1->Timer1->isActive());
+    EXPECT_FALSE(form->session()->bindTimer()->isActive());
 }
 
 TEST_F(PairingWindowTest, ATransmitterPressEndsTheBindingWithItsIdentity)
@@ -161,23 +161,23 @@ TEST_F(PairingWindowTest, ATransmitterPressEndsTheBindingWithItsIdentity)
     ASSERT_NO_FATAL_FAILURE(openWindow());
     const Transmitter id{0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
-    click(form1->BitmapButton1);
+    click(bindButton());
     for (int i = 0; i < 4; ++i)
-        form1->Timer1Timer();
+        form->session()->bindTick();
     ASSERT_NO_FATAL_FAILURE(pressTransmitter(id));
     EXPECT_EQ(memo(), (QStringList{waiting(6), QStringLiteral("加入绑定发射器：1A 2B 3C 4D 5E (00 )"),
                                    QStringLiteral("绑定完成！")}));
-    EXPECT_FALSE(form1->Timer1->isActive());
-    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
+    EXPECT_FALSE(form->session()->bindTimer()->isActive());
+    EXPECT_TRUE(bindButton()->isEnabled());
     EXPECT_EQ(receiver->bindings(), std::vector<Transmitter>{id});
 
     // The same transmitter once more: the receiver knows it already.
-    click(form1->BitmapButton1);
+    click(bindButton());
     ASSERT_NO_FATAL_FAILURE(pressTransmitter(id));
     EXPECT_EQ(memo(), (QStringList{kWaiting10, QStringLiteral("此发射器之前已绑定过：1A 2B 3C 4D 5E (00 )"),
                                    QStringLiteral("操作结束！")}));
-    EXPECT_FALSE(form1->Timer1->isActive());
-    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
+    EXPECT_FALSE(form->session()->bindTimer()->isActive());
+    EXPECT_TRUE(bindButton()->isEnabled());
 }
 
 TEST_F(PairingWindowTest, ResponsesAreShownWhetherOrNotABindingRunsOrTheWindowIsOpen)
@@ -197,17 +197,17 @@ TEST_F(PairingWindowTest, ResponsesAreShownWhetherOrNotABindingRunsOrTheWindowIs
 
     // Hidden and never opened: the lines go into the empty memo all the same.
     ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, 0x02, id)));
-    EXPECT_FALSE(form1->isVisible());
+    EXPECT_FALSE(pairing->isVisible());
     EXPECT_EQ(memo(), (QStringList{QString::fromUtf8(cases[0].first), QString::fromUtf8(cases[0].second)}));
 
     ASSERT_NO_FATAL_FAILURE(openWindow());
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "D1 " << int(c.d1));
-        const int lines = form1->Memo1->lineCount();
+        const int lines = pairingMessages()->lineCount();
         ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, c.d1, id)));
         EXPECT_EQ(memo().mid(lines), (QStringList{QString::fromUtf8(c.first), QString::fromUtf8(c.second)}));
-        EXPECT_TRUE(form1->BitmapButton1->isEnabled());
-        EXPECT_FALSE(form1->Timer1->isActive());
+        EXPECT_TRUE(bindButton()->isEnabled());
+        EXPECT_FALSE(form->session()->bindTimer()->isActive());
     }
     EXPECT_EQ(memo().mid(0, 7), pairingInstructionLines(4));
 }
@@ -216,16 +216,16 @@ TEST_F(PairingWindowTest, AReportWithoutATransmitterLeavesTheBindingRunning)
 {
     ASSERT_NO_FATAL_FAILURE(startReceiver("pair-empty"));
     ASSERT_NO_FATAL_FAILURE(openWindow());
-    click(form1->BitmapButton1);
+    click(bindButton());
 
     // D2 to D5 decide; D1 and D6 alone do not make a response.
     ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, 0x02, {0, 0, 0, 0, 0x5E})));
     EXPECT_EQ(memo(), QStringList{kWaiting10});
-    EXPECT_TRUE(form1->Timer1->isActive());
-    EXPECT_FALSE(form1->BitmapButton1->isEnabled());
-    EXPECT_EQ(form1->bindCountdown(), 10);
+    EXPECT_TRUE(form->session()->bindTimer()->isActive());
+    EXPECT_FALSE(bindButton()->isEnabled());
+    EXPECT_EQ(form->session()->bindCountdown(), 10);
 
-    form1->Timer1Timer();
+    form->session()->bindTick();
     EXPECT_EQ(memo(), QStringList{waiting(9)});
 }
 
@@ -233,24 +233,24 @@ TEST_F(PairingWindowTest, ClearingRemovesEveryBindingWithoutTouchingTheCountdown
 {
     ASSERT_NO_FATAL_FAILURE(startReceiver("pair-clear"));
     ASSERT_NO_FATAL_FAILURE(openWindow());
-    click(form1->BitmapButton1);
+    click(bindButton());
     ASSERT_NO_FATAL_FAILURE(pressTransmitter({0x11, 0x22, 0x33, 0x44, 0x55}));
     ASSERT_EQ(receiver->bindings().size(), 1u);
 
-    const int lines = form1->Memo1->lineCount();
-    click(form1->BitmapButton2);
+    const int lines = pairingMessages()->lineCount();
+    click(clearBindingsButton());
     ASSERT_TRUE(waitFor([&] { return memo().size() == lines + 1; }));
     EXPECT_EQ(memo().last(), kCleared);
     EXPECT_TRUE(waitFor([&] { return receiver->bindings().empty(); }));
     EXPECT_EQ(pairRequests(), (std::vector<int>{0x01, 0x03}));
 
     // During a binding the clear line is the last one, so the next tick takes its place.
-    click(form1->BitmapButton1);
-    click(form1->BitmapButton2);
+    click(bindButton());
+    click(clearBindingsButton());
     EXPECT_TRUE(waitFor([&] { return memo() == QStringList{kWaiting10, kCleared}; })) << memo().join('|').toStdString();
-    EXPECT_TRUE(form1->Timer1->isActive());
-    EXPECT_FALSE(form1->BitmapButton1->isEnabled());
-    form1->Timer1Timer();
+    EXPECT_TRUE(form->session()->bindTimer()->isActive());
+    EXPECT_FALSE(bindButton()->isEnabled());
+    form->session()->bindTick();
     EXPECT_EQ(memo(), (QStringList{kWaiting10, waiting(9)}));
 }
 
@@ -260,12 +260,12 @@ TEST_F(PairingWindowTest, ARequestThatCannotBeWrittenSaysSoAtOnce)
     ASSERT_NO_FATAL_FAILURE(openWindow());
     receiver->setFailWrites(true);
 
-    click(form1->BitmapButton1);
+    click(bindButton());
     EXPECT_TRUE(waitFor([&] { return memo() == QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。")}; }));
-    EXPECT_TRUE(form1->BitmapButton1->isEnabled());
-    EXPECT_FALSE(form1->Timer1->isActive());
+    EXPECT_TRUE(bindButton()->isEnabled());
+    EXPECT_FALSE(form->session()->bindTimer()->isActive());
 
-    click(form1->BitmapButton2);
+    click(clearBindingsButton());
     EXPECT_TRUE(waitFor([&] {
         return memo() == QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。"),
                                      QStringLiteral("解除绑定请求发送失败，请检查接收器是否已连接。")};

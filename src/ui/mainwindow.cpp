@@ -1,0 +1,374 @@
+#include "ui/mainwindow.h"
+
+#include "ui/errorbox.h"
+#include "ui/pairingwindow.h"
+#include "platform/hooklibrary.h"
+#include "platform/hookmessagefilter.h"
+#include "platform/testhookmapping.h"
+#include "ui/widgets/circlebutton.h"
+#include "ui/widgets/closebutton.h"
+#include "ui/widgets/fonts.h"
+#include "ui/widgets/gradienttext.h"
+#include "ui/widgets/keypicker.h"
+#include "ui/widgets/linememo.h"
+#include "ui/widgets/messagepopup.h"
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/pictures.h"
+#include "ui/widgets/pictureview.h"
+#include "ui/widgets/tabcontrol.h"
+#include "ui/widgets/tabitem.h"
+#include "ui/widgets/toolbarband.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QUrl>
+
+namespace tavrel {
+
+const char* const MainWindow::WebAddress = "https://tavrel.org";
+
+namespace {
+
+QGradientStops stops(std::initializer_list<std::pair<qreal, QRgb>> list)
+{
+    QGradientStops result;
+    for (const auto& [at, argb] : list)
+        result << QGradientStop(at, QColor::fromRgba(argb));
+    return result;
+}
+
+QGroupBox* groupBox(const QString& caption, const QRect& geometry, QWidget* parent, const char* name)
+{
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    box->setAlignment(Qt::AlignHCenter);
+    box->setGeometry(geometry);
+    return box;
+}
+
+// A radio button of the group box `parent`, which is the group it belongs to.
+QRadioButton* radio(const QString& text, const QRect& geometry, QGroupBox* parent, QButtonGroup* group, int id,
+                    const char* name)
+{
+    auto* button = new QRadioButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    ui::setFontSize(button, 15);
+    // A caption longer than the layout's width takes the rest of the group box.
+    constexpr int BoxMargin = 10;
+    QRect fitted = geometry;
+    fitted.setWidth(qBound(geometry.width(), button->sizeHint().width(), parent->width() - geometry.x() - BoxMargin));
+    button->setGeometry(fitted);
+    group->addButton(button, id);
+    return button;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setAttribute(Qt::WA_StyledBackground, true);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowTitle(QStringLiteral("Tavrel"));
+    setWindowIcon(ui::pictureIcon(QStringLiteral("AppIcon")));
+    setFixedSize(926, 669);
+    move(520, 245);
+
+    buildLayout();
+
+    m_session = new DeviceSession(this);
+    // The window shows what the selected key sends, for as long as it is open on that key.
+    m_session->setWatchesSelected(true);
+
+    connectHandlers();
+    connectSession();
+    m_session->start();
+    readKeyLabels();
+    setUpCapture();
+}
+
+void MainWindow::connectHandlers()
+{
+    const auto handler = [this](void (MainWindow::*method)()) {
+        return [this, method] { guarded([&] { (this->*method)(); }); };
+    };
+    connect(m_readButton, &QAbstractButton::clicked, this, handler(&MainWindow::onReadClicked));
+    connect(m_writeButton, &QAbstractButton::clicked, this, handler(&MainWindow::onWriteClicked));
+    connect(m_pairingButton, &QAbstractButton::clicked, this, handler(&MainWindow::onPairingClicked));
+    connect(m_webLink, &ui::GradientText::clicked, this, handler(&MainWindow::onWebLinkClicked));
+    connect(m_deviceButtons, &QButtonGroup::idClicked, this,
+            [this](int device) { guarded([&] { onDeviceButtonClicked(device); }); });
+    m_captureBox->installEventFilter(this);
+    connectKeyEditor();
+    buildFileActions();
+}
+
+void MainWindow::buildLayout()
+{
+    // The scene is 3 columns wider than the window and right-aligned in it.
+    m_scene = new QWidget(this);
+    m_scene->setObjectName(QStringLiteral("scene"));
+    m_scene->setGeometry(-3, 0, 929, 669);
+    m_root = new QWidget(m_scene);
+    m_root->setObjectName(QStringLiteral("root"));
+    m_root->setGeometry(0, 0, 929, 669);
+    m_root->setAttribute(Qt::WA_StyledBackground, true);
+
+    buildToolBar();
+    buildKeyPages();
+    m_keyPicker = new ui::KeyPicker(m_root);
+    m_keyPicker->setObjectName(QStringLiteral("keyPicker"));
+    m_keyPicker->setGeometry(0, 109, 929, 141);
+    buildButtons();
+    buildEmptyState();
+
+    // Drawn above everything else when it opens.
+    m_messagePopup = new ui::MessagePopup(this);
+    m_messagePopup->setObjectName(QStringLiteral("messagePopup"));
+    m_messagePopup->setGeometry(12, 511, 244, 146);
+    m_messagePopup->setPlacementTarget(m_keyPicker);
+    m_messagePopup->setText(tr("设置完成！"));
+}
+
+void MainWindow::buildToolBar()
+{
+    m_toolBar = new ui::ToolBarBand(m_root);
+    m_toolBar->setObjectName(QStringLiteral("toolBar"));
+    m_toolBar->setGeometry(0, 17, 929, 93);
+    // One button per device, made as devices come and go; the id is the device's place.
+    m_deviceButtons = new QButtonGroup(this);
+    m_deviceButtons->setExclusive(false);
+
+    m_statusMemo = new ui::LineMemo(m_toolBar);
+    m_statusMemo->setObjectName(QStringLiteral("statusMemo"));
+    m_statusMemo->setGeometry(782, 14, 135, 64);
+    m_statusMemo->setEnabled(false);
+    m_statusMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_statusMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_statusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui::setFontSize(m_statusMemo, 11);
+    m_statusMemo->setText(tr("没有发现USB按键!"));
+
+    m_titleText = new ui::GradientText(QStringLiteral("Tavrel"), m_toolBar);
+    m_titleText->setObjectName(QStringLiteral("titleText"));
+    m_titleText->setGeometry(317, 17, 279, 42);
+    m_titleText->setFontSize(27);
+    // A pale tint to white over a soft shadow: a near-black top would leave the tops of the
+    // capitals dark on the teal band.
+    m_titleText->setGradientStops(stops({{0.0, 0xFFD2ECEE}, {0.5345, 0xFFFFFFFF}}));
+    m_titleText->setShadow(QColor(0, 0, 0, 70));
+
+    m_projectText = new ui::GradientText(tr("Tavrel 项目\n反馈请访问网站"), m_toolBar);
+    m_projectText->setObjectName(QStringLiteral("projectText"));
+    m_projectText->setGeometry(609, -4, 126, 65);
+    m_projectText->setFontSize(16);
+    m_projectText->setGradientStops(stops({{0.0, 0xFFFFFFFF}, {1.0, 0xFFFFFFFF}}));
+
+    m_webLink = new ui::GradientText(QString::fromLatin1(WebAddress).remove(QStringLiteral("https://")), m_toolBar);
+    m_webLink->setObjectName(QStringLiteral("webLink"));
+    m_webLink->setGeometry(577, 51, 202, 25);
+    m_webLink->setFontSize(16);
+    m_webLink->setGradientStops(stops({{0.0, 0xFFF8F8F8}, {1.0, 0xFFF8F8F8}}));
+    m_webLink->setClickable(true);
+    m_webLink->setCursor(Qt::PointingHandCursor);
+}
+
+void MainWindow::buildKeyPages()
+{
+    m_pages = new ui::TabControl(m_root);
+    m_pages->setObjectName(QStringLiteral("pages"));
+    m_pages->setGeometry(4, 249, 747, 409);
+    m_pages->setPageGeometry({0, 59, 747, 350});
+
+    m_keyboardTab = new ui::TabItem(tr("模拟键盘按键"), m_pages);
+    m_keyboardTab->setObjectName(QStringLiteral("keyboardTab"));
+    m_keyboardTab->setGeometry(0, 0, 388, 59);
+    m_keyboardTab->setFontSize(20);
+    m_keyboardTab->setIcon(QStringLiteral("Keyboard"), QRect(32, 1, 90, 58));
+    m_keyboardTab->iconView()->setObjectName(QStringLiteral("keyboardTabIcon"));
+
+    m_mouseTab = new ui::TabItem(tr("模拟鼠标按键"), m_pages);
+    m_mouseTab->setObjectName(QStringLiteral("mouseTab"));
+    m_mouseTab->setGeometry(388, 0, 357, 59);
+    m_mouseTab->setFontSize(20);
+    m_mouseTab->setIcon(QStringLiteral("MouseIcon"), QRect(33, 11, 44, 39));
+    m_mouseTab->iconView()->setObjectName(QStringLiteral("mouseTabIcon"));
+
+    // The mouse page is made first: the keyboard page lies above it.
+    buildMousePage();
+    buildKeyboardPage();
+
+    m_pages->addTab(m_keyboardTab, m_keyboardPage);
+    m_pages->addTab(m_mouseTab, m_mousePage);
+    m_pages->hide();
+
+    // Over both pages, in the strip that neither uses: right of the mouse picture and above the
+    // mouse page's button box and the keyboard page's capture box.
+    m_receivedText = new QLabel(m_pages);
+    m_receivedText->setObjectName(QStringLiteral("receivedText"));
+    m_receivedText->setGeometry(356, 63, 380, 24);
+    m_receivedText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ui::setFontSize(m_receivedText, 14);
+    m_receivedText->raise();
+
+    m_keyboardSingleRadio->setChecked(true);
+    m_mouseSingleRadio->setChecked(true);
+}
+
+void MainWindow::buildMousePage()
+{
+    m_mousePage = new QWidget(m_pages);
+    m_mousePage->setObjectName(QStringLiteral("mousePage"));
+    m_mousePage->resize(747, 350);
+    m_mousePicture = new ui::PictureView(QStringLiteral("MouseDefault"), m_mousePage);
+    m_mousePicture->setObjectName(QStringLiteral("mousePicture"));
+    m_mousePicture->setGeometry(55, 24, 295, 302);
+
+    // The ids are the button bits the record holds.
+    m_mouseButtons = new QButtonGroup(this);
+    m_mouseButtonBox = groupBox(tr("模拟按键"), {437, 32, 283, 142}, m_mousePage, "mouseButtonBox");
+    m_leftButtonRadio = radio(tr("鼠标左键"), {90, 25, 120, 34}, m_mouseButtonBox, m_mouseButtons, MouseLeft,
+                              "leftButtonRadio");
+    m_rightButtonRadio = radio(tr("鼠标右键"), {90, 72, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseRight,
+                               "rightButtonRadio");
+    m_middleButtonRadio = radio(tr("滚轮按键"), {90, 105, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseMiddle,
+                                "middleButtonRadio");
+
+    m_mouseTrigger = new QButtonGroup(this);
+    m_mouseTriggerBox = groupBox(tr("触发方式"), {440, 180, 283, 142}, m_mousePage, "mouseTriggerBox");
+    m_mouseSingleRadio = radio(tr("单次按下"), {90, 45, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 0,
+                               "mouseSingleRadio");
+    m_mouseRepeatRadio = radio(tr("连续按键"), {90, 84, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 1,
+                               "mouseRepeatRadio");
+}
+
+void MainWindow::buildKeyboardPage()
+{
+    m_keyboardPage = new QWidget(m_pages);
+    m_keyboardPage->setObjectName(QStringLiteral("keyboardPage"));
+    m_keyboardPage->resize(747, 350);
+    m_captureBox = new QLineEdit(m_keyboardPage);
+    m_captureBox->setObjectName(QStringLiteral("captureBox"));
+    m_captureBox->setGeometry(171, 70, 474, 49);
+    m_captureBox->setReadOnly(true);
+    m_captureBox->setAlignment(Qt::AlignCenter);
+    QFont font = m_captureBox->font();
+    font.setPixelSize(19);
+    font.setItalic(true);
+    m_captureBox->setFont(font);
+
+    m_keyboardTrigger = new QButtonGroup(this);
+    m_keyboardTriggerBox = groupBox(tr("触发方式"), {440, 180, 283, 142}, m_keyboardPage, "keyboardTriggerBox");
+    m_keyboardSingleRadio = radio(tr("单次按下"), {90, 45, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 0,
+                                  "keyboardSingleRadio");
+    m_keyboardRepeatRadio = radio(tr("连续按键"), {90, 84, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 1,
+                                  "keyboardRepeatRadio");
+
+    m_keyboardPicture = new ui::PictureView(QStringLiteral("Keyboard"), m_keyboardPage);
+    m_keyboardPicture->setObjectName(QStringLiteral("keyboardPicture"));
+    // Below the capture box rather than under it, so neither hides the other.
+    m_keyboardPicture->setGeometry(27, 129, 357, 212);
+    m_keyboardPicture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_keyCaption = new ui::GradientText(tr("设置按键：1"), m_keyboardPage);
+    m_keyCaption->setObjectName(QStringLiteral("keyCaption"));
+    m_keyCaption->setGeometry(103, 42, 245, 27);
+    m_keyCaption->setFontSize(15);
+    // Dark slate to mid slate: a gradient that ends in white would fade into the white page.
+    m_keyCaption->setGradientStops(stops({{0.1345, 0xFF2E3B42}, {0.8909, 0xFF5E6E76}}));
+}
+
+void MainWindow::buildButtons()
+{
+    m_readButton = new ui::CircleButton(tr("读取"), m_root);
+    m_readButton->setObjectName(QStringLiteral("readButton"));
+    m_readButton->setGeometry(785, 398, 101, 100);
+    m_readButton->setFontFamily(QStringLiteral("黑体"));
+    m_readButton->setFontSize(29);
+
+    m_writeButton = new ui::CircleButton(tr("写入"), m_root);
+    m_writeButton->setObjectName(QStringLiteral("writeButton"));
+    m_writeButton->setGeometry(782, 524, 104, 100);
+    m_writeButton->setFontFamily(QStringLiteral("黑体"));
+    m_writeButton->setFontSize(29);
+
+    m_writeProgress = new QProgressBar(m_root);
+    m_writeProgress->setObjectName(QStringLiteral("writeProgress"));
+    m_writeProgress->setGeometry(0, 658, 929, 11);
+    m_writeProgress->setRange(0, 100);
+    m_writeProgress->setValue(0);
+    m_writeProgress->setTextVisible(false);
+    m_writeProgress->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    m_pairingButton = new ui::PictureButton(tr("无线开关配对"), QStringLiteral("PairIcon"), m_root);
+    m_pairingButton->setObjectName(QStringLiteral("pairingButton"));
+    m_pairingButton->setPictureSize(24);
+    m_pairingButton->setPadding(2);
+    // A longer caption widens the button to the left, beside the key pages.
+    constexpr int Right = 903;
+    const int width = qBound(124, m_pairingButton->sizeHint().width(), Right - m_pages->geometry().right() - 4);
+    m_pairingButton->setGeometry(Right + 1 - width, 299, width, 31);
+    m_pairingButton->hide();
+
+    m_closeButton = new ui::CloseButton(m_root, ui::CloseButton::Action::Close);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setGeometry(910, 1, 20, 20);
+}
+
+void MainWindow::buildEmptyState()
+{
+    // Where the key picker and the pages are once a key is found; shown once a scan found none.
+    m_emptyHelp = new QLabel(m_root);
+    m_emptyHelp->hide();
+    m_emptyHelp->setObjectName(QStringLiteral("emptyHelp"));
+    m_emptyHelp->setGeometry(44, 150, 667, 440);
+    m_emptyHelp->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_emptyHelp->setWordWrap(true);
+    m_emptyHelp->setTextFormat(Qt::PlainText);
+    m_emptyHelp->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ui::setFontSize(m_emptyHelp, 17);
+    m_emptyHelp->setText(
+        tr("没有发现USB按键。") + QStringLiteral("\n\n") + tr("请插入USB按键，Tavrel 会自动发现它。")
+        + QStringLiteral("\n\n")
+        + tr("按键已经插入却没有发现？当前用户可能没有访问它的权限：请在 Tavrel 源码目录中运行 "
+             "scripts/install-udev-rule.sh 安装 udev 规则，然后拔出并重新插入按键。")
+        + QStringLiteral("\n\n") + tr("在终端中运行 tavrelctl list，可以查看系统找到的按键以及无法使用的原因。"));
+}
+
+MainWindow::~MainWindow()
+{
+    if (m_hookFilter)
+        QCoreApplication::instance()->removeNativeEventFilter(m_hookFilter.get());
+    // The session goes first so that no device handler can reach a half-destroyed window.
+    delete std::exchange(m_session, nullptr);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    stopCapture();
+    event->accept();
+    emit closed();
+}
+
+void MainWindow::onWebLinkClicked()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(WebAddress)));
+}
+
+void MainWindow::onPairingClicked()
+{
+    if (!m_pairingWindow)
+        return;
+    m_pairingWindow->show();
+    m_pairingWindow->raise();
+    m_pairingWindow->activateWindow();
+}
+
+}  // namespace tavrel

@@ -1,0 +1,215 @@
+#pragma once
+// The main window: the device tool bar, the key picker, the keyboard and mouse pages, and the read
+// and write buttons. A view of the device session: its handlers read the widgets and forward to
+// the session, and it shows what the session announces.
+
+#include "keys/keylabels.h"
+#include "session/devicesession.h"
+
+#include <QWidget>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QButtonGroup;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QRadioButton;
+
+namespace tavrel {
+
+class DeviceSession;
+class PairingWindow;
+
+namespace platform {
+class HookLibrary;
+class HookMessageFilter;
+class TestHookMapping;
+}
+
+namespace ui {
+class CircleButton;
+class CloseButton;
+class GradientText;
+class KeyPicker;
+class LineMemo;
+class MessagePopup;
+class PictureButton;
+class PictureView;
+class TabControl;
+class TabItem;
+class ToolBarBand;
+}  // namespace ui
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    // With a session of its own over the system's devices.
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void setPairingWindow(PairingWindow* window) { m_pairingWindow = window; }
+    DeviceSession* session() const { return m_session; }
+
+    // Key files (Ctrl+S, Ctrl+O): the selected device's keys saved to a file, and a file loaded
+    // into the table, shown but not written until "写入". The shortcuts ask for the file in a
+    // dialog that does not block; keys typed into the capture box are combinations, not commands.
+    void saveKeyFile(const QString& path);
+    void openKeyFile(const QString& path);
+    // The dialog asking for a key file while it is open, else null.
+    QFileDialog* fileDialog() const { return m_fileDialog; }
+
+    // The selected key, or -1 when none the table holds is selected.
+    int selectedKey() const;
+
+    // Key names as the user's keyboard layout labels the keys, read again from the X server
+    // when the window is activated and when capture starts. Layout-independent names where there
+    // is no X server.
+    const KeyLabels& keyLabels() const { return m_keyLabels; }
+    void setKeyLabels(const KeyLabels& labels);
+
+    // The last combination the capture took: its key usages ("224-4"), and the record bytes it
+    // was encoded into ("01-04-00-00"). For the state snapshot.
+    struct CaptureTrace {
+        QString codes;
+        QString trace;
+    };
+    const CaptureTrace& lastCapture() const { return m_lastCapture; }
+
+    // A message of the hook library, as the native event filter hands it on: a key pressed or
+    // released while capture is on. Tests without the hook library's X client give them here.
+    void handleHookMessage(quint32 message, quint32 wParam, quint32 lParam);
+
+    // Window's web address, opened by the link text in the tool bar.
+    static const char* const WebAddress;
+
+signals:
+    // The main window was closed: the program ends, whatever the pairing window is doing.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The layout, top to bottom: the tool bar band, the key picker, the two key pages, the
+    // buttons right of them, and what is drawn over everything.
+    void buildLayout();
+    void buildToolBar();
+    void buildKeyPages();
+    void buildKeyboardPage();
+    void buildMousePage();
+    void buildButtons();
+    void buildEmptyState();
+    void connectHandlers();
+    void connectKeyEditor();
+    void connectSession();
+    void buildFileActions();
+
+    // Handlers of what the user does.
+    void onWebLinkClicked();
+    void onPairingClicked();
+    void onDeviceButtonClicked(int device);
+    void onReadClicked();
+    void onWriteClicked();
+    void onKeyPicked();
+    void onKeyboardTabClicked();
+    void onMouseTabClicked();
+    void onSaveTriggered();
+    void onOpenTriggered();
+    void askForFile(bool save);
+
+    // Keyboard capture: the hook library loaded at start-up, switched on while the capture box
+    // has the focus.
+    void setUpCapture();
+    void startCapture();
+    void stopCapture();
+
+    // Views of the session's state.
+    void showDevices();
+    void showSelection();
+    void showDeviceButtons();
+    void removeDeviceButtons();
+    void showKeys();
+    void showKey();
+    // The selected key on its page, with the capture box focused on the keyboard page.
+    void showSelectedKeyPage();
+    void showCombination(const TakenCombination& taken, const QString& trace);
+    // What the selected key was last heard sending, and the key whose record sends it.
+    void showReceived(AttachedKey* from, const InputChange& change, int key);
+    void clearReceived();
+    void readKeyLabels();
+    void showWriteOutcome(const WriteOutcome& outcome);
+    void warnAboutAccess(const QString& itemText);
+    void showSerial(bool trailingSpaces);
+    void updateReadWriteButtons();
+
+    // The tool bar band.
+    QWidget* m_scene = nullptr;
+    QWidget* m_root = nullptr;
+    ui::ToolBarBand* m_toolBar = nullptr;
+    ui::LineMemo* m_statusMemo = nullptr;
+    ui::GradientText* m_titleText = nullptr;
+    ui::GradientText* m_projectText = nullptr;
+    ui::GradientText* m_webLink = nullptr;
+    ui::CloseButton* m_closeButton = nullptr;
+    QButtonGroup* m_deviceButtons = nullptr;
+    // The key picker and the pages of the selected key.
+    ui::KeyPicker* m_keyPicker = nullptr;
+    ui::TabControl* m_pages = nullptr;
+    ui::TabItem* m_keyboardTab = nullptr;
+    ui::TabItem* m_mouseTab = nullptr;
+    QWidget* m_keyboardPage = nullptr;
+    QWidget* m_mousePage = nullptr;
+    ui::GradientText* m_keyCaption = nullptr;
+    QLineEdit* m_captureBox = nullptr;
+    ui::PictureView* m_keyboardPicture = nullptr;
+    QGroupBox* m_keyboardTriggerBox = nullptr;
+    // Ids: 0 for a single press, 1 for repeating.
+    QButtonGroup* m_keyboardTrigger = nullptr;
+    QRadioButton* m_keyboardSingleRadio = nullptr;
+    QRadioButton* m_keyboardRepeatRadio = nullptr;
+    ui::PictureView* m_mousePicture = nullptr;
+    QGroupBox* m_mouseButtonBox = nullptr;
+    QButtonGroup* m_mouseButtons = nullptr;
+    QRadioButton* m_leftButtonRadio = nullptr;
+    QRadioButton* m_rightButtonRadio = nullptr;
+    QRadioButton* m_middleButtonRadio = nullptr;
+    QGroupBox* m_mouseTriggerBox = nullptr;
+    QButtonGroup* m_mouseTrigger = nullptr;
+    QRadioButton* m_mouseSingleRadio = nullptr;
+    QRadioButton* m_mouseRepeatRadio = nullptr;
+    // What the selected key was last heard sending, in the free strip above both pages.
+    QLabel* m_receivedText = nullptr;
+    // Right of the pages, and along the bottom edge.
+    ui::PictureButton* m_pairingButton = nullptr;
+    ui::CircleButton* m_readButton = nullptr;
+    ui::CircleButton* m_writeButton = nullptr;
+    QProgressBar* m_writeProgress = nullptr;
+    ui::MessagePopup* m_messagePopup = nullptr;
+    // What to do when no key is found, in the space the pages take otherwise.
+    QLabel* m_emptyHelp = nullptr;
+
+    QAction* m_saveAction = nullptr;
+    QAction* m_openAction = nullptr;
+
+    DeviceSession* m_session = nullptr;
+    std::unique_ptr<platform::HookLibrary> m_hook;
+    std::unique_ptr<platform::TestHookMapping> m_testHook;
+    std::unique_ptr<platform::HookMessageFilter> m_hookFilter;
+    PairingWindow* m_pairingWindow = nullptr;
+    QFileDialog* m_fileDialog = nullptr;
+    KeyLabels m_keyLabels;
+    CaptureTrace m_lastCapture;
+    // The last press shown, to show again in other key names.
+    std::optional<std::pair<InputChange, int>> m_received;
+    // Set while the widgets are brought in line with the record: their change signals are the
+    // window's own then, not the user's.
+    bool m_showing = false;
+};
+
+}  // namespace tavrel

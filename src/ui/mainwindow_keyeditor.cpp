@@ -1,0 +1,126 @@
+// The key editor: which page shows the selected key, and turning a key between keyboard and
+// mouse, picking its mouse button and its trigger.
+#include "ui/mainwindow.h"
+
+#include "ui/errorbox.h"
+
+#include "ui/widgets/gradienttext.h"
+#include "ui/widgets/keypicker.h"
+#include "ui/widgets/pictureview.h"
+#include "ui/widgets/tabcontrol.h"
+#include "ui/widgets/tabitem.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QScopedValueRollback>
+
+namespace tavrel {
+
+int MainWindow::selectedKey() const
+{
+    return m_session->selectedKey();
+}
+
+namespace {
+
+// Checks the group's button with the id, or none where no button has it: a record that holds
+// none of the choices shows none.
+void showChoice(QButtonGroup* group, int id)
+{
+    if (group->checkedId() == id)
+        return;
+    if (QAbstractButton* button = group->button(id)) {
+        button->setChecked(true);
+        return;
+    }
+    // An exclusive group keeps its checked button checked.
+    group->setExclusive(false);
+    group->checkedButton()->setChecked(false);
+    group->setExclusive(true);
+}
+
+}  // namespace
+
+void MainWindow::showKey()
+{
+    // Every control of the page shows what the selected key's record decodes to, and nothing
+    // else: a write sends exactly what is shown. A key that holds no record (none selected, or
+    // one whose key has not answered) shows an empty keyboard page, never another key's record.
+    const int s = selectedKey();
+    const QScopedValueRollback<bool> showing(m_showing, true);
+    const auto& stored = m_session->shownRecord(s);
+    if (stored && isMouseMode(stored->record.mode)) {
+        const KeyRecord& r = stored->record;
+        m_pages->setCurrentIndex(1);
+        // The group's ids are the button bits.
+        showChoice(m_mouseButtons, r.modifiers);
+        if (r.modifiers == MouseLeft)
+            m_mousePicture->setPicture(QStringLiteral("MouseLeft"));
+        else if (r.modifiers == MouseRight)
+            m_mousePicture->setPicture(QStringLiteral("MouseRight"));
+        else if (r.modifiers == MouseMiddle)
+            m_mousePicture->setPicture(QStringLiteral("MouseWheel"));
+        else
+            m_mousePicture->setPicture(QStringLiteral("MouseDefault"));
+        showChoice(m_mouseTrigger, r.mode == ModeMouseSingle ? 0 : r.mode == ModeMouseRepeat ? 1 : -1);
+        return;
+    }
+    m_pages->setCurrentIndex(0);
+    if (s >= 0)
+        m_keyCaption->setText(tr("设置按键:%1").arg(s + 1));
+    m_captureBox->setText(stored ? m_keyLabels.relabel(stored->text) : QString());
+    const int mode = stored ? stored->record.mode : -1;
+    showChoice(m_keyboardTrigger, mode == ModeKeyboardSingle ? 0 : mode == ModeKeyboardRepeat ? 1 : -1);
+}
+
+void MainWindow::showSelectedKeyPage()
+{
+    showKey();
+    if (selectedKey() < 0)
+        return;
+    if (m_pages->currentIndex() == 0)
+        m_captureBox->setFocus();
+}
+
+void MainWindow::onKeyPicked()
+{
+    m_session->selectKey(m_keyPicker->currentIndex());
+    showSelectedKeyPage();
+}
+
+void MainWindow::onKeyboardTabClicked()
+{
+    m_session->useKeyboard();
+}
+
+void MainWindow::onMouseTabClicked()
+{
+    m_session->useMouse();
+}
+
+void MainWindow::connectKeyEditor()
+{
+    connect(m_keyPicker, &ui::KeyPicker::keyClicked, this, [this] { guarded([this] { onKeyPicked(); }); });
+    connect(m_keyboardTab, &ui::TabItem::clicked, this, [this] { guarded([this] { onKeyboardTabClicked(); }); });
+    connect(m_mouseTab, &ui::TabItem::clicked, this, [this] { guarded([this] { onMouseTabClicked(); }); });
+    // A page the user switched to shows the key as its record is: the keyboard page of a key
+    // that stayed a mouse key would show a combination the write does not send.
+    connect(m_pages, &ui::TabControl::currentChanged, this, [this] {
+        if (!m_showing)
+            showKey();
+    });
+    // Only the user's choices: the window's own, while it shows a record, change nothing.
+    connect(m_mouseButtons, &QButtonGroup::idToggled, this, [this](int button, bool checked) {
+        if (checked && !m_showing)
+            guarded([&] { m_session->setMouseButton(quint8(button)); });
+    });
+    for (QButtonGroup* trigger : {m_mouseTrigger, m_keyboardTrigger}) {
+        connect(trigger, &QButtonGroup::idToggled, this, [this](int repeat, bool checked) {
+            if (checked && !m_showing)
+                guarded([&] { m_session->setRepeat(repeat == 1); });
+        });
+    }
+}
+
+}  // namespace tavrel

@@ -1,0 +1,165 @@
+#include "ui/pairingwindow.h"
+
+#include "ui/errorbox.h"
+#include "session/devicesession.h"
+#include "ui/widgets/closebutton.h"
+#include "ui/widgets/fonts.h"
+#include "ui/widgets/gradienttext.h"
+#include "ui/widgets/linememo.h"
+#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/pictures.h"
+#include "ui/widgets/toolbarband.h"
+
+#include <QShowEvent>
+
+namespace tavrel {
+
+namespace {
+
+// The last line while a binding waits for a transmitter.
+QString countdownText(int secondsLeft)
+{
+    return PairingWindow::tr("请在%n秒内按下待绑定的发射器任意键...", nullptr, secondsLeft);
+}
+
+}  // namespace
+
+QString pairingInstructions(int capacity)
+{
+    // A line feed then a carriage return: each pair leaves one empty line between the texts.
+    const QString gap = QStringLiteral("\n\r");
+    return PairingWindow::tr("1.每个接收器最多可绑定%n个发射器。", nullptr, capacity) + gap
+           + PairingWindow::tr("2.当绑定的发射器超过%n个，将会挤走最先绑定的发射器。", nullptr, capacity) + gap
+           + PairingWindow::tr("3.可以\"解除所有绑定\"，删除接收器中绑定的全部发射器。") + gap
+           + PairingWindow::tr("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多%n个。", nullptr, capacity);
+}
+
+PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(parent), m_session(session)
+{
+    setObjectName(QStringLiteral("pairingWindow"));
+    setAttribute(Qt::WA_StyledBackground, true);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(tr("无线设置"));
+    setWindowIcon(ui::pictureIcon(QStringLiteral("PairIcon")));
+    setFixedSize(485, 378);
+    move(752, 350);
+
+    auto* scene = new QWidget(this);
+    scene->setObjectName(QStringLiteral("scene"));
+    scene->setGeometry(0, 0, 485, 378);
+    auto* root = new QWidget(scene);
+    root->setObjectName(QStringLiteral("root"));
+    root->setGeometry(0, 0, 485, 378);
+
+    m_messages = new ui::LineMemo(root);
+    m_messages->setObjectName(QStringLiteral("messages"));
+    m_messages->setGeometry(4, 183, 479, 192);
+    m_messages->setReadOnly(true);
+    m_messages->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_messages->setWheelScrolling(false);
+    ui::setFontSize(m_messages, 13);
+
+    m_bindButton = new ui::PictureButton(tr("绑定发射器"), QStringLiteral("BindIcon"), root);
+    m_bindButton->setObjectName(QStringLiteral("bindButton"));
+    m_bindButton->setGeometry(29, 83, 173, 73);
+    m_bindButton->setFontSize(13);
+    m_bindButton->setPictureSize(48);
+    m_bindButton->setPadding(2);
+    m_bindButton->setToolTip(tr("10秒内按下发射器任意键。"));
+    connect(m_bindButton, &QAbstractButton::clicked, this, [this] { guarded([this] { onBindClicked(); }); });
+
+    m_header = new ui::ToolBarBand(root);
+    m_header->setObjectName(QStringLiteral("header"));
+    m_header->setGeometry(0, 0, 485, 71);
+    m_closeButton = new ui::CloseButton(m_header, ui::CloseButton::Action::Hide);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setGeometry(464, 0, 20, 20);
+    m_title = new ui::GradientText(tr("发射器绑定操作"), m_header);
+    m_title->setObjectName(QStringLiteral("title"));
+    // Left-aligned where the centred Chinese title begins, so a longer title is not cut at the
+    // window's left edge.
+    m_title->setGeometry(12, 14, 440, 43);
+    m_title->setFontFamily(QStringLiteral("微软雅黑"));
+    m_title->setFontSize(19);
+    m_title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    m_clearButton = new ui::PictureButton(tr("解除所有绑定"), QStringLiteral("UnbindIcon"), root);
+    m_clearButton->setObjectName(QStringLiteral("clearBindingsButton"));
+    m_clearButton->setGeometry(280, 83, 173, 73);
+    m_clearButton->setFontSize(13);
+    m_clearButton->setPictureSize(48);
+    m_clearButton->setPadding(2);
+    m_clearButton->setToolTip(tr("解除绑定后，所有发射器均可使用。"));
+    connect(m_clearButton, &QAbstractButton::clicked, this, [this] { guarded([this] { onClearClicked(); }); });
+
+    connect(m_session, &DeviceSession::bindCountdownChanged, this, &PairingWindow::showCountdown);
+    connect(m_session, &DeviceSession::bindTimedOut, this, &PairingWindow::showTimeOut);
+    connect(m_session, &DeviceSession::bindRequestFailed, this, &PairingWindow::showBindFailed);
+    connect(m_session, &DeviceSession::clearRequestDone, this, &PairingWindow::showCleared);
+    connect(m_session, &DeviceSession::pairingAnswered, this, &PairingWindow::showPairingResponse);
+}
+
+void PairingWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Only the change from hidden to shown; not the window system's own re-shows.
+    if (!event->spontaneous())
+        guarded([this] { showInstructions(); });
+}
+
+void PairingWindow::showInstructions()
+{
+    m_messages->setText(pairingInstructions(m_session->bindCapacity()));
+}
+
+void PairingWindow::onBindClicked()
+{
+    m_messages->setText(countdownText(BindSeconds));
+    m_bindButton->setEnabled(false);
+    m_session->bind();
+}
+
+void PairingWindow::showCountdown(int secondsLeft)
+{
+    m_messages->replaceLastLine(countdownText(secondsLeft));
+}
+
+void PairingWindow::showTimeOut()
+{
+    m_messages->replaceLastLine(tr("计时结束,未收到发射器传来的按键信号。"));
+    m_bindButton->setEnabled(true);
+}
+
+void PairingWindow::showBindFailed()
+{
+    // Nothing was sent: the window says so at once instead of counting down.
+    m_messages->replaceLastLine(tr("绑定请求发送失败，请检查接收器是否已连接。"));
+    m_bindButton->setEnabled(true);
+}
+
+void PairingWindow::onClearClicked()
+{
+    m_session->clearBindings();
+}
+
+void PairingWindow::showCleared(bool sent)
+{
+    if (sent)
+        m_messages->appendLine(tr("已解除所有绑定,接收器可以接收所有发射器的按键信号."));
+    else
+        m_messages->appendLine(tr("解除绑定请求发送失败，请检查接收器是否已连接。"));
+}
+
+void PairingWindow::showPairingResponse(const PairingResponse& response)
+{
+    m_bindButton->setEnabled(true);
+    if (response.newlyBound()) {
+        m_messages->appendLine(tr("加入绑定发射器：%1").arg(response.identityText()));
+        m_messages->appendLine(tr("绑定完成！"));
+    } else {
+        m_messages->appendLine(tr("此发射器之前已绑定过：%1").arg(response.identityText()));
+        m_messages->appendLine(tr("操作结束！"));
+    }
+}
+
+}  // namespace tavrel

@@ -1,0 +1,54 @@
+#pragma once
+// The wireless pairing window: binds one transmitter at a time to the selected receiver within a
+// ten-second window, clears all bindings, and shows the receiver's answers.
+
+#include "config/reports.h"
+
+#include <QWidget>
+
+namespace tavrel {
+
+class DeviceSession;
+
+namespace ui {
+class CloseButton;
+class GradientText;
+class LineMemo;
+class PictureButton;
+class ToolBarBand;
+}  // namespace ui
+
+class PairingWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit PairingWindow(DeviceSession* session, QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void onBindClicked();
+    void onClearClicked();
+    void showInstructions();
+    void showCountdown(int secondsLeft);
+    void showTimeOut();
+    void showBindFailed();
+    void showCleared(bool sent);
+    // A pairing response, whether or not a binding runs and whether or not the window is shown.
+    void showPairingResponse(const PairingResponse& response);
+
+    ui::ToolBarBand* m_header = nullptr;
+    ui::GradientText* m_title = nullptr;
+    ui::CloseButton* m_closeButton = nullptr;
+    ui::PictureButton* m_bindButton = nullptr;
+    ui::PictureButton* m_clearButton = nullptr;
+    // The instructions, then what the receiver answered.
+    ui::LineMemo* m_messages = nullptr;
+
+    DeviceSession* m_session;
+};
+
+// The instructions shown when the window opens, for a receiver that binds `capacity` transmitters.
+QString pairingInstructions(int capacity);
+
+}  // namespace tavrel
