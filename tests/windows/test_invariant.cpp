@@ -4,7 +4,7 @@
 // library delivers them.
 #include "windowfixture.h"
 
-#include "keys/hookmessages.h"
+#include "keys/hookinterface.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
