@@ -1,7 +1,6 @@
 #include "i18n/language.h"
 #include "ui/application.h"
 #include "ui/mainwindow.h"
-#include "ui/pairingwindow.h"
 #include "ui/statedump.h"
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/stylesheet.h"
@@ -23,8 +22,6 @@ int main(int argc, char** argv)
     app.setStyleSheet(tavrel::ui::loadStyleSheet(QCoreApplication::applicationDirPath()));
 
     tavrel::MainWindow mainWindow;
-    tavrel::PairingWindow pairingWindow(mainWindow.session());
-    mainWindow.setPairingWindow(&pairingWindow);
     mainWindow.show();
     QObject::connect(&mainWindow, &tavrel::MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int rc = app.exec();

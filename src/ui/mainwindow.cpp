@@ -364,8 +364,10 @@ void MainWindow::onWebLinkClicked()
 
 void MainWindow::onPairingClicked()
 {
-    if (!m_pairingWindow)
-        return;
+    if (!m_pairingWindow) {
+        m_ownPairingWindow = std::make_unique<PairingWindow>(m_session);
+        m_pairingWindow = m_ownPairingWindow.get();
+    }
     m_pairingWindow->show();
     m_pairingWindow->raise();
     m_pairingWindow->activateWindow();

@@ -51,6 +51,8 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // The wireless pairing window to open from the tool bar. Without one set, the window makes
+    // its own the first time it is opened: most starts never open it.
     void setPairingWindow(PairingWindow* window) { m_pairingWindow = window; }
     DeviceSession* session() const { return m_session; }
 
@@ -202,6 +204,7 @@ private:
     std::unique_ptr<platform::TestHookMapping> m_testHook;
     std::unique_ptr<platform::HookMessageFilter> m_hookFilter;
     PairingWindow* m_pairingWindow = nullptr;
+    std::unique_ptr<PairingWindow> m_ownPairingWindow;
     QFileDialog* m_fileDialog = nullptr;
     KeyLabels m_keyLabels;
     CaptureTrace m_lastCapture;
