@@ -15,6 +15,7 @@ struct CodePair {
 };
 
 // Keys whose input key codes do not follow their scan codes.
+// clang-format off
 constexpr CodePair kFurtherKeys[] = {
     // Num Lock shares its scan code with Pause and is told apart by the extended flag.
     {KEY_NUMLOCK, {0x45, true}},
@@ -85,6 +86,7 @@ constexpr CodePair kFurtherKeys[] = {
     {KEY_F24, {0x76, false}},
     {KEY_SEARCH, {0x65, true}},
 };
+// clang-format on
 
 }  // namespace
 
@@ -108,10 +110,17 @@ std::optional<Message> messageFor(unsigned xKeycode, bool pressed, bool wasDown)
 
     std::uint32_t ownMessage = 0;
     switch (evdevCode) {
-    case KEY_LEFTMETA: ownMessage = tavrel::WM_HOOKLWIN; break;
-    case KEY_RIGHTMETA: ownMessage = tavrel::WM_HOOKRWIN; break;
-    case KEY_COMPOSE: ownMessage = tavrel::WM_HOOKAPPS; break;
-    default: break;
+    case KEY_LEFTMETA:
+        ownMessage = tavrel::WM_HOOKLWIN;
+        break;
+    case KEY_RIGHTMETA:
+        ownMessage = tavrel::WM_HOOKRWIN;
+        break;
+    case KEY_COMPOSE:
+        ownMessage = tavrel::WM_HOOKAPPS;
+        break;
+    default:
+        break;
     }
     if (ownMessage != 0) {
         if (pressed && wasDown)

@@ -3,8 +3,8 @@
 // {message, wParam, lParam, token}. It keeps no record of the keys beyond which ones are held, and
 // forgets that when switched off.
 
-#include "keystroke.h"
 #include "keys/hookinterface.h"
+#include "keystroke.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -17,8 +17,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <poll.h>
+#include <string>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -39,7 +39,7 @@ std::optional<tavrel::TestHookRecord> readTarget(const std::string& name)
     struct stat st {};
     unsigned char bytes[tavrel::TestHookSize];
     const bool read = fstat(fd, &st) == 0 && tavrel::testHookIsPrivate(st)
-        && pread(fd, bytes, sizeof bytes, 0) == ssize_t(sizeof bytes);
+                      && pread(fd, bytes, sizeof bytes, 0) == ssize_t(sizeof bytes);
     close(fd);
     if (!read)
         return std::nullopt;
@@ -95,8 +95,7 @@ public:
         if (xcb_connection_has_error(m_output))
             return false;
         const char* name = tavrel::HookMessageAtomName;
-        const xcb_intern_atom_cookie_t cookie =
-            xcb_intern_atom(m_output, 0, std::uint16_t(std::strlen(name)), name);
+        const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(m_output, 0, std::uint16_t(std::strlen(name)), name);
         xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(m_output, cookie, nullptr);
         if (!reply)
             return false;
@@ -139,8 +138,7 @@ private:
     void handle(XEvent& event)
     {
         XGenericEventCookie& cookie = event.xcookie;
-        if (cookie.type != GenericEvent || cookie.extension != m_xiOpcode
-            || !XGetEventData(m_input, &cookie))
+        if (cookie.type != GenericEvent || cookie.extension != m_xiOpcode || !XGetEventData(m_input, &cookie))
             return;
         if (cookie.evtype == XI_RawKeyPress || cookie.evtype == XI_RawKeyRelease) {
             const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
@@ -166,8 +164,8 @@ private:
         event.data.data32[2] = message.lParam;
         event.data.data32[tavrel::HookMessageTokenLowSlot] = std::uint32_t(m_token);
         event.data.data32[tavrel::HookMessageTokenHighSlot] = std::uint32_t(m_token >> 32);
-        const xcb_void_cookie_t cookie = xcb_send_event_checked(
-            m_output, 0, m_target, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        const xcb_void_cookie_t cookie = xcb_send_event_checked(m_output, 0, m_target, XCB_EVENT_MASK_NO_EVENT,
+                                                                reinterpret_cast<const char*>(&event));
         std::free(xcb_request_check(m_output, cookie));
     }
 

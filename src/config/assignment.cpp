@@ -109,7 +109,10 @@ QStringList closeMatches(const QString& unknown, const QStringList& candidates)
     return result;
 }
 
-QString quoted(QStringView text) { return QLatin1Char('"') + text.toString() + QLatin1Char('"'); }
+QString quoted(QStringView text)
+{
+    return QLatin1Char('"') + text.toString() + QLatin1Char('"');
+}
 
 // The reasons are for people: they are written in English and translated in the context
 // "tavrel::assignment", each one a whole sentence, as languages join the parts differently.
@@ -135,16 +138,17 @@ AssignmentError unknownName(Unknown what, const QString& token, QStringList sugg
     QString reason;
     if (suggestions.isEmpty()) {
         reason = what == Unknown::KeyName
-            ? QCoreApplication::translate("tavrel::assignment", "unknown key name %1").arg(name)
-            : QCoreApplication::translate("tavrel::assignment",
-                                          "unknown mouse button %1 (the buttons are left, right and middle)")
-                  .arg(name);
+                     ? QCoreApplication::translate("tavrel::assignment", "unknown key name %1").arg(name)
+                     : QCoreApplication::translate("tavrel::assignment",
+                                                   "unknown mouse button %1 (the buttons are left, right and middle)")
+                           .arg(name);
     } else {
         const QString choices = choicesText(suggestions);
         reason = what == Unknown::KeyName
-            ? QCoreApplication::translate("tavrel::assignment", "unknown key name %1 (did you mean %2?)").arg(name, choices)
-            : QCoreApplication::translate("tavrel::assignment", "unknown mouse button %1 (did you mean %2?)")
-                  .arg(name, choices);
+                     ? QCoreApplication::translate("tavrel::assignment", "unknown key name %1 (did you mean %2?)")
+                           .arg(name, choices)
+                     : QCoreApplication::translate("tavrel::assignment", "unknown mouse button %1 (did you mean %2?)")
+                           .arg(name, choices);
     }
     return {reason, std::move(suggestions)};
 }
@@ -234,7 +238,8 @@ AssignmentResult parseAssignment(const QString& input, bool repeat)
             const QString token = text.mid(pos, plus < 0 ? -1 : plus - pos).trimmed();
             if (token.isEmpty())
                 return AssignmentError{
-                    QCoreApplication::translate("tavrel::assignment", "a key name is missing in %1").arg(quoted(text)), {}};
+                    QCoreApplication::translate("tavrel::assignment", "a key name is missing in %1").arg(quoted(text)),
+                    {}};
             return unknownName(Unknown::KeyName, token, closeKeyNames(token));
         }
         const QString name = keyNameForUsage(match->usage);
@@ -257,6 +262,9 @@ AssignmentResult parseAssignment(const QString& input, bool repeat)
     }
 }
 
-QStringList closeKeyNames(const QString& unknown) { return closeMatches(unknown, allKeyNames()); }
+QStringList closeKeyNames(const QString& unknown)
+{
+    return closeMatches(unknown, allKeyNames());
+}
 
 }  // namespace tavrel

@@ -145,11 +145,21 @@ private:
             const char e = peek();
             advance();
             switch (e) {
-            case 'b': text += QLatin1Char('\b'); break;
-            case 'f': text += QLatin1Char('\f'); break;
-            case 'n': text += QLatin1Char('\n'); break;
-            case 'r': text += QLatin1Char('\r'); break;
-            case 't': text += QLatin1Char('\t'); break;
+            case 'b':
+                text += QLatin1Char('\b');
+                break;
+            case 'f':
+                text += QLatin1Char('\f');
+                break;
+            case 'n':
+                text += QLatin1Char('\n');
+                break;
+            case 'r':
+                text += QLatin1Char('\r');
+                break;
+            case 't':
+                text += QLatin1Char('\t');
+                break;
             case 'u': {
                 bool ok = false;
                 const ushort unit = m_text.mid(m_pos, 4).toUShort(&ok, 16);
@@ -159,7 +169,8 @@ private:
                     text += QChar(unit);
                 break;
             }
-            default: text += QLatin1Char(e);
+            default:
+                text += QLatin1Char(e);
             }
         }
         flush();
@@ -267,7 +278,10 @@ int lineAt(const QByteArray& text, qsizetype offset)
     return 1 + int(std::count(text.cbegin(), text.cbegin() + end, '\n'));
 }
 
-QString quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
+QString quoted(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
 
 std::optional<KeyRecord> parseRecordText(const QString& text)
 {
@@ -306,10 +320,11 @@ QString recordFault(const KeyRecord& r)
 QString beyondTheDevice(int key, int deviceKeys)
 {
     return deviceKeys == 1
-        ? QCoreApplication::translate("tavrel::configfile", "key %1 is beyond the device, which has 1 key").arg(key)
-        : QCoreApplication::translate("tavrel::configfile", "key %1 is beyond the device, which has %2 keys")
-              .arg(key)
-              .arg(deviceKeys);
+               ? QCoreApplication::translate("tavrel::configfile", "key %1 is beyond the device, which has 1 key")
+                     .arg(key)
+               : QCoreApplication::translate("tavrel::configfile", "key %1 is beyond the device, which has %2 keys")
+                     .arg(key)
+                     .arg(deviceKeys);
 }
 
 QString givenTwice(int key, int firstLine)
@@ -353,9 +368,9 @@ void checkMembers(const QJsonObject& object, const ObjectAt& at, const QStringLi
     for (const MemberAt& m : at.members) {
         const auto [it, inserted] = first.emplace(m.name, m.line);
         if (!inserted)
-            errors.push_back({m.line, QCoreApplication::translate("tavrel::configfile",
-                                                                  "field %1 is given twice (first at line %2)")
-                                          .arg(quoted(m.name), QString::number(it->second))});
+            errors.push_back(
+                {m.line, QCoreApplication::translate("tavrel::configfile", "field %1 is given twice (first at line %2)")
+                             .arg(quoted(m.name), QString::number(it->second))});
     }
 }
 
@@ -379,7 +394,8 @@ int readKeyNumber(const QJsonObject& o, const ObjectAt& at, FileErrors& errors)
 {
     const QString keyName = QStringLiteral("key");
     if (!o.contains(keyName)) {
-        errors.push_back({at.line, QCoreApplication::translate("tavrel::configfile", "the entry has no \"key\" number")});
+        errors.push_back(
+            {at.line, QCoreApplication::translate("tavrel::configfile", "the entry has no \"key\" number")});
         return 0;
     }
     const std::optional<int> n = wholeNumber(o[keyName]);
@@ -404,8 +420,9 @@ std::optional<bool> readTrigger(const QJsonObject& o, const ObjectAt& at, FileEr
         return false;
     if (trigger.compare(QLatin1String("repeat"), Qt::CaseInsensitive) == 0)
         return true;
-    errors.push_back({at.lineOf(triggerName), QCoreApplication::translate("tavrel::configfile",
-                                                                          "\"trigger\" must be \"single\" or \"repeat\"")});
+    errors.push_back(
+        {at.lineOf(triggerName),
+         QCoreApplication::translate("tavrel::configfile", "\"trigger\" must be \"single\" or \"repeat\"")});
     return std::nullopt;
 }
 
@@ -455,8 +472,9 @@ std::optional<KeyRecord> agreeingRecord(const QString& name, const KeyRecord& ra
                                                             "or leave one out")
                                     .arg(quoted(name), recordText(*byName), recordText(raw), quoted(formatted))});
     else
-        errors.push_back({line, QCoreApplication::translate("tavrel::configfile", "%1; the record %2 is %3")
-                                    .arg(std::get<AssignmentError>(parsed).reason, recordText(raw), quoted(formatted))});
+        errors.push_back(
+            {line, QCoreApplication::translate("tavrel::configfile", "%1; the record %2 is %3")
+                       .arg(std::get<AssignmentError>(parsed).reason, recordText(raw), quoted(formatted))});
     return std::nullopt;
 }
 
@@ -467,8 +485,9 @@ void readAssignment(const QJsonObject& o, const ObjectAt& at, std::optional<bool
     const QString assignmentName = QStringLiteral("assignment");
     const bool hasRecord = o.contains(QStringLiteral("record"));
     if (!o.contains(assignmentName) && !hasRecord)
-        errors.push_back({at.line, QCoreApplication::translate("tavrel::configfile",
-                                                               "the entry needs an \"assignment\", a \"record\" or both")});
+        errors.push_back(
+            {at.line, QCoreApplication::translate("tavrel::configfile",
+                                                  "the entry needs an \"assignment\", a \"record\" or both")});
     if (o.contains(assignmentName) && !o[assignmentName].isString())
         errors.push_back({at.lineOf(assignmentName),
                           QCoreApplication::translate("tavrel::configfile",
@@ -502,9 +521,10 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
 {
     const std::size_t faultsBefore = errors.size();
     if (!value.isObject()) {
-        errors.push_back({at.line, QCoreApplication::translate(
-                                       "tavrel::configfile",
-                                       "each key is an object such as {\"key\": 1, \"assignment\": \"F5\"}")});
+        errors.push_back(
+            {at.line,
+             QCoreApplication::translate("tavrel::configfile",
+                                         "each key is an object such as {\"key\": 1, \"assignment\": \"F5\"}")});
         return {};
     }
     const QJsonObject o = value.toObject();
@@ -535,8 +555,8 @@ QByteArray serialize(std::span<const KeyRecord> records, const QString& serial, 
         const KeyRecord& r = records[i];
         out += i == 0 ? "\n" : ",\n";
         out += "    {\"key\": " + QByteArray::number(qulonglong(i + 1)) + ", \"assignment\": "
-            + jsonString(assignmentText(r)) + ", \"trigger\": " + jsonString(triggerText(r.mode))
-            + ", \"record\": " + jsonString(recordText(r)) + "}";
+               + jsonString(assignmentText(r)) + ", \"trigger\": " + jsonString(triggerText(r.mode))
+               + ", \"record\": " + jsonString(recordText(r)) + "}";
     }
     out += count == 0 ? "]\n" : "\n  ]\n";
     out += "}\n";
@@ -567,10 +587,10 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
     const QJsonValue version = top[QLatin1String("version")];
     const int versionLine = layout.top.lineOf(QStringLiteral("version"));
     if (version.isUndefined()) {
-        return FileErrors{{versionLine, QCoreApplication::translate("tavrel::configfile",
-                                                                    "the file has no \"version\" (this program "
-                                                                    "reads version %1)")
-                                            .arg(FormatVersion)}};
+        return FileErrors{
+            {versionLine, QCoreApplication::translate("tavrel::configfile", "the file has no \"version\" (this program "
+                                                                            "reads version %1)")
+                              .arg(FormatVersion)}};
     }
     const std::optional<int> v = wholeNumber(version);
     if (!v) {
@@ -593,9 +613,9 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
     for (const char* name : {"serial", "product"}) {
         const QJsonValue value = top[QLatin1String(name)];
         if (!value.isUndefined() && !value.isString())
-            errors.push_back({layout.top.lineOf(QLatin1String(name)),
-                              QCoreApplication::translate("tavrel::configfile", "\"%1\" must be a text")
-                                  .arg(QLatin1String(name))});
+            errors.push_back(
+                {layout.top.lineOf(QLatin1String(name)),
+                 QCoreApplication::translate("tavrel::configfile", "\"%1\" must be a text").arg(QLatin1String(name))});
     }
     file.serial = top[QLatin1String("serial")].toString();
     file.product = top[QLatin1String("product")].toString();
@@ -603,17 +623,16 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
     const QJsonValue keys = top[QLatin1String("keys")];
     if (!keys.isArray()) {
         errors.push_back({layout.top.lineOf(QStringLiteral("keys")),
-                          QCoreApplication::translate("tavrel::configfile",
-                                                      "\"keys\" must be a list of keys, such as "
-                                                      "[{\"key\": 1, \"assignment\": \"F5\"}]")});
+                          QCoreApplication::translate("tavrel::configfile", "\"keys\" must be a list of keys, such as "
+                                                                            "[{\"key\": 1, \"assignment\": \"F5\"}]")});
     } else {
         const QJsonArray entries = keys.toArray();
         std::map<int, int> lineOfKey;
         for (qsizetype i = 0; i < entries.size(); ++i) {
             // The scan sees the same entries as the parser; the fallback only keeps a line.
             const ObjectAt at = std::size_t(i) < layout.keys.size()
-                ? layout.keys[std::size_t(i)]
-                : ObjectAt{layout.top.lineOf(QStringLiteral("keys")), {}};
+                                    ? layout.keys[std::size_t(i)]
+                                    : ObjectAt{layout.top.lineOf(QStringLiteral("keys")), {}};
             // An entry with faults still claims its key number, so that a second entry for the
             // same key is reported in the same pass.
             ParsedEntry parsed = parseEntry(entries[i], at, errors);
@@ -631,8 +650,7 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
     return file;
 }
 
-std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount,
-                                                  bool allowTruncate)
+std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount, bool allowTruncate)
 {
     const int count = std::clamp(deviceKeyCount, 0, MaxKeys);
     RestorePlan plan;

@@ -22,15 +22,15 @@ constexpr int MaxKeys = KeySlots;
 constexpr qint64 MaxFileBytes = 1 << 20;
 
 struct KeyEntry {
-    int key = 0;          // 1 for the first key
-    KeyRecord record;     // the bytes to write
-    QString assignment;   // as the file names it
-    int line = 0;         // where the entry is in the file
+    int key = 0;         // 1 for the first key
+    KeyRecord record;    // the bytes to write
+    QString assignment;  // as the file names it
+    int line = 0;        // where the entry is in the file
 };
 
 struct ConfigFile {
     int version = FormatVersion;
-    QString serial;   // of the device the configuration was taken from
+    QString serial;  // of the device the configuration was taken from
     QString product;
     std::vector<KeyEntry> keys;  // in the file's order, key numbers distinct
 };
@@ -55,7 +55,6 @@ struct RestorePlan {
 
 // Whether the file's keys fit a device with `deviceKeyCount` keys (at most MaxKeys count). A key
 // beyond them refuses the whole file, unless `allowTruncate` asks to write the keys that fit.
-std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount,
-                                                  bool allowTruncate);
+std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount, bool allowTruncate);
 
 }  // namespace tavrel::configfile

@@ -10,15 +10,15 @@ namespace tavrel {
 
 enum class FileFault {
     None,
-    NotAFileName,    // empty, or ends with "/"
-    NotAFolder,      // what the path's folder part names is no folder
-    FolderOpenToAll, // others may write the folder and it has no sticky bit
-    IsLink,          // a symbolic link stands at the path where a file is written
+    NotAFileName,     // empty, or ends with "/"
+    NotAFolder,       // what the path's folder part names is no folder
+    FolderOpenToAll,  // others may write the folder and it has no sticky bit
+    IsLink,           // a symbolic link stands at the path where a file is written
     IsFolder,
-    IsPipe,          // a FIFO or a socket
+    IsPipe,  // a FIFO or a socket
     IsDevice,
-    TooLarge,        // more bytes than a key file can hold
-    System,          // a system call failed; the outcome's error holds errno
+    TooLarge,  // more bytes than a key file can hold
+    System,    // a system call failed; the outcome's error holds errno
 };
 
 struct FileOutcome {

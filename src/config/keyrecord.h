@@ -10,7 +10,10 @@ namespace tavrel {
 
 // A key holds at most this many assignments; key indexes run from 0 to KeySlots - 1.
 constexpr int KeySlots = 8;
-inline bool validKey(int key) { return key >= 0 && key < KeySlots; }
+inline bool validKey(int key)
+{
+    return key >= 0 && key < KeySlots;
+}
 
 constexpr quint8 ModeKeyboardSingle = 0x00;
 constexpr quint8 ModeMouseSingle = 0x01;
@@ -38,8 +41,14 @@ struct KeyRecord {
 
 // Only 00 and 02 are keyboard modes: every other Mode, 04 and the unknown ones included, shows
 // the mouse page.
-inline bool isMouseMode(quint8 mode) { return mode != ModeKeyboardSingle && mode != ModeKeyboardRepeat; }
-inline bool isRepeatMode(quint8 mode) { return mode == ModeKeyboardRepeat || mode == ModeMouseRepeat; }
+inline bool isMouseMode(quint8 mode)
+{
+    return mode != ModeKeyboardSingle && mode != ModeKeyboardRepeat;
+}
+inline bool isRepeatMode(quint8 mode)
+{
+    return mode == ModeKeyboardRepeat || mode == ModeMouseRepeat;
+}
 
 // The mode for a kind of assignment and a trigger.
 inline quint8 modeFor(bool mouse, bool repeat)
@@ -67,6 +76,9 @@ QString recordText(const KeyRecord& record);
 
 // The display text of a record built from its Modifiers and codes, e.g. 0x05,0x04 -> "Ctrl+Alt+A".
 QString displayText(quint8 modifiers, quint8 code1, quint8 code2, quint8 code3);
-inline QString displayText(const KeyRecord& r) { return displayText(r.modifiers, r.code1, r.code2, r.code3); }
+inline QString displayText(const KeyRecord& r)
+{
+    return displayText(r.modifiers, r.code1, r.code2, r.code3);
+}
 
 }  // namespace tavrel

@@ -1,10 +1,10 @@
 #pragma once
 // The one path every request takes to the device. It logs what it sends to the report log.
 
+#include "config/ioresult.h"
 #include "config/reportlog.h"
 #include "config/reports.h"
 #include "config/reporttransport.h"
-#include "config/ioresult.h"
 
 #include <functional>
 

@@ -2,8 +2,7 @@
 
 namespace tavrel {
 
-void dispatchReport(quint8 reportId, std::span<const quint8> data, const ReportHandlers& handlers,
-                    ReportLog& log)
+void dispatchReport(quint8 reportId, std::span<const quint8> data, const ReportHandlers& handlers, ReportLog& log)
 {
     // Logged last even when a handler throws: every received report leaves exactly one line.
     struct LogLast {

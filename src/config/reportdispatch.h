@@ -16,7 +16,6 @@ struct ReportHandlers {
 
 // Hands a key-record or pairing response to its handler, then logs the report whatever it
 // was. A short report is logged with exactly the bytes delivered and otherwise ignored.
-void dispatchReport(quint8 reportId, std::span<const quint8> data, const ReportHandlers& handlers,
-                    ReportLog& log);
+void dispatchReport(quint8 reportId, std::span<const quint8> data, const ReportHandlers& handlers, ReportLog& log);
 
 }  // namespace tavrel

@@ -9,8 +9,8 @@ OutputReport readKeyReport(int key)
 
 OutputReport writeKeyReport(int key, const KeyRecord& record)
 {
-    return {OutputReportId, CMD_WRITE_KEY,  quint8(key),  record.modifiers,
-            record.code1,   record.code2,   record.code3, record.mode};
+    return {OutputReportId, CMD_WRITE_KEY, quint8(key),  record.modifiers,
+            record.code1,   record.code2,  record.code3, record.mode};
 }
 
 OutputReport pairReport(quint8 subCommand)

@@ -28,8 +28,8 @@ OutputReport writeKeyReport(int key, const KeyRecord& record);
 OutputReport pairReport(quint8 subCommand);
 
 struct PairingResponse {
-    quint8 status = 0;             // D1: high nibble 0 = newly bound; low nibble = number shown
-    std::array<quint8, 5> id{};    // D2..D6, the transmitter's identity
+    quint8 status = 0;           // D1: high nibble 0 = newly bound; low nibble = number shown
+    std::array<quint8, 5> id{};  // D2..D6, the transmitter's identity
 
     bool newlyBound() const { return (status >> 4) == 0; }
     // "1A 2B 3C 4D 5E (02 )"

@@ -2,8 +2,8 @@
 // The one path every request takes to the device: what the report channel needs of the device
 // layer.
 
-#include "config/reports.h"
 #include "config/ioresult.h"
+#include "config/reports.h"
 
 #include <functional>
 

@@ -14,10 +14,10 @@ namespace tavrel {
 
 // What the key's input devices held at once.
 struct SentInput {
-    quint8 modifiers = 0;      // bit n: usage 224 + n, as a record's Modifiers byte
-    QList<quint8> keys;        // the other keyboard usages, in the order they went down
-    quint8 buttons = 0;        // mouse buttons, as a mouse record's Modifiers byte holds them
-    QList<quint16> unnamed;    // key codes the key-name table has no key for, in order
+    quint8 modifiers = 0;    // bit n: usage 224 + n, as a record's Modifiers byte
+    QList<quint8> keys;      // the other keyboard usages, in the order they went down
+    quint8 buttons = 0;      // mouse buttons, as a mouse record's Modifiers byte holds them
+    QList<quint16> unnamed;  // key codes the key-name table has no key for, in order
 
     bool empty() const { return !modifiers && keys.isEmpty() && !buttons && unnamed.isEmpty(); }
     friend bool operator==(const SentInput&, const SentInput&) = default;

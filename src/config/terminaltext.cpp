@@ -14,7 +14,7 @@ bool actsOnTerminal(char16_t unit)
 {
     // Bidirectional marks and embeddings can make a line read differently from what it holds.
     return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x061C || unit == 0x200E || unit == 0x200F
-        || (unit >= 0x2028 && unit <= 0x202E) || (unit >= 0x2066 && unit <= 0x2069);
+           || (unit >= 0x2028 && unit <= 0x202E) || (unit >= 0x2066 && unit <= 0x2069);
 }
 
 QString terminalSafe(QStringView text)

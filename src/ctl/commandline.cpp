@@ -40,10 +40,10 @@ std::optional<Verb> verbNamed(const QString& name)
 // sentences differently.
 Failure usage(const QString& verb, const QString& reason)
 {
-    return Failure(ExitUsage, verb.isEmpty()
-                                  ? QCoreApplication::translate("tavrelctl", "%1 Try \"tavrelctl --help\".").arg(reason)
-                                  : QCoreApplication::translate("tavrelctl", "%1 Try \"tavrelctl %2 --help\".")
-                                        .arg(reason, verb));
+    return Failure(ExitUsage,
+                   verb.isEmpty()
+                       ? QCoreApplication::translate("tavrelctl", "%1 Try \"tavrelctl --help\".").arg(reason)
+                       : QCoreApplication::translate("tavrelctl", "%1 Try \"tavrelctl %2 --help\".").arg(reason, verb));
 }
 
 // Why the parser refused the arguments. Its own texts are in English only, so the usual faults
@@ -60,24 +60,24 @@ QString parserFault(const QCommandLineParser& parser, const QStringList& args)
 }
 
 // Pieces of several help texts, marked for translation where they are written.
-const char* const kExitCodes = QT_TRANSLATE_NOOP(
-    "tavrelctl",
-    "Exit status:\n"
-    "  0  success\n"
-    "  1  any other failure, such as output that could not be written\n"
-    "  2  bad arguments, an unknown key name, or something the key does not offer\n"
-    "  3  no such key: none is attached, none matches --device, or it was unplugged\n"
-    "  4  permission denied: a key was found but may not be opened (install the udev rule)\n"
-    "  5  the key failed: it did not answer, or keys were not written\n"
-    "  6  bad file: it cannot be read or written, or it was refused\n"
-    "  7  no transmitter answered a bind request\n");
+const char* const kExitCodes =
+    QT_TRANSLATE_NOOP("tavrelctl",
+                      "Exit status:\n"
+                      "  0  success\n"
+                      "  1  any other failure, such as output that could not be written\n"
+                      "  2  bad arguments, an unknown key name, or something the key does not offer\n"
+                      "  3  no such key: none is attached, none matches --device, or it was unplugged\n"
+                      "  4  permission denied: a key was found but may not be opened (install the udev rule)\n"
+                      "  5  the key failed: it did not answer, or keys were not written\n"
+                      "  6  bad file: it cannot be read or written, or it was refused\n"
+                      "  7  no transmitter answered a bind request\n");
 
-const char* const kDeviceOption = QT_TRANSLATE_NOOP(
-    "tavrelctl",
-    "  --device ID|SERIAL|INDEX\n"
-    "                         the key to use: its id, its serial or its index in\n"
-    "                         \"tavrelctl list\"; needed when more than one key is attached.\n"
-    "                         Two keys with one serial are told apart by their ids.\n");
+const char* const kDeviceOption =
+    QT_TRANSLATE_NOOP("tavrelctl",
+                      "  --device ID|SERIAL|INDEX\n"
+                      "                         the key to use: its id, its serial or its index in\n"
+                      "                         \"tavrelctl list\"; needed when more than one key is attached.\n"
+                      "                         Two keys with one serial are told apart by their ids.\n");
 
 QString translated(const char* text)
 {
@@ -136,7 +136,8 @@ std::optional<Failure> readOptions(const QCommandLineParser& parser, const Optio
     if (isSet(o.device)) {
         command.device = parser.value(o.device).trimmed();
         if (command.device.isEmpty())
-            return usage(verbName, QCoreApplication::translate("tavrelctl", "--device needs an id, a serial or an index."));
+            return usage(verbName,
+                         QCoreApplication::translate("tavrelctl", "--device needs an id, a serial or an index."));
     }
     command.json = isSet(o.json);
     command.all = isSet(o.all);
@@ -158,9 +159,10 @@ std::optional<Failure> readArguments(const QStringList& values, const QString& v
         bool ok = false;
         command.key = values[0].toInt(&ok);
         if (!ok || command.key < 1 || command.key > configfile::MaxKeys) {
-            return usage(verbName, QCoreApplication::translate("tavrelctl", "KEY is a key number from 1 to %1, not \"%2\".")
-                                       .arg(configfile::MaxKeys)
-                                       .arg(values[0]));
+            return usage(verbName,
+                         QCoreApplication::translate("tavrelctl", "KEY is a key number from 1 to %1, not \"%2\".")
+                             .arg(configfile::MaxKeys)
+                             .arg(values[0]));
         }
         command.assignment = values[1];
         break;
@@ -182,24 +184,25 @@ std::optional<Failure> readArguments(const QStringList& values, const QString& v
 QString helpText(const QString& verb)
 {
     if (verb.isEmpty() || verb == QLatin1String("help")) {
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl COMMAND [OPTIONS]\n"
-                  "\n"
-                  "Reads and changes the assignments of programmable USB keys.\n"
-                  "\n"
-                  "Commands:\n"
-                  "  list                 list the attached keys and what each one offers\n"
-                  "  show                 print the assignment of every key of a device\n"
-                  "  set KEY ASSIGNMENT   change one key of a device\n"
-                  "  backup FILE          save every key of a device to a file\n"
-                  "  restore FILE         write a file to one device, or to every compatible one\n"
-                  "  bind                 bind a wireless transmitter to a receiver\n"
-                  "  unbind               clear every binding of a receiver\n"
-                  "  watch                print what a key sends, press by press, until interrupted\n"
-                  "  help [COMMAND]       this text, or the help of a command\n"
-                  "\n"
-                  "\"tavrelctl COMMAND --help\" describes a command and its options.\n"
-                  "\n")
-            + translated(kExitCodes);
+        return QCoreApplication::translate(
+                   "tavrelctl", "Usage: tavrelctl COMMAND [OPTIONS]\n"
+                                "\n"
+                                "Reads and changes the assignments of programmable USB keys.\n"
+                                "\n"
+                                "Commands:\n"
+                                "  list                 list the attached keys and what each one offers\n"
+                                "  show                 print the assignment of every key of a device\n"
+                                "  set KEY ASSIGNMENT   change one key of a device\n"
+                                "  backup FILE          save every key of a device to a file\n"
+                                "  restore FILE         write a file to one device, or to every compatible one\n"
+                                "  bind                 bind a wireless transmitter to a receiver\n"
+                                "  unbind               clear every binding of a receiver\n"
+                                "  watch                print what a key sends, press by press, until interrupted\n"
+                                "  help [COMMAND]       this text, or the help of a command\n"
+                                "\n"
+                                "\"tavrelctl COMMAND --help\" describes a command and its options.\n"
+                                "\n")
+               + translated(kExitCodes);
     }
     const std::optional<Verb> v = verbNamed(verb);
     if (!v)
@@ -208,87 +211,99 @@ QString helpText(const QString& verb)
     case Verb::Help:
         break;
     case Verb::List:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl list\n"
-                  "\n"
-                  "Lists every attached key with its index, its id (the USB port and interface it\n"
-                  "is plugged into), product, serial, whether it is wired or a wireless receiver,\n"
-                  "its number of keys and what its serial offers: mouse buttons, the choice of\n"
-                  "trigger (once per press or repeated while held), and pairing with the number of\n"
-                  "transmitters a receiver holds. Keys that were found but may not be opened are\n"
-                  "listed apart, with the reason and the fix.\n");
+        return QCoreApplication::translate(
+            "tavrelctl", "Usage: tavrelctl list\n"
+                         "\n"
+                         "Lists every attached key with its index, its id (the USB port and interface it\n"
+                         "is plugged into), product, serial, whether it is wired or a wireless receiver,\n"
+                         "its number of keys and what its serial offers: mouse buttons, the choice of\n"
+                         "trigger (once per press or repeated while held), and pairing with the number of\n"
+                         "transmitters a receiver holds. Keys that were found but may not be opened are\n"
+                         "listed apart, with the reason and the fix.\n");
     case Verb::Show:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl show [--device ID|SERIAL|INDEX] [--json]\n"
-                  "\n"
-                  "Reads every key of a device and prints one line per key: its number (1 for the\n"
-                  "first), its assignment by name (\"Ctrl+Shift+B\", \"mouse:right\", \"(none)\"),\n"
-                  "its trigger (single or repeat) and its raw record.\n"
-                  "\n"
-                  "Options:\n")
-            + translated(kDeviceOption)
-            + QCoreApplication::translate("tavrelctl", "  --json                 print the keys as a key file, as backup saves them\n");
+        return QCoreApplication::translate(
+                   "tavrelctl", "Usage: tavrelctl show [--device ID|SERIAL|INDEX] [--json]\n"
+                                "\n"
+                                "Reads every key of a device and prints one line per key: its number (1 for the\n"
+                                "first), its assignment by name (\"Ctrl+Shift+B\", \"mouse:right\", \"(none)\"),\n"
+                                "its trigger (single or repeat) and its raw record.\n"
+                                "\n"
+                                "Options:\n")
+               + translated(kDeviceOption)
+               + QCoreApplication::translate(
+                   "tavrelctl", "  --json                 print the keys as a key file, as backup saves them\n");
     case Verb::Set:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl set KEY ASSIGNMENT [--repeat|--single] [--device ID|SERIAL|INDEX]\n"
-                  "\n"
-                  "Reads the device, changes key number KEY (1 for the first) and writes that key\n"
-                  "only. ASSIGNMENT is key names joined by \"+\" (\"Ctrl+Shift+B\", \"F5\",\n"
-                  "\"Left Windows+E\"; one key besides the modifiers), \"mouse:left\",\n"
-                  "\"mouse:right\" or \"mouse:middle\", or \"\" for no key. Names are matched\n"
-                  "without regard to case; an unknown name is refused with the names close to it.\n"
-                  "\n"
-                  "Options:\n"
-                  "  --repeat               repeat while the key is held\n"
-                  "  --single               fire once per press\n"
-                  "                         (without either, the key keeps its trigger)\n")
-            + translated(kDeviceOption);
+        return QCoreApplication::translate(
+                   "tavrelctl", "Usage: tavrelctl set KEY ASSIGNMENT [--repeat|--single] [--device ID|SERIAL|INDEX]\n"
+                                "\n"
+                                "Reads the device, changes key number KEY (1 for the first) and writes that key\n"
+                                "only. ASSIGNMENT is key names joined by \"+\" (\"Ctrl+Shift+B\", \"F5\",\n"
+                                "\"Left Windows+E\"; one key besides the modifiers), \"mouse:left\",\n"
+                                "\"mouse:right\" or \"mouse:middle\", or \"\" for no key. Names are matched\n"
+                                "without regard to case; an unknown name is refused with the names close to it.\n"
+                                "\n"
+                                "Options:\n"
+                                "  --repeat               repeat while the key is held\n"
+                                "  --single               fire once per press\n"
+                                "                         (without either, the key keeps its trigger)\n")
+               + translated(kDeviceOption);
     case Verb::Backup:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl backup FILE [--device ID|SERIAL|INDEX]\n"
-                  "\n"
-                  "Reads every key of a device and saves them to FILE, a key file (see README).\n"
-                  "\n"
-                  "Options:\n")
-            + translated(kDeviceOption);
+        return QCoreApplication::translate(
+                   "tavrelctl", "Usage: tavrelctl backup FILE [--device ID|SERIAL|INDEX]\n"
+                                "\n"
+                                "Reads every key of a device and saves them to FILE, a key file (see README).\n"
+                                "\n"
+                                "Options:\n")
+               + translated(kDeviceOption);
     case Verb::Restore:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl restore FILE [--device ID|SERIAL|INDEX | --all] [--fit]\n"
-                  "\n"
-                  "Writes the keys of FILE to a device. The file is checked whole first: a file\n"
-                  "with a fault is refused with every fault's line, and nothing is written.\n"
-                  "\n"
-                  "Options:\n")
-            + translated(kDeviceOption)
-            + QCoreApplication::translate("tavrelctl", "  --all                  write to every attached key with as many keys as the file\n"
-                 "  --fit                  write the keys that fit a device with fewer keys, and with\n"
-                 "                         --all, to devices of any number of keys\n");
+        return QCoreApplication::translate(
+                   "tavrelctl", "Usage: tavrelctl restore FILE [--device ID|SERIAL|INDEX | --all] [--fit]\n"
+                                "\n"
+                                "Writes the keys of FILE to a device. The file is checked whole first: a file\n"
+                                "with a fault is refused with every fault's line, and nothing is written.\n"
+                                "\n"
+                                "Options:\n")
+               + translated(kDeviceOption)
+               + QCoreApplication::translate(
+                   "tavrelctl", "  --all                  write to every attached key with as many keys as the file\n"
+                                "  --fit                  write the keys that fit a device with fewer keys, and with\n"
+                                "                         --all, to devices of any number of keys\n");
     case Verb::Bind:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl bind [--device ID|SERIAL|INDEX]\n"
-                  "\n"
-                  "Asks a wireless receiver to bind a transmitter, and waits 10 seconds for a key\n"
-                  "press on the transmitter. Prints the transmitter's identity, or that none\n"
-                  "answered. Without --device, the only attached receiver.\n"
-                  "\n"
-                  "Options:\n")
-            + translated(kDeviceOption);
+        return QCoreApplication::translate(
+                   "tavrelctl", "Usage: tavrelctl bind [--device ID|SERIAL|INDEX]\n"
+                                "\n"
+                                "Asks a wireless receiver to bind a transmitter, and waits 10 seconds for a key\n"
+                                "press on the transmitter. Prints the transmitter's identity, or that none\n"
+                                "answered. Without --device, the only attached receiver.\n"
+                                "\n"
+                                "Options:\n")
+               + translated(kDeviceOption);
     case Verb::Watch:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl watch [--device ID|SERIAL|INDEX] [--json]\n"
-                  "\n"
-                  "Reads every key of a device, then prints one line for each press and release\n"
-                  "the device sends through its keyboard and mouse interfaces: what was sent\n"
-                  "(\"Ctrl+Shift+B\", \"mouse:left\"), how often in a row when it repeats, and\n"
-                  "the key whose assignment sends it when exactly one does. Runs until\n"
-                  "interrupted (Ctrl+C ends it with exit status 0); exit status 3 when the device\n"
-                  "is unplugged.\n"
-                  "\n"
-                  "Options:\n")
-            + translated(kDeviceOption)
-            + QCoreApplication::translate("tavrelctl", "  --json                 one JSON object per line: {\"event\": \"press\" or \"release\",\n"
-                 "                         \"input\": ..., \"repeat\": 1, \"key\": 3 or null}\n");
+        return QCoreApplication::translate(
+                   "tavrelctl", "Usage: tavrelctl watch [--device ID|SERIAL|INDEX] [--json]\n"
+                                "\n"
+                                "Reads every key of a device, then prints one line for each press and release\n"
+                                "the device sends through its keyboard and mouse interfaces: what was sent\n"
+                                "(\"Ctrl+Shift+B\", \"mouse:left\"), how often in a row when it repeats, and\n"
+                                "the key whose assignment sends it when exactly one does. Runs until\n"
+                                "interrupted (Ctrl+C ends it with exit status 0); exit status 3 when the device\n"
+                                "is unplugged.\n"
+                                "\n"
+                                "Options:\n")
+               + translated(kDeviceOption)
+               + QCoreApplication::translate(
+                   "tavrelctl",
+                   "  --json                 one JSON object per line: {\"event\": \"press\" or \"release\",\n"
+                   "                         \"input\": ..., \"repeat\": 1, \"key\": 3 or null}\n");
     case Verb::Unbind:
-        return QCoreApplication::translate("tavrelctl", "Usage: tavrelctl unbind [--device ID|SERIAL|INDEX]\n"
-                  "\n"
-                  "Clears every binding of a wireless receiver: it then takes every transmitter.\n"
-                  "Without --device, the only attached receiver.\n"
-                  "\n"
-                  "Options:\n")
-            + translated(kDeviceOption);
+        return QCoreApplication::translate(
+                   "tavrelctl", "Usage: tavrelctl unbind [--device ID|SERIAL|INDEX]\n"
+                                "\n"
+                                "Clears every binding of a wireless receiver: it then takes every transmitter.\n"
+                                "Without --device, the only attached receiver.\n"
+                                "\n"
+                                "Options:\n")
+               + translated(kDeviceOption);
     }
     return {};
 }
@@ -328,8 +343,8 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
     if (values.size() < positional)
         return usage(first, QCoreApplication::translate("tavrelctl", "Missing arguments."));
     if (values.size() > positional) {
-        return usage(first, QCoreApplication::translate("tavrelctl", "Unexpected argument \"%1\".")
-                                .arg(values[positional]));
+        return usage(first,
+                     QCoreApplication::translate("tavrelctl", "Unexpected argument \"%1\".").arg(values[positional]));
     }
     if (auto failure = readOptions(parser, options, first, command))
         return *std::move(failure);
@@ -368,8 +383,8 @@ std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, cons
         if (listed.empty())
             return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No key is attached."));
         return Failure(ExitNoDevice,
-                       QCoreApplication::translate("tavrelctl",
-                                                   "No attached key has the id, serial or index \"%1\" (see \"tavrelctl list\").")
+                       QCoreApplication::translate(
+                           "tavrelctl", "No attached key has the id, serial or index \"%1\" (see \"tavrelctl list\").")
                            .arg(wanted));
     }
     std::vector<int> matching;
@@ -383,10 +398,12 @@ std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, cons
                                               : QCoreApplication::translate("tavrelctl", "No key is attached."));
     }
     return Failure(ExitUsage,
-                   (receiver ? QCoreApplication::translate("tavrelctl", "%1 receivers are attached: choose one with --device "
-                                                                        "(see \"tavrelctl list\").")
-                             : QCoreApplication::translate("tavrelctl", "%1 keys are attached: choose one with --device "
-                                                                        "(see \"tavrelctl list\")."))
+                   (receiver
+                        ? QCoreApplication::translate("tavrelctl",
+                                                      "%1 receivers are attached: choose one with --device "
+                                                      "(see \"tavrelctl list\").")
+                        : QCoreApplication::translate("tavrelctl", "%1 keys are attached: choose one with --device "
+                                                                   "(see \"tavrelctl list\")."))
                        .arg(matching.size()));
 }
 

@@ -37,15 +37,15 @@ enum class Verb { Help, List, Show, Set, Backup, Restore, Bind, Unbind, Watch };
 
 struct Command {
     Verb verb = Verb::Help;
-    QString helpTopic;       // Help: a sub-command's name, or empty for the overview
-    QString device;          // --device: an id, a serial or a list index; empty when not given
-    bool json = false;       // show --json, watch --json
-    int key = 0;             // set: the key's number, 1 for the first
-    QString assignment;      // set
+    QString helpTopic;           // Help: a sub-command's name, or empty for the overview
+    QString device;              // --device: an id, a serial or a list index; empty when not given
+    bool json = false;           // show --json, watch --json
+    int key = 0;                 // set: the key's number, 1 for the first
+    QString assignment;          // set
     std::optional<bool> repeat;  // set --repeat / --single; unset keeps the key's trigger
-    QString file;            // backup, restore
-    bool all = false;        // restore --all
-    bool fit = false;        // restore --fit
+    QString file;                // backup, restore
+    bool all = false;            // restore --all
+    bool fit = false;            // restore --fit
 };
 
 // `arguments` as QCoreApplication::arguments() gives them, the program first. An error names

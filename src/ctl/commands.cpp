@@ -204,7 +204,9 @@ private:
         target->setRecord(key, after, RecordOrigin::Edited);
         if (auto failure = writeAndWait(target, {key}))
             return failure;
-        print({QCoreApplication::translate("tavrelctl", "Key %1 of %2 is now %3.").arg(m_command.key).arg(name, described)});
+        print({QCoreApplication::translate("tavrelctl", "Key %1 of %2 is now %3.")
+                   .arg(m_command.key)
+                   .arg(name, described)});
         return std::nullopt;
     }
 
@@ -213,7 +215,8 @@ private:
     {
         const QString name = SessionDriver::nameOf(key);
         std::optional<Result> outcome;
-        m_driver.write(key, keys, [&](const WriteOutcome& written, bool gone) { outcome = notWritten(name, written, gone); });
+        m_driver.write(key, keys,
+                       [&](const WriteOutcome& written, bool gone) { outcome = notWritten(name, written, gone); });
         if (!m_driver.waitFor([&] { return outcome.has_value(); }, SessionDriver::WriteLimitMs))
             return notWritten(name, WriteOutcome{0, keys}, false);
         return *outcome;
@@ -227,8 +230,8 @@ private:
             return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged: %2 not written.")
                                              .arg(name, keysText(outcome.notWritten)));
         }
-        return Failure(ExitDeviceFailed,
-                       QCoreApplication::translate("tavrelctl", "%1: %2 not written.").arg(name, keysText(outcome.notWritten)));
+        return Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1: %2 not written.")
+                                             .arg(name, keysText(outcome.notWritten)));
     }
 
     Result backup()
@@ -263,7 +266,8 @@ private:
         auto parsed = configfile::parse(file.bytes);
         if (const auto* errors = std::get_if<configfile::FileErrors>(&parsed))
             return Failure(ExitBadFile, fileErrorLines(m_command.file, *errors));
-        const auto whole = configfile::validateFor(std::get<configfile::ConfigFile>(parsed), configfile::MaxKeys, false);
+        const auto whole =
+            configfile::validateFor(std::get<configfile::ConfigFile>(parsed), configfile::MaxKeys, false);
         if (const auto* errors = std::get_if<configfile::FileErrors>(&whole))
             return Failure(ExitBadFile, fileErrorLines(m_command.file, *errors));
         return std::move(std::get<configfile::ConfigFile>(parsed));
@@ -309,7 +313,8 @@ private:
         if (!m_command.all) {
             KeyRestore& r = restores.front();
             if (!r.done)
-                r.failure = Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(r.name));
+                r.failure = Failure(ExitDeviceFailed,
+                                    QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(r.name));
             if (r.failure)
                 return r.failure;
             print({r.line});
@@ -323,7 +328,8 @@ private:
             KeyRestore& r = restores[std::size_t(n)];
             const QString step = QStringLiteral("[%1/%2] ").arg(n + 1).arg(count);
             if (!r.done)
-                r.failure = Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(r.name));
+                r.failure = Failure(ExitDeviceFailed,
+                                    QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(r.name));
             written += r.written;
             passedOver += r.passedOver;
             if (!r.line.isEmpty())
@@ -356,9 +362,10 @@ private:
     {
         m_driver.read(r.key, [this, &r, &config, fileKeys](std::optional<Failure> failure) {
             if (failure || !r.key) {
-                r.failure = failure ? failure
-                                    : Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.")
-                                                                .arg(r.name));
+                r.failure = failure
+                                ? failure
+                                : Failure(ExitNoDevice,
+                                          QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(r.name));
                 r.done = true;
                 return;
             }
@@ -401,9 +408,10 @@ private:
                 QList<int> left;
                 for (const configfile::KeyEntry& e : plan.skipped)
                     left << e.key - 1;
-                r.line = QCoreApplication::translate("tavrelctl", "%1: %2 keys written. The file's %3 left out: the key "
-                                                                  "has %4.")
-                             .arg(r.name, QString::number(chosen.size()), keysText(left), QString::number(keys));
+                r.line =
+                    QCoreApplication::translate("tavrelctl", "%1: %2 keys written. The file's %3 left out: the key "
+                                                             "has %4.")
+                        .arg(r.name, QString::number(chosen.size()), keysText(left), QString::number(keys));
             });
         });
     }

@@ -16,21 +16,21 @@ namespace {
 bool isWide(char32_t c)
 {
     static constexpr std::pair<char32_t, char32_t> wide[] = {
-        {0x1100, 0x115F},   // Hangul leading consonants
-        {0x2329, 0x232A},   // angle brackets
-        {0x2E80, 0x303E},   // CJK radicals, ideographic description, CJK punctuation
-        {0x3041, 0x4DBF},   // kana, bopomofo, Hangul compatibility, CJK strokes, extension A
-        {0x4E00, 0xA4CF},   // CJK ideographs, Yi
-        {0xA960, 0xA97F},   // Hangul extended
-        {0xAC00, 0xD7A3},   // Hangul syllables
-        {0xF900, 0xFAFF},   // CJK compatibility ideographs
-        {0xFE10, 0xFE19},   // vertical forms
-        {0xFE30, 0xFE6F},   // CJK compatibility and small forms
-        {0xFF00, 0xFF60},   // fullwidth forms (the halfwidth ones follow)
-        {0xFFE0, 0xFFE6},   // fullwidth signs
-        {0x1F300, 0x1F64F}, // pictographs, emoticons
-        {0x1F900, 0x1F9FF}, // supplemental pictographs
-        {0x20000, 0x3FFFD}, // CJK ideographs beyond the first plane
+        {0x1100, 0x115F},    // Hangul leading consonants
+        {0x2329, 0x232A},    // angle brackets
+        {0x2E80, 0x303E},    // CJK radicals, ideographic description, CJK punctuation
+        {0x3041, 0x4DBF},    // kana, bopomofo, Hangul compatibility, CJK strokes, extension A
+        {0x4E00, 0xA4CF},    // CJK ideographs, Yi
+        {0xA960, 0xA97F},    // Hangul extended
+        {0xAC00, 0xD7A3},    // Hangul syllables
+        {0xF900, 0xFAFF},    // CJK compatibility ideographs
+        {0xFE10, 0xFE19},    // vertical forms
+        {0xFE30, 0xFE6F},    // CJK compatibility and small forms
+        {0xFF00, 0xFF60},    // fullwidth forms (the halfwidth ones follow)
+        {0xFFE0, 0xFFE6},    // fullwidth signs
+        {0x1F300, 0x1F64F},  // pictographs, emoticons
+        {0x1F900, 0x1F9FF},  // supplemental pictographs
+        {0x20000, 0x3FFFD},  // CJK ideographs beyond the first plane
     };
     const auto* after = std::upper_bound(std::begin(wide), std::end(wide), c,
                                          [](char32_t v, const auto& range) { return v < range.first; });
@@ -110,36 +110,34 @@ QString offersText(const KeyCapabilities& caps)
 QString accessFix()
 {
     return QCoreApplication::translate(
-        "tavrelctl",
-        "Fix: install the udev rule 70-tavrel.rules that gives the logged-in user access to the keys "
-        "(scripts/install-udev-rule.sh in the source tree, or the package's "
-        "/usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the key.");
+        "tavrelctl", "Fix: install the udev rule 70-tavrel.rules that gives the logged-in user access to the keys "
+                     "(scripts/install-udev-rule.sh in the source tree, or the package's "
+                     "/usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the key.");
 }
 
 QStringList listLines(const std::vector<ListedKey>& keys)
 {
     if (keys.empty())
         return {QCoreApplication::translate("tavrelctl", "No key found.")};
-    std::vector<QStringList> open{{QStringLiteral("#"), QCoreApplication::translate("tavrelctl", "id"),
-                                   QCoreApplication::translate("tavrelctl", "product"),
-                                   QCoreApplication::translate("tavrelctl", "serial"),
-                                   QCoreApplication::translate("tavrelctl", "kind"),
-                                   QCoreApplication::translate("tavrelctl", "keys"),
-                                   QCoreApplication::translate("tavrelctl", "offers")}};
+    std::vector<QStringList> open{
+        {QStringLiteral("#"), QCoreApplication::translate("tavrelctl", "id"),
+         QCoreApplication::translate("tavrelctl", "product"), QCoreApplication::translate("tavrelctl", "serial"),
+         QCoreApplication::translate("tavrelctl", "kind"), QCoreApplication::translate("tavrelctl", "keys"),
+         QCoreApplication::translate("tavrelctl", "offers")}};
     std::vector<QStringList> closed;
     for (const ListedKey& k : keys) {
         // Escaped before the columns are measured, as an escape takes more room than what it shows.
         const QString product = terminalSafe(k.product);
         const QString serial = terminalSafe(k.serial);
         if (k.openable) {
-            open.push_back({QString::number(k.index), terminalSafe(k.id), product, serial, kindText(k.capabilities.wireless),
-                            k.keyCount ? QString::number(*k.keyCount)
-                                       : QCoreApplication::translate("tavrelctl", "?"),
-                            k.keyCount ? offersText(k.capabilities)
-                                       : offersText(k.capabilities)
-                                             + QCoreApplication::translate("tavrelctl", "; no answer")});
+            open.push_back(
+                {QString::number(k.index), terminalSafe(k.id), product, serial, kindText(k.capabilities.wireless),
+                 k.keyCount ? QString::number(*k.keyCount) : QCoreApplication::translate("tavrelctl", "?"),
+                 k.keyCount ? offersText(k.capabilities)
+                            : offersText(k.capabilities) + QCoreApplication::translate("tavrelctl", "; no answer")});
         } else {
-            closed.push_back({QString::number(k.index), terminalSafe(k.id), product, serial, kindText(k.capabilities.wireless),
+            closed.push_back({QString::number(k.index), terminalSafe(k.id), product, serial,
+                              kindText(k.capabilities.wireless),
                               k.accessError.isEmpty() ? QCoreApplication::translate("tavrelctl", "permission denied")
                                                       : terminalSafe(k.accessError)});
         }
@@ -190,7 +188,9 @@ QString pairingText(const PairingResponse& response)
         id << hexByte(b);
     const int slot = response.status & 0x0F;
     return response.newlyBound()
-               ? QCoreApplication::translate("tavrelctl", "Bound transmitter %1 in slot %2.").arg(id.join(u' ')).arg(slot)
+               ? QCoreApplication::translate("tavrelctl", "Bound transmitter %1 in slot %2.")
+                     .arg(id.join(u' '))
+                     .arg(slot)
                : QCoreApplication::translate("tavrelctl", "Transmitter %1 was bound already, in slot %2.")
                      .arg(id.join(u' '))
                      .arg(slot);

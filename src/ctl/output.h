@@ -24,8 +24,8 @@ struct ListedKey {
     QString serial;
     KeyCapabilities capabilities;
     bool openable = true;
-    QString accessError;           // why it may not be opened
-    std::optional<int> keyCount;   // none when it did not answer
+    QString accessError;          // why it may not be opened
+    std::optional<int> keyCount;  // none when it did not answer
 };
 
 // The columns `text` takes on a terminal: two for an East Asian wide or fullwidth character,

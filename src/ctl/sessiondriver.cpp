@@ -42,10 +42,10 @@ std::optional<Failure> SessionDriver::start()
     }
     // A scan that fails announces that instead of a list.
     if (!waitFor([&] { return m_session.scanned() || !failure.isEmpty(); }, ScanLimitMs) || !m_session.scanned()) {
-        return Failure(ExitOther, failure.isEmpty()
-                                      ? QCoreApplication::translate("tavrelctl", "The keys could not be listed.")
-                                      : QCoreApplication::translate("tavrelctl", "The keys could not be listed: %1")
-                                            .arg(failure));
+        return Failure(ExitOther,
+                       failure.isEmpty()
+                           ? QCoreApplication::translate("tavrelctl", "The keys could not be listed.")
+                           : QCoreApplication::translate("tavrelctl", "The keys could not be listed: %1").arg(failure));
     }
     disconnect(&m_session, &DeviceSession::failed, this, nullptr);
     connect(&m_session, &DeviceSession::failed, this, &SessionDriver::wake);
@@ -103,7 +103,8 @@ void SessionDriver::read(AttachedKey* key, Done done)
         if (clock->elapsed() + ReadRetryMs < ReadLimitMs) {
             QTimer::singleShot(ReadRetryMs, context, [=] {
                 if (!guarded || guarded->gone())
-                    finish(Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name)));
+                    finish(
+                        Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name)));
                 else
                     guarded->read(AttachedKey::ReadKind::Explicit);
             });
@@ -127,7 +128,8 @@ std::optional<Failure> SessionDriver::read(AttachedKey* key)
     read(key, [&outcome](std::optional<Failure> failure) { outcome = std::move(failure); });
     waitFor([&] { return outcome.has_value(); }, ReadLimitMs + 2000);
     if (!outcome)
-        return Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(nameOf(key)));
+        return Failure(ExitDeviceFailed,
+                       QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(nameOf(key)));
     return *outcome;
 }
 
@@ -206,7 +208,8 @@ std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedKey* key)
         return Failure(ExitDeviceFailed,
                        QCoreApplication::translate("tavrelctl", "%1: the bind request could not be sent.").arg(name));
     }
-    return Failure(ExitNoAnswer, QCoreApplication::translate("tavrelctl", "No transmitter answered within 10 seconds."));
+    return Failure(ExitNoAnswer,
+                   QCoreApplication::translate("tavrelctl", "No transmitter answered within 10 seconds."));
 }
 
 std::optional<Failure> SessionDriver::unbind(AttachedKey* key)
@@ -228,9 +231,9 @@ std::optional<Failure> SessionDriver::unbind(AttachedKey* key)
         return std::nullopt;
     if (!guarded || guarded->gone())
         return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
-    return Failure(ExitDeviceFailed,
-                   QCoreApplication::translate("tavrelctl", "%1: the request to clear the bindings could not be sent.")
-                       .arg(name));
+    return Failure(
+        ExitDeviceFailed,
+        QCoreApplication::translate("tavrelctl", "%1: the request to clear the bindings could not be sent.").arg(name));
 }
 
 void SessionDriver::select(AttachedKey* key)

@@ -19,7 +19,9 @@ QString sentName(const SentInput& input)
 {
     const InputNames names{
         [](int usage) { return keyNameForUsage(usage); },
-        [](quint8 button) { return assignmentText(KeyRecord{button, 0, 0, 0, ModeMouseSingle}); },
+        [](quint8 button) {
+            return assignmentText(KeyRecord{button, 0, 0, 0, ModeMouseSingle});
+        },
         [](quint16 code) { return QStringLiteral("code:%1").arg(code); },
     };
     return sentInputText(input, names);
@@ -47,11 +49,13 @@ QString watchLine(const InputChange& change, int key, bool json)
                         : QCoreApplication::translate("tavrelctl", "Released: %1").arg(sent);
     }
     if (press) {
-        return key >= 0 ? QCoreApplication::translate("tavrelctl", "Pressed: %1, repeat %2 (key %3)").arg(sent, count, number)
+        return key >= 0 ? QCoreApplication::translate("tavrelctl", "Pressed: %1, repeat %2 (key %3)")
+                              .arg(sent, count, number)
                         : QCoreApplication::translate("tavrelctl", "Pressed: %1, repeat %2").arg(sent, count);
     }
-    return key >= 0 ? QCoreApplication::translate("tavrelctl", "Released: %1, repeat %2 (key %3)").arg(sent, count, number)
-                    : QCoreApplication::translate("tavrelctl", "Released: %1, repeat %2").arg(sent, count);
+    return key >= 0
+               ? QCoreApplication::translate("tavrelctl", "Released: %1, repeat %2 (key %3)").arg(sent, count, number)
+               : QCoreApplication::translate("tavrelctl", "Released: %1, repeat %2").arg(sent, count);
 }
 
 std::optional<Failure> watchKey(AttachedKey* key, SessionDriver& driver, bool json, QTextStream& out, QTextStream& err)
@@ -66,9 +70,10 @@ std::optional<Failure> watchKey(AttachedKey* key, SessionDriver& driver, bool js
     if (!input || input->nodes().isEmpty()) {
         if (input && input->openDenied()) {
             return Failure(ExitPermissionDenied,
-                           QCoreApplication::translate("tavrelctl", "Permission denied: the keyboard and mouse of %1 may "
-                                                                    "not be read (%2). Install the udev rule, then unplug "
-                                                                    "and replug the key.")
+                           QCoreApplication::translate("tavrelctl",
+                                                       "Permission denied: the keyboard and mouse of %1 may "
+                                                       "not be read (%2). Install the udev rule, then unplug "
+                                                       "and replug the key.")
                                .arg(name, input->openError()));
         }
         return Failure(ExitDeviceFailed,

@@ -29,7 +29,6 @@ QString watchLine(const InputChange& change, int key, bool json);
 
 // Reads `key`'s assignments, then prints a line to `out` for every press and release until
 // interrupted (no failure) or the key is unplugged (exit status 3). Says on `err` what it does.
-std::optional<Failure> watchKey(AttachedKey* key, SessionDriver& driver, bool json, QTextStream& out,
-                                QTextStream& err);
+std::optional<Failure> watchKey(AttachedKey* key, SessionDriver& driver, bool json, QTextStream& out, QTextStream& err);
 
 }  // namespace tavrel::ctl

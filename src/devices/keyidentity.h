@@ -18,10 +18,7 @@ struct KeyIdentity {
 
     // The id a user names the key by: the USB interface, or the interface's node name
     // ("hidraw3") without a USB parent.
-    QString id() const
-    {
-        return usbInterface.isEmpty() ? syspath.section(QLatin1Char('/'), -1) : usbInterface;
-    }
+    QString id() const { return usbInterface.isEmpty() ? syspath.section(QLatin1Char('/'), -1) : usbInterface; }
 };
 
 }  // namespace tavrel

@@ -27,7 +27,7 @@ constexpr int ReportsPerTurn = 64;
 }  // namespace
 
 std::unique_ptr<HidDevice> HidDevice::create(std::unique_ptr<HidInterfaceInfo> info, HidDeviceController* controller,
-                                               QString* error)
+                                             QString* error)
 {
     // A scan sees every HID interface of the machine, security keys and mice included: it
     // learns who they are from udev and leaves their nodes alone.
@@ -75,8 +75,8 @@ HidDevice::~HidDevice()
         return;
     }
     QString error;
-    auto info = std::make_unique<HidInterfaceInfo>(m_info->instanceId, m_info->interfacePath, m_info->sysPath, m_info->udev,
-                                              m_info->usbInterface);
+    auto info = std::make_unique<HidInterfaceInfo>(m_info->instanceId, m_info->interfacePath, m_info->sysPath,
+                                                   m_info->udev, m_info->usbInterface);
     std::unique_ptr<HidDevice> fresh = create(std::move(info), m_owner, &error);
     if (!fresh) {
         // The interface went away or changed under us: rather no object than a dead one. Said
@@ -96,8 +96,9 @@ HidDevice::~HidDevice()
 HidNodeIo& HidDevice::io()
 {
     if (!m_io)
-        m_io = std::make_unique<HidNodeIo>(
-            m_info->interfacePath, m_info->udev ? platform::udevDeviceNumber(*m_info->udev, m_info->sysPath) : std::nullopt);
+        m_io = std::make_unique<HidNodeIo>(m_info->interfacePath,
+                                           m_info->udev ? platform::udevDeviceNumber(*m_info->udev, m_info->sysPath)
+                                                        : std::nullopt);
     return *m_io;
 }
 
@@ -133,8 +134,7 @@ QString HidDevice::productText()
 QString HidDevice::serialText()
 {
     if (m_serialText.isEmpty() && isUsable()) {
-        const auto serial = m_info->udev ? platform::udevSerialString(*m_info->udev, m_info->sysPath)
-                                         : std::nullopt;
+        const auto serial = m_info->udev ? platform::udevSerialString(*m_info->udev, m_info->sysPath) : std::nullopt;
         m_serialText = serialNumberText(serial, platform::languageIds());
     }
     return m_serialText;
@@ -215,8 +215,7 @@ void HidDevice::startReading()
     if (isReading())
         return;
     const HidReportCapabilities caps = reportCapabilities();
-    m_reportBuffer.assign(std::size_t(caps.inputReportLength > 0 ? caps.inputReportLength : UnknownInputLength),
-                          0);
+    m_reportBuffer.assign(std::size_t(caps.inputReportLength > 0 ? caps.inputReportLength : UnknownInputLength), 0);
     if (m_pollPeriod > 0) {
         m_pollTimer = std::make_unique<QTimer>();
         QObject::connect(m_pollTimer.get(), &QTimer::timeout, m_pollTimer.get(), [this] { readAvailable(); });
@@ -271,7 +270,8 @@ void HidDevice::readAvailable()
         if (got.kind == HidrawDevice::ReadResult::Nothing)
             return;
         if (got.kind == HidrawDevice::ReadResult::Failed) {
-            const IoResult failure = IoResult::fromErrno(got.error, QStringLiteral("read %1 failed").arg(m_info->interfacePath));
+            const IoResult failure =
+                IoResult::fromErrno(got.error, QStringLiteral("read %1 failed").arg(m_info->interfacePath));
             nodeFailed(failure);
             if (!alive.expired() && m_readErrorHandler)
                 m_readErrorHandler(this, quint32(got.error));

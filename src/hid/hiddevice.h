@@ -44,7 +44,7 @@ public:
     // reason in `error`, when the node does not exist or the interface cannot be identified.
     // Takes the controller's data, data-error and unplug handlers and its poll period.
     static std::unique_ptr<HidDevice> create(std::unique_ptr<HidInterfaceInfo> info, HidDeviceController* controller,
-                                              QString* error = nullptr);
+                                             QString* error = nullptr);
     // Releases the device without waiting for its node: while the interface is present, a fresh
     // unclaimed object takes its slot in the controller's list.
     ~HidDevice();

@@ -41,8 +41,7 @@ private:
     std::weak_ptr<const bool> m_alive;
 };
 
-HidDeviceController::HidDeviceController(QObject* owner)
-    : HidDeviceController(owner, platform::UdevContext::create())
+HidDeviceController::HidDeviceController(QObject* owner) : HidDeviceController(owner, platform::UdevContext::create())
 {
 }
 
@@ -58,7 +57,8 @@ HidDeviceController::HidDeviceController(QObject* owner, std::shared_ptr<platfor
     connect(m_monitor, &platform::HotplugMonitor::deviceChanged, this, [this] { notifyFromEventLoop(0); });
     // Handled once the event loop runs; the -1 makes the first scan report a change even when
     // there is no device.
-    QMetaObject::invokeMethod(this, [this] { notifyFromEventLoop(-1); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { notifyFromEventLoop(-1); }, Qt::QueuedConnection);
 }
 
 HidDeviceController::~HidDeviceController()
@@ -143,7 +143,7 @@ std::optional<std::vector<std::unique_ptr<HidDevice>>> HidDeviceController::fres
     std::vector<std::unique_ptr<HidDevice>> fresh;
     for (const platform::HidInterface& found : *interfaces) {
         auto info = std::make_unique<HidInterfaceInfo>(found.instanceId, found.devnode, found.syspath, m_udev,
-                                                  found.usbInterface);
+                                                       found.usbInterface);
         QString error;
         if (auto device = HidDevice::create(std::move(info), this, &error)) {
             fresh.push_back(std::move(device));

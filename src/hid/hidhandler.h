@@ -24,11 +24,9 @@ public:
     Handler(std::nullptr_t) {}
 
     template <class T, class Method>
-        requires std::is_member_function_pointer_v<Method>
-    Handler(T* object, Method method)
+    requires std::is_member_function_pointer_v<Method> Handler(T* object, Method method)
         : m_call([object, method](Args... args) -> R { return (object->*method)(std::forward<Args>(args)...); }),
-          m_object(object),
-          m_methodType(&typeid(Method))
+          m_object(object), m_methodType(&typeid(Method))
     {
         static_assert(sizeof(Method) <= sizeof(m_method), "member pointer larger than expected");
         std::memcpy(m_method.data(), &method, sizeof(Method));
@@ -36,9 +34,11 @@ public:
 
     // Any other callable; it equals only its own copies.
     template <class F>
-        requires(!std::is_same_v<std::decay_t<F>, Handler> && std::is_invocable_r_v<R, F&, Args...>
-                 && !std::is_null_pointer_v<std::decay_t<F>>)
-    Handler(F callable) : m_call(std::move(callable)), m_callableId(nextCallableId())
+    requires(
+        !std::is_same_v<std::decay_t<F>,
+                        Handler> && std::is_invocable_r_v<R, F&, Args...> && !std::is_null_pointer_v<std::decay_t<F>>)
+        Handler(F callable)
+        : m_call(std::move(callable)), m_callableId(nextCallableId())
     {
     }
 

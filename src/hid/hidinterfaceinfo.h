@@ -14,11 +14,8 @@ class HidInterfaceInfo {
 public:
     HidInterfaceInfo(quint32 instanceId, QString interfacePath, QString sysPath,
                      std::shared_ptr<platform::UdevContext> udev, QString usbInterface = {})
-        : instanceId(instanceId),
-          interfacePath(std::move(interfacePath)),
-          sysPath(std::move(sysPath)),
-          udev(std::move(udev)),
-          usbInterface(std::move(usbInterface))
+        : instanceId(instanceId), interfacePath(std::move(interfacePath)), sysPath(std::move(sysPath)),
+          udev(std::move(udev)), usbInterface(std::move(usbInterface))
     {
     }
 

@@ -137,8 +137,8 @@ void HidNodeIo::deliver()
         auto [kind, done] = std::move(m_pending.front());
         m_pending.pop_front();
         // The descriptor is the GUI thread's to read only while no close was asked for since.
-        const bool closeQueued = std::any_of(m_pending.begin(), m_pending.end(),
-                                             [](const auto& p) { return p.first == JobKind::Close; });
+        const bool closeQueued =
+            std::any_of(m_pending.begin(), m_pending.end(), [](const auto& p) { return p.first == JobKind::Close; });
         if (kind == JobKind::Open && result.io.ok() && !closeQueued)
             m_descriptor = result.descriptor;
         if (done)

@@ -14,10 +14,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <deque>
 #include <span>
 
 class QSocketNotifier;

@@ -20,8 +20,7 @@ QString deviceStringText(const QString& text)
     return result;
 }
 
-QString serialNumberText(const std::optional<QString>& serial,
-                         const std::optional<std::vector<quint16>>& languageIds)
+QString serialNumberText(const std::optional<QString>& serial, const std::optional<std::vector<quint16>>& languageIds)
 {
     if (!serial)
         return {};

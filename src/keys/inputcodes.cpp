@@ -13,6 +13,7 @@ struct CodeUsage {
 
 // The keys of the key-name table, in usage order. The kernel's HID driver reports each usage as
 // this code; usage 0x32, which it also reports as KEY_BACKSLASH, has no name in the table.
+// clang-format off
 constexpr std::array<CodeUsage, 104> kKeys{{
     {KEY_A, 0x04}, {KEY_B, 0x05}, {KEY_C, 0x06}, {KEY_D, 0x07}, {KEY_E, 0x08}, {KEY_F, 0x09},
     {KEY_G, 0x0A}, {KEY_H, 0x0B}, {KEY_I, 0x0C}, {KEY_J, 0x0D}, {KEY_K, 0x0E}, {KEY_L, 0x0F},
@@ -40,9 +41,12 @@ constexpr std::array<CodeUsage, 104> kKeys{{
     {KEY_LEFTCTRL, 0xE0}, {KEY_LEFTSHIFT, 0xE1}, {KEY_LEFTALT, 0xE2}, {KEY_LEFTMETA, 0xE3},
     {KEY_RIGHTCTRL, 0xE4}, {KEY_RIGHTSHIFT, 0xE5}, {KEY_RIGHTALT, 0xE6}, {KEY_RIGHTMETA, 0xE7},
 }};
+// clang-format on
 
 constexpr std::array<CodeUsage, 3> kMouseButtons{{
-    {BTN_LEFT, 0x01}, {BTN_RIGHT, 0x02}, {BTN_MIDDLE, 0x04},
+    {BTN_LEFT, 0x01},
+    {BTN_RIGHT, 0x02},
+    {BTN_MIDDLE, 0x04},
 }};
 
 }  // namespace

@@ -5,8 +5,7 @@
 
 namespace tavrel {
 
-std::optional<KeyEvent> decodeHookMessage(quint32 message, quint32 wParam, quint32 lParam,
-                                          KeyNameFunction keyName)
+std::optional<KeyEvent> decodeHookMessage(quint32 message, quint32 wParam, quint32 lParam, KeyNameFunction keyName)
 {
     if (message == WM_HOOKKEY) {
         KeyTransition transition = KeyTransition::Down;
@@ -19,10 +18,17 @@ std::optional<KeyEvent> decodeHookMessage(quint32 message, quint32 wParam, quint
 
     QString name;
     switch (message) {
-    case WM_HOOKLWIN: name = QStringLiteral("Left Windows"); break;
-    case WM_HOOKRWIN: name = QStringLiteral("Right Windows"); break;
-    case WM_HOOKAPPS: name = QStringLiteral("Application"); break;
-    default: return std::nullopt;
+    case WM_HOOKLWIN:
+        name = QStringLiteral("Left Windows");
+        break;
+    case WM_HOOKRWIN:
+        name = QStringLiteral("Right Windows");
+        break;
+    case WM_HOOKAPPS:
+        name = QStringLiteral("Application");
+        break;
+    default:
+        return std::nullopt;
     }
     if (wParam == WM_KEYDOWN)
         return KeyEvent{KeyTransition::Down, name};
@@ -52,8 +58,7 @@ std::optional<TakenCombination> KeyCapture::keyUp(const QString& name)
         QStringList usages;
         for (const QString& key : m_pressedKeys.mid(0, m_captureState))
             usages.append(QString::number(usageForName(key)));
-        taken = TakenCombination{m_pressedKeys.join(QLatin1Char('+')),
-                                 usages.join(QLatin1Char('-')), m_pressedKeys};
+        taken = TakenCombination{m_pressedKeys.join(QLatin1Char('+')), usages.join(QLatin1Char('-')), m_pressedKeys};
     }
 
     // A release of a key that is not held leaves the list and the state as they are, so the
@@ -69,9 +74,13 @@ std::optional<TakenCombination> KeyCapture::keyUp(const QString& name)
 std::optional<TakenCombination> KeyCapture::handle(const KeyEvent& event)
 {
     switch (event.transition) {
-    case KeyTransition::Down: keyDown(event.name); break;
-    case KeyTransition::AutoRepeat: break;
-    case KeyTransition::Up: return keyUp(event.name);
+    case KeyTransition::Down:
+        keyDown(event.name);
+        break;
+    case KeyTransition::AutoRepeat:
+        break;
+    case KeyTransition::Up:
+        return keyUp(event.name);
     }
     return std::nullopt;
 }

@@ -26,14 +26,13 @@ constexpr int MaxKeyNameLength = 19;
 // One message of the hook library as a key event, or nothing for a message that means nothing
 // (another message number, or a WParam other than key-down and key-up on the three messages of
 // their own).
-std::optional<KeyEvent> decodeHookMessage(quint32 message, quint32 wParam, quint32 lParam,
-                                          KeyNameFunction keyName);
+std::optional<KeyEvent> decodeHookMessage(quint32 message, quint32 wParam, quint32 lParam, KeyNameFunction keyName);
 
 // What a key release gives when a combination is taken.
 struct TakenCombination {
-    QString text;       // for the capture box: the held names joined with "+", "Ctrl+A"
-    QString codes;      // for the diagnostics: their usages joined with "-", "224-4"
-    QStringList keys;   // the held names at the release, for the encoder
+    QString text;      // for the capture box: the held names joined with "+", "Ctrl+A"
+    QString codes;     // for the diagnostics: their usages joined with "-", "224-4"
+    QStringList keys;  // the held names at the release, for the encoder
 
     bool operator==(const TakenCombination&) const = default;
 };

@@ -21,8 +21,7 @@ std::optional<std::vector<HidInterface>> enumerateHidInterfaces(UdevContext& con
     udev_enumerate* enumerate = udev_enumerate_new(context.handle());
     if (!enumerate)
         return std::nullopt;
-    if (udev_enumerate_add_match_subsystem(enumerate, "hidraw") < 0
-        || udev_enumerate_scan_devices(enumerate) < 0) {
+    if (udev_enumerate_add_match_subsystem(enumerate, "hidraw") < 0 || udev_enumerate_scan_devices(enumerate) < 0) {
         udev_enumerate_unref(enumerate);
         return std::nullopt;
     }

@@ -20,9 +20,7 @@ HidrawDevice::~HidrawDevice()
 }
 
 HidrawDevice::HidrawDevice(HidrawDevice&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)),
-      m_devnode(std::move(other.m_devnode)),
-      m_lastErrno(other.m_lastErrno),
+    : m_fd(std::exchange(other.m_fd, -1)), m_devnode(std::move(other.m_devnode)), m_lastErrno(other.m_lastErrno),
       m_lastError(std::move(other.m_lastError))
 {
 }
@@ -82,8 +80,8 @@ void HidrawDevice::close()
 void HidrawDevice::fail(int error, const char* what)
 {
     m_lastErrno = error;
-    m_lastError = QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(what), m_devnode,
-                                                  QString::fromLocal8Bit(std::strerror(error)));
+    m_lastError = QStringLiteral("%1 %2: %3")
+                      .arg(QString::fromLatin1(what), m_devnode, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 std::optional<HidIdentity> HidrawDevice::rawInfo()

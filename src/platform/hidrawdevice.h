@@ -56,7 +56,7 @@ public:
     void close();
 
     std::optional<NodeId> nodeId() const;
-    std::optional<HidIdentity> rawInfo();  // HIDIOCGRAWINFO; the version is not known there
+    std::optional<HidIdentity> rawInfo();          // HIDIOCGRAWINFO; the version is not known there
     std::optional<QByteArray> reportDescriptor();  // HIDIOCGRDESCSIZE and HIDIOCGRDESC
 
     // Blocks until the driver took the report. A hidraw write waits for the USB transfer

@@ -29,8 +29,7 @@ std::unique_ptr<HookLibrary> HookLibrary::load(const std::string& folder, const 
     const std::string path = folder + fileName;
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle)
-        throw HookSetupError(
-            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "未发现键盘钩子DLL")));
+        throw HookSetupError(setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "未发现键盘钩子DLL")));
     const auto hookOn = reinterpret_cast<EntryPoint>(dlsym(handle, "HookOn"));
     const auto hookOff = reinterpret_cast<EntryPoint>(dlsym(handle, "HookOff"));
     if (!hookOn || !hookOff) {
@@ -71,13 +70,11 @@ std::vector<std::string> hookLibraryFolders(const std::string& programFolder, co
     return {own, installed};
 }
 
-KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>& folders,
-                               const std::string& name)
+KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>& folders, const std::string& name)
 {
     // Never a bare file name: dlopen would search the library path for it.
     if (folders.empty())
-        throw HookSetupError(
-            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "未发现键盘钩子DLL")));
+        throw HookSetupError(setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "未发现键盘钩子DLL")));
     std::string folder = folders.front();
     for (const std::string& candidate : folders) {
         std::error_code error;

@@ -23,8 +23,7 @@ public:
     // Loads the hook library from the folder (which ends with a separator) and looks up its
     // entry points. Throws HookSetupError "未发现键盘钩子DLL" when the file cannot be loaded and
     // "在给定的 DLL中未发现所需的函数" when HookOn or HookOff is missing.
-    static std::unique_ptr<HookLibrary> load(const std::string& folder,
-                                             const char* fileName = HookLibraryFileName);
+    static std::unique_ptr<HookLibrary> load(const std::string& folder, const char* fileName = HookLibraryFileName);
 
     // The library stays loaded until the process ends, as its reporting thread may outlive
     // this object.
@@ -49,7 +48,9 @@ private:
     using EntryPoint = void (*)();
     using NameEntryPoint = void (*)(const char*);
     HookLibrary(EntryPoint hookOn, EntryPoint hookOff, NameEntryPoint useMapping)
-        : m_hookOn(hookOn), m_hookOff(hookOff), m_useMapping(useMapping) {}
+        : m_hookOn(hookOn), m_hookOff(hookOff), m_useMapping(useMapping)
+    {
+    }
 
     EntryPoint m_hookOn;
     EntryPoint m_hookOff;
@@ -79,8 +80,7 @@ struct KeyboardHook {
 // be told another, the object gets a name only this process knows. Throws HookSetupError with the
 // text of the first step that fails ("创建内存映射文件时出错" when no mapping can be created or
 // written).
-KeyboardHook setUpKeyboardHook(quint32 windowId,
-                               const std::vector<std::string>& folders = hookLibraryFolders(),
+KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>& folders = hookLibraryFolders(),
                                const std::string& name = testHookName());
 
 // Switches capture on as the capture box gains focus: makes the name stand for this window again

@@ -44,8 +44,7 @@ std::optional<HookMessage> hookMessageFromXcbEvent(const void* event, quint32 at
     if (!client)
         return std::nullopt;
     const quint32* data = client->data.data32;
-    const quint64 carried =
-        quint64(data[HookMessageTokenLowSlot]) | quint64(data[HookMessageTokenHighSlot]) << 32;
+    const quint64 carried = quint64(data[HookMessageTokenLowSlot]) | quint64(data[HookMessageTokenHighSlot]) << 32;
     if (token == 0 || carried != token)
         return std::nullopt;
     return HookMessage{data[0], data[1], data[2]};

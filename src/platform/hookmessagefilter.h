@@ -34,9 +34,13 @@ public:
 
     // An atom of 0 recognises nothing, so a program without an X display runs on without capture.
     HookMessageFilter(quint32 atom, quint64 token, Handler handler)
-        : m_atom(atom), m_token(token), m_handler(std::move(handler)) {}
+        : m_atom(atom), m_token(token), m_handler(std::move(handler))
+    {
+    }
     HookMessageFilter(quint64 token, Handler handler)
-        : HookMessageFilter(internHookMessageAtom(), token, std::move(handler)) {}
+        : HookMessageFilter(internHookMessageAtom(), token, std::move(handler))
+    {
+    }
 
     quint32 atom() const { return m_atom; }
 

@@ -62,8 +62,8 @@ void InputEventReader::close()
 void InputEventReader::fail(int error, const char* what)
 {
     m_errno = error;
-    m_error = QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(what), m_devnode,
-                                              QString::fromLocal8Bit(std::strerror(error)));
+    m_error = QStringLiteral("%1 %2: %3")
+                  .arg(QString::fromLatin1(what), m_devnode, QString::fromLocal8Bit(std::strerror(error)));
     close();
 }
 
@@ -72,7 +72,8 @@ void InputEventReader::readAvailable()
     const QPointer<InputEventReader> alive(this);
     for (int n = 0; n < EventsPerTurn && m_device; ++n) {
         input_event ev{};
-        const int rc = libevdev_next_event(m_device, m_syncing ? LIBEVDEV_READ_FLAG_SYNC : LIBEVDEV_READ_FLAG_NORMAL, &ev);
+        const int rc =
+            libevdev_next_event(m_device, m_syncing ? LIBEVDEV_READ_FLAG_SYNC : LIBEVDEV_READ_FLAG_NORMAL, &ev);
         // A signal (the state snapshot's, say) cut the read short: nothing is lost, the next
         // turn reads on.
         if (rc == -EINTR)

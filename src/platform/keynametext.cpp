@@ -13,6 +13,7 @@ struct ScanName {
 };
 
 // Keys whose scan code comes without the extended flag.
+// clang-format off
 constexpr ScanName kPlain[] = {
     {0x01, "Esc"},       {0x02, "1"},          {0x03, "2"},          {0x04, "3"},
     {0x05, "4"},         {0x06, "5"},          {0x07, "6"},          {0x08, "7"},
@@ -45,8 +46,10 @@ constexpr ScanName kPlain[] = {
     {0x78, "Katakana"},          {0x79, "Henkan"}, {0x7B, "Muhenkan"}, {0x7D, "Yen"},
     {0x7E, "Num ,"},             {0xF1, "Hanja"},  {0xF2, "Hangul"},
 };
+// clang-format on
 
 // Keys whose scan code comes with the extended flag.
+// clang-format off
 constexpr ScanName kExtended[] = {
     {0x10, "Previous Track"}, {0x19, "Next Track"},    {0x1C, "Num Enter"},
     {0x1D, "Right Ctrl"},     {0x20, "Mute"},          {0x21, "Calculator"},
@@ -63,6 +66,7 @@ constexpr ScanName kExtended[] = {
     {0x69, "Browser Forward"}, {0x6A, "Browser Back"}, {0x6B, "My Computer"},
     {0x6C, "Mail"},
 };
+// clang-format on
 
 template <std::size_t N>
 const char* find(const ScanName (&table)[N], quint8 scanCode)
@@ -91,7 +95,7 @@ QString keyNameText(quint32 lParam)
     if (name)
         return QString::fromLatin1(name);
     return QStringLiteral("Unknown ") + (extended ? QStringLiteral("E0 ") : QString())
-        + QString::number(scanCode, 16).rightJustified(2, QLatin1Char('0')).toUpper();
+           + QString::number(scanCode, 16).rightJustified(2, QLatin1Char('0')).toUpper();
 }
 
 }  // namespace tavrel::platform

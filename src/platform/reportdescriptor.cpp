@@ -74,10 +74,15 @@ public:
     bool item(const Item& item)
     {
         switch (item.type) {
-        case Main: return mainItem(item);
-        case Global: return globalItem(item);
-        case Local: localItem(item); return true;
-        default: return true;
+        case Main:
+            return mainItem(item);
+        case Global:
+            return globalItem(item);
+        case Local:
+            localItem(item);
+            return true;
+        default:
+            return true;
         }
     }
 
@@ -123,23 +128,32 @@ private:
     bool globalItem(const Item& item)
     {
         switch (item.tag) {
-        case UsagePage: m_global.usagePage = item.value; break;
-        case ReportSize: m_global.reportSize = item.value; break;
-        case ReportCount: m_global.reportCount = item.value; break;
+        case UsagePage:
+            m_global.usagePage = item.value;
+            break;
+        case ReportSize:
+            m_global.reportSize = item.value;
+            break;
+        case ReportCount:
+            m_global.reportCount = item.value;
+            break;
         case ReportId:
             if (item.value == 0 || item.value > 0xFF)
                 return false;
             m_global.reportId = item.value;
             m_result.usesReportIds = true;
             break;
-        case Push: m_pushed.push_back(m_global); break;
+        case Push:
+            m_pushed.push_back(m_global);
+            break;
         case Pop:
             if (m_pushed.empty())
                 return false;
             m_global = m_pushed.back();
             m_pushed.pop_back();
             break;
-        default: break;
+        default:
+            break;
         }
         return true;
     }

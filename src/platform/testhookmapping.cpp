@@ -150,9 +150,10 @@ bool TestHookMapping::nameIsOurs() const
     const int current = shm_open(m_name.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (current < 0)
         return false;
-    struct stat mine {}, theirs {};
-    const bool sameObject = fstat(m_fd, &mine) == 0 && fstat(current, &theirs) == 0
-        && mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+    struct stat mine {
+    }, theirs{};
+    const bool sameObject = fstat(m_fd, &mine) == 0 && fstat(current, &theirs) == 0 && mine.st_dev == theirs.st_dev
+                            && mine.st_ino == theirs.st_ino;
     const bool ours = sameObject && readRecord(current) == TestHookRecord{m_windowId, m_token};
     close(current);
     return ours;

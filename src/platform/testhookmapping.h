@@ -49,7 +49,9 @@ public:
 
 private:
     TestHookMapping(int fd, std::string name, quint64 token, std::string sharedName)
-        : m_fd(fd), m_name(std::move(name)), m_sharedName(std::move(sharedName)), m_token(token) {}
+        : m_fd(fd), m_name(std::move(name)), m_sharedName(std::move(sharedName)), m_token(token)
+    {
+    }
     // Whether the name still stands for this object and it holds the stored window and token.
     bool nameIsOurs() const;
 

@@ -23,8 +23,7 @@ enum class FileAccess {
 // user's. Anything else but a regular file there (a folder, a FIFO, a device) is refused too, and
 // so is a folder that others may write to without the sticky bit, as anyone could swap the file
 // there between the write and the rename.
-FileOutcome writeUserFile(const std::string& path, QByteArrayView bytes,
-                          FileAccess access = FileAccess::AsUmaskAllows);
+FileOutcome writeUserFile(const std::string& path, QByteArrayView bytes, FileAccess access = FileAccess::AsUmaskAllows);
 
 struct FileRead {
     FileOutcome outcome;

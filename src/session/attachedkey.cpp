@@ -1,7 +1,7 @@
 #include "session/attachedkey.h"
 
-#include "hid/hiddevice.h"
 #include "config/reportdispatch.h"
+#include "hid/hiddevice.h"
 #include "session/keyinput.h"
 
 #include <QPointer>
@@ -102,10 +102,10 @@ void AttachedKey::write(const OutputReport& report, std::function<void(const IoR
     // The result comes from the event loop, never from inside this call.
     QPointer<AttachedKey> self(this);
     m_device->writeReport(QByteArray(reinterpret_cast<const char*>(report.data()), qsizetype(report.size())),
-                               [self, done = std::move(done)](const IoResult& result) {
-                                   if (self && done)
-                                       done(result);
-                               });
+                          [self, done = std::move(done)](const IoResult& result) {
+                              if (self && done)
+                                  done(result);
+                          });
 }
 
 void AttachedKey::handleReport(quint8 reportId, std::span<const quint8> data)

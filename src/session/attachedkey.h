@@ -122,13 +122,13 @@ private:
     struct ReadRun {
         bool running = false;
         ReadKind kind = ReadKind::Automatic;
-        int next = 0;       // the key index to ask next
+        int next = 0;  // the key index to ask next
         bool sentAll = false;
     };
     struct WriteRun {
         bool running = false;
-        QList<int> keys;    // to be written, in order
-        int index = 0;      // the position in `keys` being written
+        QList<int> keys;  // to be written, in order
+        int index = 0;    // the position in `keys` being written
         WriteOutcome outcome;
     };
 

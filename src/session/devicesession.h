@@ -26,7 +26,7 @@ class HidDeviceController;
 namespace platform {
 class HotplugMonitor;
 class UdevContext;
-}
+}  // namespace platform
 
 // Seconds a bind request waits for a transmitter.
 constexpr int BindSeconds = 10;

@@ -54,8 +54,9 @@ void KeyInput::refind()
         return;
     for (int i = 0; i < int(m_sources.size()); ++i) {
         const QString& path = m_sources[std::size_t(i)].syspath;
-        if (!path.isEmpty()
-            && std::none_of(found->begin(), found->end(), [&path](const platform::InputNode& n) { return n.syspath == path; }))
+        if (!path.isEmpty() && std::none_of(found->begin(), found->end(), [&path](const platform::InputNode& n) {
+                return n.syspath == path;
+            }))
             drop(i);
     }
     m_unopened = 0;

@@ -1,10 +1,10 @@
 #include "ui/mainwindow.h"
 
-#include "ui/errorbox.h"
-#include "ui/pairingwindow.h"
 #include "platform/hooklibrary.h"
 #include "platform/hookmessagefilter.h"
 #include "platform/testhookmapping.h"
+#include "ui/errorbox.h"
+#include "ui/pairingwindow.h"
 #include "ui/widgets/circlebutton.h"
 #include "ui/widgets/closebutton.h"
 #include "ui/widgets/fonts.h"
@@ -235,19 +235,19 @@ void MainWindow::buildMousePage()
     // The ids are the button bits the record holds.
     m_mouseButtons = new QButtonGroup(this);
     m_mouseButtonBox = groupBox(tr("模拟按键"), {437, 32, 283, 142}, m_mousePage, "mouseButtonBox");
-    m_leftButtonRadio = radio(tr("鼠标左键"), {90, 25, 120, 34}, m_mouseButtonBox, m_mouseButtons, MouseLeft,
-                              "leftButtonRadio");
-    m_rightButtonRadio = radio(tr("鼠标右键"), {90, 72, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseRight,
-                               "rightButtonRadio");
-    m_middleButtonRadio = radio(tr("滚轮按键"), {90, 105, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseMiddle,
-                                "middleButtonRadio");
+    m_leftButtonRadio =
+        radio(tr("鼠标左键"), {90, 25, 120, 34}, m_mouseButtonBox, m_mouseButtons, MouseLeft, "leftButtonRadio");
+    m_rightButtonRadio =
+        radio(tr("鼠标右键"), {90, 72, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseRight, "rightButtonRadio");
+    m_middleButtonRadio =
+        radio(tr("滚轮按键"), {90, 105, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseMiddle, "middleButtonRadio");
 
     m_mouseTrigger = new QButtonGroup(this);
     m_mouseTriggerBox = groupBox(tr("触发方式"), {440, 180, 283, 142}, m_mousePage, "mouseTriggerBox");
-    m_mouseSingleRadio = radio(tr("单次按下"), {90, 45, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 0,
-                               "mouseSingleRadio");
-    m_mouseRepeatRadio = radio(tr("连续按键"), {90, 84, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 1,
-                               "mouseRepeatRadio");
+    m_mouseSingleRadio =
+        radio(tr("单次按下"), {90, 45, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 0, "mouseSingleRadio");
+    m_mouseRepeatRadio =
+        radio(tr("连续按键"), {90, 84, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 1, "mouseRepeatRadio");
 }
 
 void MainWindow::buildKeyboardPage()
@@ -267,10 +267,10 @@ void MainWindow::buildKeyboardPage()
 
     m_keyboardTrigger = new QButtonGroup(this);
     m_keyboardTriggerBox = groupBox(tr("触发方式"), {440, 180, 283, 142}, m_keyboardPage, "keyboardTriggerBox");
-    m_keyboardSingleRadio = radio(tr("单次按下"), {90, 45, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 0,
-                                  "keyboardSingleRadio");
-    m_keyboardRepeatRadio = radio(tr("连续按键"), {90, 84, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 1,
-                                  "keyboardRepeatRadio");
+    m_keyboardSingleRadio =
+        radio(tr("单次按下"), {90, 45, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 0, "keyboardSingleRadio");
+    m_keyboardRepeatRadio =
+        radio(tr("连续按键"), {90, 84, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 1, "keyboardRepeatRadio");
 
     m_keyboardPicture = new ui::PictureView(QStringLiteral("Keyboard"), m_keyboardPage);
     m_keyboardPicture->setObjectName(QStringLiteral("keyboardPicture"));
@@ -334,12 +334,12 @@ void MainWindow::buildEmptyState()
     m_emptyHelp->setTextFormat(Qt::PlainText);
     m_emptyHelp->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ui::setFontSize(m_emptyHelp, 17);
-    m_emptyHelp->setText(
-        tr("没有发现USB按键。") + QStringLiteral("\n\n") + tr("请插入USB按键，Tavrel 会自动发现它。")
-        + QStringLiteral("\n\n")
-        + tr("按键已经插入却没有发现？当前用户可能没有访问它的权限：请在 Tavrel 源码目录中运行 "
-             "scripts/install-udev-rule.sh 安装 udev 规则，然后拔出并重新插入按键。")
-        + QStringLiteral("\n\n") + tr("在终端中运行 tavrelctl list，可以查看系统找到的按键以及无法使用的原因。"));
+    m_emptyHelp->setText(tr("没有发现USB按键。") + QStringLiteral("\n\n") + tr("请插入USB按键，Tavrel 会自动发现它。")
+                         + QStringLiteral("\n\n")
+                         + tr("按键已经插入却没有发现？当前用户可能没有访问它的权限：请在 Tavrel 源码目录中运行 "
+                              "scripts/install-udev-rule.sh 安装 udev 规则，然后拔出并重新插入按键。")
+                         + QStringLiteral("\n\n")
+                         + tr("在终端中运行 tavrelctl list，可以查看系统找到的按键以及无法使用的原因。"));
 }
 
 MainWindow::~MainWindow()

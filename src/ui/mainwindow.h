@@ -28,7 +28,7 @@ namespace platform {
 class HookLibrary;
 class HookMessageFilter;
 class TestHookMapping;
-}
+}  // namespace platform
 
 namespace ui {
 class CircleButton;

@@ -25,8 +25,10 @@ void MainWindow::setUpCapture()
         postErrorBox(QString::fromUtf8(e.what()));
         return;
     }
-    m_hookFilter = std::make_unique<platform::HookMessageFilter>(m_testHook->token(),
-        [this](const platform::HookMessage& m) { handleHookMessage(m.message, m.wParam, m.lParam); });
+    m_hookFilter =
+        std::make_unique<platform::HookMessageFilter>(m_testHook->token(), [this](const platform::HookMessage& m) {
+            handleHookMessage(m.message, m.wParam, m.lParam);
+        });
     QCoreApplication::instance()->installNativeEventFilter(m_hookFilter.get());
 }
 

@@ -39,10 +39,9 @@ QString deviceCaption(bool wireless)
 // What the user is told when a key is found that this user may not open for writing.
 QString accessHelpText()
 {
-    return MainWindow::tr(
-        "发现USB按键，但当前用户没有读写它的权限，无法读取或写入设置。\n"
-        "请安装 udev 规则 70-tavrel.rules：在 Tavrel 源码目录中运行 scripts/install-udev-rule.sh，"
-        "然后拔出并重新插入USB按键。");
+    return MainWindow::tr("发现USB按键，但当前用户没有读写它的权限，无法读取或写入设置。\n"
+                          "请安装 udev 规则 70-tavrel.rules：在 Tavrel 源码目录中运行 scripts/install-udev-rule.sh，"
+                          "然后拔出并重新插入USB按键。");
 }
 
 }  // namespace
@@ -150,7 +149,8 @@ void MainWindow::warnAboutAccess(const QString&)
 {
     // Without the udev rule a key is found but cannot be written; say so instead of failing
     // quietly.
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavrel"), accessHelpText(), QMessageBox::Ok, this);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavrel"), accessHelpText(), QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("AccessWarning"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);

@@ -74,9 +74,8 @@ void MainWindow::askForFile(bool save)
         m_fileDialog->setAcceptMode(QFileDialog::AcceptOpen);
         m_fileDialog->setFileMode(QFileDialog::ExistingFile);
     }
-    connect(m_fileDialog, &QFileDialog::fileSelected, this, [this, save](const QString& path) {
-        guarded([&] { save ? saveKeyFile(path) : openKeyFile(path); });
-    });
+    connect(m_fileDialog, &QFileDialog::fileSelected, this,
+            [this, save](const QString& path) { guarded([&] { save ? saveKeyFile(path) : openKeyFile(path); }); });
     connect(m_fileDialog, &QObject::destroyed, this, [this] { m_fileDialog = nullptr; });
     // Window-modal and opened without a nested event loop: reads, writes and hotplug go on.
     m_fileDialog->open();

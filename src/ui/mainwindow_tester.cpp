@@ -20,9 +20,12 @@ constexpr int SmallestReceivedFontPx = 10;
 QString buttonName(quint8 button)
 {
     switch (button) {
-    case MouseLeft: return MainWindow::tr("鼠标左键");
-    case MouseRight: return MainWindow::tr("鼠标右键");
-    default: return MainWindow::tr("滚轮按键");
+    case MouseLeft:
+        return MainWindow::tr("鼠标左键");
+    case MouseRight:
+        return MainWindow::tr("鼠标右键");
+    default:
+        return MainWindow::tr("滚轮按键");
     }
 }
 
@@ -41,7 +44,8 @@ void MainWindow::showReceived(AttachedKey* from, const InputChange& change, int 
     const QString sent = sentInputText(change.input, names);
     QString text;
     if (change.repeated())
-        text = key >= 0 ? tr("收到：%1，连续按键（按键 %2）").arg(sent).arg(key + 1) : tr("收到：%1，连续按键").arg(sent);
+        text =
+            key >= 0 ? tr("收到：%1，连续按键（按键 %2）").arg(sent).arg(key + 1) : tr("收到：%1，连续按键").arg(sent);
     else
         text = key >= 0 ? tr("收到：%1（按键 %2）").arg(sent).arg(key + 1) : tr("收到：%1").arg(sent);
 

@@ -1,7 +1,7 @@
 #include "ui/pairingwindow.h"
 
-#include "ui/errorbox.h"
 #include "session/devicesession.h"
+#include "ui/errorbox.h"
 #include "ui/widgets/closebutton.h"
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/gradienttext.h"

@@ -51,13 +51,19 @@ QString content(QObject* o)
     if (auto* w = qobject_cast<ui::PictureButton*>(o))
         return QStringLiteral(" text=\"%1\" picture=%2").arg(escaped(w->text()), w->picture());
     if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
-        return QStringLiteral(" picture=%1 selected=%2 received=%3").arg(w->picture()).arg(w->isChecked()).arg(w->isReceived());
+        return QStringLiteral(" picture=%1 selected=%2 received=%3")
+            .arg(w->picture())
+            .arg(w->isChecked())
+            .arg(w->isReceived());
     if (auto* w = qobject_cast<QAbstractButton*>(o))
         return QStringLiteral(" text=\"%1\" checked=%2").arg(escaped(w->text())).arg(w->isChecked());
     if (auto* w = qobject_cast<ui::PictureView*>(o))
         return QStringLiteral(" picture=%1").arg(w->picture());
     if (auto* w = qobject_cast<ui::KeyPicker*>(o))
-        return QStringLiteral(" index=%1 count=%2 received=%3").arg(w->currentIndex()).arg(w->count()).arg(w->receivedIndex());
+        return QStringLiteral(" index=%1 count=%2 received=%3")
+            .arg(w->currentIndex())
+            .arg(w->count())
+            .arg(w->receivedIndex());
     if (auto* w = qobject_cast<ui::TabControl*>(o))
         return QStringLiteral(" index=%1").arg(w->currentIndex());
     if (auto* w = qobject_cast<ui::MessagePopup*>(o))
@@ -87,7 +93,8 @@ void describe(QObject* o, const QString& window, QString& out)
                         .arg(g.width())
                         .arg(g.height());
             if (w->isWindow())
-                line += QStringLiteral(" title=\"%1\" active=%2").arg(escaped(w->windowTitle())).arg(w->isActiveWindow());
+                line +=
+                    QStringLiteral(" title=\"%1\" active=%2").arg(escaped(w->windowTitle())).arg(w->isActiveWindow());
         }
         if (auto* t = qobject_cast<QTimer*>(o))
             line += QStringLiteral(" active=%1 interval=%2").arg(t->isActive()).arg(t->interval());
@@ -174,11 +181,10 @@ void writeStateSnapshot()
     static bool told = false;
     if (!outcome.ok() && !told) {
         told = true;
-        const QByteArray line =
-            QCoreApplication::translate("tavrel::StateDump", "tavrel：状态快照未写入%1：%2")
-                .arg(path, fileFaultText(outcome))
-                .toLocal8Bit()
-            + '\n';
+        const QByteArray line = QCoreApplication::translate("tavrel::StateDump", "tavrel：状态快照未写入%1：%2")
+                                    .arg(path, fileFaultText(outcome))
+                                    .toLocal8Bit()
+                                + '\n';
         std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
         std::fflush(stderr);
     }

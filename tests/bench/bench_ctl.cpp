@@ -62,7 +62,10 @@ QStringList keys(int count, int keysEach)
 {
     QStringList fields;
     for (int i = 0; i < count; ++i)
-        fields << QStringLiteral("name=k%1,serial=3100%2,keys=%3").arg(i).arg(i + 1, 8, 10, QLatin1Char('0')).arg(keysEach);
+        fields << QStringLiteral("name=k%1,serial=3100%2,keys=%3")
+                      .arg(i)
+                      .arg(i + 1, 8, 10, QLatin1Char('0'))
+                      .arg(keysEach);
     return fields;
 }
 
@@ -114,10 +117,11 @@ int main(int argc, char** argv)
                 return 1;
             }
             const Figures restore = timeRuns(emu, {QStringLiteral("restore"), file, QStringLiteral("--all")}, rounds);
-            std::printf("tavrelctl restore --all, %2d 8-key keys, %d rounds: median %.0f ms, best %.0f ms; ratio to one "
-                        "key's pauses (%.0f ms): median %.2f, best %.2f%s\n",
-                        count, rounds, restore.medianMs, restore.bestMs, pauses, restore.medianMs / pauses,
-                        restore.bestMs / pauses, restore.failed ? " (some runs failed)" : "");
+            std::printf(
+                "tavrelctl restore --all, %2d 8-key keys, %d rounds: median %.0f ms, best %.0f ms; ratio to one "
+                "key's pauses (%.0f ms): median %.2f, best %.2f%s\n",
+                count, rounds, restore.medianMs, restore.bestMs, pauses, restore.medianMs / pauses,
+                restore.bestMs / pauses, restore.failed ? " (some runs failed)" : "");
         }
     }
     for (int count : {1, 8, 25, 32}) {
@@ -132,7 +136,8 @@ int main(int argc, char** argv)
             continue;
         }
         std::printf("tavrelctl list, %2d keys, %d rounds: median %.0f ms, best %.0f ms (%.1f ms per key)%s\n", count,
-                    rounds, list.medianMs, list.bestMs, list.medianMs / count, list.failed ? " (some runs failed)" : "");
+                    rounds, list.medianMs, list.bestMs, list.medianMs / count,
+                    list.failed ? " (some runs failed)" : "");
     }
     return 0;
 }

@@ -126,7 +126,8 @@ int main(int argc, char** argv)
         testbed.unplug(key);
         runUntil([&] { return session.keys().empty(); });
     }
-    std::printf("targets: read/pauses <= 1.05 (pauses: %.0f ms), write/pauses <= 1.05 (pauses: %.0f ms), stalls < 20 ms\n",
-                readPauses, writePauses);
+    std::printf(
+        "targets: read/pauses <= 1.05 (pauses: %.0f ms), write/pauses <= 1.05 (pauses: %.0f ms), stalls < 20 ms\n",
+        readPauses, writePauses);
     return 0;
 }

@@ -10,10 +10,16 @@ __attribute__((visibility("default"))) int fakeHookCalls = 0;
 }
 
 #ifdef FAKE_HOOK_ON
-FAKE_EXPORT void HookOn() { fakeHookCalls += 1; }
+FAKE_EXPORT void HookOn()
+{
+    fakeHookCalls += 1;
+}
 #endif
 #ifdef FAKE_HOOK_OFF
-FAKE_EXPORT void HookOff() { fakeHookCalls += 100; }
+FAKE_EXPORT void HookOff()
+{
+    fakeHookCalls += 100;
+}
 #endif
 #ifdef FAKE_HOOK_USE_MAPPING
 extern "C" {

@@ -20,9 +20,9 @@ void PrintTo(const KeyEvent& event, std::ostream* os)
 namespace {
 
 struct Step {
-    char transition;          // 'D' down, 'R' auto-repeat, 'U' up
+    char transition;  // 'D' down, 'R' auto-repeat, 'U' up
     const char* name;
-    const char* text = nullptr;   // the combination taken at this step, if any
+    const char* text = nullptr;  // the combination taken at this step, if any
     const char* codes = nullptr;
 };
 
@@ -35,9 +35,9 @@ struct Script {
 
 KeyEvent eventOf(const Step& step)
 {
-    const KeyTransition transition = step.transition == 'D' ? KeyTransition::Down
-        : step.transition == 'R'                             ? KeyTransition::AutoRepeat
-                                                             : KeyTransition::Up;
+    const KeyTransition transition = step.transition == 'D'   ? KeyTransition::Down
+                                     : step.transition == 'R' ? KeyTransition::AutoRepeat
+                                                              : KeyTransition::Up;
     return KeyEvent{transition, QString::fromLatin1(step.name)};
 }
 
@@ -48,38 +48,67 @@ TEST(KeyCapture, TakesTheHeldKeysAtTheFirstRelease)
     const Script scripts[] = {
         {"Ctrl+A, then Ctrl released alone",
          {{'D', "Ctrl"}, {'D', "A"}, {'U', "A", "Ctrl+A", "224-4"}, {'U', "Ctrl"}},
-         {}, 0},
+         {},
+         0},
         {"a single key", {{'D', "A"}, {'U', "A", "A", "4"}}, {}, 0},
         {"a modifier alone", {{'D', "Shift"}, {'U', "Shift", "Shift", "225"}}, {}, 0},
         {"four keys are the most",
-         {{'D', "Ctrl"}, {'D', "Shift"}, {'D', "Alt"}, {'D', "A"},
-          {'U', "Shift", "Ctrl+Shift+Alt+A", "224-225-226-4"}, {'U', "A"}, {'U', "Ctrl"}, {'U', "Alt"}},
-         {}, 0},
+         {{'D', "Ctrl"},
+          {'D', "Shift"},
+          {'D', "Alt"},
+          {'D', "A"},
+          {'U', "Shift", "Ctrl+Shift+Alt+A", "224-225-226-4"},
+          {'U', "A"},
+          {'U', "Ctrl"},
+          {'U', "Alt"}},
+         {},
+         0},
         {"a fifth key empties the list, and no release takes anything",
-         {{'D', "Ctrl"}, {'D', "Shift"}, {'D', "Alt"}, {'D', "A"}, {'D', "B"},
-          {'U', "B"}, {'U', "A"}, {'U', "Alt"}, {'U', "Shift"}, {'U', "Ctrl"}},
-         {}, 0},
+         {{'D', "Ctrl"},
+          {'D', "Shift"},
+          {'D', "Alt"},
+          {'D', "A"},
+          {'D', "B"},
+          {'U', "B"},
+          {'U', "A"},
+          {'U', "Alt"},
+          {'U', "Shift"},
+          {'U', "Ctrl"}},
+         {},
+         0},
         {"keys still held after a fifth press start a new list",
-         {{'D', "1"}, {'D', "2"}, {'D', "3"}, {'D', "4"}, {'D', "5"}, {'D', "Ctrl"}, {'D', "B"},
+         {{'D', "1"},
+          {'D', "2"},
+          {'D', "3"},
+          {'D', "4"},
+          {'D', "5"},
+          {'D', "Ctrl"},
+          {'D', "B"},
           {'U', "B", "Ctrl+B", "224-5"}},
-         {"Ctrl"}, 0},
-        {"auto-repeat adds nothing",
-         {{'D', "A"}, {'R', "A"}, {'R', "A"}, {'R', "A"}, {'U', "A", "A", "4"}}, {}, 0},
+         {"Ctrl"},
+         0},
+        {"auto-repeat adds nothing", {{'D', "A"}, {'R', "A"}, {'R', "A"}, {'R', "A"}, {'U', "A", "A", "4"}}, {}, 0},
         {"a key pressed after a release makes a new combination",
-         {{'D', "Ctrl"}, {'D', "A"}, {'U', "A", "Ctrl+A", "224-4"}, {'D', "B"},
-          {'U', "B", "Ctrl+B", "224-5"}},
-         {"Ctrl"}, 0},
+         {{'D', "Ctrl"}, {'D', "A"}, {'U', "A", "Ctrl+A", "224-4"}, {'D', "B"}, {'U', "B", "Ctrl+B", "224-5"}},
+         {"Ctrl"},
+         0},
         {"the release of a key not held takes the held keys and keeps them",
-         {{'D', "Ctrl"}, {'U', "X", "Ctrl", "224"}, {'U', "Ctrl", "Ctrl", "224"}}, {}, 0},
+         {{'D', "Ctrl"}, {'U', "X", "Ctrl", "224"}, {'U', "Ctrl", "Ctrl", "224"}},
+         {},
+         0},
         {"a release with nothing held does nothing", {{'U', "A"}, {'U', "Ctrl"}}, {}, 0},
         {"the same name twice, as the Windows keys send no repeats of their own",
-         {{'D', "Left Windows"}, {'D', "Left Windows"},
-          {'U', "Left Windows", "Left Windows+Left Windows", "227-227"}, {'U', "Left Windows"}},
-         {}, 0},
+         {{'D', "Left Windows"},
+          {'D', "Left Windows"},
+          {'U', "Left Windows", "Left Windows+Left Windows", "227-227"},
+          {'U', "Left Windows"}},
+         {},
+         0},
         {"a name outside the key-name table is shown and coded 0",
-         {{'D', "Ctrl"}, {'D', "F13"}, {'U', "F13", "Ctrl+F13", "224-0"}}, {"Ctrl"}, 0},
-        {"held but not yet released",
-         {{'D', "Alt"}, {'D', "Ctrl"}, {'D', "A"}}, {"Alt", "Ctrl", "A"}, 3},
+         {{'D', "Ctrl"}, {'D', "F13"}, {'U', "F13", "Ctrl+F13", "224-0"}},
+         {"Ctrl"},
+         0},
+        {"held but not yet released", {{'D', "Alt"}, {'D', "Ctrl"}, {'D', "A"}}, {"Alt", "Ctrl", "A"}, 3},
     };
 
     for (const Script& script : scripts) {
@@ -119,7 +148,8 @@ TEST(HookMessages, DecodeIntoKeyEvents)
         const quint8 scan = keystroke::scanCodeOf(lParam);
         if (scan == 0xFF)
             return QStringLiteral("A name longer than nineteen characters");
-        return QStringLiteral("scan %1%2").arg(scan, 2, 16, QLatin1Char('0'))
+        return QStringLiteral("scan %1%2")
+            .arg(scan, 2, 16, QLatin1Char('0'))
             .arg(lParam & keystroke::Extended ? "e" : "");
     };
     const quint32 a = 0x001E0001;
@@ -130,8 +160,7 @@ TEST(HookMessages, DecodeIntoKeyEvents)
         {WM_HOOKKEY, 0, a, KeyEvent{KeyTransition::Down, "scan 1e"}},
         {WM_HOOKKEY, 256, a | keystroke::PreviousState, KeyEvent{KeyTransition::AutoRepeat, "scan 1e"}},
         {WM_HOOKKEY, 0, a | keystroke::Released, KeyEvent{KeyTransition::Up, "scan 1e"}},
-        {WM_HOOKKEY, 257, a | keystroke::Released | keystroke::PreviousState,
-         KeyEvent{KeyTransition::Up, "scan 1e"}},
+        {WM_HOOKKEY, 257, a | keystroke::Released | keystroke::PreviousState, KeyEvent{KeyTransition::Up, "scan 1e"}},
         {WM_HOOKKEY, 0, 0x011D0001, KeyEvent{KeyTransition::Down, "scan 1de"}},
         {WM_HOOKKEY, 0, 0x00FF0001, KeyEvent{KeyTransition::Down, "A name longer than "}},
         {WM_HOOKLWIN, 256, 0, KeyEvent{KeyTransition::Down, "Left Windows"}},
@@ -168,24 +197,25 @@ TEST(Encoder, StoresTheHeldKeysIntoTheRecord)
     struct Case {
         const char* title;
         QStringList keys;
-        QStringList before;   // Modifiers, Code1, Code2, Code3, Mode; missing ones are 00
+        QStringList before;  // Modifiers, Code1, Code2, Code3, Mode; missing ones are 00
         QStringList after;
     } cases[] = {
         {"Ctrl+A", {"Ctrl", "A"}, {"00", "00", "00", "00", "02"}, {"01", "04", "00", "00", "02"}},
         {"A alone", {"A"}, {"05", "1E", "07", "08", "00"}, {"00", "04", "00", "00", "00"}},
         {"Left Windows+B", {"Left Windows", "B"}, {}, {"08", "05", "00", "00", "00"}},
         {"Ctrl+Shift+A", {"Ctrl", "Shift", "A"}, {}, {"03", "04", "00", "00", "00"}},
-        {"modifiers alone send no key", {"Shift"}, {"05", "1E", "07", "08", "02"},
-         {"02", "00", "00", "00", "02"}},
+        {"modifiers alone send no key", {"Shift"}, {"05", "1E", "07", "08", "02"}, {"02", "00", "00", "00", "02"}},
         {"the last ordinary key wins", {"Ctrl", "A", "B"}, {}, {"01", "05", "00", "00", "00"}},
-        {"an ordinary key first still resets old modifiers once", {"A", "Ctrl"},
-         {"06", "00", "00", "00", "00"}, {"01", "04", "00", "00", "00"}},
-        {"right-hand modifiers", {"Right Ctrl", "Right Alt", "Right Windows"}, {},
-         {"D0", "00", "00", "00", "00"}},
-        {"a name outside the table adds nothing to its modifier", {"Ctrl", "F13"},
-         {"04", "2C", "00", "00", "00"}, {"01", "00", "00", "00", "00"}},
-        {"only names outside the table", {"F13"}, {"04", "2C", "00", "00", "03"},
-         {"04", "2C", "00", "00", "03"}},
+        {"an ordinary key first still resets old modifiers once",
+         {"A", "Ctrl"},
+         {"06", "00", "00", "00", "00"},
+         {"01", "04", "00", "00", "00"}},
+        {"right-hand modifiers", {"Right Ctrl", "Right Alt", "Right Windows"}, {}, {"D0", "00", "00", "00", "00"}},
+        {"a name outside the table adds nothing to its modifier",
+         {"Ctrl", "F13"},
+         {"04", "2C", "00", "00", "00"},
+         {"01", "00", "00", "00", "00"}},
+        {"only names outside the table", {"F13"}, {"04", "2C", "00", "00", "03"}, {"04", "2C", "00", "00", "03"}},
         {"no keys held", {}, {"04", "2C", "00", "00", "00"}, {"04", "2C", "00", "00", "00"}},
     };
     for (const Case& c : cases) {
@@ -203,11 +233,8 @@ TEST(CaptureAndEncoder, CtrlAFromMessagesToRecord)
         return keystroke::scanCodeOf(lParam) == 0x1D ? QStringLiteral("Ctrl") : QStringLiteral("A");
     };
     const quint32 messages[][3] = {
-        {WM_HOOKKEY, 256, 0x001D0001},
-        {WM_HOOKKEY, 256, 0x001E0001},
-        {WM_HOOKKEY, 256, 0x401E0001},
-        {WM_HOOKKEY, 257, 0xC01E0001},
-        {WM_HOOKKEY, 257, 0xC01D0001},
+        {WM_HOOKKEY, 256, 0x001D0001}, {WM_HOOKKEY, 256, 0x001E0001}, {WM_HOOKKEY, 256, 0x401E0001},
+        {WM_HOOKKEY, 257, 0xC01E0001}, {WM_HOOKKEY, 257, 0xC01D0001},
     };
     KeyRecord record;
     KeyCapture capture;

@@ -1,8 +1,8 @@
 // The hook library on a real X server (Xvfb): keys typed with xdotool must reach a window of the
 // program as the messages the capture expects, and nothing must arrive once the hook is off.
 
-#include "config/keyrecord.h"
 #include "config/combination.h"
+#include "config/keyrecord.h"
 #include "keys/hookinterface.h"
 #include "keys/keycapture.h"
 #include "platform/hooklibrary.h"
@@ -19,11 +19,11 @@
 #include <QWidget>
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <iostream>
 #include <memory>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <iostream>
 #include <vector>
 
 using namespace tavrel;
@@ -32,8 +32,7 @@ using namespace tavrel::platform;
 namespace tavrel::platform {
 void PrintTo(const HookMessage& m, std::ostream* os)
 {
-    *os << std::hex << "{" << m.message << ", " << std::dec << m.wParam << ", " << std::hex
-        << m.lParam << "}";
+    *os << std::hex << "{" << m.message << ", " << std::dec << m.wParam << ", " << std::hex << m.lParam << "}";
 }
 }  // namespace tavrel::platform
 
@@ -54,8 +53,8 @@ protected:
         s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}, s_name));
         ASSERT_TRUE(s_hook->library->canUseMapping());
         s_hook->library->useMapping(s_name);
-        s_filter = new HookMessageFilter(s_hook->mapping->token(),
-                                         [](const HookMessage& m) { s_received.push_back(m); });
+        s_filter =
+            new HookMessageFilter(s_hook->mapping->token(), [](const HookMessage& m) { s_received.push_back(m); });
         ASSERT_NE(s_filter->atom(), 0u);
         s_app->installNativeEventFilter(s_filter);
     }
@@ -86,8 +85,7 @@ protected:
 
     static void xdotool(const QStringList& arguments)
     {
-        ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0)
-            << arguments.join(' ').toStdString();
+        ASSERT_EQ(QProcess::execute(QStringLiteral("xdotool"), arguments), 0) << arguments.join(' ').toStdString();
     }
 
     // Waits (generously, for slow machines) until count messages are in, then a little longer
@@ -165,7 +163,7 @@ constexpr quint32 key(quint32 transition, quint8 scan, bool extended = false)
 TEST_F(HookOnX11, CtrlAReachesTheWindowAsKeystrokeMessages)
 {
     hookOn();
-    s_hook->library->HookOn();   // a second HookOn must not double the messages
+    s_hook->library->HookOn();  // a second HookOn must not double the messages
     xdotool({"key", "ctrl+a"});
     const auto messages = receive(4);
     EXPECT_EQ(messages, (std::vector<HookMessage>{
@@ -240,7 +238,7 @@ TEST_F(HookOnX11, KeyOutsideTheTableIsNamedButEncodesToNothing)
 
 TEST_F(HookOnX11, NothingArrivesOnceTheHookIsOff)
 {
-    hookOff();   // off while already off does nothing
+    hookOff();  // off while already off does nothing
     hookOn();
     hookOff();
     hookOff();

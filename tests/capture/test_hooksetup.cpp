@@ -10,10 +10,10 @@
 #include <iostream>
 #include <memory>
 #include <string>
-#include <vector>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 #include <xcb/xcb.h>
 
 using namespace tavrel;
@@ -70,7 +70,7 @@ quint32 windowIn(const std::string& name)
     if (bytes.size() < 4)
         return 0;
     return quint8(bytes[0]) | quint32(quint8(bytes[1])) << 8 | quint32(quint8(bytes[2])) << 16
-        | quint32(quint8(bytes[3])) << 24;
+           | quint32(quint8(bytes[3])) << 24;
 }
 
 // The bytes a mapping must hold: the window id, then the token, little-endian.
@@ -172,8 +172,7 @@ TEST(TestHookMapping, TakesOverItsOwnUsersObjectButNotOneOthersCouldHaveOpened)
         char seen[TestHookSize] = {};
         const ssize_t n = pread(held, seen, sizeof seen, 0);
         if (!c.reused) {
-            EXPECT_EQ(n, 0) << "the token reached an object others may hold open, mode " << std::oct
-                            << c.mode;
+            EXPECT_EQ(n, 0) << "the token reached an object others may hold open, mode " << std::oct << c.mode;
         }
         close(held);
     }
@@ -247,7 +246,9 @@ TEST(HookLibrary, StartUpErrors)
         {"no folder at all", {}, freshName(), "未发现键盘钩子DLL"},
         {"no entry points", {kFakes + "/none/"}, freshName(), "在给定的 DLL中未发现所需的函数"},
         {"HookOff missing", {kFakes + "/on-only/"}, freshName(), "在给定的 DLL中未发现所需的函数"},
-        {"first library found wins", {kFakes + "/none/", kFakes + "/both/"}, freshName(),
+        {"first library found wins",
+         {kFakes + "/none/", kFakes + "/both/"},
+         freshName(),
          "在给定的 DLL中未发现所需的函数"},
         {"mapping name not allowed", {kFakes + "/both/"}, "/tavrel/nested", "创建内存映射文件时出错"},
     };
@@ -265,12 +266,18 @@ TEST(HookLibrary, FoldersToLookInFromTheProgramFolderThenTheInstalledOne)
         std::string installedFolder;
         std::vector<std::string> folders;
     } cases[] = {
-        {"build tree", "/home/dev/tavrel/build/bin/", "../lib/tavrel/",
+        {"build tree",
+         "/home/dev/tavrel/build/bin/",
+         "../lib/tavrel/",
          {"/home/dev/tavrel/build/bin/", "/home/dev/tavrel/build/lib/tavrel/"}},
         {"package", "/usr/bin/", "../lib/tavrel", {"/usr/bin/", "/usr/lib/tavrel/"}},
-        {"multiarch library folder", "/usr/bin/", "../lib/x86_64-linux-gnu/tavrel",
+        {"multiarch library folder",
+         "/usr/bin/",
+         "../lib/x86_64-linux-gnu/tavrel",
          {"/usr/bin/", "/usr/lib/x86_64-linux-gnu/tavrel/"}},
-        {"moved tree, no separator", "/tmp/root/usr/bin", "../lib/tavrel/",
+        {"moved tree, no separator",
+         "/tmp/root/usr/bin",
+         "../lib/tavrel/",
          {"/tmp/root/usr/bin/", "/tmp/root/usr/lib/tavrel/"}},
         {"absolute library folder", "/opt/t/bin/", "/srv/t/lib", {"/opt/t/bin/", "/srv/t/lib/"}},
         {"library beside the program", "/opt/t/", ".", {"/opt/t/"}},
@@ -514,8 +521,7 @@ namespace {
 
 constexpr quint64 Token = 0x8877665544332211;
 
-xcb_client_message_event_t clientMessage(quint32 type, quint32 m, quint32 w, quint32 l,
-                                         quint64 token = Token)
+xcb_client_message_event_t clientMessage(quint32 type, quint32 m, quint32 w, quint32 l, quint64 token = Token)
 {
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE | 0x80;

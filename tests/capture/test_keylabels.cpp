@@ -28,11 +28,39 @@ TEST(KeyLabels, LayoutsNameTheKeysTheyChange)
     } layouts[] = {
         {"us", {{"A", "A"}, {"Y", "Y"}, {"1", "1"}, {"-", "-"}, {"[", "["}, {"'", "'"}, {"`", "`"}, {"/", "/"}}},
         {"de",
-         {{"Y", "Z"}, {"Z", "Y"}, {"A", "A"}, {"1", "1"}, {"-", "ß"}, {"=", "´"}, {"[", "Ü"}, {"]", "+"}, {"\\", "#"},
-          {";", "Ö"}, {"'", "Ä"}, {"`", "^"}, {",", ","}, {"/", "-"}}},
+         {{"Y", "Z"},
+          {"Z", "Y"},
+          {"A", "A"},
+          {"1", "1"},
+          {"-", "ß"},
+          {"=", "´"},
+          {"[", "Ü"},
+          {"]", "+"},
+          {"\\", "#"},
+          {";", "Ö"},
+          {"'", "Ä"},
+          {"`", "^"},
+          {",", ","},
+          {"/", "-"}}},
         {"fr",
-         {{"A", "Q"}, {"Q", "A"}, {"W", "Z"}, {"Z", "W"}, {"M", ","}, {";", "M"}, {"1", "&"}, {"2", "É"}, {"3", "\""},
-          {"9", "Ç"}, {"0", "À"}, {"-", ")"}, {"[", "^"}, {"]", "$"}, {"'", "Ù"}, {"`", "²"}, {",", ";"}, {".", ":"},
+         {{"A", "Q"},
+          {"Q", "A"},
+          {"W", "Z"},
+          {"Z", "W"},
+          {"M", ","},
+          {";", "M"},
+          {"1", "&"},
+          {"2", "É"},
+          {"3", "\""},
+          {"9", "Ç"},
+          {"0", "À"},
+          {"-", ")"},
+          {"[", "^"},
+          {"]", "$"},
+          {"'", "Ù"},
+          {"`", "²"},
+          {",", ";"},
+          {".", ":"},
           {"/", "!"}}},
     };
     for (const auto& l : layouts) {
@@ -56,13 +84,20 @@ TEST(KeyLabels, OnlyPrintableShortLabelsCountAndLettersAreCapitals)
 {
     const KeyLabels labels = KeyLabels::fromLayout([](unsigned code) -> QString {
         switch (code) {
-        case KEY_Q: return QStringLiteral("a");
-        case KEY_W: return QStringLiteral("ß");
-        case KEY_E: return QString();            // types nothing: the table's name
-        case KEY_R: return QStringLiteral("\t");  // not printable
-        case KEY_T: return QStringLiteral("long text");
-        case KEY_ENTER: return QStringLiteral("x");  // not a key a layout renames
-        default: return QString();
+        case KEY_Q:
+            return QStringLiteral("a");
+        case KEY_W:
+            return QStringLiteral("ß");
+        case KEY_E:
+            return QString();  // types nothing: the table's name
+        case KEY_R:
+            return QStringLiteral("\t");  // not printable
+        case KEY_T:
+            return QStringLiteral("long text");
+        case KEY_ENTER:
+            return QStringLiteral("x");  // not a key a layout renames
+        default:
+            return QString();
         }
     });
     const struct {

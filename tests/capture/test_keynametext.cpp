@@ -18,10 +18,11 @@ namespace {
 struct UsKey {
     unsigned evdev;
     const char* name;
-    int usage;   // from the HID usage tables, written down independently of the key-name table
+    int usage;  // from the HID usage tables, written down independently of the key-name table
 };
 
 // Every key of a US keyboard whose name is in the key-name table.
+// clang-format off
 const UsKey kUsKeyboard[] = {
     {KEY_A, "A", 0x04}, {KEY_B, "B", 0x05}, {KEY_C, "C", 0x06}, {KEY_D, "D", 0x07},
     {KEY_E, "E", 0x08}, {KEY_F, "F", 0x09}, {KEY_G, "G", 0x0A}, {KEY_H, "H", 0x0B},
@@ -59,6 +60,7 @@ const UsKey kUsKeyboard[] = {
     {KEY_RIGHTSHIFT, "Right Shift", 0xE5}, {KEY_RIGHTALT, "Right Alt", 0xE6},
     {KEY_RIGHTMETA, "Right Windows", 0xE7},
 };
+// clang-format on
 
 constexpr unsigned XKeycodeOffset = 8;
 
@@ -98,19 +100,18 @@ TEST(KeyNameText, ExtendedFlagTellsKeysWithOneScanCodeApart)
         const char* plain;
         const char* extended;
     } pairs[] = {
-        {0x47, "Num 7", "Home"},     {0x48, "Num 8", "Up"},        {0x49, "Num 9", "Page Up"},
-        {0x4B, "Num 4", "Left"},     {0x4D, "Num 6", "Right"},     {0x4F, "Num 1", "End"},
-        {0x50, "Num 2", "Down"},     {0x51, "Num 3", "Page Down"}, {0x52, "Num 0", "Insert"},
-        {0x53, "Num Del", "Delete"}, {0x45, "Pause", "Num Lock"},  {0x1C, "Enter", "Num Enter"},
-        {0x1D, "Ctrl", "Right Ctrl"}, {0x38, "Alt", "Right Alt"},  {0x35, "/", "Num /"},
+        {0x47, "Num 7", "Home"},      {0x48, "Num 8", "Up"},        {0x49, "Num 9", "Page Up"},
+        {0x4B, "Num 4", "Left"},      {0x4D, "Num 6", "Right"},     {0x4F, "Num 1", "End"},
+        {0x50, "Num 2", "Down"},      {0x51, "Num 3", "Page Down"}, {0x52, "Num 0", "Insert"},
+        {0x53, "Num Del", "Delete"},  {0x45, "Pause", "Num Lock"},  {0x1C, "Enter", "Num Enter"},
+        {0x1D, "Ctrl", "Right Ctrl"}, {0x38, "Alt", "Right Alt"},   {0x35, "/", "Num /"},
         {0x37, "Num *", "Prnt Scrn"},
     };
     for (const auto& p : pairs) {
         EXPECT_EQ(platform::keyNameText(keystroke::flags(p.scan, false)), QLatin1String(p.plain));
         EXPECT_EQ(platform::keyNameText(keystroke::flags(p.scan, true)), QLatin1String(p.extended));
         // The transition and repeat bits do not change the name.
-        EXPECT_EQ(platform::keyNameText(keystroke::flags(p.scan, true) | 0xC0000001u),
-                  QLatin1String(p.extended));
+        EXPECT_EQ(platform::keyNameText(keystroke::flags(p.scan, true) | 0xC0000001u), QLatin1String(p.extended));
     }
 }
 
@@ -125,8 +126,7 @@ TEST(KeyNameText, EveryOtherScanCodeHasANameOfItsOwnThatEncodesToNothing)
             EXPECT_FALSE(name.isEmpty()) << std::hex << flags;
             EXPECT_LE(name.size(), 19) << name.toStdString();
             const auto [at, fresh] = seen.emplace(name, flags);
-            EXPECT_TRUE(fresh) << name.toStdString() << " for " << std::hex << flags << " and "
-                               << at->second;
+            EXPECT_TRUE(fresh) << name.toStdString() << " for " << std::hex << flags << " and " << at->second;
             if (usageForName(name) != 0)
                 ++inTable;
         }
@@ -191,12 +191,12 @@ TEST(HookKeystroke, TrackerMarksRepeatsAndDropsSecondReleases)
         bool pressed, repeatFlag;
         std::optional<morvik::Message> message;
     } steps[] = {
-        {a, false, false, up},             // held since before the hook went on
-        {a, false, false, std::nullopt},   // a second release of a key seen going up
+        {a, false, false, up},            // held since before the hook went on
+        {a, false, false, std::nullopt},  // a second release of a key seen going up
         {a, true, false, down},
         {a, true, false, repeat},
         {a, false, false, up},
-        {a, true, true, repeat},           // X marks it as a repeat
+        {a, true, true, repeat},  // X marks it as a repeat
         {a, false, false, up},
         {lwin, true, false, morvik::Message{WM_HOOKLWIN, WM_KEYDOWN, 0}},
         {lwin, true, false, std::nullopt},
@@ -207,6 +207,5 @@ TEST(HookKeystroke, TrackerMarksRepeatsAndDropsSecondReleases)
     morvik::KeyTracker tracker;
     int i = 0;
     for (const auto& step : steps)
-        EXPECT_EQ(tracker.transition(step.keycode, step.pressed, step.repeatFlag), step.message)
-            << "step " << i++;
+        EXPECT_EQ(tracker.transition(step.keycode, step.pressed, step.repeatFlag), step.message) << "step " << i++;
 }

@@ -14,9 +14,9 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStringList>
 #include <QStyle>
 #include <QStyleOptionButton>
-#include <QStringList>
 #include <QSvgRenderer>
 #include <QWidget>
 #include <QtMath>
@@ -79,7 +79,8 @@ inline QStringList cutTexts(const QWidget* window)
             check(w, t->text(), visible.contains(text));
         } else if (auto* tab = qobject_cast<const ui::TabItem*>(w)) {
             const QRect text = placed(blockSize(metrics, tab->text()), Qt::AlignCenter, tab->rect());
-            const int iconRight = tab->iconView() && tab->iconView()->isVisibleTo(tab) ? tab->iconView()->geometry().right() : -1;
+            const int iconRight =
+                tab->iconView() && tab->iconView()->isVisibleTo(tab) ? tab->iconView()->geometry().right() : -1;
             check(w, tab->text(), visible.contains(text) && text.left() > iconRight);
         } else if (auto* button = qobject_cast<const ui::PictureButton*>(w)) {
             check(w, button->text(), button->sizeHint().width() <= button->width() && visible.contains(button->rect()));

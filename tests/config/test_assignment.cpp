@@ -31,7 +31,10 @@ AssignmentError errorOf(const QString& text)
     return error ? *error : AssignmentError{QStringLiteral("(parsed)"), {}};
 }
 
-bool isModifier(int usage) { return usage >= FirstModifierUsage && usage <= LastModifierUsage; }
+bool isModifier(int usage)
+{
+    return usage >= FirstModifierUsage && usage <= LastModifierUsage;
+}
 
 }  // namespace
 
@@ -39,9 +42,9 @@ TEST(Assignment, EveryKeyNameRoundTripsInAnyCase)
 {
     for (const KeyName& k : keyNameTable()) {
         const QString name = QString::fromLatin1(k.name);
-        const KeyRecord expected = isModifier(k.usage)
-            ? KeyRecord{quint8(1u << (k.usage - FirstModifierUsage)), 0, 0, 0, ModeKeyboardSingle}
-            : KeyRecord{0, quint8(k.usage), 0, 0, ModeKeyboardSingle};
+        const KeyRecord expected =
+            isModifier(k.usage) ? KeyRecord{quint8(1u << (k.usage - FirstModifierUsage)), 0, 0, 0, ModeKeyboardSingle}
+                                : KeyRecord{0, quint8(k.usage), 0, 0, ModeKeyboardSingle};
         for (const QString& spelling : {name, name.toLower(), name.toUpper()})
             EXPECT_EQ(parsed(spelling), bytesOf(expected)) << k.name << " as " << qPrintable(spelling);
         EXPECT_EQ(assignmentText(expected), name) << k.name;
@@ -52,7 +55,7 @@ TEST(Assignment, EveryKeyNameRoundTripsInAnyCase)
             const QString text = assignmentText(all);
             EXPECT_EQ(text, QStringLiteral("Ctrl+Alt+Shift+Left Windows+Right Ctrl+Right Alt+Right Shift+"
                                            "Right Windows+")
-                          + name);
+                                + name);
             EXPECT_EQ(parsed(text, true), bytesOf(all)) << k.name;
         }
     }
@@ -77,8 +80,10 @@ TEST(Assignment, FormatsKeyboardAndMouseRecords)
     for (const auto& [record, text] : cases)
         EXPECT_EQ(assignmentText(record), QLatin1String(text)) << text;
 
-    const std::pair<quint8, const char*> triggers[] = {
-        {0x00, "single"}, {0x01, "single"}, {0x02, "repeat"}, {0x03, "repeat"}};
+    const std::pair<quint8, const char*> triggers[] = {{0x00, "single"},
+                                                       {0x01, "single"},
+                                                       {0x02, "repeat"},
+                                                       {0x03, "repeat"}};
     for (const auto& [mode, text] : triggers)
         EXPECT_EQ(triggerText(mode), QLatin1String(text)) << int(mode);
 }

@@ -68,19 +68,21 @@ TEST(ConfigFile, WritesOneKeyPerLineWithNameTriggerAndRecord)
         {0x00, 0x31, 0x00, 0x00, 0x02},
         {0x00, 0x00, 0x00, 0x00, 0x00},
     };
-    EXPECT_EQ(serialize(records, QStringLiteral("310000000001"), QStringLiteral("Programmable \"Key\"")),
-              QByteArray("{\n"
-                         "  \"format\": \"tavrel-keys\",\n"
-                         "  \"version\": 1,\n"
-                         "  \"serial\": \"310000000001\",\n"
-                         "  \"product\": \"Programmable \\\"Key\\\"\",\n"
-                         "  \"keys\": [\n"
-                         "    {\"key\": 1, \"assignment\": \"Ctrl+Alt+A\", \"trigger\": \"single\", \"record\": \"05 04 00 00 00\"},\n"
-                         "    {\"key\": 2, \"assignment\": \"mouse:left\", \"trigger\": \"repeat\", \"record\": \"01 00 00 00 03\"},\n"
-                         "    {\"key\": 3, \"assignment\": \"\\\\\", \"trigger\": \"repeat\", \"record\": \"00 31 00 00 02\"},\n"
-                         "    {\"key\": 4, \"assignment\": \"\", \"trigger\": \"single\", \"record\": \"00 00 00 00 00\"}\n"
-                         "  ]\n"
-                         "}\n"));
+    EXPECT_EQ(
+        serialize(records, QStringLiteral("310000000001"), QStringLiteral("Programmable \"Key\"")),
+        QByteArray(
+            "{\n"
+            "  \"format\": \"tavrel-keys\",\n"
+            "  \"version\": 1,\n"
+            "  \"serial\": \"310000000001\",\n"
+            "  \"product\": \"Programmable \\\"Key\\\"\",\n"
+            "  \"keys\": [\n"
+            "    {\"key\": 1, \"assignment\": \"Ctrl+Alt+A\", \"trigger\": \"single\", \"record\": \"05 04 00 00 00\"},\n"
+            "    {\"key\": 2, \"assignment\": \"mouse:left\", \"trigger\": \"repeat\", \"record\": \"01 00 00 00 03\"},\n"
+            "    {\"key\": 3, \"assignment\": \"\\\\\", \"trigger\": \"repeat\", \"record\": \"00 31 00 00 02\"},\n"
+            "    {\"key\": 4, \"assignment\": \"\", \"trigger\": \"single\", \"record\": \"00 00 00 00 00\"}\n"
+            "  ]\n"
+            "}\n"));
     EXPECT_EQ(serialize({}, QString(), QString()).count("\"keys\": []"), 1);
 }
 
@@ -100,10 +102,10 @@ TEST(ConfigFile, RoundTripKeepsEveryByte)
     // Quotes, controls, other scripts, and a lone surrogate that only an escape can carry.
     const QString serial = QStringLiteral("3114\"\\\n\t\x01 ünï 😀") + QChar(0xD83D) + QStringLiteral("1");
     // What a terminal would act on reaches the file as escapes, so `show --json` prints none.
-    const QString product = QStringLiteral("Key / Receiver \\u0041 \x1b]0;title\x07 \x7f") + QChar(0x9B) + QChar(0x202E);
+    const QString product =
+        QStringLiteral("Key / Receiver \\u0041 \x1b]0;title\x07 \x7f") + QChar(0x9B) + QChar(0x202E);
     for (std::size_t start = 0; start < all.size(); start += MaxKeys) {
-        const std::vector<KeyRecord> records(all.begin() + start,
-                                             all.begin() + std::min(all.size(), start + MaxKeys));
+        const std::vector<KeyRecord> records(all.begin() + start, all.begin() + std::min(all.size(), start + MaxKeys));
         const QByteArray text = serialize(records, serial, product);
         const ConfigFile file = parsedOk(text);
         ASSERT_EQ(recordsOf(file.keys), records) << text.constData();
@@ -123,21 +125,22 @@ TEST(ConfigFile, ReadsAFileWrittenByHand)
 {
     // Names in any case, a record alone, a name alone (single unless it says repeat), keys in
     // any order, Windows line ends and a byte order mark.
-    const QByteArray text = "\xEF\xBB\xBF{\r\n"
-                            "  \"version\": 1, \"format\": \"tavrel-keys\",\r\n"
-                            "  \"keys\": [\r\n"
-                            "    {\"key\": 3, \"assignment\": \"ctrl+shift+b\"},\r\n"
-                            "    {\"key\": 1, \"assignment\": \"Mouse:Middle\", \"trigger\": \"REPEAT\"},\r\n"
-                            "    {\"key\": 2, \"record\": \"01 04 05 00 00\"},\r\n"
-                            "    {\"key\": 4, \"assignment\": \"F5\", \"trigger\": \"repeat\", \"record\": \"00 3e 00 00 02\"},\r\n"
-                            "    {\"key\": 8,\r\n"
-                            "     \"assignment\": \"Num +\"}\r\n"
-                            "  ]\r\n"
-                            "}";
+    const QByteArray text =
+        "\xEF\xBB\xBF{\r\n"
+        "  \"version\": 1, \"format\": \"tavrel-keys\",\r\n"
+        "  \"keys\": [\r\n"
+        "    {\"key\": 3, \"assignment\": \"ctrl+shift+b\"},\r\n"
+        "    {\"key\": 1, \"assignment\": \"Mouse:Middle\", \"trigger\": \"REPEAT\"},\r\n"
+        "    {\"key\": 2, \"record\": \"01 04 05 00 00\"},\r\n"
+        "    {\"key\": 4, \"assignment\": \"F5\", \"trigger\": \"repeat\", \"record\": \"00 3e 00 00 02\"},\r\n"
+        "    {\"key\": 8,\r\n"
+        "     \"assignment\": \"Num +\"}\r\n"
+        "  ]\r\n"
+        "}";
     const ConfigFile file = parsedOk(text);
     EXPECT_TRUE(file.serial.isEmpty());
     const std::vector<KeyRecord> expected{
-        {0x03, 0x05, 0, 0, 0x00}, {0x04, 0, 0, 0, 0x03}, {0x01, 0x04, 0x05, 0, 0x00},
+        {0x03, 0x05, 0, 0, 0x00}, {0x04, 0, 0, 0, 0x03},    {0x01, 0x04, 0x05, 0, 0x00},
         {0x00, 0x3E, 0, 0, 0x02}, {0x00, 0x57, 0, 0, 0x00},
     };
     EXPECT_EQ(recordsOf(file.keys), expected);
@@ -158,23 +161,23 @@ TEST(ConfigFile, NameAndRecordMustAgree)
         {"Ctrl+A", "01 04 00 00 00", true},
         {"a+CTRL", "01 04 00 00 00", true},
         {"Ctrl+B", "01 04 00 00 00", false},
-        {"Ctrl+A", "01 04 00 00 02", true},   // the trigger comes from the record
-        {"F5", "01 3E 00 00 01", false},      // a mouse record is no keyboard key
+        {"Ctrl+A", "01 04 00 00 02", true},  // the trigger comes from the record
+        {"F5", "01 3E 00 00 01", false},     // a mouse record is no keyboard key
         // Records no name can say exactly agree with the name they format to, and only with it.
         {"Ctrl+A+B", "01 04 05 00 00", true},
         {"ctrl+a+b", "01 04 05 00 00", true},
         {"Ctrl+A", "01 04 05 00 00", false},
-        {"Ctrl+", "01 66 00 00 00", true},    // a usage without a name
+        {"Ctrl+", "01 66 00 00 00", true},  // a usage without a name
         {"", "00 FF 00 00 00", true},
-        {"Shift", "00 E1 00 00 00", true},    // a modifier's usage as the code
+        {"Shift", "00 E1 00 00 00", true},       // a modifier's usage as the code
         {"mouse:left", "01 09 00 00 03", true},  // a mouse key read with stray codes
         {"mouse:left", "01 00 00 00 00", false},
         {"Ctrl", "01 00 00 00 01", false},
         {"mouse:right", "01 00 00 00 01", false},
     };
     for (const Case& c : cases) {
-        const QByteArray entry = QByteArray("{\"key\": 1, \"assignment\": \"") + c.assignment
-            + "\", \"record\": \"" + c.record + "\"}";
+        const QByteArray entry =
+            QByteArray("{\"key\": 1, \"assignment\": \"") + c.assignment + "\", \"record\": \"" + c.record + "\"}";
         const auto result = parse(fileWith({entry.constData()}));
         if (c.agrees) {
             const auto* file = std::get_if<ConfigFile>(&result);
@@ -186,7 +189,8 @@ TEST(ConfigFile, NameAndRecordMustAgree)
             ASSERT_NE(errors, nullptr) << entry.constData();
             ASSERT_EQ(errors->size(), 1u) << qPrintable(describe(*errors));
             EXPECT_EQ(errors->front().line, FirstEntryLine);
-            EXPECT_TRUE(errors->front().reason.contains(QStringLiteral("the record %1 is").arg(QLatin1String(c.record))))
+            EXPECT_TRUE(
+                errors->front().reason.contains(QStringLiteral("the record %1 is").arg(QLatin1String(c.record))))
                 << qPrintable(errors->front().reason);
         }
     }
@@ -210,9 +214,11 @@ TEST(ConfigFile, RefusesWithTheLineAndTheReason)
         {"newer version", "{\n\"format\": \"tavrel-keys\",\n\"version\": 2,\n\"keys\": [], \"new\": 1\n}", 3,
          "format version 2 is unknown (this program reads version 1)"},
         {"no version", "{\n\"format\": \"tavrel-keys\",\n\"keys\": []\n}", 1, "the file has no \"version\""},
-        {"version as text", "{\"format\": \"tavrel-keys\", \"version\": \"1\", \"keys\": []}", 1, "\"version\" must be a number"},
+        {"version as text", "{\"format\": \"tavrel-keys\", \"version\": \"1\", \"keys\": []}", 1,
+         "\"version\" must be a number"},
         {"no keys", "{\n\"format\": \"tavrel-keys\",\n\"version\": 1\n}", 1, "\"keys\" must be a list"},
-        {"keys not a list", "{\n\"format\": \"tavrel-keys\",\n\"version\": 1,\n\"keys\": {}\n}", 4, "\"keys\" must be a list"},
+        {"keys not a list", "{\n\"format\": \"tavrel-keys\",\n\"version\": 1,\n\"keys\": {}\n}", 4,
+         "\"keys\" must be a list"},
         {"serial not text", "{\n\"format\": \"tavrel-keys\",\n\"version\": 1,\n\"serial\": 31,\n\"keys\": []\n}", 4,
          "\"serial\" must be a text"},
         {"unknown top field", "{\n\"format\": \"tavrel-keys\",\n\"version\": 1,\n\"kyes\": [],\n\"keys\": []\n}", 4,
@@ -229,10 +235,13 @@ TEST(ConfigFile, RefusesWithTheLineAndTheReason)
          FirstEntryLine + 2, "key 1 is given twice (first at line 7)"},
         {"unknown name", fileWith({"{\"key\": 1, \"assignment\": \"Ctlr+A\"}"}), FirstEntryLine,
          "unknown key name \"Ctlr\" (did you mean \"Ctrl\"?)"},
-        {"two ordinary keys", fileWith({"{\"key\": 1, \"assignment\": \"A+B\"}"}), FirstEntryLine, "both ordinary keys"},
-        {"name and record disagree", fileWith({"{\"key\": 1, \"assignment\": \"Ctrl+B\", \"record\": \"01 04 00 00 00\"}"}),
-         FirstEntryLine, "\"Ctrl+B\" gives 01 05 00 00 00, but the record 01 04 00 00 00 is \"Ctrl+A\""},
-        {"mode 04", fileWith({"{\"key\": 1, \"record\": \"01 00 00 00 04\"}"}), FirstEntryLine, "mode 04 is not one a key can hold"},
+        {"two ordinary keys", fileWith({"{\"key\": 1, \"assignment\": \"A+B\"}"}), FirstEntryLine,
+         "both ordinary keys"},
+        {"name and record disagree",
+         fileWith({"{\"key\": 1, \"assignment\": \"Ctrl+B\", \"record\": \"01 04 00 00 00\"}"}), FirstEntryLine,
+         "\"Ctrl+B\" gives 01 05 00 00 00, but the record 01 04 00 00 00 is \"Ctrl+A\""},
+        {"mode 04", fileWith({"{\"key\": 1, \"record\": \"01 00 00 00 04\"}"}), FirstEntryLine,
+         "mode 04 is not one a key can hold"},
         {"mode FF", fileWith({"{\"key\": 1, \"assignment\": \"F5\", \"record\": \"00 3E 00 00 FF\"}"}), FirstEntryLine,
          "mode FF is not one a key can hold"},
         {"mouse button 08", fileWith({"{\"key\": 1, \"record\": \"08 00 00 00 01\"}"}), FirstEntryLine,
@@ -241,16 +250,20 @@ TEST(ConfigFile, RefusesWithTheLineAndTheReason)
          FirstEntryLine, "mouse button 03 is not one a key can hold"},
         {"four bytes", fileWith({"{\"key\": 1, \"record\": \"05 04 00 00\"}"}), FirstEntryLine, "five bytes in hex"},
         {"not hex", fileWith({"{\"key\": 1, \"record\": \"05 04 00 00 0G\"}"}), FirstEntryLine, "five bytes in hex"},
-        {"three digits", fileWith({"{\"key\": 1, \"record\": \"05 04 00 00 000\"}"}), FirstEntryLine, "five bytes in hex"},
-        {"signed byte", fileWith({"{\"key\": 1, \"record\": \"05 04 00 00 +2\"}"}), FirstEntryLine, "five bytes in hex"},
-        {"record as bytes", fileWith({"{\"key\": 1, \"record\": [5, 4, 0, 0, 0]}"}), FirstEntryLine, "five bytes in hex"},
+        {"three digits", fileWith({"{\"key\": 1, \"record\": \"05 04 00 00 000\"}"}), FirstEntryLine,
+         "five bytes in hex"},
+        {"signed byte", fileWith({"{\"key\": 1, \"record\": \"05 04 00 00 +2\"}"}), FirstEntryLine,
+         "five bytes in hex"},
+        {"record as bytes", fileWith({"{\"key\": 1, \"record\": [5, 4, 0, 0, 0]}"}), FirstEntryLine,
+         "five bytes in hex"},
         {"trigger disagrees", fileWith({"{\"key\": 1, \"trigger\": \"repeat\", \"record\": \"00 3E 00 00 00\"}"}),
          FirstEntryLine, "trigger \"repeat\" disagrees with the record's mode 00 (single)"},
         {"unknown trigger", fileWith({"{\"key\": 1, \"assignment\": \"F5\", \"trigger\": \"hold\"}"}), FirstEntryLine,
          "\"trigger\" must be \"single\" or \"repeat\""},
         {"neither name nor record", fileWith({"{\"key\": 1, \"trigger\": \"single\"}"}), FirstEntryLine,
          "needs an \"assignment\", a \"record\" or both"},
-        {"name not text", fileWith({"{\"key\": 1, \"assignment\": 5}"}), FirstEntryLine, "\"assignment\" must be a text"},
+        {"name not text", fileWith({"{\"key\": 1, \"assignment\": 5}"}), FirstEntryLine,
+         "\"assignment\" must be a text"},
         {"unknown entry field", fileWith({"{\"key\": 1, \"asignment\": \"F5\", \"record\": \"00 3E 00 00 00\"}"}),
          FirstEntryLine, "unknown field \"asignment\""},
         {"entry field twice", fileWith({"{\"key\": 1, \"assignment\": \"F5\",\n     \"assignment\": \"F6\"}"}),
@@ -260,17 +273,16 @@ TEST(ConfigFile, RefusesWithTheLineAndTheReason)
         const FileErrors errors = refusals(c.text);
         ASSERT_EQ(errors.size(), 1u) << c.what << ":\n" << qPrintable(describe(errors));
         EXPECT_EQ(errors[0].line, c.line) << c.what << ": " << qPrintable(errors[0].reason);
-        EXPECT_TRUE(errors[0].reason.contains(QLatin1String(c.reasonHas))) << c.what << ": " << qPrintable(errors[0].reason);
+        EXPECT_TRUE(errors[0].reason.contains(QLatin1String(c.reasonHas)))
+            << c.what << ": " << qPrintable(errors[0].reason);
     }
 }
 
 TEST(ConfigFile, ReportsEveryFaultAtOnceInLineOrder)
 {
     const FileErrors errors = refusals(fileWith({
-        "{\"key\": 1, \"assignment\": \"F5\"}",
-        "{\"key\": 12, \"assignment\": \"Ctrl+Q\"}",
-        "{\"key\": 3,\n     \"record\": \"01 00 00 00 07\"}",
-        "{\"key\": 4, \"assignment\": \"Esc\"}",
+        "{\"key\": 1, \"assignment\": \"F5\"}", "{\"key\": 12, \"assignment\": \"Ctrl+Q\"}",
+        "{\"key\": 3,\n     \"record\": \"01 00 00 00 07\"}", "{\"key\": 4, \"assignment\": \"Esc\"}",
         "{\"key\": 5, \"assignment\": \"Escape\", \"trigger\": \"often\"}",
         "{\"key\": 5, \"assignment\": \"F5\"}",  // twice, though the first has faults
     }));
@@ -278,7 +290,7 @@ TEST(ConfigFile, ReportsEveryFaultAtOnceInLineOrder)
     for (const FileError& e : errors)
         lines.push_back(e.line);
     EXPECT_EQ(lines, (std::vector<int>{FirstEntryLine + 1, FirstEntryLine + 3, FirstEntryLine + 5, FirstEntryLine + 5,
-                                 FirstEntryLine + 6}))
+                                       FirstEntryLine + 6}))
         << qPrintable(describe(errors));
 }
 

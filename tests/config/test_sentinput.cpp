@@ -13,8 +13,7 @@ using namespace tavrel;
 namespace tavrel {
 void PrintTo(const InputChange& c, std::ostream* os)
 {
-    *os << (c.kind == InputChange::Kind::Press ? "press" : "release") << " mods=" << int(c.input.modifiers)
-        << " keys=";
+    *os << (c.kind == InputChange::Kind::Press ? "press" : "release") << " mods=" << int(c.input.modifiers) << " keys=";
     for (const quint8 k : c.input.keys)
         *os << int(k) << ',';
     *os << " buttons=" << int(c.input.buttons) << " unnamed=";
@@ -90,11 +89,14 @@ TEST(InputDecoder, FramesBecomePressesAndReleases)
         std::vector<InputChange> expected;
     } cases[] = {
         {"a combination down in one frame and up in the next",
-         {{0, 0, {{KEY_LEFTCTRL, 1}, {KEY_LEFTSHIFT, 1}, {KEY_B, 1}}}, {0, 20, {{KEY_LEFTCTRL, 0}, {KEY_LEFTSHIFT, 0}, {KEY_B, 0}}}},
+         {{0, 0, {{KEY_LEFTCTRL, 1}, {KEY_LEFTSHIFT, 1}, {KEY_B, 1}}},
+          {0, 20, {{KEY_LEFTCTRL, 0}, {KEY_LEFTSHIFT, 0}, {KEY_B, 0}}}},
          {press(CtrlShiftB), release(CtrlShiftB)}},
         {"a key repeating its combination counts its presses",
-         {{0, 0, {{KEY_LEFTCTRL, 1}, {KEY_LEFTSHIFT, 1}, {KEY_B, 1}}}, {0, 20, {{KEY_LEFTCTRL, 0}, {KEY_LEFTSHIFT, 0}, {KEY_B, 0}}},
-          {0, 80, {{KEY_LEFTCTRL, 1}, {KEY_LEFTSHIFT, 1}, {KEY_B, 1}}}, {0, 100, {{KEY_LEFTCTRL, 0}, {KEY_LEFTSHIFT, 0}, {KEY_B, 0}}},
+         {{0, 0, {{KEY_LEFTCTRL, 1}, {KEY_LEFTSHIFT, 1}, {KEY_B, 1}}},
+          {0, 20, {{KEY_LEFTCTRL, 0}, {KEY_LEFTSHIFT, 0}, {KEY_B, 0}}},
+          {0, 80, {{KEY_LEFTCTRL, 1}, {KEY_LEFTSHIFT, 1}, {KEY_B, 1}}},
+          {0, 100, {{KEY_LEFTCTRL, 0}, {KEY_LEFTSHIFT, 0}, {KEY_B, 0}}},
           {0, 160, {{KEY_LEFTCTRL, 1}, {KEY_LEFTSHIFT, 1}, {KEY_B, 1}}}},
          {press(CtrlShiftB), release(CtrlShiftB), press(CtrlShiftB, 2), release(CtrlShiftB, 2), press(CtrlShiftB, 3)}},
         {"pressed again after a longer pause is a single press",
@@ -117,10 +119,18 @@ TEST(InputDecoder, FramesBecomePressesAndReleases)
          {press(keyboard(0, {0x04})), release(keyboard(0, {0x04}))}},
         {"each device's events count at the end of its own frame",
          {{0, 0, {{KEY_RIGHTALT, 1}}, false}, {1, 5, {{BTN_RIGHT, 1}}}, {0, 10, {}}},
-         {press(mouse(0x02)), press([] { SentInput i = mouse(0x02); i.modifiers = 0x40; return i; }())}},
+         {press(mouse(0x02)), press([] {
+              SentInput i = mouse(0x02);
+              i.modifiers = 0x40;
+              return i;
+          }())}},
         {"keys without a name are kept by their code, in order",
          {{0, 0, {{KEY_F13, 1}, {KEY_A, 1}, {KEY_MUTE, 1}}}},
-         {press([] { SentInput i = keyboard(0, {0x04}); i.unnamed = {KEY_F13, KEY_MUTE}; return i; }())}},
+         {press([] {
+             SentInput i = keyboard(0, {0x04});
+             i.unnamed = {KEY_F13, KEY_MUTE};
+             return i;
+         }())}},
         {"a release of a key not down, or a press of one that is, is nothing",
          {{0, 0, {{KEY_A, 0}}}, {0, 10, {{KEY_B, 1}}}, {0, 20, {{KEY_B, 1}}}, {0, 30, {{KEY_B, 0}}}},
          {press(keyboard(0, {0x05})), release(keyboard(0, {0x05}))}},
@@ -130,10 +140,12 @@ TEST(InputDecoder, FramesBecomePressesAndReleases)
           release(keyboard(0, {0x04}))}},
         {"a key held by both devices is held once",
          {{0, 0, {{KEY_A, 1}}}, {1, 5, {{KEY_A, 1}, {KEY_F13, 1}}}, {0, 10, {{KEY_F13, 1}}}},
-         {press(keyboard(0, {0x04})), press([] { SentInput i = keyboard(0, {0x04}); i.unnamed = {KEY_F13}; return i; }())}},
-        {"a frame with nothing in it is nothing",
-         {{0, 0, {}}, {1, 0, {}}},
-         {}},
+         {press(keyboard(0, {0x04})), press([] {
+              SentInput i = keyboard(0, {0x04});
+              i.unnamed = {KEY_F13};
+              return i;
+          }())}},
+        {"a frame with nothing in it is nothing", {{0, 0, {}}, {1, 0, {}}}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,15 +171,15 @@ TEST(InputDecoder, ADeviceThatWentLetsGoOfItsKeysAndOthersAreIgnored)
 TEST(KeysSending, RecordsThatSendWhatWasReceived)
 {
     const std::vector<std::optional<KeyRecord>> records = {
-        KeyRecord{0x03, 0x05, 0, 0, ModeKeyboardSingle},     // 0: Ctrl+Shift+B
-        KeyRecord{0x03, 0x05, 0, 0, ModeKeyboardRepeat},     // 1: Ctrl+Shift+B, repeated
-        KeyRecord{MouseLeft, 0, 0, 0, ModeMouseSingle},      // 2
-        KeyRecord{MouseRight, 0, 0, 0, ModeMouseRepeat},     // 3
-        std::nullopt,                                        // 4: not read
-        KeyRecord{0x02, 0, 0, 0, ModeKeyboardSingle},        // 5: Shift alone
-        KeyRecord{MouseLeft, 0, 0, 0, 0x04},                 // 6: a mode no key sends
+        KeyRecord{0x03, 0x05, 0, 0, ModeKeyboardSingle},        // 0: Ctrl+Shift+B
+        KeyRecord{0x03, 0x05, 0, 0, ModeKeyboardRepeat},        // 1: Ctrl+Shift+B, repeated
+        KeyRecord{MouseLeft, 0, 0, 0, ModeMouseSingle},         // 2
+        KeyRecord{MouseRight, 0, 0, 0, ModeMouseRepeat},        // 3
+        std::nullopt,                                           // 4: not read
+        KeyRecord{0x02, 0, 0, 0, ModeKeyboardSingle},           // 5: Shift alone
+        KeyRecord{MouseLeft, 0, 0, 0, 0x04},                    // 6: a mode no key sends
         KeyRecord{0x00, 0x04, 0x05, 0xFF, ModeKeyboardSingle},  // 7: A and B
-        KeyRecord{0, 0, 0, 0, ModeKeyboardSingle},           // 8: no key
+        KeyRecord{0, 0, 0, 0, ModeKeyboardSingle},              // 8: no key
     };
     const auto with = [](SentInput input, auto change) {
         change(input);
@@ -190,7 +202,9 @@ TEST(KeysSending, RecordsThatSendWhatWasReceived)
         {"a modifier too few", press(keyboard(0x01, {0x05})), {}},
         {"a mouse button held as well", press(with(CtrlShiftB, [](SentInput& i) { i.buttons = MouseLeft; })), {}},
         {"a key without a name held as well", press(with(CtrlShiftB, [](SentInput& i) { i.unnamed = {KEY_F13}; })), {}},
-        {"a mouse button with a modifier", press(with(mouse(MouseRight), [](SentInput& i) { i.modifiers = 0x01; })), {}},
+        {"a mouse button with a modifier",
+         press(with(mouse(MouseRight), [](SentInput& i) { i.modifiers = 0x01; })),
+         {}},
         {"two mouse buttons", press(mouse(MouseLeft | MouseRight)), {}},
     };
     for (const auto& c : cases) {

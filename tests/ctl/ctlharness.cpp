@@ -185,9 +185,7 @@ bool Emulator::denyAccess(const QString& name, QString* why)
         return false;
     }
     // The testbed's node is a link to the terminal that serves it; the preload opens that.
-    const auto nodeTarget = [this](const QString& devnode) {
-        return QFileInfo(m_root + devnode).canonicalFilePath();
-    };
+    const auto nodeTarget = [this](const QString& devnode) { return QFileInfo(m_root + devnode).canonicalFilePath(); };
     if (::geteuid() == 0) {
         m_unprivileged = true;
         bool ok = ::chmod(QFile::encodeName(m_root).constData(), 0755) == 0;

@@ -84,8 +84,8 @@ TEST_F(CtlProgram, ListShowsEveryKeyWithItsKindNumberOfKeysAndOffers)
     QSet<QString> indexes;
     for (const auto& e : expected) {
         const QString line = lineWith(run.out, e.serial);
-        const QRegularExpression pattern(QStringLiteral(R"(^(\d)\s+1-\d+:1\.0\s+Programmable Key( Receiver)?\s+)") + e.serial +
-                                         QLatin1String(e.rest));
+        const QRegularExpression pattern(QStringLiteral(R"(^(\d)\s+1-\d+:1\.0\s+Programmable Key( Receiver)?\s+)")
+                                         + e.serial + QLatin1String(e.rest));
         const auto match = pattern.match(line);
         EXPECT_TRUE(match.hasMatch()) << line.toStdString() << "\n" << run;
         indexes << match.captured(1);
@@ -131,14 +131,14 @@ TEST_F(CtlProgram, SetWritesThatKeyOnlyAndNothingWhenItHoldsTheAssignmentAlready
               (QStringList{Zero, Zero, QStringLiteral("03 05 00 00 02"), Zero, Zero, Zero, Zero, Zero}));
 
     // Without --repeat or --single the key keeps its trigger: the same assignment changes nothing.
-    const CtlRun again = emu.runCtl({QStringLiteral("set"), QStringLiteral("3"), QStringLiteral("Ctrl+Shift+B"),
-                                     QStringLiteral("--device"), W1});
+    const CtlRun again = emu.runCtl(
+        {QStringLiteral("set"), QStringLiteral("3"), QStringLiteral("Ctrl+Shift+B"), QStringLiteral("--device"), W1});
     ASSERT_EQ(again.exitCode, 0) << again;
     EXPECT_TRUE(again.out.contains(QLatin1String("nothing was written"))) << again;
     EXPECT_EQ(emu.received(QStringLiteral("w1"), CMD_WRITE_KEY), 1);
 
-    const CtlRun mouse = emu.runCtl({QStringLiteral("set"), QStringLiteral("3"), QStringLiteral("Mouse:Middle"),
-                                     QStringLiteral("--device"), W1});
+    const CtlRun mouse = emu.runCtl(
+        {QStringLiteral("set"), QStringLiteral("3"), QStringLiteral("Mouse:Middle"), QStringLiteral("--device"), W1});
     ASSERT_EQ(mouse.exitCode, 0) << mouse;
     EXPECT_EQ(emu.list(QStringLiteral("store w1")).value(2), QStringLiteral("04 00 00 00 03"));
 }
@@ -171,12 +171,15 @@ TEST_F(CtlProgram, ARefusedFileLeavesTheKeyUntouchedAndNamesEachFaultsLine)
         QStringList faults;
         bool keyRead;  // the fault shows only against the key; others are found before any key is asked
     } cases[] = {
-        {"a key beyond the device", sevenKeys,
-         {QStringLiteral("k.json:13: key 7 is beyond the device, which has 6 keys")}, true},
+        {"a key beyond the device",
+         sevenKeys,
+         {QStringLiteral("k.json:13: key 7 is beyond the device, which has 6 keys")},
+         true},
         {"not JSON", "{\n  \"format\": \n", {QStringLiteral("k.json:2: this is not valid JSON")}, false},
-        {"two faults", QByteArray("{\"format\": \"tavrel-keys\", \"version\": 1, \"keys\": [\n"
-                                  "{\"key\": 1, \"record\": \"05 04 00 00\"},\n"
-                                  "{\"key\": 2, \"assignment\": \"Ctrl+Shfit+B\"}\n]}\n"),
+        {"two faults",
+         QByteArray("{\"format\": \"tavrel-keys\", \"version\": 1, \"keys\": [\n"
+                    "{\"key\": 1, \"record\": \"05 04 00 00\"},\n"
+                    "{\"key\": 2, \"assignment\": \"Ctrl+Shfit+B\"}\n]}\n"),
          {QStringLiteral("k.json:2: \"record\" must be five bytes"),
           QStringLiteral("k.json:3: unknown key name \"Shfit\" (did you mean \"Shift\"?)")},
          false},
@@ -189,7 +192,8 @@ TEST_F(CtlProgram, ARefusedFileLeavesTheKeyUntouchedAndNamesEachFaultsLine)
         writeFile(QStringLiteral("k.json"), c.text);
         for (const char* key : {"w1", "w2", "rx", "big"})
             ASSERT_TRUE(emu.command(QStringLiteral("clear-received ") + QLatin1String(key)));
-        const CtlRun run = emu.runCtl({QStringLiteral("restore"), QStringLiteral("k.json"), QStringLiteral("--device"), W1});
+        const CtlRun run =
+            emu.runCtl({QStringLiteral("restore"), QStringLiteral("k.json"), QStringLiteral("--device"), W1});
         EXPECT_EQ(run.exitCode, 6) << run;
         for (const QString& fault : c.faults)
             EXPECT_TRUE(run.err.contains(QStringLiteral("tavrelctl: ") + fault)) << run;
@@ -218,14 +222,12 @@ TEST_F(CtlProgram, RestoreAllWritesEveryKeyWithTheFilesNumberOfKeysAndFitWritesT
     EXPECT_EQ(emu.list(QStringLiteral("store w2")).mid(0, 6), records);
     EXPECT_EQ(emu.list(QStringLiteral("store rx")).mid(0, 6), records);
     EXPECT_EQ(emu.list(QStringLiteral("store big")), QStringList(8, QStringLiteral("00 05 00 00 00")));
-    EXPECT_EQ(all.out.count(QRegularExpression(QStringLiteral(R"(^\[\d/4\] )"),
-                                               QRegularExpression::MultilineOption)),
+    EXPECT_EQ(all.out.count(QRegularExpression(QStringLiteral(R"(^\[\d/4\] )"), QRegularExpression::MultilineOption)),
               4);
 
     const CtlRun fit = emu.runCtl({QStringLiteral("restore"), file, QStringLiteral("--all"), QStringLiteral("--fit")});
     ASSERT_EQ(fit.exitCode, 0) << fit;
-    EXPECT_EQ(emu.list(QStringLiteral("store big")),
-              records + QStringList(2, QStringLiteral("00 05 00 00 00")));
+    EXPECT_EQ(emu.list(QStringLiteral("store big")), records + QStringList(2, QStringLiteral("00 05 00 00 00")));
 }
 
 TEST_F(CtlProgram, BindPrintsTheTransmitterAndUnbindClearsTheReceiver)
@@ -275,7 +277,8 @@ TEST_F(CtlProgram, AnUnplugDuringARestoreNamesTheKeysNotWritten)
     };
     EXPECT_EQ(run.exitCode, 3) << run;
     EXPECT_TRUE(run.err == says(received) || (received > 0 && run.err == says(received - 1)))
-        << "the key received " << received << " writes\n" << run;
+        << "the key received " << received << " writes\n"
+        << run;
 }
 
 TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
@@ -333,7 +336,8 @@ TEST_F(CtlProgram, OutputThatCannotBeWrittenIsAFailureWithItsOwnMessage)
         SCOPED_TRACE(arguments.join(u' ').toStdString());
         const CtlRun run = emu.runCtl(arguments);
         EXPECT_EQ(run.exitCode, 1) << run;
-        EXPECT_EQ(run.err, QStringLiteral("tavrelctl: Standard output could not be written: the output is incomplete.\n"))
+        EXPECT_EQ(run.err,
+                  QStringLiteral("tavrelctl: Standard output could not be written: the output is incomplete.\n"))
             << run;
     }
 }
@@ -355,14 +359,15 @@ TEST_F(CtlProgram, AKeyThatMayNotBeOpenedIsListedApartAndRefusedNamingTheRule)
     const CtlRun show = emu.runCtl({QStringLiteral("show"), QStringLiteral("--device"), BIG});
     EXPECT_EQ(show.exitCode, 4) << show;
     EXPECT_EQ(show.err.count(u'\n'), 1) << show;
-    EXPECT_TRUE(show.err.contains(QLatin1String("Permission denied")) && show.err.contains(QLatin1String("70-tavrel.rules")))
+    EXPECT_TRUE(show.err.contains(QLatin1String("Permission denied"))
+                && show.err.contains(QLatin1String("70-tavrel.rules")))
         << show;
 
     // A restore to every key writes those it may open and names the one it may not.
-    writeFile(QStringLiteral("all.json"), configfile::serialize(std::vector<KeyRecord>(6, KeyRecord{0, 0x3A, 0, 0, 0}), W1,
-                                                                 QStringLiteral("Programmable Key")));
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
-                                          QFile::ExeOther);
+    writeFile(QStringLiteral("all.json"), configfile::serialize(std::vector<KeyRecord>(6, KeyRecord{0, 0x3A, 0, 0, 0}),
+                                                                W1, QStringLiteral("Programmable Key")));
+    QFile::setPermissions(dir.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther);
     QFile::setPermissions(path(QStringLiteral("all.json")), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     const CtlRun all = emu.runCtl({QStringLiteral("restore"), path(QStringLiteral("all.json")), QStringLiteral("--all"),
                                    QStringLiteral("--fit")});
@@ -418,8 +423,9 @@ TEST_F(CtlProgram, TheMessagesAreChineseUnderAChineseLocaleOrNoneAndEnglishOther
         const CtlRun usage = emu.runCtl({QStringLiteral("frobnicate")});
         EXPECT_EQ(usage.exitCode, 2) << usage;
         EXPECT_EQ(usage.err.count(u'\n'), 1) << usage;
-        EXPECT_TRUE(usage.err.startsWith(QLatin1String("tavrelctl: ")) && usage.err.contains(QLatin1String("\"frobnicate\"")) &&
-                    usage.err.contains(QLatin1String("\"tavrelctl --help\"")))
+        EXPECT_TRUE(usage.err.startsWith(QLatin1String("tavrelctl: "))
+                    && usage.err.contains(QLatin1String("\"frobnicate\""))
+                    && usage.err.contains(QLatin1String("\"tavrelctl --help\"")))
             << usage;
         EXPECT_EQ(usage.err.contains(han), c.chinese) << usage;
         EXPECT_EQ(usage.err.contains(QLatin1String("Unknown command")), !c.chinese) << usage;
@@ -429,25 +435,29 @@ TEST_F(CtlProgram, TheMessagesAreChineseUnderAChineseLocaleOrNoneAndEnglishOther
             emu.runCtl({QStringLiteral("restore"), QStringLiteral("seven.json"), QStringLiteral("--device"), W1});
         EXPECT_EQ(refused.exitCode, 6) << refused;
         const QString fault = lineWith(refused.err, QStringLiteral("seven.json:13: "));
-        EXPECT_TRUE(fault.startsWith(QLatin1String("tavrelctl: seven.json:13: ")) && fault.contains(u'7') &&
-                    fault.contains(u'6'))
+        EXPECT_TRUE(fault.startsWith(QLatin1String("tavrelctl: seven.json:13: ")) && fault.contains(u'7')
+                    && fault.contains(u'6'))
             << refused;
         EXPECT_EQ(fault.contains(han), c.chinese) << refused;
-        EXPECT_EQ(fault.endsWith(QLatin1String(": key 7 is beyond the device, which has 6 keys")), !c.chinese) << refused;
+        EXPECT_EQ(fault.endsWith(QLatin1String(": key 7 is beyond the device, which has 6 keys")), !c.chinese)
+            << refused;
 
         // Qt's own words in a reason, such as why a file is no JSON, come from Qt's translation.
         const CtlRun broken =
             emu.runCtl({QStringLiteral("restore"), QStringLiteral("broken.json"), QStringLiteral("--device"), W1});
         EXPECT_EQ(broken.exitCode, 6) << broken;
-        EXPECT_TRUE(broken.err.endsWith(c.chinese ? QStringLiteral("未终止的对象\n") : QStringLiteral("unterminated object\n")))
+        EXPECT_TRUE(
+            broken.err.endsWith(c.chinese ? QStringLiteral("未终止的对象\n") : QStringLiteral("unterminated object\n")))
             << broken;
 
         // The prose is translated; the usage line and the commands stay as they are typed.
         const CtlRun help = emu.runCtl({QStringLiteral("--help")});
         EXPECT_EQ(help.exitCode, 0) << help;
         EXPECT_TRUE(help.out.startsWith(QLatin1String("Usage: tavrelctl COMMAND [OPTIONS]\n"))) << help;
-        for (const char* command : {"list", "show", "set KEY ASSIGNMENT", "backup FILE", "restore FILE", "bind", "unbind"})
-            EXPECT_TRUE(help.out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(command)))) << command << "\n" << help;
+        for (const char* command :
+             {"list", "show", "set KEY ASSIGNMENT", "backup FILE", "restore FILE", "bind", "unbind"})
+            EXPECT_TRUE(help.out.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(command)))) << command << "\n"
+                                                                                                  << help;
         EXPECT_EQ(help.out.contains(han), c.chinese) << help;
         EXPECT_EQ(help.out.contains(QLatin1String("Reads and changes")), !c.chinese) << help;
     }
@@ -503,7 +513,8 @@ TEST_F(CtlTwins, TwoKeysWithOneSerialAreToldApartByTheirIds)
         const CtlRun byId = emu.runCtl({QStringLiteral("show"), QStringLiteral("--device"), ids[n]});
         ASSERT_EQ(byId.exitCode, 0) << byId;
         // Which of the two emulated keys a port belongs to follows from what it holds.
-        EXPECT_TRUE(byId.out.startsWith(QLatin1String("1  F1")) || byId.out.startsWith(QLatin1String("1  (none)"))) << byId;
+        EXPECT_TRUE(byId.out.startsWith(QLatin1String("1  F1")) || byId.out.startsWith(QLatin1String("1  (none)")))
+            << byId;
     }
 }
 

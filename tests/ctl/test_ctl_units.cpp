@@ -48,7 +48,16 @@ TEST(CtlCommandLine, ReadsEachCommandWithItsArgumentsAndOptions)
         {{"show", "--device", "310000000001", "--json"}, Verb::Show, "310000000001", 0, {}, {}, {}, true, false, false},
         {{"show", "--device=2"}, Verb::Show, "2", 0, {}, {}, {}, false, false, false},
         {{"set", "3", "Ctrl+Shift+B"}, Verb::Set, {}, 3, "Ctrl+Shift+B", {}, {}, false, false, false},
-        {{"set", "--repeat", "1", "mouse:left", "--device", "0"}, Verb::Set, "0", 1, "mouse:left", true, {}, false, false, false},
+        {{"set", "--repeat", "1", "mouse:left", "--device", "0"},
+         Verb::Set,
+         "0",
+         1,
+         "mouse:left",
+         true,
+         {},
+         false,
+         false,
+         false},
         {{"set", "8", "", "--single"}, Verb::Set, {}, 8, "", false, {}, false, false, false},
         {{"backup", "keys.json"}, Verb::Backup, {}, 0, {}, {}, "keys.json", false, false, false},
         {{"restore", "keys.json", "--all", "--fit"}, Verb::Restore, {}, 0, {}, {}, "keys.json", false, true, true},
@@ -118,7 +127,8 @@ TEST(CtlCommandLine, HelpIsAskedForInThreeWaysAndCoversEveryCommandAndExitCode)
     for (const char* verb : {"list", "show", "set", "backup", "restore", "bind", "unbind", "watch"}) {
         SCOPED_TRACE(verb);
         EXPECT_TRUE(overview.contains(QStringLiteral("\n  %1 ").arg(QLatin1String(verb))));
-        EXPECT_TRUE(helpText(QLatin1String(verb)).startsWith(QStringLiteral("Usage: tavrelctl %1").arg(QLatin1String(verb))));
+        EXPECT_TRUE(
+            helpText(QLatin1String(verb)).startsWith(QStringLiteral("Usage: tavrelctl %1").arg(QLatin1String(verb))));
     }
     for (int code : {ExitOk, ExitOther, ExitUsage, ExitNoDevice, ExitPermissionDenied, ExitDeviceFailed, ExitBadFile,
                      ExitNoAnswer})
@@ -216,13 +226,16 @@ TEST(CtlOutput, TheListAlignsTheOpenKeysAndSetsApartThoseThatMayNotBeOpened)
     const QStringList lines = listLines(keys);
     ASSERT_EQ(lines.size(), 7) << lines.join(u'\n').toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("#  id       product                    serial        kind      keys  offers"));
-    EXPECT_EQ(lines[1], QStringLiteral("0  1-1:1.0  Programmable Key           310000000001  wired     6     mouse buttons, "
-                                       "trigger choice"));
-    EXPECT_EQ(lines[2], QStringLiteral("1  1-2:1.0  Programmable Key Receiver  311400000002  receiver  ?     mouse buttons, "
-                                       "trigger choice, pairing (capacity 4); no answer"));
+    EXPECT_EQ(lines[1],
+              QStringLiteral("0  1-1:1.0  Programmable Key           310000000001  wired     6     mouse buttons, "
+                             "trigger choice"));
+    EXPECT_EQ(lines[2],
+              QStringLiteral("1  1-2:1.0  Programmable Key Receiver  311400000002  receiver  ?     mouse buttons, "
+                             "trigger choice, pairing (capacity 4); no answer"));
     EXPECT_EQ(lines[3], QString());
     EXPECT_EQ(lines[4], QStringLiteral("Found but not openable:"));
-    EXPECT_EQ(lines[5], QStringLiteral("2  1-10:1.0  Pedal  320000000003  wired  open /dev/hidraw2: Permission denied"));
+    EXPECT_EQ(lines[5],
+              QStringLiteral("2  1-10:1.0  Pedal  320000000003  wired  open /dev/hidraw2: Permission denied"));
     EXPECT_EQ(lines[6], accessFix());
     EXPECT_TRUE(accessFix().contains(QLatin1String("70-tavrel.rules")));
     EXPECT_TRUE(accessFix().contains(QLatin1String("scripts/install-udev-rule.sh")));
@@ -240,13 +253,13 @@ TEST(CtlOutput, ColumnsArePaddedByTheWidthTheTextTakesOnATerminal)
         {QString(), 0},
         {QStringLiteral("Programmable Key"), 16},
         {QStringLiteral("按键数"), 6},
-        {QStringLiteral("接收器：A"), 9},                  // a fullwidth colon
-        {QStringLiteral("ＡＢ"), 4},                       // fullwidth Latin
-        {QStringLiteral("ｱｲ"), 2},                         // halfwidth katakana
+        {QStringLiteral("接收器：A"), 9},  // a fullwidth colon
+        {QStringLiteral("ＡＢ"), 4},       // fullwidth Latin
+        {QStringLiteral("ｱｲ"), 2},         // halfwidth katakana
         {QStringLiteral("한글"), 4},
-        {QStringLiteral("e\u0301"), 1},                   // a combining accent
-        {QStringLiteral("a\u200Bb"), 2},                  // a zero width space
-        {QStringLiteral("\U0001F600 \U00020000"), 5},    // beyond the first plane
+        {QStringLiteral("e\u0301"), 1},                // a combining accent
+        {QStringLiteral("a\u200Bb"), 2},               // a zero width space
+        {QStringLiteral("\U0001F600 \U00020000"), 5},  // beyond the first plane
     };
     for (const auto& [text, width] : widths)
         EXPECT_EQ(displayWidth(text), width) << text.toStdString();
@@ -273,9 +286,10 @@ TEST(CtlOutput, ColumnsArePaddedByTheWidthTheTextTakesOnATerminal)
 TEST(CtlOutput, WhatComesFromADeviceOrAFileReachesTheTerminalEscaped)
 {
     const QString retitle = QStringLiteral("\x1b]0;owned\x07");
-    const auto key = [](int index, const QString& product, const QString& serial, bool openable, std::optional<int> keys) {
-        return ListedKey{index, QStringLiteral("1-1:1.0"), product, serial, decodeCapabilities(product, serial),
-                         openable, {}, keys};
+    const auto key = [](int index, const QString& product, const QString& serial, bool openable,
+                        std::optional<int> keys) {
+        return ListedKey{
+            index, QStringLiteral("1-1:1.0"), product, serial, decodeCapabilities(product, serial), openable, {}, keys};
     };
     const std::vector<ListedKey> keys{
         key(0, retitle + QStringLiteral("Key"), QStringLiteral("31") + QChar(0x9B) + QStringLiteral("2J"), true, 6),

@@ -67,8 +67,9 @@ TEST(CtlWatch, EachPressAndReleaseIsOneLine)
 
 TEST(CtlWatch, TakesADeviceAndJsonAndNothingElse)
 {
-    const auto parsed = parseCommandLine({QStringLiteral("tavrelctl"), QStringLiteral("watch"), QStringLiteral("--json"),
-                                          QStringLiteral("--device"), QStringLiteral("1-1:1.0")});
+    const auto parsed =
+        parseCommandLine({QStringLiteral("tavrelctl"), QStringLiteral("watch"), QStringLiteral("--json"),
+                          QStringLiteral("--device"), QStringLiteral("1-1:1.0")});
     ASSERT_TRUE(std::holds_alternative<Command>(parsed));
     EXPECT_EQ(std::get<Command>(parsed).verb, Verb::Watch);
     EXPECT_TRUE(std::get<Command>(parsed).json);
@@ -200,8 +201,9 @@ TEST(CtlWatchProgram, MoreThanOneKeyNeedsADevice)
 {
     Emulator emulator;
     QString why;
-    ASSERT_TRUE(emulator.start({QStringLiteral("name=a,serial=310000000054"), QStringLiteral("name=b,serial=310000000055")},
-                               &why));
+    ASSERT_TRUE(
+        emulator.start({QStringLiteral("name=a,serial=310000000054"), QStringLiteral("name=b,serial=310000000055")},
+                       &why));
     const CtlRun run = emulator.runCtl({QStringLiteral("watch")});
     EXPECT_EQ(run.exitCode, ExitUsage) << run;
 }

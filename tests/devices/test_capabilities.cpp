@@ -14,12 +14,12 @@ TEST(Capabilities, DecodedFromTheSerial)
         bool mouseAfterChange, groups, pairing, wireless;
     } cases[] = {
         {"300000000001", 0, false, true, false, false},  // trigger groups but characters 2-3 = 00
-        {"021400000001", 4, true, false, true, true},     // 2-3 = 21: mouse page; 1-2 = 2: no groups
-        {"312200000001", 10, true, true, true, true},     // character 3 = 2: five per unit of character 4
+        {"021400000001", 4, true, false, true, true},    // 2-3 = 21: mouse page; 1-2 = 2: no groups
+        {"312200000001", 10, true, true, true, true},    // character 3 = 2: five per unit of character 4
         {"014400000001", 20, true, false, true, true},
-        {"010000000001", 0, true, false, false, false},   // characters 2-3 = 10
+        {"010000000001", 0, true, false, false, false},  // characters 2-3 = 10
         {"001000000001", 0, false, false, true, true},
-        {"025000000000", 0, true, false, true, true},     // 25 >= 2 but 02 < 3
+        {"025000000000", 0, true, false, true, true},  // 25 >= 2 but 02 < 3
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.serial);
@@ -42,9 +42,14 @@ TEST(Capabilities, ASerialThatIsNotACodeDecodesToThePlainestKey)
         const char* product;
         const char* serial;
     } cases[] = {
-        {"Key", "AB"}, {"Key", ""}, {"Key", "30A1000000001"}, {"Key", "30"}, {"Key", "3014"},
+        {"Key", "AB"},
+        {"Key", ""},
+        {"Key", "30A1000000001"},
+        {"Key", "30"},
+        {"Key", "3014"},
         {"Key", "30140"},  // position L - 10 lands on the product's letters
-        {"Key", "\xEF\xBC\x93" "014000000001"},  // a fullwidth digit is not a digit here
+        {"Key", "\xEF\xBC\x93"
+                "014000000001"},  // a fullwidth digit is not a digit here
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.serial);
@@ -96,5 +101,6 @@ TEST(Capabilities, DecimalAtTakesAnyArgumentsWithoutOverflow)
         {QString(), Max, Min, std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(decimalAt(c.text, c.first, c.count), c.result) << c.text.toStdString() << " " << c.first << " " << c.count;
+        EXPECT_EQ(decimalAt(c.text, c.first, c.count), c.result)
+            << c.text.toStdString() << " " << c.first << " " << c.count;
 }

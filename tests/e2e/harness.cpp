@@ -305,7 +305,8 @@ bool ProgramRun::start(const RunOptions& options, QString* why)
     // A sanitized program reports leaks of the system libraries it uses but cannot free.
     QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
     if (!lsan.contains(QLatin1String("suppressions=")))
-        lsan += (lsan.isEmpty() ? QString() : QStringLiteral(":")) + QStringLiteral("suppressions=" TAVREL_LSAN_SUPPRESSIONS);
+        lsan += (lsan.isEmpty() ? QString() : QStringLiteral(":"))
+                + QStringLiteral("suppressions=" TAVREL_LSAN_SUPPRESSIONS);
     env.insert(QStringLiteral("LSAN_OPTIONS"), lsan);
     for (const QString& variable : std::as_const(m_environment))
         env.insert(variable.section(QLatin1Char('='), 0, 0), variable.section(QLatin1Char('='), 1));
@@ -423,7 +424,8 @@ bool ProgramRun::click(const Snapshot& snapshot, const QString& window, const QS
 bool ProgramRun::pressKeys(const QString& keys)
 {
     QProcess tool;
-    tool.start(QStringLiteral(XDOTOOL_PATH), {QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50"), keys});
+    tool.start(QStringLiteral(XDOTOOL_PATH),
+               {QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50"), keys});
     return tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
 }
 
@@ -431,7 +433,8 @@ std::optional<int> ProgramRun::closeMainWindow()
 {
     const Snapshot before = snapshot();
     if (!click(before, Main, onRoot({QStringLiteral("closeButton")}))) {
-        m_failure = QStringLiteral("the close button is not on screen") + QString::fromStdString(context(before, *this));
+        m_failure =
+            QStringLiteral("the close button is not on screen") + QString::fromStdString(context(before, *this));
         return std::nullopt;
     }
     // The emulator ends with the program and passes on its status; a sanitized program may
@@ -448,7 +451,8 @@ std::optional<int> ProgramRun::closeMainWindow()
 QString ProgramRun::processReport()
 {
     if (m_pid <= 0 || ::kill(pid_t(m_pid), 0) != 0)
-        return QStringLiteral("the program has ended; the emulator has not") + QStringLiteral("\n--- log ---\n") + log();
+        return QStringLiteral("the program has ended; the emulator has not") + QStringLiteral("\n--- log ---\n")
+               + log();
     // Where each of its threads waits.
     QString report = QStringLiteral("the program is still running\n");
     const QString tasks = QStringLiteral("/proc/%1/task").arg(m_pid);
@@ -545,7 +549,7 @@ std::optional<QString> writeAndConfirm(ProgramRun& run, Snapshot* atPopup)
         return std::nullopt;
     const auto popupOpen = [](const Snapshot& s) {
         return s.widget(Main, QStringLiteral("messagePopup")).is(QStringLiteral("open"))
-            && s.widget(Main, QStringLiteral("okButton")).is(QStringLiteral("shown"));
+               && s.widget(Main, QStringLiteral("okButton")).is(QStringLiteral("shown"));
     };
     if (!run.waitFor(popupOpen, 30000, &s))
         return std::nullopt;
@@ -557,7 +561,8 @@ std::optional<QString> writeAndConfirm(ProgramRun& run, Snapshot* atPopup)
     const bool closed = run.waitFor(
         [](const Snapshot& s) {
             return !s.widget(Main, QStringLiteral("messagePopup")).is(QStringLiteral("open"))
-                && s.widget(Main, QStringLiteral("writeProgress")).value(QStringLiteral("value")) == QLatin1String("0");
+                   && s.widget(Main, QStringLiteral("writeProgress")).value(QStringLiteral("value"))
+                          == QLatin1String("0");
         },
         10000);
     if (!closed)
@@ -568,7 +573,8 @@ std::optional<QString> writeAndConfirm(ProgramRun& run, Snapshot* atPopup)
 std::string context(const Snapshot& s, const ProgramRun& run)
 {
     const QString shown = s.complete() ? s.raw() : QStringLiteral("(none: the program did not answer in time)\n");
-    return (QStringLiteral("\n--- last snapshot ---\n") + shown + QStringLiteral("--- program output ---\n") + run.log())
+    return (QStringLiteral("\n--- last snapshot ---\n") + shown + QStringLiteral("--- program output ---\n")
+            + run.log())
         .toStdString();
 }
 

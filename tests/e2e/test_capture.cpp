@@ -46,8 +46,8 @@ std::string hookNote(const Snapshot& s)
     const std::optional<tavrel::TestHookRecord> record = testHookRecord();
     if (!record)
         return "\n" + name + " is missing or too short: another program took the name over and removed it";
-    return "\n" + name + " holds window " + std::to_string(record->window) + "; main window active: "
-        + (s.widget(Main, Main).is(QStringLiteral("active")) ? "yes" : "no");
+    return "\n" + name + " holds window " + std::to_string(record->window)
+           + "; main window active: " + (s.widget(Main, Main).is(QStringLiteral("active")) ? "yes" : "no");
 }
 
 // A left Windows key press sent to the window as another X client would send it, carrying that
@@ -73,7 +73,8 @@ bool sendLeftWindowsDown(quint32 window, quint64 token)
     return sent;
 }
 
-const QStringList CaptureBox = onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"), QStringLiteral("captureBox")});
+const QStringList CaptureBox = onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"),
+                                       QStringLiteral("keyboardPage"), QStringLiteral("captureBox")});
 
 }  // namespace
 
@@ -91,16 +92,18 @@ TEST(Capture, KeyPressesBecomeTheSelectedKeysRecord)
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return readSettled(s, 6) && field(s, "captureBox") == QLatin1String("Alt+1")
-                && s.widget(Main, QStringLiteral("keyboardRepeatRadio")).is(QStringLiteral("checked"));
+                   && s.widget(Main, QStringLiteral("keyboardRepeatRadio")).is(QStringLiteral("checked"));
         },
         20000, &s))
         << context(s, run);
 
     ASSERT_TRUE(run.click(s, Main, CaptureBox));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
+    ASSERT_TRUE(
+        run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
         << context(s, run);
     ASSERT_TRUE(run.pressKeys(QStringLiteral("ctrl+a")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "captureBox") == QLatin1String("Ctrl+A"); }, 10000, &s))
+    ASSERT_TRUE(
+        run.waitFor([](const Snapshot& s) { return field(s, "captureBox") == QLatin1String("Ctrl+A"); }, 10000, &s))
         << hookNote(s) << context(s, run);
     EXPECT_EQ(s.capture(QStringLiteral("codes")), QStringLiteral("224-4"));
     EXPECT_EQ(s.capture(QStringLiteral("trace")), QStringLiteral("01-04-00-00"));
@@ -133,15 +136,16 @@ TEST(Capture, KeyPressesBecomeTheSelectedKeysRecord)
     // A key the devices cannot send changes nothing: the record stays as it was, and the box
     // shows what the key will send.
     ASSERT_TRUE(run.pressKeys(QStringLiteral("XF86AudioMute")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.capture(QStringLiteral("codes")) == QLatin1String("0"); }, 10000, &s))
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.capture(QStringLiteral("codes")) == QLatin1String("0"); },
+                            10000, &s))
         << hookNote(s) << context(s, run);
     EXPECT_EQ(field(s, "captureBox"), QStringLiteral("Left Windows+B"));
     EXPECT_EQ(s.capture(QStringLiteral("trace")), QStringLiteral("08-05-00-00"));
 
     EXPECT_EQ(writeAndConfirm(run), QStringLiteral("设置完成！")) << context(run.snapshot(), run);
     EXPECT_EQ(run.list(QStringLiteral("store wired")),
-              QStringList({QStringLiteral("01 04 00 00 02"), QStringLiteral("08 05 00 00 00"), Zeros, Zeros, Zeros, Zeros,
-                           Zeros, Zeros}));
+              QStringList({QStringLiteral("01 04 00 00 02"), QStringLiteral("08 05 00 00 00"), Zeros, Zeros, Zeros,
+                           Zeros, Zeros, Zeros}));
 
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
 }
@@ -154,7 +158,8 @@ TEST(Capture, MessagesOfOtherXClientsWithoutTheTokenAreIgnored)
     Snapshot s;
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
     ASSERT_TRUE(run.click(s, Main, CaptureBox));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
+    ASSERT_TRUE(
+        run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
         << context(s, run);
     const std::optional<tavrel::TestHookRecord> record = testHookRecord();
     ASSERT_TRUE(record) << hookNote(s);
@@ -171,8 +176,8 @@ TEST(Capture, MessagesOfOtherXClientsWithoutTheTokenAreIgnored)
     // The same message with the run's token is taken, so the ones above did reach the window.
     ASSERT_TRUE(sendLeftWindowsDown(record->window, record->token));
     ASSERT_TRUE(run.pressKeys(QStringLiteral("b")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "captureBox").endsWith(QLatin1String("B")); }, 10000,
-                            &s))
+    ASSERT_TRUE(
+        run.waitFor([](const Snapshot& s) { return field(s, "captureBox").endsWith(QLatin1String("B")); }, 10000, &s))
         << hookNote(s) << context(s, run);
     EXPECT_EQ(field(s, "captureBox"), QStringLiteral("Left Windows+B"));
 

@@ -80,11 +80,13 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return memo(s) == QStringLiteral("序列号:311400000002") && readSettled(s, 4)
-                && s.widget(Main, QStringLiteral("deviceButton1")).value(QStringLiteral("picture")) == QLatin1String("WirelessKeySelected");
+                   && s.widget(Main, QStringLiteral("deviceButton1")).value(QStringLiteral("picture"))
+                          == QLatin1String("WirelessKeySelected");
         },
         20000, &s))
         << context(s, run);
-    EXPECT_EQ(s.widget(Main, QStringLiteral("deviceButton0")).value(QStringLiteral("picture")), QStringLiteral("WiredKey"));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("deviceButton0")).value(QStringLiteral("picture")),
+              QStringLiteral("WiredKey"));
     EXPECT_EQ(s.widget(Main, Main).value(QStringLiteral("title")), QStringLiteral("无线按键"));
     EXPECT_TRUE(s.widget(Main, QStringLiteral("pairingButton")).is(QStringLiteral("shown")));
     EXPECT_TRUE(s.widget(Main, QStringLiteral("keyItem0")).is(QStringLiteral("selected")));
@@ -109,16 +111,18 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return s.widget(Main, QStringLiteral("keyCaption")).text() == QStringLiteral("设置按键:2")
-                && s.widget(Main, QStringLiteral("captureBox")).text() == QLatin1String("B")
-                && s.widget(Main, QStringLiteral("keyboardRepeatRadio")).is(QStringLiteral("checked"));
+                   && s.widget(Main, QStringLiteral("captureBox")).text() == QLatin1String("B")
+                   && s.widget(Main, QStringLiteral("keyboardRepeatRadio")).is(QStringLiteral("checked"));
         },
         10000, &s))
         << context(s, run);
     ASSERT_TRUE(run.click(s, Main,
-                          onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"), QStringLiteral("keyboardTriggerBox"),
-                                  QStringLiteral("keyboardSingleRadio")})));
+                          onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"),
+                                  QStringLiteral("keyboardTriggerBox"), QStringLiteral("keyboardSingleRadio")})));
     ASSERT_TRUE(run.waitFor(
-        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("keyboardSingleRadio")).is(QStringLiteral("checked")); },
+        [](const Snapshot& s) {
+            return s.widget(Main, QStringLiteral("keyboardSingleRadio")).is(QStringLiteral("checked"));
+        },
         10000, &s))
         << context(s, run);
 
@@ -127,13 +131,19 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     ASSERT_TRUE(run.command(QStringLiteral("clear-received wired")));
     Snapshot atPopup;
     EXPECT_EQ(writeAndConfirm(run, &atPopup), QStringLiteral("设置完成！")) << context(run.snapshot(), run);
-    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("writeProgress")).value(QStringLiteral("value")), QStringLiteral("100"));
+    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("writeProgress")).value(QStringLiteral("value")),
+              QStringLiteral("100"));
     EXPECT_EQ(run.list(QStringLiteral("received receiver")),
               QStringList({QStringLiteral("02 02 00 01 04 00 00 00"), QStringLiteral("02 02 01 00 05 00 00 00"),
                            QStringLiteral("02 02 02 02 00 00 00 03"), QStringLiteral("02 02 03 00 3A 00 00 00")}));
-    const QStringList written{QStringLiteral("01 04 00 00 00"), QStringLiteral("00 05 00 00 00"),
-                              QStringLiteral("02 00 00 00 03"), QStringLiteral("00 3A 00 00 00"),
-                              Zeros, Zeros, Zeros, Zeros};
+    const QStringList written{QStringLiteral("01 04 00 00 00"),
+                              QStringLiteral("00 05 00 00 00"),
+                              QStringLiteral("02 00 00 00 03"),
+                              QStringLiteral("00 3A 00 00 00"),
+                              Zeros,
+                              Zeros,
+                              Zeros,
+                              Zeros};
     EXPECT_EQ(run.list(QStringLiteral("store receiver")), written);
     EXPECT_EQ(run.list(QStringLiteral("received wired")), QStringList());
 
@@ -142,7 +152,8 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
     const std::optional<QString> refused = writeAndConfirm(run, &atPopup);
     ASSERT_TRUE(refused) << context(run.snapshot(), run);
     EXPECT_TRUE(refused->startsWith(QStringLiteral("设置失败！"))) << refused->toStdString();
-    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("icon")).value(QStringLiteral("picture")), QStringLiteral("PopupFailIcon"));
+    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("icon")).value(QStringLiteral("picture")),
+              QStringLiteral("PopupFailIcon"));
     ASSERT_TRUE(run.command(QStringLiteral("fail-writes receiver off")));
     EXPECT_EQ(run.list(QStringLiteral("store receiver")), written);
 
@@ -176,8 +187,8 @@ TEST(MainWindow, ReturnsToItsEmptyStateWhenTheKeysAreUnplugged)
     bool settled = run.waitFor(
         [&](const Snapshot& s) {
             return raceHit(s)
-                || (memo(s) == QStringLiteral("序列号:310000000001  ") && !s.widget(Main, QStringLiteral("deviceButton1")).exists()
-                    && readSettled(s, 6));
+                   || (memo(s) == QStringLiteral("序列号:310000000001  ")
+                       && !s.widget(Main, QStringLiteral("deviceButton1")).exists() && readSettled(s, 6));
         },
         20000, &s);
     ASSERT_FALSE(raceHit(s)) << raceSign(s);
@@ -189,9 +200,9 @@ TEST(MainWindow, ReturnsToItsEmptyStateWhenTheKeysAreUnplugged)
     settled = run.waitFor(
         [&](const Snapshot& s) {
             return raceHit(s)
-                || (memo(s) == QStringLiteral("没有发现USB按键!")
-                    && !s.widget(Main, QStringLiteral("readButton")).is(QStringLiteral("enabled"))
-                    && !s.widget(Main, QStringLiteral("deviceButton0")).exists());
+                   || (memo(s) == QStringLiteral("没有发现USB按键!")
+                       && !s.widget(Main, QStringLiteral("readButton")).is(QStringLiteral("enabled"))
+                       && !s.widget(Main, QStringLiteral("deviceButton0")).exists());
         },
         20000, &s);
     ASSERT_FALSE(raceHit(s)) << raceSign(s);
@@ -221,8 +232,7 @@ TEST(MainWindow, RunsWithoutTheHookLibrary)
     QString why;
     ASSERT_TRUE(run.start({{Wired}, program}, &why)) << why.toStdString();
     Snapshot s;
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return !s.messageBoxes().empty(); }, 30000, &s))
-        << context(s, run);
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return !s.messageBoxes().empty(); }, 30000, &s)) << context(s, run);
     EXPECT_EQ(s.messageBoxes().front().title, QStringLiteral("Tavrel"));
     EXPECT_EQ(s.messageBoxes().front().text, QStringLiteral("未发现键盘钩子DLL."));
 
@@ -230,20 +240,23 @@ TEST(MainWindow, RunsWithoutTheHookLibrary)
     const QString pid = QString::number(run.programPid());
     QString box;
     const QString mainGeometry = QStringLiteral("Position: 520,245");
-    for (const QString& id : run.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), pid,
-                                          QStringLiteral("--name"), QStringLiteral("^Tavrel$")})
-                                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString& id :
+         run.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), pid,
+                      QStringLiteral("--name"), QStringLiteral("^Tavrel$")})
+             .split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         if (!run.xdotool({QStringLiteral("getwindowgeometry"), id}).contains(mainGeometry))
             box = id;
     }
     ASSERT_FALSE(box.isEmpty()) << "no window for the message box";
-    run.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box, QStringLiteral("key"), QStringLiteral("Return")});
+    run.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box, QStringLiteral("key"),
+                 QStringLiteral("Return")});
 
     // The window lists the key, has read it and writes it.
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return s.messageBoxes().empty() && readSettled(s, 6) && s.widget(Main, QStringLiteral("deviceButton0")).exists()
-                && s.widget(Main, QStringLiteral("pages")).is(QStringLiteral("shown"));
+            return s.messageBoxes().empty() && readSettled(s, 6)
+                   && s.widget(Main, QStringLiteral("deviceButton0")).exists()
+                   && s.widget(Main, QStringLiteral("pages")).is(QStringLiteral("shown"));
         },
         20000, &s))
         << context(s, run);
@@ -271,9 +284,11 @@ TEST(MainWindow, SpeaksEnglishUnderAnEnglishLocale)
 
     ASSERT_TRUE(run.command(QStringLiteral("fail-writes wired on")));
     Snapshot atPopup;
-    EXPECT_EQ(writeAndConfirm(run, &atPopup), QStringLiteral("Settings not saved. 6 keys were not written: 1, 2, 3, 4, 5, 6."))
+    EXPECT_EQ(writeAndConfirm(run, &atPopup),
+              QStringLiteral("Settings not saved. 6 keys were not written: 1, 2, 3, 4, 5, 6."))
         << context(run.snapshot(), run);
-    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("icon")).value(QStringLiteral("picture")), QStringLiteral("PopupFailIcon"));
+    EXPECT_EQ(atPopup.widget(Main, QStringLiteral("icon")).value(QStringLiteral("picture")),
+              QStringLiteral("PopupFailIcon"));
 
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
 }

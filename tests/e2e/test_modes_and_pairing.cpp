@@ -27,7 +27,6 @@ QString lastPairingLine(const Snapshot& s)
     return lines.isEmpty() ? QString() : lines.back();
 }
 
-
 const QString TimedOut = QStringLiteral("计时结束,未收到发射器传来的按键信号。");
 const QString Cleared = QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号.");
 
@@ -37,7 +36,8 @@ bool openPairing(ProgramRun& run, Snapshot* s)
     *s = run.snapshot();
     if (!run.click(*s, Main, onRoot({QStringLiteral("pairingButton")})))
         return false;
-    return run.waitFor([](const Snapshot& s) { return s.widget(Pairing, Pairing).is(QStringLiteral("shown")); }, 10000, s);
+    return run.waitFor([](const Snapshot& s) { return s.widget(Pairing, Pairing).is(QStringLiteral("shown")); }, 10000,
+                       s);
 }
 
 }  // namespace
@@ -55,8 +55,10 @@ TEST(ModesAndPairing, MouseRightButtonWithRepeatIsWritten)
 
     ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("keyPicker"), QStringLiteral("keyItem2")})));
     ASSERT_TRUE(run.waitFor(
-        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("keyCaption")).text() == QStringLiteral("设置按键:3"); }, 10000,
-        &s))
+        [](const Snapshot& s) {
+            return s.widget(Main, QStringLiteral("keyCaption")).text() == QStringLiteral("设置按键:3");
+        },
+        10000, &s))
         << context(s, run);
 
     // The mouse tab turns the keyboard key into a left-button key.
@@ -64,25 +66,33 @@ TEST(ModesAndPairing, MouseRightButtonWithRepeatIsWritten)
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return s.widget(Main, QStringLiteral("pages")).value(QStringLiteral("index")) == QLatin1String("1")
-                && s.widget(Main, QStringLiteral("leftButtonRadio")).is(QStringLiteral("checked"))
-                && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture")) == QLatin1String("MouseLeft");
+                   && s.widget(Main, QStringLiteral("leftButtonRadio")).is(QStringLiteral("checked"))
+                   && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture"))
+                          == QLatin1String("MouseLeft");
         },
         10000, &s))
         << context(s, run);
 
     const QStringList mousePage{QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("mousePage")};
-    ASSERT_TRUE(run.click(s, Main, onRoot(mousePage + QStringList{QStringLiteral("mouseButtonBox"), QStringLiteral("rightButtonRadio")})));
+    ASSERT_TRUE(run.click(s, Main,
+                          onRoot(mousePage
+                                 + QStringList{QStringLiteral("mouseButtonBox"), QStringLiteral("rightButtonRadio")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return s.widget(Main, QStringLiteral("rightButtonRadio")).is(QStringLiteral("checked"))
-                && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture")) == QLatin1String("MouseRight");
+                   && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture"))
+                          == QLatin1String("MouseRight");
         },
         10000, &s))
         << context(s, run);
-    ASSERT_TRUE(run.click(s, Main, onRoot(mousePage + QStringList{QStringLiteral("mouseTriggerBox"), QStringLiteral("mouseRepeatRadio")})));
+    ASSERT_TRUE(run.click(
+        s, Main,
+        onRoot(mousePage + QStringList{QStringLiteral("mouseTriggerBox"), QStringLiteral("mouseRepeatRadio")})));
     ASSERT_TRUE(run.waitFor(
-        [](const Snapshot& s) { return s.widget(Main, QStringLiteral("mouseRepeatRadio")).is(QStringLiteral("checked")); }, 10000,
-        &s))
+        [](const Snapshot& s) {
+            return s.widget(Main, QStringLiteral("mouseRepeatRadio")).is(QStringLiteral("checked"));
+        },
+        10000, &s))
         << context(s, run);
 
     ASSERT_TRUE(run.command(QStringLiteral("clear-received mouse")));
@@ -115,12 +125,13 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return lastPairingLine(s).startsWith(QStringLiteral("请在"))
-                && !s.widget(Pairing, QStringLiteral("bindButton")).is(QStringLiteral("enabled"))
-                && s.session().is(QStringLiteral("binding"));
+                   && !s.widget(Pairing, QStringLiteral("bindButton")).is(QStringLiteral("enabled"))
+                   && s.session().is(QStringLiteral("binding"));
         },
         10000, &s))
         << context(s, run);
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return lastPairingLine(s) == QStringLiteral("绑定完成！"); }, 20000, &s))
+    ASSERT_TRUE(
+        run.waitFor([](const Snapshot& s) { return lastPairingLine(s) == QStringLiteral("绑定完成！"); }, 20000, &s))
         << context(s, run);
     const QStringList bound = pairingLines(s);
     ASSERT_EQ(bound.size(), 3) << bound.join(QLatin1Char('\n')).toStdString();
@@ -155,7 +166,8 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
 
     // Clearing empties the receiver and says so.
     ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("clearBindingsButton")})));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return lastPairingLine(s) == Cleared; }, 10000, &s)) << context(s, run);
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return lastPairingLine(s) == Cleared; }, 10000, &s))
+        << context(s, run);
     EXPECT_EQ(pairingLines(s), QStringList({TimedOut, Cleared}));
     EXPECT_EQ(run.list(QStringLiteral("bindings receiver")), QStringList());
     EXPECT_TRUE(run.list(QStringLiteral("received receiver")).contains(QStringLiteral("02 05 03 00 00 00 00 00")));
@@ -164,7 +176,8 @@ TEST(ModesAndPairing, BindsTimesOutAndClearsTransmitters)
     ASSERT_TRUE(run.click(s, Pairing, onRoot({QStringLiteral("header"), QStringLiteral("closeButton")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return !s.widget(Pairing, Pairing).is(QStringLiteral("shown")) && s.widget(Main, Main).is(QStringLiteral("shown"));
+            return !s.widget(Pairing, Pairing).is(QStringLiteral("shown"))
+                   && s.widget(Main, Main).is(QStringLiteral("shown"));
         },
         10000, &s))
         << context(s, run);

@@ -31,8 +31,8 @@ public:
         env.insert(QStringLiteral("TAVREL_POLL_PERIOD_MS"), QStringLiteral("10"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
         QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
-        env.insert(QStringLiteral("ASAN_OPTIONS"),
-                   asan + (asan.isEmpty() ? QString() : QStringLiteral(":")) + QStringLiteral("verify_asan_link_order=0"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"), asan + (asan.isEmpty() ? QString() : QStringLiteral(":"))
+                                                       + QStringLiteral("verify_asan_link_order=0"));
         m_process.setProcessEnvironment(env);
         m_process.start(binaryFolder() + QStringLiteral("/tavrelctl"), {QStringLiteral("watch")});
     }
@@ -66,7 +66,10 @@ public:
         until([] { return true; });
         return m_process.exitStatus() == QProcess::NormalExit ? std::optional<int>(m_process.exitCode()) : std::nullopt;
     }
-    std::string said() const { return ("--- watch stdout ---\n" + m_out + "--- watch stderr ---\n" + m_err).toStdString(); }
+    std::string said() const
+    {
+        return ("--- watch stdout ---\n" + m_out + "--- watch stderr ---\n" + m_err).toStdString();
+    }
     const QString& err() const { return m_err; }
 
 private:
@@ -88,19 +91,25 @@ TEST(KeyTester, TheWindowAndWatchSayWhatTheKeySends)
     for (const char* set : {"set w 0 04 3D 00 00 00", "set w 1 04 3D 00 00 00", "set w 3 02 00 00 00 03"})
         ASSERT_TRUE(run.command(QLatin1String(set)));
     ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("readButton")})));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6) && field(s, "captureBox") == QLatin1String("Alt+F4"); },
-                            20000, &s))
+    ASSERT_TRUE(run.waitFor(
+        [](const Snapshot& s) { return readSettled(s, 6) && field(s, "captureBox") == QLatin1String("Alt+F4"); }, 20000,
+        &s))
         << context(s, run);
 
     // Key 3 gets Ctrl+Shift+B through the capture box and "写入".
     ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("keyPicker"), QStringLiteral("keyItem2")})));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "keyCaption") == QStringLiteral("设置按键:3"); }, 10000, &s))
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "keyCaption") == QStringLiteral("设置按键:3"); },
+                            10000, &s))
         << context(s, run);
-    ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"), QStringLiteral("captureBox")})));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
+    ASSERT_TRUE(run.click(s, Main,
+                          onRoot({QStringLiteral("pages"), QStringLiteral("pageStack"), QStringLiteral("keyboardPage"),
+                                  QStringLiteral("captureBox")})));
+    ASSERT_TRUE(
+        run.waitFor([](const Snapshot& s) { return s.widget(Main, Main).is(QStringLiteral("active")); }, 10000, &s))
         << context(s, run);
     ASSERT_TRUE(run.pressKeys(QStringLiteral("ctrl+shift+b")));
-    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "captureBox") == QLatin1String("Ctrl+Shift+B"); }, 10000, &s))
+    ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return field(s, "captureBox") == QLatin1String("Ctrl+Shift+B"); },
+                            10000, &s))
         << context(s, run);
     EXPECT_EQ(writeAndConfirm(run), QStringLiteral("设置完成！")) << context(run.snapshot(), run);
     ASSERT_EQ(run.list(QStringLiteral("store w")).value(2), QStringLiteral("03 05 00 00 00"));
@@ -116,13 +125,20 @@ TEST(KeyTester, TheWindowAndWatchSayWhatTheKeySends)
         int marked;
         QStringList lines;
     } cases[] = {
-        {"press w 2 50", QStringLiteral("收到：Ctrl+Shift+B（按键 3）"), 2,
+        {"press w 2 50",
+         QStringLiteral("收到：Ctrl+Shift+B（按键 3）"),
+         2,
          {QStringLiteral("Pressed: Ctrl+Shift+B (key 3)"), QStringLiteral("Released: Ctrl+Shift+B (key 3)")}},
-        {"press w 0 50", QStringLiteral("收到：Alt+F4"), -1,
+        {"press w 0 50",
+         QStringLiteral("收到：Alt+F4"),
+         -1,
          {QStringLiteral("Pressed: Alt+F4"), QStringLiteral("Released: Alt+F4")}},
-        {"press w 3 150", QStringLiteral("收到：鼠标右键，连续按键（按键 4）"), 3,
+        {"press w 3 150",
+         QStringLiteral("收到：鼠标右键，连续按键（按键 4）"),
+         3,
          {QStringLiteral("Pressed: mouse:right (key 4)"), QStringLiteral("Released: mouse:right (key 4)"),
-          QStringLiteral("Pressed: mouse:right, repeat 2 (key 4)"), QStringLiteral("Released: mouse:right, repeat 2 (key 4)")}},
+          QStringLiteral("Pressed: mouse:right, repeat 2 (key 4)"),
+          QStringLiteral("Released: mouse:right, repeat 2 (key 4)")}},
     };
     int seen = 0;
     for (const auto& c : cases) {
@@ -135,7 +151,8 @@ TEST(KeyTester, TheWindowAndWatchSayWhatTheKeySends)
         EXPECT_TRUE(run.waitFor(
             [&](const Snapshot& s) {
                 return field(s, "receivedText") == c.shown
-                       && s.widget(Main, QStringLiteral("keyPicker")).value(QStringLiteral("received")).toInt() == c.marked;
+                       && s.widget(Main, QStringLiteral("keyPicker")).value(QStringLiteral("received")).toInt()
+                              == c.marked;
             },
             10000, &s))
             << context(s, run);

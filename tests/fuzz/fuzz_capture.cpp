@@ -34,16 +34,32 @@ Message takeMessage(FuzzInput& input)
     Message m{};
     m.lParam = input.u32();
     switch (kind % 8) {
-    case 4: m.message = WM_HOOKLWIN; break;
-    case 5: m.message = WM_HOOKRWIN; break;
-    case 6: m.message = WM_HOOKAPPS; break;
-    case 7: m.message = 0x1000u + kind; break;
-    default: m.message = WM_HOOKKEY; break;
+    case 4:
+        m.message = WM_HOOKLWIN;
+        break;
+    case 5:
+        m.message = WM_HOOKRWIN;
+        break;
+    case 6:
+        m.message = WM_HOOKAPPS;
+        break;
+    case 7:
+        m.message = 0x1000u + kind;
+        break;
+    default:
+        m.message = WM_HOOKKEY;
+        break;
     }
     switch (w % 4) {
-    case 0: m.wParam = WM_KEYDOWN; break;
-    case 1: m.wParam = WM_KEYUP; break;
-    default: m.wParam = w; break;
+    case 0:
+        m.wParam = WM_KEYDOWN;
+        break;
+    case 1:
+        m.wParam = WM_KEYUP;
+        break;
+    default:
+        m.wParam = w;
+        break;
     }
     m.selectedKey = input.byte() % 10 - 1;
     return m;
@@ -112,8 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KeyCapture capture;
     while (!input.empty()) {
         const Message m = takeMessage(input);
-        const std::optional<KeyEvent> event =
-            decodeHookMessage(m.message, m.wParam, m.lParam, &platform::keyNameText);
+        const std::optional<KeyEvent> event = decodeHookMessage(m.message, m.wParam, m.lParam, &platform::keyNameText);
         checkEvent(m, event);
         if (!event)
             continue;

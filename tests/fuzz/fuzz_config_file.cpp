@@ -24,8 +24,7 @@ void checkFile(const QByteArray& bytes)
         records.push_back(e.record);
     const auto reparsed = configfile::parse(configfile::serialize(records, file->serial, file->product));
     const auto* back = std::get_if<configfile::ConfigFile>(&reparsed);
-    if (!back || back->keys.size() != records.size() || back->serial != file->serial
-        || back->product != file->product)
+    if (!back || back->keys.size() != records.size() || back->serial != file->serial || back->product != file->product)
         std::abort();
     for (std::size_t i = 0; i < records.size(); ++i)
         if (!(back->keys[i].record == records[i]))

@@ -5,13 +5,16 @@
 
 #include <vector>
 
-using tavrel::platform::ReportLengths;
 using tavrel::platform::parseReportDescriptor;
+using tavrel::platform::ReportLengths;
 
 namespace {
 
 // A length counts at least one data byte and the report-ID byte, and fits 16 bits by type.
-bool plausibleLength(quint16 length) { return length == 0 || length >= 2; }
+bool plausibleLength(quint16 length)
+{
+    return length == 0 || length >= 2;
+}
 
 std::optional<ReportLengths> parseWith(std::span<const quint8> descriptor, std::initializer_list<quint8> tail)
 {

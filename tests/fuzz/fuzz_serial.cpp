@@ -25,7 +25,7 @@ constexpr int StringUnits = 254;
 bool isDeviceString(const QString& result, const QString& from)
 {
     return result.size() <= StringUnits && !result.contains(QChar(0)) && from.startsWith(result)
-        && (result.size() == std::min<qsizetype>(from.size(), StringUnits) || from[result.size()] == QChar(0));
+           && (result.size() == std::min<qsizetype>(from.size(), StringUnits) || from[result.size()] == QChar(0));
 }
 
 QString unitsText(const std::vector<quint16>& units)

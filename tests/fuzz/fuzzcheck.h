@@ -13,12 +13,12 @@
 namespace tavrel::fuzz {
 
 // Says which invariant broke, then traps, so libFuzzer keeps the input and shows the stack.
-#define FUZZ_CHECK(condition)                                                                   \
-    do {                                                                                        \
-        if (!(condition)) {                                                                     \
-            std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-            __builtin_trap();                                                                   \
-        }                                                                                       \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition);                     \
+            __builtin_trap();                                                                                          \
+        }                                                                                                              \
     } while (false)
 
 // Reads past the end as zeros, so a target never has to check what is left before each value.

@@ -1,13 +1,13 @@
 // The device layer against emulated keys: scans, offers and claims, release, plug and unplug,
 // reports read on the GUI thread, writes into the firmware, and the faults of a gone device.
 
+#include "common/qtwait.h"
 #include "config/reports.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
 #include "keyemu/testbed.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/udevcontext.h"
-#include "common/qtwait.h"
 
 #include <gtest/gtest.h>
 
@@ -32,8 +32,9 @@ Testbed& testbed()
     return bed;
 }
 
-const QByteArray noIdDescriptor =
-    QByteArray::fromHex("0600FF0901A101" "0901150026FF00750895088102" "090195089102C0");
+const QByteArray noIdDescriptor = QByteArray::fromHex("0600FF0901A101"
+                                                      "0901150026FF00750895088102"
+                                                      "090195089102C0");
 
 struct Report {
     bool onGuiThread = false;
@@ -250,9 +251,9 @@ TEST_F(HidDevices, ReleaseLeavesAFreshObjectInTheSameSlot)
     EXPECT_FALSE(controller->claimByIndex(device, 2));
     EXPECT_EQ(device, nullptr);
 
-    const int slot = int(std::find(controller->devices().begin(), controller->devices().end(),
-                                   deviceOf(*controller, first))
-                         - controller->devices().begin());
+    const int slot =
+        int(std::find(controller->devices().begin(), controller->devices().end(), deviceOf(*controller, first))
+            - controller->devices().begin());
     ASSERT_TRUE(controller->claimByIndex(device, slot));
     ASSERT_NE(device, nullptr);
     EXPECT_TRUE(device->isClaimed());
@@ -281,7 +282,8 @@ TEST_F(HidDevices, ReleaseLeavesAFreshObjectInTheSameSlot)
     HidDevice* chosen = nullptr;
     EXPECT_FALSE(controller->claimFirst(chosen, [](HidDevice*) { return false; }));
     EXPECT_EQ(chosen, nullptr);
-    ASSERT_TRUE(controller->claimFirst(chosen, [](HidDevice* d) { return d->reportCapabilities().inputReportLength == 8; }));
+    ASSERT_TRUE(
+        controller->claimFirst(chosen, [](HidDevice* d) { return d->reportCapabilities().inputReportLength == 8; }));
     EXPECT_EQ(chosen, controller->devices()[0]);
     for (HidDevice* d : controller->devices())
         EXPECT_FALSE(d->isOffered());
@@ -390,7 +392,8 @@ QByteArray bytesOf(const OutputReport& report)
 
 int openDescriptors()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
+    return int(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
 TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
@@ -458,7 +461,7 @@ TEST_F(HidDevices, AsynchronousWritesAnswerOnTheGuiThreadInTheirOrder)
     constexpr int Count = 24;
     for (int i = 0; i < Count; ++i)
         device->writeReport(QByteArray::fromHex("0202") + char(i % 8) + char(i) + QByteArray(4, '\0'),
-                                 answerTo(answers, i));
+                            answerTo(answers, i));
     EXPECT_TRUE(answers.empty());  // never from inside the call
     ASSERT_TRUE(waitFor([&] { return answers.size() == std::size_t(Count); }));
     for (int i = 0; i < Count; ++i) {

@@ -6,12 +6,12 @@
 // Before any Qt header: glib uses "signals" as a name.
 #include <umockdev.h>
 
+#include "common/qtwait.h"
 #include "fakehid.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
 #include "hid/hidnodeio.h"
 #include "platform/udevcontext.h"
-#include "common/qtwait.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,8 @@ namespace {
 
 int openDescriptors()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
+    return int(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
 // The device layer's own threads: its nodes' workers, named so.
@@ -88,10 +89,7 @@ protected:
         ASSERT_GE(m_deviceSide, 0);
     }
 
-    void closeDeviceSide()
-    {
-        ::close(std::exchange(m_deviceSide, -1));
-    }
+    void closeDeviceSide() { ::close(std::exchange(m_deviceSide, -1)); }
 
     void send(const QByteArray& report)
     {
@@ -115,7 +113,8 @@ protected:
         const auto& devices = controller->devices();
         for (int i = 0; i < int(devices.size()); ++i) {
             HidDevice* claimed = nullptr;
-            if (devices[std::size_t(i)]->interfaceInfo().sysPath == m_hid.syspath() && controller->claimByIndex(claimed, i))
+            if (devices[std::size_t(i)]->interfaceInfo().sysPath == m_hid.syspath()
+                && controller->claimByIndex(claimed, i))
                 return claimed;
         }
         return nullptr;
@@ -213,8 +212,7 @@ TEST_F(HidNodes, AWriteStuckInTheDriverBlocksNeitherTheGuiThreadNorTheRelease)
     const int descriptorsBefore = openDescriptors();
     // Fill the FIFO: the next write blocks in the kernel until the test reads.
     const QByteArray chunk(4096, 'x');
-    while (::write(m_deviceSide, chunk.constData(), std::size_t(chunk.size())) > 0) {
-    }
+    while (::write(m_deviceSide, chunk.constData(), std::size_t(chunk.size())) > 0) {}
     ASSERT_EQ(errno, EAGAIN);
 
     HidDevice* device = claimKey(false);
@@ -240,8 +238,7 @@ TEST_F(HidNodes, AWriteStuckInTheDriverBlocksNeitherTheGuiThreadNorTheRelease)
 
     // Once the write goes through, the writer left behind closes its node and ends.
     char drain[4096];
-    while (::read(m_deviceSide, drain, sizeof drain) > 0) {
-    }
+    while (::read(m_deviceSide, drain, sizeof drain) > 0) {}
     controller.reset();
     ASSERT_TRUE(waitFor([&] { return openDescriptors() <= descriptorsBefore; }));
     runEventsFor(20);

@@ -4,11 +4,11 @@
 // Before any Qt header: glib uses "signals" as a name.
 #include <umockdev.h>
 
+#include "common/qtwait.h"
 #include "fakehid.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
 #include "platform/udevcontext.h"
-#include "common/qtwait.h"
 
 #include <gtest/gtest.h>
 

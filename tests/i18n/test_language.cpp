@@ -82,7 +82,8 @@ TEST(Language, FollowsTheLocaleOfTheMessages)
         {"", "", "en_US.UTF-8", Language::English},
     };
     for (const LocaleCase& c : cases)
-        EXPECT_EQ(languageFor(QString::fromLatin1(c.lcAll), QString::fromLatin1(c.lcMessages), QString::fromLatin1(c.lang)),
+        EXPECT_EQ(languageFor(QString::fromLatin1(c.lcAll), QString::fromLatin1(c.lcMessages),
+                              QString::fromLatin1(c.lang)),
                   c.expected)
             << "LC_ALL=" << c.lcAll << " LC_MESSAGES=" << c.lcMessages << " LANG=" << c.lang;
 }
@@ -149,7 +150,8 @@ TEST(Language, TranslatesTheTextsOfTheSessionAndTheKeyFileWithoutWidgets)
     ASSERT_NE(translator, nullptr) << "the English translation is not compiled in";
     EXPECT_EQ(tavrel::completionText(done), QStringLiteral("Settings saved."));
     EXPECT_EQ(tavrel::completionText(oneLeft), QStringLiteral("Settings not saved. Key 3 was not written."));
-    EXPECT_EQ(tavrel::completionText(threeLeft), QStringLiteral("Settings not saved. 3 keys were not written: 1, 4, 6."));
+    EXPECT_EQ(tavrel::completionText(threeLeft),
+              QStringLiteral("Settings not saved. 3 keys were not written: 1, 4, 6."));
     EXPECT_EQ(beyondTheDevice(), english);
 
     delete translator;
@@ -166,7 +168,8 @@ TEST(Language, QtsOwnTextsHaveQtsChineseTranslation)
     EXPECT_EQ(tavrel::i18n::installQtTranslation(Language::English), nullptr);
     EXPECT_EQ(ok(), QStringLiteral("OK"));
     QTranslator* qt = tavrel::i18n::installQtTranslation(Language::Chinese);
-    ASSERT_NE(qt, nullptr) << "no qtbase_zh_CN.qm in " << QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString()
+    ASSERT_NE(qt, nullptr) << "no qtbase_zh_CN.qm in "
+                           << QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString()
                            << " (Debian package qt6-translations-l10n)";
     EXPECT_EQ(ok(), QStringLiteral("确定"));
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
@@ -179,7 +182,7 @@ namespace {
 struct Message {
     QString context;
     QString source;
-    QString comment;  // tells apart two texts with the same source
+    QString comment;           // tells apart two texts with the same source
     QStringList translations;  // one, or one per plural form
     bool finished = true;
 };
@@ -350,6 +353,5 @@ TEST(Language, TheChineseTranslationHoldsTheTextsOfTheEnglishSourceFiles)
         ADD_FAILURE() << "no longer in the sources: " << text.toStdString();
 
     for (const Message& m : readTs(QStringLiteral(TAVREL_TRANSLATIONS_DIR "/tavrel_en.ts")))
-        EXPECT_FALSE(found.contains(key(m)))
-            << "an English-source text in tavrel_en.ts: " << m.source.toStdString();
+        EXPECT_FALSE(found.contains(key(m))) << "an English-source text in tavrel_en.ts: " << m.source.toStdString();
 }

@@ -26,13 +26,29 @@ TEST(KeyNames, EveryNameRoundTripsThroughItsUsage)
 TEST(KeyNames, UsagesOfTheRunsAndSingleKeys)
 {
     const std::pair<const char*, int> cases[] = {
-        {"A", 4},          {"Z", 29},         {"1", 30},         {"9", 38},
-        {"0", 39},         {"\\", 49},        {";", 51},         {"`", 53},
-        {"F1", 58},        {"F12", 69},       {"Num Lock", 83},  {"Num 1", 89},
-        {"Num 0", 98},     {"Num Del", 99},   {"Application", 101},
-        {"Ctrl", 224},     {"Left Windows", 227}, {"Right Windows", 231},
+        {"A", 4},
+        {"Z", 29},
+        {"1", 30},
+        {"9", 38},
+        {"0", 39},
+        {"\\", 49},
+        {";", 51},
+        {"`", 53},
+        {"F1", 58},
+        {"F12", 69},
+        {"Num Lock", 83},
+        {"Num 1", 89},
+        {"Num 0", 98},
+        {"Num Del", 99},
+        {"Application", 101},
+        {"Ctrl", 224},
+        {"Left Windows", 227},
+        {"Right Windows", 231},
         // Not in the table: exact, case-sensitive, untrimmed.
-        {"a", 0},          {"", 0},           {" A", 0},         {"Windows", 0},
+        {"a", 0},
+        {"", 0},
+        {" A", 0},
+        {"Windows", 0},
     };
     for (const auto& [name, usage] : cases)
         EXPECT_EQ(usageForName(QString::fromLatin1(name)), usage) << name;

@@ -26,8 +26,11 @@ struct FakeHid {
 
     QString hidPath() const
     {
-        return withUsbParent ? QStringLiteral("/sys/devices/usb1/%1/%1:1.0/0003:16C0:05E1.%2").arg(port).arg(minor + 1, 4, 10, QChar(u'0'))
-                             : QStringLiteral("/sys/devices/virtual/misc/uhid/0005:046D:B012.%1").arg(minor + 1, 4, 10, QChar(u'0'));
+        return withUsbParent ? QStringLiteral("/sys/devices/usb1/%1/%1:1.0/0003:16C0:05E1.%2")
+                                   .arg(port)
+                                   .arg(minor + 1, 4, 10, QChar(u'0'))
+                             : QStringLiteral("/sys/devices/virtual/misc/uhid/0005:046D:B012.%1")
+                                   .arg(minor + 1, 4, 10, QChar(u'0'));
     }
     QString syspath() const { return hidPath() + QStringLiteral("/hidraw/hidraw%1").arg(minor); }
 

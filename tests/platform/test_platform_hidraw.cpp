@@ -45,8 +45,9 @@ QByteArray bytesOf(std::span<const quint8> data)
     return QByteArray(reinterpret_cast<const char*>(data.data()), int(data.size()));
 }
 
-const QByteArray noIdDescriptor = QByteArray::fromHex(
-    "0600FF0901A101" "0901150026FF00750895088102" "090195089102C0");
+const QByteArray noIdDescriptor = QByteArray::fromHex("0600FF0901A101"
+                                                      "0901150026FF00750895088102"
+                                                      "090195089102C0");
 
 }  // namespace
 

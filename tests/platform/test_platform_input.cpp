@@ -119,10 +119,15 @@ TEST_F(PlatformInput, PressesOfEveryKindOfRecordArriveAsTheyWereSent)
         std::vector<InputChange> expected;
     } cases[] = {
         {"a single combination", {0x03, 0x05, 0x00, 0x00, 0x00}, 300, {press(ctrlShiftB, 1), release(ctrlShiftB, 1)}},
-        {"a repeating mouse button, held for three periods", {0x02, 0, 0, 0, 0x03}, 3 * emu::RepeatPeriodMs - 10,
+        {"a repeating mouse button, held for three periods",
+         {0x02, 0, 0, 0, 0x03},
+         3 * emu::RepeatPeriodMs - 10,
          {press(mouseRight, 1), release(mouseRight, 1), press(mouseRight, 2), release(mouseRight, 2),
           press(mouseRight, 3), release(mouseRight, 3)}},
-        {"two keys and a right-hand modifier", {0x40, 0x3A, 0x28, 0x00, 0x00}, 50, {press(twoKeys, 1), release(twoKeys, 1)}},
+        {"two keys and a right-hand modifier",
+         {0x40, 0x3A, 0x28, 0x00, 0x00},
+         50,
+         {press(twoKeys, 1), release(twoKeys, 1)}},
         {"an empty key sends nothing", {0, 0, 0, 0, 0x00}, 50, {}},
         {"a mode no key sends", {0x01, 0x04, 0, 0, 0x04}, 50, {}},
     };
@@ -183,4 +188,3 @@ TEST_F(PlatformInput, AReaderOfAnUnpluggedKeyFailsAndItsNodesAreGone)
     EXPECT_EQ(key.inputDevnodes().size(), 2u);
     EXPECT_NE(key.inputDevnodes().front(), nodes.front());
 }
-

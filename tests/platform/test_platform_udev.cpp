@@ -4,12 +4,12 @@
 // Before any Qt header: glib uses "signals" as a name.
 #include <umockdev.h>
 
+#include "common/qtwait.h"
+#include "fakehid.h"
 #include "platform/hidenumerator.h"
 #include "platform/hidudevinfo.h"
 #include "platform/hotplugmonitor.h"
-#include "fakehid.h"
 #include "platform/udevcontext.h"
-#include "common/qtwait.h"
 
 #include <gtest/gtest.h>
 

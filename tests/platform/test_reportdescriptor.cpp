@@ -51,8 +51,7 @@ const DescriptorCase realDescriptors[] = {
     {"feature reports with push and pop",
      "05 01 09 00 A1 01 75 08 95 04 A4 75 10 B1 02 B4 B1 02 C0",
      {0x01, 0x00, 0, 0, 13, false}},
-    {"long item skipped", "FE 02 10 AA BB 06 00 FF 09 01 A1 01 75 08 95 03 81 02 C0",
-     {0xFF00, 0x01, 4, 0, 0, false}},
+    {"long item skipped", "FE 02 10 AA BB 06 00 FF 09 01 A1 01 75 08 95 03 81 02 C0", {0xFF00, 0x01, 4, 0, 0, false}},
     // A four-byte usage carries its own page.
     {"extended usage", "0B 05 00 0C 00 A1 01 75 04 95 01 81 02 C0", {0x0C, 0x05, 2, 0, 0, false}},
     {"empty", "", {0, 0, 0, 0, 0, false}},

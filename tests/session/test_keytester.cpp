@@ -108,10 +108,13 @@ TEST_F(KeyTesterTest, APressNamesTheOneKeyWhoseRecordTheKeyHoldsForIt)
         received.clear();
         runEventsFor(RepeatGapMs + 50);
         ASSERT_GT(key.pressKey(c.slot, c.holdMs), 0);
-        EXPECT_TRUE(waitFor([&] { return presses().size() >= c.presses.size() && !received.empty()
-                                          && received.back().change.kind == InputChange::Kind::Release
-                                          && int(received.size()) == 2 * int(c.presses.size()); },
-                            3000));
+        EXPECT_TRUE(waitFor(
+            [&] {
+                return presses().size() >= c.presses.size() && !received.empty()
+                       && received.back().change.kind == InputChange::Kind::Release
+                       && int(received.size()) == 2 * int(c.presses.size());
+            },
+            3000));
         EXPECT_EQ(presses(), c.presses);
         for (const Received& r : received)
             EXPECT_EQ(r.from, session->selected());

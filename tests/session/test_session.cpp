@@ -389,7 +389,8 @@ TEST_F(SessionTest, KeyFilesNeedTheKeysReadFirst)
     key.setDropAnswers(true);
     start();
     ASSERT_TRUE(waitFor([&] { return session->devicePresent() && !session->busy(); }));
-    const QByteArray file = "{\"format\": \"tavrel-keys\", \"version\": 1, \"keys\": [{\"key\": 1, \"assignment\": \"F5\"}]}";
+    const QByteArray file =
+        "{\"format\": \"tavrel-keys\", \"version\": 1, \"keys\": [{\"key\": 1, \"assignment\": \"F5\"}]}";
     EXPECT_FALSE(session->keysRead());
     EXPECT_TRUE(session->keyFile().isEmpty());
     const auto early = session->loadKeyFile(file);

@@ -25,7 +25,8 @@ namespace {
 
 int countEntries(const char* folder)
 {
-    return int(QDir(QString::fromLatin1(folder)).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
+    return int(
+        QDir(QString::fromLatin1(folder)).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
 long residentKiB()
@@ -46,7 +47,6 @@ int sent(const emu::EmulatedKey& key, quint8 command)
 }
 
 using Record = std::array<quint8, 5>;
-
 
 }  // namespace
 

@@ -69,7 +69,8 @@ TEST(LineMemo, ReplaceLastLineAndAppend)
     memo.replaceLastLine(QStringLiteral("请在8秒内按下待绑定的发射器任意键..."));
     memo.appendLine(QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号."));
     memo.replaceLastLine(QStringLiteral("请在7秒内按下待绑定的发射器任意键..."));
-    EXPECT_EQ(memo.lines(), QStringList({"请在8秒内按下待绑定的发射器任意键...", "请在7秒内按下待绑定的发射器任意键..."}));
+    EXPECT_EQ(memo.lines(),
+              QStringList({"请在8秒内按下待绑定的发射器任意键...", "请在7秒内按下待绑定的发射器任意键..."}));
     expectShown(memo);
 
     // An empty line is a line; text with line ends adds lines, so the count stays true.

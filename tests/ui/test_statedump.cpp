@@ -35,8 +35,7 @@ TEST(StateDump, FileIsPrivateAndAFolderOthersMayWriteIsNamedOnce)
     EXPECT_TRUE(text.contains(QStringLiteral("mainWindow.captureBox QLineEdit"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("text=\"310000000001\""))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral("end\n")));
-    EXPECT_EQ(file.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
-              QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(file.permissions() & ~(QFile::ReadUser | QFile::WriteUser), QFile::ReadOwner | QFile::WriteOwner);
 
     const QString open = dir.filePath(QStringLiteral("open"));
     ASSERT_TRUE(QDir().mkdir(open));

@@ -15,10 +15,18 @@ using namespace tavrel::ui;
 
 TEST(Pictures, FoundByNameWithoutRegardToCaseAndDrawn)
 {
-    const QStringList required = {
-        "Key1", "Key2", "Key3", "Key4", "Key5", "Key6",
-        "Key7", "Key8", "WiredKey", "WiredKeySelected", "WirelessKey", "WirelessKeySelected", "MouseLeft", "MouseRight", "MouseWheel",
-        "MouseDefault", "Keyboard", "MouseIcon", "PopupIcon", "PopupFailIcon", "PairIcon", "BindIcon", "UnbindIcon", "AppIcon"};
+    const QStringList required = {"Key1",        "Key2",
+                                  "Key3",        "Key4",
+                                  "Key5",        "Key6",
+                                  "Key7",        "Key8",
+                                  "WiredKey",    "WiredKeySelected",
+                                  "WirelessKey", "WirelessKeySelected",
+                                  "MouseLeft",   "MouseRight",
+                                  "MouseWheel",  "MouseDefault",
+                                  "Keyboard",    "MouseIcon",
+                                  "PopupIcon",   "PopupFailIcon",
+                                  "PairIcon",    "BindIcon",
+                                  "UnbindIcon",  "AppIcon"};
     for (const QString& name : required) {
         const QString path = pictureResource(name);
         ASSERT_FALSE(path.isEmpty()) << name.toStdString();

@@ -56,7 +56,8 @@ TEST(TabControl, ClickReachesTheItemBeforeThePageSwitches)
     EXPECT_FALSE(t.mousePage->isVisible());
 
     QStringList log;
-    QObject::connect(t.mouseTab, &TabItem::clicked, [&] { log << QStringLiteral("click at %1").arg(t.tabs->currentIndex()); });
+    QObject::connect(t.mouseTab, &TabItem::clicked,
+                     [&] { log << QStringLiteral("click at %1").arg(t.tabs->currentIndex()); });
     QObject::connect(t.tabs, &TabControl::currentChanged, [&](int i) { log << QStringLiteral("index %1").arg(i); });
 
     QTest::mouseClick(t.mouseTab, Qt::LeftButton);
@@ -134,7 +135,7 @@ TEST(KeyPicker, UserSelectionMovesBeforeClick)
     QTest::keyClick(picker, Qt::Key_Left);
     QTest::keyClick(picker, Qt::Key_End);
     QTest::keyClick(picker, Qt::Key_Right);  // already the last: nothing moves, nothing emitted
-    picker->setCurrentIndex(1);                 // from code: no click
+    picker->setCurrentIndex(1);              // from code: no click
     EXPECT_EQ(seen, QList<int>({4, 4, 3, 5}));
     EXPECT_EQ(picker->currentIndex(), 1);
 }

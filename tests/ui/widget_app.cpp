@@ -24,7 +24,6 @@ private:
     QApplication* m_app = nullptr;
 };
 
-[[maybe_unused]] const ::testing::Environment* const widgetApp =
-    ::testing::AddGlobalTestEnvironment(new WidgetApp);
+[[maybe_unused]] const ::testing::Environment* const widgetApp = ::testing::AddGlobalTestEnvironment(new WidgetApp);
 
 }  // namespace

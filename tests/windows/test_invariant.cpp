@@ -41,7 +41,6 @@ QString fromRecord(const std::array<quint8, 5>& r)
     return assignment(keyboard, keyboard ? displayText(r[0], r[1], r[2], r[3]) : hexByte(r[0]), trigger);
 }
 
-
 class InvariantTest : public WindowTest {
 public:
     using WindowTest::form;
@@ -51,16 +50,16 @@ public:
         if (pages()->currentIndex() == 0) {
             const QString trigger = radio("keyboardRepeatRadio")->isChecked()   ? QStringLiteral("repeat")
                                     : radio("keyboardSingleRadio")->isChecked() ? QStringLiteral("single")
-                                                                      : QStringLiteral("none");
+                                                                                : QStringLiteral("none");
             return assignment(true, captureBox()->text(), trigger);
         }
-        const QString button = radio("leftButtonRadio")->isChecked()   ? QStringLiteral("01")
-                               : radio("rightButtonRadio")->isChecked() ? QStringLiteral("02")
+        const QString button = radio("leftButtonRadio")->isChecked()     ? QStringLiteral("01")
+                               : radio("rightButtonRadio")->isChecked()  ? QStringLiteral("02")
                                : radio("middleButtonRadio")->isChecked() ? QStringLiteral("04")
-                                                                 : QStringLiteral("none");
+                                                                         : QStringLiteral("none");
         const QString trigger = radio("mouseRepeatRadio")->isChecked()   ? QStringLiteral("repeat")
                                 : radio("mouseSingleRadio")->isChecked() ? QStringLiteral("single")
-                                                                  : QStringLiteral("none");
+                                                                         : QStringLiteral("none");
         return assignment(false, button, trigger);
     }
 
@@ -73,7 +72,8 @@ public:
     void key(quint8 scan, bool down)
     {
         form->handleHookMessage(WM_HOOKKEY, down ? WM_KEYDOWN : WM_KEYUP,
-                          keystroke::flags(scan, false) | (down ? 0u : keystroke::Released | keystroke::PreviousState));
+                                keystroke::flags(scan, false)
+                                    | (down ? 0u : keystroke::Released | keystroke::PreviousState));
     }
     void type(std::initializer_list<quint8> scans)
     {
@@ -277,8 +277,10 @@ TEST_F(InvariantTest, AHalfPressedCombinationDoesNotFollowTheUserToAnotherDevice
     focusBox();
     key(Ctrl, true);
     click(deviceButton(1));
-    ASSERT_TRUE(waitFor([&] { return !form->session()->busy() && form->session()->shownRecord(0)
-                                                                    && form->session()->shownRecord(0)->text == "Shift+A"; }));
+    ASSERT_TRUE(waitFor([&] {
+        return !form->session()->busy() && form->session()->shownRecord(0)
+               && form->session()->shownRecord(0)->text == "Shift+A";
+    }));
     focusBox();
     type({B});
     key(Ctrl, false);

@@ -20,10 +20,10 @@ namespace {
 using Record = std::array<quint8, 5>;
 
 const Record kSource[6] = {
-    {0x05, 0x04, 0, 0, 0x00},  // Ctrl+Alt+A
-    {0x02, 0x00, 0, 0, 0x03},  // right button, repeat
-    {0x00, 0x3A, 0, 0, 0x02},  // F1, repeat
-    {0x04, 0x00, 0, 0, 0x01},  // wheel button
+    {0x05, 0x04, 0, 0, 0x00},     // Ctrl+Alt+A
+    {0x02, 0x00, 0, 0, 0x03},     // right button, repeat
+    {0x00, 0x3A, 0, 0, 0x02},     // F1, repeat
+    {0x04, 0x00, 0, 0, 0x01},     // wheel button
     {0x22, 0x05, 0x06, 0, 0x00},  // Shift+Right Shift+B+C
     {0x00, 0x00, 0, 0, 0x00},
 };
@@ -95,7 +95,8 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
         EXPECT_EQ(saved.keys[std::size_t(k)].record.bytes(), kSource[k]) << "key " << k + 1;
 
     click(deviceButton(1));
-    ASSERT_TRUE(waitFor([&] { return form->session()->selected()->identity().serial == QStringLiteral("300000000022"); }));
+    ASSERT_TRUE(
+        waitFor([&] { return form->session()->selected()->identity().serial == QStringLiteral("300000000022"); }));
     waitForRead(6);
     const std::vector<Record> before = stored(target, 6);
     ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Open, path));
@@ -121,7 +122,8 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
     const QByteArray head = "{\n  \"format\": \"tavrel-keys\",\n  \"version\": 1,\n  \"keys\": [\n";
     const Case cases[] = {
         {"not JSON", "{\n  \"format\": \"tavrel-keys\",\n  \"keys\": [\n", "第3行"},
-        {"a key beyond the device", head + "    {\"key\": 1, \"assignment\": \"F5\"},\n    {\"key\": 7, \"assignment\": \"F6\"}\n  ]\n}\n",
+        {"a key beyond the device",
+         head + "    {\"key\": 1, \"assignment\": \"F5\"},\n    {\"key\": 7, \"assignment\": \"F6\"}\n  ]\n}\n",
          "第6行"},
         {"a name that disagrees with its record",
          head + "    {\"key\": 2, \"assignment\": \"Ctrl+B\", \"record\": \"01 06 00 00 00\"}\n  ]\n}\n", "第5行"},

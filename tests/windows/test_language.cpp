@@ -172,8 +172,10 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     EXPECT_EQ(mainChild<ui::GradientText>("titleText")->text(), QStringLiteral("Tavrel"));
     EXPECT_EQ(captureBox()->text(), QString());
     EXPECT_EQ(cutTextsOf(form.get()), "");
-    for (const QWidget* area : std::initializer_list<const QWidget*>{toolBar(), mainChild("keyboardPage"), mainChild("mousePage")})
-        EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "") << area->objectName().toStdString();
+    for (const QWidget* area :
+         std::initializer_list<const QWidget*>{toolBar(), mainChild("keyboardPage"), mainChild("mousePage")})
+        EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "")
+            << area->objectName().toStdString();
 
     // Key 2's mouse page.
     keyPicker()->setCurrentIndex(1);
@@ -217,8 +219,10 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     EXPECT_EQ(clearBindingsButton()->text(), t.clear);
     EXPECT_EQ(pairingMessages()->lines(), t.instructions);
     EXPECT_EQ(cutTextsOf(pairing.get()), "");
-    for (const QWidget* area : std::initializer_list<const QWidget*>{child<QWidget>(pairing.get(), "root"), child<QWidget>(pairing.get(), "header")})
-        EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "") << area->objectName().toStdString();
+    for (const QWidget* area : std::initializer_list<const QWidget*>{child<QWidget>(pairing.get(), "root"),
+                                                                     child<QWidget>(pairing.get(), "header")})
+        EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "")
+            << area->objectName().toStdString();
     click(bindButton());
     ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 3; }));
     EXPECT_EQ(pairingMessages()->lines().mid(1), QStringList({t.bound, t.done}));

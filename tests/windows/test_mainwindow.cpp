@@ -65,7 +65,9 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
         int x;
         const char* picture;
         const char* caption;
-    } buttons[] = {{"deviceButton0", 10, "WiredKeySelected", "USB按键"}, {"deviceButton1", 80, "WirelessKey", "无线按键"}, {"deviceButton2", 150, "WirelessKey", "无线按键"}};
+    } buttons[] = {{"deviceButton0", 10, "WiredKeySelected", "USB按键"},
+                   {"deviceButton1", 80, "WirelessKey", "无线按键"},
+                   {"deviceButton2", 150, "WirelessKey", "无线按键"}};
     for (const auto& b : buttons) {
         auto* button = toolBar()->findChild<ui::PictureButton*>(b.name);
         ASSERT_TRUE(button) << b.name;
@@ -86,7 +88,8 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     // The receiver: characters 2-3 = 21 but 1-2 = 02, so the mouse page goes with the groups.
     click(deviceButton(1));
     EXPECT_EQ(form->session()->selectedDevice(), 1);
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(), QStringLiteral("WirelessKeySelected"));
+    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(),
+              QStringLiteral("WirelessKeySelected"));
     EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton0")->picture(), QStringLiteral("WiredKey"));
     EXPECT_EQ(statusMemo()->text(), QStringLiteral("序列号:021400000001"));
     EXPECT_TRUE(mouseTab()->isHidden());
@@ -109,7 +112,8 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton3")->geometry().x(), 220);
     EXPECT_FALSE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));
     EXPECT_EQ(form->session()->selectedDevice(), 1);  // a key plugged in leaves the selection alone
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(), QStringLiteral("WirelessKeySelected"));
+    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(),
+              QStringLiteral("WirelessKeySelected"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("无线按键"));  // the selected key's kind, not the last one's
 }
 
@@ -143,10 +147,12 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
     // The write: every key's record goes to the device; the bar shows 100 / (keys left).
     form->session()->setRecord(1, KeyRecord{0x01, 0x1E, 0, 0, 0x02});
     std::vector<int> progress;
-    QObject::connect(mainChild<QProgressBar>("writeProgress"), &QProgressBar::valueChanged, [&](int v) { progress.push_back(v); });
+    QObject::connect(mainChild<QProgressBar>("writeProgress"), &QProgressBar::valueChanged,
+                     [&](int v) { progress.push_back(v); });
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
     EXPECT_EQ(progress, (std::vector<int>{16, 20, 25, 33, 50, 100, 0}));
-    EXPECT_EQ(records(key, 6), "05 04 00 00 00|01 1E 00 00 02|00 00 00 00 00|00 3A 00 00 02|00 00 00 00 00|02 00 00 00 03");
+    EXPECT_EQ(records(key, 6),
+              "05 04 00 00 00|01 1E 00 00 02|00 00 00 00 00|00 3A 00 00 02|00 00 00 00 00|02 00 00 00 03");
 
     // A write that fails says so.
     key.setFailWrites(true);

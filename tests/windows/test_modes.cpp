@@ -166,11 +166,11 @@ TEST_F(ModeEditorTest, ATabThatMatchesTheKeyChangesNothing)
         int key;
         Tab tab;
     } cases[] = {
-        {0, "keyboardTab"}, {2, "keyboardTab"}, {1, "mouseTab"}, {3, "mouseTab"},
-        {4, "mouseTab"}, {6, "mouseTab"},
+        {0, "keyboardTab"}, {2, "keyboardTab"}, {1, "mouseTab"}, {3, "mouseTab"}, {4, "mouseTab"}, {6, "mouseTab"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", tab " << (std::string_view(c.tab) == "keyboardTab" ? 1 : 2));
+        SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", tab "
+                                        << (std::string_view(c.tab) == "keyboardTab" ? 1 : 2));
         pickKey(c.key);
         const QStringList before = records();
         const QString box = captureBox()->text();
@@ -194,12 +194,12 @@ TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
         const char* picture;  // nullptr: the picture stays
     } clicks[] = {
         {5, "middleButtonRadio", "04 00 00 00 01", "MouseWheel"},  // 滚轮按键
-        {5, "mouseRepeatRadio", "04 00 00 00 03", nullptr}, // 连续按键
-        {5, "mouseSingleRadio", "04 00 00 00 01", nullptr}, // 单次按下
-        {5, "rightButtonRadio", "02 00 00 00 01", "MouseRight"},  // 鼠标右键
-        {5, "leftButtonRadio", "01 00 00 00 01", "MouseLeft"},  // 鼠标左键
-        {0, "keyboardRepeatRadio", "05 04 00 00 02", nullptr}, // keyboard 连续按键
-        {0, "keyboardSingleRadio", "05 04 00 00 00", nullptr}, // keyboard 单次按下
+        {5, "mouseRepeatRadio", "04 00 00 00 03", nullptr},        // 连续按键
+        {5, "mouseSingleRadio", "04 00 00 00 01", nullptr},        // 单次按下
+        {5, "rightButtonRadio", "02 00 00 00 01", "MouseRight"},   // 鼠标右键
+        {5, "leftButtonRadio", "01 00 00 00 01", "MouseLeft"},     // 鼠标左键
+        {0, "keyboardRepeatRadio", "05 04 00 00 02", nullptr},     // keyboard 连续按键
+        {0, "keyboardSingleRadio", "05 04 00 00 00", nullptr},     // keyboard 单次按下
     };
     for (const auto& c : clicks) {
         auto* button = radio(c.radio);
@@ -210,7 +210,8 @@ TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
         clickRadio(c.radio);
         EXPECT_TRUE(button->isChecked());
         EXPECT_EQ(record(c.key), QLatin1String(c.record));
-        EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), c.picture ? QString::fromLatin1(c.picture) : picture);
+        EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(),
+                  c.picture ? QString::fromLatin1(c.picture) : picture);
         EXPECT_TRUE(unsent(c.key));
     }
 }

@@ -27,7 +27,6 @@ QString waiting(int seconds)
     return QStringLiteral("请在%1秒内按下待绑定的发射器任意键...").arg(seconds);
 }
 
-
 QByteArray pairingReport(quint8 d0, quint8 d1, const Transmitter& id)
 {
     QByteArray report(8, '\0');
@@ -261,14 +260,16 @@ TEST_F(PairingWindowTest, ARequestThatCannotBeWrittenSaysSoAtOnce)
     receiver->setFailWrites(true);
 
     click(bindButton());
-    EXPECT_TRUE(waitFor([&] { return memo() == QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。")}; }));
+    EXPECT_TRUE(
+        waitFor([&] { return memo() == QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。")}; }));
     EXPECT_TRUE(bindButton()->isEnabled());
     EXPECT_FALSE(form->session()->bindTimer()->isActive());
 
     click(clearBindingsButton());
     EXPECT_TRUE(waitFor([&] {
-        return memo() == QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。"),
-                                     QStringLiteral("解除绑定请求发送失败，请检查接收器是否已连接。")};
+        return memo()
+               == QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。"),
+                              QStringLiteral("解除绑定请求发送失败，请检查接收器是否已连接。")};
     }));
     EXPECT_TRUE(pairRequests().empty());
     receiver->setFailWrites(false);

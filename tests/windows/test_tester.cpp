@@ -126,15 +126,13 @@ TEST_P(TesterWindowTest, TheLineShowsWhatTheKeySentAndMarksTheKeyThatSendsIt)
     EXPECT_EQ(keyPicker()->receivedIndex(), -1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Locales, TesterWindowTest,
-                         ::testing::Values(TesterTexts{"zh_CN.UTF-8", QStringLiteral("收到：Ctrl+Shift+B（按键 3）"),
-                                                       QStringLiteral("收到：Alt+F4"),
-                                                       QStringLiteral("收到：鼠标右键，连续按键（按键 4）"),
-                                                       QStringLiteral("收到：Ctrl+Z（按键 5）")},
-                                           TesterTexts{"en_US.UTF-8", QStringLiteral("Received: Ctrl+Shift+B (key 3)"),
-                                                       QStringLiteral("Received: Alt+F4"),
-                                                       QStringLiteral("Received: Right button, repeated (key 4)"),
-                                                       QStringLiteral("Received: Ctrl+Z (key 5)")}),
-                         [](const ::testing::TestParamInfo<TesterTexts>& info) {
-                             return std::string(info.param.locale).substr(0, 2);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Locales, TesterWindowTest,
+    ::testing::Values(TesterTexts{"zh_CN.UTF-8", QStringLiteral("收到：Ctrl+Shift+B（按键 3）"),
+                                  QStringLiteral("收到：Alt+F4"), QStringLiteral("收到：鼠标右键，连续按键（按键 4）"),
+                                  QStringLiteral("收到：Ctrl+Z（按键 5）")},
+                      TesterTexts{"en_US.UTF-8", QStringLiteral("Received: Ctrl+Shift+B (key 3)"),
+                                  QStringLiteral("Received: Alt+F4"),
+                                  QStringLiteral("Received: Right button, repeated (key 4)"),
+                                  QStringLiteral("Received: Ctrl+Z (key 5)")}),
+    [](const ::testing::TestParamInfo<TesterTexts>& info) { return std::string(info.param.locale).substr(0, 2); });

@@ -22,8 +22,8 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
-#include <QProgressBar>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -107,9 +107,8 @@ protected:
         pairing = std::make_unique<PairingWindow>(form->session());
         form->setPairingWindow(pairing.get());
         form->show();
-        ASSERT_TRUE(waitFor([&] {
-            return statusMemo()->text() != QStringLiteral("没有发现USB按键!") || !readButton()->isEnabled();
-        }));
+        ASSERT_TRUE(waitFor(
+            [&] { return statusMemo()->text() != QStringLiteral("没有发现USB按键!") || !readButton()->isEnabled(); }));
     }
 
     // Waits until the read is over and the key has answered every request it was sent.
@@ -169,7 +168,10 @@ protected:
 public:
     // The main window's controls.
     template <class T = QWidget>
-    T* mainChild(const char* name) const { return child<T>(form.get(), name); }
+    T* mainChild(const char* name) const
+    {
+        return child<T>(form.get(), name);
+    }
     ui::LineMemo* statusMemo() const { return mainChild<ui::LineMemo>("statusMemo"); }
     QWidget* toolBar() const { return mainChild("toolBar"); }
     ui::PictureButton* deviceButton(int device) const
@@ -195,7 +197,6 @@ public:
     ui::LineMemo* pairingMessages() const { return child<ui::LineMemo>(pairing.get(), "messages"); }
 
 protected:
-
     std::unique_ptr<MainWindow> form;
     std::unique_ptr<PairingWindow> pairing;
 };

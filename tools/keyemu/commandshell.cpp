@@ -1,7 +1,7 @@
 #include "keyemu/commandshell.h"
 
-#include "keyemu/testbed.h"
 #include "keyemu/keyfields.h"
+#include "keyemu/testbed.h"
 
 #include <QStringList>
 
@@ -17,8 +17,7 @@ using Result = CommandShell::Result;
 
 Result ok(const QString& text = QString())
 {
-    return {CommandShell::Action::Reply,
-            text.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + text};
+    return {CommandShell::Action::Reply, text.isEmpty() ? QStringLiteral("ok") : QStringLiteral("ok ") + text};
 }
 
 Result error(const QString& text)
@@ -229,12 +228,11 @@ constexpr std::pair<QLatin1StringView, Result (*)(const KeyCommand&)> keyCommand
 
 QString CommandShell::help()
 {
-    return QStringLiteral(
-        "commands: env, list, add FIELDS, unplug NAME, plug NAME, store NAME, "
-        "set NAME K MM C1 C2 C3 MO, received NAME, clear-received NAME, "
-        "wait-received NAME COUNT [MS], bindings NAME, fail-writes NAME on|off, "
-        "drop NAME on|off, pair-delay NAME MS, press NAME K [MS], press NAME ID, "
-        "input-opens NAME, push NAME BYTES, wait-child, quit");
+    return QStringLiteral("commands: env, list, add FIELDS, unplug NAME, plug NAME, store NAME, "
+                          "set NAME K MM C1 C2 C3 MO, received NAME, clear-received NAME, "
+                          "wait-received NAME COUNT [MS], bindings NAME, fail-writes NAME on|off, "
+                          "drop NAME on|off, pair-delay NAME MS, press NAME K [MS], press NAME ID, "
+                          "input-opens NAME, push NAME BYTES, wait-child, quit");
 }
 
 EmulatedKey* CommandShell::key(const QString& name, QString* why) const

@@ -43,8 +43,7 @@ int bindCapacityFromSerial(const QString& serial)
 }
 
 KeyState::KeyState(KeyModel m, QByteArray d)
-    : model(std::move(m)),
-      descriptor(std::move(d)),
+    : model(std::move(m)), descriptor(std::move(d)),
       firmware(model.keys, model.wireless, bindCapacityFromSerial(model.serial))
 {
 }
@@ -55,10 +54,7 @@ qint64 KeyState::nowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-EmulatedKey::EmulatedKey(std::shared_ptr<KeyState> state, int port)
-    : m_state(std::move(state)), m_port(port)
-{
-}
+EmulatedKey::EmulatedKey(std::shared_ptr<KeyState> state, int port) : m_state(std::move(state)), m_port(port) {}
 
 EmulatedKey::~EmulatedKey() = default;
 
@@ -144,9 +140,8 @@ void EmulatedKey::clearReceived()
 bool EmulatedKey::waitForReceived(std::size_t count, int timeoutMs) const
 {
     std::unique_lock lock(m_state->mutex);
-    return m_state->receivedChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return m_state->firmware.received().size() >= count;
-    });
+    return m_state->receivedChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                             [&] { return m_state->firmware.received().size() >= count; });
 }
 
 std::vector<std::array<quint8, 5>> EmulatedKey::bindings() const

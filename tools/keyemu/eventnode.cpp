@@ -222,14 +222,27 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
         // No properties; every key is up and every light off until the device says otherwise,
         // which the emulated one never does.
         answerBytes(client, size, QByteArray());
-    } else if (_IOC_DIR(request) == _IOC_READ && nr >= _IOC_NR(EVIOCGBIT(0, 0)) && nr < _IOC_NR(EVIOCGBIT(EV_MAX, 0)) + 1) {
+    } else if (_IOC_DIR(request) == _IOC_READ && nr >= _IOC_NR(EVIOCGBIT(0, 0))
+               && nr < _IOC_NR(EVIOCGBIT(EV_MAX, 0)) + 1) {
         switch (nr - _IOC_NR(EVIOCGBIT(0, 0))) {
-        case 0: answerBytes(client, size, bitBytes(c.types)); break;
-        case EV_KEY: answerBytes(client, size, bitBytes(c.keys)); break;
-        case EV_REL: answerBytes(client, size, bitBytes(c.relative)); break;
-        case EV_MSC: answerBytes(client, size, bitBytes(c.misc)); break;
-        case EV_LED: answerBytes(client, size, bitBytes(c.leds)); break;
-        default: answerBytes(client, size, QByteArray()); break;
+        case 0:
+            answerBytes(client, size, bitBytes(c.types));
+            break;
+        case EV_KEY:
+            answerBytes(client, size, bitBytes(c.keys));
+            break;
+        case EV_REL:
+            answerBytes(client, size, bitBytes(c.relative));
+            break;
+        case EV_MSC:
+            answerBytes(client, size, bitBytes(c.misc));
+            break;
+        case EV_LED:
+            answerBytes(client, size, bitBytes(c.leds));
+            break;
+        default:
+            answerBytes(client, size, QByteArray());
+            break;
         }
     } else if (request == EVIOCGRAB || request == EVIOCSCLOCKID) {
         umockdev_ioctl_client_complete(client, 0, 0);
@@ -389,8 +402,8 @@ QString EventNode::describe(const KeyModel& m, int interface, const EventLayout&
     const auto devicePath = [](const QString& sysPath) { return sysPath.mid(4); };  // no "/sys"
     const Capabilities c = capabilitiesOf(interface);
     const bool keyboard = interface == KeyboardInterface;
-    const QString productCode = QStringLiteral("%1/%2/100").arg(QString::number(m.vendorId, 16),
-                                                                QString::number(m.productId, 16));
+    const QString productCode =
+        QStringLiteral("%1/%2/100").arg(QString::number(m.vendorId, 16), QString::number(m.productId, 16));
     const QString phys = QStringLiteral("usb-0000:00:14.0-%1/input%2").arg(layout.port).arg(interface + 1);
     const int minor = FirstEventMinor + layout.eventMinor;
 
@@ -415,15 +428,15 @@ QString EventNode::describe(const KeyModel& m, int interface, const EventLayout&
              .arg(bitProperty(c.types), bitProperty(c.keys), bitProperty(c.misc));
     d += keyboard ? QStringLiteral("E: LED=%1\n").arg(bitProperty(c.leds))
                   : QStringLiteral("E: REL=%1\n").arg(bitProperty(c.relative));
-    d += QStringLiteral("E: ID_INPUT=1\nE: %1=1\n").arg(keyboard ? QStringLiteral("ID_INPUT_KEYBOARD")
-                                                                  : QStringLiteral("ID_INPUT_MOUSE"));
+    d += QStringLiteral("E: ID_INPUT=1\nE: %1=1\n")
+             .arg(keyboard ? QStringLiteral("ID_INPUT_KEYBOARD") : QStringLiteral("ID_INPUT_MOUSE"));
     d += QStringLiteral("A: name=%1\n\n").arg(nameOf(m, interface));
 
     d += QStringLiteral("P: %1\n").arg(devicePath(eventPath(m, layout, interface)));
     d += QStringLiteral("E: SUBSYSTEM=input\nE: DEVNAME=/dev/input/event%1\n").arg(layout.eventMinor);
     d += QStringLiteral("E: MAJOR=%1\nE: MINOR=%2\n").arg(InputMajor).arg(minor);
-    d += QStringLiteral("E: ID_INPUT=1\nE: %1=1\n").arg(keyboard ? QStringLiteral("ID_INPUT_KEYBOARD")
-                                                                  : QStringLiteral("ID_INPUT_MOUSE"));
+    d += QStringLiteral("E: ID_INPUT=1\nE: %1=1\n")
+             .arg(keyboard ? QStringLiteral("ID_INPUT_KEYBOARD") : QStringLiteral("ID_INPUT_MOUSE"));
     d += QStringLiteral("A: dev=%1:%2\n").arg(InputMajor).arg(minor);
     d += QStringLiteral("N: input/event%1\n").arg(layout.eventMinor);
     return d;

@@ -9,11 +9,9 @@
 namespace tavrel::emu {
 
 Firmware::Firmware(int keys, bool wireless, int bindCapacity)
-    : m_keys(std::clamp(keys, 0, 15)),
-      m_wireless(wireless),
+    : m_keys(std::clamp(keys, 0, 15)), m_wireless(wireless),
       // A receiver that could hold nothing would make binding meaningless; it holds one.
-      m_capacity(wireless ? std::max(bindCapacity, 1) : 0),
-      m_slots(static_cast<std::size_t>(m_capacity))
+      m_capacity(wireless ? std::max(bindCapacity, 1) : 0), m_slots(static_cast<std::size_t>(m_capacity))
 {
 }
 
@@ -147,8 +145,7 @@ std::vector<TransmitterId> Firmware::bindings() const
     for (const auto& slot : m_slots)
         if (slot)
             bound.push_back(*slot);
-    std::sort(bound.begin(), bound.end(),
-              [](const Binding& a, const Binding& b) { return a.order < b.order; });
+    std::sort(bound.begin(), bound.end(), [](const Binding& a, const Binding& b) { return a.order < b.order; });
     std::vector<TransmitterId> ids;
     for (const auto& b : bound)
         ids.push_back(b.id);
@@ -223,8 +220,7 @@ void Firmware::bind(const TransmitterId& id, qint64 atMs)
 TransmitterId Firmware::nextTransmitterId()
 {
     const auto isBound = [this](const TransmitterId& id) {
-        return std::any_of(m_slots.begin(), m_slots.end(),
-                           [&](const auto& s) { return s && s->id == id; });
+        return std::any_of(m_slots.begin(), m_slots.end(), [&](const auto& s) { return s && s->id == id; });
     };
     TransmitterId id;
     do {

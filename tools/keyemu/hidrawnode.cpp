@@ -47,8 +47,8 @@ QString hex4(int value)
 
 QString hidPath(const KeyModel& m, const NodeLayout& l)
 {
-    return interfacePath(l) + QStringLiteral("/0003:%1:%2.%3")
-                                  .arg(hex4(m.vendorId), hex4(m.productId), hex4(l.hidSequence));
+    return interfacePath(l)
+           + QStringLiteral("/0003:%1:%2.%3").arg(hex4(m.vendorId), hex4(m.productId), hex4(l.hidSequence));
 }
 
 QString hidrawPath(const KeyModel& m, const NodeLayout& l)
@@ -110,8 +110,7 @@ void complete(UMockdevIoctlClient* client, long result, int error)
 UMockdevIoctlData* resolveArgument(UMockdevIoctlClient* client, std::size_t size)
 {
     GError* error = nullptr;
-    UMockdevIoctlData* data =
-        umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, size, &error);
+    UMockdevIoctlData* data = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, size, &error);
     if (error)
         g_error_free(error);
     return data;
@@ -168,8 +167,7 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
         answerStruct<hidraw_report_descriptor>(client, [&](hidraw_report_descriptor& d) {
             if (d.size > HidMaxDescriptorSize - 1)
                 return EINVAL;
-            std::memcpy(d.value, descriptor.constData(),
-                        std::min<std::size_t>(d.size, std::size_t(descriptor.size())));
+            std::memcpy(d.value, descriptor.constData(), std::min<std::size_t>(d.size, std::size_t(descriptor.size())));
             return 0;
         });
     } else if (request == HIDIOCGRAWINFO) {
@@ -180,8 +178,7 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
             return 0;
         });
     } else if (_IOC_TYPE(request) == 'H' && _IOC_DIR(request) == _IOC_READ
-               && (_IOC_NR(request) == _IOC_NR(HIDIOCGRAWNAME(0))
-                   || _IOC_NR(request) == _IOC_NR(HIDIOCGRAWPHYS(0))
+               && (_IOC_NR(request) == _IOC_NR(HIDIOCGRAWNAME(0)) || _IOC_NR(request) == _IOC_NR(HIDIOCGRAWPHYS(0))
                    || _IOC_NR(request) == _IOC_NR(HIDIOCGRAWUNIQ(0)))) {
         const unsigned nr = _IOC_NR(request);
         const QByteArray& text = nr == _IOC_NR(HIDIOCGRAWNAME(0))   ? link.name
@@ -272,17 +269,14 @@ void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     link.queues[client];
 }
 
-void connectHandler(UMockdevIoctlBase* handler, const char* signal, GCallback callback,
-                    const LinkRef& link)
+void connectHandler(UMockdevIoctlBase* handler, const char* signal, GCallback callback, const LinkRef& link)
 {
-    g_signal_connect_data(handler, signal, callback, new LinkRef(link), releaseLink,
-                          GConnectFlags(0));
+    g_signal_connect_data(handler, signal, callback, new LinkRef(link), releaseLink, GConnectFlags(0));
 }
 
 }  // namespace
 
-HidrawNode::HidrawNode(UMockdevTestbed* testbed, std::shared_ptr<KeyState> state,
-                       const NodeLayout& layout)
+HidrawNode::HidrawNode(UMockdevTestbed* testbed, std::shared_ptr<KeyState> state, const NodeLayout& layout)
     : m_testbed(testbed), m_link(std::make_shared<Link>()), m_layout(layout)
 {
     const KeyModel& model = state->model;
@@ -306,8 +300,7 @@ HidrawNode::HidrawNode(UMockdevTestbed* testbed, std::shared_ptr<KeyState> state
         if (error)
             g_error_free(error);
         g_object_unref(m_handler);
-        throw std::runtime_error("cannot attach a handler to " + devnode.toStdString() + ": "
-                                 + message);
+        throw std::runtime_error("cannot attach a handler to " + devnode.toStdString() + ": " + message);
     }
     if (!umockdev_testbed_add_from_string(m_testbed, description.toUtf8().constData(), &error)) {
         const std::string message = error ? error->message : "unknown error";
@@ -334,8 +327,8 @@ void HidrawNode::remove()
     m_link->gone = true;
     const KeyModel& model = m_link->state->model;
     // The kernel removes children first and tells about each device.
-    const QString paths[] = {hidrawPath(model, m_layout), hidPath(model, m_layout),
-                             interfacePath(m_layout), usbPath(m_layout)};
+    const QString paths[] = {hidrawPath(model, m_layout), hidPath(model, m_layout), interfacePath(m_layout),
+                             usbPath(m_layout)};
     for (const QString& path : paths) {
         const QByteArray p = path.toUtf8();
         umockdev_testbed_uevent(m_testbed, p.constData(), "remove");
@@ -379,9 +372,8 @@ QString HidrawNode::describe(const KeyState& state, const NodeLayout& layout)
     const KeyModel& m = state.model;
     const QString vid = hex4(m.vendorId).toLower();
     const QString pid = hex4(m.productId).toLower();
-    const QString productCode = QStringLiteral("%1/%2/100")
-                                    .arg(QString::number(m.vendorId, 16),
-                                         QString::number(m.productId, 16));
+    const QString productCode =
+        QStringLiteral("%1/%2/100").arg(QString::number(m.vendorId, 16), QString::number(m.productId, 16));
     const auto devicePath = [](const QString& sysPath) { return sysPath.mid(4); };  // no "/sys"
 
     QString d;
@@ -410,11 +402,9 @@ QString HidrawNode::describe(const KeyState& state, const NodeLayout& layout)
     d += QStringLiteral("E: HID_NAME=%1\n").arg(m.product);
     d += QStringLiteral("E: HID_PHYS=%1\n").arg(phys(layout));
     d += QStringLiteral("E: HID_UNIQ=%1\n").arg(m.serial);
-    d += QStringLiteral("E: MODALIAS=hid:b0003g0001v0000%1p0000%2\n")
-             .arg(hex4(m.vendorId), hex4(m.productId));
+    d += QStringLiteral("E: MODALIAS=hid:b0003g0001v0000%1p0000%2\n").arg(hex4(m.vendorId), hex4(m.productId));
     if (!state.descriptor.isEmpty())
-        d += QStringLiteral("H: report_descriptor=%1\n")
-                 .arg(QString::fromLatin1(state.descriptor.toHex().toUpper()));
+        d += QStringLiteral("H: report_descriptor=%1\n").arg(QString::fromLatin1(state.descriptor.toHex().toUpper()));
     d += QLatin1Char('\n');
 
     d += QStringLiteral("P: %1\n").arg(devicePath(hidrawPath(m, layout)));

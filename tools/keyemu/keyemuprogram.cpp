@@ -26,9 +26,7 @@ void onSignal(int number)
 
 }  // namespace
 
-KeyEmuProgram::KeyEmuProgram(Testbed& testbed) : m_shell(testbed)
-{
-}
+KeyEmuProgram::KeyEmuProgram(Testbed& testbed) : m_shell(testbed) {}
 
 KeyEmuProgram::~KeyEmuProgram()
 {
@@ -74,14 +72,13 @@ void KeyEmuProgram::start()
         for (const int number : {SIGINT, SIGTERM, SIGHUP})
             ::sigaction(number, &action, nullptr);
         m_signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(m_signalNotifier.get(), &QSocketNotifier::activated, m_signalNotifier.get(),
-                         [this] {
-                             char number = 0;
-                             if (::read(signalPipe[0], &number, 1) != 1)
-                                 return;
-                             endChild();
-                             finish(128 + number);
-                         });
+        QObject::connect(m_signalNotifier.get(), &QSocketNotifier::activated, m_signalNotifier.get(), [this] {
+            char number = 0;
+            if (::read(signalPipe[0], &number, 1) != 1)
+                return;
+            endChild();
+            finish(128 + number);
+        });
     }
 
     m_stdinNotifier = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
@@ -158,8 +155,7 @@ void KeyEmuProgram::childFinished(int exitCode, QProcess::ExitStatus status)
     if (m_waitingForChild)
         reply(QStringLiteral("ok %1").arg(code));
     else
-        std::fprintf(stderr, "tavrel-keyemu: %s ended with status %d\n",
-                     qPrintable(m_child.program()), code);
+        std::fprintf(stderr, "tavrel-keyemu: %s ended with status %d\n", qPrintable(m_child.program()), code);
     finish(code);
 }
 

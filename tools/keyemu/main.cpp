@@ -3,9 +3,9 @@
 // tools/README.md describes the key fields and the commands.
 
 #include "keyemu/commandshell.h"
-#include "keyemu/testbed.h"
-#include "keyemu/keyfields.h"
 #include "keyemu/keyemuprogram.h"
+#include "keyemu/keyfields.h"
+#include "keyemu/testbed.h"
 
 #include <QCoreApplication>
 

@@ -67,10 +67,8 @@ EmulatedKey& Testbed::add(const KeyModel& model)
                        .arg(++m_defaultSerials, 8, 10, QLatin1Char('0'));
     }
     if (m.product.isEmpty())
-        m.product = m.wireless ? QStringLiteral("Programmable Key Receiver")
-                               : QStringLiteral("Programmable Key");
-    if (hasControlCharacters(m.name) || hasControlCharacters(m.serial)
-        || hasControlCharacters(m.product))
+        m.product = m.wireless ? QStringLiteral("Programmable Key Receiver") : QStringLiteral("Programmable Key");
+    if (hasControlCharacters(m.name) || hasControlCharacters(m.serial) || hasControlCharacters(m.product))
         throw std::invalid_argument("name, serial and product must be single-line text");
     if (m.keys < 0 || m.keys > 15)
         throw std::invalid_argument("a key reports 0 to 15 keys");

@@ -111,7 +111,8 @@ void GradientText::mousePressEvent(QMouseEvent* event)
 
 void GradientText::mouseReleaseEvent(QMouseEvent* event)
 {
-    const bool released = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool released =
+        m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_pressed = false;
     event->setAccepted(m_clickable);
     if (released)

@@ -71,9 +71,9 @@ QSize PictureButton::sizeHint() const
     const QSize textSize = fontMetrics().size(Qt::TextSingleLine, text());
     if (pictureAbove())
         return QSize(qMax(m_pictureSize, textSize.width()), m_pictureSize + Spacing + textSize.height())
-            + QSize(2 * m_padding, 2 * m_padding);
+               + QSize(2 * m_padding, 2 * m_padding);
     return QSize(m_pictureSize + Spacing + textSize.width(), qMax(m_pictureSize, textSize.height()))
-        + QSize(2 * m_padding, 2 * m_padding);
+           + QSize(2 * m_padding, 2 * m_padding);
 }
 
 void PictureButton::paintEvent(QPaintEvent*)

@@ -81,11 +81,8 @@ QPixmap picturePixmap(const QString& name, const QSize& size, qreal dpr)
         return {};
     if (dpr <= 0)
         dpr = 1.0;
-    const QString key = QStringLiteral("tavrel-picture:%1:%2x%3@%4")
-                            .arg(path)
-                            .arg(size.width())
-                            .arg(size.height())
-                            .arg(dpr);
+    const QString key =
+        QStringLiteral("tavrel-picture:%1:%2x%3@%4").arg(path).arg(size.width()).arg(size.height()).arg(dpr);
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap))
         return pixmap;

@@ -66,8 +66,8 @@ QString loadStyleSheetFrom(const QStringList& files)
 
 QString loadStyleSheet(const QString& executableDir)
 {
-    return loadStyleSheetFrom(styleSheetFiles(executableDir, qEnvironmentVariable("XDG_CONFIG_HOME"),
-                                              qEnvironmentVariable("HOME")));
+    return loadStyleSheetFrom(
+        styleSheetFiles(executableDir, qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME")));
 }
 
 }  // namespace tavrel::ui

@@ -33,23 +33,27 @@ Testbed* testbed = nullptr;
 // One testbed for the whole process, as umockdev keeps one UMOCKDEV_DIR per process.
 class TestbedEnvironment : public testing::Environment {
 public:
-    void SetUp() override { m_testbed = std::make_unique<Testbed>(); testbed = m_testbed.get(); }
-    void TearDown() override { testbed = nullptr; m_testbed.reset(); }
+    void SetUp() override
+    {
+        m_testbed = std::make_unique<Testbed>();
+        testbed = m_testbed.get();
+    }
+    void TearDown() override
+    {
+        testbed = nullptr;
+        m_testbed.reset();
+    }
 
 private:
     std::unique_ptr<Testbed> m_testbed;
 };
 
-[[maybe_unused]] testing::Environment* const environment =
-    testing::AddGlobalTestEnvironment(new TestbedEnvironment);
+[[maybe_unused]] testing::Environment* const environment = testing::AddGlobalTestEnvironment(new TestbedEnvironment);
 
 std::string hex(const unsigned char* data, ssize_t size)
 {
     return size < 0 ? "error " + std::string(std::strerror(errno))
-                    : QByteArray(reinterpret_cast<const char*>(data), int(size))
-                          .toHex(' ')
-                          .toUpper()
-                          .toStdString();
+                    : QByteArray(reinterpret_cast<const char*>(data), int(size)).toHex(' ').toUpper().toStdString();
 }
 
 QByteArray bytes(const char* hexText)
@@ -59,10 +63,7 @@ QByteArray bytes(const char* hexText)
 
 class Node {
 public:
-    explicit Node(const QString& devnode)
-        : m_fd(::open(devnode.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK))
-    {
-    }
+    explicit Node(const QString& devnode) : m_fd(::open(devnode.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK)) {}
     ~Node()
     {
         if (m_fd >= 0)
@@ -133,8 +134,7 @@ TEST(EmulatedKey, AnswersTheHidrawQueries)
     hidraw_report_descriptor descriptor{};
     descriptor.size = std::uint32_t(size);
     ASSERT_EQ(::ioctl(node.fd(), HIDIOCGRDESC, &descriptor), 0);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(descriptor.value), size),
-              defaultReportDescriptor());
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(descriptor.value), size), defaultReportDescriptor());
 
     // String requests copy the terminating zero and are cut to the caller's buffer.
     struct StringCase {
@@ -316,8 +316,7 @@ TEST(EmulatedKey, UnplugAndPlugAsARealKey)
 
     EmulatedKey& key = testbed->add(model("plugger"));
     const QString firstNode = key.devnode();
-    EXPECT_EQ(nextEvent(monitor, 5000),
-              std::make_pair(std::string("add"), key.syspath().toStdString()));
+    EXPECT_EQ(nextEvent(monitor, 5000), std::make_pair(std::string("add"), key.syspath().toStdString()));
     key.setRecord(0, {0x01, 0x04, 0x00, 0x00, 0x00});
 
     Node stale(firstNode);
@@ -345,8 +344,7 @@ TEST(EmulatedKey, UnplugAndPlugAsARealKey)
     testbed->plug(key);
     ASSERT_TRUE(key.plugged());
     EXPECT_NE(key.devnode(), firstNode);
-    EXPECT_EQ(nextEvent(monitor, 5000),
-              std::make_pair(std::string("add"), key.syspath().toStdString()));
+    EXPECT_EQ(nextEvent(monitor, 5000), std::make_pair(std::string("add"), key.syspath().toStdString()));
 
     Node fresh(key.devnode());
     ASSERT_GE(fresh.fd(), 0);

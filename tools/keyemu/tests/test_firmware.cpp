@@ -73,7 +73,10 @@ std::vector<Scenario> scenarios()
 {
     return {
         {.name = "read answers from the store with the key count and index",
-         .setup = [](Firmware& fw) { fw.setRecord(3, {0x01, 0x04, 0x00, 0x00, 0x02}); },
+         .setup =
+             [](Firmware& fw) {
+                 fw.setRecord(3, {0x01, 0x04, 0x00, 0x00, 0x02});
+             },
          .exchanges = {{0, Read3, {"01 81 63 01 04 00 00 02"}},
                        // all eight slots answer, also beyond the key count
                        {0, "02 01 07 00 00 00 00 00", {"01 81 67 00 00 00 00 00"}},
@@ -85,58 +88,54 @@ std::vector<Scenario> scenarios()
          .exchanges = {{0, "02 02 02 01 04 00 00 02", {}},
                        {0, "02 01 02 00 00 00 00 00", {"01 81 62 01 04 00 00 02"}},
                        {0, "02 02 09 01 04 00 00 02", {}}},
-         .check = [](const Firmware& fw) {
-             EXPECT_EQ(fw.record(2), (KeyRecord{0x01, 0x04, 0x00, 0x00, 0x02}));
-         }},
+         .check =
+             [](const Firmware& fw) {
+                 EXPECT_EQ(fw.record(2), (KeyRecord{0x01, 0x04, 0x00, 0x00, 0x02}));
+             }},
         {.name = "short, foreign and unknown reports change nothing",
          .exchanges = {{0, "02 01 03 00 00 00 00", {}},
                        {0, "03 01 03 00 00 00 00 00", {}},
                        {0, "02 02 00 01 04 00 00 00 00", {}},
                        {0, "02 09 00 00 00 00 00 00", {}}},
-         .check = [](const Firmware& fw) {
-             EXPECT_EQ(fw.record(0), KeyRecord{});
-             EXPECT_EQ(fw.received().size(), 4u);
-         }},
+         .check =
+             [](const Firmware& fw) {
+                 EXPECT_EQ(fw.record(0), KeyRecord{});
+                 EXPECT_EQ(fw.received().size(), 4u);
+             }},
         {.name = "a wired key ignores pairing",
          .exchanges = {{0, Bind, {}}, {60000, "", {}}},
          .check = [](const Firmware& fw) { EXPECT_TRUE(fw.bindings().empty()); }},
         {.name = "bind is answered once, after the delay, with a newly bound transmitter",
          .wireless = true,
          .setup = [](Firmware& fw) { fw.setPairDelayMs(1000); },
-         .exchanges = {{0, Bind, {}},
-                       {999, "", {}},
-                       {1000, "", {"01 50 00 " + Id1}},
-                       {5000, "", {}}}},
+         .exchanges = {{0, Bind, {}}, {999, "", {}}, {1000, "", {"01 50 00 " + Id1}}, {5000, "", {}}}},
         {.name = "beyond capacity the earliest bound transmitter gives up its slot",
          .wireless = true,
          .capacity = 2,
          .setup = [](Firmware& fw) { fw.setPairDelayMs(0); },
-         .exchanges = {{0, Bind, {"01 50 00 " + Id1}},
-                       {1, Bind, {"01 50 01 " + Id2}},
-                       {2, Bind, {"01 50 00 " + Id3}}},
-         .check = [](const Firmware& fw) {
-             EXPECT_EQ(fw.bindings(), (std::vector<TransmitterId>{id(Id2), id(Id3)}));
-         }},
+         .exchanges = {{0, Bind, {"01 50 00 " + Id1}}, {1, Bind, {"01 50 01 " + Id2}}, {2, Bind, {"01 50 00 " + Id3}}},
+         .check =
+             [](const Firmware& fw) {
+                 EXPECT_EQ(fw.bindings(), (std::vector<TransmitterId>{id(Id2), id(Id3)}));
+             }},
         {.name = "clear forgets the bindings and ends an open bind request",
          .wireless = true,
          .setup = [](Firmware& fw) { fw.setPairDelayMs(0); },
-         .exchanges = {{0, Bind, {"01 50 00 " + Id1}},
-                       {0, Clear, {}},
-                       {10, "", {}}},
+         .exchanges = {{0, Bind, {"01 50 00 " + Id1}}, {0, Clear, {}}, {10, "", {}}},
          .check = [](const Firmware& fw) { EXPECT_TRUE(fw.bindings().empty()); }},
         {.name = "clear during the delay: no transmitter is bound",
          .wireless = true,
          .setup = [](Firmware& fw) { fw.setPairDelayMs(1000); },
          .exchanges = {{0, Bind, {}}, {500, Clear, {}}, {2000, "", {}}},
-         .check = [](const Firmware& fw) {
-             EXPECT_TRUE(fw.bindings().empty());
-             EXPECT_FALSE(fw.binding());
-         }},
+         .check =
+             [](const Firmware& fw) {
+                 EXPECT_TRUE(fw.bindings().empty());
+                 EXPECT_FALSE(fw.binding());
+             }},
         {.name = "the pairing answer goes out at its own time, before later answers",
          .wireless = true,
          .setup = [](Firmware& fw) { fw.setPairDelayMs(500); },
-         .exchanges = {{0, Bind, {}},
-                       {600, Read3, {"01 50 00 " + Id1, "01 81 63 00 00 00 00 00"}}}},
+         .exchanges = {{0, Bind, {}}, {600, Read3, {"01 50 00 " + Id1, "01 81 63 00 00 00 00 00"}}}},
         {.name = "a negative delay never answers by itself",
          .wireless = true,
          .setup = [](Firmware& fw) { fw.setPairDelayMs(-1); },
@@ -144,15 +143,17 @@ std::vector<Scenario> scenarios()
          .check = [](const Firmware& fw) { EXPECT_TRUE(fw.binding()); }},
         {.name = "dropped answers: requests still act, nothing comes back",
          .wireless = true,
-         .setup = [](Firmware& fw) {
-             fw.setDropAnswers(true);
-             fw.setPairDelayMs(0);
-         },
+         .setup =
+             [](Firmware& fw) {
+                 fw.setDropAnswers(true);
+                 fw.setPairDelayMs(0);
+             },
          .exchanges = {{0, Read3, {}}, {0, "02 02 01 02 05 00 00 00", {}}, {0, Bind, {}}},
-         .check = [](const Firmware& fw) {
-             EXPECT_EQ(fw.record(1), (KeyRecord{0x02, 0x05, 0x00, 0x00, 0x00}));
-             EXPECT_EQ(fw.bindings().size(), 1u);
-         }},
+         .check =
+             [](const Firmware& fw) {
+                 EXPECT_EQ(fw.record(1), (KeyRecord{0x02, 0x05, 0x00, 0x00, 0x00}));
+                 EXPECT_EQ(fw.bindings().size(), 1u);
+             }},
     };
 }
 
@@ -264,8 +265,7 @@ TEST(Firmware, PowerCycleLosesUnsentReportsButKeepsFlash)
 TEST(Firmware, ResponsesFollowTheReportLayout)
 {
     EXPECT_EQ(hex(Firmware::keyRecordResponse(6, 3, {1, 2, 3, 4, 5})), "01 81 63 01 02 03 04 05");
-    EXPECT_EQ(hex(Firmware::pairingResponse(false, 2, {0x1A, 0x2B, 0x3C, 0x4D, 0x5E})),
-              "01 50 02 1A 2B 3C 4D 5E");
+    EXPECT_EQ(hex(Firmware::pairingResponse(false, 2, {0x1A, 0x2B, 0x3C, 0x4D, 0x5E})), "01 50 02 1A 2B 3C 4D 5E");
     EXPECT_EQ(hex(Firmware::pairingResponse(true, 3, {0x1A, 0, 0, 0, 0})), "01 50 13 1A 00 00 00 00");
 }
 
@@ -299,12 +299,27 @@ TEST(Firmware, PressingAKeySendsItsRecordThroughTheRightInterface)
         int holdMs;
         std::vector<SentEvent> expected;
     } cases[] = {
-        {"modifiers in bit order, then the keys", {0x03, 0x05, 0x00, 0x00, 0x00}, 500, frames(KeyboardInterface, {29, 42, 48}, {1000})},
-        {"a right-hand modifier and two keys, 0xFF passed over", {0x40, 0x3A, 0x05, 0xFF, 0x00}, 0, frames(KeyboardInterface, {100, 59, 48}, {1000})},
-        {"repeated while held", {0x00, 0x05, 0x00, 0x00, 0x02}, 2 * RepeatPeriodMs + 1, frames(KeyboardInterface, {48}, {1000, 1000 + RepeatPeriodMs, 1000 + 2 * RepeatPeriodMs})},
-        {"repeated, let go at once: sent once", {0x00, 0x05, 0x00, 0x00, 0x02}, 0, frames(KeyboardInterface, {48}, {1000})},
+        {"modifiers in bit order, then the keys",
+         {0x03, 0x05, 0x00, 0x00, 0x00},
+         500,
+         frames(KeyboardInterface, {29, 42, 48}, {1000})},
+        {"a right-hand modifier and two keys, 0xFF passed over",
+         {0x40, 0x3A, 0x05, 0xFF, 0x00},
+         0,
+         frames(KeyboardInterface, {100, 59, 48}, {1000})},
+        {"repeated while held",
+         {0x00, 0x05, 0x00, 0x00, 0x02},
+         2 * RepeatPeriodMs + 1,
+         frames(KeyboardInterface, {48}, {1000, 1000 + RepeatPeriodMs, 1000 + 2 * RepeatPeriodMs})},
+        {"repeated, let go at once: sent once",
+         {0x00, 0x05, 0x00, 0x00, 0x02},
+         0,
+         frames(KeyboardInterface, {48}, {1000})},
         {"a mouse button", {0x01, 0x00, 0x00, 0x00, 0x01}, 500, frames(MouseInterface, {0x110}, {1000})},
-        {"a repeated mouse button", {0x02, 0x04, 0x00, 0x00, 0x03}, RepeatPeriodMs, frames(MouseInterface, {0x111}, {1000})},
+        {"a repeated mouse button",
+         {0x02, 0x04, 0x00, 0x00, 0x03},
+         RepeatPeriodMs,
+         frames(MouseInterface, {0x111}, {1000})},
         {"a key without an input code", {0x00, 0x64, 0x00, 0x00, 0x00}, 100, {}},
         {"an empty key", {0x00, 0x00, 0x00, 0x00, 0x00}, 100, {}},
         {"a Mode no key sends", {0x01, 0x04, 0x00, 0x00, 0x04}, 100, {}},

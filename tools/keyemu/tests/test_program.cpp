@@ -68,8 +68,8 @@ TEST(KeyEmuProgram, CommandsChangeAndShowTheKeys)
 {
     Emulator emulator({QStringLiteral("--no-keys")});
     const std::string empty = "00 00 00 00 00";
-    const std::string storeOfA = "ok 01 04 00 00 00|" + empty + "|" + empty + "|" + empty + "|"
-                                 + empty + "|" + empty + "|" + empty + "|" + empty;
+    const std::string storeOfA = "ok 01 04 00 00 00|" + empty + "|" + empty + "|" + empty + "|" + empty + "|" + empty
+                                 + "|" + empty + "|" + empty;
     // A reply ending in '*' is matched by its beginning.
     const std::vector<std::pair<QString, std::string>> session = {
         {"env", "ok UMOCKDEV_DIR=/*"},
@@ -133,8 +133,7 @@ TEST(KeyEmuProgram, ChildFindsAndTalksToTheKeys)
     emulator.closeInput();
     EXPECT_EQ(emulator.exitStatus(), 0) << "the child's status is the emulator's";
     const std::string errors = emulator.errors();
-    EXPECT_NE(errors.find("node=/dev/hidraw0 serial=310000000123 product=Probe Key"), std::string::npos)
-        << errors;
+    EXPECT_NE(errors.find("node=/dev/hidraw0 serial=310000000123 product=Probe Key"), std::string::npos) << errors;
     EXPECT_NE(errors.find("info vendor=16c0 product=05e1"), std::string::npos) << errors;
     EXPECT_NE(errors.find("answer 01 81 63 00 00 00 00 00"), std::string::npos) << errors;
     EXPECT_EQ(emulator.output(), "") << "the child's output stays off the replies";
@@ -147,8 +146,7 @@ TEST(KeyEmuProgram, WaitChildReportsTheChildsStatus)
     const QString flag = dir.filePath(QStringLiteral("go"));
     Emulator emulator({QStringLiteral("--no-keys"), QStringLiteral("--"), QStringLiteral("/bin/sh"),
                        QStringLiteral("-c"),
-                       QStringLiteral("while [ ! -e \"$0\" ]; do sleep 0.05; done; echo bye; exit 5"),
-                       flag});
+                       QStringLiteral("while [ ! -e \"$0\" ]; do sleep 0.05; done; echo bye; exit 5"), flag});
     EXPECT_EQ(emulator.command(QStringLiteral("list")), "ok");
     emulator.send(QStringLiteral("wait-child"));
     QFile go(flag);
@@ -161,8 +159,8 @@ TEST(KeyEmuProgram, WaitChildReportsTheChildsStatus)
 
 TEST(KeyEmuProgram, QuitEndsTheChild)
 {
-    Emulator emulator({QStringLiteral("--no-keys"), QStringLiteral("--"), QStringLiteral("/bin/sleep"),
-                       QStringLiteral("600")});
+    Emulator emulator(
+        {QStringLiteral("--no-keys"), QStringLiteral("--"), QStringLiteral("/bin/sleep"), QStringLiteral("600")});
     EXPECT_EQ(emulator.command(QStringLiteral("quit")), "ok");
     EXPECT_EQ(emulator.exitStatus(), 0);
 }
@@ -173,8 +171,7 @@ TEST(KeyEmuProgram, BadArgumentsAndMissingChild)
     EXPECT_EQ(badFields.exitStatus(), 2);
     EXPECT_NE(badFields.errors().find("keys is a number from 0 to 15"), std::string::npos);
 
-    Emulator noChild({QStringLiteral("--no-keys"), QStringLiteral("--"),
-                      QStringLiteral("/nonexistent/program")});
+    Emulator noChild({QStringLiteral("--no-keys"), QStringLiteral("--"), QStringLiteral("/nonexistent/program")});
     EXPECT_EQ(noChild.exitStatus(), 127);
 }
 
