@@ -1,5 +1,6 @@
 #include "keyemu/eventnode.h"
 
+#include "keyemu/emulatednode.h"
 #include "keyemu/hidrawnode.h"
 #include "keyemu/keystate.h"
 #include "keys/inputcodes.h"
@@ -19,7 +20,6 @@
 #include <deque>
 #include <map>
 #include <mutex>
-#include <stdexcept>
 
 namespace tavrel::emu {
 
@@ -31,11 +31,6 @@ constexpr int InputMajor = 13;
 // descriptor's queue stays with the node.
 constexpr std::size_t EventQueueLimit = 1024;
 constexpr int FirstEventMinor = 64;
-
-QString hex4(int value)
-{
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
-}
 
 QString interfacePath(const EventLayout& l, int interface)
 {
@@ -136,62 +131,9 @@ struct EventNode::Link {
 
 namespace {
 
-using LinkRef = std::shared_ptr<EventNode::Link>;
-
-EventNode::Link& linkOf(gpointer data)
-{
-    return **static_cast<LinkRef*>(data);
-}
-
-void releaseLink(gpointer data, GClosure*)
-{
-    delete static_cast<LinkRef*>(data);
-}
-
-// Copies `bytes` into the caller's buffer of `size` bytes, cut to it, and returns the length, as
-// the kernel answers its variable-length requests.
-void answerBytes(UMockdevIoctlClient* client, std::size_t size, const QByteArray& bytes)
-{
-    GError* error = nullptr;
-    UMockdevIoctlData* data = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, size, &error);
-    if (error)
-        g_error_free(error);
-    if (!data) {
-        umockdev_ioctl_client_complete(client, -1, EFAULT);
-        return;
-    }
-    std::memset(data->data, 0, size);
-    const std::size_t length = std::min<std::size_t>(std::size_t(bytes.size()), size);
-    std::memcpy(data->data, bytes.constData(), length);
-    g_object_unref(data);
-    umockdev_ioctl_client_complete(client, long(length), 0);
-}
-
-// A string with its terminating zero.
-void answerString(UMockdevIoctlClient* client, std::size_t size, const QByteArray& text)
-{
-    answerBytes(client, size, QByteArray(text.constData(), text.size() + 1));
-}
-
-template <typename T>
-void answerValue(UMockdevIoctlClient* client, const T& value)
-{
-    GError* error = nullptr;
-    UMockdevIoctlData* data = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof(T), &error);
-    if (error)
-        g_error_free(error);
-    if (!data) {
-        umockdev_ioctl_client_complete(client, -1, EFAULT);
-        return;
-    }
-    std::memcpy(data->data, &value, sizeof(T));
-    g_object_unref(data);
-    umockdev_ioctl_client_complete(client, 0, 0);
-}
-
 gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    const EventNode::Link& link = linkOf(data);
+    const EventNode::Link& link = linkOf<EventNode::Link>(data);
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     if (link.gone) {
         umockdev_ioctl_client_complete(client, -1, ENODEV);
@@ -256,7 +198,7 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 // due answers as a non-blocking descriptor does.
 gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    EventNode::Link& link = linkOf(data);
+    EventNode::Link& link = linkOf<EventNode::Link>(data);
     if (link.gone) {
         umockdev_ioctl_client_complete(client, -1, ENODEV);
         return TRUE;
@@ -295,7 +237,7 @@ gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 // Writes set the lights; they change nothing here.
 gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    const EventNode::Link& link = linkOf(data);
+    const EventNode::Link& link = linkOf<EventNode::Link>(data);
     if (link.gone) {
         umockdev_ioctl_client_complete(client, -1, ENODEV);
         return TRUE;
@@ -306,21 +248,16 @@ gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 
 void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    EventNode::Link& link = linkOf(data);
+    EventNode::Link& link = linkOf<EventNode::Link>(data);
     std::lock_guard lock(link.mutex);
     link.queues[client];
 }
 
 void onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    EventNode::Link& link = linkOf(data);
+    EventNode::Link& link = linkOf<EventNode::Link>(data);
     std::lock_guard lock(link.mutex);
     link.queues.erase(client);
-}
-
-void connectHandler(UMockdevIoctlBase* handler, const char* signal, GCallback callback, const LinkRef& link)
-{
-    g_signal_connect_data(handler, signal, callback, new LinkRef(link), releaseLink, GConnectFlags(0));
 }
 
 }  // namespace
@@ -337,29 +274,13 @@ EventNode::EventNode(UMockdevTestbed* testbed, const KeyModel& model, int interf
     m_link->product = model.productId;
 
     m_handler = umockdev_ioctl_base_new();
-    connectHandler(m_handler, "handle-ioctl", G_CALLBACK(onIoctl), m_link);
-    connectHandler(m_handler, "handle-read", G_CALLBACK(onRead), m_link);
-    connectHandler(m_handler, "handle-write", G_CALLBACK(onWrite), m_link);
-    connectHandler(m_handler, "client-connected", G_CALLBACK(onConnected), m_link);
-    connectHandler(m_handler, "client-vanished", G_CALLBACK(onVanished), m_link);
+    connectLink(m_handler, "handle-ioctl", G_CALLBACK(onIoctl), m_link);
+    connectLink(m_handler, "handle-read", G_CALLBACK(onRead), m_link);
+    connectLink(m_handler, "handle-write", G_CALLBACK(onWrite), m_link);
+    connectLink(m_handler, "client-connected", G_CALLBACK(onConnected), m_link);
+    connectLink(m_handler, "client-vanished", G_CALLBACK(onVanished), m_link);
 
-    const QByteArray devnode = m_devnode.toUtf8();
-    GError* error = nullptr;
-    if (!umockdev_testbed_attach_ioctl(m_testbed, devnode.constData(), m_handler, &error)) {
-        const std::string message = error ? error->message : "unknown error";
-        if (error)
-            g_error_free(error);
-        g_object_unref(m_handler);
-        throw std::runtime_error("cannot attach a handler to " + devnode.toStdString() + ": " + message);
-    }
-    if (!umockdev_testbed_add_from_string(m_testbed, describe(model, interface, layout).toUtf8().constData(), &error)) {
-        const std::string message = error ? error->message : "unknown error";
-        if (error)
-            g_error_free(error);
-        umockdev_testbed_detach_ioctl(m_testbed, devnode.constData(), nullptr);
-        g_object_unref(m_handler);
-        throw std::runtime_error("cannot add the key's input devices: " + message);
-    }
+    attachNode(m_testbed, m_devnode.toUtf8(), m_handler, describe(model, interface, layout), "input devices");
     m_paths = {eventPath(model, layout, interface), inputPath(model, layout, interface),
                hidPath(model, layout, interface), interfacePath(layout, interface)};
 }
@@ -368,15 +289,7 @@ EventNode::~EventNode()
 {
     m_link->gone = true;
     // The kernel removes children first and tells about each device.
-    for (const QString& path : m_paths) {
-        const QByteArray p = path.toUtf8();
-        umockdev_testbed_uevent(m_testbed, p.constData(), "remove");
-        umockdev_testbed_remove_device(m_testbed, p.constData());
-    }
-    const QByteArray devnode = m_devnode.toUtf8();
-    hangUpNode(m_testbed, devnode);
-    umockdev_testbed_detach_ioctl(m_testbed, devnode.constData(), nullptr);
-    g_object_unref(m_handler);
+    removeNode(m_testbed, m_paths, m_devnode.toUtf8(), m_handler);
 }
 
 void EventNode::send(const std::vector<SentEvent>& events)

@@ -9,6 +9,7 @@
 #include "keyemu/firmware.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -54,7 +55,7 @@ private:
     int m_interface;
     QString m_devnode;
     // The four devices' sysfs paths, children first.
-    std::vector<QString> m_paths;
+    QStringList m_paths;
 };
 
 }  // namespace tavrel::emu

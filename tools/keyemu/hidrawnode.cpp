@@ -1,14 +1,12 @@
 #include "keyemu/hidrawnode.h"
 
+#include "keyemu/emulatednode.h"
 #include "keyemu/keystate.h"
 
 #include <umockdev.h>
 
 #include <linux/hidraw.h>
-#include <stdlib.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,7 +14,6 @@
 #include <cstring>
 #include <deque>
 #include <map>
-#include <stdexcept>
 
 #ifndef HIDIOCGRAWUNIQ
 #define HIDIOCGRAWUNIQ(len) _IOC(_IOC_READ, 'H', 0x08, len)
@@ -38,11 +35,6 @@ QString usbPath(const NodeLayout& l)
 QString interfacePath(const NodeLayout& l)
 {
     return usbPath(l) + QStringLiteral("/1-%1:1.0").arg(l.port);
-}
-
-QString hex4(int value)
-{
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
 }
 
 QString hidPath(const KeyModel& m, const NodeLayout& l)
@@ -89,70 +81,12 @@ struct HidrawNode::Link {
 
 namespace {
 
-using LinkRef = std::shared_ptr<HidrawNode::Link>;
-
-HidrawNode::Link& linkOf(gpointer data)
-{
-    return **static_cast<LinkRef*>(data);
-}
-
-void releaseLink(gpointer data, GClosure*)
-{
-    delete static_cast<LinkRef*>(data);
-}
-
-void complete(UMockdevIoctlClient* client, long result, int error)
-{
-    umockdev_ioctl_client_complete(client, result, error);
-}
-
-// Resolves the ioctl argument to a local copy of size bytes, which umockdev writes back.
-UMockdevIoctlData* resolveArgument(UMockdevIoctlClient* client, std::size_t size)
-{
-    GError* error = nullptr;
-    UMockdevIoctlData* data = umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, size, &error);
-    if (error)
-        g_error_free(error);
-    return data;
-}
-
-// The kernel copies the string with its terminating zero, cut to the caller's buffer, and
-// returns the number of bytes copied.
-void answerString(UMockdevIoctlClient* client, std::size_t size, const QByteArray& text)
-{
-    UMockdevIoctlData* data = resolveArgument(client, size);
-    if (!data) {
-        complete(client, -1, EFAULT);
-        return;
-    }
-    const std::size_t length = std::min<std::size_t>(std::size_t(text.size()) + 1, size);
-    std::memcpy(data->data, text.constData(), length);  // constData() ends in a zero
-    g_object_unref(data);
-    complete(client, long(length), 0);
-}
-
-template <typename T, typename Fill>
-void answerStruct(UMockdevIoctlClient* client, Fill fill)
-{
-    UMockdevIoctlData* data = resolveArgument(client, sizeof(T));
-    if (!data) {
-        complete(client, -1, EFAULT);
-        return;
-    }
-    T value;
-    std::memcpy(&value, data->data, sizeof(T));
-    const int error = fill(value);
-    std::memcpy(data->data, &value, sizeof(T));
-    g_object_unref(data);
-    complete(client, error ? -1 : 0, error);
-}
-
 gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    const HidrawNode::Link& link = linkOf(data);
+    const HidrawNode::Link& link = linkOf<HidrawNode::Link>(data);
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     if (link.gone) {
-        complete(client, -1, ENODEV);
+        umockdev_ioctl_client_complete(client, -1, ENODEV);
         return TRUE;
     }
     const QByteArray& descriptor = link.state->descriptor;
@@ -188,9 +122,9 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     } else if (_IOC_TYPE(request) == 'H' && _IOC_NR(request) >= 0x06 && _IOC_NR(request) <= 0x0C
                && _IOC_NR(request) != 0x08) {
         // Feature and input/output report requests: the key has no such reports and stalls.
-        complete(client, -1, EPIPE);
+        umockdev_ioctl_client_complete(client, -1, EPIPE);
     } else {
-        complete(client, -1, ENOTTY);
+        umockdev_ioctl_client_complete(client, -1, ENOTTY);
     }
     return TRUE;
 }
@@ -199,15 +133,15 @@ gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 // blocks: with nothing to read it answers as a non-blocking descriptor does.
 gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    const HidrawNode::Link& link = linkOf(data);
+    const HidrawNode::Link& link = linkOf<HidrawNode::Link>(data);
     if (link.gone) {
-        complete(client, -1, EIO);
+        umockdev_ioctl_client_complete(client, -1, EIO);
         return TRUE;
     }
     std::optional<QByteArray> report;
     {
         std::lock_guard lock(link.state->mutex);
-        auto& queues = linkOf(data).queues;
+        auto& queues = linkOf<HidrawNode::Link>(data).queues;
         // What the firmware has sent by now goes to every descriptor, each keeping as many
         // unread reports as hidraw keeps.
         while (const auto sent = link.state->firmware.nextInput(KeyState::nowMs())) {
@@ -224,27 +158,27 @@ gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
         }
     }
     if (!report) {
-        complete(client, -1, EAGAIN);
+        umockdev_ioctl_client_complete(client, -1, EAGAIN);
         return TRUE;
     }
     UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
     const int length = std::min(buffer->data_len, int(report->size()));
     std::memcpy(buffer->data, report->constData(), std::size_t(length));
-    complete(client, length, 0);
+    umockdev_ioctl_client_complete(client, length, 0);
     return TRUE;
 }
 
 gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    const HidrawNode::Link& link = linkOf(data);
+    const HidrawNode::Link& link = linkOf<HidrawNode::Link>(data);
     if (link.gone) {
-        complete(client, -1, ENODEV);
+        umockdev_ioctl_client_complete(client, -1, ENODEV);
         return TRUE;
     }
     const UMockdevIoctlData* buffer = umockdev_ioctl_client_get_arg(client);
     const int length = buffer->data_len;
     if (length < 2 || length > HidMaxBufferSize) {
-        complete(client, -1, EINVAL);
+        umockdev_ioctl_client_complete(client, -1, EINVAL);
         return TRUE;
     }
     const QByteArray report(reinterpret_cast<const char*>(buffer->data), length);
@@ -255,23 +189,18 @@ gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     }
     link.state->receivedChanged.notify_all();
     if (taken)
-        complete(client, length, 0);
+        umockdev_ioctl_client_complete(client, length, 0);
     else
-        complete(client, -1, EIO);
+        umockdev_ioctl_client_complete(client, -1, EIO);
     return TRUE;
 }
 
 void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
 {
-    HidrawNode::Link& link = linkOf(data);
+    HidrawNode::Link& link = linkOf<HidrawNode::Link>(data);
     ++link.state->opens;
     std::lock_guard lock(link.state->mutex);
     link.queues[client];
-}
-
-void connectHandler(UMockdevIoctlBase* handler, const char* signal, GCallback callback, const LinkRef& link)
-{
-    g_signal_connect_data(handler, signal, callback, new LinkRef(link), releaseLink, GConnectFlags(0));
 }
 
 }  // namespace
@@ -288,28 +217,12 @@ HidrawNode::HidrawNode(UMockdevTestbed* testbed, std::shared_ptr<KeyState> state
     m_link->state = std::move(state);
 
     m_handler = umockdev_ioctl_base_new();
-    connectHandler(m_handler, "handle-ioctl", G_CALLBACK(onIoctl), m_link);
-    connectHandler(m_handler, "handle-read", G_CALLBACK(onRead), m_link);
-    connectHandler(m_handler, "handle-write", G_CALLBACK(onWrite), m_link);
-    connectHandler(m_handler, "client-connected", G_CALLBACK(onConnected), m_link);
+    connectLink(m_handler, "handle-ioctl", G_CALLBACK(onIoctl), m_link);
+    connectLink(m_handler, "handle-read", G_CALLBACK(onRead), m_link);
+    connectLink(m_handler, "handle-write", G_CALLBACK(onWrite), m_link);
+    connectLink(m_handler, "client-connected", G_CALLBACK(onConnected), m_link);
 
-    const QByteArray devnode = m_devnode.toUtf8();
-    GError* error = nullptr;
-    if (!umockdev_testbed_attach_ioctl(m_testbed, devnode.constData(), m_handler, &error)) {
-        const std::string message = error ? error->message : "unknown error";
-        if (error)
-            g_error_free(error);
-        g_object_unref(m_handler);
-        throw std::runtime_error("cannot attach a handler to " + devnode.toStdString() + ": " + message);
-    }
-    if (!umockdev_testbed_add_from_string(m_testbed, description.toUtf8().constData(), &error)) {
-        const std::string message = error ? error->message : "unknown error";
-        if (error)
-            g_error_free(error);
-        umockdev_testbed_detach_ioctl(m_testbed, devnode.constData(), nullptr);
-        g_object_unref(m_handler);
-        throw std::runtime_error("cannot add the key's devices: " + message);
-    }
+    attachNode(m_testbed, m_devnode.toUtf8(), m_handler, description, "devices");
 }
 
 HidrawNode::~HidrawNode()
@@ -327,44 +240,10 @@ void HidrawNode::remove()
     m_link->gone = true;
     const KeyModel& model = m_link->state->model;
     // The kernel removes children first and tells about each device.
-    const QString paths[] = {hidrawPath(model, m_layout), hidPath(model, m_layout), interfacePath(m_layout),
-                             usbPath(m_layout)};
-    for (const QString& path : paths) {
-        const QByteArray p = path.toUtf8();
-        umockdev_testbed_uevent(m_testbed, p.constData(), "remove");
-        umockdev_testbed_remove_device(m_testbed, p.constData());
-    }
-
-    const QByteArray devnode = m_devnode.toUtf8();
-    hangUpNode(m_testbed, devnode);
-    umockdev_testbed_detach_ioctl(m_testbed, devnode.constData(), nullptr);
-    g_object_unref(m_handler);
+    removeNode(m_testbed,
+               {hidrawPath(model, m_layout), hidPath(model, m_layout), interfacePath(m_layout), usbPath(m_layout)},
+               m_devnode.toUtf8(), m_handler);
     m_handler = nullptr;
-}
-
-// The node is a pty whose master the testbed keeps open. Putting an empty pipe in the master's
-// place closes it, so poll() on a descriptor still open on the node reports POLLHUP, as on a
-// hidraw node whose device has gone; the testbed still owns the descriptor number. The kernel
-// may then give the pty's number to a later node, and the testbed refuses to add a node whose
-// pty it has a record of, so the record goes too. Where that record cannot be found the pty is
-// left open rather than risk that refusal.
-void hangUpNode(UMockdevTestbed* testbed, const QByteArray& devnode)
-{
-    const int master = umockdev_testbed_get_dev_fd(testbed, devnode.constData());
-    char pts[64];
-    if (master < 0 || ::ptsname_r(master, pts, sizeof pts) != 0)
-        return;
-    gchar* root = umockdev_testbed_get_root_dir(testbed);
-    QByteArray record = QByteArray(root) + "/dev/.ptymap/" + QByteArray(pts).replace('/', '_');
-    g_free(root);
-    struct stat info;
-    int pipeEnds[2];
-    if (::lstat(record.constData(), &info) != 0 || ::pipe(pipeEnds) != 0)
-        return;
-    ::dup2(pipeEnds[0], master);
-    ::close(pipeEnds[0]);
-    ::close(pipeEnds[1]);
-    ::unlink(record.constData());
 }
 
 QString HidrawNode::describe(const KeyState& state, const NodeLayout& layout)

@@ -26,10 +26,6 @@ struct NodeLayout {
 // The USB device of a key plugged into `port`, as its sysfs path; the interfaces sit under it.
 QString usbDevicePath(int port);
 
-// Makes descriptors still open on an emulated node see it hang up, as on a device that has gone
-// (see hidrawnode.cpp).
-void hangUpNode(UMockdevTestbed* testbed, const QByteArray& devnode);
-
 class HidrawNode {
 public:
     // Attaches the handler first, then adds the devices (a client that opens the node in
