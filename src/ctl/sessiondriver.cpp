@@ -32,7 +32,9 @@ SessionDriver::SessionDriver(DeviceSession& session) : m_session(session)
 std::optional<Failure> SessionDriver::start()
 {
     QString failure;
-    connect(&m_session, &DeviceSession::failed, this, [&failure](const QString& message) { failure = message; });
+    // The failure is noted only while the scan is waited for; the connection ends with `scope`.
+    QObject scope;
+    connect(&m_session, &DeviceSession::failed, &scope, [&failure](const QString& message) { failure = message; });
     // Only the keys a command names are asked anything.
     m_session.setReadsWhenSelected(false);
     m_session.start();
@@ -47,8 +49,6 @@ std::optional<Failure> SessionDriver::start()
                            ? QCoreApplication::translate("tavrelctl", "The keys could not be listed.")
                            : QCoreApplication::translate("tavrelctl", "The keys could not be listed: %1").arg(failure));
     }
-    disconnect(&m_session, &DeviceSession::failed, this, nullptr);
-    connect(&m_session, &DeviceSession::failed, this, &SessionDriver::wake);
     return std::nullopt;
 }
 

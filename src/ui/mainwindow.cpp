@@ -91,7 +91,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     connectHandlers();
     connectSession();
     m_session->start();
-    readKeyLabels();
+    // The keyboard layout's names are read when the window is first activated, not here: the
+    // first paint does not wait for a keymap.
     setUpCapture();
 }
 
@@ -114,10 +115,10 @@ void MainWindow::connectHandlers()
 void MainWindow::buildLayout()
 {
     // The scene is 3 columns wider than the window and right-aligned in it.
-    m_scene = new QWidget(this);
-    m_scene->setObjectName(QStringLiteral("scene"));
-    m_scene->setGeometry(-3, 0, 929, 669);
-    m_root = new QWidget(m_scene);
+    auto* scene = new QWidget(this);
+    scene->setObjectName(QStringLiteral("scene"));
+    scene->setGeometry(-3, 0, 929, 669);
+    m_root = new QWidget(scene);
     m_root->setObjectName(QStringLiteral("root"));
     m_root->setGeometry(0, 0, 929, 669);
     m_root->setAttribute(Qt::WA_StyledBackground, true);
@@ -166,11 +167,11 @@ void MainWindow::buildToolBar()
     m_titleText->setGradientStops(stops({{0.0, 0xFFD2ECEE}, {0.5345, 0xFFFFFFFF}}));
     m_titleText->setShadow(QColor(0, 0, 0, 70));
 
-    m_projectText = new ui::GradientText(tr("Tavrel 项目\n反馈请访问网站"), m_toolBar);
-    m_projectText->setObjectName(QStringLiteral("projectText"));
-    m_projectText->setGeometry(609, -4, 126, 65);
-    m_projectText->setFontSize(16);
-    m_projectText->setGradientStops(stops({{0.0, 0xFFFFFFFF}, {1.0, 0xFFFFFFFF}}));
+    auto* projectText = new ui::GradientText(tr("Tavrel 项目\n反馈请访问网站"), m_toolBar);
+    projectText->setObjectName(QStringLiteral("projectText"));
+    projectText->setGeometry(609, -4, 126, 65);
+    projectText->setFontSize(16);
+    projectText->setGradientStops(stops({{0.0, 0xFFFFFFFF}, {1.0, 0xFFFFFFFF}}));
 
     m_webLink = new ui::GradientText(QString::fromLatin1(WebAddress).remove(QStringLiteral("https://")), m_toolBar);
     m_webLink->setObjectName(QStringLiteral("webLink"));
@@ -219,8 +220,8 @@ void MainWindow::buildKeyPages()
     ui::setFontSize(m_receivedText, 14);
     m_receivedText->raise();
 
-    m_keyboardSingleRadio->setChecked(true);
-    m_mouseSingleRadio->setChecked(true);
+    m_keyboardTrigger->button(0)->setChecked(true);
+    m_mouseTrigger->button(0)->setChecked(true);
 }
 
 void MainWindow::buildMousePage()
@@ -235,19 +236,14 @@ void MainWindow::buildMousePage()
     // The ids are the button bits the record holds.
     m_mouseButtons = new QButtonGroup(this);
     m_mouseButtonBox = groupBox(tr("模拟按键"), {437, 32, 283, 142}, m_mousePage, "mouseButtonBox");
-    m_leftButtonRadio =
-        radio(tr("鼠标左键"), {90, 25, 120, 34}, m_mouseButtonBox, m_mouseButtons, MouseLeft, "leftButtonRadio");
-    m_rightButtonRadio =
-        radio(tr("鼠标右键"), {90, 72, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseRight, "rightButtonRadio");
-    m_middleButtonRadio =
-        radio(tr("滚轮按键"), {90, 105, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseMiddle, "middleButtonRadio");
+    radio(tr("鼠标左键"), {90, 25, 120, 34}, m_mouseButtonBox, m_mouseButtons, MouseLeft, "leftButtonRadio");
+    radio(tr("鼠标右键"), {90, 72, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseRight, "rightButtonRadio");
+    radio(tr("滚轮按键"), {90, 105, 120, 19}, m_mouseButtonBox, m_mouseButtons, MouseMiddle, "middleButtonRadio");
 
     m_mouseTrigger = new QButtonGroup(this);
     m_mouseTriggerBox = groupBox(tr("触发方式"), {440, 180, 283, 142}, m_mousePage, "mouseTriggerBox");
-    m_mouseSingleRadio =
-        radio(tr("单次按下"), {90, 45, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 0, "mouseSingleRadio");
-    m_mouseRepeatRadio =
-        radio(tr("连续按键"), {90, 84, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 1, "mouseRepeatRadio");
+    radio(tr("单次按下"), {90, 45, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 0, "mouseSingleRadio");
+    radio(tr("连续按键"), {90, 84, 120, 19}, m_mouseTriggerBox, m_mouseTrigger, 1, "mouseRepeatRadio");
 }
 
 void MainWindow::buildKeyboardPage()
@@ -267,16 +263,14 @@ void MainWindow::buildKeyboardPage()
 
     m_keyboardTrigger = new QButtonGroup(this);
     m_keyboardTriggerBox = groupBox(tr("触发方式"), {440, 180, 283, 142}, m_keyboardPage, "keyboardTriggerBox");
-    m_keyboardSingleRadio =
-        radio(tr("单次按下"), {90, 45, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 0, "keyboardSingleRadio");
-    m_keyboardRepeatRadio =
-        radio(tr("连续按键"), {90, 84, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 1, "keyboardRepeatRadio");
+    radio(tr("单次按下"), {90, 45, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 0, "keyboardSingleRadio");
+    radio(tr("连续按键"), {90, 84, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 1, "keyboardRepeatRadio");
 
-    m_keyboardPicture = new ui::PictureView(QStringLiteral("Keyboard"), m_keyboardPage);
-    m_keyboardPicture->setObjectName(QStringLiteral("keyboardPicture"));
+    auto* keyboardPicture = new ui::PictureView(QStringLiteral("Keyboard"), m_keyboardPage);
+    keyboardPicture->setObjectName(QStringLiteral("keyboardPicture"));
     // Below the capture box rather than under it, so neither hides the other.
-    m_keyboardPicture->setGeometry(27, 129, 357, 212);
-    m_keyboardPicture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    keyboardPicture->setGeometry(27, 129, 357, 212);
+    keyboardPicture->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_keyCaption = new ui::GradientText(tr("设置按键：1"), m_keyboardPage);
     m_keyCaption->setObjectName(QStringLiteral("keyCaption"));
     m_keyCaption->setGeometry(103, 42, 245, 27);
@@ -317,9 +311,9 @@ void MainWindow::buildButtons()
     m_pairingButton->setGeometry(Right + 1 - width, 299, width, 31);
     m_pairingButton->hide();
 
-    m_closeButton = new ui::CloseButton(m_root, ui::CloseButton::Action::Close);
-    m_closeButton->setObjectName(QStringLiteral("closeButton"));
-    m_closeButton->setGeometry(910, 1, 20, 20);
+    auto* closeButton = new ui::CloseButton(m_root, ui::CloseButton::Action::Close);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    closeButton->setGeometry(910, 1, 20, 20);
 }
 
 void MainWindow::buildEmptyState()

@@ -32,7 +32,6 @@ class TestHookMapping;
 
 namespace ui {
 class CircleButton;
-class CloseButton;
 class GradientText;
 class KeyPicker;
 class LineMemo;
@@ -151,14 +150,11 @@ private:
     void updateReadWriteButtons();
 
     // The tool bar band.
-    QWidget* m_scene = nullptr;
     QWidget* m_root = nullptr;
     ui::ToolBarBand* m_toolBar = nullptr;
     ui::LineMemo* m_statusMemo = nullptr;
     ui::GradientText* m_titleText = nullptr;
-    ui::GradientText* m_projectText = nullptr;
     ui::GradientText* m_webLink = nullptr;
-    ui::CloseButton* m_closeButton = nullptr;
     QButtonGroup* m_deviceButtons = nullptr;
     // The key picker and the pages of the selected key.
     ui::KeyPicker* m_keyPicker = nullptr;
@@ -169,22 +165,14 @@ private:
     QWidget* m_mousePage = nullptr;
     ui::GradientText* m_keyCaption = nullptr;
     QLineEdit* m_captureBox = nullptr;
-    ui::PictureView* m_keyboardPicture = nullptr;
     QGroupBox* m_keyboardTriggerBox = nullptr;
     // Ids: 0 for a single press, 1 for repeating.
     QButtonGroup* m_keyboardTrigger = nullptr;
-    QRadioButton* m_keyboardSingleRadio = nullptr;
-    QRadioButton* m_keyboardRepeatRadio = nullptr;
     ui::PictureView* m_mousePicture = nullptr;
     QGroupBox* m_mouseButtonBox = nullptr;
     QButtonGroup* m_mouseButtons = nullptr;
-    QRadioButton* m_leftButtonRadio = nullptr;
-    QRadioButton* m_rightButtonRadio = nullptr;
-    QRadioButton* m_middleButtonRadio = nullptr;
     QGroupBox* m_mouseTriggerBox = nullptr;
     QButtonGroup* m_mouseTrigger = nullptr;
-    QRadioButton* m_mouseSingleRadio = nullptr;
-    QRadioButton* m_mouseRepeatRadio = nullptr;
     // What the selected key was last heard sending, in the free strip above both pages.
     QLabel* m_receivedText = nullptr;
     // Right of the pages, and along the bottom edge.
@@ -195,9 +183,6 @@ private:
     ui::MessagePopup* m_messagePopup = nullptr;
     // What to do when no key is found, in the space the pages take otherwise.
     QLabel* m_emptyHelp = nullptr;
-
-    QAction* m_saveAction = nullptr;
-    QAction* m_openAction = nullptr;
 
     DeviceSession* m_session = nullptr;
     std::unique_ptr<platform::HookLibrary> m_hook;

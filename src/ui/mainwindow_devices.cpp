@@ -1,11 +1,6 @@
 // Device discovery and selection as the window shows them: the tool bar's device buttons, and what the selected key's serial number says it offers.
 #include "ui/mainwindow.h"
 
-#include "ui/errorbox.h"
-
-#include "hid/hiddevice.h"
-#include "platform/hooklibrary.h"
-#include "ui/widgets/circlebutton.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/linememo.h"
@@ -139,9 +134,6 @@ void MainWindow::showSelection()
 
 void MainWindow::onDeviceButtonClicked(int device)
 {
-    if (m_session->selectedDevice() == device || device < 0 || device >= int(m_session->keys().size())
-        || m_session->writing())
-        return;
     m_session->selectDevice(device);
 }
 

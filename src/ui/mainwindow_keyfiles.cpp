@@ -26,17 +26,17 @@ void MainWindow::buildFileActions()
 {
     // Also in the window's context menu: while the capture box has the focus, the shortcuts
     // are combinations for the key.
-    const auto add = [this](QAction*& action, const char* name, const QString& text, QKeySequence::StandardKey key,
+    const auto add = [this](const char* name, const QString& text, QKeySequence::StandardKey key,
                             void (MainWindow::*handler)()) {
-        action = new QAction(text, this);
+        auto* action = new QAction(text, this);
         action->setObjectName(QLatin1String(name));
         action->setShortcut(key);
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
         connect(action, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
-    add(m_saveAction, "saveAction", tr("保存按键配置…"), QKeySequence::Save, &MainWindow::onSaveTriggered);
-    add(m_openAction, "openAction", tr("载入按键配置…"), QKeySequence::Open, &MainWindow::onOpenTriggered);
+    add("saveAction", tr("保存按键配置…"), QKeySequence::Save, &MainWindow::onSaveTriggered);
+    add("openAction", tr("载入按键配置…"), QKeySequence::Open, &MainWindow::onOpenTriggered);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 

@@ -68,20 +68,20 @@ PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(
     m_bindButton->setToolTip(tr("10秒内按下发射器任意键。"));
     connect(m_bindButton, &QAbstractButton::clicked, this, [this] { guarded([this] { onBindClicked(); }); });
 
-    m_header = new ui::ToolBarBand(root);
-    m_header->setObjectName(QStringLiteral("header"));
-    m_header->setGeometry(0, 0, 485, 71);
-    m_closeButton = new ui::CloseButton(m_header, ui::CloseButton::Action::Hide);
-    m_closeButton->setObjectName(QStringLiteral("closeButton"));
-    m_closeButton->setGeometry(464, 0, 20, 20);
-    m_title = new ui::GradientText(tr("发射器绑定操作"), m_header);
-    m_title->setObjectName(QStringLiteral("title"));
+    auto* header = new ui::ToolBarBand(root);
+    header->setObjectName(QStringLiteral("header"));
+    header->setGeometry(0, 0, 485, 71);
+    auto* closeButton = new ui::CloseButton(header, ui::CloseButton::Action::Hide);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    closeButton->setGeometry(464, 0, 20, 20);
+    auto* title = new ui::GradientText(tr("发射器绑定操作"), header);
+    title->setObjectName(QStringLiteral("title"));
     // Left-aligned where the centred Chinese title begins, so a longer title is not cut at the
     // window's left edge.
-    m_title->setGeometry(12, 14, 440, 43);
-    m_title->setFontFamily(QStringLiteral("微软雅黑"));
-    m_title->setFontSize(19);
-    m_title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    title->setGeometry(12, 14, 440, 43);
+    title->setFontFamily(QStringLiteral("微软雅黑"));
+    title->setFontSize(19);
+    title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_clearButton = new ui::PictureButton(tr("解除所有绑定"), QStringLiteral("UnbindIcon"), root);
     m_clearButton->setObjectName(QStringLiteral("clearBindingsButton"));

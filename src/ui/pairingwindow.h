@@ -11,11 +11,8 @@ namespace tavrel {
 class DeviceSession;
 
 namespace ui {
-class CloseButton;
-class GradientText;
 class LineMemo;
 class PictureButton;
-class ToolBarBand;
 }  // namespace ui
 
 class PairingWindow : public QWidget {
@@ -37,9 +34,6 @@ private:
     // A pairing response, whether or not a binding runs and whether or not the window is shown.
     void showPairingResponse(const PairingResponse& response);
 
-    ui::ToolBarBand* m_header = nullptr;
-    ui::GradientText* m_title = nullptr;
-    ui::CloseButton* m_closeButton = nullptr;
     ui::PictureButton* m_bindButton = nullptr;
     ui::PictureButton* m_clearButton = nullptr;
     // The instructions, then what the receiver answered.
