@@ -19,7 +19,6 @@ int readRequestCount(std::optional<int> keyCount);
 int writeProgress(int keys, int index);
 
 struct WriteOutcome {
-    int keys = 0;           // the keys the key has, as far as known when the write started
     QList<int> notWritten;  // key indexes (0-based) whose record did not reach the device
     bool complete() const { return notWritten.isEmpty(); }
 };

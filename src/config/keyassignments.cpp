@@ -37,6 +37,16 @@ KeyAssignments::Answer KeyAssignments::takeAnswer(const KeyRecordResponse& answe
     return Answer::Stored;
 }
 
+std::vector<KeyRecord> KeyAssignments::records() const
+{
+    std::vector<KeyRecord> records;
+    for (int k = 0; k < shownKeys(); ++k) {
+        const auto& r = at(k);
+        records.push_back(r ? r->record : KeyRecord{});
+    }
+    return records;
+}
+
 void KeyAssignments::set(int k, const KeyRecord& record, RecordOrigin origin, const QString& text)
 {
     if (!validKey(k))

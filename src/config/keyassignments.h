@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace tavrel {
 
@@ -38,6 +39,8 @@ public:
 
     // The record of key index k; none for a key never read or set, or an index outside the slots.
     const std::optional<StoredRecord>& at(int k) const;
+    // The records of the keys a view offers, an empty record where none is known.
+    std::vector<KeyRecord> records() const;
     bool unsent(int k) const;
     bool anyUnsent() const;
 

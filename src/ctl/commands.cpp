@@ -29,17 +29,6 @@ std::vector<Candidate> candidates(const std::vector<AttachedKey*>& keys)
     return result;
 }
 
-// The records of every key the key has, as its model holds them.
-std::vector<KeyRecord> recordsOf(const AttachedKey& key)
-{
-    std::vector<KeyRecord> records;
-    for (int k = 0; k < key.assignments().shownKeys(); ++k) {
-        const auto& r = key.assignments().at(k);
-        records.push_back(r ? r->record : KeyRecord{});
-    }
-    return records;
-}
-
 class Commands {
 public:
     Commands(const Command& command, DeviceSession& session, QTextStream& out, QTextStream& err)
@@ -154,7 +143,7 @@ private:
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
         const AttachedKey& key = *std::get<AttachedKey*>(picked);
-        const std::vector<KeyRecord> records = recordsOf(key);
+        const std::vector<KeyRecord> records = key.assignments().records();
         if (m_command.json)
             m_out << QString::fromUtf8(configfile::serialize(records, key.identity().serial, key.identity().product));
         else
@@ -218,7 +207,7 @@ private:
         m_driver.write(key, keys,
                        [&](const WriteOutcome& written, bool gone) { outcome = notWritten(name, written, gone); });
         if (!m_driver.waitFor([&] { return outcome.has_value(); }, SessionDriver::WriteLimitMs))
-            return notWritten(name, WriteOutcome{0, keys}, false);
+            return notWritten(name, WriteOutcome{keys}, false);
         return *outcome;
     }
 
@@ -240,7 +229,7 @@ private:
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
         const AttachedKey& key = *std::get<AttachedKey*>(picked);
-        const std::vector<KeyRecord> records = recordsOf(key);
+        const std::vector<KeyRecord> records = key.assignments().records();
         const FileOutcome saved =
             platform::writeUserFile(QFile::encodeName(m_command.file).toStdString(),
                                     configfile::serialize(records, key.identity().serial, key.identity().product));

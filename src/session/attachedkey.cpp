@@ -85,7 +85,7 @@ AttachedKey::State AttachedKey::state() const
         return State::Reading;
     if (m_lastFailed)
         return State::Failed;
-    return m_answered ? State::Read : State::Unread;
+    return answered() ? State::Read : State::Unread;
 }
 
 void AttachedKey::setState()
@@ -182,7 +182,6 @@ void AttachedKey::answer(const KeyRecordResponse& response)
         return;
     m_awaiting.reset(k);
     m_answeredInRead.set(k);
-    m_answered = true;
     m_lastFailed = false;
     const std::optional<int> countBefore = m_assignments.keyCount();
     const auto taken = m_assignments.takeAnswer(response, m_read.kind == ReadKind::Explicit);
@@ -201,7 +200,7 @@ void AttachedKey::finishRead()
     if (!m_read.running)
         return;
     // A key that never answered is one that failed; one that answered before stays read.
-    if (!m_answered)
+    if (!answered())
         m_lastFailed = true;
     stopRead();
     emit readFinished();
@@ -222,13 +221,13 @@ void AttachedKey::stopRead()
 
 bool AttachedKey::readComplete() const
 {
-    return m_answered && keysNotAnswered().isEmpty();
+    return answered() && keysNotAnswered().isEmpty();
 }
 
 QList<int> AttachedKey::keysNotAnswered() const
 {
     QList<int> missing;
-    for (int k = 0; k < m_assignments.keyCount().value_or(0); ++k)
+    for (int k = 0; k < m_assignments.shownKeys(); ++k)
         if (!m_answeredInRead.test(std::size_t(k)))
             missing << k;
     return missing;
@@ -240,7 +239,7 @@ QList<int> AttachedKey::keysNotAnswered() const
 void AttachedKey::write()
 {
     QList<int> keys;
-    for (int k = 0; k < m_assignments.keyCount().value_or(0); ++k)
+    for (int k = 0; k < m_assignments.shownKeys(); ++k)
         keys << k;
     writeKeys(std::move(keys));
 }
@@ -254,7 +253,6 @@ void AttachedKey::writeKeys(QList<int> keys)
     // Late answers of a read would change records while they are written.
     stopRead();
     m_write = WriteRun{true, std::move(keys), 0, WriteOutcome{}};
-    m_write.outcome.keys = m_assignments.keyCount().value_or(0);
     setState();
     emit writeProgress(0);
     if (m_gone) {

@@ -56,7 +56,8 @@ public:
     State state() const;
     const KeyAssignments& assignments() const { return m_assignments; }
     // The key answered at least once since it was found.
-    bool answered() const { return m_answered; }
+    // Whether the key has answered any read: the key count comes with every answer.
+    bool answered() const { return m_assignments.keyCount().has_value(); }
 
     // Reads every key. A read running serves an automatic request; an explicit one during an
     // automatic read starts it again, as explicit. Nothing is read while a write runs.
@@ -152,7 +153,6 @@ private:
     KeyCapabilities m_capabilities;
     ReportChannel m_channel;
     KeyAssignments m_assignments;
-    bool m_answered = false;
     bool m_gone = false;
     bool m_lastFailed = false;
     State m_shownState = State::Unread;

@@ -5,7 +5,6 @@
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
 #include "platform/hotplugmonitor.h"
-#include "session/keyinput.h"
 
 #include <algorithm>
 
@@ -88,7 +87,7 @@ int DeviceSession::indexOf(const AttachedKey* key) const
 bool DeviceSession::offered(HidDevice* device, int index)
 {
     const bool keyDevice = device->vendorId() == DeviceVendorId && device->productId() == DeviceProductId
-                           && device->reportCapabilities().outputReportLength == 8;
+                           && device->reportCapabilities().outputReportLength == ReportSize;
     const quint32 id = device->interfaceInfo().instanceId;
     const bool held = std::any_of(m_keys.begin(), m_keys.end(),
                                   [id](const AttachedKey* k) { return k->identity().instanceId == id; });
@@ -124,8 +123,7 @@ void DeviceSession::devicesChangedByScan()
     m_controller->offerDevices();
     m_scanned = true;
     // A key's input devices may have come or gone with it.
-    for (AttachedKey* key : m_keys)
-        key->refindInput();
+    m_refindInput->start();
 
     for (AttachedKey* key : m_keys) {
         if (key->canWrite() || m_accessWarned.contains(key->identity().instanceId))
@@ -419,16 +417,6 @@ void DeviceSession::setRecord(int key, const KeyRecord& record)
 // ---------------------------------------------------------------------------------------------
 // Key files
 
-std::vector<KeyRecord> DeviceSession::records() const
-{
-    std::vector<KeyRecord> records;
-    for (int k = 0; k < shownKeys(); ++k) {
-        const auto& r = shownRecord(k);
-        records.push_back(r ? r->record : KeyRecord{});
-    }
-    return records;
-}
-
 bool DeviceSession::keysRead() const
 {
     if (!m_selected || busy() || shownKeys() <= 0)
@@ -443,7 +431,8 @@ QByteArray DeviceSession::keyFile() const
 {
     if (!keysRead())
         return {};
-    return configfile::serialize(records(), m_selected->identity().serial, m_selected->identity().product);
+    return configfile::serialize(m_selected->assignments().records(), m_selected->identity().serial,
+                                 m_selected->identity().product);
 }
 
 std::variant<int, configfile::FileErrors> DeviceSession::loadKeyFile(const QByteArray& text)

@@ -6,7 +6,7 @@
 
 #include "config/configfile.h"
 #include "config/configio.h"
-#include "config/reportchannel.h"
+#include "config/reportlog.h"
 #include "keys/keycapture.h"
 #include "session/attachedkey.h"
 
@@ -100,7 +100,6 @@ public:
     bool capturing() const { return m_capturing; }
     // A key event from the hook library; a taken combination is stored in the key being edited.
     void captureKey(const KeyEvent& event);
-    const KeyCapture& capture() const { return m_capture; }
 
     // --- moving the configuration of the selected key
     // The user asks for the key's records: they replace what is shown, edits included.
@@ -120,8 +119,6 @@ public:
     // Whether every key of the selected key holds a record, with no read or write running: only
     // then is what is shown a whole configuration of that key.
     bool keysRead() const;
-    // The selected key's records, for as many keys as it has.
-    std::vector<KeyRecord> records() const;
     // The selected key's keys as a key file, as they are shown; empty unless keysRead().
     QByteArray keyFile() const;
     // Checks a key file whole against the selected key, then takes its keys: each is shown as

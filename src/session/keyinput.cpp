@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace tavrel {
 
@@ -59,7 +60,7 @@ void KeyInput::refind()
             }))
             drop(i);
     }
-    m_unopened = 0;
+    bool anyUnopened = false;
     m_openError.clear();
     m_openDenied = false;
     for (const platform::InputNode& node : *found) {
@@ -72,7 +73,7 @@ void KeyInput::refind()
             break;
         auto reader = std::make_unique<platform::InputEventReader>(node.devnode, m_pollPeriod);
         if (!reader->isOpen()) {
-            if (m_unopened++ == 0) {
+            if (!std::exchange(anyUnopened, true)) {
                 m_openError = reader->error();
                 m_openDenied = reader->errorCode() == EACCES || reader->errorCode() == EPERM;
             }

@@ -34,7 +34,6 @@ public:
     // The nodes read now.
     QStringList nodes() const;
     // Input devices of the key that could not be opened, and why the first could not.
-    int unopened() const { return m_unopened; }
     const QString& openError() const { return m_openError; }
     bool openDenied() const { return m_openDenied; }
 
@@ -54,7 +53,6 @@ private:
     // Indexed by the decoder's source number; an empty slot is free.
     std::vector<Source> m_sources;
     InputDecoder m_decoder;
-    int m_unopened = 0;
     QString m_openError;
     bool m_openDenied = false;
 };

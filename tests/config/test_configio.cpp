@@ -24,7 +24,6 @@ TEST(ConfigIo, ProgressIsTruncatedHundredByKeysLeft)
 
 TEST(ConfigIo, TheCompletionTextNamesTheKeysNotWritten)
 {
-    EXPECT_EQ(completionText({6, {}}), QStringLiteral("设置完成！"));
-    EXPECT_EQ(completionText({0, {}}), QStringLiteral("设置完成！"));
-    EXPECT_EQ(completionText({6, {1, 3, 4, 5}}), QStringLiteral("设置失败！4个按键未写入：2、4、5、6。"));
+    EXPECT_EQ(completionText(WriteOutcome{}), QStringLiteral("设置完成！"));
+    EXPECT_EQ(completionText(WriteOutcome{{1, 3, 4, 5}}), QStringLiteral("设置失败！4个按键未写入：2、4、5、6。"));
 }

@@ -122,9 +122,9 @@ QString beyondTheDevice()
 TEST(Language, TranslatesTheTextsOfTheSessionAndTheKeyFileWithoutWidgets)
 {
     app();
-    const tavrel::WriteOutcome done{6, {}};
-    const tavrel::WriteOutcome oneLeft{6, {2}};
-    const tavrel::WriteOutcome threeLeft{6, {0, 3, 5}};
+    const tavrel::WriteOutcome done{};
+    const tavrel::WriteOutcome oneLeft{{2}};
+    const tavrel::WriteOutcome threeLeft{{0, 3, 5}};
     const QString english = QStringLiteral("key 7 is beyond the device, which has 6 keys");
     EXPECT_EQ(beyondTheDevice(), english);
 
