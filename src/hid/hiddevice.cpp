@@ -75,9 +75,7 @@ HidDevice::~HidDevice()
         return;
     }
     QString error;
-    auto info = std::make_unique<HidInterfaceInfo>(m_info->instanceId, m_info->interfacePath, m_info->sysPath,
-                                                   m_info->udev, m_info->usbInterface);
-    std::unique_ptr<HidDevice> fresh = create(std::move(info), m_owner, &error);
+    std::unique_ptr<HidDevice> fresh = create(std::make_unique<HidInterfaceInfo>(*m_info), m_owner, &error);
     if (!fresh) {
         // The interface went away or changed under us: rather no object than a dead one. Said
         // only where asked for (QT_LOGGING_RULES="tavrel.hid.info=true"): tavrelctl's standard

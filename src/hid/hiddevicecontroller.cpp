@@ -50,15 +50,15 @@ HidDeviceController::HidDeviceController(QObject* owner, std::shared_ptr<platfor
 {
     m_rescan = new QTimer(this);
     m_rescan->setSingleShot(true);
-    connect(m_rescan, &QTimer::timeout, this, [this] { notifyFromEventLoop(0); });
+    connect(m_rescan, &QTimer::timeout, this, [this] { notifyChange(0); });
     if (!m_udev)
         return;
     m_monitor = new platform::HotplugMonitor(m_udev, this);
-    connect(m_monitor, &platform::HotplugMonitor::deviceChanged, this, [this] { notifyFromEventLoop(0); });
+    connect(m_monitor, &platform::HotplugMonitor::deviceChanged, this, [this] { notifyChange(0); });
     // Handled once the event loop runs; the -1 makes the first scan report a change even when
     // there is no device.
     QMetaObject::invokeMethod(
-        this, [this] { notifyFromEventLoop(-1); }, Qt::QueuedConnection);
+        this, [this] { notifyChange(-1); }, Qt::QueuedConnection);
 }
 
 HidDeviceController::~HidDeviceController()
@@ -76,11 +76,6 @@ HidDeviceController::~HidDeviceController()
         else
             delete device;
     }
-}
-
-void HidDeviceController::notifyFromEventLoop(int param)
-{
-    notifyChange(param);
 }
 
 int HidDeviceController::rescanDelayMs(int failuresInARow)
@@ -126,7 +121,7 @@ void HidDeviceController::notifyChange(int param)
             // next change.
             if (std::exchange(controller->m_missedNotification, false)) {
                 QMetaObject::invokeMethod(
-                    controller, [c = controller] { c->notifyFromEventLoop(0); }, Qt::QueuedConnection);
+                    controller, [c = controller] { c->notifyChange(0); }, Qt::QueuedConnection);
             }
         }
     } endScan{this};

@@ -90,7 +90,6 @@ signals:
 
 private:
     friend class HidDevice;
-    void notifyFromEventLoop(int param);
     // A node failed: a scan settles whether its interface is still there.
     void deviceSeemsGone(HidDevice* device);
     class OfferScope;

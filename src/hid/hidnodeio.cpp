@@ -155,7 +155,7 @@ HidNodeIo::Shared::Result HidNodeIo::Shared::open()
         return {IoResult::fromErrno(ESTALE, QStringLiteral("%1 now belongs to another device").arg(path))};
     if (node.isOpen())
         return {IoResult::success(0), node.descriptor()};
-    HidrawDevice opened = HidrawDevice::open(path, HidrawDevice::Mode::ReadWrite, HidrawDevice::Wait::NonBlocking);
+    HidrawDevice opened = HidrawDevice::open(path, HidrawDevice::Mode::ReadWrite);
     if (!opened.isOpen())
         return {IoResult::fromErrno(opened.lastErrno(), opened.lastError())};
     const auto id = opened.nodeId();

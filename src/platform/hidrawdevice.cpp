@@ -37,11 +37,11 @@ HidrawDevice& HidrawDevice::operator=(HidrawDevice&& other) noexcept
     return *this;
 }
 
-HidrawDevice HidrawDevice::open(const QString& devnode, Mode mode, Wait wait)
+HidrawDevice HidrawDevice::open(const QString& devnode, Mode mode)
 {
     HidrawDevice device;
     device.m_devnode = devnode;
-    const int access = (mode == Mode::ReadWrite ? O_RDWR : O_RDONLY) | (wait == Wait::NonBlocking ? O_NONBLOCK : 0);
+    const int access = (mode == Mode::ReadWrite ? O_RDWR : O_RDONLY) | O_NONBLOCK;
     do {
         device.m_fd = ::open(devnode.toLocal8Bit().constData(), access | O_CLOEXEC);
     } while (device.m_fd < 0 && errno == EINTR);

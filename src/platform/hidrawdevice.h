@@ -15,8 +15,6 @@ namespace tavrel::platform {
 class HidrawDevice {
 public:
     enum class Mode { ReadWrite, Read };
-    // Reads need a non-blocking descriptor; a writer on a thread of its own may block.
-    enum class Wait { NonBlocking, Blocking };
 
     // Which node an open descriptor is on. A node name can pass to another device once its own
     // has gone, so a reopened name is compared with what the first opening found.
@@ -44,8 +42,8 @@ public:
     HidrawDevice(const HidrawDevice&) = delete;
     HidrawDevice& operator=(const HidrawDevice&) = delete;
 
-    // Check isOpen() and lastErrno().
-    static HidrawDevice open(const QString& devnode, Mode mode, Wait wait = Wait::NonBlocking);
+    // A non-blocking descriptor: reads run on the event loop. Check isOpen() and lastErrno().
+    static HidrawDevice open(const QString& devnode, Mode mode);
     // Whether the node exists at all, for interfaces the user may not open.
     static bool nodeExists(const QString& devnode);
     // Whether this user may open the node for reading and writing, learned without opening it.

@@ -1,6 +1,7 @@
 #include "platform/hidudevinfo.h"
 
 #include "platform/udevcontext.h"
+#include "platform/udevdevice.h"
 
 #include <QStringList>
 #include <cerrno>
@@ -13,22 +14,6 @@
 namespace tavrel::platform {
 
 namespace {
-
-struct DeviceUnref {
-    void operator()(udev_device* d) const { udev_device_unref(d); }
-};
-using DevicePtr = std::unique_ptr<udev_device, DeviceUnref>;
-
-DevicePtr deviceAt(UdevContext& context, const QString& syspath)
-{
-    return DevicePtr(udev_device_new_from_syspath(context.handle(), syspath.toUtf8().constData()));
-}
-
-// Parents belong to their child and are not unreferenced.
-udev_device* usbParent(udev_device* device)
-{
-    return udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
-}
 
 udev_device* hidParent(udev_device* device)
 {
@@ -57,10 +42,10 @@ std::optional<QString> textOf(const char* value)
 std::optional<QString> stringOf(UdevContext& context, const QString& syspath, const char* usbAttribute,
                                 const char* hidProperty)
 {
-    const DevicePtr device = deviceAt(context, syspath);
+    const UdevDevicePtr device = udevDeviceAt(context, syspath);
     if (!device)
         return std::nullopt;
-    if (udev_device* usb = usbParent(device.get()))
+    if (udev_device* usb = usbDeviceAbove(device.get()))
         return textOf(udev_device_get_sysattr_value(usb, usbAttribute));
     if (udev_device* hid = hidParent(device.get())) {
         auto text = textOf(udev_device_get_property_value(hid, hidProperty));
@@ -74,7 +59,7 @@ std::optional<QString> stringOf(UdevContext& context, const QString& syspath, co
 
 std::optional<quint64> udevDeviceNumber(UdevContext& context, const QString& syspath)
 {
-    const DevicePtr device = deviceAt(context, syspath);
+    const UdevDevicePtr device = udevDeviceAt(context, syspath);
     const dev_t number = device ? udev_device_get_devnum(device.get()) : 0;
     if (number == 0)
         return std::nullopt;
@@ -83,10 +68,10 @@ std::optional<quint64> udevDeviceNumber(UdevContext& context, const QString& sys
 
 std::optional<HidIdentity> udevIdentity(UdevContext& context, const QString& syspath)
 {
-    const DevicePtr device = deviceAt(context, syspath);
+    const UdevDevicePtr device = udevDeviceAt(context, syspath);
     if (!device)
         return std::nullopt;
-    udev_device* usb = usbParent(device.get());
+    udev_device* usb = usbDeviceAbove(device.get());
     HidIdentity identity;
     identity.version = hexAttribute(usb, "bcdDevice").value_or(0);
 
@@ -126,7 +111,7 @@ std::optional<QString> udevSerialString(UdevContext& context, const QString& sys
 
 std::optional<QByteArray> sysfsReportDescriptor(UdevContext& context, const QString& syspath)
 {
-    const DevicePtr device = deviceAt(context, syspath);
+    const UdevDevicePtr device = udevDeviceAt(context, syspath);
     udev_device* hid = device ? hidParent(device.get()) : nullptr;
     const char* hidPath = hid ? udev_device_get_syspath(hid) : nullptr;
     if (!hidPath)

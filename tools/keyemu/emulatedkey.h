@@ -51,8 +51,7 @@ public:
     QString syspath() const;
     // The keyboard's and the mouse's "/dev/input/eventN" while plugged, none while unplugged.
     std::vector<QString> inputDevnodes() const;
-    // How often those nodes have been opened since the key was plugged in. (umockdev does not
-    // say when a descriptor is closed.)
+    // The descriptors open on those nodes now.
     int inputOpens() const;
 
     // Key k (0..7) pressed and held for holdMs: what its stored record says goes out through the

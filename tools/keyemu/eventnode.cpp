@@ -27,8 +27,7 @@ namespace {
 
 constexpr int InputMajor = 13;
 // Events kept for a descriptor that does not read them; the oldest go first, as the kernel drops
-// what a slow reader has not taken. umockdev does not say when a descriptor is closed, so a
-// descriptor's queue stays with the node.
+// what a slow reader has not taken. A descriptor's queue goes when it is closed.
 constexpr std::size_t EventQueueLimit = 1024;
 constexpr int FirstEventMinor = 64;
 

@@ -74,8 +74,8 @@ struct HidrawNode::Link {
     std::atomic<bool> gone{false};
     QByteArray name, phys, uniq;  // what HIDIOCGRAWNAME, …PHYS and …UNIQ report
     // Each descriptor's reports not read yet, as hidraw gives every open descriptor its own copy
-    // of each report sent after it was opened. Guarded by state->mutex. umockdev does not say
-    // when a descriptor is closed, so a descriptor's queue stays with the node.
+    // of each report sent after it was opened; the queue goes when the descriptor is closed.
+    // Guarded by state->mutex.
     std::map<const void*, std::deque<QByteArray>> queues;
 };
 
@@ -203,6 +203,13 @@ void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     link.queues[client];
 }
 
+void onVanished(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
+{
+    HidrawNode::Link& link = linkOf<HidrawNode::Link>(data);
+    std::lock_guard lock(link.state->mutex);
+    link.queues.erase(client);
+}
+
 }  // namespace
 
 HidrawNode::HidrawNode(UMockdevTestbed* testbed, std::shared_ptr<KeyState> state, const NodeLayout& layout)
@@ -221,6 +228,7 @@ HidrawNode::HidrawNode(UMockdevTestbed* testbed, std::shared_ptr<KeyState> state
     connectLink(m_handler, "handle-read", G_CALLBACK(onRead), m_link);
     connectLink(m_handler, "handle-write", G_CALLBACK(onWrite), m_link);
     connectLink(m_handler, "client-connected", G_CALLBACK(onConnected), m_link);
+    connectLink(m_handler, "client-vanished", G_CALLBACK(onVanished), m_link);
 
     attachNode(m_testbed, m_devnode.toUtf8(), m_handler, description, "devices");
 }
