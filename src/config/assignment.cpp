@@ -243,8 +243,8 @@ AssignmentResult parseAssignment(const QString& input, bool repeat)
             return unknownName(Unknown::KeyName, token, closeKeyNames(token));
         }
         const QString name = keyNameForUsage(match->usage);
-        if (match->usage >= FirstModifierUsage && match->usage <= LastModifierUsage) {
-            record.modifiers |= quint8(1u << (match->usage - FirstModifierUsage));
+        if (const quint8 bit = modifierBit(match->usage)) {
+            record.modifiers |= bit;
         } else if (record.code1 != 0 && record.code1 != match->usage) {
             return AssignmentError{QCoreApplication::translate("tavrel::assignment",
                                                                "%1 and %2 are both ordinary keys; a key sends one "

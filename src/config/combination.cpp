@@ -22,11 +22,11 @@ EncodedCombination encodeCombination(const KeyRecord& current, const QStringList
     bool ordinarySeen = false;
     for (const QString& name : pressedKeys) {
         const int u = usageForName(name);
-        if (u >= FirstModifierUsage && u <= LastModifierUsage) {
+        if (const quint8 bit = modifierBit(u)) {
             if (!modifierSeen)
                 r.modifiers = 0;
             modifierSeen = true;
-            r.modifiers |= quint8(1u << (u - FirstModifierUsage));
+            r.modifiers |= bit;
         } else if (u != 0) {
             if (!modifierSeen)
                 r.modifiers = 0;

@@ -73,8 +73,8 @@ SentInput InputDecoder::heldInput() const
     for (const Held& h : m_held) {
         const int usage = usageForKeyCode(h.code);
         const quint8 button = mouseButtonForCode(h.code);
-        if (usage >= FirstModifierUsage && usage <= LastModifierUsage) {
-            input.modifiers |= quint8(1u << (usage - FirstModifierUsage));
+        if (const quint8 bit = modifierBit(usage)) {
+            input.modifiers |= bit;
         } else if (usage != 0) {
             if (!input.keys.contains(quint8(usage)))
                 input.keys.append(quint8(usage));

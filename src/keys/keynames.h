@@ -27,4 +27,12 @@ int usageForName(const QString& name);
 constexpr int FirstModifierUsage = 224;
 constexpr int LastModifierUsage = 231;
 
+// The modifier byte's bit for a modifier's usage (Left Ctrl 0x01 … Right GUI 0x80); 0 for any
+// other usage.
+constexpr quint8 modifierBit(int usage)
+{
+    return usage >= FirstModifierUsage && usage <= LastModifierUsage ? quint8(1u << (usage - FirstModifierUsage))
+                                                                     : quint8(0);
+}
+
 }  // namespace tavrel

@@ -471,6 +471,7 @@ void DeviceSession::captureKey(const KeyEvent& event)
     AttachedKey* key = editedKey();
     const auto& current = shownRecord(m_selectedKey);
     const EncodedCombination encoded = encodeCombination(current ? current->record : KeyRecord{}, taken->keys);
+    m_lastCapture = {taken->codes, encoded.trace};
     emit combinationTaken(*taken, encoded.trace);
     if (!key)
         return;

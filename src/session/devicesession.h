@@ -100,6 +100,13 @@ public:
     bool capturing() const { return m_capturing; }
     // A key event from the hook library; a taken combination is stored in the key being edited.
     void captureKey(const KeyEvent& event);
+    // The last combination capture took: its key usages ("224-4"), and the record bytes it was
+    // encoded into ("01-04-00-00"). For the state snapshot.
+    struct CaptureTrace {
+        QString codes;
+        QString trace;
+    };
+    const CaptureTrace& lastCapture() const { return m_lastCapture; }
 
     // --- moving the configuration of the selected key
     // The user asks for the key's records: they replace what is shown, edits included.
@@ -205,6 +212,7 @@ private:
     int m_selectedKey = -1;
     KeyCapture m_capture;
     bool m_capturing = false;
+    CaptureTrace m_lastCapture;
     QStringList m_log;
 
     QTimer* m_repoll = nullptr;

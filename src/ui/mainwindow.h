@@ -72,14 +72,6 @@ public:
     const KeyLabels& keyLabels() const { return m_keyLabels; }
     void setKeyLabels(const KeyLabels& labels);
 
-    // The last combination the capture took: its key usages ("224-4"), and the record bytes it
-    // was encoded into ("01-04-00-00"). For the state snapshot.
-    struct CaptureTrace {
-        QString codes;
-        QString trace;
-    };
-    const CaptureTrace& lastCapture() const { return m_lastCapture; }
-
     // A message of the hook library, as the native event filter hands it on: a key pressed or
     // released while capture is on. Tests without the hook library's X client give them here.
     void handleHookMessage(quint32 message, quint32 wParam, quint32 lParam);
@@ -139,7 +131,7 @@ private:
     void showKey();
     // The selected key on its page, with the capture box focused on the keyboard page.
     void showSelectedKeyPage();
-    void showCombination(const TakenCombination& taken, const QString& trace);
+    void showCombination(const TakenCombination& taken);
     // What the selected key was last heard sending, and the key whose record sends it.
     void showReceived(AttachedKey* from, const InputChange& change, int key);
     void clearReceived();
@@ -147,6 +139,7 @@ private:
     void showWriteOutcome(const WriteOutcome& outcome);
     void warnAboutAccess(const QString& itemText);
     void showSerial(bool trailingSpaces);
+    void showSelectedDevice();
     void updateReadWriteButtons();
 
     // The tool bar band.
@@ -192,7 +185,6 @@ private:
     std::unique_ptr<PairingWindow> m_ownPairingWindow;
     QFileDialog* m_fileDialog = nullptr;
     KeyLabels m_keyLabels;
-    CaptureTrace m_lastCapture;
     // The last press shown, to show again in other key names.
     std::optional<std::pair<InputChange, int>> m_received;
     // Set while the widgets are brought in line with the record: their change signals are the

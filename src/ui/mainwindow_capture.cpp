@@ -79,10 +79,9 @@ void MainWindow::handleHookMessage(quint32 message, quint32 wParam, quint32 lPar
         m_session->captureKey(*event);
 }
 
-void MainWindow::showCombination(const TakenCombination& taken, const QString& trace)
+void MainWindow::showCombination(const TakenCombination& taken)
 {
     m_captureBox->setText(m_keyLabels.relabel(taken.text));
-    m_lastCapture = {taken.codes, trace};
 }
 
 }  // namespace tavrel

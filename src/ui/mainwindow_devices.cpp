@@ -76,14 +76,10 @@ void MainWindow::showDevices()
     if (m_session->devicePresent()) {
         showSerial(true);
         m_keyCaption->setText(tr("设置按键:%1").arg(m_session->selectedKey() + 1));
-        m_mouseTab->setVisible(m_session->mousePageShown());
-        m_pairingButton->setEnabled(m_session->capabilities().pairing);
-        m_pairingButton->setVisible(m_session->capabilities().pairing);
-        setWindowTitle(deviceCaption(m_session->capabilities().wireless));
         m_emptyHelp->hide();
         m_pages->show();
         m_keyPicker->show();
-        showKeys();
+        showSelectedDevice();
     } else {
         m_pairingButton->setEnabled(false);
         m_pairingButton->hide();
@@ -117,17 +113,23 @@ void MainWindow::showSelection()
 {
     const int row = m_session->selectedDevice();
     showSerial(false);
-    m_mouseTab->setVisible(m_session->mousePageShown());
-    m_keyboardTriggerBox->setVisible(m_session->triggerGroupsShown());
-    m_mouseTriggerBox->setVisible(m_session->triggerGroupsShown());
-    m_pairingButton->setEnabled(m_session->capabilities().pairing);
-    m_pairingButton->setVisible(m_session->capabilities().pairing);
-    // The tool bar's pictures and the title follow the key chosen, whatever the others are.
+    // The tool bar's pictures follow the key chosen, whatever the others are.
     const auto& keys = m_session->keys();
     for (int i = 0; i < int(keys.size()); ++i) {
         if (auto* button = qobject_cast<ui::PictureButton*>(m_deviceButtons->button(i)))
             button->setPicture(devicePicture(keys[std::size_t(i)]->capabilities().wireless, i == row));
     }
+    showSelectedDevice();
+}
+
+// What the selected key offers: its pages and groups, pairing, the window title, its keys.
+void MainWindow::showSelectedDevice()
+{
+    m_mouseTab->setVisible(m_session->mousePageShown());
+    m_keyboardTriggerBox->setVisible(m_session->triggerGroupsShown());
+    m_mouseTriggerBox->setVisible(m_session->triggerGroupsShown());
+    m_pairingButton->setEnabled(m_session->capabilities().pairing);
+    m_pairingButton->setVisible(m_session->capabilities().pairing);
     setWindowTitle(deviceCaption(m_session->capabilities().wireless));
     showKeys();
 }

@@ -2,6 +2,8 @@
 // mouse, picking its mouse button and its trigger.
 #include "ui/mainwindow.h"
 
+#include "ui/widgets/buttongroup.h"
+
 #include "ui/errorbox.h"
 
 #include "ui/widgets/gradienttext.h"
@@ -22,26 +24,6 @@ int MainWindow::selectedKey() const
     return m_session->selectedKey();
 }
 
-namespace {
-
-// Checks the group's button with the id, or none where no button has it: a record that holds
-// none of the choices shows none.
-void showChoice(QButtonGroup* group, int id)
-{
-    if (group->checkedId() == id)
-        return;
-    if (QAbstractButton* button = group->button(id)) {
-        button->setChecked(true);
-        return;
-    }
-    // An exclusive group keeps its checked button checked.
-    group->setExclusive(false);
-    group->checkedButton()->setChecked(false);
-    group->setExclusive(true);
-}
-
-}  // namespace
-
 void MainWindow::showKey()
 {
     // Every control of the page shows what the selected key's record decodes to, and nothing
@@ -54,7 +36,7 @@ void MainWindow::showKey()
         const KeyRecord& r = stored->record;
         m_pages->setCurrentIndex(1);
         // The group's ids are the button bits.
-        showChoice(m_mouseButtons, r.modifiers);
+        ui::checkOnly(m_mouseButtons, r.modifiers);
         if (r.modifiers == MouseLeft)
             m_mousePicture->setPicture(QStringLiteral("MouseLeft"));
         else if (r.modifiers == MouseRight)
@@ -63,7 +45,7 @@ void MainWindow::showKey()
             m_mousePicture->setPicture(QStringLiteral("MouseWheel"));
         else
             m_mousePicture->setPicture(QStringLiteral("MouseDefault"));
-        showChoice(m_mouseTrigger, r.mode == ModeMouseSingle ? 0 : r.mode == ModeMouseRepeat ? 1 : -1);
+        ui::checkOnly(m_mouseTrigger, r.mode == ModeMouseSingle ? 0 : r.mode == ModeMouseRepeat ? 1 : -1);
         return;
     }
     m_pages->setCurrentIndex(0);
@@ -71,7 +53,7 @@ void MainWindow::showKey()
         m_keyCaption->setText(tr("设置按键:%1").arg(s + 1));
     m_captureBox->setText(stored ? m_keyLabels.relabel(stored->text) : QString());
     const int mode = stored ? stored->record.mode : -1;
-    showChoice(m_keyboardTrigger, mode == ModeKeyboardSingle ? 0 : mode == ModeKeyboardRepeat ? 1 : -1);
+    ui::checkOnly(m_keyboardTrigger, mode == ModeKeyboardSingle ? 0 : mode == ModeKeyboardRepeat ? 1 : -1);
 }
 
 void MainWindow::showSelectedKeyPage()

@@ -131,7 +131,7 @@ void describeSession(const MainWindow& window, QString& out)
                           .arg(recordText(held->record), escaped(held->text))
                     : QStringLiteral("record key=%1 bytes=none\n").arg(k);
     }
-    const MainWindow::CaptureTrace& capture = window.lastCapture();
+    const DeviceSession::CaptureTrace& capture = s.lastCapture();
     out += QStringLiteral("capture codes=\"%1\" trace=\"%2\"\n").arg(escaped(capture.codes), escaped(capture.trace));
     for (const QString& line : s.log())
         out += QStringLiteral("log text=\"%1\"\n").arg(escaped(line));

@@ -1,5 +1,7 @@
 #include "ui/widgets/keypicker.h"
 
+#include "ui/widgets/buttongroup.h"
+
 #include "ui/widgets/keypickeritem.h"
 
 #include <QButtonGroup>
@@ -66,14 +68,7 @@ void KeyPicker::setCurrentIndex(int index)
 {
     if (index < 0 || index >= count())
         index = -1;
-    if (QAbstractButton* selected = m_group->button(index)) {
-        selected->setChecked(true);
-    } else if (QAbstractButton* checked = m_group->checkedButton()) {
-        // An exclusive group keeps its checked button checked.
-        m_group->setExclusive(false);
-        checked->setChecked(false);
-        m_group->setExclusive(true);
-    }
+    checkOnly(m_group, index);
     if (index == m_index)
         return;
     m_index = index;
