@@ -6,7 +6,7 @@
 #
 # Usage: scripts/fuzz.sh [SECONDS [TARGET...]]
 #   SECONDS: fuzzing time per target (default: $FUZZ_SECONDS, else 60)
-#   TARGET:  reportdescriptor, dispatch, serial, keynames, capture (default: all of them)
+#   TARGET:  a folder name under tests/fuzz/corpus/, one per target (default: all of them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,9 +17,11 @@ if ! [[ $seconds =~ ^[0-9]+$ ]] || ((seconds < 1)); then
 fi
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
-((${#targets[@]})) || targets=(reportdescriptor dispatch serial keynames capture config_file input_events)
+if ((${#targets[@]} == 0)); then
+  for corpus in tests/fuzz/corpus/*/; do targets+=("$(basename "$corpus")"); done
+fi
 
-bash scripts/install-deps.sh --fuzz
+[[ -n ${TAVREL_DEPS_CHECKED:-} ]] || bash scripts/install-deps.sh --fuzz
 
 build=build-fuzz
 launcher=()

@@ -10,7 +10,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+# Every package the steps below need, the fuzz targets' compiler included, checked once.
+bash scripts/install-deps.sh --fuzz
+export TAVREL_DEPS_CHECKED=1
 
 start=$SECONDS
 echo "== layout of the C++ sources"

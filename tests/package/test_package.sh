@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Builds the Debian package with CPack, checks what is in it and what it declares, unpacks it
+# Checks what is in the Debian package (tests/package/build_package.sh builds it) and what it declares, unpacks it
 # with dpkg -x into a scratch root and starts the unpacked program on a virtual X display: with
 # the package's layout it must load its hook library, and without the library it must say so.
 #
-#   test_package.sh BUILD_DIR APP_ID HOOK_DIR VERSION PROGRAM...
+#   test_package.sh DEB_DIR APP_ID HOOK_DIR VERSION PROGRAM...
 #
 # HOOK_DIR is the hook library's folder below the package prefix (lib/tavrel); every PROGRAM
 # must be in usr/bin.
 set -euo pipefail
 
-build=$(realpath "$1")
+deb_dir=$(realpath "$1")
 app_id=$2
 hook_dir=$3
 version=$4
@@ -45,12 +45,7 @@ wait_until() {
 
 # ---- the package -------------------------------------------------------------------------------
 
-echo "== cpack -G DEB"
-if ! cpack -G DEB -B "$work/cpack" --config "$build/CPackConfig.cmake" >"$work/cpack.log" 2>&1; then
-  cat "$work/cpack.log"
-  fail "cpack could not build the package"
-fi
-debs=("$work"/cpack/*.deb)
+debs=("$deb_dir"/*.deb)
 [[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || fail "expected one .deb, found: ${debs[*]}"
 deb=${debs[0]}
 echo "$(basename "$deb"), $(stat -c %s "$deb") bytes"
