@@ -1,8 +1,6 @@
 // What a key sends through its keyboard and mouse interfaces, as the session reads it for the
 // selected key: each press and release, and the one key whose record sends it.
-#include "common/qtwait.h"
-#include "keyemu/testbed.h"
-#include "session/devicesession.h"
+#include "sessionfixture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +8,6 @@
 
 using namespace tavrel;
 
-namespace tavrel::test {
-emu::Testbed& testbed();
-}
 using tavrel::test::runEventsFor;
 using tavrel::test::testbed;
 using tavrel::test::waitFor;
@@ -25,24 +20,8 @@ struct Received {
     int key;
 };
 
-class KeyTesterTest : public ::testing::Test {
+class KeyTesterTest : public tavrel::test::EmulatedKeysTest {
 protected:
-    void TearDown() override
-    {
-        session.reset();
-        for (emu::EmulatedKey* key : testbed().keys())
-            if (key->plugged())
-                testbed().unplug(*key);
-    }
-
-    emu::EmulatedKey& plug(const QString& name, const QString& serial)
-    {
-        emu::KeyModel model;
-        model.name = name;
-        model.serial = serial;
-        return testbed().add(model);
-    }
-
     void start()
     {
         session = std::make_unique<DeviceSession>();
@@ -73,7 +52,6 @@ protected:
         return result;
     }
 
-    std::unique_ptr<DeviceSession> session;
     std::vector<Received> received;
     int cleared = 0;
 };

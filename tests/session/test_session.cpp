@@ -1,9 +1,7 @@
 // The device session on its own, as the command line uses it: no widgets, a QCoreApplication,
 // emulated keys.
-#include "common/qtwait.h"
 #include "config/reportchannel.h"
-#include "keyemu/testbed.h"
-#include "session/devicesession.h"
+#include "sessionfixture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +9,6 @@
 
 using namespace tavrel;
 
-namespace tavrel::test {
-emu::Testbed& testbed();
-}
 using tavrel::test::runEventsFor;
 using tavrel::test::testbed;
 using tavrel::test::waitFor;
@@ -37,25 +32,8 @@ Bytes ownRecord(int device, int key)
     return {quint8(1 << (device % 4)), quint8(0x04 + 8 * device + key), 0, 0, 0x00};
 }
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public tavrel::test::EmulatedKeysTest {
 protected:
-    void TearDown() override
-    {
-        session.reset();
-        for (emu::EmulatedKey* key : testbed().keys())
-            if (key->plugged())
-                testbed().unplug(*key);
-    }
-
-    emu::EmulatedKey& plug(const QString& name, const QString& serial, int keys = 6)
-    {
-        emu::KeyModel model;
-        model.name = name;
-        model.serial = serial;
-        model.keys = keys;
-        return testbed().add(model);
-    }
-
     void start()
     {
         session = std::make_unique<DeviceSession>();
@@ -89,7 +67,6 @@ protected:
         return r ? r->record.bytes() : Bytes{0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
     }
 
-    std::unique_ptr<DeviceSession> session;
     std::vector<WriteOutcome> outcomes;
 };
 

@@ -110,27 +110,9 @@ Texts chinese()
 
 // Starts the program's windows as main does under the given locale: the language comes from the
 // environment and its translation is installed before any window exists.
-class LanguageTest : public WindowTest, public ::testing::WithParamInterface<Texts> {
+class LanguageTest : public LocaleWindowTest, public ::testing::WithParamInterface<Texts> {
 protected:
-    void SetUp() override
-    {
-        for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
-            m_saved.emplace_back(name, qgetenv(name));
-        qunsetenv("LC_ALL");
-        qunsetenv("LC_MESSAGES");
-        qputenv("LANG", GetParam().locale);
-        m_translator = i18n::installTranslation(i18n::systemLanguage());
-        m_qtTranslator = i18n::installQtTranslation(i18n::systemLanguage());
-    }
-
-    void TearDown() override
-    {
-        WindowTest::TearDown();
-        delete m_translator;
-        delete m_qtTranslator;
-        for (const auto& [name, value] : m_saved)
-            qputenv(name, value);
-    }
+    void SetUp() override { useLocale(GetParam().locale, true); }
 
     template <class W>
     W* child(QWidget* window, const char* name)
@@ -139,10 +121,6 @@ protected:
         EXPECT_TRUE(w) << name;
         return w;
     }
-
-    std::vector<std::pair<const char*, QByteArray>> m_saved;
-    QTranslator* m_translator = nullptr;
-    QTranslator* m_qtTranslator = nullptr;
 };
 
 }  // namespace

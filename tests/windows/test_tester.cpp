@@ -26,25 +26,9 @@ void PrintTo(const TesterTexts& texts, std::ostream* out)
     *out << texts.locale;
 }
 
-class TesterWindowTest : public WindowTest, public ::testing::WithParamInterface<TesterTexts> {
+class TesterWindowTest : public LocaleWindowTest, public ::testing::WithParamInterface<TesterTexts> {
 protected:
-    void SetUp() override
-    {
-        for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
-            m_saved.emplace_back(name, qgetenv(name));
-        qunsetenv("LC_ALL");
-        qunsetenv("LC_MESSAGES");
-        qputenv("LANG", GetParam().locale);
-        m_translator = i18n::installTranslation(i18n::systemLanguage());
-    }
-
-    void TearDown() override
-    {
-        WindowTest::TearDown();
-        delete m_translator;
-        for (const auto& [name, value] : m_saved)
-            qputenv(name, value);
-    }
+    void SetUp() override { useLocale(GetParam().locale, false); }
 
     // The controls of a key page that the line's text covers, by name: the line stays over
     // whichever page is shown.
@@ -67,9 +51,6 @@ protected:
         key.pressKey(slot, holdMs);
         return waitFor([&] { return mainChild<QLabel>("receivedText")->text() == shown; }, 5000);
     }
-
-    std::vector<std::pair<const char*, QByteArray>> m_saved;
-    QTranslator* m_translator = nullptr;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "common/qtwait.h"
 #include "hid/hiddevicecontroller.h"
+#include "i18n/language.h"
 #include "keyemu/testbed.h"
 #include "ui/mainwindow.h"
 #include "ui/pairingwindow.h"
@@ -30,9 +31,12 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace tavrel::test {
 
@@ -199,6 +203,37 @@ public:
 protected:
     std::unique_ptr<MainWindow> form;
     std::unique_ptr<PairingWindow> pairing;
+};
+
+// A window test under a locale, set as main does it: the language comes from the environment and
+// its translation is installed before any window exists; the environment comes back afterwards.
+class LocaleWindowTest : public WindowTest {
+protected:
+    void useLocale(const char* locale, bool withQtTexts)
+    {
+        for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+            m_saved.emplace_back(name, qgetenv(name));
+        qunsetenv("LC_ALL");
+        qunsetenv("LC_MESSAGES");
+        qputenv("LANG", locale);
+        m_translator = i18n::installTranslation(i18n::systemLanguage());
+        if (withQtTexts)
+            m_qtTranslator = i18n::installQtTranslation(i18n::systemLanguage());
+    }
+
+    void TearDown() override
+    {
+        WindowTest::TearDown();
+        delete m_translator;
+        delete m_qtTranslator;
+        for (const auto& [name, value] : m_saved)
+            qputenv(name, value);
+    }
+
+private:
+    std::vector<std::pair<const char*, QByteArray>> m_saved;
+    QTranslator* m_translator = nullptr;
+    QTranslator* m_qtTranslator = nullptr;
 };
 
 }  // namespace tavrel::test

@@ -1,0 +1,38 @@
+#pragma once
+// A device session over emulated keys that a test plugs in; everything plugged goes at the end.
+
+#include "common/qtwait.h"
+#include "keyemu/testbed.h"
+#include "session/devicesession.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tavrel::test {
+
+emu::Testbed& testbed();
+
+class EmulatedKeysTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        session.reset();
+        for (emu::EmulatedKey* key : testbed().keys())
+            if (key->plugged())
+                testbed().unplug(*key);
+    }
+
+    emu::EmulatedKey& plug(const QString& name, const QString& serial, int keys = 6)
+    {
+        emu::KeyModel model;
+        model.name = name;
+        model.serial = serial;
+        model.keys = keys;
+        return testbed().add(model);
+    }
+
+    std::unique_ptr<DeviceSession> session;
+};
+
+}  // namespace tavrel::test
