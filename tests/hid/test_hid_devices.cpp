@@ -1,11 +1,11 @@
 // The device layer against emulated keys: scans, offers and claims, release, plug and unplug,
 // reports read on the GUI thread, writes into the firmware, and the faults of a gone device.
 
+#include "common/addedkeys.h"
 #include "common/qtwait.h"
 #include "config/reports.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
-#include "keyemu/testbed.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/udevcontext.h"
 
@@ -20,17 +20,11 @@
 using namespace tavrel;
 using tavrel::emu::EmulatedKey;
 using tavrel::emu::KeyModel;
-using tavrel::emu::Testbed;
 using tavrel::test::runEventsFor;
+using tavrel::test::testbed;
 using tavrel::test::waitFor;
 
 namespace {
-
-Testbed& testbed()
-{
-    static Testbed bed;
-    return bed;
-}
 
 const QByteArray noIdDescriptor = QByteArray::fromHex("0600FF0901A101"
                                                       "0901150026FF00750895088102"
@@ -101,15 +95,8 @@ public:
     std::vector<HidDevice*> listed;
 };
 
-class HidDevices : public testing::Test {
+class HidDevices : public tavrel::test::AddedKeysTest {
 protected:
-    EmulatedKey& addKey(KeyModel model = {})
-    {
-        EmulatedKey& key = testbed().add(model);
-        m_keys.push_back(&key);
-        return key;
-    }
-
     // A controller with the window's handlers, set with scans deferred as the session does.
     std::unique_ptr<HidDeviceController> makeController(bool withData = true)
     {
@@ -173,14 +160,12 @@ protected:
 
     void TearDown() override
     {
-        for (EmulatedKey* key : m_keys)
-            testbed().unplug(*key);
+        AddedKeysTest::TearDown();
         // Lets the remove events go by before the next test's controller listens.
         runEventsFor(20);
     }
 
     Window window;
-    std::vector<EmulatedKey*> m_keys;
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // An open hidraw node against emulated keys: ioctls, writes into the firmware, reads with a
 // time-out and a wake-up, devices without report IDs, and a node that has gone.
 
-#include "keyemu/testbed.h"
+#include "common/addedkeys.h"
 #include "platform/hidrawdevice.h"
 #include "platform/reportdescriptor.h"
 
@@ -12,33 +12,11 @@
 using namespace tavrel::platform;
 using tavrel::emu::EmulatedKey;
 using tavrel::emu::KeyModel;
-using tavrel::emu::Testbed;
+using tavrel::test::testbed;
 
 namespace {
 
-Testbed& testbed()
-{
-    static Testbed bed;
-    return bed;
-}
-
-// Unplugs the keys a test added, so the next one starts from an empty bus.
-class PlatformHidraw : public testing::Test {
-protected:
-    EmulatedKey& addKey(KeyModel model = {})
-    {
-        EmulatedKey& key = testbed().add(model);
-        m_keys.push_back(&key);
-        return key;
-    }
-    void TearDown() override
-    {
-        for (EmulatedKey* key : m_keys)
-            testbed().unplug(*key);
-    }
-
-    std::vector<EmulatedKey*> m_keys;
-};
+class PlatformHidraw : public tavrel::test::AddedKeysTest {};
 
 QByteArray bytesOf(std::span<const quint8> data)
 {

@@ -2,9 +2,9 @@
 // with libevdev on the event loop, each reader with its own copy of the events, and gone with
 // the key.
 
+#include "common/addedkeys.h"
 #include "common/qtwait.h"
 #include "config/inputdecoder.h"
-#include "keyemu/testbed.h"
 #include "platform/hotplugmonitor.h"
 #include "platform/inputeventreader.h"
 #include "platform/inputnodes.h"
@@ -21,32 +21,19 @@ using namespace tavrel;
 using namespace tavrel::platform;
 using tavrel::emu::EmulatedKey;
 using tavrel::emu::KeyModel;
-using tavrel::emu::Testbed;
+using tavrel::test::testbed;
 using tavrel::test::waitFor;
 
 namespace {
 
-Testbed& testbed()
-{
-    static Testbed bed;
-    return bed;
-}
-
 constexpr int PollMs = 5;
 
-class PlatformInput : public testing::Test {
+class PlatformInput : public tavrel::test::AddedKeysTest {
 protected:
-    EmulatedKey& addKey()
-    {
-        EmulatedKey& key = testbed().add({});
-        m_keys.push_back(&key);
-        return key;
-    }
     void TearDown() override
     {
         m_readers.clear();
-        for (EmulatedKey* key : m_keys)
-            testbed().unplug(*key);
+        AddedKeysTest::TearDown();
     }
 
     // Readers of every input node of the key, feeding one decoder, as the session does.
@@ -66,7 +53,6 @@ protected:
     }
 
     std::shared_ptr<UdevContext> m_udev = UdevContext::create();
-    std::vector<EmulatedKey*> m_keys;
     std::vector<std::unique_ptr<InputEventReader>> m_readers;
     InputDecoder m_decoder;
     std::vector<InputChange> m_changes;
