@@ -16,6 +16,27 @@ QString hex4(int value)
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
 }
 
+QString usbDevicePath(int port)
+{
+    return QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(port);
+}
+
+QString usbInterfacePath(int port, int interface)
+{
+    return usbDevicePath(port) + QStringLiteral("/1-%1:1.%2").arg(port).arg(interface);
+}
+
+QString hidDevicePath(int vendorId, int productId, int port, int interface, int hidSequence)
+{
+    return usbInterfacePath(port, interface)
+           + QStringLiteral("/0003:%1:%2.%3").arg(hex4(vendorId), hex4(productId), hex4(hidSequence));
+}
+
+QString usbPhys(int port, int interface)
+{
+    return QStringLiteral("usb-0000:00:14.0-%1/input%2").arg(port).arg(interface);
+}
+
 UMockdevIoctlData* resolveArgument(UMockdevIoctlClient* client, std::size_t size)
 {
     GError* error = nullptr;

@@ -17,6 +17,14 @@ namespace tavrel::emu {
 // Vendor and product ids as sysfs writes them in device names: four upper-case hex digits.
 QString hex4(int value);
 
+// Where a key plugged into `port` sits in sysfs: its USB device, its USB interface number
+// `interface` ("1-3:1.0"), and the hid device on that interface (instance `hidSequence`).
+QString usbDevicePath(int port);
+QString usbInterfacePath(int port, int interface);
+QString hidDevicePath(int vendorId, int productId, int port, int interface, int hidSequence);
+// The physical path the kernel reports for that interface ("usb-0000:00:14.0-3/input0").
+QString usbPhys(int port, int interface);
+
 // The handler's signals carry a reference to the node's link, so a handler that umockdev still
 // runs after the node has gone finds the link alive.
 template <typename Link>

@@ -1,7 +1,6 @@
 #include "keyemu/eventnode.h"
 
 #include "keyemu/emulatednode.h"
-#include "keyemu/hidrawnode.h"
 #include "keyemu/keystate.h"
 #include "keys/inputcodes.h"
 
@@ -31,15 +30,15 @@ constexpr int InputMajor = 13;
 constexpr std::size_t EventQueueLimit = 1024;
 constexpr int FirstEventMinor = 64;
 
+// The keyboard and the mouse are the USB interfaces after the hidraw one.
 QString interfacePath(const EventLayout& l, int interface)
 {
-    return usbDevicePath(l.port) + QStringLiteral("/1-%1:1.%2").arg(l.port).arg(interface + 1);
+    return usbInterfacePath(l.port, interface + 1);
 }
 
 QString hidPath(const KeyModel& m, const EventLayout& l, int interface)
 {
-    return interfacePath(l, interface)
-           + QStringLiteral("/0003:%1:%2.%3").arg(hex4(m.vendorId), hex4(m.productId), hex4(l.hidSequence));
+    return hidDevicePath(m.vendorId, m.productId, l.port, interface + 1, l.hidSequence);
 }
 
 QString inputPath(const KeyModel& m, const EventLayout& l, int interface)
@@ -267,7 +266,7 @@ EventNode::EventNode(UMockdevTestbed* testbed, const KeyModel& model, int interf
     m_devnode = QStringLiteral("/dev/input/event%1").arg(layout.eventMinor);
     m_link->capabilities = capabilitiesOf(interface);
     m_link->name = nameOf(model, interface).toUtf8();
-    m_link->phys = QStringLiteral("usb-0000:00:14.0-%1/input%2").arg(layout.port).arg(interface + 1).toUtf8();
+    m_link->phys = usbPhys(layout.port, interface + 1).toUtf8();
     m_link->uniq = model.serial.toUtf8();
     m_link->vendor = model.vendorId;
     m_link->product = model.productId;
@@ -316,7 +315,7 @@ QString EventNode::describe(const KeyModel& m, int interface, const EventLayout&
     const bool keyboard = interface == KeyboardInterface;
     const QString productCode =
         QStringLiteral("%1/%2/100").arg(QString::number(m.vendorId, 16), QString::number(m.productId, 16));
-    const QString phys = QStringLiteral("usb-0000:00:14.0-%1/input%2").arg(layout.port).arg(interface + 1);
+    const QString phys = usbPhys(layout.port, interface + 1);
     const int minor = FirstEventMinor + layout.eventMinor;
 
     QString d;

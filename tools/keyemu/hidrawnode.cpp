@@ -34,13 +34,12 @@ QString usbPath(const NodeLayout& l)
 
 QString interfacePath(const NodeLayout& l)
 {
-    return usbPath(l) + QStringLiteral("/1-%1:1.0").arg(l.port);
+    return usbInterfacePath(l.port, 0);
 }
 
 QString hidPath(const KeyModel& m, const NodeLayout& l)
 {
-    return interfacePath(l)
-           + QStringLiteral("/0003:%1:%2.%3").arg(hex4(m.vendorId), hex4(m.productId), hex4(l.hidSequence));
+    return hidDevicePath(m.vendorId, m.productId, l.port, 0, l.hidSequence);
 }
 
 QString hidrawPath(const KeyModel& m, const NodeLayout& l)
@@ -50,7 +49,7 @@ QString hidrawPath(const KeyModel& m, const NodeLayout& l)
 
 QString phys(const NodeLayout& l)
 {
-    return QStringLiteral("usb-0000:00:14.0-%1/input0").arg(l.port);
+    return usbPhys(l.port, 0);
 }
 
 // Sysfs attribute values in a udev description escape backslashes and line feeds.
@@ -63,11 +62,6 @@ QString attribute(const QString& value)
 }
 
 }  // namespace
-
-QString usbDevicePath(int port)
-{
-    return QStringLiteral("/sys/devices/pci0000:00/0000:00:14.0/usb1/1-%1").arg(port);
-}
 
 struct HidrawNode::Link {
     std::shared_ptr<KeyState> state;

@@ -23,9 +23,6 @@ struct NodeLayout {
     int devnum = 2;       // the USB device number, new on every plug
 };
 
-// The USB device of a key plugged into `port`, as its sysfs path; the interfaces sit under it.
-QString usbDevicePath(int port);
-
 class HidrawNode {
 public:
     // Attaches the handler first, then adds the devices (a client that opens the node in
