@@ -10,7 +10,7 @@ groups=(
   "build Tavrel"
   "build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev libgl-dev qt6-tools-dev
    qt6-tools-dev-tools qt6-l10n-tools libudev-dev libevdev-dev libx11-dev libxi-dev libglib2.0-dev
-   libxkbcommon-dev libxkbcommon-x11-dev xkb-data scdoc"
+   libxkbcommon-dev libxkbcommon-x11-dev xkb-data scdoc dpkg-dev"
 
   "run Tavrel's window (Qt's platform plugins and SVG, Qt's own Chinese texts, a Chinese font)"
   "qt6-qpa-plugins libqt6svg6 qt6-translations-l10n fonts-wqy-microhei"
@@ -19,7 +19,7 @@ groups=(
   "libgtest-dev libgmock-dev umockdev libumockdev-dev xvfb xdotool x11-utils xauth libxtst-dev"
 
   "check the Debian package (desktop entry, AppStream metadata, Debian's checker)"
-  "dpkg-dev desktop-file-utils appstream lintian"
+  "desktop-file-utils appstream lintian"
 
   "check the layout of the C++ sources (scripts/format-check.sh)"
   "clang-format"
