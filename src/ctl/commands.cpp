@@ -351,10 +351,7 @@ private:
     {
         m_driver.read(r.key, [this, &r, &config, fileKeys](std::optional<Failure> failure) {
             if (failure || !r.key) {
-                r.failure = failure
-                                ? failure
-                                : Failure(ExitNoDevice,
-                                          QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(r.name));
+                r.failure = failure ? failure : SessionDriver::unplugged(r.name);
                 r.done = true;
                 return;
             }

@@ -52,6 +52,11 @@ std::optional<Failure> SessionDriver::start()
     return std::nullopt;
 }
 
+Failure SessionDriver::unplugged(const QString& name)
+{
+    return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
+}
+
 QString SessionDriver::nameOf(const AttachedKey* key)
 {
     return key ? deviceName(key->identity().product, key->identity().serial) : QString();
@@ -93,7 +98,7 @@ void SessionDriver::read(AttachedKey* key, Done done)
         if (*finished)
             return;
         if (!guarded || guarded->gone()) {
-            finish(Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name)));
+            finish(unplugged(name));
             return;
         }
         if (guarded->readComplete()) {
@@ -103,8 +108,7 @@ void SessionDriver::read(AttachedKey* key, Done done)
         if (clock->elapsed() + ReadRetryMs < ReadLimitMs) {
             QTimer::singleShot(ReadRetryMs, context, [=] {
                 if (!guarded || guarded->gone())
-                    finish(
-                        Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name)));
+                    finish(unplugged(name));
                 else
                     guarded->read(AttachedKey::ReadKind::Explicit);
             });
@@ -203,7 +207,7 @@ std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedKey* key)
     if (pairing)
         return *pairing;
     if (!guarded || guarded->gone())
-        return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
+        return unplugged(name);
     if (failed) {
         return Failure(ExitDeviceFailed,
                        QCoreApplication::translate("tavrelctl", "%1: the bind request could not be sent.").arg(name));
@@ -230,7 +234,7 @@ std::optional<Failure> SessionDriver::unbind(AttachedKey* key)
     if (sent.value_or(false))
         return std::nullopt;
     if (!guarded || guarded->gone())
-        return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
+        return unplugged(name);
     return Failure(
         ExitDeviceFailed,
         QCoreApplication::translate("tavrelctl", "%1: the request to clear the bindings could not be sent.").arg(name));

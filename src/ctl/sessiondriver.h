@@ -58,6 +58,8 @@ public:
 
     // The name of a key in messages.
     static QString nameOf(const AttachedKey* key);
+    // The key named `name` went while a command used it (exit 3).
+    static Failure unplugged(const QString& name);
 
     // Limits that only keep a command from hanging on a key that stopped answering; the keys
     // pace the work themselves. A machine under load can hold an answer up for seconds.

@@ -106,7 +106,7 @@ std::optional<Failure> watchKey(AttachedKey* key, SessionDriver& driver, bool js
     if (!over())
         loop.exec();
     if (!interrupted)
-        return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
+        return SessionDriver::unplugged(name);
     return std::nullopt;
 }
 
