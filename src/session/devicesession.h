@@ -20,6 +20,7 @@
 
 namespace tavrel {
 
+class DeviceNoticeBoard;
 class HidDevice;
 class HidDeviceController;
 
@@ -184,6 +185,9 @@ signals:
     void accessDenied(const QString& itemText);
     // A failure to show: the interfaces could not be listed.
     void failed(const QString& message);
+    // The selected key's write waits for another program's, or stopped waiting; or keys of it
+    // with edits not written were changed by another program (AttachedKey::sharingChanged).
+    void sharingChanged();
 
 private:
     void init(std::shared_ptr<platform::UdevContext> udev, bool systemUdev);
@@ -202,6 +206,8 @@ private:
     void watch(AttachedKey* key, bool on);
 
     HidDeviceController* m_controller = nullptr;
+    // Writes shared with the user's other Tavrel programs; opened when the first key is found.
+    DeviceNoticeBoard* m_noticeBoard = nullptr;
     std::vector<AttachedKey*> m_keys;
     AttachedKey* m_selected = nullptr;
     bool m_selectedByChange = false;
