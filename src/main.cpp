@@ -1,6 +1,7 @@
 #include "i18n/language.h"
 #include "ui/application.h"
 #include "ui/mainwindow.h"
+#include "ui/singlewindow.h"
 #include "ui/statedump.h"
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/stylesheet.h"
@@ -13,6 +14,10 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "xcb");
 
     tavrel::TavrelApplication app(argc, argv);
+    // A start while the window is open on this display brings that window forward instead.
+    tavrel::SingleWindow singleWindow;
+    if (singleWindow.raiseRunning())
+        return 0;
     // Before any window exists: every text is translated as it is set, Qt's dialogs' as well.
     const tavrel::i18n::Language language = tavrel::i18n::systemLanguage();
     tavrel::i18n::installTranslation(language);
@@ -23,6 +28,7 @@ int main(int argc, char** argv)
 
     tavrel::MainWindow mainWindow;
     mainWindow.show();
+    singleWindow.listen(&mainWindow);
     QObject::connect(&mainWindow, &tavrel::MainWindow::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     const int rc = app.exec();
     return rc;

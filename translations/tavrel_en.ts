@@ -19,6 +19,10 @@
             <numerusform>Settings not saved. %n keys were not written: %1.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>另一个程序仍在写入此设备。</source>
+        <translation>Another program is still writing this device.</translation>
+    </message>
 </context>
 <context>
     <name>tavrel::DeviceSession</name>
@@ -219,6 +223,18 @@ keyboard keys only</translation>
     <message>
         <source>在终端中运行 tavrelctl list，可以查看系统找到的按键以及无法使用的原因。</source>
         <translation>In a terminal, tavrelctl list shows the keys the system finds and why one cannot be used.</translation>
+    </message>
+    <message>
+        <source>等待其他程序写完…</source>
+        <translation>Waiting for a write…</translation>
+    </message>
+    <message numerus="yes">
+        <source>按键%1已被他处改写</source>
+        <extracomment>Keys whose edit, not written yet, stays while another program wrote them.</extracomment>
+        <translation>
+            <numerusform>Key %1 changed elsewhere</numerusform>
+            <numerusform>Keys %1 changed elsewhere</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -815,5 +815,17 @@ Options:
         <source>Watching %1: press its keys; Ctrl+C ends.</source>
         <translation>正在观察 %1：请按下它的按键；按 Ctrl+C 结束。</translation>
     </message>
+    <message>
+        <source>%1: another Tavrel program kept writing it: %2 not written.</source>
+        <translation>%1：另一个 Tavrel 程序一直在写入它：%2未写入。</translation>
+    </message>
+    <message>
+        <source>%1: waiting while another Tavrel program writes it.</source>
+        <translation>%1：另一个 Tavrel 程序正在写入它，等待中。</translation>
+    </message>
+    <message>
+        <source>Key %1 of %2 was written by another program: %3.</source>
+        <translation>%2 的按键 %1 已被另一个程序写入：%3。</translation>
+    </message>
 </context>
 </TS>

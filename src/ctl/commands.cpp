@@ -34,6 +34,10 @@ public:
     Commands(const Command& command, DeviceSession& session, QTextStream& out, QTextStream& err)
         : m_command(command), m_driver(session), m_out(out), m_err(err)
     {
+        m_driver.setNoteHandler([this](const QString& line) {
+            m_err << "tavrelctl: " << terminalSafe(line) << '\n';
+            m_err.flush();
+        });
     }
 
     Result run()
@@ -218,6 +222,12 @@ private:
         if (gone) {
             return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged: %2 not written.")
                                              .arg(name, keysText(outcome.notWritten)));
+        }
+        if (outcome.otherWriter) {
+            return Failure(ExitDeviceFailed,
+                           QCoreApplication::translate("tavrelctl", "%1: another Tavrel program kept writing it: %2 "
+                                                                    "not written.")
+                               .arg(name, keysText(outcome.notWritten)));
         }
         return Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1: %2 not written.")
                                              .arg(name, keysText(outcome.notWritten)));

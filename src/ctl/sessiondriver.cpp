@@ -177,6 +177,12 @@ void SessionDriver::write(AttachedKey* key, const QList<int>& keys, std::functio
         done(outcome, !guarded || guarded->gone());
         wake();
     });
+    auto noted = std::make_shared<bool>(false);
+    connect(key, &AttachedKey::sharingChanged, context, [=, this] {
+        if (guarded && guarded->waitingForOtherWrite() && m_note && !std::exchange(*noted, true))
+            m_note(QCoreApplication::translate("tavrelctl", "%1: waiting while another Tavrel program writes it.")
+                       .arg(nameOf(guarded)));
+    });
     key->writeKeys(keys);
 }
 

@@ -56,6 +56,9 @@ public:
     // the request was sent.
     std::optional<Failure> unbind(AttachedKey* key);
 
+    // Where a step says what it waits for (another program's write to the same key).
+    void setNoteHandler(std::function<void(const QString&)> note) { m_note = std::move(note); }
+
     // The name of a key in messages.
     static QString nameOf(const AttachedKey* key);
     // The key named `name` went while a command used it (exit 3).
@@ -64,7 +67,8 @@ public:
     // Limits that only keep a command from hanging on a key that stopped answering; the keys
     // pace the work themselves. A machine under load can hold an answer up for seconds.
     static constexpr int ReadLimitMs = 8000;
-    static constexpr int WriteLimitMs = KeySlots * (WritePauseMs + WriteDeadlineMs) + 5000;
+    // A write may wait for another program's write to the key first.
+    static constexpr int WriteLimitMs = 2 * WriteLongestMs + 5000;
 
 private:
     void wake();
@@ -74,6 +78,7 @@ private:
     DeviceSession& m_session;
     QEventLoop* m_loop = nullptr;
     std::function<bool()> m_done;
+    std::function<void(const QString&)> m_note;
 };
 
 }  // namespace tavrel::ctl

@@ -101,6 +101,16 @@ std::optional<Failure> watchKey(AttachedKey* key, SessionDriver& driver, bool js
                          out << watchLine(change, k, json) << '\n';
                          out.flush();
                      });
+    // Another program wrote the key: the records it holds now tell which key sends what.
+    QObject::connect(key, &AttachedKey::recordChanged, &context, [&](int k) {
+        const auto& held = watched->assignments().at(k);
+        if (!held)
+            return;
+        err << QCoreApplication::translate("tavrelctl", "Key %1 of %2 was written by another program: %3.")
+                   .arg(QString::number(k + 1), name, assignmentText(held->record))
+            << '\n';
+        err.flush();
+    });
     err << QCoreApplication::translate("tavrelctl", "Watching %1: press its keys; Ctrl+C ends.").arg(name) << '\n';
     err.flush();
     if (!over())

@@ -187,6 +187,8 @@ private:
     KeyLabels m_keyLabels;
     // The last press shown, to show again in other key names.
     std::optional<std::pair<InputChange, int>> m_received;
+    // Whether the serial is shown with the two spaces a device change leaves after it.
+    bool m_serialSpaces = false;
     // Set while the widgets are brought in line with the record: their change signals are the
     // window's own then, not the user's.
     bool m_showing = false;

@@ -10,6 +10,7 @@
 #include "ui/widgets/toolbarband.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -54,6 +55,7 @@ void MainWindow::removeDeviceButtons()
 
 void MainWindow::showSerial(bool trailingSpaces)
 {
+    m_serialSpaces = trailingSpaces;
     const AttachedKey* key = m_session->selected();
     if (!key)
         return;
@@ -62,6 +64,19 @@ void MainWindow::showSerial(bool trailingSpaces)
     // as the plainest key, and the window says why it offers no more.
     if (!key->capabilities().decoded)
         text += QLatin1Char('\n') + tr("型号未知：仅键盘按键");
+    // What another Tavrel program does to the device while this window shows it.
+    if (key->waitingForOtherWrite())
+        text += QLatin1Char('\n') + tr("等待其他程序写完…");
+    const QList<int> changed = key->assignments().changedElsewhere();
+    if (!changed.isEmpty()) {
+        QStringList numbers;
+        for (int k : changed)
+            numbers << QString::number(k + 1);
+        //: Keys whose edit, not written yet, stays while another program wrote them.
+        text += QLatin1Char('\n')
+                + tr("按键%1已被他处改写", nullptr, int(changed.size()))
+                      .arg(numbers.join(QCoreApplication::translate("tavrel::Configuration", "、")));
+    }
     m_statusMemo->setText(text);
 }
 

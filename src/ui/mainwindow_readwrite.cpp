@@ -26,6 +26,7 @@ void MainWindow::connectSession()
     connect(s, &DeviceSession::busyChanged, this, &MainWindow::updateReadWriteButtons);
     connect(s, &DeviceSession::writeProgress, m_writeProgress, &QProgressBar::setValue);
     connect(s, &DeviceSession::writeFinished, this, &MainWindow::showWriteOutcome);
+    connect(s, &DeviceSession::sharingChanged, this, [this] { showSerial(m_serialSpaces); });
     connect(s, &DeviceSession::accessDenied, this, &MainWindow::warnAboutAccess);
     connect(s, &DeviceSession::failed, this, [](const QString& message) { postErrorBox(message); });
     connect(m_messagePopup, &ui::MessagePopup::closed, this, [this] { m_writeProgress->setValue(0); });

@@ -109,6 +109,10 @@ public:
         return run;
     }
     const QString& err() const { return m_err; }
+    bool errContains(const QString& text)
+    {
+        return until([&] { return m_err.contains(text); });
+    }
 
 private:
     template <class Condition>
@@ -206,4 +210,25 @@ TEST(CtlWatchProgram, MoreThanOneKeyNeedsADevice)
                        &why));
     const CtlRun run = emulator.runCtl({QStringLiteral("watch")});
     EXPECT_EQ(run.exitCode, ExitUsage) << run;
+}
+
+TEST(CtlWatchProgram, NamesTheKeyThatAnotherProgramWrote)
+{
+    Emulator emulator;
+    QString why;
+    ASSERT_TRUE(emulator.start({QStringLiteral("name=w,serial=310000000056,keys=6")}, &why)) << why.toStdString();
+    Watch watch(emulator, {QStringLiteral("watch")});
+    ASSERT_TRUE(watch.started()) << watch.finish();
+
+    const CtlRun set = emulator.runCtl({QStringLiteral("set"), QStringLiteral("2"), QStringLiteral("ctrl+shift+c")});
+    ASSERT_EQ(set.exitCode, ExitOk) << set;
+    ASSERT_TRUE(watch.errContains(QStringLiteral("Key 2 of Programmable Key (SN:310000000056) was written by another "
+                                                 "program: Ctrl+Shift+C.")))
+        << watch.finish();
+    ASSERT_TRUE(emulator.command(QStringLiteral("press w 1 50")));
+    ASSERT_TRUE(watch.waitForLines(2)) << watch.finish();
+    EXPECT_EQ(watch.lines(), QStringList({QStringLiteral("Pressed: Ctrl+Shift+C (key 2)"),
+                                          QStringLiteral("Released: Ctrl+Shift+C (key 2)")}));
+    watch.interrupt();
+    EXPECT_EQ(watch.finish().exitCode, ExitOk);
 }

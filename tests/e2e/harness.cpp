@@ -357,6 +357,43 @@ std::optional<QString> ProgramRun::command(const QString& line)
     return reply.mid(2).trimmed();
 }
 
+std::unique_ptr<QProcess> ProgramRun::startBeside(const QString& program, const QStringList& arguments)
+{
+    const std::optional<QString> testbed = command(QStringLiteral("env"));
+    QProcessEnvironment env = m_emulator.processEnvironment();
+    if (testbed)
+        env.insert(testbed->section(QLatin1Char('='), 0, 0), testbed->section(QLatin1Char('='), 1));
+    env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral("libumockdev-preload.so.0"));
+    env.insert(QStringLiteral("TAVREL_POLL_PERIOD_MS"), QStringLiteral("10"));
+    env.remove(QStringLiteral("TAVREL_STATE_DUMP"));
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        env.remove(QLatin1String(name));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    process->setProgram(program == QLatin1String("tavrelctl") ? binaryFolder() + QStringLiteral("/tavrelctl")
+                                                              : program);
+    process->setArguments(arguments);
+    process->start();
+    process->waitForStarted(10000);
+    return process;
+}
+
+ProgramRun::BesideRun ProgramRun::runBeside(const QString& program, const QStringList& arguments, int limitMs)
+{
+    const std::unique_ptr<QProcess> process = startBeside(program, arguments);
+    BesideRun run;
+    if (!process->waitForFinished(limitMs)) {
+        process->kill();
+        process->waitForFinished(5000);
+    } else if (process->exitStatus() == QProcess::NormalExit) {
+        run.exitCode = process->exitCode();
+    }
+    run.out = QString::fromUtf8(process->readAllStandardOutput());
+    run.err = QString::fromUtf8(process->readAllStandardError());
+    return run;
+}
+
 QStringList ProgramRun::list(const QString& line)
 {
     const std::optional<QString> reply = command(line);

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -131,6 +132,19 @@ public:
     const QString& failure() const { return m_failure; }
 
     qint64 programPid() const { return m_pid; }
+
+    // Another program beside the one under test, against the same emulated keys, X display and
+    // runtime folder: tavrelctl ("tavrelctl" names the built one), or a second tavrel. Its
+    // messages are in English.
+    std::unique_ptr<QProcess> startBeside(const QString& program, const QStringList& arguments);
+    // Runs it to its end, or kills it after limitMs: its exit code (-1 when killed), standard
+    // output and standard error.
+    struct BesideRun {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+    BesideRun runBeside(const QString& program, const QStringList& arguments, int limitMs = 30000);
     // What the emulator and the program wrote to their standard error, for failure messages.
     QString log() const;
 

@@ -129,6 +129,18 @@ Result waitReceived(const KeyCommand& c)
     return ok();
 }
 
+Result waitWritten(const KeyCommand& c)
+{
+    bool countOk = false, msOk = true;
+    const int count = c.params.value(0).toInt(&countOk);
+    const int ms = c.params.size() > 1 ? c.params[1].toInt(&msOk) : 5000;
+    if (!countOk || !msOk || count < 0 || ms < 0)
+        return error(QStringLiteral("usage: wait-written NAME COUNT [MS]"));
+    if (!c.key.waitForWritten(std::size_t(count), ms))
+        return error(QStringLiteral("%1 has not received %2 written records").arg(c.key.name()).arg(count));
+    return ok();
+}
+
 Result showBindings(const KeyCommand& c)
 {
     QStringList ids;
@@ -215,6 +227,7 @@ constexpr std::pair<QLatin1StringView, Result (*)(const KeyCommand&)> keyCommand
     {QLatin1StringView("received"), showReceived},
     {QLatin1StringView("clear-received"), clearReceived},
     {QLatin1StringView("wait-received"), waitReceived},
+    {QLatin1StringView("wait-written"), waitWritten},
     {QLatin1StringView("bindings"), showBindings},
     {QLatin1StringView("fail-writes"), setSwitch},
     {QLatin1StringView("drop"), setSwitch},
@@ -228,11 +241,12 @@ constexpr std::pair<QLatin1StringView, Result (*)(const KeyCommand&)> keyCommand
 
 QString CommandShell::help()
 {
-    return QStringLiteral("commands: env, list, add FIELDS, unplug NAME, plug NAME, store NAME, "
-                          "set NAME K MM C1 C2 C3 MO, received NAME, clear-received NAME, "
-                          "wait-received NAME COUNT [MS], bindings NAME, fail-writes NAME on|off, "
-                          "drop NAME on|off, pair-delay NAME MS, press NAME K [MS], press NAME ID, "
-                          "input-opens NAME, push NAME BYTES, wait-child, quit");
+    return QStringLiteral(
+        "commands: env, list, add FIELDS, unplug NAME, plug NAME, store NAME, "
+        "set NAME K MM C1 C2 C3 MO, received NAME, clear-received NAME, "
+        "wait-received NAME COUNT [MS], wait-written NAME COUNT [MS], bindings NAME, fail-writes NAME on|off, "
+        "drop NAME on|off, pair-delay NAME MS, press NAME K [MS], press NAME ID, "
+        "input-opens NAME, push NAME BYTES, wait-child, quit");
 }
 
 EmulatedKey* CommandShell::key(const QString& name, QString* why) const

@@ -1,5 +1,7 @@
 #include "keyemu/emulatedkey.h"
 
+#include <algorithm>
+
 #include "keyemu/eventnode.h"
 #include "keyemu/hidrawnode.h"
 #include "keyemu/keystate.h"
@@ -142,6 +144,19 @@ bool EmulatedKey::waitForReceived(std::size_t count, int timeoutMs) const
     std::unique_lock lock(m_state->mutex);
     return m_state->receivedChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                              [&] { return m_state->firmware.received().size() >= count; });
+}
+
+bool EmulatedKey::waitForWritten(std::size_t count, int timeoutMs) const
+{
+    std::unique_lock lock(m_state->mutex);
+    return m_state->receivedChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        const auto& received = m_state->firmware.received();
+        return std::size_t(std::count_if(received.begin(), received.end(),
+                                         [](const QByteArray& report) {
+                                             return report.size() >= 2 && report[0] == 0x02 && report[1] == 0x02;
+                                         }))
+               >= count;
+    });
 }
 
 std::vector<std::array<quint8, 5>> EmulatedKey::bindings() const

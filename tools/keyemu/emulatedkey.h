@@ -66,6 +66,8 @@ public:
     void clearReceived();
     // Waits until at least count reports have been received; false on time-out.
     bool waitForReceived(std::size_t count, int timeoutMs) const;
+    // Until `count` of the reports received are write-key requests, or the time is up.
+    bool waitForWritten(std::size_t count, int timeoutMs) const;
     // Bound transmitters, the earliest bound first.
     std::vector<std::array<quint8, 5>> bindings() const;
 
