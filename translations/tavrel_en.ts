@@ -228,13 +228,10 @@ keyboard keys only</translation>
         <source>等待其他程序写完…</source>
         <translation>Waiting for a write…</translation>
     </message>
-    <message numerus="yes">
+    <message>
         <source>按键%1已被他处改写</source>
         <extracomment>Keys whose edit, not written yet, stays while another program wrote them.</extracomment>
-        <translation>
-            <numerusform>Key %1 changed elsewhere</numerusform>
-            <numerusform>Keys %1 changed elsewhere</numerusform>
-        </translation>
+        <translation>Key %1 set elsewhere</translation>
     </message>
 </context>
 <context>

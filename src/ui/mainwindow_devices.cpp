@@ -73,9 +73,9 @@ void MainWindow::showSerial(bool trailingSpaces)
         for (int k : changed)
             numbers << QString::number(k + 1);
         //: Keys whose edit, not written yet, stays while another program wrote them.
-        text += QLatin1Char('\n')
-                + tr("按键%1已被他处改写", nullptr, int(changed.size()))
-                      .arg(numbers.join(QCoreApplication::translate("tavrel::Configuration", "、")));
+        text +=
+            QLatin1Char('\n')
+            + tr("按键%1已被他处改写").arg(numbers.join(QCoreApplication::translate("tavrel::Configuration", "、")));
     }
     m_statusMemo->setText(text);
 }

@@ -4,7 +4,10 @@
 #include "common/textfit.h"
 #include "windowfixture.h"
 
+#include "config/devicenotice.h"
 #include "i18n/language.h"
+#include "platform/privatefile.h"
+#include "platform/sharedfolder.h"
 #include "ui/errorbox.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/picturebutton.h"
@@ -37,6 +40,8 @@ struct Texts {
     QStringList instructions;
     QString bound, done;
     QString ok;  // Qt's own text, from Qt's translation
+    // The status box's line for key 2 with an edit not written, after another program wrote it.
+    QString changedElsewhere;
 };
 
 void PrintTo(const Texts& texts, std::ostream* out)
@@ -73,7 +78,8 @@ Texts english()
              QStringLiteral("4. A bound receiver obeys only its transmitters, at most 4.")},
             QStringLiteral("Transmitter bound: 5A 00 00 01 A5 (00 )"),
             QStringLiteral("Binding complete."),
-            QStringLiteral("OK")};
+            QStringLiteral("OK"),
+            QStringLiteral("Key 2 set elsewhere")};
 }
 
 Texts chinese()
@@ -105,7 +111,8 @@ Texts chinese()
              QStringLiteral("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多4个。")},
             QStringLiteral("加入绑定发射器：5A 00 00 01 A5 (00 )"),
             QStringLiteral("绑定完成！"),
-            QStringLiteral("确定")};
+            QStringLiteral("确定"),
+            QStringLiteral("按键2已被他处改写")};
 }
 
 // Starts the program's windows as main does under the given locale: the language comes from the
@@ -166,6 +173,21 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     EXPECT_EQ(radio("middleButtonRadio")->text(), t.wheel);
     EXPECT_EQ(radio("mouseSingleRadio")->text(), t.singlePress);
     EXPECT_EQ(radio("mouseRepeatRadio")->text(), t.repeat);
+    EXPECT_EQ(cutTextsOf(form.get()), "");
+
+    // Key 2 edited and not written when another program writes it: the status box says so, whole.
+    radio("rightButtonRadio")->click();
+    const KeyIdentity& identity = form->session()->selected()->identity();
+    DeviceNotice notice{identity.syspath, QStringLiteral("1-0000000000000000:1"), {}};
+    notice.keys[1] = DeviceNotice::Key{KeyRecord{0x01, 0x04, 0, 0, 0x00}, true};
+    const auto folder = platform::sharedFolder();
+    ASSERT_TRUE(folder);
+    ASSERT_TRUE(
+        platform::writePrivateFile(
+            QFile::encodeName(*folder + QLatin1Char('/') + identity.id() + QStringLiteral(".notice")).toStdString(),
+            encodeNotice(notice))
+            .ok());
+    ASSERT_TRUE(waitFor([&] { return statusMemo()->text().endsWith(QLatin1Char('\n') + t.changedElsewhere); }));
     EXPECT_EQ(cutTextsOf(form.get()), "");
     keyPicker()->setCurrentIndex(2);
     keyPicker()->keyClicked();
