@@ -3,10 +3,15 @@
 #include "ctl/commandline.h"
 #include "ctlharness.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace tavrel::ctl;
 using namespace tavrel::ctltest;
@@ -93,20 +98,32 @@ TEST_F(CtlSharing, AWriterKilledInTheMiddleHoldsNoLaterWriteUp)
     EXPECT_EQ(held().value(0), QStringLiteral("03 06 00 00 00"));
 }
 
-TEST_F(CtlSharing, AWriteWaitsWhileAnotherProgramWritesAndSaysSo)
+TEST_F(CtlSharing, AWriteWaitsWhileAnotherProgramHoldsTheDeviceAndSaysSo)
 {
-    const QString a = keyFile(QStringLiteral("a.json"), FileA);
-    store(QStringList(6, QStringLiteral("00 00 00 00 00")));
-    ASSERT_TRUE(emu.command(QStringLiteral("clear-received w")));
-    auto restore = emu.startCtl({QStringLiteral("restore"), a});
-    ASSERT_TRUE(writeStarted());
-    const CtlRun set = emu.runCtl({QStringLiteral("set"), QStringLiteral("6"), QStringLiteral("ctrl+shift+c")});
-    const CtlRun restored = finish(*restore);
-    ASSERT_EQ(restored.exitCode, ExitOk) << restored;
-    ASSERT_EQ(set.exitCode, ExitOk) << set;
-    EXPECT_EQ(set.err,
-              QStringLiteral("tavrelctl: Programmable Key (SN:310000000061): waiting while another Tavrel program "
-                             "writes it.\n"));
-    // The set came after the whole file and took nothing back from it.
-    EXPECT_EQ(held(), FileA.mid(0, 5) + QStringList{QStringLiteral("03 06 00 00 00")});
+    // The device's id, as `list` gives it, names its lock in the runtime folder.
+    const CtlRun list = emu.runCtl({QStringLiteral("list")});
+    ASSERT_EQ(list.exitCode, ExitOk) << list;
+    const QString id = list.out.section(QLatin1Char('\n'), 1, 1).simplified().section(QLatin1Char(' '), 1, 1);
+    const QByteArray lockPath = QFile::encodeName(qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/tavrel/")
+                                                  + id + QStringLiteral(".lock"));
+    // Another program in the middle of a write holds the lock.
+    const int lock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0) << lockPath.constData();
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+
+    auto set = emu.startCtl({QStringLiteral("set"), QStringLiteral("6"), QStringLiteral("ctrl+shift+c")});
+    QString err;
+    QDeadlineTimer deadline(15000);
+    while (!err.contains(QLatin1String("waiting")) && !deadline.hasExpired() && set->state() != QProcess::NotRunning) {
+        set->waitForReadyRead(50);
+        err += QString::fromUtf8(set->readAllStandardError());
+    }
+    EXPECT_EQ(err, QStringLiteral("tavrelctl: Programmable Key (SN:310000000061): waiting while another Tavrel program "
+                                  "writes it.\n"));
+    EXPECT_EQ(emu.received(QStringLiteral("w"), 0x02), 0);
+    ::close(lock);
+
+    const CtlRun done = finish(*set);
+    ASSERT_EQ(done.exitCode, ExitOk) << done;
+    EXPECT_EQ(held().value(5), QStringLiteral("03 06 00 00 00"));
 }
