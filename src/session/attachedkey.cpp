@@ -259,6 +259,8 @@ void AttachedKey::writeKeys(QList<int> keys)
         abortWrite();
         return;
     }
+    // The write history: what the device held and what goes to it, before anything is sent.
+    emit writeStarting(m_write.keys);
     stepWrite();
 }
 

@@ -5,6 +5,7 @@
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
 #include "platform/hotplugmonitor.h"
+#include "session/writehistory.h"
 
 #include <algorithm>
 
@@ -49,6 +50,7 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
             key->refindInput();
     });
 
+    m_history = new WriteHistory(*this, this);
     m_controller = systemUdev ? new HidDeviceController(this) : new HidDeviceController(this, std::move(udev));
     m_controller->setObjectName(QStringLiteral("HidCtl"));
     connect(m_controller, &HidDeviceController::scanFailed, this, &DeviceSession::failed);
@@ -184,6 +186,8 @@ void DeviceSession::connectKey(AttachedKey* key)
         if (key == m_selected)
             emit writeFinished(outcome);
     });
+    // The write history follows what the key holds and takes an entry as each write starts.
+    m_history->track(key);
     // Pairing runs with one receiver at a time, whichever is selected now.
     connect(key, &AttachedKey::pairingAnswered, this, [this](const PairingResponse& response) {
         m_bindTimer->stop();

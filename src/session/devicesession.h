@@ -22,6 +22,7 @@ namespace tavrel {
 
 class HidDevice;
 class HidDeviceController;
+class WriteHistory;
 
 namespace platform {
 class HotplugMonitor;
@@ -148,6 +149,9 @@ public:
     // Reads what `key` sends from now on, whatever is selected, until it goes.
     void watchInput(AttachedKey* key);
 
+    // --- the write history of every key (session/writehistory.h)
+    WriteHistory* history() const { return m_history; }
+
     // --- the report log of every key
     const QStringList& log() const { return m_log; }
 
@@ -202,6 +206,7 @@ private:
     void watch(AttachedKey* key, bool on);
 
     HidDeviceController* m_controller = nullptr;
+    WriteHistory* m_history = nullptr;
     std::vector<AttachedKey*> m_keys;
     AttachedKey* m_selected = nullptr;
     bool m_selectedByChange = false;

@@ -1,0 +1,121 @@
+#include "session/writehistory.h"
+
+#include "session/attachedkey.h"
+#include "session/devicesession.h"
+
+#include <algorithm>
+
+namespace tavrel {
+
+WriteHistory::WriteHistory(const DeviceSession& session, QObject* parent)
+    : QObject(parent), m_session(session), m_store(platform::HistoryStore::defaultFolder())
+{
+}
+
+bool WriteHistory::enabled()
+{
+    return qEnvironmentVariable("TAVREL_HISTORY") != QLatin1String("0");
+}
+
+void WriteHistory::setCommand(const QString& program, const QString& command)
+{
+    m_program = program;
+    m_command = command;
+}
+
+history::HistoryDevice WriteHistory::deviceOf(const AttachedKey* key) const
+{
+    const KeyIdentity& identity = key->identity();
+    const auto& keys = m_session.keys();
+    const bool shared = std::any_of(keys.begin(), keys.end(), [key, &identity](const AttachedKey* other) {
+        return other != key && other->identity().serial == identity.serial;
+    });
+    return history::historyDevice(identity.serial, key->capabilities().decoded, shared, identity.id());
+}
+
+void WriteHistory::track(AttachedKey* key)
+{
+    m_held.insert(key, {});
+    connect(key, &AttachedKey::answerTaken, this, [this, key](int k) {
+        if (const auto& r = key->assignments().at(k))
+            m_held[key].records[std::size_t(k)] = r->record;
+    });
+    connect(key, &AttachedKey::writeStarting, this, [this, key](const QList<int>& keys) {
+        Held& held = m_held[key];
+        held.sending = {};
+        for (const int k : keys)
+            if (const auto& r = key->assignments().at(k))
+                held.sending[std::size_t(k)] = r->record;
+        recordWrite(key, keys);
+    });
+    connect(key, &AttachedKey::writeFinished, this, [this, key](const WriteOutcome& outcome) {
+        Held& held = m_held[key];
+        for (std::size_t k = 0; k < held.sending.size(); ++k)
+            if (held.sending[k] && !outcome.notWritten.contains(int(k)))
+                held.records[k] = held.sending[k];
+        held.sending = {};
+    });
+    connect(key, &QObject::destroyed, this, [this, key] { m_held.remove(key); });
+}
+
+std::vector<std::optional<KeyRecord>> WriteHistory::heldRecords(const AttachedKey& key) const
+{
+    const Held held = m_held.value(&key);
+    std::vector<std::optional<KeyRecord>> records;
+    for (int k = 0; k < key.assignments().shownKeys(); ++k) {
+        const auto& r = key.assignments().at(k);
+        // A record read or written is what the key holds; an edit is not, and what the key held
+        // before it was made is what this session last read or wrote.
+        records.push_back(r && !r->unsent() ? std::optional<KeyRecord>(r->record) : held.records[std::size_t(k)]);
+    }
+    return records;
+}
+
+void WriteHistory::recordWrite(const AttachedKey* key, const QList<int>& keys)
+{
+    if (!enabled())
+        return;
+    const history::HistoryDevice device = deviceOf(key);
+    const std::vector<std::optional<KeyRecord>> held = heldRecords(*key);
+    history::HistoryEntry entry;
+    entry.time = QDateTime::currentDateTimeUtc();
+    entry.program = m_program;
+    entry.command = m_command;
+    entry.device = device.id;
+    entry.product = key->identity().product;
+    entry.serial = key->identity().serial;
+    entry.port = key->identity().id();
+    const int limit = key->assignments().keyCount().value_or(KeySlots);
+    for (const int k : keys) {
+        const auto& record = key->assignments().at(k);
+        if (k < 0 || k >= limit || !record)
+            continue;
+        const std::optional<KeyRecord> before = std::size_t(k) < held.size() ? held[std::size_t(k)] : std::nullopt;
+        entry.keys.push_back({k, before, record->record});
+    }
+    if (entry.keys.empty())
+        return;
+    const FileOutcome appended = m_store.append(device.fileName(), history::entryLine(entry), history::KeptEntries);
+    if (!appended.ok())
+        emit failed(key->itemText(), appended);
+}
+
+WriteHistory::Entries WriteHistory::entries(const history::HistoryDevice& device) const
+{
+    return entriesIn(device.fileName());
+}
+
+WriteHistory::Entries WriteHistory::entriesIn(const QString& fileName) const
+{
+    const platform::HistoryStore::Read file = m_store.read(fileName);
+    if (!file.outcome.ok())
+        return {file.outcome, {}};
+    history::HistoryText text = history::readHistoryText(file.bytes);
+    // The file may hold a few more than a history keeps until it is trimmed.
+    const auto extra = qsizetype(text.entries.size()) - history::KeptEntries;
+    if (extra > 0)
+        text.entries.erase(text.entries.begin(), text.entries.begin() + extra);
+    return {{}, std::move(text)};
+}
+
+}  // namespace tavrel
