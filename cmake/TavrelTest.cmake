@@ -43,7 +43,12 @@ function(tavrel_add_test name)
   endif()
   # A test's own variables come last, so that they win over these defaults. The C locale keeps
   # the texts as they are written in the code, whatever language the machine runs in.
-  set(env "QT_QPA_PLATFORM=offscreen" "LC_ALL=C.UTF-8" "LANG=C.UTF-8")
+  # Each test has a runtime folder of its own: the Tavrel programs of one test share their
+  # devices' write locks and change notices there, and emulated devices of tests that run side
+  # by side may have the same names.
+  set(runtime "${CMAKE_BINARY_DIR}/test-runtime/${name}")
+  file(MAKE_DIRECTORY "${runtime}")
+  set(env "QT_QPA_PLATFORM=offscreen" "LC_ALL=C.UTF-8" "LANG=C.UTF-8" "XDG_RUNTIME_DIR=${runtime}")
   if(TAVREL_SANITIZE)
     list(APPEND env "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=1"
                     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"

@@ -27,9 +27,12 @@ QString completionText(const WriteOutcome& outcome)
         keys << QString::number(k + 1);
     //: Between the numbers of the keys that were not written.
     const QString separator = QCoreApplication::translate("tavrel::Configuration", "、");
-    return QCoreApplication::translate("tavrel::Configuration", "设置失败！%n个按键未写入：%1。", nullptr,
-                                       int(outcome.notWritten.size()))
-        .arg(keys.join(separator));
+    QString text = QCoreApplication::translate("tavrel::Configuration", "设置失败！%n个按键未写入：%1。", nullptr,
+                                               int(outcome.notWritten.size()))
+                       .arg(keys.join(separator));
+    if (outcome.otherWriter)
+        text += QLatin1Char('\n') + QCoreApplication::translate("tavrel::Configuration", "另一个程序仍在写入此设备。");
+    return text;
 }
 
 }  // namespace tavrel

@@ -20,6 +20,9 @@ int writeProgress(int keys, int index);
 
 struct WriteOutcome {
     QList<int> notWritten;  // key indexes (0-based) whose record did not reach the device
+    // Nothing was sent: another Tavrel program was writing the device for longer than a write
+    // may take.
+    bool otherWriter = false;
     bool complete() const { return notWritten.isEmpty(); }
 };
 

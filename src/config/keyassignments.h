@@ -3,8 +3,10 @@
 // one, with where it came from and the text shown for it, and the number of keys the key said it
 // has. One of these belongs to each attached key and to nothing else.
 
+#include "config/devicenotice.h"
 #include "config/keyrecord.h"
 
+#include <QList>
 #include <QString>
 #include <array>
 #include <optional>
@@ -61,8 +63,26 @@ public:
     // The key took key k's record.
     void markWritten(int k);
 
+    // What the device holds in key k as far as this process knows (what it answered, what was
+    // written to it here or by another Tavrel process), apart from an edit not written yet.
+    const std::optional<KeyRecord>& held(int k) const;
+
+    struct NoticeTaken {
+        QList<int> replaced;   // keys whose record is now the one the notice gives
+        QList<int> editsKept;  // keys that hold an edit not written, while the device changed
+    };
+    // Another process wrote the device: a record held as the device held it is replaced, an edit
+    // not written stays and counts as changed elsewhere.
+    NoticeTaken takeNotice(const DeviceNotice& notice);
+    // The keys (0-based, ascending) whose edit stayed while another process wrote them, until
+    // the user writes or reads the device.
+    QList<int> changedElsewhere() const;
+    void clearChangedElsewhere() { m_changedElsewhere.fill(false); }
+
 private:
     std::array<std::optional<StoredRecord>, KeySlots> m_records;
+    std::array<std::optional<KeyRecord>, KeySlots> m_held;
+    std::array<bool, KeySlots> m_changedElsewhere{};
     std::optional<int> m_keyCount;
 };
 

@@ -567,7 +567,7 @@ private:
                                .arg(number));
         }
         const history::HistoryEntry& entry = entries[entries.size() - std::size_t(number)];
-        const history::UndoPlan plan = history::planUndo(entry, m_driver.session().history()->heldRecords(*key));
+        const history::UndoPlan plan = history::planUndo(entry, WriteHistory::heldRecords(*key));
         if (!plan.differing.isEmpty() && !m_command.force) {
             QStringList lines{QCoreApplication::translate("tavrelctl", "Entry %1 cannot be undone: %2 of %3 changed "
                                                                        "since. Nothing was written; --force writes "

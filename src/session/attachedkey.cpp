@@ -1,12 +1,16 @@
 #include "session/attachedkey.h"
 
+#include "config/filefault.h"
 #include "config/reportdispatch.h"
 #include "hid/hiddevice.h"
+#include "platform/sharedfolder.h"
+#include "session/devicenoticeboard.h"
 #include "session/keyinput.h"
 
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 namespace tavrel {
 
@@ -24,8 +28,11 @@ QTimer* makeTimer(QObject* parent, int ms)
 
 }  // namespace
 
-AttachedKey::AttachedKey(HidDevice* device, ReportLog& log, QObject* parent)
-    : QObject(parent), m_device(device), m_channel(*this, log)
+// While another program holds a device's write lock, it is tried again this often.
+constexpr int LockRetryMs = 20;
+
+AttachedKey::AttachedKey(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board, QObject* parent)
+    : QObject(parent), m_device(device), m_channel(*this, log), m_board(board && board->available() ? board : nullptr)
 {
     m_identity.syspath = device->interfaceInfo().sysPath;
     m_identity.instanceId = device->interfaceInfo().instanceId;
@@ -51,6 +58,16 @@ AttachedKey::AttachedKey(HidDevice* device, ReportLog& log, QObject* parent)
         ++m_write.index;
         abortWrite();
     });
+    m_lockRetry = makeTimer(this, LockRetryMs);
+    connect(m_lockRetry, &QTimer::timeout, this, &AttachedKey::beginWrite);
+
+    if (m_board) {
+        m_lock = m_board->lockFor(m_identity.id());
+        // What was written before the key was found, its first read shows.
+        if (const auto notice = m_board->notice(m_identity.id()))
+            m_lastNotice = notice->from;
+        connect(m_board, &DeviceNoticeBoard::noticesChanged, this, &AttachedKey::takeNotice);
+    }
 }
 
 AttachedKey::~AttachedKey()
@@ -128,6 +145,11 @@ void AttachedKey::read(ReadKind kind)
             return;
         // Answers taken so far kept what the user changed; this time they replace it.
         stopRead();
+    }
+    if (kind == ReadKind::Explicit && !m_assignments.changedElsewhere().isEmpty()) {
+        // What the device holds replaces every edit: nothing is left that differs from it.
+        m_assignments.clearChangedElsewhere();
+        emit sharingChanged();
     }
     m_read = ReadRun{true, kind, 0, false};
     m_awaiting.reset();
@@ -252,13 +274,43 @@ void AttachedKey::writeKeys(QList<int> keys)
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     // Late answers of a read would change records while they are written.
     stopRead();
-    m_write = WriteRun{true, std::move(keys), 0, WriteOutcome{}};
+    m_write = WriteRun{true, std::move(keys), 0, {}, WriteOutcome{}};
     setState();
     emit writeProgress(0);
     if (m_gone) {
         abortWrite();
         return;
     }
+    m_lockWait.start();
+    beginWrite();
+}
+
+void AttachedKey::beginWrite()
+{
+    if (!m_write.running)
+        return;
+    const platform::FileLock::Attempt attempt = m_lock ? m_lock->tryLock() : platform::FileLock::Attempt::Taken;
+    if (attempt == platform::FileLock::Attempt::Busy) {
+        if (m_lockWait.elapsed() >= WriteLongestMs) {
+            m_write.outcome.otherWriter = true;
+            abortWrite();
+            return;
+        }
+        if (!m_waitingForLock) {
+            m_waitingForLock = true;
+            emit sharingChanged();
+        }
+        m_lockRetry->start();
+        return;
+    }
+    if (attempt == platform::FileLock::Attempt::Failed)
+        qWarning("The write lock %s cannot be taken (%s); writing without it.", qPrintable(m_lock->path()),
+                 qPrintable(systemErrorText(m_lock->error())));
+    if (std::exchange(m_waitingForLock, false))
+        emit sharingChanged();
+    // Whatever another program wrote before the lock came to this one is what the device holds:
+    // this write goes on from it, so it undoes nothing the user did not see.
+    applyNotice();
     // The write history: what the device held and what goes to it, before anything is sent.
     emit writeStarting(m_write.keys);
     stepWrite();
@@ -298,9 +350,10 @@ void AttachedKey::writeDone(quint64 generation, int position, const IoResult& re
         return;
     m_writeDeadline->stop();
     const int k = m_write.keys[position];
-    if (result.ok())
+    if (result.ok()) {
         m_assignments.markWritten(k);
-    else
+        m_write.taken << k;
+    } else
         m_write.outcome.notWritten << k;
     m_write.index = position + 1;
     if (result.status == IoResult::Status::Gone || result.status == IoResult::Status::TimedOut) {
@@ -330,10 +383,61 @@ void AttachedKey::finishWrite()
     m_write.running = false;
     m_writePause->stop();
     m_writeDeadline->stop();
+    m_lockRetry->stop();
+    shareWrite();
     std::sort(m_write.outcome.notWritten.begin(), m_write.outcome.notWritten.end());
     m_lastFailed = !m_write.outcome.complete();
+    // The user wrote the device: what it holds now is what was shown.
+    const bool noted = std::exchange(m_waitingForLock, false) || !m_assignments.changedElsewhere().isEmpty();
+    m_assignments.clearChangedElsewhere();
+    if (noted)
+        emit sharingChanged();
     setState();
     emit writeFinished(m_write.outcome);
+}
+
+void AttachedKey::shareWrite()
+{
+    if (!m_lock || !m_lock->locked())
+        return;
+    if (!m_write.taken.isEmpty()) {
+        DeviceNotice notice;
+        notice.device = m_identity.syspath;
+        notice.from = m_board->nextWriteName();
+        for (int k = 0; k < KeySlots; ++k)
+            if (const auto& held = m_assignments.held(k))
+                notice.keys[std::size_t(k)] = DeviceNotice::Key{*held, m_write.taken.contains(k)};
+        m_lastNotice = notice.from;
+        m_board->post(m_identity.id(), notice);
+    }
+    // After the notice: whoever takes the lock next finds it there.
+    m_lock->unlock();
+}
+
+void AttachedKey::takeNotice()
+{
+    // While this program writes the device, nobody else does.
+    if (!m_lock || !m_lock->locked())
+        applyNotice();
+}
+
+void AttachedKey::applyNotice()
+{
+    if (!m_board || m_gone)
+        return;
+    const std::optional<DeviceNotice> notice = m_board->notice(m_identity.id());
+    if (!notice || notice->from == m_lastNotice)
+        return;
+    m_lastNotice = notice->from;
+    // A notice of a device plugged in before at the same port, or of this program's own write,
+    // changes nothing.
+    if (notice->device != m_identity.syspath || m_board->isOwn(*notice))
+        return;
+    const KeyAssignments::NoticeTaken taken = m_assignments.takeNotice(*notice);
+    for (int k : taken.replaced)
+        emit recordChanged(k);
+    if (!taken.editsKept.isEmpty())
+        emit sharingChanged();
 }
 
 void AttachedKey::setRecord(int key, const KeyRecord& record, RecordOrigin origin, const QString& text)

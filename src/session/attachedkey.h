@@ -12,20 +12,30 @@
 #include "devices/capabilities.h"
 #include "devices/keyidentity.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <bitset>
+#include <memory>
 #include <span>
 
 class QTimer;
 
 namespace tavrel {
 
+class DeviceNoticeBoard;
 class KeyInput;
 class HidDevice;
 
+namespace platform {
+class FileLock;
+}
+
 // How long a written report may take before the key counts as not taking reports.
 constexpr int WriteDeadlineMs = 2000;
+// The longest a write of every key may take, and so the longest a write waits while another
+// Tavrel program writes the same device.
+constexpr int WriteLongestMs = KeySlots * (WritePauseMs + WriteDeadlineMs);
 // How long a read waits after its last pause for answers still on their way.
 constexpr int ReadGraceMs = 250;
 
@@ -40,8 +50,9 @@ public:
         Explicit,
     };
 
-    // Takes the claimed device, and releases it when destroyed. Reports go to `log`.
-    AttachedKey(HidDevice* device, ReportLog& log, QObject* parent = nullptr);
+    // Takes the claimed device, and releases it when destroyed. Reports go to `log`. Writes are
+    // shared with the user's other Tavrel programs through `board`, when there is one.
+    AttachedKey(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board = nullptr, QObject* parent = nullptr);
     ~AttachedKey() override;
 
     HidDevice* device() const { return m_device; }
@@ -70,11 +81,19 @@ public:
 
     // Writes every key the key has, or only the given keys (0-based, in ascending order). A key it
     // does not have, or for which nothing is held, is reported as not written. Ignored while a
-    // write runs; stops a read.
+    // write runs; stops a read. While another Tavrel program writes the device, the write waits
+    // for it (at most WriteLongestMs), takes what that program wrote, and goes on.
     void write();
     void writeKeys(QList<int> keys);
     bool writing() const { return m_write.running; }
     bool busy() const { return reading() || writing(); }
+    // The write waits for another Tavrel program's write to the device to end.
+    bool waitingForOtherWrite() const { return m_waitingForLock; }
+
+    // Takes what another Tavrel program wrote to the device, when it posted a notice not taken
+    // yet: records held as the device held them are replaced, edits not written stay and count as
+    // changed elsewhere (assignments().changedElsewhere()) until the device is written or read.
+    void takeNotice();
 
     // Key `key` holds `record` from `origin` (an edit, a key file); `text` empty shows the record's
     // display text. Outside the slots nothing changes.
@@ -116,6 +135,9 @@ signals:
     void writeStarting(const QList<int>& keys);
     void writeSending(const OutputReport& report);
     void writeFinished(const WriteOutcome& outcome);
+    // The write began or stopped waiting for another program's, or keys with edits not written
+    // were changed by another program, or that note was cleared.
+    void sharingChanged();
     void pairingAnswered(const PairingResponse& response);
     void bindRequestFailed();
     void clearRequestDone(bool sent);
@@ -131,8 +153,9 @@ private:
     };
     struct WriteRun {
         bool running = false;
-        QList<int> keys;  // to be written, in order
-        int index = 0;    // the position in `keys` being written
+        QList<int> keys;   // to be written, in order
+        int index = 0;     // the position in `keys` being written
+        QList<int> taken;  // keys the device took
         WriteOutcome outcome;
     };
 
@@ -145,6 +168,11 @@ private:
     bool waitingForAnswers() const;
     void finishRead();
     void stopRead();
+    // Takes the device's write lock, or waits for it, then writes.
+    void beginWrite();
+    // Tells the other programs what the device holds now, and lets the lock go.
+    void shareWrite();
+    void applyNotice();
     void stepWrite();
     void writeDone(quint64 generation, int position, const IoResult& result);
     void abortWrite();
@@ -172,6 +200,14 @@ private:
     QTimer* m_writePause;
     QTimer* m_writeDeadline;
     KeyInput* m_input = nullptr;
+
+    DeviceNoticeBoard* m_board = nullptr;
+    std::unique_ptr<platform::FileLock> m_lock;
+    // The newest notice taken or seen, by the name of its write.
+    QString m_lastNotice;
+    QTimer* m_lockRetry;
+    QElapsedTimer m_lockWait;
+    bool m_waitingForLock = false;
 };
 
 }  // namespace tavrel

@@ -5,6 +5,7 @@
 #include "hid/hiddevice.h"
 #include "hid/hiddevicecontroller.h"
 #include "platform/hotplugmonitor.h"
+#include "session/devicenoticeboard.h"
 #include "session/writehistory.h"
 
 #include <algorithm>
@@ -51,6 +52,7 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
     });
 
     m_history = new WriteHistory(*this, this);
+    m_noticeBoard = new DeviceNoticeBoard(this);
     m_controller = systemUdev ? new HidDeviceController(this) : new HidDeviceController(this, std::move(udev));
     m_controller->setObjectName(QStringLiteral("HidCtl"));
     connect(m_controller, &HidDeviceController::scanFailed, this, &DeviceSession::failed);
@@ -95,7 +97,8 @@ bool DeviceSession::offered(HidDevice* device, int index)
                                   [id](const AttachedKey* k) { return k->identity().instanceId == id; });
     HidDevice* claimed = nullptr;
     if (keyDevice && !held && m_controller->claimByIndex(claimed, index) && claimed) {
-        auto* key = new AttachedKey(claimed, *this, this);
+        m_noticeBoard->open();
+        auto* key = new AttachedKey(claimed, *this, m_noticeBoard, this);
         connectKey(key);
         m_keys.push_back(key);
     }
@@ -173,6 +176,10 @@ void DeviceSession::connectKey(AttachedKey* key)
     connect(key, &AttachedKey::readFinished, this, [this, key] {
         if (key == m_selected)
             emit readFinished();
+    });
+    connect(key, &AttachedKey::sharingChanged, this, [this, key] {
+        if (key == m_selected)
+            emit sharingChanged();
     });
     connect(key, &AttachedKey::writeProgress, this, [this, key](int value) {
         if (key == m_selected)

@@ -20,6 +20,7 @@
 
 namespace tavrel {
 
+class DeviceNoticeBoard;
 class HidDevice;
 class HidDeviceController;
 class WriteHistory;
@@ -188,6 +189,9 @@ signals:
     void accessDenied(const QString& itemText);
     // A failure to show: the interfaces could not be listed.
     void failed(const QString& message);
+    // The selected key's write waits for another program's, or stopped waiting; or keys of it
+    // with edits not written were changed by another program (AttachedKey::sharingChanged).
+    void sharingChanged();
 
 private:
     void init(std::shared_ptr<platform::UdevContext> udev, bool systemUdev);
@@ -207,6 +211,8 @@ private:
 
     HidDeviceController* m_controller = nullptr;
     WriteHistory* m_history = nullptr;
+    // Writes shared with the user's other Tavrel programs; opened when the first key is found.
+    DeviceNoticeBoard* m_noticeBoard = nullptr;
     std::vector<AttachedKey*> m_keys;
     AttachedKey* m_selected = nullptr;
     bool m_selectedByChange = false;

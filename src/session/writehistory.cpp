@@ -35,39 +35,14 @@ history::HistoryDevice WriteHistory::deviceOf(const AttachedKey* key) const
 
 void WriteHistory::track(AttachedKey* key)
 {
-    m_held.insert(key, {});
-    connect(key, &AttachedKey::answerTaken, this, [this, key](int k) {
-        if (const auto& r = key->assignments().at(k))
-            m_held[key].records[std::size_t(k)] = r->record;
-    });
-    connect(key, &AttachedKey::writeStarting, this, [this, key](const QList<int>& keys) {
-        Held& held = m_held[key];
-        held.sending = {};
-        for (const int k : keys)
-            if (const auto& r = key->assignments().at(k))
-                held.sending[std::size_t(k)] = r->record;
-        recordWrite(key, keys);
-    });
-    connect(key, &AttachedKey::writeFinished, this, [this, key](const WriteOutcome& outcome) {
-        Held& held = m_held[key];
-        for (std::size_t k = 0; k < held.sending.size(); ++k)
-            if (held.sending[k] && !outcome.notWritten.contains(int(k)))
-                held.records[k] = held.sending[k];
-        held.sending = {};
-    });
-    connect(key, &QObject::destroyed, this, [this, key] { m_held.remove(key); });
+    connect(key, &AttachedKey::writeStarting, this, [this, key](const QList<int>& keys) { recordWrite(key, keys); });
 }
 
-std::vector<std::optional<KeyRecord>> WriteHistory::heldRecords(const AttachedKey& key) const
+std::vector<std::optional<KeyRecord>> WriteHistory::heldRecords(const AttachedKey& key)
 {
-    const Held held = m_held.value(&key);
     std::vector<std::optional<KeyRecord>> records;
-    for (int k = 0; k < key.assignments().shownKeys(); ++k) {
-        const auto& r = key.assignments().at(k);
-        // A record read or written is what the key holds; an edit is not, and what the key held
-        // before it was made is what this session last read or wrote.
-        records.push_back(r && !r->unsent() ? std::optional<KeyRecord>(r->record) : held.records[std::size_t(k)]);
-    }
+    for (int k = 0; k < key.assignments().shownKeys(); ++k)
+        records.push_back(key.assignments().held(k));
     return records;
 }
 

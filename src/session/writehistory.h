@@ -8,10 +8,8 @@
 #include "config/historyentry.h"
 #include "platform/historystore.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
-#include <array>
 #include <optional>
 #include <vector>
 
@@ -38,7 +36,7 @@ public:
     // Who `key`'s history belongs to, among the keys attached now.
     history::HistoryDevice deviceOf(const AttachedKey* key) const;
 
-    // Follows what `key` holds and adds an entry for each of its writes, until it goes.
+    // Adds an entry for each write of `key`, until it goes.
     void track(AttachedKey* key);
 
     // Adds the entry of a write of `keys` (0-based) of `key` that is about to send: of the keys
@@ -52,23 +50,16 @@ public:
     Entries entries(const history::HistoryDevice& device) const;
     Entries entriesIn(const QString& fileName) const;
 
-    // Per key index the record `key` holds as far as this session knows: the last one read from
-    // it or written to it, not an edit that was not written.
-    std::vector<std::optional<KeyRecord>> heldRecords(const AttachedKey& key) const;
+    // Per key index the record `key` holds as far as this program knows: read from it, written
+    // to it by this program or another, not an edit that was not written.
+    static std::vector<std::optional<KeyRecord>> heldRecords(const AttachedKey& key);
 
 signals:
     // The history of the device `itemText` names could not be written; the write went on.
     void failed(const QString& itemText, const tavrel::FileOutcome& outcome);
 
 private:
-    using Records = std::array<std::optional<KeyRecord>, KeySlots>;
-    struct Held {
-        Records records;  // read from the key or written to it
-        Records sending;  // what the running write sends
-    };
-
     const DeviceSession& m_session;
-    QHash<const AttachedKey*, Held> m_held;
     platform::HistoryStore m_store;
     QString m_program = QStringLiteral("tavrel");
     QString m_command = QStringLiteral("write");

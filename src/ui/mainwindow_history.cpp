@@ -71,7 +71,7 @@ std::optional<history::UndoPlan> MainWindow::undoPlan(QString* about)
         postErrorBox(tr("%1没有可撤销的写入。").arg(key->itemText()));
         return std::nullopt;
     }
-    history::UndoPlan plan = history::planUndo(*entry, history->heldRecords(*key));
+    history::UndoPlan plan = history::planUndo(*entry, WriteHistory::heldRecords(*key));
     if (!plan.differing.isEmpty()) {
         postErrorBox(tr("无法撤销上次写入：按键%1在那之后又被改变了。").arg(keyNumbers(plan.differing)));
         return std::nullopt;

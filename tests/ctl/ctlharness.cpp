@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 
 #include <csignal>
+#include <cstdlib>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,6 +140,7 @@ std::unique_ptr<QProcess> Emulator::startCtl(const QStringList& arguments)
             lsan.replace(QRegularExpression(QStringLiteral("(^|:)suppressions=[^:]*")),
                          QStringLiteral("\\1suppressions=") + m_suppressionsCopy);
         env.insert(QStringLiteral("LSAN_OPTIONS"), lsan);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_root + QStringLiteral("/runtime-nobody"));
         process->setProgram(QStringLiteral("setpriv"));
         process->setArguments(QStringList{QStringLiteral("--reuid=") + QLatin1String(kNobody),
                                           QStringLiteral("--regid=") + QLatin1String(kNobody),
@@ -200,6 +202,10 @@ bool Emulator::denyAccess(const QString& name, QString* why)
             m_suppressionsCopy = m_root + QStringLiteral("/lsan.supp");
             ok = ok && QFile::copy(suppressions.captured(1), m_suppressionsCopy);
         }
+        // The other user's own runtime folder, where its Tavrel programs share their writes.
+        const QByteArray runtime = QFile::encodeName(m_root + QStringLiteral("/runtime-nobody"));
+        ok = ok && ::mkdir(runtime.constData(), 0700) == 0
+             && ::chown(runtime.constData(), uid_t(atoi(kNobody)), gid_t(atoi(kNobody))) == 0;
         const QDir sockets(m_root + QStringLiteral("/ioctl/dev"));
         for (const QString& socket : sockets.entryList(QDir::System))
             ok = ok && ::chmod(QFile::encodeName(sockets.filePath(socket)).constData(), 0666) == 0;
