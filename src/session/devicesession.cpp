@@ -193,7 +193,7 @@ void DeviceSession::connectKey(AttachedKey* key)
         if (key == m_selected)
             emit writeFinished(outcome);
     });
-    // The write history follows what the key holds and takes an entry as each write starts.
+    // The write history takes an entry as each of the key's writes starts.
     m_history->track(key);
     // Pairing runs with one receiver at a time, whichever is selected now.
     connect(key, &AttachedKey::pairingAnswered, this, [this](const PairingResponse& response) {
