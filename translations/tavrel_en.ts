@@ -233,6 +233,59 @@ keyboard keys only</translation>
         <extracomment>Keys whose edit, not written yet, stays while another program wrote them.</extracomment>
         <translation>Key %1 set elsewhere</translation>
     </message>
+    <message>
+        <source>撤销上次写入</source>
+        <translation>Undo last write</translation>
+    </message>
+    <message>
+        <source>写入历史未保存：%1</source>
+        <translation>Write history not saved: %1</translation>
+    </message>
+    <message>
+        <source>写入历史已关闭（TAVREL_HISTORY=0），无法撤销。</source>
+        <translation>The write history is off (TAVREL_HISTORY=0): nothing can be undone.</translation>
+    </message>
+    <message>
+        <source>无法读取写入历史：%1</source>
+        <translation>The write history cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>%1没有可撤销的写入。</source>
+        <translation>%1 has no write to undo.</translation>
+    </message>
+    <message>
+        <source>无法撤销上次写入：按键%1在那之后又被改变了。</source>
+        <translation>The last write cannot be undone: key %1 changed since.</translation>
+    </message>
+    <message>
+        <source>上次写入之前按键%1的内容不明，无法撤销。</source>
+        <translation>What key %1 held before the last write is not known: it cannot be undone.</translation>
+    </message>
+    <message>
+        <source>（无）</source>
+        <translation>(none)</translation>
+    </message>
+    <message>
+        <source>撤销%1在%2的写入？以下按键将改变：</source>
+        <translation>Undo the write to %1 at %2? These keys change:</translation>
+    </message>
+    <message>
+        <source>按键%1：%2 → %3</source>
+        <translation>Key %1: %2 → %3</translation>
+    </message>
+    <message>
+        <source>按键%1之前的内容不明，保持不变。</source>
+        <translation>What key %1 held before is not known: it stays as it is.</translation>
+    </message>
+    <message>
+        <source>上次写入在确认期间已改变，没有撤销。</source>
+        <translation>The last write changed while it was confirmed: nothing was undone.</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <comment>between key numbers</comment>
+        <translation>, </translation>
+    </message>
 </context>
 <context>
     <name>tavrel::PairingWindow</name>

@@ -704,44 +704,6 @@ Options:
         <translation>编号</translation>
     </message>
     <message>
-        <source>Usage: tavrelctl COMMAND [OPTIONS]
-
-Reads and changes the assignments of programmable USB keys.
-
-Commands:
-  list                 list the attached keys and what each one offers
-  show                 print the assignment of every key of a device
-  set KEY ASSIGNMENT   change one key of a device
-  backup FILE          save every key of a device to a file
-  restore FILE         write a file to one device, or to every compatible one
-  bind                 bind a wireless transmitter to a receiver
-  unbind               clear every binding of a receiver
-  watch                print what a key sends, press by press, until interrupted
-  help [COMMAND]       this text, or the help of a command
-
-&quot;tavrelctl COMMAND --help&quot; describes a command and its options.
-
-</source>
-        <translation>Usage: tavrelctl COMMAND [OPTIONS]
-
-读取和修改可编程USB按键的按键设置。
-
-命令：
-  list                 列出已连接的设备及各自支持的功能
-  show                 显示设备每个按键的设置
-  set KEY ASSIGNMENT   修改设备的一个按键
-  backup FILE          把设备的所有按键保存到文件
-  restore FILE         把文件写入一台设备，或写入所有相符的设备
-  bind                 把无线发射器绑定到接收器
-  unbind               解除接收器的所有绑定
-  watch                逐次显示设备发出的按键，直到被中断
-  help [COMMAND]       显示本帮助，或一个命令的帮助
-
-&quot;tavrelctl COMMAND --help&quot; 介绍一个命令及其选项。
-
-</translation>
-    </message>
-    <message>
         <source>Usage: tavrelctl watch [--device ID|SERIAL|INDEX] [--json]
 
 Reads every key of a device, then prints one line for each press and release
@@ -826,6 +788,178 @@ Options:
     <message>
         <source>Key %1 of %2 was written by another program: %3.</source>
         <translation>%2 的按键 %1 已被另一个程序写入：%3。</translation>
+    </message>
+    <message>
+        <source>N is an entry number from 1 to %1, not &quot;%2&quot;.</source>
+        <translation>N 是 1 到 %1 之间的条目编号，而不是“%2”。</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl COMMAND [OPTIONS]
+
+Reads and changes the assignments of programmable USB keys.
+
+Commands:
+  list                 list the attached keys and what each one offers
+  show                 print the assignment of every key of a device
+  set KEY ASSIGNMENT   change one key of a device
+  backup FILE          save every key of a device to a file
+  restore FILE         write a file to one device, or to every compatible one
+  bind                 bind a wireless transmitter to a receiver
+  unbind               clear every binding of a receiver
+  watch                print what a key sends, press by press, until interrupted
+  history              list the writes to each device, newest first
+  undo [N]             write back what a device held before a write
+  help [COMMAND]       this text, or the help of a command
+
+&quot;tavrelctl COMMAND --help&quot; describes a command and its options.
+
+</source>
+        <translation>Usage: tavrelctl COMMAND [OPTIONS]
+
+读取和修改可编程USB按键的按键设置。
+
+命令：
+  list                 列出已连接的设备及各自支持的功能
+  show                 显示设备每个按键的设置
+  set KEY ASSIGNMENT   修改设备的一个按键
+  backup FILE          把设备的所有按键保存到文件
+  restore FILE         把文件写入一台设备，或写入所有相符的设备
+  bind                 把无线发射器绑定到接收器
+  unbind               解除接收器的所有绑定
+  watch                逐次显示设备发出的按键，直到被中断
+  history              按时间倒序列出每台设备的写入
+  undo [N]             把设备写回到某次写入之前的内容
+  help [COMMAND]       显示本帮助，或一个命令的帮助
+
+&quot;tavrelctl COMMAND --help&quot; 介绍一个命令及其选项。
+
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl history [--device ID|SERIAL|INDEX] [--json]
+
+Lists the writes to a device, or to every device with a history, newest first:
+each entry&apos;s number, its time, what wrote it, and each key it changed as the
+assignment before and after (&quot;Key 3: Ctrl+Alt+A → Ctrl+Shift+B&quot;). Every
+write of the window and of tavrelctl adds an entry before it sends anything;
+the last 200 entries of each device are kept. TAVREL_HISTORY=0 turns the
+history off.
+
+Options:
+  --device ID|SERIAL|INDEX
+                         the device: an attached key as for the other commands,
+                         or the serial or id a history is kept under
+  --json                 one JSON object per entry and line
+</source>
+        <translation>Usage: tavrelctl history [--device ID|SERIAL|INDEX] [--json]
+
+按时间倒序列出一台设备的写入，或所有有写入历史的设备的写入：每个条目的编号、
+时间、由谁写入，以及它改变的每个按键在写入前后的设置
+（“按键 3：Ctrl+Alt+A → Ctrl+Shift+B”）。窗口和 tavrelctl 的每次写入都在发送任何
+内容之前添加一个条目；每台设备保留最近 200 个条目。TAVREL_HISTORY=0 关闭写入历史。
+
+选项：
+  --device ID|SERIAL|INDEX
+                         设备：与其他命令一样指定已连接的设备，
+                         或写入历史所用的序列号或 id
+  --json                 每个条目一行，一个 JSON 对象
+</translation>
+    </message>
+    <message>
+        <source>Usage: tavrelctl undo [N] [--device ID|SERIAL|INDEX] [--force]
+
+Reads the device and writes back what its keys held before entry N of its
+history (1 for the latest, as &quot;tavrelctl history&quot; numbers them; without N,
+the latest entry that changed a key). Only the keys the entry changed are
+written, and the write is itself a new entry. When one of those keys no
+longer holds what the entry wrote, nothing is written and the keys are named
+(exit status 2).
+
+Options:
+</source>
+        <translation>Usage: tavrelctl undo [N] [--device ID|SERIAL|INDEX] [--force]
+
+读取设备，并把它的按键写回到写入历史第 N 条之前的内容（1 为最近一条，与
+“tavrelctl history”的编号相同；不给 N 时，为最近一次改变了按键的写入）。只写入
+该条目改变过的按键，这次写入本身也成为一个新条目。若其中某个按键已不再是该条目
+写入的内容，则不写入任何内容，并列出这些按键（退出状态 2）。
+
+选项：
+</translation>
+    </message>
+    <message>
+        <source>  --force                write back even keys that changed since the entry
+</source>
+        <translation>  --force                即使按键在该条目之后又被改变，也写回
+</translation>
+    </message>
+    <message>
+        <source>The write history of %1 could not be written in %2: %3. The write went on without it.</source>
+        <translation>%1的写入历史无法写入%2：%3。写入照常进行，没有记入历史。</translation>
+    </message>
+    <message>
+        <source>%1:%2: not a whole entry; passed over.</source>
+        <translation>%1:%2：不是完整的条目，已跳过。</translation>
+    </message>
+    <message>
+        <source>No write is in the history yet.</source>
+        <translation>写入历史中还没有任何写入。</translation>
+    </message>
+    <message>
+        <source>No attached key and no history has the id, serial or index &quot;%1&quot;.</source>
+        <translation>没有已连接的设备或写入历史的 id、序列号或序号是“%1”。</translation>
+    </message>
+    <message>
+        <source>The write history is off (TAVREL_HISTORY=0): nothing to undo.</source>
+        <translation>写入历史已关闭（TAVREL_HISTORY=0）：没有可撤销的写入。</translation>
+    </message>
+    <message>
+        <source>No write in the history of %1 changed a key: nothing to undo.</source>
+        <translation>%1的写入历史中没有改变过按键的写入：没有可撤销的写入。</translation>
+    </message>
+    <message>
+        <source>The history of %1 holds %2 entries: there is no entry %3.</source>
+        <translation>%1的写入历史共有 %2 个条目：没有第 %3 条。</translation>
+    </message>
+    <message>
+        <source>Entry %1 cannot be undone: %2 of %3 changed since. Nothing was written; --force writes the records back anyway.</source>
+        <translation>无法撤销第 %1 条：%3的%2在那之后又被改变了。没有写入任何内容；--force 仍会写回原来的设置。</translation>
+    </message>
+    <message>
+        <source>What %1 held before entry %2 is not known: left as it is.</source>
+        <translation>第 %2 条之前%1的内容不明：保持不变。</translation>
+    </message>
+    <message>
+        <source>Entry %1 of %2 changed no key that can be written back: nothing was written.</source>
+        <translation>%2的第 %1 条没有改变可以写回的按键：没有写入任何内容。</translation>
+    </message>
+    <message>
+        <source>Key %1 of %2 is %3 again.</source>
+        <translation>%2的按键 %1 已恢复为 %3。</translation>
+    </message>
+    <message>
+        <source>(not known)</source>
+        <translation>(不明)</translation>
+    </message>
+    <message>
+        <source>Key %1: %2 → %3</source>
+        <translation>按键 %1：%2 → %3</translation>
+    </message>
+    <message>
+        <source>%1:</source>
+        <translation>%1：</translation>
+    </message>
+    <message>
+        <source>%1 in port %2:</source>
+        <translation>%1（端口 %2）：</translation>
+    </message>
+    <message>
+        <source>(no entries)</source>
+        <translation>(没有条目)</translation>
+    </message>
+    <message>
+        <source>(no key changed)</source>
+        <translation>(没有按键改变)</translation>
     </message>
 </context>
 </TS>

@@ -283,25 +283,6 @@ QString quoted(const QString& text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-std::optional<KeyRecord> parseRecordText(const QString& text)
-{
-    const QStringList parts = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() != 5)
-        return std::nullopt;
-    std::array<quint8, 5> bytes{};
-    const auto digit = [](QChar c) {
-        const char16_t u = c.unicode();
-        return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
-    };
-    for (int i = 0; i < 5; ++i) {
-        // Exactly two digits: no sign, no "0x", no third digit for a byte.
-        if (parts[i].size() != 2 || !digit(parts[i][0]) || !digit(parts[i][1]))
-            return std::nullopt;
-        bytes[i] = quint8(parts[i].toUInt(nullptr, 16));
-    }
-    return KeyRecord::fromBytes(bytes);
-}
-
 // Why a device cannot hold the record, or "" when it can.
 QString recordFault(const KeyRecord& r)
 {

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 namespace tavrel {
 
@@ -73,6 +74,9 @@ QString hexByte(quint8 value);
 
 // "05 04 00 00 00".
 QString recordText(const KeyRecord& record);
+// The record of such a text: five bytes of exactly two hex digits each, in either case; none for
+// anything else.
+std::optional<KeyRecord> parseRecordText(const QString& text);
 
 // The display text of a record built from its Modifiers and codes, e.g. 0x05,0x04 -> "Ctrl+Alt+A".
 QString displayText(quint8 modifiers, quint8 code1, quint8 code2, quint8 code3);

@@ -1,11 +1,13 @@
 #include "ctl/commandline.h"
 
 #include "config/configfile.h"
+#include "config/historyentry.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <array>
 
 namespace tavrel::ctl {
@@ -16,7 +18,7 @@ struct VerbInfo {
     const char* name;
 };
 
-constexpr std::array<VerbInfo, 9> kVerbs{{
+constexpr std::array<VerbInfo, 11> kVerbs{{
     {Verb::Help, "help"},
     {Verb::List, "list"},
     {Verb::Show, "show"},
@@ -26,6 +28,8 @@ constexpr std::array<VerbInfo, 9> kVerbs{{
     {Verb::Bind, "bind"},
     {Verb::Unbind, "unbind"},
     {Verb::Watch, "watch"},
+    {Verb::History, "history"},
+    {Verb::Undo, "undo"},
 }};
 
 std::optional<Verb> verbNamed(const QString& name)
@@ -93,6 +97,7 @@ struct Options {
     const QCommandLineOption single{QStringLiteral("single")};
     const QCommandLineOption all{QStringLiteral("all")};
     const QCommandLineOption fit{QStringLiteral("fit")};
+    const QCommandLineOption force{QStringLiteral("force")};
 };
 
 // Gives the parser the options `verb` takes; returns how many arguments it takes.
@@ -120,10 +125,34 @@ int addOptionsOf(Verb verb, const Options& o, QCommandLineParser& parser)
         parser.addOption(o.device);
         return 0;
     case Verb::Watch:
+    case Verb::History:
         parser.addOptions({o.device, o.json});
+        return 0;
+    case Verb::Undo:
+        parser.addOptions({o.device, o.force});
         return 0;
     }
     return 0;
+}
+
+// How many arguments `verb` may take beyond those it needs.
+int optionalArgumentsOf(Verb verb)
+{
+    return verb == Verb::Undo ? 1 : 0;
+}
+
+// The arguments as a shell would take them back: those with spaces or quotes in single quotes.
+QString typedText(const QStringList& args)
+{
+    QStringList words;
+    for (const QString& a : args) {
+        const bool plain = !a.isEmpty() && std::none_of(a.begin(), a.end(), [](QChar c) {
+            return c.isSpace() || c == u'\'' || c == u'"' || c == u'\\' || c == u'$' || c == u'`';
+        });
+        words << (plain ? a
+                        : QLatin1Char('\'') + QString(a).replace(u'\'', QStringLiteral("'\\''")) + QLatin1Char('\''));
+    }
+    return words.join(QLatin1Char(' '));
 }
 
 // Takes the options given into `command`. `verbName` is the sub-command as typed.
@@ -142,6 +171,7 @@ std::optional<Failure> readOptions(const QCommandLineParser& parser, const Optio
     command.json = isSet(o.json);
     command.all = isSet(o.all);
     command.fit = isSet(o.fit);
+    command.force = isSet(o.force);
     if (command.all && !command.device.isEmpty())
         return usage(verbName, QCoreApplication::translate("tavrelctl", "--device and --all exclude each other."));
     if (isSet(o.repeat) && isSet(o.single))
@@ -165,6 +195,19 @@ std::optional<Failure> readArguments(const QStringList& values, const QString& v
                              .arg(values[0]));
         }
         command.assignment = values[1];
+        break;
+    }
+    case Verb::Undo: {
+        if (values.isEmpty())
+            break;
+        bool ok = false;
+        command.entry = values[0].toInt(&ok);
+        if (!ok || command.entry < 1 || command.entry > history::KeptEntries) {
+            return usage(verbName,
+                         QCoreApplication::translate("tavrelctl", "N is an entry number from 1 to %1, not \"%2\".")
+                             .arg(history::KeptEntries)
+                             .arg(values[0]));
+        }
         break;
     }
     case Verb::Backup:
@@ -198,6 +241,8 @@ QString helpText(const QString& verb)
                                 "  bind                 bind a wireless transmitter to a receiver\n"
                                 "  unbind               clear every binding of a receiver\n"
                                 "  watch                print what a key sends, press by press, until interrupted\n"
+                                "  history              list the writes to each device, newest first\n"
+                                "  undo [N]             write back what a device held before a write\n"
                                 "  help [COMMAND]       this text, or the help of a command\n"
                                 "\n"
                                 "\"tavrelctl COMMAND --help\" describes a command and its options.\n"
@@ -295,6 +340,37 @@ QString helpText(const QString& verb)
                    "tavrelctl",
                    "  --json                 one JSON object per line: {\"event\": \"press\" or \"release\",\n"
                    "                         \"input\": ..., \"repeat\": 1, \"key\": 3 or null}\n");
+    case Verb::History:
+        return QCoreApplication::translate(
+            "tavrelctl", "Usage: tavrelctl history [--device ID|SERIAL|INDEX] [--json]\n"
+                         "\n"
+                         "Lists the writes to a device, or to every device with a history, newest first:\n"
+                         "each entry's number, its time, what wrote it, and each key it changed as the\n"
+                         "assignment before and after (\"Key 3: Ctrl+Alt+A → Ctrl+Shift+B\"). Every\n"
+                         "write of the window and of tavrelctl adds an entry before it sends anything;\n"
+                         "the last 200 entries of each device are kept. TAVREL_HISTORY=0 turns the\n"
+                         "history off.\n"
+                         "\n"
+                         "Options:\n"
+                         "  --device ID|SERIAL|INDEX\n"
+                         "                         the device: an attached key as for the other commands,\n"
+                         "                         or the serial or id a history is kept under\n"
+                         "  --json                 one JSON object per entry and line\n");
+    case Verb::Undo:
+        return QCoreApplication::translate(
+                   "tavrelctl", "Usage: tavrelctl undo [N] [--device ID|SERIAL|INDEX] [--force]\n"
+                                "\n"
+                                "Reads the device and writes back what its keys held before entry N of its\n"
+                                "history (1 for the latest, as \"tavrelctl history\" numbers them; without N,\n"
+                                "the latest entry that changed a key). Only the keys the entry changed are\n"
+                                "written, and the write is itself a new entry. When one of those keys no\n"
+                                "longer holds what the entry wrote, nothing is written and the keys are named\n"
+                                "(exit status 2).\n"
+                                "\n"
+                                "Options:\n")
+               + translated(kDeviceOption)
+               + QCoreApplication::translate(
+                   "tavrelctl", "  --force                write back even keys that changed since the entry\n");
     case Verb::Unbind:
         return QCoreApplication::translate(
                    "tavrelctl", "Usage: tavrelctl unbind [--device ID|SERIAL|INDEX]\n"
@@ -342,14 +418,15 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments)
     }
     if (values.size() < positional)
         return usage(first, QCoreApplication::translate("tavrelctl", "Missing arguments."));
-    if (values.size() > positional) {
-        return usage(first,
-                     QCoreApplication::translate("tavrelctl", "Unexpected argument \"%1\".").arg(values[positional]));
+    if (values.size() > positional + optionalArgumentsOf(command.verb)) {
+        const QString extra = values[positional + optionalArgumentsOf(command.verb)];
+        return usage(first, QCoreApplication::translate("tavrelctl", "Unexpected argument \"%1\".").arg(extra));
     }
     if (auto failure = readOptions(parser, options, first, command))
         return *std::move(failure);
     if (auto failure = readArguments(values, first, command))
         return *std::move(failure);
+    command.typed = typedText(args);
     return command;
 }
 

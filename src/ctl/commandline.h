@@ -33,19 +33,22 @@ struct Failure {
     Failure(ExitCode c, QStringList l) : code(c), lines(std::move(l)) {}
 };
 
-enum class Verb { Help, List, Show, Set, Backup, Restore, Bind, Unbind, Watch };
+enum class Verb { Help, List, Show, Set, Backup, Restore, Bind, Unbind, Watch, History, Undo };
 
 struct Command {
     Verb verb = Verb::Help;
     QString helpTopic;           // Help: a sub-command's name, or empty for the overview
     QString device;              // --device: an id, a serial or a list index; empty when not given
-    bool json = false;           // show --json, watch --json
+    bool json = false;           // show --json, watch --json, history --json
     int key = 0;                 // set: the key's number, 1 for the first
     QString assignment;          // set
     std::optional<bool> repeat;  // set --repeat / --single; unset keeps the key's trigger
     QString file;                // backup, restore
     bool all = false;            // restore --all
     bool fit = false;            // restore --fit
+    int entry = 0;               // undo: the history's entry, 1 for the latest; 0 when not given
+    bool force = false;          // undo --force
+    QString typed;               // the arguments as typed, for the write history
 };
 
 // `arguments` as QCoreApplication::arguments() gives them, the program first. An error names

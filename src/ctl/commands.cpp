@@ -6,6 +6,7 @@
 #include "ctl/sessiondriver.h"
 #include "ctl/watch.h"
 #include "platform/userfile.h"
+#include "session/writehistory.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -34,10 +35,19 @@ public:
     Commands(const Command& command, DeviceSession& session, QTextStream& out, QTextStream& err)
         : m_command(command), m_driver(session), m_out(out), m_err(err)
     {
-        m_driver.setNoteHandler([this](const QString& line) {
-            m_err << "tavrelctl: " << terminalSafe(line) << '\n';
-            m_err.flush();
-        });
+        m_driver.setNoteHandler([this](const QString& line) { note(line); });
+        // Every write this command makes is an entry; one that cannot be written is said, and
+        // the write goes on.
+        WriteHistory* history = session.history();
+        history->setCommand(QStringLiteral("tavrelctl"), command.typed);
+        QObject::connect(history, &WriteHistory::failed, &m_driver,
+                         [this, history](const QString& item, const FileOutcome& outcome) {
+                             note(QCoreApplication::translate(
+                                      "tavrelctl", "The write history of %1 could not be written in %2: %3. The "
+                                                   "write went on without it.")
+                                      .arg(terminalSafe(item), QFile::decodeName(history->store().folder().c_str()),
+                                           fileFaultText(outcome)));
+                         });
     }
 
     Result run()
@@ -50,6 +60,8 @@ public:
                 return *failure;
             config = std::move(std::get<configfile::ConfigFile>(loaded));
         }
+        if (m_command.verb == Verb::History && m_command.device.isEmpty())
+            return historyOfAll();
         if (m_command.verb == Verb::Set) {
             const AssignmentResult parsed = parseAssignment(m_command.assignment, false);
             if (const AssignmentError* error = std::get_if<AssignmentError>(&parsed))
@@ -76,6 +88,10 @@ public:
             return unbind();
         case Verb::Watch:
             return watch();
+        case Verb::History:
+            return history();
+        case Verb::Undo:
+            return undo();
         }
         return std::nullopt;
     }
@@ -95,6 +111,13 @@ private:
                                              .arg(SessionDriver::nameOf(key)));
         }
         return key;
+    }
+
+    // A line on standard error that does not end the command.
+    void note(const QString& line)
+    {
+        m_err << "tavrelctl: " << terminalSafe(line) << '\n';
+        m_err.flush();
     }
 
     void print(const QStringList& lines)
@@ -437,6 +460,155 @@ private:
             return failure;
         print({QCoreApplication::translate("tavrelctl", "Cleared every binding of %1: it takes every transmitter now.")
                    .arg(name)});
+        return std::nullopt;
+    }
+
+    // The entries of a device's history, with a note for each line passed over.
+    std::variant<std::vector<history::HistoryEntry>, Failure> entriesOf(const history::HistoryDevice& device)
+    {
+        const WriteHistory* history = m_driver.session().history();
+        const WriteHistory::Entries read = history->entries(device);
+        const QString file =
+            QFile::decodeName(history->store().folder().c_str()) + QLatin1Char('/') + device.fileName();
+        if (!read.outcome.ok()) {
+            return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2")
+                                            .arg(file, fileFaultText(read.outcome)));
+        }
+        for (const int line : read.text.damagedLines)
+            note(
+                QCoreApplication::translate("tavrelctl", "%1:%2: not a whole entry; passed over.").arg(file).arg(line));
+        return read.text.entries;
+    }
+
+    Result printHistory(const history::HistoryDevice& device, bool heading)
+    {
+        const auto read = entriesOf(device);
+        if (const Failure* failure = std::get_if<Failure>(&read))
+            return *failure;
+        const auto& entries = std::get<std::vector<history::HistoryEntry>>(read);
+        if (m_command.json) {
+            print(historyJsonLines(device, entries));
+            return std::nullopt;
+        }
+        if (heading)
+            print({QString()});
+        print(historyLines(device, entries));
+        return std::nullopt;
+    }
+
+    // Every history there is, without asking the keys anything.
+    Result historyOfAll()
+    {
+        const QStringList files = m_driver.session().history()->store().fileNames();
+        if (files.isEmpty()) {
+            print({QCoreApplication::translate("tavrelctl", "No write is in the history yet.")});
+            return std::nullopt;
+        }
+        bool first = true;
+        for (const QString& file : files) {
+            const bool bySerial = file.startsWith(QLatin1String("serial-"));
+            const auto read = m_driver.session().history()->entriesIn(file);
+            // The id as the entries give it; the file name is only its escaped form.
+            const QString id = read.text.entries.empty() ? file : read.text.entries.back().device;
+            if (auto failure = printHistory({id, bySerial}, !std::exchange(first, false)))
+                return failure;
+        }
+        return std::nullopt;
+    }
+
+    // The history --device names: that of an attached key, or one kept under that serial or id.
+    Result history()
+    {
+        const auto& keys = m_driver.keys();
+        const auto picked = pickDevice(candidates(keys), m_command.device);
+        if (const int* index = std::get_if<int>(&picked))
+            return printHistory(m_driver.session().history()->deviceOf(keys[std::size_t(*index)]), false);
+        const WriteHistory* history = m_driver.session().history();
+        for (const bool bySerial : {true, false}) {
+            const history::HistoryDevice device{m_command.device, bySerial};
+            if (history->store().fileNames().contains(device.fileName()))
+                return printHistory(device, false);
+        }
+        if (std::get<Failure>(picked).code == ExitUsage)
+            return std::get<Failure>(picked);
+        return Failure(ExitNoDevice,
+                       QCoreApplication::translate("tavrelctl", "No attached key and no history has the id, serial "
+                                                                "or index \"%1\".")
+                           .arg(m_command.device));
+    }
+
+    Result undo()
+    {
+        if (!WriteHistory::enabled()) {
+            return Failure(ExitUsage, QCoreApplication::translate("tavrelctl", "The write history is off "
+                                                                               "(TAVREL_HISTORY=0): nothing to undo."));
+        }
+        const auto picked = readTarget();
+        if (const Failure* failure = std::get_if<Failure>(&picked))
+            return *failure;
+        AttachedKey* key = std::get<AttachedKey*>(picked);
+        const QString name = SessionDriver::nameOf(key);
+        const auto read = entriesOf(m_driver.session().history()->deviceOf(key));
+        if (const Failure* failure = std::get_if<Failure>(&read))
+            return *failure;
+        const auto& entries = std::get<std::vector<history::HistoryEntry>>(read);
+        // Numbered newest first; without a number, the latest entry that changed a key.
+        int number = m_command.entry;
+        if (number == 0) {
+            const auto latest = std::find_if(entries.rbegin(), entries.rend(),
+                                             [](const history::HistoryEntry& e) { return !e.changes().empty(); });
+            if (latest == entries.rend()) {
+                return Failure(ExitUsage,
+                               QCoreApplication::translate("tavrelctl", "No write in the history of %1 changed a key: "
+                                                                        "nothing to undo.")
+                                   .arg(name));
+            }
+            number = int(latest - entries.rbegin()) + 1;
+        }
+        if (number > int(entries.size())) {
+            return Failure(ExitUsage,
+                           QCoreApplication::translate("tavrelctl", "The history of %1 holds %2 entries: there is no "
+                                                                    "entry %3.")
+                               .arg(name)
+                               .arg(entries.size())
+                               .arg(number));
+        }
+        const history::HistoryEntry& entry = entries[entries.size() - std::size_t(number)];
+        const history::UndoPlan plan = history::planUndo(entry, WriteHistory::heldRecords(*key));
+        if (!plan.differing.isEmpty() && !m_command.force) {
+            QStringList lines{QCoreApplication::translate("tavrelctl", "Entry %1 cannot be undone: %2 of %3 changed "
+                                                                       "since. Nothing was written; --force writes "
+                                                                       "the records back anyway.")
+                                  .arg(number)
+                                  .arg(keysText(plan.differing), name)};
+            return Failure(ExitUsage, lines);
+        }
+        if (!plan.unknown.isEmpty()) {
+            note(QCoreApplication::translate("tavrelctl", "What %1 held before entry %2 is not known: left as it is.")
+                     .arg(keysText(plan.unknown))
+                     .arg(number));
+        }
+        if (plan.restore.empty()) {
+            print({QCoreApplication::translate("tavrelctl", "Entry %1 of %2 changed no key that can be written back: "
+                                                            "nothing was written.")
+                       .arg(number)
+                       .arg(name)});
+            return std::nullopt;
+        }
+        QList<int> written;
+        for (const history::KeyWrite& k : plan.restore) {
+            key->setRecord(k.key, k.written, RecordOrigin::Edited);
+            written << k.key;
+        }
+        if (auto failure = writeAndWait(key, written))
+            return failure;
+        QStringList lines;
+        for (const history::KeyWrite& k : plan.restore)
+            lines << QCoreApplication::translate("tavrelctl", "Key %1 of %2 is %3 again.")
+                         .arg(k.key + 1)
+                         .arg(name,
+                              QStringLiteral("%1 (%2)").arg(assignmentText(k.written), triggerText(k.written.mode)));
+        print(lines);
         return std::nullopt;
     }
 

@@ -4,6 +4,9 @@
 #include "devices/capabilities.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -163,6 +166,92 @@ QStringList keyLines(std::span<const KeyRecord> records)
                         triggerText(records[i].mode), recordText(records[i])});
     }
     return columns(rows);
+}
+
+namespace {
+
+QString assignmentName(const KeyRecord& record)
+{
+    const QString name = assignmentText(record);
+    return name.isEmpty() ? QCoreApplication::translate("tavrelctl", "(none)") : name;
+}
+
+QJsonValue recordJson(const std::optional<KeyRecord>& record)
+{
+    if (!record)
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("assignment"), assignmentText(*record)},
+                       {QStringLiteral("trigger"), triggerText(record->mode)},
+                       {QStringLiteral("record"), recordText(*record)}};
+}
+
+}  // namespace
+
+QString keyChangeText(const history::KeyWrite& change)
+{
+    QString before =
+        change.before ? assignmentName(*change.before) : QCoreApplication::translate("tavrelctl", "(not known)");
+    QString after = assignmentName(change.written);
+    if (change.before && isRepeatMode(change.before->mode) != isRepeatMode(change.written.mode)) {
+        before += QStringLiteral(" (%1)").arg(triggerText(change.before->mode));
+        after += QStringLiteral(" (%1)").arg(triggerText(change.written.mode));
+    }
+    if (before == after) {
+        before = recordText(*change.before);
+        after = recordText(change.written);
+    }
+    return QCoreApplication::translate("tavrelctl", "Key %1: %2 → %3").arg(change.key + 1).arg(before, after);
+}
+
+QStringList historyLines(const history::HistoryDevice& device, const std::vector<history::HistoryEntry>& entries)
+{
+    QStringList lines;
+    const history::HistoryEntry* newest = entries.empty() ? nullptr : &entries.back();
+    const QString name = newest ? deviceName(newest->product, newest->serial) : terminalSafe(device.id);
+    lines << (device.bySerial
+                  ? QCoreApplication::translate("tavrelctl", "%1:").arg(name)
+                  : QCoreApplication::translate("tavrelctl", "%1 in port %2:").arg(name, terminalSafe(device.id)));
+    if (entries.empty())
+        lines << QStringLiteral("   ") + QCoreApplication::translate("tavrelctl", "(no entries)");
+    int number = 0;
+    for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+        lines << QStringLiteral("%1  %2  %3 %4")
+                     .arg(++number)
+                     .arg(e->time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                          terminalSafe(e->program), terminalSafe(e->command));
+        const std::vector<history::KeyWrite> changes = e->changes();
+        if (changes.empty())
+            lines << QStringLiteral("   ") + QCoreApplication::translate("tavrelctl", "(no key changed)");
+        for (const history::KeyWrite& change : changes)
+            lines << QStringLiteral("   ") + keyChangeText(change);
+    }
+    return lines;
+}
+
+QStringList historyJsonLines(const history::HistoryDevice& device, const std::vector<history::HistoryEntry>& entries)
+{
+    QStringList lines;
+    int number = 0;
+    for (auto e = entries.rbegin(); e != entries.rend(); ++e) {
+        QJsonArray keys;
+        for (const history::KeyWrite& change : e->changes()) {
+            keys.append(QJsonObject{{QStringLiteral("key"), change.key + 1},
+                                    {QStringLiteral("before"), recordJson(change.before)},
+                                    {QStringLiteral("written"), recordJson(change.written)}});
+        }
+        const QJsonObject o{{QStringLiteral("device"), device.id},
+                            {QStringLiteral("entry"), ++number},
+                            {QStringLiteral("time"), e->time.toUTC().toString(Qt::ISODateWithMs)},
+                            {QStringLiteral("program"), e->program},
+                            {QStringLiteral("command"), e->command},
+                            {QStringLiteral("product"), e->product},
+                            {QStringLiteral("serial"), e->serial},
+                            {QStringLiteral("port"), e->port},
+                            {QStringLiteral("keys"), keys}};
+        // JSON escapes every control character, so these lines need no more care.
+        lines << QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact));
+    }
+    return lines;
 }
 
 QString deviceName(const QString& product, const QString& serial)

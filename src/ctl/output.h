@@ -4,6 +4,7 @@
 
 #include "config/assignment.h"
 #include "config/configfile.h"
+#include "config/historyentry.h"
 #include "config/reports.h"
 #include "devices/capabilities.h"
 
@@ -55,6 +56,19 @@ QString keysText(const QList<int>& keys);
 
 // A receiver's answer to a bind request.
 QString pairingText(const PairingResponse& response);
+
+// A key an entry of the write history changed: "Key 3: Ctrl+Alt+A → Ctrl+Shift+B", with the
+// triggers where they differ, and the raw records where the names are the same.
+QString keyChangeText(const history::KeyWrite& change);
+
+// `tavrelctl history` of one device: a heading naming it, then each entry, newest first (the
+// entries are given oldest first), numbered from 1: its local time, what wrote it, and a line per
+// key it changed.
+QStringList historyLines(const history::HistoryDevice& device, const std::vector<history::HistoryEntry>& entries);
+
+// `tavrelctl history --json`: one JSON object per entry and line, newest first, with the keys the
+// entry changed, each record by assignment, trigger and bytes.
+QStringList historyJsonLines(const history::HistoryDevice& device, const std::vector<history::HistoryEntry>& entries);
 
 // "FILE:LINE: reason" for each fault.
 QStringList fileErrorLines(const QString& file, const configfile::FileErrors& errors);

@@ -311,6 +311,8 @@ void AttachedKey::beginWrite()
     // Whatever another program wrote before the lock came to this one is what the device holds:
     // this write goes on from it, so it undoes nothing the user did not see.
     applyNotice();
+    // The write history: what the device held and what goes to it, before anything is sent.
+    emit writeStarting(m_write.keys);
     stepWrite();
 }
 

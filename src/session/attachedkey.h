@@ -130,6 +130,9 @@ signals:
     void stateChanged();
     void readFinished();
     void writeProgress(int value);
+    // A write of `keys` is about to send its first report, with the records still as they were:
+    // the write history takes its entry now.
+    void writeStarting(const QList<int>& keys);
     void writeSending(const OutputReport& report);
     void writeFinished(const WriteOutcome& outcome);
     // The write began or stopped waiting for another program's, or keys with edits not written

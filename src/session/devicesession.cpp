@@ -6,6 +6,7 @@
 #include "hid/hiddevicecontroller.h"
 #include "platform/hotplugmonitor.h"
 #include "session/devicenoticeboard.h"
+#include "session/writehistory.h"
 
 #include <algorithm>
 
@@ -50,6 +51,7 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
             key->refindInput();
     });
 
+    m_history = new WriteHistory(*this, this);
     m_noticeBoard = new DeviceNoticeBoard(this);
     m_controller = systemUdev ? new HidDeviceController(this) : new HidDeviceController(this, std::move(udev));
     m_controller->setObjectName(QStringLiteral("HidCtl"));
@@ -191,6 +193,8 @@ void DeviceSession::connectKey(AttachedKey* key)
         if (key == m_selected)
             emit writeFinished(outcome);
     });
+    // The write history takes an entry as each of the key's writes starts.
+    m_history->track(key);
     // Pairing runs with one receiver at a time, whichever is selected now.
     connect(key, &AttachedKey::pairingAnswered, this, [this](const PairingResponse& response) {
         m_bindTimer->stop();

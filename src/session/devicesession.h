@@ -23,6 +23,7 @@ namespace tavrel {
 class DeviceNoticeBoard;
 class HidDevice;
 class HidDeviceController;
+class WriteHistory;
 
 namespace platform {
 class HotplugMonitor;
@@ -149,6 +150,9 @@ public:
     // Reads what `key` sends from now on, whatever is selected, until it goes.
     void watchInput(AttachedKey* key);
 
+    // --- the write history of every key (session/writehistory.h)
+    WriteHistory* history() const { return m_history; }
+
     // --- the report log of every key
     const QStringList& log() const { return m_log; }
 
@@ -206,6 +210,7 @@ private:
     void watch(AttachedKey* key, bool on);
 
     HidDeviceController* m_controller = nullptr;
+    WriteHistory* m_history = nullptr;
     // Writes shared with the user's other Tavrel programs; opened when the first key is found.
     DeviceNoticeBoard* m_noticeBoard = nullptr;
     std::vector<AttachedKey*> m_keys;

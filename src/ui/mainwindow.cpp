@@ -110,6 +110,7 @@ void MainWindow::connectHandlers()
     m_captureBox->installEventFilter(this);
     connectKeyEditor();
     buildFileActions();
+    buildHistoryAction();
 }
 
 void MainWindow::buildLayout()

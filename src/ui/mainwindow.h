@@ -3,6 +3,7 @@
 // and write buttons. A view of the device session: its handlers read the widgets and forward to
 // the session, and it shows what the session announces.
 
+#include "config/historyentry.h"
 #include "keys/keylabels.h"
 #include "session/devicesession.h"
 
@@ -16,6 +17,7 @@ class QFileDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QProgressBar;
 class QRadioButton;
 
@@ -102,6 +104,7 @@ private:
     void connectKeyEditor();
     void connectSession();
     void buildFileActions();
+    void buildHistoryAction();
 
     // Handlers of what the user does.
     void onWebLinkClicked();
@@ -115,6 +118,11 @@ private:
     void onSaveTriggered();
     void onOpenTriggered();
     void askForFile(bool save);
+    void onUndoTriggered();
+    // What undoing the selected device's latest write that changed a key writes back, checked
+    // against what it holds; none, with the reason shown, when there is nothing to write back.
+    // `about` gets the entry's time.
+    std::optional<history::UndoPlan> undoPlan(QString* about);
 
     // Keyboard capture: the hook library loaded at start-up, switched on while the capture box
     // has the focus.
@@ -184,6 +192,9 @@ private:
     PairingWindow* m_pairingWindow = nullptr;
     std::unique_ptr<PairingWindow> m_ownPairingWindow;
     QFileDialog* m_fileDialog = nullptr;
+    QAction* m_undoAction = nullptr;
+    // The confirmation of an undo while it is open, else null.
+    QMessageBox* m_undoBox = nullptr;
     KeyLabels m_keyLabels;
     // The last press shown, to show again in other key names.
     std::optional<std::pair<InputChange, int>> m_received;

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -73,6 +75,9 @@ int main(int argc, char** argv)
     // The emulated keys' nodes never signal data: the device layer reads after each period.
     if (qEnvironmentVariableIsEmpty("TAVREL_POLL_PERIOD_MS"))
         qputenv("TAVREL_POLL_PERIOD_MS", "10");
+    // Its writes' history goes to a folder of its own, not the user's.
+    QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     emu::Testbed testbed;

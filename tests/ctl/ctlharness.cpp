@@ -121,6 +121,7 @@ std::unique_ptr<QProcess> Emulator::startCtl(const QStringList& arguments)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral("libumockdev-preload.so.0"));
     env.insert(QStringLiteral("UMOCKDEV_DIR"), m_root);
+    env.insert(QStringLiteral("XDG_STATE_HOME"), m_stateHome.path());
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"})
         env.remove(QLatin1String(name));
     for (const QString& variable : m_ctlLocale)
@@ -191,6 +192,7 @@ bool Emulator::denyAccess(const QString& name, QString* why)
     if (::geteuid() == 0) {
         m_unprivileged = true;
         bool ok = ::chmod(QFile::encodeName(m_root).constData(), 0755) == 0;
+        ok = ok && ::chmod(QFile::encodeName(m_stateHome.path()).constData(), 0777) == 0;
         // The build folder may be closed to other users; the testbed is open to them now.
         m_ctlCopy = m_root + QStringLiteral("/tavrelctl");
         ok = ok && QFile::copy(ctlPath(), m_ctlCopy);

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 #include <optional>
@@ -52,6 +53,9 @@ public:
     // The locale variables tavrelctl runs with, as "NAME=value"; LC_ALL, LC_MESSAGES and LANG
     // that are not given are unset. By default LC_ALL=en_US.UTF-8: its messages in English.
     void setCtlLocale(const QStringList& variables) { m_ctlLocale = variables; }
+    // XDG_STATE_HOME of every tavrelctl run: a folder of this emulator's own, so that tests side by
+    // side keep their write histories apart.
+    QString stateHome() const { return m_stateHome.path(); }
     // Where tavrelctl's standard output goes; by default it is read into CtlRun::out.
     void setCtlOutputFile(const QString& file) { m_ctlOutputFile = file; }
     // Starts tavrelctl with the arguments against the emulated keys.
@@ -68,6 +72,7 @@ private:
     QByteArray m_replies;
     QString m_root;
     QString m_ctlFolder;
+    QTemporaryDir m_stateHome;
     QString m_ctlOutputFile;
     QStringList m_ctlLocale{QStringLiteral("LC_ALL=en_US.UTF-8")};
     bool m_unprivileged = false;

@@ -293,6 +293,8 @@ bool ProgramRun::start(const RunOptions& options, QString* why)
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_dir.path());
     // A style sheet in the user's own configuration would change what the tests see.
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
+    // The program's write histories stay in this run's folder too.
+    env.insert(QStringLiteral("XDG_STATE_HOME"), m_dir.path());
     // The preload library comes before a sanitized program's runtime in the library list.
     QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
     if (!asan.contains(QLatin1String("verify_asan_link_order")))

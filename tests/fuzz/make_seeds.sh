@@ -106,3 +106,22 @@ seed capture extended-and-unknown \
       00 00 01 00 36 02 00  00 00 01 00 36 82 00  07 00 00 00 00 00 05
 seed capture release-not-held \
   00  00 00 01 00 38 00 01  00 00 01 00 1D 80 01  00 00 01 00 1D 80 01  00 00 01 00 38 80 01
+
+# --- history: history files, one entry per line, as the window and tavrelctl append them.
+history_entry() {
+  printf '{"command":"%s","device":"310000000001","keys":[%s],"port":"1-1:1.0","product":"Programmable Key","program":"tavrelctl","serial":"310000000001","time":"%s","version":1}\n' "$@"
+}
+mkdir -p history
+{
+  history_entry 'set 3 ctrl+shift+b --device 0' '{"before":"05 04 00 00 00","key":3,"written":"03 05 00 00 02"}' 2026-12-11T10:06:23.123Z
+  history_entry 'write' '{"before":null,"key":1,"written":"00 06 00 00 00"},{"before":"02 00 00 00 01","key":2,"written":"02 00 00 00 01"}' 2026-12-11T10:07:00.000Z
+} >history/two-entries
+{
+  history_entry 'restore keys.json' '{"before":"00 00 00 00 00","key":1,"written":"01 04 00 00 00"}' 2026-12-11T10:06:23.000Z
+  history_entry 'undo' '{"before":"01 04 00 00 00","key":1,"written":"00 00 00 00 00"}' 2026-12-11T10:08:00.500Z | head -c 80
+} >history/torn-last-line
+{
+  history_entry 'write' '{"before":"05 04 00 00 00","key":8,"written":"05 04 00 00 03"}' 2026-12-11T10:06:23.123+08:00
+  printf '\n{"version":1}\nnot json\n'
+  history_entry 'set 1 "a b"' '{"before":"05 04 00 00 00","key":1,"written":"5 04 00 00 00"}' 2026-12-11T10:06:23.123Z
+} >history/damaged-lines

@@ -2,6 +2,7 @@
 // A device session over emulated keys that a test plugs in; everything plugged goes at the end.
 
 #include "common/qtwait.h"
+#include "common/statehome.h"
 #include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
@@ -15,6 +16,8 @@ emu::Testbed& testbed();
 
 class EmulatedKeysTest : public ::testing::Test {
 protected:
+    EmulatedKeysTest() { useOwnStateHome(); }
+
     void TearDown() override
     {
         session.reset();

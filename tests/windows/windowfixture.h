@@ -3,6 +3,7 @@
 // umockdev-wrapper, so the device layer finds only the keys a test plugs in.
 
 #include "common/qtwait.h"
+#include "common/statehome.h"
 #include "hid/hiddevicecontroller.h"
 #include "i18n/language.h"
 #include "keyemu/testbed.h"
@@ -85,6 +86,8 @@ inline std::array<quint8, 5> heldRecord(const DeviceSession& session, int key)
 
 class WindowTest : public ::testing::Test {
 protected:
+    WindowTest() { useOwnStateHome(); }
+
     void TearDown() override
     {
         pairing.reset();

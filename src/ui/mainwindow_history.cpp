@@ -1,0 +1,142 @@
+// The write history in the window: "撤销上次写入" in the context menu writes back what the
+// selected device held before its latest write that changed a key, after a confirmation naming
+// the keys that change, with the checks of "tavrelctl undo"; a history that could not be written
+// is said in the status box.
+#include "ui/mainwindow.h"
+
+#include "config/assignment.h"
+#include "session/writehistory.h"
+#include "ui/errorbox.h"
+#include "ui/widgets/linememo.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QPointer>
+
+namespace tavrel {
+
+namespace {
+
+// The latest entry that changed a key, or null.
+const history::HistoryEntry* latestChange(const std::vector<history::HistoryEntry>& entries)
+{
+    for (auto e = entries.rbegin(); e != entries.rend(); ++e)
+        if (!e->changes().empty())
+            return &*e;
+    return nullptr;
+}
+
+QString keyNumbers(const QList<int>& keys)
+{
+    QStringList numbers;
+    for (const int k : keys)
+        numbers << QString::number(k + 1);
+    return numbers.join(QCoreApplication::translate("tavrel::MainWindow", "、", "between key numbers"));
+}
+
+}  // namespace
+
+void MainWindow::buildHistoryAction()
+{
+    m_undoAction = new QAction(tr("撤销上次写入"), this);
+    m_undoAction->setObjectName(QStringLiteral("undoAction"));
+    addAction(m_undoAction);
+    connect(m_undoAction, &QAction::triggered, this, [this] { guarded([&] { onUndoTriggered(); }); });
+    connect(m_session->history(), &WriteHistory::failed, this, [this](const QString&, const FileOutcome& outcome) {
+        // The write goes on: the status box says what is missing, beside the serial it shows.
+        showSerial(true);
+        m_statusMemo->setText(m_statusMemo->text() + QLatin1Char('\n')
+                              + tr("写入历史未保存：%1").arg(fileFaultText(outcome)));
+    });
+}
+
+std::optional<history::UndoPlan> MainWindow::undoPlan(QString* about)
+{
+    AttachedKey* key = m_session->selected();
+    if (!key)
+        return std::nullopt;
+    if (!WriteHistory::enabled()) {
+        postErrorBox(tr("写入历史已关闭（TAVREL_HISTORY=0），无法撤销。"));
+        return std::nullopt;
+    }
+    const WriteHistory* history = m_session->history();
+    const WriteHistory::Entries read = history->entries(history->deviceOf(key));
+    if (!read.outcome.ok()) {
+        postErrorBox(tr("无法读取写入历史：%1").arg(fileFaultText(read.outcome)));
+        return std::nullopt;
+    }
+    const history::HistoryEntry* entry = latestChange(read.text.entries);
+    if (!entry) {
+        postErrorBox(tr("%1没有可撤销的写入。").arg(key->itemText()));
+        return std::nullopt;
+    }
+    history::UndoPlan plan = history::planUndo(*entry, WriteHistory::heldRecords(*key));
+    if (!plan.differing.isEmpty()) {
+        postErrorBox(tr("无法撤销上次写入：按键%1在那之后又被改变了。").arg(keyNumbers(plan.differing)));
+        return std::nullopt;
+    }
+    if (plan.restore.empty()) {
+        postErrorBox(tr("上次写入之前按键%1的内容不明，无法撤销。").arg(keyNumbers(plan.unknown)));
+        return std::nullopt;
+    }
+    *about = entry->time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return plan;
+}
+
+void MainWindow::onUndoTriggered()
+{
+    if (m_session->busy() || m_undoBox)
+        return;
+    QString time;
+    const std::optional<history::UndoPlan> plan = undoPlan(&time);
+    if (!plan)
+        return;
+    const auto name = [this](const KeyRecord& record) {
+        const QString text = assignmentText(record);
+        return text.isEmpty() ? tr("（无）") : m_keyLabels.relabel(text);
+    };
+    QStringList lines{tr("撤销%1在%2的写入？以下按键将改变：").arg(m_session->selected()->itemText(), time)};
+    QList<int> keys;
+    for (const history::KeyWrite& k : plan->restore) {
+        lines << tr("按键%1：%2 → %3").arg(QString::number(k.key + 1), name(*k.before), name(k.written));
+        keys << k.key;
+    }
+    if (!plan->unknown.isEmpty())
+        lines << tr("按键%1之前的内容不明，保持不变。").arg(keyNumbers(plan->unknown));
+
+    m_undoBox = new QMessageBox(QMessageBox::Question, QStringLiteral("Tavrel"), lines.join(QLatin1Char('\n')),
+                                QMessageBox::Yes | QMessageBox::Cancel, this);
+    m_undoBox->setObjectName(QStringLiteral("UndoConfirmation"));
+    m_undoBox->setDefaultButton(QMessageBox::Cancel);
+    m_undoBox->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_undoBox, &QObject::destroyed, this, [this] { m_undoBox = nullptr; });
+    const QPointer<AttachedKey> device(m_session->selected());
+    connect(m_undoBox, &QMessageBox::finished, this, [this, device, keys, first = *plan](int result) {
+        // Closed: it is deleted later.
+        m_undoBox = nullptr;
+        if (result != QMessageBox::Yes)
+            return;
+        guarded([&] {
+            // What the device holds may have changed while the box was open: checked again.
+            QString time;
+            if (!device || device != m_session->selected() || m_session->busy())
+                return;
+            const std::optional<history::UndoPlan> now = undoPlan(&time);
+            if (!now || now->restore != first.restore) {
+                if (now)
+                    postErrorBox(tr("上次写入在确认期间已改变，没有撤销。"));
+                return;
+            }
+            for (const history::KeyWrite& k : now->restore)
+                m_session->setRecord(k.key, k.written);
+            m_session->history()->setCommand(QStringLiteral("tavrel"), QStringLiteral("undo"));
+            m_session->writeKeys(keys);
+            m_session->history()->setCommand(QStringLiteral("tavrel"), QStringLiteral("write"));
+        });
+    });
+    // Window-modal and opened without a nested event loop.
+    m_undoBox->open();
+}
+
+}  // namespace tavrel
