@@ -10,6 +10,8 @@
 #include "platform/historystore.h"
 #include "session/devicesession.h"
 
+#include "rununtil.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -22,22 +24,9 @@
 #include <vector>
 
 using namespace tavrel;
+using tavrel::bench::runUntil;
 
 namespace {
-
-bool runUntil(const std::function<bool()>& done)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(1);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 double median(std::vector<double> values)
 {

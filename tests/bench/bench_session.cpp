@@ -7,6 +7,8 @@
 #include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
+#include "rununtil.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -18,23 +20,9 @@
 #include <functional>
 
 using namespace tavrel;
+using tavrel::bench::runUntil;
 
 namespace {
-
-// Runs the event loop until `done` holds (checked every millisecond) or 10 s pass.
-bool runUntil(const std::function<bool()>& done)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(1);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 // The longest gap between the ticks of a 1 ms timer while it runs.
 class StallMeter {

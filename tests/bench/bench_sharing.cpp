@@ -13,6 +13,8 @@
 #include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
+#include "rununtil.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -26,22 +28,9 @@
 #include <vector>
 
 using namespace tavrel;
+using tavrel::bench::runUntil;
 
 namespace {
-
-bool runUntil(const std::function<bool()>& done, int limitMs = 10000)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(1);
-    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 AttachedKey* sameDevice(const DeviceSession& session, const AttachedKey* other)
 {
