@@ -56,7 +56,7 @@ QString keysText(const QList<int>& keys);
 // A receiver's answer to a bind request.
 QString pairingText(const PairingResponse& response);
 
-// "FILE:LINE: reason" for each fault.
+// "FILE:LINE: reason" for each fault listed, and "FILE: … and N more" for those past the cap.
 QStringList fileErrorLines(const QString& file, const configfile::FileErrors& errors);
 
 }  // namespace tavrel::ctl

@@ -5,6 +5,7 @@
 
 #include "keys/keylabels.h"
 #include "session/devicesession.h"
+#include "ui/keyfilereader.h"
 
 #include <QWidget>
 #include <memory>
@@ -58,6 +59,7 @@ public:
     // Key files (Ctrl+S, Ctrl+O): the selected device's keys saved to a file, and a file loaded
     // into the table, shown but not written until "写入". The shortcuts ask for the file in a
     // dialog that does not block; keys typed into the capture box are combinations, not commands.
+    // A file is read and checked on a thread of its own; the window says how it went once it has.
     void saveKeyFile(const QString& path);
     void openKeyFile(const QString& path);
     // The dialog asking for a key file while it is open, else null.
@@ -115,6 +117,7 @@ private:
     void onSaveTriggered();
     void onOpenTriggered();
     void askForFile(bool save);
+    void showLoadedKeyFile(const KeyFileReader::Result& read);
 
     // Keyboard capture: the hook library loaded at start-up, switched on while the capture box
     // has the focus.
@@ -184,6 +187,7 @@ private:
     PairingWindow* m_pairingWindow = nullptr;
     std::unique_ptr<PairingWindow> m_ownPairingWindow;
     QFileDialog* m_fileDialog = nullptr;
+    KeyFileReader* m_keyFileReader = nullptr;
     KeyLabels m_keyLabels;
     // The last press shown, to show again in other key names.
     std::optional<std::pair<InputChange, int>> m_received;
