@@ -10,7 +10,8 @@ namespace tavrel::platform {
 quint32 instanceIdFor(const QString& syspath)
 {
     quint32 hash = 2166136261u;
-    for (const char c : syspath.toUtf8()) {
+    const QByteArray utf8 = syspath.toUtf8();
+    for (const char c : utf8) {
         hash ^= quint8(c);
         hash *= 16777619u;
     }
