@@ -69,6 +69,7 @@ expected=(
   "usr/share/man/man1/tavrelctl.1.gz"
   "usr/share/doc/tavrel/copyright"
   "usr/share/doc/tavrel/changelog.gz"
+  "usr/share/lintian/overrides/tavrel"
 )
 for program in "${programs[@]}"; do
   [[ -x $root/usr/bin/$program ]] || fail "usr/bin/$program is missing or not executable"
