@@ -181,39 +181,51 @@ private:
     morvik::KeyTracker m_keys;
 };
 
-std::mutex g_mutex;
-std::unique_ptr<Session> g_session;
-// The object HookUseMapping named; empty for this user's "TestHook".
-std::string g_mappingName;
+struct HookState {
+    std::mutex mutex;
+    std::unique_ptr<Session> session;
+    // The object HookUseMapping named; empty for this user's "TestHook".
+    std::string mappingName;
+};
+
+// Made at the first call, not when the library is loaded into the program.
+HookState& hookState()
+{
+    static HookState state;
+    return state;
+}
 
 }  // namespace
 
 MORVIK_EXPORT void HookUseMapping(const char* name)
 {
-    const std::lock_guard lock(g_mutex);
-    g_mappingName = name ? name : "";
+    HookState& state = hookState();
+    const std::lock_guard lock(state.mutex);
+    state.mappingName = name ? name : "";
 }
 
 MORVIK_EXPORT void HookOn()
 {
-    const std::lock_guard lock(g_mutex);
-    if (g_session)
+    HookState& state = hookState();
+    const std::lock_guard lock(state.mutex);
+    if (state.session)
         return;
     const std::optional<tavrel::TestHookRecord> target =
-        readTarget(g_mappingName.empty() ? tavrel::testHookName() : g_mappingName);
+        readTarget(state.mappingName.empty() ? tavrel::testHookName() : state.mappingName);
     if (!target || target->window == 0)
         return;
     auto session = std::make_unique<Session>();
     if (session->open(*target))
-        g_session = std::move(session);
+        state.session = std::move(session);
 }
 
 MORVIK_EXPORT void HookOff()
 {
+    HookState& state = hookState();
     std::unique_ptr<Session> session;
     {
-        const std::lock_guard lock(g_mutex);
-        session = std::move(g_session);
+        const std::lock_guard lock(state.mutex);
+        session = std::move(state.session);
     }
     // Destroying the session stops its thread and drops the held-keys state.
     session.reset();

@@ -23,6 +23,9 @@ groups=(
 
   "check the layout of the C++ sources (scripts/format-check.sh)"
   "clang-format"
+
+  "check the C++ sources with clazy, the analyser that knows Qt (scripts/clazy.sh)"
+  "clazy"
 )
 if [[ ${1:-} == --fuzz ]]; then
   groups+=("build the fuzz targets" "clang libclang-rt-14-dev")

@@ -33,5 +33,10 @@ echo "Installed $target"
 # Without a running udev (a container, a chroot) there is nothing to reload.
 if command -v udevadm >/dev/null 2>&1; then
   "${sudo_cmd[@]}" udevadm control --reload-rules 2>/dev/null || true
-  "${sudo_cmd[@]}" udevadm trigger --subsystem-match=hidraw --subsystem-match=input --action=change 2>/dev/null || true
+  # Only the nodes below the keys' own HID devices, never every input device of the machine.
+  for hid in /sys/bus/hid/devices/0003:16C0:05E1.*; do
+    [[ -e $hid ]] || continue
+    "${sudo_cmd[@]}" udevadm trigger --action=change --subsystem-match=hidraw --subsystem-match=input \
+      --parent-match="$(readlink -f "$hid")" 2>/dev/null || true
+  done
 fi

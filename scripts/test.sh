@@ -2,7 +2,9 @@
 # Installs what is missing, checks the layout of the C++ sources, then builds and runs every
 # test: a plain build and a build under AddressSanitizer and UndefinedBehaviorSanitizer through
 # ctest, the device layer and the session under ThreadSanitizer, and each fuzz target for a
-# bounded time (FUZZ_SECONDS, 60 by default). The builds are the presets of CMakePresets.json.
+# bounded time (FUZZ_SECONDS, 60 by default), with clazy (scripts/clazy.sh) checking the sources
+# alongside: fuzzing runs for a set time whatever else the machine does, so the analyser costs it
+# fuzzing runs but no minutes. The builds are the presets of CMakePresets.json.
 #
 # ctest runs tests side by side: most of them wait on emulated keys and timers rather than
 # compute. Tests that share something (the user's "/TestHook.<uid>" name) hold a resource lock
@@ -36,7 +38,19 @@ done
 echo "== ThreadSanitizer"
 bash scripts/tsan.sh
 
-echo "== fuzzing"
-bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+echo "== fuzzing, and clazy alongside"
+phase=$SECONDS
+clazy_log=$(mktemp "${TMPDIR:-/tmp}/tavrel-clazy-log.XXXXXX")
+trap 'rm -f "$clazy_log"' EXIT
+bash scripts/clazy.sh build-test-plain >"$clazy_log" 2>&1 &
+clazy=$!
+fuzzed=0
+bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}" || fuzzed=$?
+analysed=0
+wait "$clazy" || analysed=$?
+echo "== clazy"
+cat "$clazy_log"
+echo "== fuzzing and clazy ran in $((SECONDS - phase)) s"
+((fuzzed == 0 && analysed == 0))
 
 echo "== all tests passed in $((SECONDS - start)) s"

@@ -40,6 +40,12 @@
 </context>
 <context>
     <name>tavrel::configfile</name>
+    <message numerus="yes">
+        <source>… and %n more</source>
+        <translation>
+            <numerusform>……另有%n处错误</numerusform>
+        </translation>
+    </message>
     <message>
         <source>mode %1 is not one a key can hold (00 keyboard single, 02 keyboard repeat, 01 mouse single, 03 mouse repeat)</source>
         <translation>模式 %1 无效（00 键盘单次按下、02 键盘连续按键、01 鼠标单次按下、03 鼠标连续按键）</translation>

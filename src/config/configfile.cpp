@@ -3,6 +3,7 @@
 #include "config/terminaltext.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +13,8 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <queue>
+#include <unordered_map>
 
 namespace tavrel::configfile {
 namespace {
@@ -69,15 +72,24 @@ struct MemberAt {
 struct ObjectAt {
     int line = 1;
     std::vector<MemberAt> members;
+    // Each name's last member: an object can have a hundred thousand members, each looked up.
+    QHash<QString, int> lastLine;
+    // The parse's count of its steps, where its work grows with the file; none for no count.
+    std::size_t* steps = nullptr;
+
+    void add(MemberAt member)
+    {
+        lastLine.insert(member.name, member.line);
+        members.push_back(std::move(member));
+    }
 
     // The line of the member the parsed object holds: the last one of that name, as the parser
     // keeps the last; the object's own line when there is none.
     int lineOf(const QString& name) const
     {
-        for (auto it = members.rbegin(); it != members.rend(); ++it)
-            if (it->name == name)
-                return it->line;
-        return line;
+        if (steps)
+            ++*steps;
+        return lastLine.value(name, line);
     }
 };
 
@@ -88,7 +100,7 @@ struct Layout {
 
 class LayoutScanner {
 public:
-    explicit LayoutScanner(const QByteArray& text) : m_text(text) {}
+    LayoutScanner(const QByteArray& text, std::size_t& steps) : m_text(text), m_steps(steps) {}
 
     Layout scan()
     {
@@ -112,6 +124,7 @@ private:
     char peek() const { return atEnd() ? '\0' : m_text[m_pos]; }
     void advance()
     {
+        ++m_steps;
         if (m_text[m_pos] == '\n')
             ++m_line;
         ++m_pos;
@@ -213,6 +226,7 @@ private:
     {
         ObjectAt object;
         object.line = m_line;
+        object.steps = &m_steps;
         if (peek() != '{') {
             skipValue();
             return object;
@@ -231,7 +245,7 @@ private:
             skipSpace();
             if (!valueTaken(member.name))
                 skipValue();
-            object.members.push_back(member);
+            object.add(std::move(member));
             skipSpace();
             if (peek() != ',')
                 break;
@@ -263,6 +277,7 @@ private:
     }
 
     const QByteArray& m_text;
+    std::size_t& m_steps;
     qsizetype m_pos = 0;
     int m_line = 1;
 };
@@ -315,10 +330,39 @@ QString givenTwice(int key, int firstLine)
         .arg(firstLine);
 }
 
-FileErrors inLineOrder(FileErrors errors)
+// Faults a file holds by the hundred thousand (unknown fields, fields given twice) are only
+// counted once MaxFaults are known on earlier lines: their reasons would cost more than the rest
+// of the check, and are not listed.
+class FaultCap {
+public:
+    // Whether a fault at `line` may still be among the first MaxFaults by line. Faults of the
+    // same line keep the order they were found in, so a later one at the last listed line is not.
+    bool listed(int line) const { return m_lines.size() < MaxFaults || line < m_lines.top(); }
+    // A fault at `line` that is listed for now; it may still fall beyond the first MaxFaults.
+    void note(int line)
+    {
+        m_lines.push(line);
+        if (m_lines.size() > MaxFaults)
+            m_lines.pop();
+    }
+    // Faults counted without their reasons.
+    std::size_t unlisted = 0;
+
+private:
+    // The lines of the first MaxFaults noted, the last on top.
+    std::priority_queue<int> m_lines;
+};
+
+// The first MaxFaults faults by line, and one entry that counts the rest with those not listed.
+FileErrors inLineOrder(FileErrors errors, std::size_t unlisted = 0)
 {
     std::stable_sort(errors.begin(), errors.end(),
                      [](const FileError& a, const FileError& b) { return a.line < b.line; });
+    if (errors.size() > MaxFaults || unlisted > 0) {
+        const int more = int(errors.size() - std::min(errors.size(), MaxFaults) + unlisted);
+        errors.resize(MaxFaults);
+        errors.push_back({0, QCoreApplication::translate("tavrel::configfile", "… and %n more", nullptr, more), more});
+    }
     return errors;
 }
 
@@ -338,17 +382,32 @@ const QStringList& entryMembers()
 
 // A member that is not one of `known`, and a member given twice (the parser would silently keep
 // the last one), are both faults: they are usually typing slips.
-void checkMembers(const QJsonObject& object, const ObjectAt& at, const QStringList& known, FileErrors& errors)
+void checkMembers(const QJsonObject& object, const ObjectAt& at, const QStringList& known, FileErrors& errors,
+                  FaultCap& cap)
 {
-    for (const QString& name : object.keys())
-        if (!known.contains(name))
-            errors.push_back({at.lineOf(name),
-                              QCoreApplication::translate("tavrel::configfile", "unknown field %1 (the fields are %2)")
-                                  .arg(quoted(name), known.join(QStringLiteral(", ")))});
-    std::map<QString, int> first;
+    const auto listed = [&cap](int line) {
+        if (!cap.listed(line)) {
+            ++cap.unlisted;
+            return false;
+        }
+        cap.note(line);
+        return true;
+    };
+    const QString knownList = known.join(QStringLiteral(", "));
+    for (const QString& name : object.keys()) {
+        if (known.contains(name))
+            continue;
+        if (const int line = at.lineOf(name); listed(line))
+            errors.push_back(
+                {line, QCoreApplication::translate("tavrel::configfile", "unknown field %1 (the fields are %2)")
+                           .arg(quoted(name), knownList)});
+    }
+    std::unordered_map<QString, int> first;
     for (const MemberAt& m : at.members) {
+        if (at.steps)
+            ++*at.steps;
         const auto [it, inserted] = first.emplace(m.name, m.line);
-        if (!inserted)
+        if (!inserted && listed(m.line))
             errors.push_back(
                 {m.line, QCoreApplication::translate("tavrel::configfile", "field %1 is given twice (first at line %2)")
                              .arg(quoted(m.name), QString::number(it->second))});
@@ -498,9 +557,9 @@ void readAssignment(const QJsonObject& o, const ObjectAt& at, std::optional<bool
 }
 
 // One entry of "keys"; its faults go to `errors`.
-ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& errors)
+ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& errors, FaultCap& cap)
 {
-    const std::size_t faultsBefore = errors.size();
+    const std::size_t faultsBefore = errors.size() + cap.unlisted;
     if (!value.isObject()) {
         errors.push_back(
             {at.line,
@@ -509,7 +568,7 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
         return {};
     }
     const QJsonObject o = value.toObject();
-    checkMembers(o, at, entryMembers(), errors);
+    checkMembers(o, at, entryMembers(), errors, cap);
 
     KeyEntry entry;
     entry.line = at.line;
@@ -517,7 +576,7 @@ ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& 
     const std::optional<bool> repeat = readTrigger(o, at, errors);
     const std::optional<KeyRecord> raw = readRecord(o, at, repeat, errors);
     readAssignment(o, at, repeat, raw, entry, errors);
-    return {entry, errors.size() == faultsBefore};
+    return {entry, errors.size() + cap.unlisted == faultsBefore};
 }
 
 }  // namespace
@@ -544,7 +603,16 @@ QByteArray serialize(std::span<const KeyRecord> records, const QString& serial, 
     return out;
 }
 
-std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
+std::size_t faultCount(const FileErrors& errors)
+{
+    if (!errors.empty() && errors.back().unlisted > 0)
+        return errors.size() - 1 + std::size_t(errors.back().unlisted);
+    return errors.size();
+}
+
+namespace {
+
+std::variant<ConfigFile, FileErrors> parseCounting(const QByteArray& text, std::size_t& steps)
 {
     if (QByteArrayView(text).trimmed().isEmpty())
         return FileErrors{{1, QCoreApplication::translate("tavrel::configfile", "the file is empty")}};
@@ -560,7 +628,7 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
     if (!document.isObject())
         return FileErrors{{1, notAKeyFile}};
 
-    const Layout layout = LayoutScanner(text).scan();
+    const Layout layout = LayoutScanner(text, steps).scan();
     const QJsonObject top = document.object();
     if (top[QLatin1String("format")].toString() != FormatName)
         return FileErrors{{layout.top.lineOf(QStringLiteral("format")), notAKeyFile}};
@@ -589,7 +657,8 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
     }
 
     FileErrors errors;
-    checkMembers(top, layout.top, topMembers(), errors);
+    FaultCap cap;
+    checkMembers(top, layout.top, topMembers(), errors, cap);
     ConfigFile file;
     for (const char* name : {"serial", "product"}) {
         const QJsonValue value = top[QLatin1String(name)];
@@ -613,10 +682,10 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
             // The scan sees the same entries as the parser; the fallback only keeps a line.
             const ObjectAt at = std::size_t(i) < layout.keys.size()
                                     ? layout.keys[std::size_t(i)]
-                                    : ObjectAt{layout.top.lineOf(QStringLiteral("keys")), {}};
+                                    : ObjectAt{layout.top.lineOf(QStringLiteral("keys")), {}, {}};
             // An entry with faults still claims its key number, so that a second entry for the
             // same key is reported in the same pass.
-            ParsedEntry parsed = parseEntry(entries[i], at, errors);
+            ParsedEntry parsed = parseEntry(entries[i], at, errors, cap);
             if (parsed.entry.key == 0)
                 continue;
             const auto [it, inserted] = lineOfKey.emplace(parsed.entry.key, parsed.entry.line);
@@ -626,9 +695,20 @@ std::variant<ConfigFile, FileErrors> parse(const QByteArray& text)
                 file.keys.push_back(std::move(parsed.entry));
         }
     }
-    if (!errors.empty())
-        return inLineOrder(std::move(errors));
+    if (!errors.empty() || cap.unlisted > 0)
+        return inLineOrder(std::move(errors), cap.unlisted);
     return file;
+}
+
+}  // namespace
+
+std::variant<ConfigFile, FileErrors> parse(const QByteArray& text, std::size_t* steps)
+{
+    std::size_t counted = 0;
+    auto parsed = parseCounting(text, counted);
+    if (steps)
+        *steps = counted;
+    return parsed;
 }
 
 std::variant<RestorePlan, FileErrors> validateFor(const ConfigFile& file, int deviceKeyCount, bool allowTruncate)

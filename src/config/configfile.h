@@ -38,15 +38,27 @@ struct ConfigFile {
 struct FileError {
     int line = 0;  // 1 for the first line
     QString reason;
+    // Only in the last entry of a list cut at MaxFaults: how many faults it stands for, which
+    // its reason counts ("… and N more"); it has no line.
+    int unlisted = 0;
     friend bool operator==(const FileError&, const FileError&) = default;
 };
 using FileErrors = std::vector<FileError>;  // ordered by line
 
+// A file can hold a fault in every few bytes; the first this many by line are listed, and one
+// last entry counts the rest.
+constexpr std::size_t MaxFaults = 100;
+
+// How many faults `errors` stands for: the listed ones and those a last entry counts.
+std::size_t faultCount(const FileErrors& errors);
+
 // records[i] is key i + 1.
 QByteArray serialize(std::span<const KeyRecord> records, const QString& serial, const QString& product);
 
-// The file, or every fault found in it.
-std::variant<ConfigFile, FileErrors> parse(const QByteArray& text);
+// The file, or the faults found in it (at most MaxFaults listed, see there). `steps`, when
+// given, gets the work the check took, in steps over the text's bytes and over the members it
+// looked up: the tests check that it grows with the file's size, not faster.
+std::variant<ConfigFile, FileErrors> parse(const QByteArray& text, std::size_t* steps = nullptr);
 
 struct RestorePlan {
     std::vector<KeyEntry> write;    // by key number

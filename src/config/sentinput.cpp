@@ -12,7 +12,7 @@ namespace {
 QList<quint8> sorted(QList<quint8> codes)
 {
     std::sort(codes.begin(), codes.end());
-    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+    codes.resize(std::unique(codes.begin(), codes.end()) - codes.begin());
     return codes;
 }
 

@@ -55,7 +55,7 @@ Failure usage(const QString& verb, const QString& reason)
 QString parserFault(const QCommandLineParser& parser, const QStringList& args)
 {
     if (!parser.unknownOptionNames().isEmpty()) {
-        const QString name = parser.unknownOptionNames().first();
+        const QString name = parser.unknownOptionNames().constFirst();
         return QCoreApplication::translate("tavrelctl", "Unknown option '%1'.").arg(name);
     }
     if (args.last() == QLatin1String("--device"))
@@ -161,7 +161,9 @@ std::optional<Failure> readOptions(const QCommandLineParser& parser, const Optio
 {
     // Only the sub-command's own options were defined; asking the parser about others warns.
     const QStringList given = parser.optionNames();
-    const auto isSet = [&given](const QCommandLineOption& option) { return given.contains(option.names().first()); };
+    const auto isSet = [&given](const QCommandLineOption& option) {
+        return given.contains(option.names().constFirst());
+    };
     if (isSet(o.device)) {
         command.device = parser.value(o.device).trimmed();
         if (command.device.isEmpty())

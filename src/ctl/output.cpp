@@ -289,7 +289,9 @@ QStringList fileErrorLines(const QString& file, const configfile::FileErrors& er
 {
     QStringList lines;
     for (const configfile::FileError& e : errors)
-        lines << QStringLiteral("%1:%2: %3").arg(terminalSafe(file)).arg(e.line).arg(terminalSafe(e.reason));
+        lines << (e.unlisted > 0
+                      ? QStringLiteral("%1: %2").arg(terminalSafe(file), terminalSafe(e.reason))
+                      : QStringLiteral("%1:%2: %3").arg(terminalSafe(file)).arg(e.line).arg(terminalSafe(e.reason)));
     return lines;
 }
 

@@ -70,7 +70,7 @@ QStringList historyLines(const history::HistoryDevice& device, const std::vector
 // entry changed, each record by assignment, trigger and bytes.
 QStringList historyJsonLines(const history::HistoryDevice& device, const std::vector<history::HistoryEntry>& entries);
 
-// "FILE:LINE: reason" for each fault.
+// "FILE:LINE: reason" for each fault listed, and "FILE: … and N more" for those past the cap.
 QStringList fileErrorLines(const QString& file, const configfile::FileErrors& errors);
 
 }  // namespace tavrel::ctl

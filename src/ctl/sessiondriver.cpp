@@ -94,7 +94,7 @@ void SessionDriver::read(AttachedKey* key, Done done)
         done(std::move(failure));
         wake();
     };
-    const auto ended = [=, this] {
+    const auto ended = [=] {
         if (*finished)
             return;
         if (!guarded || guarded->gone()) {

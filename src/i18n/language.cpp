@@ -12,8 +12,8 @@ namespace {
 // The translations are compiled into the program, so no install path decides whether they load.
 // The English one is of the texts written in Chinese (the windows', the session's); the Chinese
 // one of those written in English (tavrelctl's, the key file's fault reasons).
-const QString EnglishTranslation = QStringLiteral(":/i18n/tavrel_en.qm");
-const QString ChineseTranslation = QStringLiteral(":/i18n/tavrel_zh.qm");
+constexpr QLatin1StringView EnglishTranslation(":/i18n/tavrel_en.qm");
+constexpr QLatin1StringView ChineseTranslation(":/i18n/tavrel_zh.qm");
 
 }  // namespace
 
@@ -25,7 +25,8 @@ Language languageFor(const QString& lcAll, const QString& lcMessages, const QStr
     if (!lcAll.isEmpty())
         locale = lcAll;
     // "language[_territory][.codeset][@modifier]": only the language counts.
-    const qsizetype end = locale.indexOf(QRegularExpression(QStringLiteral("[_.@]")));
+    static const QRegularExpression languageEnd(QStringLiteral("[_.@]"));
+    const qsizetype end = locale.indexOf(languageEnd);
     const QString language = end < 0 ? locale : locale.left(end);
     if (language.isEmpty() || language == QLatin1String("C") || language == QLatin1String("POSIX")
         || language == QLatin1String("zh"))

@@ -1,6 +1,7 @@
 #include "platform/hidenumerator.h"
 
 #include "platform/udevcontext.h"
+#include "platform/udevdevice.h"
 
 #include <libudev.h>
 
@@ -9,7 +10,8 @@ namespace tavrel::platform {
 quint32 instanceIdFor(const QString& syspath)
 {
     quint32 hash = 2166136261u;
-    for (const char c : syspath.toUtf8()) {
+    const QByteArray utf8 = syspath.toUtf8();
+    for (const char c : utf8) {
         hash ^= quint8(c);
         hash *= 16777619u;
     }
@@ -34,13 +36,12 @@ std::optional<std::vector<HidInterface>> enumerateHidInterfaces(UdevContext& con
         udev_device* device = syspath ? udev_device_new_from_syspath(context.handle(), syspath) : nullptr;
         if (!device)
             continue;
-        if (const char* node = udev_device_get_devnode(device)) {
+        const char* node = udev_device_get_devnode(device);
+        // Only a HID device right on a USB interface can be a key.
+        if (const auto parents = usbHidParentsOfHidraw(device); node && parents) {
             const QString path = QString::fromUtf8(syspath);
-            HidInterface iface{QString::fromUtf8(node), path, instanceIdFor(path), QString()};
-            // The parent belongs to the device and is not unreferenced.
-            if (udev_device* usb = udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_interface"))
-                iface.usbInterface = QString::fromUtf8(udev_device_get_sysname(usb));
-            found.push_back(std::move(iface));
+            found.push_back({QString::fromUtf8(node), path, instanceIdFor(path),
+                             QString::fromUtf8(udev_device_get_sysname(parents->interface))});
         }
         udev_device_unref(device);
     }

@@ -45,8 +45,10 @@ std::optional<QString> stringOf(UdevContext& context, const QString& syspath, co
     const UdevDevicePtr device = udevDeviceAt(context, syspath);
     if (!device)
         return std::nullopt;
-    if (udev_device* usb = usbDeviceAbove(device.get()))
-        return textOf(udev_device_get_sysattr_value(usb, usbAttribute));
+    // The USB device of a HID device elsewhere is an adapter or a receiver: its strings are not
+    // the device's.
+    if (const auto parents = usbHidParentsOfHidraw(device.get()))
+        return textOf(udev_device_get_sysattr_value(parents->usb, usbAttribute));
     if (udev_device* hid = hidParent(device.get())) {
         auto text = textOf(udev_device_get_property_value(hid, hidProperty));
         if (text && !text->isEmpty())
@@ -69,14 +71,17 @@ std::optional<quint64> udevDeviceNumber(UdevContext& context, const QString& sys
 std::optional<HidIdentity> udevIdentity(UdevContext& context, const QString& syspath)
 {
     const UdevDevicePtr device = udevDeviceAt(context, syspath);
-    if (!device)
+    const auto parents = device ? usbHidParentsOfHidraw(device.get()) : std::nullopt;
+    // Only a HID device right on a USB interface is one of the keys; the ids of the USB device
+    // above any other are an adapter's or a receiver's.
+    if (!parents)
         return std::nullopt;
-    udev_device* usb = usbDeviceAbove(device.get());
+    udev_device* usb = parents->usb;
     HidIdentity identity;
     identity.version = hexAttribute(usb, "bcdDevice").value_or(0);
 
     // HID_ID reads "bus:vendor:product" in hex, e.g. 0003:000016C0:000005E1.
-    udev_device* hid = hidParent(device.get());
+    udev_device* hid = parents->hid;
     if (const char* id = hid ? udev_device_get_property_value(hid, "HID_ID") : nullptr) {
         const QStringList parts = QString::fromUtf8(id).split(u':');
         bool vendorOk = false, productOk = false;

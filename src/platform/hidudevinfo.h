@@ -14,11 +14,12 @@ namespace tavrel::platform {
 class UdevContext;
 
 // Vendor and product from the hid parent's HID_ID (or the USB parent's idVendor/idProduct), the
-// version from the USB parent's bcdDevice (0 without one). nullopt when no ids are known.
+// version from the USB parent's bcdDevice (0 without one). nullopt when no ids are known, and for
+// a HID device that is not on USB right on a USB interface (see usbHidParents).
 std::optional<HidIdentity> udevIdentity(UdevContext& context, const QString& syspath);
 
-// The USB parent's `product` and `serial`; HID_NAME and HID_UNIQ of the hid parent when there is
-// no USB parent. nullopt when the interface has no such string.
+// The USB parent's `product` and `serial`; HID_NAME and HID_UNIQ of the hid parent when it is
+// not on USB right on a USB interface. nullopt when the interface has no such string.
 std::optional<QString> udevProductString(UdevContext& context, const QString& syspath);
 std::optional<QString> udevSerialString(UdevContext& context, const QString& syspath);
 

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <libevdev/libevdev.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace tavrel::platform {
@@ -57,6 +59,41 @@ void InputEventReader::close()
         libevdev_free(std::exchange(m_device, nullptr));
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
+}
+
+bool InputEventReader::isDevice(quint64 deviceNumber, quint16 bus, quint16 vendor, quint16 product)
+{
+    if (!m_device)
+        return false;
+    struct stat st {};
+    QString other;
+    if (::fstat(m_fd, &st) != 0) {
+        other = QStringLiteral("fstat failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    } else if (S_ISCHR(st.st_mode) && major(st.st_rdev) == major(dev_t(deviceNumber))
+               && quint64(st.st_rdev) != deviceNumber) {
+        other = QStringLiteral("device %1:%2, where udev lists %3:%4")
+                    .arg(major(st.st_rdev))
+                    .arg(minor(st.st_rdev))
+                    .arg(major(dev_t(deviceNumber)))
+                    .arg(minor(dev_t(deviceNumber)));
+    } else {
+        const auto ids = [](int b, int v, int p) {
+            return QStringLiteral("%1:%2:%3")
+                .arg(b, 4, 16, QLatin1Char('0'))
+                .arg(v, 4, 16, QLatin1Char('0'))
+                .arg(p, 4, 16, QLatin1Char('0'));
+        };
+        const QString has =
+            ids(libevdev_get_id_bustype(m_device), libevdev_get_id_vendor(m_device), libevdev_get_id_product(m_device));
+        if (has != ids(bus, vendor, product))
+            other = QStringLiteral("bus, vendor and product %1, not %2").arg(has, ids(bus, vendor, product));
+    }
+    if (other.isEmpty())
+        return true;
+    m_errno = ENODEV;
+    m_error = QStringLiteral("%1 is not the device udev listed: %2").arg(m_devnode, other);
+    close();
+    return false;
 }
 
 void InputEventReader::fail(int error, const char* what)

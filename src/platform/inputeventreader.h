@@ -30,6 +30,13 @@ public:
     const QString& error() const { return m_error; }
     // Lets go of the node now; nothing is read from it any more.
     void close();
+    // Whether the open node is the device udev listed: its device number (st_rdev) is
+    // `deviceNumber`, and libevdev reads these bus, vendor and product. A node is opened by its
+    // name, which another device may have taken since. When it is not, the node is let go of at
+    // once and error() says what it is instead. A descriptor that is no input device at all (a
+    // pseudo-terminal, a FIFO) stands in for the node under a device emulator: its ids are
+    // checked, not its number; a real one would fail libevdev's questions before this.
+    bool isDevice(quint64 deviceNumber, quint16 bus, quint16 vendor, quint16 product);
 
 signals:
     // Each event in the order the device reported it, with its time in milliseconds.

@@ -271,7 +271,7 @@ void AttachedKey::writeKeys(QList<int> keys)
     if (writing())
         return;
     std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    keys.resize(std::unique(keys.begin(), keys.end()) - keys.begin());
     // Late answers of a read would change records while they are written.
     stopRead();
     m_write = WriteRun{true, std::move(keys), 0, {}, WriteOutcome{}};

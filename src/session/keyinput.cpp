@@ -1,14 +1,25 @@
 #include "session/keyinput.h"
 
+#include "platform/hidudevinfo.h"
 #include "platform/inputeventreader.h"
 #include "platform/inputnodes.h"
 
+#include <QLoggingCategory>
 #include <QPointer>
 #include <algorithm>
 #include <cerrno>
 #include <utility>
 
 namespace tavrel {
+
+namespace {
+
+Q_LOGGING_CATEGORY(keyInputLog, "tavrel.keyinput", QtWarningMsg)
+
+// The bus number the kernel gives USB devices (BUS_USB).
+constexpr quint16 UsbBus = 0x03;
+
+}  // namespace
 
 KeyInput::KeyInput(std::shared_ptr<platform::UdevContext> udev, QString syspath, int pollPeriodMs, QObject* parent)
     : QObject(parent), m_udev(std::move(udev)), m_syspath(std::move(syspath)), m_pollPeriod(pollPeriodMs)
@@ -51,7 +62,8 @@ void KeyInput::refind()
     if (!m_udev)
         return;
     const auto found = platform::inputNodesBeside(*m_udev, m_syspath);
-    if (!found)
+    const auto identity = platform::udevIdentity(*m_udev, m_syspath);
+    if (!found || !identity)
         return;
     for (int i = 0; i < int(m_sources.size()); ++i) {
         const QString& path = m_sources[std::size_t(i)].syspath;
@@ -72,6 +84,12 @@ void KeyInput::refind()
         if (free == m_sources.end())
             break;
         auto reader = std::make_unique<platform::InputEventReader>(node.devnode, m_pollPeriod);
+        // What is read must be this key's own interface: a node taken by another device since
+        // udev listed it, or one that says it is another device, is let go of at once.
+        if (reader->isOpen() && !reader->isDevice(node.deviceNumber, UsbBus, identity->vendorId, identity->productId)) {
+            qCWarning(keyInputLog, "%s", qUtf8Printable(reader->error()));
+            continue;
+        }
         if (!reader->isOpen()) {
             if (!std::exchange(anyUnopened, true)) {
                 m_openError = reader->error();

@@ -6,6 +6,7 @@
 #include "config/historyentry.h"
 #include "keys/keylabels.h"
 #include "session/devicesession.h"
+#include "ui/keyfilereader.h"
 
 #include <QWidget>
 #include <memory>
@@ -60,6 +61,7 @@ public:
     // Key files (Ctrl+S, Ctrl+O): the selected device's keys saved to a file, and a file loaded
     // into the table, shown but not written until "写入". The shortcuts ask for the file in a
     // dialog that does not block; keys typed into the capture box are combinations, not commands.
+    // A file is read and checked on a thread of its own; the window says how it went once it has.
     void saveKeyFile(const QString& path);
     void openKeyFile(const QString& path);
     // The dialog asking for a key file while it is open, else null.
@@ -123,6 +125,7 @@ private:
     // against what it holds; none, with the reason shown, when there is nothing to write back.
     // `about` gets the entry's time.
     std::optional<history::UndoPlan> undoPlan(QString* about);
+    void showLoadedKeyFile(const KeyFileReader::Result& read);
 
     // Keyboard capture: the hook library loaded at start-up, switched on while the capture box
     // has the focus.
@@ -195,6 +198,7 @@ private:
     QAction* m_undoAction = nullptr;
     // The confirmation of an undo while it is open, else null.
     QMessageBox* m_undoBox = nullptr;
+    KeyFileReader* m_keyFileReader = nullptr;
     KeyLabels m_keyLabels;
     // The last press shown, to show again in other key names.
     std::optional<std::pair<InputChange, int>> m_received;

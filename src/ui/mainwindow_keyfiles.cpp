@@ -38,6 +38,9 @@ void MainWindow::buildFileActions()
     add("saveAction", tr("保存按键配置…"), QKeySequence::Save, &MainWindow::onSaveTriggered);
     add("openAction", tr("载入按键配置…"), QKeySequence::Open, &MainWindow::onOpenTriggered);
     setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_keyFileReader = new KeyFileReader(this);
+    connect(m_keyFileReader, &KeyFileReader::finished, this,
+            [this](const KeyFileReader::Result& read) { guarded([&] { showLoadedKeyFile(read); }); });
 }
 
 void MainWindow::onSaveTriggered()
@@ -53,8 +56,8 @@ void MainWindow::onOpenTriggered()
 void MainWindow::askForFile(bool save)
 {
     // In the capture box Ctrl+S and Ctrl+O are combinations being taken for a key; while a read
-    // or write runs the table is not whole; one dialog at a time.
-    if (m_session->capturing() || m_session->busy() || m_fileDialog)
+    // or write runs the table is not whole; one dialog, and one file being read, at a time.
+    if (m_session->capturing() || m_session->busy() || m_fileDialog || m_keyFileReader->busy())
         return;
     const QString filter = tr("按键配置 (*.json)") + QStringLiteral(";;") + tr("所有文件 (*)");
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -100,23 +103,31 @@ void MainWindow::saveKeyFile(const QString& path)
 
 void MainWindow::openKeyFile(const QString& path)
 {
-    const QString name = QFileInfo(path).fileName();
-    // Never blocks: a FIFO or a device is refused before anything waits on it.
-    const platform::FileRead file =
-        platform::readUserFile(QFile::encodeName(path).toStdString(), configfile::MaxFileBytes);
-    if (!file.outcome.ok()) {
-        postErrorBox(tr("无法读取%1：%2").arg(QDir::toNativeSeparators(path), fileFaultText(file.outcome)));
+    m_keyFileReader->read(path);
+}
+
+void MainWindow::showLoadedKeyFile(const KeyFileReader::Result& read)
+{
+    const QString name = QFileInfo(read.path).fileName();
+    if (!read.outcome.ok()) {
+        postErrorBox(tr("无法读取%1：%2").arg(QDir::toNativeSeparators(read.path), fileFaultText(read.outcome)));
         return;
     }
-    const auto loaded = m_session->loadKeyFile(file.bytes);
+    // The session takes a file that parsed, checking it against the key, and says so when the
+    // keys have not been read; only a file's own faults are known here already.
+    const auto loaded = read.faults && m_session->keysRead() ? std::variant<int, configfile::FileErrors>(*read.faults)
+                                                             : m_session->loadKeyFile(read.bytes);
     if (const auto* errors = std::get_if<configfile::FileErrors>(&loaded)) {
         QStringList lines{tr("%1未载入，按键没有改变：").arg(name)};
         for (std::size_t i = 0; i < errors->size() && i < std::size_t(FaultsShown); ++i) {
             const configfile::FileError& e = (*errors)[i];
+            if (e.unlisted > 0)
+                break;
             lines << (e.line > 0 ? tr("第%1行：%2").arg(QString::number(e.line), e.reason) : e.reason);
         }
-        if (errors->size() > std::size_t(FaultsShown))
-            lines << tr("另有%n处错误。", nullptr, int(errors->size()) - FaultsShown);
+        const std::size_t faults = configfile::faultCount(*errors);
+        if (faults > std::size_t(FaultsShown))
+            lines << tr("另有%n处错误。", nullptr, int(faults) - FaultsShown);
         postErrorBox(lines.join(QLatin1Char('\n')));
         return;
     }

@@ -294,6 +294,63 @@ TEST(ConfigFile, ReportsEveryFaultAtOnceInLineOrder)
         << qPrintable(describe(errors));
 }
 
+// A key file with `fields` unknown fields in its top object, one to a line from line 4, and
+// `entries` entries for key 1, one to a line after the "keys" line: all but the first are faults.
+QByteArray fileWithFaults(int fields, int entries = 0)
+{
+    QByteArray text = "{\n  \"format\": \"tavrel-keys\",\n  \"version\": 1,\n";
+    for (int i = 0; i < fields; ++i)
+        text += "  \"u" + QByteArray::number(i, 36) + "\": 0,\n";
+    text += "  \"keys\": [";
+    for (int i = 0; i < entries; ++i)
+        text += (i ? ",\n" : "\n") + QByteArray("    {\"key\": 1, \"assignment\": \"F5\"}");
+    return text + "]\n}\n";
+}
+
+TEST(ConfigFile, ListsTheFirstFaultsByLineAndCountsTheRest)
+{
+    const int faults = int(MaxFaults) + 50;
+    // The top object's fields from line 4; the entries from the line after "keys", the first
+    // without a fault.
+    const std::pair<const char*, QByteArray> cases[] = {{"fields", fileWithFaults(faults)},
+                                                        {"entries", fileWithFaults(0, faults + 1)}};
+    for (const auto& [what, text] : cases) {
+        SCOPED_TRACE(what);
+        const FileErrors errors = refusals(text);
+        ASSERT_EQ(errors.size(), MaxFaults + 1);
+        for (std::size_t i = 0; i < MaxFaults; ++i) {
+            ASSERT_EQ(errors[i].line, int(i) + (what == cases[0].first ? 4 : 6)) << i;
+            EXPECT_EQ(errors[i].unlisted, 0);
+        }
+        EXPECT_EQ(errors.back().line, 0);
+        EXPECT_EQ(errors.back().unlisted, 50);
+        EXPECT_EQ(errors.back().reason, QStringLiteral("… and 50 more"));
+        EXPECT_EQ(faultCount(errors), std::size_t(faults));
+    }
+    const FileErrors all = refusals(fileWithFaults(int(MaxFaults)));
+    EXPECT_EQ(all.size(), MaxFaults);
+    EXPECT_EQ(all.back().line, int(MaxFaults) + 3);
+    EXPECT_EQ(faultCount(all), MaxFaults);
+}
+
+TEST(ConfigFile, CheckingTakesWorkInProportionToTheFile)
+{
+    // Each file four times the one before, by fields in one object and by entries: the work may
+    // grow four times (and a little), not sixteen.
+    for (const bool entries : {false, true}) {
+        SCOPED_TRACE(entries ? "entries" : "fields");
+        std::vector<double> perByte;
+        for (const int n : {4000, 16000, 64000}) {
+            const QByteArray text = entries ? fileWithFaults(0, n) : fileWithFaults(n);
+            std::size_t steps = 0;
+            ASSERT_TRUE(std::holds_alternative<FileErrors>(parse(text, &steps)));
+            perByte.push_back(double(steps) / double(text.size()));
+        }
+        EXPECT_LT(perByte[1], perByte[0] * 1.2) << perByte[0] << " " << perByte[1];
+        EXPECT_LT(perByte[2], perByte[0] * 1.2) << perByte[0] << " " << perByte[2];
+    }
+}
+
 TEST(ConfigFile, ParseFaultsPointAtTheirLine)
 {
     // The parser's offset counts bytes: text in other scripts before the fault must not shift it.

@@ -68,30 +68,36 @@ QStringList HidScanFaults::s_added;
 
 }  // namespace
 
-TEST_F(HidScanFaults, AnInterfaceWithoutANodeIsSkipped)
+TEST_F(HidScanFaults, AnInterfaceWithoutANodeOrNotOnUsbIsSkipped)
 {
     FakeHid noNode = fresh();
     noNode.withNode = false;
+    // Whatever ids a HID device on Bluetooth gives, it is not one of the keys.
     FakeHid bluetooth = fresh();
     bluetooth.withUsbParent = false;
-    bluetooth.hidId = QStringLiteral("0005:0000046D:0000B012");
-    bluetooth.hidName = QStringLiteral("BT Keyboard");
-    bluetooth.hidUniq = QStringLiteral("aa:bb:cc:dd:ee:ff");
+    bluetooth.hidId = QStringLiteral("0005:000016C0:000005E1");
+    FakeHid other = fresh();
+    other.usbVendor = QStringLiteral("046d");
+    other.usbProduct = QStringLiteral("b012");
+    other.hidId = QStringLiteral("0003:0000046D:0000B012");
+    other.product = QStringLiteral("USB Keyboard");
+    other.serial = QStringLiteral("aa:bb:cc:dd:ee:ff");
     add(noNode);
     add(bluetooth);
+    add(other);
 
     auto controller = makeController();
     controller->rescan();
     ASSERT_EQ(controller->devices().size(), 1u);
     HidDevice* device = controller->devices()[0];
-    EXPECT_EQ(device->interfaceInfo().sysPath, bluetooth.syspath());
+    EXPECT_EQ(device->interfaceInfo().sysPath, other.syspath());
     EXPECT_EQ(device->vendorId(), 0x046D);
     EXPECT_EQ(device->productId(), 0xB012);
 
     // Strings and report lengths come from udev and sysfs while the device is usable.
     HidDevice* claimed = nullptr;
     ASSERT_TRUE(controller->claimByIndex(claimed, 0));
-    EXPECT_EQ(claimed->productText(), QStringLiteral("BT Keyboard"));
+    EXPECT_EQ(claimed->productText(), QStringLiteral("USB Keyboard"));
     EXPECT_EQ(claimed->serialText(), QStringLiteral("aa:bb:cc:dd:ee:ff"));
     EXPECT_EQ(claimed->reportCapabilities().inputReportLength, 8);
     EXPECT_EQ(claimed->reportCapabilities().usagePage, 0xFF00);
@@ -110,7 +116,7 @@ TEST_F(HidScanFaults, AnInterfaceThatCannotBeIdentifiedIsPassedOverAndTheScanGoe
     HidDevice* before = controller->devices()[0];
 
     FakeHid bad = fresh();
-    bad.withUsbParent = false;
+    bad.usbVendor.clear();
     bad.hidId.clear();
     add(bad, bad.describe());
     FakeHid late = fresh();

@@ -69,6 +69,7 @@ expected=(
   "usr/share/man/man1/tavrelctl.1.gz"
   "usr/share/doc/tavrel/copyright"
   "usr/share/doc/tavrel/changelog.gz"
+  "usr/share/lintian/overrides/tavrel"
 )
 for program in "${programs[@]}"; do
   [[ -x $root/usr/bin/$program ]] || fail "usr/bin/$program is missing or not executable"
@@ -94,6 +95,9 @@ dpkg-deb -e "$deb" "$work/control"
 for script in postinst postrm; do
   [[ -x $work/control/$script ]] || fail "no executable $script"
   grep -q "udevadm control --reload-rules" "$work/control/$script" || fail "$script does not reload the udev rules"
+  # Asking udev again about every input device would touch every keyboard of the machine.
+  ! sed -e ':a' -e '/\\$/N; s/\\\n//; ta' "$work/control/$script" | grep "udevadm trigger" | grep -qv -- "--parent-match=" ||
+    fail "$script asks udev again about devices that are not the keys'"
 done
 # A udevadm that fails, as it does without a running udev or without root: the scripts must
 # still succeed, or dpkg would leave the package half configured.

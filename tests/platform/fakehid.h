@@ -21,17 +21,22 @@ struct FakeHid {
     QString hidUniq;
     QString descriptorHex = QStringLiteral("0600FF0901A10185010902750895078102C0");
     bool withUsbParent = true;
+    // The hid device hangs below a Bluetooth adapter on the USB interface, not right on it.
+    bool belowAdapter = false;
     bool withNode = true;
     int major = 0;  // the node's device number as udev gives it, major:minor; 0 gives none
 
     QString hidPath() const
     {
+        if (belowAdapter)
+            return adapterPath() + QStringLiteral("/hci0:256/0005:16C0:05E1.%1").arg(minor + 1, 4, 10, QChar(u'0'));
         return withUsbParent ? QStringLiteral("/sys/devices/usb1/%1/%1:1.0/0003:16C0:05E1.%2")
                                    .arg(port)
                                    .arg(minor + 1, 4, 10, QChar(u'0'))
                              : QStringLiteral("/sys/devices/virtual/misc/uhid/0005:046D:B012.%1")
                                    .arg(minor + 1, 4, 10, QChar(u'0'));
     }
+    QString adapterPath() const { return QStringLiteral("/sys/devices/usb1/%1/%1:1.0/bluetooth/hci0").arg(port); }
     QString syspath() const { return hidPath() + QStringLiteral("/hidraw/hidraw%1").arg(minor); }
 
     QString describe() const
@@ -51,6 +56,11 @@ struct FakeHid {
             s << QString() << QStringLiteral("P: /devices/usb1/%1/%1:1.0").arg(port)
               << QStringLiteral("E: SUBSYSTEM=usb") << QStringLiteral("E: DEVTYPE=usb_interface") << QString();
         }
+        if (belowAdapter)
+            s << QStringLiteral("P: ") + adapterPath().mid(4) << QStringLiteral("E: SUBSYSTEM=bluetooth")
+              << QStringLiteral("E: DEVTYPE=host") << QString()
+              << QStringLiteral("P: %1/hci0:256").arg(adapterPath().mid(4)) << QStringLiteral("E: SUBSYSTEM=bluetooth")
+              << QStringLiteral("E: DEVTYPE=link") << QString();
         s << QStringLiteral("P: ") + hidPath().mid(4) << QStringLiteral("E: SUBSYSTEM=hid");
         if (!hidId.isEmpty())
             s << QStringLiteral("E: HID_ID=") + hidId;

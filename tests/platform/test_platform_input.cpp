@@ -65,19 +65,54 @@ std::set<QString> asSet(const std::vector<QString>& nodes)
 
 }  // namespace
 
-TEST_F(PlatformInput, AKeysEventDevicesAreThoseOfItsOwnUsbDevice)
+// umockdev's text for an event device under `hidPath`, with the devices between.
+QString describedEventDevice(const QString& hidPath, const QString& hidId, int number)
+{
+    const QString input = hidPath + QStringLiteral("/input/input%1").arg(number);
+    return QStringLiteral("P: %1\nE: SUBSYSTEM=hid\nE: HID_ID=%2\n\n").arg(hidPath.mid(4), hidId)
+           + QStringLiteral("P: %1\nE: SUBSYSTEM=input\n\n").arg(input.mid(4))
+           + QStringLiteral("P: %1/event%2\nN: input/event%2\nE: SUBSYSTEM=input\nE: DEVNAME=/dev/input/event%2\n"
+                            "E: MAJOR=13\nE: MINOR=%2\nA: dev=13:%2\n\n")
+                 .arg(input.mid(4))
+                 .arg(number);
+}
+
+TEST_F(PlatformInput, AKeysEventDevicesAreThoseOfItsOwnInterfaces)
 {
     EmulatedKey& first = addKey();
     EmulatedKey& second = addKey();
     ASSERT_EQ(first.inputDevnodes().size(), 2u);
+    // Under the first key's USB device, but none of its interfaces: a keyboard behind a hub port
+    // of it, and a Bluetooth device below an adapter on its first interface.
+    const QString usb = first.syspath().section(u'/', 0, 6);
+    const QString hub = usb + QStringLiteral("/%1.2").arg(usb.section(u'/', -1));
+    const QString adapter = first.syspath().section(u'/', 0, 7) + QStringLiteral("/bluetooth/hci0");
+    const QString described[] = {
+        QStringLiteral("P: %1\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n\n").arg(hub.mid(4))
+            + QStringLiteral("P: %1:1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n\n")
+                  .arg((hub + u'/' + hub.section(u'/', -1)).mid(4))
+            + describedEventDevice(hub + u'/' + hub.section(u'/', -1) + QStringLiteral(":1.0/0003:046D:C31C.0F01"),
+                                   QStringLiteral("0003:0000046D:0000C31C"), 201),
+        QStringLiteral("P: %1\nE: SUBSYSTEM=bluetooth\nE: DEVTYPE=host\n\n").arg(adapter.mid(4))
+            + QStringLiteral("P: %1/hci0:256\nE: SUBSYSTEM=bluetooth\nE: DEVTYPE=link\n\n").arg(adapter.mid(4))
+            + describedEventDevice(adapter + QStringLiteral("/hci0:256/0005:16C0:05E1.0F02"),
+                                   QStringLiteral("0005:000016C0:000005E1"), 202),
+    };
+    for (const QString& d : described)
+        ASSERT_NO_THROW(testbed().addDescribed(d));
+
     for (EmulatedKey* key : {&first, &second}) {
         const auto found = inputNodesBeside(*m_udev, key->syspath());
         ASSERT_TRUE(found);
         std::vector<QString> nodes;
-        for (const InputNode& n : *found)
+        for (const InputNode& n : *found) {
             nodes.push_back(n.devnode);
+            EXPECT_NE(n.deviceNumber, 0u) << n.devnode.toStdString();
+        }
         EXPECT_EQ(asSet(nodes), asSet(key->inputDevnodes()));
     }
+    for (const QString& path : {hub, adapter})
+        testbed().removeDescribed(path);
     const auto nowhere = inputNodesBeside(*m_udev, QStringLiteral("/sys/devices/virtual/misc/nothing"));
     ASSERT_TRUE(nowhere);
     EXPECT_TRUE(nowhere->empty());
@@ -173,4 +208,32 @@ TEST_F(PlatformInput, AReaderOfAnUnpluggedKeyFailsAndItsNodesAreGone)
     testbed().plug(key);
     EXPECT_EQ(key.inputDevnodes().size(), 2u);
     EXPECT_NE(key.inputDevnodes().front(), nodes.front());
+}
+
+TEST_F(PlatformInput, AReaderLetsGoOfANodeThatIsNotTheDeviceUdevListed)
+{
+    EmulatedKey& key = addKey();
+    const auto found = inputNodesBeside(*m_udev, key.syspath());
+    ASSERT_TRUE(found && !found->empty());
+    const InputNode node = found->front();
+    const struct {
+        const char* name;
+        quint64 deviceNumber;
+        quint16 bus, vendor, product;
+        const char* says;  // empty: the node is the device
+    } cases[] = {
+        {"the device udev listed", node.deviceNumber, 0x03, 0x16C0, 0x05E1, ""},
+        {"another bus", node.deviceNumber, 0x05, 0x16C0, 0x05E1, "bus, vendor and product 0003:16c0:05e1, not 0005"},
+        {"another vendor", node.deviceNumber, 0x03, 0x046D, 0x05E1, "not 0003:046d:05e1"},
+        {"another product", node.deviceNumber, 0x03, 0x16C0, 0x05E2, "not 0003:16c0:05e2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        InputEventReader reader(node.devnode, PollMs);
+        ASSERT_TRUE(reader.isOpen()) << reader.error().toStdString();
+        const bool expected = *c.says == '\0';
+        EXPECT_EQ(reader.isDevice(c.deviceNumber, c.bus, c.vendor, c.product), expected);
+        EXPECT_EQ(reader.isOpen(), expected);
+        EXPECT_TRUE(reader.error().contains(QLatin1String(c.says))) << reader.error().toStdString();
+    }
 }

@@ -53,16 +53,25 @@ UMockdevTestbed* PlatformUdev::s_testbed = nullptr;
 
 }  // namespace
 
-TEST_F(PlatformUdev, EnumerationListsInterfacesWithANodeUnderStableIds)
+TEST_F(PlatformUdev, EnumerationListsUsbInterfacesWithANodeUnderStableIds)
 {
     FakeHid key = fresh();
+    FakeHid other = fresh();
+    other.usbProduct = QStringLiteral("05e2");
+    other.hidId = QStringLiteral("0003:000016C0:000005E2");
+    // Not listed: no node; HID devices not right on a USB interface, or on another bus, whatever
+    // their ids.
     FakeHid noNode = fresh();
     noNode.withNode = false;
-    FakeHid bluetooth = fresh();
-    bluetooth.withUsbParent = false;
-    add(key);
-    add(noNode);
-    add(bluetooth);
+    FakeHid uhid = fresh();
+    uhid.withUsbParent = false;
+    FakeHid belowAdapter = fresh();
+    belowAdapter.belowAdapter = true;
+    belowAdapter.hidId = QStringLiteral("0005:000016C0:000005E1");
+    FakeHid otherBus = fresh();
+    otherBus.hidId = QStringLiteral("0005:000016C0:000005E1");
+    for (const FakeHid* hid : {&key, &other, &noNode, &uhid, &belowAdapter, &otherBus})
+        add(*hid);
 
     const auto first = enumerateHidInterfaces(*m_udev);
     ASSERT_TRUE(first.has_value());
@@ -71,13 +80,16 @@ TEST_F(PlatformUdev, EnumerationListsInterfacesWithANodeUnderStableIds)
     for (const HidInterface& found : *first) {
         nodes << found.devnode;
         EXPECT_EQ(found.instanceId, instanceIdFor(found.syspath));
+        EXPECT_EQ(found.usbInterface, found.syspath.section(u'/', 5, 5));
     }
     nodes.sort();
     QStringList expected{QStringLiteral("/dev/hidraw%1").arg(key.minor),
-                         QStringLiteral("/dev/hidraw%1").arg(bluetooth.minor)};
+                         QStringLiteral("/dev/hidraw%1").arg(other.minor)};
     expected.sort();
     EXPECT_EQ(nodes, expected);
     EXPECT_NE((*first)[0].instanceId, (*first)[1].instanceId);
+    for (const FakeHid* hid : {&uhid, &belowAdapter, &otherBus})
+        EXPECT_FALSE(udevIdentity(*m_udev, hid->syspath()).has_value()) << hid->syspath().toStdString();
 
     const auto second = enumerateHidInterfaces(*m_udev);
     ASSERT_TRUE(second.has_value());
@@ -113,7 +125,7 @@ TEST_F(PlatformUdev, IdentityStringsAndDescriptorComeFromUdev)
 
     EXPECT_EQ(udevIdentity(*m_udev, key.syspath()), (HidIdentity{0x16C0, 0x05E1, 0x0102}));
     EXPECT_EQ(udevIdentity(*m_udev, usbIdsOnly.syspath()), (HidIdentity{0x1234, 0xABCD, 0x0102}));
-    EXPECT_EQ(udevIdentity(*m_udev, bluetooth.syspath()), (HidIdentity{0x046D, 0xB012, 0}));
+    EXPECT_FALSE(udevIdentity(*m_udev, bluetooth.syspath()).has_value());
     EXPECT_FALSE(udevIdentity(*m_udev, anonymous.syspath()).has_value());
 
     EXPECT_EQ(udevProductString(*m_udev, key.syspath()), QStringLiteral("Programmable Key"));

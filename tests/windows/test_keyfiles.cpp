@@ -52,6 +52,15 @@ QMessageBox* errorBox()
     return nullptr;
 }
 
+// A key file with `count` unknown fields, one to a line.
+QByteArray unknownFields(int count)
+{
+    QByteArray text = "{\n  \"format\": \"tavrel-keys\",\n  \"version\": 1,\n";
+    for (int i = 0; i < count; ++i)
+        text += "  \"u" + QByteArray::number(i) + "\": 0,\n";
+    return text + "  \"keys\": []\n}\n";
+}
+
 class KeyFileTest : public WindowTest {
 protected:
     // The error box's text, closed.
@@ -127,6 +136,8 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
          "第6行"},
         {"a name that disagrees with its record",
          head + "    {\"key\": 2, \"assignment\": \"Ctrl+B\", \"record\": \"01 06 00 00 00\"}\n  ]\n}\n", "第5行"},
+        // More faults than the file's check lists: the box counts them all.
+        {"five hundred unknown fields", unknownFields(500), "另有492处错误。"},
     };
 
     auto& key = plug("file-refused", "300000000023");

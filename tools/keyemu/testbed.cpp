@@ -6,6 +6,12 @@
 
 #include <umockdev.h>
 
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -141,6 +147,34 @@ std::vector<EmulatedKey*> Testbed::keys() const
     for (const auto& key : m_keys)
         all.push_back(key.get());
     return all;
+}
+
+void Testbed::addDescribed(const QString& description)
+{
+    GError* error = nullptr;
+    if (!umockdev_testbed_add_from_string(m_testbed, description.toUtf8().constData(), &error)) {
+        const std::string message = error ? error->message : "unknown error";
+        if (error)
+            g_error_free(error);
+        throw std::runtime_error("cannot add the described devices: " + message);
+    }
+}
+
+void Testbed::removeDescribed(const QString& syspath)
+{
+    // umockdev removes one device at a time: the deepest go first, each with its node and record.
+    const QString root = rootDir();
+    QStringList devices{syspath};
+    QDirIterator below(root + syspath, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (below.hasNext()) {
+        const QString dir = below.next();
+        if (QFileInfo::exists(dir + QStringLiteral("/uevent")))
+            devices << dir.mid(root.size());
+    }
+    std::sort(devices.begin(), devices.end(),
+              [](const QString& a, const QString& b) { return a.count(u'/') > b.count(u'/'); });
+    for (const QString& device : devices)
+        umockdev_testbed_remove_device(m_testbed, device.toUtf8().constData());
 }
 
 QString Testbed::rootDir() const

@@ -38,6 +38,13 @@ public:
     // The testbed's UMOCKDEV_DIR, for a program started with the preload by other means.
     QString rootDir() const;
 
+    // Devices in umockdev's text form ("P: …", "E: …" lines) beside the keys: what lies under a
+    // key's USB device without being one of its interfaces (a keyboard behind a hub port, a
+    // Bluetooth device below an adapter). Throws std::runtime_error when umockdev refuses one.
+    void addDescribed(const QString& description);
+    // Removes a device added so, and every device below it.
+    void removeDescribed(const QString& syspath);
+
 private:
     UMockdevTestbed* m_testbed = nullptr;
     std::vector<std::unique_ptr<EmulatedKey>> m_keys;

@@ -17,7 +17,7 @@ namespace tavrel::ui {
 
 namespace {
 
-const QString PictureFolder = QStringLiteral(":/pictures");
+constexpr QLatin1StringView PictureFolder(":/pictures");
 
 struct PictureIndex {
     QHash<QString, QString> pathByLowerName;
