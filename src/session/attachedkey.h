@@ -86,7 +86,6 @@ public:
     // first answer, endBind() (the time-out) or a clear.
     void bind();
     void endBind() { m_bindOpen = false; }
-    bool bindOpen() const { return m_bindOpen; }
     void clearBindings();
 
     // --- what the key sends through its keyboard and mouse interfaces

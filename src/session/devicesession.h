@@ -124,7 +124,8 @@ public:
     bool reading() const { return m_selected && m_selected->reading(); }
     bool writing() const { return m_selected && m_selected->writing(); }
     bool busy() const { return reading() || writing(); }
-    // Reads the selected key again every RepollMs while it has not answered since it was found.
+    // Reads the selected key again every RepollMs while it has not answered since it was found,
+    // less often once it has stayed silent for a while (repollDelayMs).
     QTimer* repollTimer() const { return m_repoll; }
     void repoll();
     // The re-poll's interval after `silentRounds` re-polled reads in a row without an answer:
