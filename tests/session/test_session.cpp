@@ -552,4 +552,13 @@ TEST_F(SessionTest, TheRepollKeepsItsPaceThenBacksOffUntilTheKeySendsAnything)
     key.pushInput(QByteArray::fromHex("0180000000000000"));
     ASSERT_TRUE(waitFor([&] { return session->repollTimer()->interval() == KeyRepollMs; }));
     EXPECT_TRUE(session->repollTimer()->isActive());
+
+    // Silent again, then plugged in again: back at its pace as well.
+    ASSERT_TRUE(waitFor([&] { return session->repollTimer()->interval() > KeyRepollMs; }, 30000));
+    testbed().unplug(key);
+    ASSERT_TRUE(waitFor([&] { return session->keys().empty(); }));
+    testbed().plug(key);
+    ASSERT_TRUE(waitFor([&] { return session->selected() != nullptr; }));
+    EXPECT_EQ(session->repollTimer()->interval(), KeyRepollMs);
+    EXPECT_TRUE(session->repollTimer()->isActive());
 }
