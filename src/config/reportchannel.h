@@ -10,8 +10,8 @@
 
 namespace tavrel {
 
-// Every request goes this way: written through the transport, and logged with the bytes the
-// driver took once the write is over, also when it failed.
+// Every request goes this way: logged whole as it is sent, then written through the transport;
+// a write that fails or is cut short adds a second line with the bytes the driver took.
 class ReportChannel {
 public:
     ReportChannel(ReportTransport& transport, ReportLog& log) : m_transport(transport), m_log(log) {}

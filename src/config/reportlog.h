@@ -5,7 +5,7 @@
 
 namespace tavrel {
 
-// The report log: one line per report sent or received, never trimmed.
+// The report log: one line per report sent or received.
 class ReportLog {
 public:
     virtual ~ReportLog() = default;

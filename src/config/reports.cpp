@@ -60,6 +60,11 @@ QString sentLogLine(std::span<const quint8> report, int written)
     return line;
 }
 
+QString notTakenLogLine(std::span<const quint8> report, int written)
+{
+    return QStringLiteral("! ") + sentLogLine(report, written);
+}
+
 QString receivedLogLine(quint8 reportId, std::span<const quint8> data)
 {
     QString line = QStringLiteral("R ") + hexByte(reportId) + QLatin1String("  ");

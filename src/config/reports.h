@@ -46,6 +46,8 @@ std::optional<PairingResponse> parsePairing(std::span<const quint8> data);
 
 // "W 02  01 03 00 00 00 00 00 ": the report id, then bytes 1..written-1.
 QString sentLogLine(std::span<const quint8> report, int written);
+// "! W 02  01 03 ": a request the driver did not take whole, with the bytes it took.
+QString notTakenLogLine(std::span<const quint8> report, int written);
 // "R 01  81 63 ...": the report id, then every data byte delivered.
 QString receivedLogLine(quint8 reportId, std::span<const quint8> data);
 

@@ -195,7 +195,10 @@ std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedKey* key)
     std::optional<PairingResponse> pairing;
     bool timedOut = false, failed = false;
     QObject context;
-    connect(&m_session, &DeviceSession::pairingAnswered, &context, [&](const PairingResponse& p) {
+    // Only this receiver's answer to this bind: another device's says nothing about it.
+    connect(&m_session, &DeviceSession::pairingAnswered, &context, [&](AttachedKey* from, const PairingResponse& p) {
+        if (from != key)
+            return;
         pairing = p;
         wake();
     });

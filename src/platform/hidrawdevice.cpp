@@ -124,9 +124,11 @@ IoResult HidrawDevice::write(std::span<const quint8> report, int writeTimeoutMs)
         if (n >= 0) {
             if (std::size_t(n) == report.size())
                 return IoResult::success(int(n));
-            IoResult partial = failure(EIO);
-            partial.written = int(n);
-            return partial;
+            // The device got part of a request, which is no request: a failure, but not a sign that
+            // the node went.
+            m_lastErrno = EIO;
+            m_lastError = QStringLiteral("write %1: %2 of %3 bytes taken").arg(m_devnode).arg(n).arg(report.size());
+            return IoResult{IoResult::Status::Failed, int(n), EIO, m_lastError};
         }
         if (errno == EINTR)
             continue;

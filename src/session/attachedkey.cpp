@@ -129,7 +129,11 @@ void AttachedKey::handleReport(quint8 reportId, std::span<const quint8> data)
 {
     ReportHandlers handlers;
     handlers.keyRecord = [this](const KeyRecordResponse& r) { answer(r); };
-    handlers.pairing = [this](const PairingResponse& p) { emit pairingAnswered(p); };
+    handlers.pairing = [this](const PairingResponse& p) {
+        // An answer nobody asked for, or one after the bind ended, was logged and is left at that.
+        if (std::exchange(m_bindOpen, false))
+            emit pairingAnswered(p);
+    };
     dispatchReport(reportId, data, handlers, m_channel.log());
 }
 
@@ -213,6 +217,7 @@ void AttachedKey::answer(const KeyRecordResponse& response)
         emit answerTaken(int(k));
         emit recordChanged(int(k));
     }
+    emit readAnswered(int(k));
     if (m_read.sentAll && !waitingForAnswers())
         finishRead();
 }
@@ -453,14 +458,18 @@ void AttachedKey::setRecord(int key, const KeyRecord& record, RecordOrigin origi
 
 void AttachedKey::bind()
 {
+    m_bindOpen = true;
     m_channel.send(pairReport(PAIR_BIND), [this](const IoResult& result) {
-        if (!result.ok())
-            emit bindRequestFailed();
+        if (result.ok())
+            return;
+        m_bindOpen = false;
+        emit bindRequestFailed();
     });
 }
 
 void AttachedKey::clearBindings()
 {
+    m_bindOpen = false;
     m_channel.send(pairReport(PAIR_CLEAR), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
 }
 
@@ -508,6 +517,7 @@ void AttachedKey::markGone()
     if (m_gone)
         return;
     m_gone = true;
+    m_bindOpen = false;
     setInputWatched(false);
     finishRead();
     abortWrite();

@@ -101,7 +101,10 @@ public:
 
     // Asks a receiver to bind the next transmitter that sends, or to forget every transmitter.
     // Failures to send are announced; the receiver answers a binding with a pairing answer.
+    // A pairing answer counts only while this key's own bind is open: from the request to the
+    // first answer, endBind() (the time-out) or a clear.
     void bind();
+    void endBind() { m_bindOpen = false; }
     void clearBindings();
 
     // --- what the key sends through its keyboard and mouse interfaces
@@ -125,6 +128,8 @@ signals:
     void recordChanged(int key);
     // The key answered this key's read with a record that is now held.
     void answerTaken(int key);
+    // The key answered a request of this key's read, whether or not its record was taken.
+    void readAnswered(int key);
     // The key said how many keys it has, and it differs from before.
     void keyCountChanged();
     void stateChanged();
@@ -185,6 +190,7 @@ private:
     ReportChannel m_channel;
     KeyAssignments m_assignments;
     bool m_gone = false;
+    bool m_bindOpen = false;
     bool m_lastFailed = false;
     State m_shownState = State::Unread;
 

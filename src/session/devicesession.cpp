@@ -159,6 +159,10 @@ void DeviceSession::connectKey(AttachedKey* key)
         if (key == m_selected)
             m_capture.reset();
     });
+    connect(key, &AttachedKey::readAnswered, this, [this, key](int k) {
+        if (key == m_selected)
+            emit keyAnswered(k);
+    });
     connect(key, &AttachedKey::keyCountChanged, this, [this, key] {
         if (key != m_selected)
             return;
@@ -195,13 +199,19 @@ void DeviceSession::connectKey(AttachedKey* key)
     });
     // The write history takes an entry as each of the key's writes starts.
     m_history->track(key);
-    // Pairing runs with one receiver at a time, whichever is selected now.
-    connect(key, &AttachedKey::pairingAnswered, this, [this](const PairingResponse& response) {
+    // Pairing runs with one receiver at a time: the one selected when the bind was asked for.
+    connect(key, &AttachedKey::pairingAnswered, this, [this, key](const PairingResponse& response) {
+        if (key != m_bindingKey)
+            return;
+        m_bindingKey = nullptr;
         m_bindTimer->stop();
         m_bindCountdown = 0;
-        emit pairingAnswered(response);
+        emit pairingAnswered(key, response);
     });
-    connect(key, &AttachedKey::bindRequestFailed, this, [this] {
+    connect(key, &AttachedKey::bindRequestFailed, this, [this, key] {
+        if (key != m_bindingKey)
+            return;
+        m_bindingKey = nullptr;
         m_bindTimer->stop();
         m_bindCountdown = 0;
         emit bindRequestFailed();
@@ -226,6 +236,8 @@ void DeviceSession::select(AttachedKey* key, bool byDeviceChange)
     emit deviceSelected();
     if (m_readsWhenSelected) {
         key->read(AttachedKey::ReadKind::Automatic);
+        m_silentRounds = 0;
+        m_repoll->setInterval(RepollMs);
         if (!key->answered())
             m_repoll->start();
         else
@@ -283,7 +295,7 @@ bool DeviceSession::triggerGroupsShown() const
 
 void DeviceSession::append(const QString& line)
 {
-    m_log << line;
+    m_log.append(line);
     emit logAppended(line);
 }
 
@@ -292,6 +304,12 @@ void DeviceSession::report(HidDevice* device, quint8 reportId, const quint8* dat
     const std::span<const quint8> bytes(data, size);
     for (AttachedKey* key : m_keys) {
         if (key->device() == device) {
+            // A key that sends anything is there after all: the re-poll takes up its pace again.
+            if (key == m_selected && m_silentRounds > 0) {
+                m_silentRounds = 0;
+                if (m_repoll->interval() != RepollMs)
+                    m_repoll->setInterval(RepollMs);
+            }
             key->handleReport(reportId, bytes);
             return;
         }
@@ -315,8 +333,20 @@ void DeviceSession::repoll()
         m_repoll->stop();
         return;
     }
-    if (!m_selected->busy())
-        m_selected->read(AttachedKey::ReadKind::Automatic);
+    if (m_selected->busy())
+        return;
+    m_selected->read(AttachedKey::ReadKind::Automatic);
+    const int interval = repollDelayMs(++m_silentRounds);
+    if (interval != m_repoll->interval())
+        m_repoll->setInterval(interval);
+}
+
+int DeviceSession::repollDelayMs(int silentRounds)
+{
+    if (silentRounds < RepollSteadyRounds)
+        return RepollMs;
+    const int doublings = std::min(silentRounds - RepollSteadyRounds + 1, 16);
+    return int(std::min<qint64>(qint64(RepollMs) << doublings, RepollMaxMs));
 }
 
 void DeviceSession::write()
@@ -507,6 +537,9 @@ void DeviceSession::stopCapture()
 void DeviceSession::bind()
 {
     m_bindTimer->stop();
+    if (m_bindingKey)
+        m_bindingKey->endBind();
+    m_bindingKey = m_selected;
     if (!m_selected) {
         // Nothing to send to: waiting ten seconds for an answer would only mislead.
         QTimer::singleShot(0, this, [this] { emit bindRequestFailed(); });
@@ -527,6 +560,9 @@ void DeviceSession::bindTick()
     emit bindCountdownChanged(m_bindCountdown);
     if (m_bindCountdown < 1) {
         m_bindTimer->stop();
+        if (m_bindingKey)
+            m_bindingKey->endBind();
+        m_bindingKey = nullptr;
         emit bindTimedOut();
     }
 }

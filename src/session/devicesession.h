@@ -4,6 +4,7 @@
 // key being edited on it, the keyboard capture, the pairing countdown and the report log. The
 // windows and the command line show its state and forward the user's actions to it.
 
+#include "config/boundedlog.h"
 #include "config/configfile.h"
 #include "config/configio.h"
 #include "config/reportlog.h"
@@ -11,6 +12,7 @@
 #include "session/attachedkey.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
@@ -34,6 +36,10 @@ class UdevContext;
 constexpr int BindSeconds = 10;
 // The re-poll: a selected key that has not answered yet is read again after this.
 constexpr int RepollMs = 500;
+// A key silent for this many re-polled reads in a row is asked less and less often, up to
+// RepollMaxMs apart, until it sends anything or is selected or plugged in again.
+constexpr int RepollSteadyRounds = 3;
+constexpr int RepollMaxMs = 8000;
 
 class DeviceSession : public QObject, private ReportLog {
     Q_OBJECT
@@ -120,9 +126,13 @@ public:
     bool reading() const { return m_selected && m_selected->reading(); }
     bool writing() const { return m_selected && m_selected->writing(); }
     bool busy() const { return reading() || writing(); }
-    // Reads the selected key again every RepollMs while it has not answered since it was found.
+    // Reads the selected key again every RepollMs while it has not answered since it was found,
+    // less often once it has stayed silent for a while (repollDelayMs).
     QTimer* repollTimer() const { return m_repoll; }
     void repoll();
+    // The re-poll's interval after `silentRounds` re-polled reads in a row without an answer:
+    // RepollMs for the first RepollSteadyRounds, then doubling up to RepollMaxMs.
+    static int repollDelayMs(int silentRounds);
 
     // --- key files
     // Whether every key of the selected key holds a record, with no read or write running: only
@@ -153,8 +163,10 @@ public:
     // --- the write history of every key (session/writehistory.h)
     WriteHistory* history() const { return m_history; }
 
-    // --- the report log of every key
-    const QStringList& log() const { return m_log; }
+    // --- the report log of every key: its latest lines, oldest first, and how many older ones
+    // made room for them
+    QStringList log() const { return m_log.lines(); }
+    quint64 logDropped() const { return m_log.dropped(); }
 
 signals:
     // The list of keys changed (a key found or gone); the selection is settled.
@@ -166,6 +178,8 @@ signals:
     // The record of `key` of the selected key changed: answered, edited, captured or loaded.
     void keyChanged(int key);
     void keySelected(int key);
+    // The selected device answered a request of a read, explicit or automatic, for `key`.
+    void keyAnswered(int key);
     // A combination was taken for the key being edited; `trace` shows its record's bytes.
     void combinationTaken(const TakenCombination& taken, const QString& trace);
     void busyChanged(bool busy);
@@ -174,8 +188,8 @@ signals:
     void writeSending(const OutputReport& report);
     void writeFinished(const WriteOutcome& outcome);
     void logAppended(const QString& line);
-    // Pairing.
-    void pairingAnswered(const PairingResponse& response);
+    // Pairing: the answer of the receiver whose bind is open, `from`.
+    void pairingAnswered(tavrel::AttachedKey* from, const tavrel::PairingResponse& response);
     void bindCountdownChanged(int secondsLeft);
     void bindTimedOut();
     void bindRequestFailed();
@@ -224,13 +238,16 @@ private:
     KeyCapture m_capture;
     bool m_capturing = false;
     CaptureTrace m_lastCapture;
-    QStringList m_log;
+    BoundedLog m_log;
 
     QTimer* m_repoll = nullptr;
+    int m_silentRounds = 0;
     bool m_wasBusy = false;
 
     QTimer* m_bindTimer = nullptr;
     int m_bindCountdown = 0;
+    // The receiver the countdown waits for: only its answer ends it.
+    QPointer<AttachedKey> m_bindingKey;
 
     bool m_watchesSelected = false;
     // Input devices come and go apart from the hidraw interfaces: watched keys look again when

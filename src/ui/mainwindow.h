@@ -142,6 +142,8 @@ private:
     void showKey();
     // The selected key on its page, with the capture box focused on the keyboard page.
     void showSelectedKeyPage();
+    // The capture box takes the focus, and capture starts, when the keyboard page shows a key.
+    void focusCaptureBox();
     void showCombination(const TakenCombination& taken);
     // What the selected key was last heard sending, and the key whose record sends it.
     void showReceived(AttachedKey* from, const InputChange& change, int key);

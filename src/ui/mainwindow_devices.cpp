@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace tavrel {
 
@@ -90,7 +91,7 @@ void MainWindow::showDevices()
 
     if (m_session->devicePresent()) {
         showSerial(true);
-        m_keyCaption->setText(tr("设置按键:%1").arg(m_session->selectedKey() + 1));
+        m_keyCaption->setText(tr("设置按键:%1").arg(std::max(m_session->selectedKey(), 0) + 1));
         m_emptyHelp->hide();
         m_pages->show();
         m_keyPicker->show();

@@ -16,6 +16,7 @@
 #include <QButtonGroup>
 #include <QLineEdit>
 #include <QScopedValueRollback>
+#include <algorithm>
 
 namespace tavrel {
 
@@ -49,8 +50,8 @@ void MainWindow::showKey()
         return;
     }
     m_pages->setCurrentIndex(0);
-    if (s >= 0)
-        m_keyCaption->setText(tr("设置按键:%1").arg(s + 1));
+    // Keys are counted from 1: before the device has answered, the heading names the first.
+    m_keyCaption->setText(tr("设置按键:%1").arg(std::max(s, 0) + 1));
     m_captureBox->setText(stored ? m_keyLabels.relabel(stored->text) : QString());
     const int mode = stored ? stored->record.mode : -1;
     ui::checkOnly(m_keyboardTrigger, mode == ModeKeyboardSingle ? 0 : mode == ModeKeyboardRepeat ? 1 : -1);
@@ -59,9 +60,13 @@ void MainWindow::showKey()
 void MainWindow::showSelectedKeyPage()
 {
     showKey();
-    if (selectedKey() < 0)
-        return;
-    if (m_pages->currentIndex() == 0)
+    focusCaptureBox();
+}
+
+void MainWindow::focusCaptureBox()
+{
+    // Focus starts capture; a mouse key's page has no capture box.
+    if (selectedKey() >= 0 && m_pages->currentIndex() == 0)
         m_captureBox->setFocus();
 }
 

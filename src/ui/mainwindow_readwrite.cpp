@@ -22,6 +22,9 @@ void MainWindow::connectSession()
         if (key == selectedKey())
             showKey();
     });
+    // Every answer of a read hands the capture box the focus, so that the user can type the new
+    // combination at once, also after clicking 读取.
+    connect(s, &DeviceSession::keyAnswered, this, &MainWindow::focusCaptureBox);
     connect(s, &DeviceSession::combinationTaken, this, &MainWindow::showCombination);
     connect(s, &DeviceSession::busyChanged, this, &MainWindow::updateReadWriteButtons);
     connect(s, &DeviceSession::writeProgress, m_writeProgress, &QProgressBar::setValue);

@@ -96,7 +96,10 @@ PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(
     connect(m_session, &DeviceSession::bindTimedOut, this, &PairingWindow::showTimeOut);
     connect(m_session, &DeviceSession::bindRequestFailed, this, &PairingWindow::showBindFailed);
     connect(m_session, &DeviceSession::clearRequestDone, this, &PairingWindow::showCleared);
-    connect(m_session, &DeviceSession::pairingAnswered, this, &PairingWindow::showPairingResponse);
+    // The session passes on only the answer of the receiver that was selected when the bind was
+    // asked for, while that bind is open.
+    connect(m_session, &DeviceSession::pairingAnswered, this,
+            [this](AttachedKey*, const PairingResponse& response) { showPairingResponse(response); });
 }
 
 void PairingWindow::showEvent(QShowEvent* event)

@@ -31,7 +31,7 @@ private:
     void showTimeOut();
     void showBindFailed();
     void showCleared(bool sent);
-    // A pairing response, whether or not a binding runs and whether or not the window is shown.
+    // The answer to the binding, whether or not the window is shown.
     void showPairingResponse(const PairingResponse& response);
 
     ui::PictureButton* m_bindButton = nullptr;

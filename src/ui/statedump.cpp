@@ -1,5 +1,6 @@
 #include "ui/statedump.h"
 
+#include "config/terminaltext.h"
 #include "platform/privatefile.h"
 #include "session/devicesession.h"
 #include "ui/mainwindow.h"
@@ -32,11 +33,12 @@ namespace tavrel {
 
 namespace {
 
+// A device's product name or serial, a key's text or a window title may hold an escape sequence
+// that a terminal would act on: every quoted value goes out as the command line writes such
+// text, with its own backslashes doubled first so that each escape reads back one way.
 QString escaped(QString text)
 {
-    return text.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
-        .replace(QLatin1Char('\n'), QLatin1String("\\n"))
-        .replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    return terminalSafe(text.replace(QLatin1Char('\\'), QLatin1String("\\\\")));
 }
 
 // What a widget shows, by kind.
@@ -109,7 +111,7 @@ void describeSession(const MainWindow& window, QString& out)
 {
     const DeviceSession& s = *window.session();
     out += QStringLiteral("session devices=%1 selected=%2 key=%3 keys=%4 busy=%5 capturing=%6 repolling=%7 "
-                          "binding=%8 countdown=%9\n")
+                          "binding=%8 countdown=%9 logdropped=%10\n")
                .arg(s.keys().size())
                .arg(s.selectedDevice())
                .arg(s.selectedKey())
@@ -118,7 +120,8 @@ void describeSession(const MainWindow& window, QString& out)
                .arg(s.capturing())
                .arg(s.repollTimer()->isActive())
                .arg(s.bindTimer()->isActive())
-               .arg(s.bindCountdown());
+               .arg(s.bindCountdown())
+               .arg(s.logDropped());
     for (std::size_t i = 0; i < s.keys().size(); ++i)
         out += QStringLiteral("device index=%1 selected=%2 text=\"%3\"\n")
                    .arg(i)

@@ -6,9 +6,13 @@
 // set (replaced whole, so a reader never sees half a snapshot, and readable by this user only),
 // else to standard error.
 //
-// The format, one item per line, values as key=value pairs separated by single spaces; a quoted
-// value has its backslashes, line feeds and carriage returns written as \\, \n and \r, and ends
-// at the quote followed by the end of the line or by " key=":
+// The format, one item per line, values as key=value pairs separated by single spaces. A quoted
+// value ends at the quote followed by the end of the line or by " key="; inside it a backslash is
+// written as \\, and every character a terminal acts on as the command line shows it: \t, \n and
+// \r, \xHH for the other C0 controls and DEL, \uHHHH for the C1 controls, the line and paragraph
+// separators, the marks that turn the text's direction and a lone surrogate (hexadecimal digits
+// in lower case). Nothing else is escaped.
+//
 //
 //   WINDOW.NAME CLASS visible=0|1 shown=0|1 enabled=0|1 geometry=X,Y,WxH [content]
 //       Every object with a name in each window (mainWindow, pairingWindow), parents before
@@ -26,17 +30,20 @@
 //         open=0|1 text="..."                          the completion popup
 //         value=V                                      the write's progress bar
 //   session devices=N selected=I key=K keys=N busy=0|1 capturing=0|1 repolling=0|1 binding=0|1
-//           countdown=S
+//           countdown=S logdropped=N
 //       The main window's session: the devices found, the selected one (-1 for none), the
 //       selected key and how many the device has, a read or write running, capture on, the
-//       re-poll timer and the binding countdown running, seconds left of the binding.
+//       re-poll timer and the binding countdown running, seconds left of the binding, and how
+//       many of the report log's oldest lines made room for newer ones (the log keeps the
+//       latest few thousand).
 //   device index=I selected=0|1 text="..."     one per device found, in the tool bar's order
 //   record key=K bytes="MM CC CC CC CC" text="..."   one per key of the selected device, as
 //                                                  the session holds it (bytes=none: no record)
 //   capture codes="224-4" trace="01-04-00-00"   the last combination the capture took: its key
 //                                               usages, and the record bytes it was encoded into
-//   log text="..."                              the report log, oldest first ("W ..." sent, "R ..."
-//                                               received)
+//   log text="..."                              the report log's lines kept, oldest first ("W ..."
+//                                               sent, "R ..." received, "! ..." a request the
+//                                               device did not take whole)
 //   messagebox title="..." text="..."           each open message box
 //   end                                         the last line: the snapshot is whole
 

@@ -12,7 +12,7 @@ using namespace tavrel;
 
 using namespace tavrel::test;
 
-TEST(Protocol, ASentReportIsLoggedWithTheBytesTakenOnceTheWriteIsOver)
+TEST(Protocol, ASentReportIsLoggedAsItGoesOutAndAWriteNotTakenWholeAddsWhatWasTaken)
 {
     FakeTransport t;
     ListLog log;
@@ -21,16 +21,21 @@ TEST(Protocol, ASentReportIsLoggedWithTheBytesTakenOnceTheWriteIsOver)
     const auto note = [&](const IoResult& r) { outcomes.push_back(r.status); };
 
     channel.send(readKeyReport(4), note);
-    EXPECT_TRUE(log.lines.isEmpty()) << "logged before the write was over";
+    EXPECT_EQ(log.lines, QStringList({"W 02  01 04 00 00 00 00 00 "})) << "not logged when it went out";
     t.next = IoResult::failure(IoResult::Status::NoDevice);
     channel.send(pairReport(PAIR_CLEAR), note);
     t.next = IoResult::failure(IoResult::Status::Gone);
     channel.send(pairReport(PAIR_BIND));  // nobody waits for this one; it is still logged
+    t.next = IoResult{IoResult::Status::Failed, 3, EIO, {}};
+    channel.send(writeKeyReport(2, KeyRecord{1, 4, 0, 0, 0}), note);
     t.finish();
 
-    // A failed write still adds its line, with no bytes.
-    EXPECT_EQ(log.lines, QStringList({"W 02  01 04 00 00 00 00 00 ", "W 02  ", "W 02  "}));
-    EXPECT_EQ(outcomes, (std::vector<IoResult::Status>{IoResult::Status::Ok, IoResult::Status::NoDevice}));
+    // A failed write adds a line with no bytes, a short one with the bytes taken.
+    EXPECT_EQ(log.lines,
+              QStringList({"W 02  01 04 00 00 00 00 00 ", "W 02  05 03 00 00 00 00 00 ", "W 02  05 01 00 00 00 00 00 ",
+                           "W 02  02 02 01 04 00 00 00 ", "! W 02  ", "! W 02  ", "! W 02  02 02 "}));
+    EXPECT_EQ(outcomes, (std::vector<IoResult::Status>{IoResult::Status::Ok, IoResult::Status::NoDevice,
+                                                       IoResult::Status::Failed}));
     ASSERT_EQ(t.writes.size(), 1u);
     EXPECT_EQ(t.writes[0], readKeyReport(4));
 }

@@ -30,12 +30,21 @@ QString unescaped(QStringView text)
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == QLatin1Char('\\') && i + 1 < text.size()) {
             const QChar next = text[++i];
-            if (next == QLatin1Char('n'))
+            const qsizetype digits = next == QLatin1Char('x') ? 2 : next == QLatin1Char('u') ? 4 : 0;
+            bool hex = false;
+            const uint unit = digits ? text.mid(i + 1, digits).toUInt(&hex, 16) : 0;
+            if (hex && i + digits < text.size()) {
+                out += QChar(char16_t(unit));
+                i += digits;
+            } else if (next == QLatin1Char('n')) {
                 out += QLatin1Char('\n');
-            else if (next == QLatin1Char('r'))
+            } else if (next == QLatin1Char('r')) {
                 out += QLatin1Char('\r');
-            else
+            } else if (next == QLatin1Char('t')) {
+                out += QLatin1Char('\t');
+            } else {
                 out += next;
+            }
         } else {
             out += text[i];
         }

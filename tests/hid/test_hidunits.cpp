@@ -66,6 +66,7 @@ TEST(SerialNumberText, TheSerialIsWhatDiffersFromTheLanguageList)
          std::vector<quint16>{0x0409, 0x0407}, QString(QChar(0x0409)) + QStringLiteral("X")},
         {"cut at the first zero unit", QStringLiteral("AB") + QChar(0) + QStringLiteral("CD"), english,
          QStringLiteral("AB")},
+        {"a zero first unit leaves nothing", QChar(0) + QStringLiteral("301234567890"), english, QString()},
         {"at most 254 units", QString(300, QChar(u'7')), english, QString(254, QChar(u'7'))},
     };
     for (const auto& c : cases) {

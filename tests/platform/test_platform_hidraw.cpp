@@ -74,6 +74,29 @@ TEST_F(PlatformHidraw, WritesReachTheFirmware)
     EXPECT_EQ(key.received().size(), 1u);
 }
 
+// A node that takes part of a report: the device got no whole request, which is a failure that
+// says how much was taken, and no sign that the node went.
+TEST_F(PlatformHidraw, AShortWriteIsAFailureWithTheBytesTaken)
+{
+    EmulatedKey& key = addKey();
+    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::ReadWrite);
+    ASSERT_TRUE(node.isOpen());
+    const std::array<quint8, 8> report{0x02, 0x02, 0x01, 0x01, 0x04, 0, 0, 0x00};
+    for (const int taken : {1, 3, 7}) {
+        SCOPED_TRACE(taken);
+        key.setWriteLimit(taken);
+        const tavrel::IoResult result = node.write(report);
+        EXPECT_FALSE(result.ok());
+        EXPECT_EQ(result.status, tavrel::IoResult::Status::Failed);
+        EXPECT_EQ(result.written, taken);
+        EXPECT_TRUE(node.lastError().contains(QStringLiteral("%1 of 8 bytes").arg(taken)))
+            << node.lastError().toStdString();
+    }
+    EXPECT_TRUE(key.received().empty());
+    key.setWriteLimit(0);
+    EXPECT_TRUE(node.write(report).ok());
+}
+
 TEST_F(PlatformHidraw, ReadsAReportThatIsThereAndOtherwiseNothingWithoutWaiting)
 {
     EmulatedKey& key = addKey();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace tavrel;
@@ -339,6 +340,19 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     EXPECT_EQ(outcomes[0].notWritten, (QList<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(completionText(outcomes[0]), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
     EXPECT_EQ(session->selected()->state(), AttachedKey::State::Failed);
+
+    // A node that takes part of each report: no key is written, and the log says how much went.
+    key.setFailWrites(false);
+    key.setWriteLimit(3);
+    outcomes.clear();
+    session->writeKeys({1});
+    ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
+    EXPECT_EQ(outcomes[0].notWritten, QList<int>{1});
+    const QStringList log = session->log();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.mid(log.size() - 2),
+              (QStringList{sentLogLine(writeKeyReport(1, session->shownRecord(1)->record), ReportSize),
+                           QStringLiteral("! W 02  02 01 ")}));
 }
 
 TEST_F(SessionTest, WritingChosenKeysSendsOnlyThoseAndNamesTheOnesTheKeyDoesNotHave)
@@ -384,4 +398,167 @@ TEST_F(SessionTest, KeyFilesNeedTheKeysReadFirst)
     EXPECT_EQ(session->shownRecord(0)->text, QStringLiteral("F5"));
     EXPECT_EQ(session->shownRecord(0)->origin, RecordOrigin::Loaded);
     EXPECT_EQ(requests(key, CMD_WRITE_KEY), 0);
+}
+
+// A pairing answer counts only as the answer of the selected receiver's own bind, while that bind
+// is open: an answer nobody asked for, from the receiver before its bind or after it ended, or
+// from any other device during it, is logged and ends nothing.
+TEST_F(SessionTest, OnlyTheBindingReceiversAnswerEndsItsBind)
+{
+    auto& receiver = plug("s-rx", "311400000002");
+    auto& wired = plug("s-wired", "320000000001");
+    start();
+    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 2; }));
+    session->selectDevice(indexOf(receiver));
+    ASSERT_TRUE(readDone(6));
+    const AttachedKey* rx = session->keys()[std::size_t(indexOf(receiver))];
+    std::vector<std::pair<const AttachedKey*, QString>> answers;
+    QObject::connect(session.get(), &DeviceSession::pairingAnswered, [&](AttachedKey* from, const PairingResponse& p) {
+        answers.emplace_back(from, p.identityText());
+    });
+    const QByteArray unasked = QByteArray::fromHex("0150 01 DEADBEEF01");
+    const QByteArray bound = QByteArray::fromHex("0150 02 1A2B3C4D5E");
+    const auto push = [&](emu::EmulatedKey& from, const QByteArray& report) {
+        const qsizetype logged = session->log().size();
+        from.pushInput(report);
+        ASSERT_TRUE(waitFor([&] { return session->log().size() > logged; }));
+    };
+
+    ASSERT_NO_FATAL_FAILURE(push(receiver, unasked));
+    receiver.setPairDelayMs(-1);
+    receiver.clearReceived();
+    session->bind();
+    ASSERT_TRUE(waitFor([&] { return requests(receiver, CMD_PAIR) == 1; }));
+    ASSERT_NO_FATAL_FAILURE(push(wired, unasked));
+    EXPECT_TRUE(answers.empty());
+    EXPECT_TRUE(session->bindTimer()->isActive());
+
+    ASSERT_NO_FATAL_FAILURE(push(receiver, bound));
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].first, rx);
+    EXPECT_EQ(answers[0].second, QStringLiteral("1A 2B 3C 4D 5E (02 )"));
+    EXPECT_FALSE(session->bindTimer()->isActive());
+    ASSERT_NO_FATAL_FAILURE(push(receiver, bound));  // the bind is over
+    EXPECT_EQ(answers.size(), 1u);
+
+    // A bind that ran out, or that a clear ended, takes no answer either.
+    session->bind();
+    for (int s = 0; s < BindSeconds; ++s)
+        session->bindTick();
+    ASSERT_NO_FATAL_FAILURE(push(receiver, bound));
+    session->bind();
+    session->clearBindings();
+    ASSERT_TRUE(waitFor([&] { return requests(receiver, CMD_PAIR) == 4; }));
+    ASSERT_NO_FATAL_FAILURE(push(receiver, bound));
+    EXPECT_EQ(answers.size(), 1u);
+}
+
+namespace {
+
+// When the key took each request with this command byte, in milliseconds.
+std::vector<qint64> requestTimes(const emu::EmulatedKey& key, quint8 command)
+{
+    const std::vector<QByteArray> received = key.received();
+    const std::vector<qint64> at = key.receivedAtMs();
+    std::vector<qint64> times;
+    for (std::size_t i = 0; i < received.size() && i < at.size(); ++i)
+        if (received[i].size() >= 2 && quint8(received[i][1]) == command)
+            times.push_back(at[i]);
+    return times;
+}
+
+// The pace the keys need, written out here rather than taken from the program's constants, so
+// that a changed constant fails the tests below.
+constexpr int KeyReadPauseMs = 50;
+constexpr int KeyWritePauseMs = 150;
+constexpr int KeyRepollMs = 500;
+
+// The middle one of the gaps between consecutive times: one late turn of a busy machine's
+// event loop does not move it.
+qint64 medianGap(const std::vector<qint64>& times)
+{
+    std::vector<qint64> gaps;
+    for (std::size_t i = 1; i < times.size(); ++i)
+        gaps.push_back(times[i] - times[i - 1]);
+    if (gaps.empty())
+        return -1;
+    std::nth_element(gaps.begin(), gaps.begin() + std::ptrdiff_t(gaps.size() / 2), gaps.end());
+    return gaps[gaps.size() / 2];
+}
+
+}  // namespace
+
+// The pauses a key needs, seen from the key: 50 ms between read requests and 150 ms between
+// written keys. Each pause starts once the request before it is written, so a gap is never
+// shorter; a gap well over it means the pace grew.
+TEST_F(SessionTest, ReadAndWriteRequestsKeepTheirPace)
+{
+    auto& key = plug("s-pace", "320000000001");
+    start();
+    ASSERT_TRUE(readDone(6));
+    session->read();
+    ASSERT_TRUE(readDone(6));
+    session->write();
+    ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
+
+    const auto reads = requestTimes(key, CMD_READ_KEY);
+    const auto writes = requestTimes(key, CMD_WRITE_KEY);
+    ASSERT_EQ(reads.size(), 12u);
+    ASSERT_EQ(writes.size(), 6u);
+    const qint64 readGap = medianGap(std::vector<qint64>(reads.begin() + 6, reads.end()));
+    const qint64 writeGap = medianGap(writes);
+    // The upper bounds leave a busy machine room, and catch a pause twice as long.
+    EXPECT_GE(readGap, KeyReadPauseMs - 1);
+    EXPECT_LE(readGap, KeyReadPauseMs * 9 / 5);
+    EXPECT_GE(writeGap, KeyWritePauseMs - 1);
+    EXPECT_LE(writeGap, KeyWritePauseMs * 8 / 5);
+}
+
+// A key that does not answer is read again on the re-poll's 500 ms ticks: a read with its grace
+// lasts longer than one tick, so the next starts on the second. After a few silent reads the
+// re-poll slows down, and any report from the key brings it back to its pace.
+TEST_F(SessionTest, TheRepollKeepsItsPaceThenBacksOffUntilTheKeySendsAnything)
+{
+    auto& key = plug("s-mute", "320000000001");
+    key.setDropAnswers(true);
+    start();
+    const auto roundStarts = [&] {
+        std::vector<qint64> starts;
+        const std::vector<QByteArray> received = key.received();
+        const std::vector<qint64> at = key.receivedAtMs();
+        for (std::size_t i = 0; i < received.size() && i < at.size(); ++i)
+            if (received[i].size() >= 3 && quint8(received[i][1]) == CMD_READ_KEY && received[i][2] == 0)
+                starts.push_back(at[i]);
+        return starts;
+    };
+    const int rounds = RepollSteadyRounds + 3;
+    ASSERT_TRUE(waitFor([&] { return int(roundStarts().size()) >= rounds; }, 30000));
+    const std::vector<qint64> starts = roundStarts();
+    const int readMs = 6 * KeyReadPauseMs + ReadGraceMs;
+    const qint64 steadyGap = qint64((readMs + KeyRepollMs - 1) / KeyRepollMs) * KeyRepollMs;
+    const std::vector<qint64> steady(starts.begin(), starts.begin() + RepollSteadyRounds + 1);
+    SCOPED_TRACE(testing::PrintToString(starts));
+
+    // Steady: each silent read on the tick after the one the read before it covered. A busy
+    // machine moves a read's first request a little after its tick, either way for a gap.
+    EXPECT_GE(medianGap(steady), steadyGap - KeyRepollMs / 8);
+    EXPECT_LE(medianGap(steady), steadyGap + KeyRepollMs / 4);
+    // Then slower: the reads after the steady ones come further apart than steady ones would.
+    const qint64 later = starts[std::size_t(rounds - 1)] - starts[std::size_t(RepollSteadyRounds)];
+    EXPECT_GE(later, (rounds - 1 - RepollSteadyRounds) * steadyGap + KeyRepollMs);
+    EXPECT_GT(session->repollTimer()->interval(), KeyRepollMs);
+
+    // The key speaks: the re-poll is back at its pace.
+    key.pushInput(QByteArray::fromHex("0180000000000000"));
+    ASSERT_TRUE(waitFor([&] { return session->repollTimer()->interval() == KeyRepollMs; }));
+    EXPECT_TRUE(session->repollTimer()->isActive());
+
+    // Silent again, then plugged in again: back at its pace as well.
+    ASSERT_TRUE(waitFor([&] { return session->repollTimer()->interval() > KeyRepollMs; }, 30000));
+    testbed().unplug(key);
+    ASSERT_TRUE(waitFor([&] { return session->keys().empty(); }));
+    testbed().plug(key);
+    ASSERT_TRUE(waitFor([&] { return session->selected() != nullptr; }));
+    EXPECT_EQ(session->repollTimer()->interval(), KeyRepollMs);
+    EXPECT_TRUE(session->repollTimer()->isActive());
 }

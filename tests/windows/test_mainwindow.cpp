@@ -234,3 +234,33 @@ TEST_F(WindowTest, ReadAndWriteButtonsAreDisabledWhileOneRuns)
     EXPECT_TRUE(readButton()->isEnabled());
     EXPECT_TRUE(writeButton()->isEnabled());
 }
+
+// Keys are counted from 1, also before the device has answered; every answer of a read, the
+// re-poll's or one the user asked for, hands the capture box the focus so that capture is on.
+TEST_F(WindowTest, ASilentKeyIsHeadedKeyOneAndEveryReadsAnswersStartCapture)
+{
+    auto& key = plug("heading", "300000000001");
+    key.setDropAnswers(true);
+    start();
+    ASSERT_NO_FATAL_FAILURE(activate());
+    ASSERT_TRUE(waitFor([&] { return readRequests(key) >= 6; }));
+    EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), QStringLiteral("设置按键:1"));
+    const auto read = [&] {
+        return waitFor([&] {
+            return keyPicker()->count() == 6 && form->session()->selected()->readComplete() && !form->session()->busy();
+        });
+    };
+
+    key.setDropAnswers(false);  // the re-poll's read is answered
+    ASSERT_TRUE(read());
+    EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), QStringLiteral("设置按键:1"));
+    EXPECT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->session()->capturing(); }));
+
+    // The read button takes the focus from the capture box; the answers give it back.
+    readButton()->setFocus();
+    ASSERT_TRUE(waitFor([&] { return !form->session()->capturing(); }));
+    click(readButton());
+    ASSERT_TRUE(waitFor([&] { return form->session()->busy(); }));
+    ASSERT_TRUE(read());
+    EXPECT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->session()->capturing(); }));
+}

@@ -179,7 +179,7 @@ TEST_F(PairingWindowTest, ATransmitterPressEndsTheBindingWithItsIdentity)
     EXPECT_TRUE(bindButton()->isEnabled());
 }
 
-TEST_F(PairingWindowTest, ResponsesAreShownWhetherOrNotABindingRunsOrTheWindowIsOpen)
+TEST_F(PairingWindowTest, TheBindsAnswerIsShownWhetherOrNotTheWindowIsOpen)
 {
     ASSERT_NO_FATAL_FAILURE(startReceiver("pair-response"));
     const struct {
@@ -195,6 +195,7 @@ TEST_F(PairingWindowTest, ResponsesAreShownWhetherOrNotABindingRunsOrTheWindowIs
     const Transmitter id{0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
     // Hidden and never opened: the lines go into the empty memo all the same.
+    form->session()->bind();
     ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, 0x02, id)));
     EXPECT_FALSE(pairing->isVisible());
     EXPECT_EQ(memo(), (QStringList{QString::fromUtf8(cases[0].first), QString::fromUtf8(cases[0].second)}));
@@ -202,13 +203,37 @@ TEST_F(PairingWindowTest, ResponsesAreShownWhetherOrNotABindingRunsOrTheWindowIs
     ASSERT_NO_FATAL_FAILURE(openWindow());
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "D1 " << int(c.d1));
+        click(bindButton());
         const int lines = pairingMessages()->lineCount();
         ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, c.d1, id)));
         EXPECT_EQ(memo().mid(lines), (QStringList{QString::fromUtf8(c.first), QString::fromUtf8(c.second)}));
         EXPECT_TRUE(bindButton()->isEnabled());
         EXPECT_FALSE(form->session()->bindTimer()->isActive());
     }
-    EXPECT_EQ(memo().mid(0, 7), pairingInstructionLines(4));
+}
+
+// The receiver's answer with no bind open, and another device's during one, bind nothing on the
+// receiver: the window shows neither, and the binding runs on.
+TEST_F(PairingWindowTest, AnAnswerNobodyAskedForIsNotShown)
+{
+    ASSERT_NO_FATAL_FAILURE(startReceiver("pair-unasked"));
+    auto& wired = plug("pair-wired", "300000000001");
+    ASSERT_TRUE(waitFor([&] { return form->session()->keys().size() == 2; }));
+    ASSERT_NO_FATAL_FAILURE(openWindow());
+    const QStringList instructions = memo();
+    const QByteArray unasked = pairingReport(0x50, 0x01, {0xDE, 0xAD, 0xBE, 0xEF, 0x01});
+
+    ASSERT_NO_FATAL_FAILURE(receive(unasked));
+    EXPECT_EQ(memo(), instructions);
+
+    click(bindButton());
+    ASSERT_TRUE(waitFor([&] { return pairRequests().size() == 1; }));
+    const int logged = form->session()->log().size();
+    wired.pushInput(unasked);
+    ASSERT_TRUE(waitFor([&] { return form->session()->log().size() > logged; }));
+    EXPECT_EQ(memo(), QStringList{kWaiting10});
+    EXPECT_TRUE(form->session()->bindTimer()->isActive());
+    EXPECT_FALSE(bindButton()->isEnabled());
 }
 
 TEST_F(PairingWindowTest, AReportWithoutATransmitterLeavesTheBindingRunning)

@@ -133,6 +133,12 @@ std::vector<QByteArray> EmulatedKey::received() const
     return m_state->firmware.received();
 }
 
+std::vector<qint64> EmulatedKey::receivedAtMs() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->firmware.receivedAtMs();
+}
+
 void EmulatedKey::clearReceived()
 {
     std::lock_guard lock(m_state->mutex);
@@ -175,6 +181,12 @@ void EmulatedKey::setFailWrites(bool on)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->firmware.setFailWrites(on);
+}
+
+void EmulatedKey::setWriteLimit(int bytes)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->firmware.setWriteLimit(bytes);
 }
 
 void EmulatedKey::setPairDelayMs(int ms)

@@ -63,6 +63,8 @@ public:
     void setRecord(int k, const std::array<quint8, 5>& record);
     // Output reports the firmware has taken, oldest first (failed writes are not among them).
     std::vector<QByteArray> received() const;
+    // When the firmware took each of received(), in milliseconds of a monotonic clock.
+    std::vector<qint64> receivedAtMs() const;
     void clearReceived();
     // Waits until at least count reports have been received; false on time-out.
     bool waitForReceived(std::size_t count, int timeoutMs) const;
@@ -75,6 +77,9 @@ public:
     void setDropAnswers(bool on);
     // write() on the node fails with EIO and the firmware does not see the report.
     void setFailWrites(bool on);
+    // write() on the node takes at most `bytes` bytes of a report (0: all of it), and the
+    // firmware does not see a report cut short.
+    void setWriteLimit(int bytes);
     // Delay of the simulated transmitter press after a bind request; negative: never.
     void setPairDelayMs(int ms);
     // A key press on a transmitter during a bind request; false when no bind request is open.

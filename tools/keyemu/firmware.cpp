@@ -21,6 +21,7 @@ bool Firmware::receive(const QByteArray& report, qint64 nowMs)
     if (m_failWrites)
         return false;
     m_received.push_back(report);
+    m_receivedAtMs.push_back(nowMs);
     if (report.size() != ReportLength || quint8(report[0]) != OutputReportId)
         return true;
 

@@ -90,12 +90,22 @@ public:
     KeyRecord record(int slot) const;
     void setRecord(int slot, const KeyRecord& record);
     const std::vector<QByteArray>& received() const { return m_received; }
-    void clearReceived() { m_received.clear(); }
+    // When each of received() came, in the caller's milliseconds.
+    const std::vector<qint64>& receivedAtMs() const { return m_receivedAtMs; }
+    void clearReceived()
+    {
+        m_received.clear();
+        m_receivedAtMs.clear();
+    }
     // Bound transmitters, the earliest bound first.
     std::vector<TransmitterId> bindings() const;
 
     void setDropAnswers(bool on) { m_dropAnswers = on; }
     void setFailWrites(bool on) { m_failWrites = on; }
+    // A node that takes at most this many bytes of a report, and the firmware none of such a
+    // report; 0: the whole report.
+    void setWriteLimit(int bytes) { m_writeLimit = bytes > 0 ? bytes : 0; }
+    int writeLimit() const { return m_writeLimit; }
     // Negative: a bind request is never answered by itself (only pressTransmitter answers).
     void setPairDelayMs(int ms) { m_pairDelayMs = ms; }
     bool dropAnswers() const { return m_dropAnswers; }
@@ -134,9 +144,11 @@ private:
 
     std::deque<Pending> m_outbox;
     std::vector<QByteArray> m_received;
+    std::vector<qint64> m_receivedAtMs;
 
     bool m_dropAnswers = false;
     bool m_failWrites = false;
+    int m_writeLimit = 0;
     int m_pairDelayMs = DefaultPairDelayMs;
 };
 

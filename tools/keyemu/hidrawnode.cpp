@@ -177,12 +177,16 @@ gboolean onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
     }
     const QByteArray report(reinterpret_cast<const char*>(buffer->data), length);
     bool taken;
+    int limit;
     {
         std::lock_guard lock(link.state->mutex);
-        taken = link.state->firmware.receive(report, KeyState::nowMs());
+        limit = link.state->firmware.writeLimit();
+        taken = (limit > 0 && limit < length) || link.state->firmware.receive(report, KeyState::nowMs());
     }
     link.state->receivedChanged.notify_all();
-    if (taken)
+    if (taken && limit > 0 && limit < length)
+        umockdev_ioctl_client_complete(client, limit, 0);
+    else if (taken)
         umockdev_ioctl_client_complete(client, length, 0);
     else
         umockdev_ioctl_client_complete(client, -1, EIO);

@@ -32,7 +32,13 @@ public:
         }
     }
 
-    void send(const QString& line) { m_process.write((line + QLatin1Char('\n')).toUtf8()); }
+    // QProcess keeps what is written until its next wait: a command is on its way only once it
+    // is in the pipe, and a test that acts after sending it relies on that.
+    void send(const QString& line)
+    {
+        m_process.write((line + QLatin1Char('\n')).toUtf8());
+        while (m_process.bytesToWrite() > 0 && m_process.waitForBytesWritten(20000)) {}
+    }
 
     std::string command(const QString& line)
     {
@@ -49,10 +55,11 @@ public:
         return QString::fromUtf8(m_process.readLine()).trimmed().toStdString();
     }
 
-    // The exit status once the program has ended, -1 if it is still running after the wait.
+    // The exit status once the program has ended, -1 if it is still running after the wait or
+    // ended by a signal. A program that ended during an earlier wait has its status already.
     int exitStatus(int waitMs = 20000)
     {
-        if (!m_process.waitForFinished(waitMs))
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(waitMs))
             return -1;
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     }
@@ -148,6 +155,8 @@ TEST(KeyEmuProgram, WaitChildReportsTheChildsStatus)
                        QStringLiteral("-c"),
                        QStringLiteral("while [ ! -e \"$0\" ]; do sleep 0.05; done; echo bye; exit 5"), flag});
     EXPECT_EQ(emulator.command(QStringLiteral("list")), "ok");
+    // The child ends as soon as the flag is there: the wait must be in the emulator's input by
+    // then, or the emulator ends with the child before it reads the wait.
     emulator.send(QStringLiteral("wait-child"));
     QFile go(flag);
     ASSERT_TRUE(go.open(QIODevice::WriteOnly));
