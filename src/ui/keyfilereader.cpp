@@ -9,19 +9,12 @@ namespace tavrel {
 
 namespace {
 
-KeyFileReader::Result readAndCheck(const QString& path)
+// The check of a file read whole: the part that takes time, as it finds every fault.
+void check(KeyFileReader::Result& result)
 {
-    KeyFileReader::Result result{path, {}, {}, std::nullopt};
-    // Never blocks: a FIFO or a device is refused before anything waits on it.
-    platform::FileRead file = platform::readUserFile(QFile::encodeName(path).toStdString(), configfile::MaxFileBytes);
-    result.outcome = file.outcome;
-    if (!file.outcome.ok())
-        return result;
-    auto parsed = configfile::parse(file.bytes);
+    auto parsed = configfile::parse(result.bytes);
     if (auto* faults = std::get_if<configfile::FileErrors>(&parsed))
         result.faults = std::move(*faults);
-    result.bytes = std::move(file.bytes);
-    return result;
 }
 
 }  // namespace
@@ -50,8 +43,14 @@ void KeyFileReader::read(const QString& path)
         m_thread->start();
     }
     m_busy = true;
-    QMetaObject::invokeMethod(m_worker, [this, path] {
-        const Result result = readAndCheck(path);
+    // The file is read here, which takes moments: reading never blocks (a FIFO or a device is
+    // refused before anything waits on it) and a key file is at most a megabyte. Only the check
+    // goes to the thread: it is what takes time, and it touches nothing but the bytes.
+    platform::FileRead file = platform::readUserFile(QFile::encodeName(path).toStdString(), configfile::MaxFileBytes);
+    Result read{path, file.outcome, std::move(file.bytes), std::nullopt};
+    QMetaObject::invokeMethod(m_worker, [this, result = std::move(read)]() mutable {
+        if (result.outcome.ok())
+            check(result);
         // Back on this object's thread; dropped if the object is gone by then.
         QMetaObject::invokeMethod(this, [this, result] {
             m_busy = false;

@@ -1,6 +1,6 @@
 #pragma once
 // Reads a key file and checks it on a thread of its own, so that the window goes on while a large
-// file is read: a file of a megabyte can hold a hundred thousand faults, each to be found.
+// file is checked: a file of a megabyte can hold a hundred thousand faults, each to be found.
 
 #include "config/configfile.h"
 #include "config/filefault.h"
