@@ -56,7 +56,8 @@ std::optional<HistoryEntry> entryOf(QByteArrayView line)
     entry.port = *port;
     if (!o[QLatin1String("keys")].isArray())
         return std::nullopt;
-    for (const QJsonValue& value : o[QLatin1String("keys")].toArray()) {
+    const QJsonArray keys = o[QLatin1String("keys")].toArray();
+    for (const QJsonValue& value : keys) {
         const QJsonObject k = value.toObject();
         const std::optional<int> number = keyNumber(k[QLatin1String("key")]);
         const QJsonValue before = k[QLatin1String("before")];
@@ -151,7 +152,8 @@ HistoryText readHistoryText(QByteArrayView text)
 QString HistoryDevice::fileName() const
 {
     QString name = bySerial ? QStringLiteral("serial-") : QStringLiteral("port-");
-    for (const char c : id.toUtf8()) {
+    const QByteArray bytes = id.toUtf8();
+    for (const char c : bytes) {
         if (keptInFileName(c))
             name += QLatin1Char(c);
         else
