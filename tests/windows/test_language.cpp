@@ -194,6 +194,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), t.key3);
 
     // A write the key refuses: the popup says which keys failed, all of it, with the failure icon.
+    const int opens = wired.opens();
     wired.setFailWrites(true);
     click(writeButton());
     ASSERT_TRUE(waitFor([&] { return popup()->isOpen(); }));
@@ -203,6 +204,8 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     EXPECT_EQ(cutTextsOf(form.get()), "");
     popup()->okButton()->click();
     wired.setFailWrites(false);
+    // The refusal (EIO) shut the node until a scan found the device still there.
+    ASSERT_TRUE(waitFor([&] { return wired.opens() > opens; }));
     click(writeButton());
     ASSERT_TRUE(waitFor([&] { return popup()->isOpen(); }));
     EXPECT_EQ(popup()->icon()->picture(), QStringLiteral("PopupIcon"));
