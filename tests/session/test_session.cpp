@@ -334,6 +334,7 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     auto& key = plug("s-fail", "320000000001");
     start();
     ASSERT_TRUE(readDone(6));
+    const int opens = key.opens();
     key.setFailWrites(true);
     session->write();
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
@@ -344,6 +345,8 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     // A node that takes part of each report: no key is written, and the log says how much went.
     key.setFailWrites(false);
     key.setWriteLimit(3);
+    // The refusal (EIO) shut the node until a scan found the key still there.
+    ASSERT_TRUE(waitFor([&] { return key.opens() > opens; }));
     outcomes.clear();
     session->writeKeys({1});
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
