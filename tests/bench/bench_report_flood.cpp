@@ -8,32 +8,17 @@
 #include "keyemu/testbed.h"
 #include "session/devicesession.h"
 
+#include "rununtil.h"
+
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 
 using namespace tavrel;
+using tavrel::bench::runUntil;
 
 namespace {
-
-// Runs the event loop until `done` holds (checked every millisecond) or 10 s pass.
-bool runUntil(const std::function<bool()>& done)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(1);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
 
 // This process's resident set, in kB, as the kernel counts it.
 long residentKb()
