@@ -9,7 +9,7 @@
     </message>
     <message>
         <source>、</source>
-        <extracomment>Between the numbers of the keys that were not written.</extracomment>
+        <extracomment>Between the numbers of keys in a list.</extracomment>
         <translation>, </translation>
     </message>
     <message numerus="yes">
@@ -280,11 +280,6 @@ keyboard keys only</translation>
     <message>
         <source>上次写入在确认期间已改变，没有撤销。</source>
         <translation>The last write changed while it was confirmed: nothing was undone.</translation>
-    </message>
-    <message>
-        <source>、</source>
-        <comment>between key numbers</comment>
-        <translation>, </translation>
     </message>
 </context>
 <context>

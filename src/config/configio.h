@@ -26,6 +26,9 @@ struct WriteOutcome {
     bool complete() const { return notWritten.isEmpty(); }
 };
 
+// Key indexes (0-based) as the user numbers them, in the user's list form: "1、2、3".
+QString keyNumbersText(const QList<int>& keys);
+
 // What the completion popup says: "设置完成！", or the failure with the keys not written,
 // numbered as the user sees them.
 QString completionText(const WriteOutcome& outcome);

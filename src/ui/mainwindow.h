@@ -206,6 +206,8 @@ private:
     std::optional<std::pair<InputChange, int>> m_received;
     // Whether the serial is shown with the two spaces a device change leaves after it.
     bool m_serialSpaces = false;
+    // Under the serial until another device is shown: the write history could not be written.
+    QString m_historyNote;
     // Set while the widgets are brought in line with the record: their change signals are the
     // window's own then, not the user's.
     bool m_showing = false;

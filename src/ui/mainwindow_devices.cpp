@@ -10,7 +10,6 @@
 #include "ui/widgets/toolbarband.h"
 
 #include <QButtonGroup>
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -69,15 +68,11 @@ void MainWindow::showSerial(bool trailingSpaces)
     if (key->waitingForOtherWrite())
         text += QLatin1Char('\n') + tr("等待其他程序写完…");
     const QList<int> changed = key->assignments().changedElsewhere();
-    if (!changed.isEmpty()) {
-        QStringList numbers;
-        for (int k : changed)
-            numbers << QString::number(k + 1);
-        //: Keys whose edit, not written yet, stays while another program wrote them.
-        text +=
-            QLatin1Char('\n')
-            + tr("按键%1已被他处改写").arg(numbers.join(QCoreApplication::translate("tavrel::Configuration", "、")));
-    }
+    //: Keys whose edit, not written yet, stays while another program wrote them.
+    if (!changed.isEmpty())
+        text += QLatin1Char('\n') + tr("按键%1已被他处改写").arg(keyNumbersText(changed));
+    if (!m_historyNote.isEmpty())
+        text += QLatin1Char('\n') + m_historyNote;
     m_statusMemo->setText(text);
 }
 
@@ -90,6 +85,7 @@ void MainWindow::showDevices()
     showDeviceButtons();
 
     if (m_session->devicePresent()) {
+        m_historyNote.clear();
         showSerial(true);
         m_keyCaption->setText(tr("设置按键:%1").arg(std::max(m_session->selectedKey(), 0) + 1));
         m_emptyHelp->hide();
@@ -128,6 +124,7 @@ void MainWindow::showDeviceButtons()
 void MainWindow::showSelection()
 {
     const int row = m_session->selectedDevice();
+    m_historyNote.clear();
     showSerial(false);
     // The tool bar's pictures follow the key chosen, whatever the others are.
     const auto& keys = m_session->keys();

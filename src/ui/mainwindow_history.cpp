@@ -10,7 +10,6 @@
 #include "ui/widgets/linememo.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -27,14 +26,6 @@ const history::HistoryEntry* latestChange(const std::vector<history::HistoryEntr
     return nullptr;
 }
 
-QString keyNumbers(const QList<int>& keys)
-{
-    QStringList numbers;
-    for (const int k : keys)
-        numbers << QString::number(k + 1);
-    return numbers.join(QCoreApplication::translate("tavrel::MainWindow", "、", "between key numbers"));
-}
-
 }  // namespace
 
 void MainWindow::buildHistoryAction()
@@ -45,9 +36,8 @@ void MainWindow::buildHistoryAction()
     connect(m_undoAction, &QAction::triggered, this, [this] { guarded([&] { onUndoTriggered(); }); });
     connect(m_session->history(), &WriteHistory::failed, this, [this](const QString&, const FileOutcome& outcome) {
         // The write goes on: the status box says what is missing, beside the serial it shows.
+        m_historyNote = tr("写入历史未保存：%1").arg(fileFaultText(outcome));
         showSerial(true);
-        m_statusMemo->setText(m_statusMemo->text() + QLatin1Char('\n')
-                              + tr("写入历史未保存：%1").arg(fileFaultText(outcome)));
     });
 }
 
@@ -73,11 +63,11 @@ std::optional<history::UndoPlan> MainWindow::undoPlan(QString* about)
     }
     history::UndoPlan plan = history::planUndo(*entry, WriteHistory::heldRecords(*key));
     if (!plan.differing.isEmpty()) {
-        postErrorBox(tr("无法撤销上次写入：按键%1在那之后又被改变了。").arg(keyNumbers(plan.differing)));
+        postErrorBox(tr("无法撤销上次写入：按键%1在那之后又被改变了。").arg(keyNumbersText(plan.differing)));
         return std::nullopt;
     }
     if (plan.restore.empty()) {
-        postErrorBox(tr("上次写入之前按键%1的内容不明，无法撤销。").arg(keyNumbers(plan.unknown)));
+        postErrorBox(tr("上次写入之前按键%1的内容不明，无法撤销。").arg(keyNumbersText(plan.unknown)));
         return std::nullopt;
     }
     *about = entry->time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -103,7 +93,7 @@ void MainWindow::onUndoTriggered()
         keys << k.key;
     }
     if (!plan->unknown.isEmpty())
-        lines << tr("按键%1之前的内容不明，保持不变。").arg(keyNumbers(plan->unknown));
+        lines << tr("按键%1之前的内容不明，保持不变。").arg(keyNumbersText(plan->unknown));
 
     m_undoBox = new QMessageBox(QMessageBox::Question, QStringLiteral("Tavrel"), lines.join(QLatin1Char('\n')),
                                 QMessageBox::Yes | QMessageBox::Cancel, this);
