@@ -22,10 +22,10 @@ constexpr int ListAnswerMs = 1500;
 
 using Result = std::optional<Failure>;
 
-std::vector<Candidate> candidates(const std::vector<AttachedKey*>& keys)
+std::vector<Candidate> candidates(const std::vector<AttachedDevice*>& keys)
 {
     std::vector<Candidate> result;
-    for (const AttachedKey* k : keys)
+    for (const AttachedDevice* k : keys)
         result.push_back({k->identity().id(), k->identity().serial, k->capabilities().pairing});
     return result;
 }
@@ -98,13 +98,13 @@ public:
 
 private:
     // The key the command names, or the only one.
-    std::variant<AttachedKey*, Failure> target(bool receiver = false)
+    std::variant<AttachedDevice*, Failure> target(bool receiver = false)
     {
-        const auto& keys = m_driver.keys();
+        const auto& keys = m_driver.devices();
         const auto picked = pickDevice(candidates(keys), m_command.device, receiver);
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedKey* key = keys[std::size_t(std::get<int>(picked))];
+        AttachedDevice* key = keys[std::size_t(std::get<int>(picked))];
         if (receiver && !key->capabilities().pairing) {
             return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 is not a receiver: it offers no "
                                                                                   "pairing.")
@@ -130,11 +130,11 @@ private:
     Result list()
     {
         // Every key is asked at once; a key plugged in meanwhile is not listed.
-        const std::vector<QPointer<AttachedKey>> keys(m_driver.keys().begin(), m_driver.keys().end());
+        const std::vector<QPointer<AttachedDevice>> keys(m_driver.devices().begin(), m_driver.devices().end());
         std::vector<ListedKey> listed;
         int waiting = 0;
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            const AttachedKey* k = keys[i];
+            const AttachedDevice* k = keys[i];
             listed.push_back({int(i), k->identity().id(), k->identity().product, k->identity().serial,
                               k->capabilities(), k->canWrite(), k->accessError(), std::nullopt});
         }
@@ -153,12 +153,12 @@ private:
     }
 
     // Picks the key and reads it.
-    std::variant<AttachedKey*, Failure> readTarget()
+    std::variant<AttachedDevice*, Failure> readTarget()
     {
         const auto picked = target();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedKey* key = std::get<AttachedKey*>(picked);
+        AttachedDevice* key = std::get<AttachedDevice*>(picked);
         if (auto failure = m_driver.read(key))
             return *failure;
         return key;
@@ -169,7 +169,7 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const AttachedKey& key = *std::get<AttachedKey*>(picked);
+        const AttachedDevice& key = *std::get<AttachedDevice*>(picked);
         const std::vector<KeyRecord> records = key.assignments().records();
         if (m_command.json)
             m_out << QString::fromUtf8(configfile::serialize(records, key.identity().serial, key.identity().product));
@@ -184,7 +184,7 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedKey* target = std::get<AttachedKey*>(picked);
+        AttachedDevice* target = std::get<AttachedDevice*>(picked);
         const QString name = SessionDriver::nameOf(target);
         const int keys = target->assignments().shownKeys();
         const int key = m_command.key - 1;
@@ -227,7 +227,7 @@ private:
     }
 
     // Writes the keys and says which were not written, and why.
-    Result writeAndWait(AttachedKey* key, const QList<int>& keys)
+    Result writeAndWait(AttachedDevice* key, const QList<int>& keys)
     {
         const QString name = SessionDriver::nameOf(key);
         std::optional<Result> outcome;
@@ -261,7 +261,7 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const AttachedKey& key = *std::get<AttachedKey*>(picked);
+        const AttachedDevice& key = *std::get<AttachedDevice*>(picked);
         const std::vector<KeyRecord> records = key.assignments().records();
         const FileOutcome saved =
             platform::writeUserFile(QFile::encodeName(m_command.file).toStdString(),
@@ -297,7 +297,7 @@ private:
 
     // One key's restore as it goes: read, checked against the file, written.
     struct KeyRestore {
-        QPointer<AttachedKey> key;
+        QPointer<AttachedDevice> key;
         QString name;
         bool done = false;
         std::optional<Failure> failure;
@@ -314,7 +314,7 @@ private:
 
         std::vector<KeyRestore> restores;
         if (m_command.all) {
-            for (AttachedKey* key : m_driver.keys())
+            for (AttachedDevice* key : m_driver.devices())
                 restores.push_back(KeyRestore{key, SessionDriver::nameOf(key), false, std::nullopt, {}, false, false});
             if (restores.empty())
                 return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No key is attached."));
@@ -322,7 +322,7 @@ private:
             const auto picked = target();
             if (const Failure* failure = std::get_if<Failure>(&picked))
                 return *failure;
-            AttachedKey* key = std::get<AttachedKey*>(picked);
+            AttachedDevice* key = std::get<AttachedDevice*>(picked);
             restores.push_back(KeyRestore{key, SessionDriver::nameOf(key), false, std::nullopt, {}, false, false});
         }
         // Every key at once, each at its own pace.
@@ -440,7 +440,7 @@ private:
         const auto picked = target(true);
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedKey* key = std::get<AttachedKey*>(picked);
+        AttachedDevice* key = std::get<AttachedDevice*>(picked);
         print({QCoreApplication::translate("tavrelctl", "Press any key of the transmitter within 10 seconds.")});
         const auto answered = m_driver.bind(key);
         if (const Failure* failure = std::get_if<Failure>(&answered))
@@ -454,7 +454,7 @@ private:
         const auto picked = target(true);
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedKey* key = std::get<AttachedKey*>(picked);
+        AttachedDevice* key = std::get<AttachedDevice*>(picked);
         const QString name = SessionDriver::nameOf(key);
         if (auto failure = m_driver.unbind(key))
             return failure;
@@ -519,7 +519,7 @@ private:
     // The history --device names: that of an attached key, or one kept under that serial or id.
     Result history()
     {
-        const auto& keys = m_driver.keys();
+        const auto& keys = m_driver.devices();
         const auto picked = pickDevice(candidates(keys), m_command.device);
         if (const int* index = std::get_if<int>(&picked))
             return printHistory(m_driver.session().history()->deviceOf(keys[std::size_t(*index)]), false);
@@ -546,7 +546,7 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedKey* key = std::get<AttachedKey*>(picked);
+        AttachedDevice* key = std::get<AttachedDevice*>(picked);
         const QString name = SessionDriver::nameOf(key);
         const auto read = entriesOf(m_driver.session().history()->deviceOf(key));
         if (const Failure* failure = std::get_if<Failure>(&read))
@@ -617,7 +617,7 @@ private:
         const auto picked = target();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        return watchKey(std::get<AttachedKey*>(picked), m_driver, m_command.json, m_out, m_err);
+        return watchKey(std::get<AttachedDevice*>(picked), m_driver, m_command.json, m_out, m_err);
     }
 
     const Command& m_command;

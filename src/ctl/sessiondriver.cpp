@@ -57,12 +57,12 @@ Failure SessionDriver::unplugged(const QString& name)
     return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
 }
 
-QString SessionDriver::nameOf(const AttachedKey* key)
+QString SessionDriver::nameOf(const AttachedDevice* key)
 {
     return key ? deviceName(key->identity().product, key->identity().serial) : QString();
 }
 
-std::optional<Failure> SessionDriver::refusedAccess(const AttachedKey* key) const
+std::optional<Failure> SessionDriver::refusedAccess(const AttachedDevice* key) const
 {
     if (key->canWrite())
         return std::nullopt;
@@ -74,7 +74,7 @@ std::optional<Failure> SessionDriver::refusedAccess(const AttachedKey* key) cons
                             accessFix()));
 }
 
-void SessionDriver::read(AttachedKey* key, Done done)
+void SessionDriver::read(AttachedDevice* key, Done done)
 {
     if (auto refused = refusedAccess(key)) {
         done(refused);
@@ -85,7 +85,7 @@ void SessionDriver::read(AttachedKey* key, Done done)
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     const QString name = nameOf(key);
-    const QPointer<AttachedKey> guarded(key);
+    const QPointer<AttachedDevice> guarded(key);
     auto finished = std::make_shared<bool>(false);
     const auto finish = [this, context, done, finished](std::optional<Failure> failure) {
         if (std::exchange(*finished, true))
@@ -110,7 +110,7 @@ void SessionDriver::read(AttachedKey* key, Done done)
                 if (!guarded || guarded->gone())
                     finish(unplugged(name));
                 else
-                    guarded->read(AttachedKey::ReadKind::Explicit);
+                    guarded->read(AttachedDevice::ReadKind::Explicit);
             });
             return;
         }
@@ -121,12 +121,12 @@ void SessionDriver::read(AttachedKey* key, Done done)
         finish(Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer for %2.")
                                              .arg(name, keysText(guarded->keysNotAnswered()))));
     };
-    connect(key, &AttachedKey::readFinished, context, ended);
+    connect(key, &AttachedDevice::readFinished, context, ended);
     connect(key, &QObject::destroyed, context, ended);
-    key->read(AttachedKey::ReadKind::Explicit);
+    key->read(AttachedDevice::ReadKind::Explicit);
 }
 
-std::optional<Failure> SessionDriver::read(AttachedKey* key)
+std::optional<Failure> SessionDriver::read(AttachedDevice* key)
 {
     std::optional<std::optional<Failure>> outcome;
     read(key, [&outcome](std::optional<Failure> failure) { outcome = std::move(failure); });
@@ -137,10 +137,10 @@ std::optional<Failure> SessionDriver::read(AttachedKey* key)
     return *outcome;
 }
 
-void SessionDriver::keyCount(AttachedKey* key, int timeoutMs, std::function<void(std::optional<int>)> done)
+void SessionDriver::keyCount(AttachedDevice* key, int timeoutMs, std::function<void(std::optional<int>)> done)
 {
     auto* context = new QObject(this);
-    const QPointer<AttachedKey> guarded(key);
+    const QPointer<AttachedDevice> guarded(key);
     auto finished = std::make_shared<bool>(false);
     const auto finish = [=, this] {
         if (*finished)
@@ -150,27 +150,27 @@ void SessionDriver::keyCount(AttachedKey* key, int timeoutMs, std::function<void
         done(guarded && guarded->answered() ? guarded->assignments().keyCount() : std::nullopt);
         wake();
     };
-    connect(key, &AttachedKey::keyCountChanged, context, finish);
-    connect(key, &AttachedKey::readFinished, context, [=] {
+    connect(key, &AttachedDevice::keyCountChanged, context, finish);
+    connect(key, &AttachedDevice::readFinished, context, [=] {
         if (!guarded || guarded->answered() || guarded->gone())
             finish();
         else
-            guarded->read(AttachedKey::ReadKind::Automatic);  // asked again until the time is up
+            guarded->read(AttachedDevice::ReadKind::Automatic);  // asked again until the time is up
     });
     connect(key, &QObject::destroyed, context, finish);
     QTimer::singleShot(timeoutMs, context, finish);
     if (key->answered())
         QTimer::singleShot(0, context, finish);
     else
-        key->read(AttachedKey::ReadKind::Automatic);
+        key->read(AttachedDevice::ReadKind::Automatic);
 }
 
-void SessionDriver::write(AttachedKey* key, const QList<int>& keys, std::function<void(WriteOutcome, bool)> done)
+void SessionDriver::write(AttachedDevice* key, const QList<int>& keys, std::function<void(WriteOutcome, bool)> done)
 {
     auto* context = new QObject(this);
-    const QPointer<AttachedKey> guarded(key);
+    const QPointer<AttachedDevice> guarded(key);
     auto finished = std::make_shared<bool>(false);
-    connect(key, &AttachedKey::writeFinished, context, [=, this](const WriteOutcome& outcome) {
+    connect(key, &AttachedDevice::writeFinished, context, [=, this](const WriteOutcome& outcome) {
         if (std::exchange(*finished, true))
             return;
         context->deleteLater();
@@ -178,7 +178,7 @@ void SessionDriver::write(AttachedKey* key, const QList<int>& keys, std::functio
         wake();
     });
     auto noted = std::make_shared<bool>(false);
-    connect(key, &AttachedKey::sharingChanged, context, [=, this] {
+    connect(key, &AttachedDevice::sharingChanged, context, [=, this] {
         if (guarded && guarded->waitingForOtherWrite() && m_note && !std::exchange(*noted, true))
             m_note(QCoreApplication::translate("tavrelctl", "%1: waiting while another Tavrel program writes it.")
                        .arg(nameOf(guarded)));
@@ -186,17 +186,17 @@ void SessionDriver::write(AttachedKey* key, const QList<int>& keys, std::functio
     key->writeKeys(keys);
 }
 
-std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedKey* key)
+std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedDevice* key)
 {
     if (auto refused = refusedAccess(key))
         return *refused;
     select(key);
-    const QPointer<AttachedKey> guarded(key);
+    const QPointer<AttachedDevice> guarded(key);
     std::optional<PairingResponse> pairing;
     bool timedOut = false, failed = false;
     QObject context;
     // Only this receiver's answer to this bind: another device's says nothing about it.
-    connect(&m_session, &DeviceSession::pairingAnswered, &context, [&](AttachedKey* from, const PairingResponse& p) {
+    connect(&m_session, &DeviceSession::pairingAnswered, &context, [&](AttachedDevice* from, const PairingResponse& p) {
         if (from != key)
             return;
         pairing = p;
@@ -225,12 +225,12 @@ std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedKey* key)
                    QCoreApplication::translate("tavrelctl", "No transmitter answered within 10 seconds."));
 }
 
-std::optional<Failure> SessionDriver::unbind(AttachedKey* key)
+std::optional<Failure> SessionDriver::unbind(AttachedDevice* key)
 {
     if (auto refused = refusedAccess(key))
         return refused;
     select(key);
-    const QPointer<AttachedKey> guarded(key);
+    const QPointer<AttachedDevice> guarded(key);
     const QString name = nameOf(key);
     std::optional<bool> sent;
     QObject context;
@@ -249,7 +249,7 @@ std::optional<Failure> SessionDriver::unbind(AttachedKey* key)
         QCoreApplication::translate("tavrelctl", "%1: the request to clear the bindings could not be sent.").arg(name));
 }
 
-void SessionDriver::select(AttachedKey* key)
+void SessionDriver::select(AttachedDevice* key)
 {
     m_session.selectDevice(m_session.indexOf(key));
 }

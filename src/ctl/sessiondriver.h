@@ -26,41 +26,41 @@ public:
 
     // Starts the session and waits for its first scan: the list of keys is known then.
     std::optional<Failure> start();
-    const std::vector<AttachedKey*>& keys() const { return m_session.keys(); }
+    const std::vector<AttachedDevice*>& devices() const { return m_session.devices(); }
     DeviceSession& session() { return m_session; }
 
     // A key that may not be opened, as a failure with the fix; none for one that may.
-    std::optional<Failure> refusedAccess(const AttachedKey* key) const;
+    std::optional<Failure> refusedAccess(const AttachedDevice* key) const;
 
     using Done = std::function<void(std::optional<Failure>)>;
     // Reads every key of `key` until each has answered, asking again for a while where answers
     // were missed; then its records are in its model.
-    void read(AttachedKey* key, Done done);
+    void read(AttachedDevice* key, Done done);
     // Asks the key for its first answer only, which tells how many keys it has; `done` gets the
     // count, none when it did not answer in time.
-    void keyCount(AttachedKey* key, int timeoutMs, std::function<void(std::optional<int>)> done);
+    void keyCount(AttachedDevice* key, int timeoutMs, std::function<void(std::optional<int>)> done);
     // Writes the keys (0-based) that `key` holds. A key unplugged on the way ends the write with
     // the keys not written named.
-    void write(AttachedKey* key, const QList<int>& keys, std::function<void(WriteOutcome, bool gone)> done);
+    void write(AttachedDevice* key, const QList<int>& keys, std::function<void(WriteOutcome, bool gone)> done);
 
     // Runs the event loop until `done` holds or `timeoutMs` pass; whether it holds.
     bool waitFor(std::function<bool()> done, int timeoutMs);
 
     // The same, one key and one step at a time.
-    std::optional<Failure> read(AttachedKey* key);
+    std::optional<Failure> read(AttachedDevice* key);
 
     // Asks the receiver to bind a transmitter and waits for its answer, for as long as the
     // session counts down.
-    std::variant<PairingResponse, Failure> bind(AttachedKey* key);
+    std::variant<PairingResponse, Failure> bind(AttachedDevice* key);
     // Asks the receiver to forget every transmitter; no answer comes, so this waits only until
     // the request was sent.
-    std::optional<Failure> unbind(AttachedKey* key);
+    std::optional<Failure> unbind(AttachedDevice* key);
 
     // Where a step says what it waits for (another program's write to the same key).
     void setNoteHandler(std::function<void(const QString&)> note) { m_note = std::move(note); }
 
     // The name of a key in messages.
-    static QString nameOf(const AttachedKey* key);
+    static QString nameOf(const AttachedDevice* key);
     // The key named `name` went while a command used it (exit 3).
     static Failure unplugged(const QString& name);
 
@@ -73,7 +73,7 @@ public:
 private:
     void wake();
     // Selects the key, so that pairing goes to it.
-    void select(AttachedKey* key);
+    void select(AttachedDevice* key);
 
     DeviceSession& m_session;
     QEventLoop* m_loop = nullptr;

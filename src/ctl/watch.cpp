@@ -58,13 +58,14 @@ QString watchLine(const InputChange& change, int key, bool json)
                : QCoreApplication::translate("tavrelctl", "Released: %1, repeat %2").arg(sent, count);
 }
 
-std::optional<Failure> watchKey(AttachedKey* key, SessionDriver& driver, bool json, QTextStream& out, QTextStream& err)
+std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool json, QTextStream& out,
+                                QTextStream& err)
 {
     const QString name = SessionDriver::nameOf(key);
     // The assignments first: they tell which key sends what arrives.
     if (auto failure = driver.read(key))
         return failure;
-    const QPointer<AttachedKey> watched(key);
+    const QPointer<AttachedDevice> watched(key);
     driver.session().watchInput(key);
     const KeyInput* input = key->input();
     if (!input || input->nodes().isEmpty()) {
@@ -95,14 +96,14 @@ std::optional<Failure> watchKey(AttachedKey* key, SessionDriver& driver, bool js
             loop.quit();
     });
     QObject::connect(&driver.session(), &DeviceSession::inputReceived, &context,
-                     [&](AttachedKey* from, const InputChange& change, int k) {
+                     [&](AttachedDevice* from, const InputChange& change, int k) {
                          if (from != watched)
                              return;
                          out << watchLine(change, k, json) << '\n';
                          out.flush();
                      });
     // Another program wrote the key: the records it holds now tell which key sends what.
-    QObject::connect(key, &AttachedKey::recordChanged, &context, [&](int k) {
+    QObject::connect(key, &AttachedDevice::recordChanged, &context, [&](int k) {
         const auto& held = watched->assignments().at(k);
         if (!held)
             return;

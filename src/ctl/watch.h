@@ -12,7 +12,7 @@
 class QTextStream;
 
 namespace tavrel {
-class AttachedKey;
+class AttachedDevice;
 }
 
 namespace tavrel::ctl {
@@ -29,6 +29,7 @@ QString watchLine(const InputChange& change, int key, bool json);
 
 // Reads `key`'s assignments, then prints a line to `out` for every press and release until
 // interrupted (no failure) or the key is unplugged (exit status 3). Says on `err` what it does.
-std::optional<Failure> watchKey(AttachedKey* key, SessionDriver& driver, bool json, QTextStream& out, QTextStream& err);
+std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool json, QTextStream& out,
+                                QTextStream& err);
 
 }  // namespace tavrel::ctl

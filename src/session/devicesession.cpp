@@ -47,7 +47,7 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
     m_refindInput = makeTimer(this, 0, "RefindInputTimer");
     m_refindInput->setSingleShot(true);
     connect(m_refindInput, &QTimer::timeout, this, [this] {
-        for (AttachedKey* key : m_keys)
+        for (AttachedDevice* key : m_devices)
             key->refindInput();
     });
 
@@ -73,7 +73,7 @@ DeviceSession::~DeviceSession()
 {
     // The keys go first: each releases its device to the controller.
     m_selected = nullptr;
-    for (AttachedKey* key : std::exchange(m_keys, {}))
+    for (AttachedDevice* key : std::exchange(m_devices, {}))
         delete key;
     delete m_controller;
     m_controller = nullptr;
@@ -82,10 +82,10 @@ DeviceSession::~DeviceSession()
 // ---------------------------------------------------------------------------------------------
 // The attached keys
 
-int DeviceSession::indexOf(const AttachedKey* key) const
+int DeviceSession::indexOf(const AttachedDevice* key) const
 {
-    const auto at = std::find(m_keys.begin(), m_keys.end(), key);
-    return key && at != m_keys.end() ? int(at - m_keys.begin()) : -1;
+    const auto at = std::find(m_devices.begin(), m_devices.end(), key);
+    return key && at != m_devices.end() ? int(at - m_devices.begin()) : -1;
 }
 
 bool DeviceSession::offered(HidDevice* device, int index)
@@ -93,14 +93,14 @@ bool DeviceSession::offered(HidDevice* device, int index)
     const bool keyDevice = device->vendorId() == DeviceVendorId && device->productId() == DeviceProductId
                            && device->reportCapabilities().outputReportLength == ReportSize;
     const quint32 id = device->interfaceInfo().instanceId;
-    const bool held = std::any_of(m_keys.begin(), m_keys.end(),
-                                  [id](const AttachedKey* k) { return k->identity().instanceId == id; });
+    const bool held = std::any_of(m_devices.begin(), m_devices.end(),
+                                  [id](const AttachedDevice* k) { return k->identity().instanceId == id; });
     HidDevice* claimed = nullptr;
     if (keyDevice && !held && m_controller->claimByIndex(claimed, index) && claimed) {
         m_noticeBoard->open();
-        auto* key = new AttachedKey(claimed, *this, m_noticeBoard, this);
+        auto* key = new AttachedDevice(claimed, *this, m_noticeBoard, this);
         connectKey(key);
-        m_keys.push_back(key);
+        m_devices.push_back(key);
     }
     return true;
 }
@@ -108,14 +108,14 @@ bool DeviceSession::offered(HidDevice* device, int index)
 void DeviceSession::devicesChangedByScan()
 {
     // Keys whose interface went: what they were doing ends, and says so, before they go.
-    for (auto it = m_keys.begin(); it != m_keys.end();) {
-        AttachedKey* key = *it;
+    for (auto it = m_devices.begin(); it != m_devices.end();) {
+        AttachedDevice* key = *it;
         if (key->device()->isPresent()) {
             ++it;
             continue;
         }
         key->markGone();
-        it = m_keys.erase(it);
+        it = m_devices.erase(it);
         if (key == m_selected) {
             m_selected = nullptr;
             m_selectedKey = -1;
@@ -130,16 +130,16 @@ void DeviceSession::devicesChangedByScan()
     // A key's input devices may have come or gone with it.
     m_refindInput->start();
 
-    for (AttachedKey* key : m_keys) {
+    for (AttachedDevice* key : m_devices) {
         if (key->canWrite() || m_accessWarned.contains(key->identity().instanceId))
             continue;
         m_accessWarned.insert(key->identity().instanceId);
         emit accessDenied(key->itemText());
         break;
     }
-    if (!m_selected && !m_keys.empty()) {
-        select(m_keys.front(), true);
-    } else if (m_keys.empty()) {
+    if (!m_selected && !m_devices.empty()) {
+        select(m_devices.front(), true);
+    } else if (m_devices.empty()) {
         m_repoll->stop();
         m_selectedKey = -1;
         m_capture.reset();
@@ -148,59 +148,59 @@ void DeviceSession::devicesChangedByScan()
     emit devicesChanged();
 }
 
-void DeviceSession::connectKey(AttachedKey* key)
+void DeviceSession::connectKey(AttachedDevice* key)
 {
-    connect(key, &AttachedKey::recordChanged, this, [this, key](int k) {
+    connect(key, &AttachedDevice::recordChanged, this, [this, key](int k) {
         if (key == m_selected)
             emit keyChanged(k);
     });
     // A combination half pressed before the key's records came does not carry into them.
-    connect(key, &AttachedKey::answerTaken, this, [this, key] {
+    connect(key, &AttachedDevice::answerTaken, this, [this, key] {
         if (key == m_selected)
             m_capture.reset();
     });
-    connect(key, &AttachedKey::readAnswered, this, [this, key](int k) {
+    connect(key, &AttachedDevice::readAnswered, this, [this, key](int k) {
         if (key == m_selected)
             emit keyAnswered(k);
     });
-    connect(key, &AttachedKey::keyCountChanged, this, [this, key] {
+    connect(key, &AttachedDevice::keyCountChanged, this, [this, key] {
         if (key != m_selected)
             return;
         if (!validKey(m_selectedKey) || m_selectedKey >= shownKeys())
             m_selectedKey = shownKeys() > 0 ? 0 : -1;
         emit keyCountChanged();
     });
-    connect(key, &AttachedKey::stateChanged, this, [this, key] {
+    connect(key, &AttachedDevice::stateChanged, this, [this, key] {
         if (key == m_selected) {
             if (key->answered())
                 m_repoll->stop();
             setBusy();
         }
     });
-    connect(key, &AttachedKey::readFinished, this, [this, key] {
+    connect(key, &AttachedDevice::readFinished, this, [this, key] {
         if (key == m_selected)
             emit readFinished();
     });
-    connect(key, &AttachedKey::sharingChanged, this, [this, key] {
+    connect(key, &AttachedDevice::sharingChanged, this, [this, key] {
         if (key == m_selected)
             emit sharingChanged();
     });
-    connect(key, &AttachedKey::writeProgress, this, [this, key](int value) {
+    connect(key, &AttachedDevice::writeProgress, this, [this, key](int value) {
         if (key == m_selected)
             emit writeProgress(value);
     });
-    connect(key, &AttachedKey::writeSending, this, [this, key](const OutputReport& report) {
+    connect(key, &AttachedDevice::writeSending, this, [this, key](const OutputReport& report) {
         if (key == m_selected)
             emit writeSending(report);
     });
-    connect(key, &AttachedKey::writeFinished, this, [this, key](const WriteOutcome& outcome) {
+    connect(key, &AttachedDevice::writeFinished, this, [this, key](const WriteOutcome& outcome) {
         if (key == m_selected)
             emit writeFinished(outcome);
     });
     // The write history takes an entry as each of the key's writes starts.
     m_history->track(key);
     // Pairing runs with one receiver at a time: the one selected when the bind was asked for.
-    connect(key, &AttachedKey::pairingAnswered, this, [this, key](const PairingResponse& response) {
+    connect(key, &AttachedDevice::pairingAnswered, this, [this, key](const PairingResponse& response) {
         if (key != m_bindingKey)
             return;
         m_bindingKey = nullptr;
@@ -208,7 +208,7 @@ void DeviceSession::connectKey(AttachedKey* key)
         m_bindCountdown = 0;
         emit pairingAnswered(key, response);
     });
-    connect(key, &AttachedKey::bindRequestFailed, this, [this, key] {
+    connect(key, &AttachedDevice::bindRequestFailed, this, [this, key] {
         if (key != m_bindingKey)
             return;
         m_bindingKey = nullptr;
@@ -216,12 +216,12 @@ void DeviceSession::connectKey(AttachedKey* key)
         m_bindCountdown = 0;
         emit bindRequestFailed();
     });
-    connect(key, &AttachedKey::clearRequestDone, this, &DeviceSession::clearRequestDone);
-    connect(key, &AttachedKey::inputReceived, this,
+    connect(key, &AttachedDevice::clearRequestDone, this, &DeviceSession::clearRequestDone);
+    connect(key, &AttachedDevice::inputReceived, this,
             [this, key](const InputChange& change, int k) { emit inputReceived(key, change, k); });
 }
 
-void DeviceSession::select(AttachedKey* key, bool byDeviceChange)
+void DeviceSession::select(AttachedDevice* key, bool byDeviceChange)
 {
     if (m_watchesSelected && m_selected)
         watch(m_selected, false);
@@ -235,7 +235,7 @@ void DeviceSession::select(AttachedKey* key, bool byDeviceChange)
     m_selectedKey = shownKeys() > 0 ? 0 : -1;
     emit deviceSelected();
     if (m_readsWhenSelected) {
-        key->read(AttachedKey::ReadKind::Automatic);
+        key->read(AttachedDevice::ReadKind::Automatic);
         m_silentRounds = 0;
         m_repoll->setInterval(RepollMs);
         if (!key->answered())
@@ -248,9 +248,9 @@ void DeviceSession::select(AttachedKey* key, bool byDeviceChange)
 
 void DeviceSession::selectDevice(int index)
 {
-    if (index < 0 || index >= int(m_keys.size()) || m_keys[std::size_t(index)] == m_selected || writing())
+    if (index < 0 || index >= int(m_devices.size()) || m_devices[std::size_t(index)] == m_selected || writing())
         return;
-    select(m_keys[std::size_t(index)], false);
+    select(m_devices[std::size_t(index)], false);
 }
 
 void DeviceSession::setWatchesSelected(bool on)
@@ -262,13 +262,13 @@ void DeviceSession::setWatchesSelected(bool on)
         watch(m_selected, on);
 }
 
-void DeviceSession::watchInput(AttachedKey* key)
+void DeviceSession::watchInput(AttachedDevice* key)
 {
     if (indexOf(key) >= 0)
         watch(key, true);
 }
 
-void DeviceSession::watch(AttachedKey* key, bool on)
+void DeviceSession::watch(AttachedDevice* key, bool on)
 {
     if (on && !m_inputMonitor && key->device()->interfaceInfo().udev) {
         m_inputMonitor = new platform::HotplugMonitor(key->device()->interfaceInfo().udev, this, "input");
@@ -302,7 +302,7 @@ void DeviceSession::append(const QString& line)
 void DeviceSession::report(HidDevice* device, quint8 reportId, const quint8* data, quint16 size)
 {
     const std::span<const quint8> bytes(data, size);
-    for (AttachedKey* key : m_keys) {
+    for (AttachedDevice* key : m_devices) {
         if (key->device() == device) {
             // A key that sends anything is there after all: the re-poll takes up its pace again.
             if (key == m_selected && m_silentRounds > 0) {
@@ -323,7 +323,7 @@ void DeviceSession::report(HidDevice* device, quint8 reportId, const quint8* dat
 void DeviceSession::read()
 {
     if (m_selected)
-        m_selected->read(AttachedKey::ReadKind::Explicit);
+        m_selected->read(AttachedDevice::ReadKind::Explicit);
 }
 
 void DeviceSession::repoll()
@@ -335,7 +335,7 @@ void DeviceSession::repoll()
     }
     if (m_selected->busy())
         return;
-    m_selected->read(AttachedKey::ReadKind::Automatic);
+    m_selected->read(AttachedDevice::ReadKind::Automatic);
     const int interval = repollDelayMs(++m_silentRounds);
     if (interval != m_repoll->interval())
         m_repoll->setInterval(interval);
@@ -394,14 +394,14 @@ void DeviceSession::selectKey(int key)
     emit keySelected(key);
 }
 
-AttachedKey* DeviceSession::editedKey() const
+AttachedDevice* DeviceSession::editedKey() const
 {
     return m_selected && validKey(m_selectedKey) ? m_selected : nullptr;
 }
 
 void DeviceSession::edit(const KeyRecord& record, const QString& text)
 {
-    AttachedKey* key = editedKey();
+    AttachedDevice* key = editedKey();
     if (!key)
         return;
     // A choice that changes nothing leaves the record as the key holds it, answers included.
@@ -509,7 +509,7 @@ void DeviceSession::captureKey(const KeyEvent& event)
     const std::optional<TakenCombination> taken = m_capture.handle(event);
     if (!taken)
         return;
-    AttachedKey* key = editedKey();
+    AttachedDevice* key = editedKey();
     const auto& current = shownRecord(m_selectedKey);
     const EncodedCombination encoded = encodeCombination(current ? current->record : KeyRecord{}, taken->keys);
     m_lastCapture = {taken->codes, encoded.trace};

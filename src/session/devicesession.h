@@ -1,6 +1,6 @@
 #pragma once
 // The device session: everything Tavrel knows and does about the attached keys, without widgets.
-// It holds one model per attached key (AttachedKey) in a stable order, the selected key and the
+// It holds one model per attached key (AttachedDevice) in a stable order, the selected key and the
 // key being edited on it, the keyboard capture, the pairing countdown and the report log. The
 // windows and the command line show its state and forward the user's actions to it.
 
@@ -9,7 +9,7 @@
 #include "config/configio.h"
 #include "config/reportlog.h"
 #include "keys/keycapture.h"
-#include "session/attachedkey.h"
+#include "session/attacheddevice.h"
 
 #include <QObject>
 #include <QPointer>
@@ -57,15 +57,15 @@ public:
     // start().
     void setReadsWhenSelected(bool on) { m_readsWhenSelected = on; }
     HidDeviceController* controller() const { return m_controller; }
-    // The first scan has run: keys() lists what is attached.
+    // The first scan has run: devices() lists what is attached.
     bool scanned() const { return m_scanned; }
 
     // --- the attached keys
     // In the order they were found; a key keeps its place while it stays plugged in.
-    const std::vector<AttachedKey*>& keys() const { return m_keys; }
-    int indexOf(const AttachedKey* key) const;
+    const std::vector<AttachedDevice*>& devices() const { return m_devices; }
+    int indexOf(const AttachedDevice* key) const;
     // The key the window shows and edits, or null.
-    AttachedKey* selected() const { return m_selected; }
+    AttachedDevice* selected() const { return m_selected; }
     int selectedDevice() const { return indexOf(m_selected); }
     bool devicePresent() const { return m_selected != nullptr; }
     // Selects another listed key and reads it; the selected one again does nothing, and so does
@@ -158,7 +158,7 @@ public:
     // wants it.
     void setWatchesSelected(bool on);
     // Reads what `key` sends from now on, whatever is selected, until it goes.
-    void watchInput(AttachedKey* key);
+    void watchInput(AttachedDevice* key);
 
     // --- the write history of every key (session/writehistory.h)
     WriteHistory* history() const { return m_history; }
@@ -189,14 +189,14 @@ signals:
     void writeFinished(const WriteOutcome& outcome);
     void logAppended(const QString& line);
     // Pairing: the answer of the receiver whose bind is open, `from`.
-    void pairingAnswered(tavrel::AttachedKey* from, const tavrel::PairingResponse& response);
+    void pairingAnswered(tavrel::AttachedDevice* from, const tavrel::PairingResponse& response);
     void bindCountdownChanged(int secondsLeft);
     void bindTimedOut();
     void bindRequestFailed();
     void clearRequestDone(bool sent);
     // A watched key sent a press or release; `key` is the key (0-based) of `from` whose record
     // sends it when exactly one does, otherwise -1.
-    void inputReceived(tavrel::AttachedKey* from, const tavrel::InputChange& change, int key);
+    void inputReceived(tavrel::AttachedDevice* from, const tavrel::InputChange& change, int key);
     // What the selected key sent is over: it went, or another key was selected.
     void receivedCleared();
     // A key was found that this user may not open for writing (once per interface).
@@ -204,7 +204,7 @@ signals:
     // A failure to show: the interfaces could not be listed.
     void failed(const QString& message);
     // The selected key's write waits for another program's, or stopped waiting; or keys of it
-    // with edits not written were changed by another program (AttachedKey::sharingChanged).
+    // with edits not written were changed by another program (AttachedDevice::sharingChanged).
     void sharingChanged();
 
 private:
@@ -215,20 +215,20 @@ private:
     bool offered(HidDevice* device, int index);
     void devicesChangedByScan();
     void report(HidDevice* device, quint8 reportId, const quint8* data, quint16 size);
-    void select(AttachedKey* key, bool byDeviceChange);
-    void connectKey(AttachedKey* key);
+    void select(AttachedDevice* key, bool byDeviceChange);
+    void connectKey(AttachedDevice* key);
     // The key being edited on the selected key, when there is one.
-    AttachedKey* editedKey() const;
+    AttachedDevice* editedKey() const;
     void edit(const KeyRecord& record, const QString& text = {});
     void setBusy();
-    void watch(AttachedKey* key, bool on);
+    void watch(AttachedDevice* key, bool on);
 
     HidDeviceController* m_controller = nullptr;
     WriteHistory* m_history = nullptr;
     // Writes shared with the user's other Tavrel programs; opened when the first key is found.
     DeviceNoticeBoard* m_noticeBoard = nullptr;
-    std::vector<AttachedKey*> m_keys;
-    AttachedKey* m_selected = nullptr;
+    std::vector<AttachedDevice*> m_devices;
+    AttachedDevice* m_selected = nullptr;
     bool m_selectedByChange = false;
     bool m_readsWhenSelected = true;
     bool m_scanned = false;
@@ -247,7 +247,7 @@ private:
     QTimer* m_bindTimer = nullptr;
     int m_bindCountdown = 0;
     // The receiver the countdown waits for: only its answer ends it.
-    QPointer<AttachedKey> m_bindingKey;
+    QPointer<AttachedDevice> m_bindingKey;
 
     bool m_watchesSelected = false;
     // Input devices come and go apart from the hidraw interfaces: watched keys look again when

@@ -1,6 +1,6 @@
 #include "session/writehistory.h"
 
-#include "session/attachedkey.h"
+#include "session/attacheddevice.h"
 #include "session/devicesession.h"
 
 #include <algorithm>
@@ -23,22 +23,22 @@ void WriteHistory::setCommand(const QString& program, const QString& command)
     m_command = command;
 }
 
-history::HistoryDevice WriteHistory::deviceOf(const AttachedKey* key) const
+history::HistoryDevice WriteHistory::deviceOf(const AttachedDevice* key) const
 {
     const KeyIdentity& identity = key->identity();
-    const auto& keys = m_session.keys();
-    const bool shared = std::any_of(keys.begin(), keys.end(), [key, &identity](const AttachedKey* other) {
+    const auto& keys = m_session.devices();
+    const bool shared = std::any_of(keys.begin(), keys.end(), [key, &identity](const AttachedDevice* other) {
         return other != key && other->identity().serial == identity.serial;
     });
     return history::historyDevice(identity.serial, key->capabilities().decoded, shared, identity.id());
 }
 
-void WriteHistory::track(AttachedKey* key)
+void WriteHistory::track(AttachedDevice* key)
 {
-    connect(key, &AttachedKey::writeStarting, this, [this, key](const QList<int>& keys) { recordWrite(key, keys); });
+    connect(key, &AttachedDevice::writeStarting, this, [this, key](const QList<int>& keys) { recordWrite(key, keys); });
 }
 
-std::vector<std::optional<KeyRecord>> WriteHistory::heldRecords(const AttachedKey& key)
+std::vector<std::optional<KeyRecord>> WriteHistory::heldRecords(const AttachedDevice& key)
 {
     std::vector<std::optional<KeyRecord>> records;
     for (int k = 0; k < key.assignments().shownKeys(); ++k)
@@ -46,7 +46,7 @@ std::vector<std::optional<KeyRecord>> WriteHistory::heldRecords(const AttachedKe
     return records;
 }
 
-void WriteHistory::recordWrite(const AttachedKey* key, const QList<int>& keys)
+void WriteHistory::recordWrite(const AttachedDevice* key, const QList<int>& keys)
 {
     if (!enabled())
         return;

@@ -15,7 +15,7 @@
 
 namespace tavrel {
 
-class AttachedKey;
+class AttachedDevice;
 class DeviceSession;
 
 class WriteHistory : public QObject {
@@ -34,14 +34,14 @@ public:
     const QString& command() const { return m_command; }
 
     // Who `key`'s history belongs to, among the keys attached now.
-    history::HistoryDevice deviceOf(const AttachedKey* key) const;
+    history::HistoryDevice deviceOf(const AttachedDevice* key) const;
 
     // Adds an entry for each write of `key`, until it goes.
-    void track(AttachedKey* key);
+    void track(AttachedDevice* key);
 
     // Adds the entry of a write of `keys` (0-based) of `key` that is about to send: of the keys
     // it holds a record for. Does nothing while the history is off.
-    void recordWrite(const AttachedKey* key, const QList<int>& keys);
+    void recordWrite(const AttachedDevice* key, const QList<int>& keys);
 
     struct Entries {
         FileOutcome outcome;
@@ -52,7 +52,7 @@ public:
 
     // Per key index the record `key` holds as far as this program knows: read from it, written
     // to it by this program or another, not an edit that was not written.
-    static std::vector<std::optional<KeyRecord>> heldRecords(const AttachedKey& key);
+    static std::vector<std::optional<KeyRecord>> heldRecords(const AttachedDevice& key);
 
 signals:
     // The history of the device `itemText` names could not be written; the write went on.

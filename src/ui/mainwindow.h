@@ -146,7 +146,7 @@ private:
     void focusCaptureBox();
     void showCombination(const TakenCombination& taken);
     // What the selected key was last heard sending, and the key whose record sends it.
-    void showReceived(AttachedKey* from, const InputChange& change, int key);
+    void showReceived(AttachedDevice* from, const InputChange& change, int key);
     void clearReceived();
     void readKeyLabels();
     void showWriteOutcome(const WriteOutcome& outcome);

@@ -56,7 +56,7 @@ void MainWindow::removeDeviceButtons()
 void MainWindow::showSerial(bool trailingSpaces)
 {
     m_serialSpaces = trailingSpaces;
-    const AttachedKey* key = m_session->selected();
+    const AttachedDevice* key = m_session->selected();
     if (!key)
         return;
     QString text = tr("序列号:") + key->identity().serial + (trailingSpaces ? QStringLiteral("  ") : QString());
@@ -78,7 +78,7 @@ void MainWindow::showSerial(bool trailingSpaces)
 
 void MainWindow::showDevices()
 {
-    const auto& keys = m_session->keys();
+    const auto& keys = m_session->devices();
     removeDeviceButtons();
     const int count = int(keys.size());
     m_titleText->setVisible(count <= 3);
@@ -107,7 +107,7 @@ void MainWindow::showDevices()
 
 void MainWindow::showDeviceButtons()
 {
-    const auto& keys = m_session->keys();
+    const auto& keys = m_session->devices();
     for (int i = 0; i < int(keys.size()); ++i) {
         const bool wireless = keys[std::size_t(i)]->capabilities().wireless;
         auto* button = new ui::PictureButton(deviceCaption(wireless),
@@ -127,7 +127,7 @@ void MainWindow::showSelection()
     m_historyNote.clear();
     showSerial(false);
     // The tool bar's pictures follow the key chosen, whatever the others are.
-    const auto& keys = m_session->keys();
+    const auto& keys = m_session->devices();
     for (int i = 0; i < int(keys.size()); ++i) {
         if (auto* button = qobject_cast<ui::PictureButton*>(m_deviceButtons->button(i)))
             button->setPicture(devicePicture(keys[std::size_t(i)]->capabilities().wireless, i == row));

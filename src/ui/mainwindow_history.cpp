@@ -43,7 +43,7 @@ void MainWindow::buildHistoryAction()
 
 std::optional<history::UndoPlan> MainWindow::undoPlan(QString* about)
 {
-    AttachedKey* key = m_session->selected();
+    AttachedDevice* key = m_session->selected();
     if (!key)
         return std::nullopt;
     if (!WriteHistory::enabled()) {
@@ -101,7 +101,7 @@ void MainWindow::onUndoTriggered()
     m_undoBox->setDefaultButton(QMessageBox::Cancel);
     m_undoBox->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_undoBox, &QObject::destroyed, this, [this] { m_undoBox = nullptr; });
-    const QPointer<AttachedKey> device(m_session->selected());
+    const QPointer<AttachedDevice> device(m_session->selected());
     connect(m_undoBox, &QMessageBox::finished, this, [this, device, keys, first = *plan](int result) {
         // Closed: it is deleted later.
         m_undoBox = nullptr;

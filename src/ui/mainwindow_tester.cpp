@@ -31,7 +31,7 @@ QString buttonName(quint8 button)
 
 }  // namespace
 
-void MainWindow::showReceived(AttachedKey* from, const InputChange& change, int key)
+void MainWindow::showReceived(AttachedDevice* from, const InputChange& change, int key)
 {
     if (from != m_session->selected() || change.kind != InputChange::Kind::Press)
         return;

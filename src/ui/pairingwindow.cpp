@@ -99,7 +99,7 @@ PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(
     // The session passes on only the answer of the receiver that was selected when the bind was
     // asked for, while that bind is open.
     connect(m_session, &DeviceSession::pairingAnswered, this,
-            [this](AttachedKey*, const PairingResponse& response) { showPairingResponse(response); });
+            [this](AttachedDevice*, const PairingResponse& response) { showPairingResponse(response); });
 }
 
 void PairingWindow::showEvent(QShowEvent* event)

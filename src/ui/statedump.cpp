@@ -112,7 +112,7 @@ void describeSession(const MainWindow& window, QString& out)
     const DeviceSession& s = *window.session();
     out += QStringLiteral("session devices=%1 selected=%2 key=%3 keys=%4 busy=%5 capturing=%6 repolling=%7 "
                           "binding=%8 countdown=%9 logdropped=%10\n")
-               .arg(s.keys().size())
+               .arg(s.devices().size())
                .arg(s.selectedDevice())
                .arg(s.selectedKey())
                .arg(s.shownKeys())
@@ -122,11 +122,11 @@ void describeSession(const MainWindow& window, QString& out)
                .arg(s.bindTimer()->isActive())
                .arg(s.bindCountdown())
                .arg(s.logDropped());
-    for (std::size_t i = 0; i < s.keys().size(); ++i)
+    for (std::size_t i = 0; i < s.devices().size(); ++i)
         out += QStringLiteral("device index=%1 selected=%2 text=\"%3\"\n")
                    .arg(i)
                    .arg(int(i) == s.selectedDevice())
-                   .arg(escaped(s.keys()[i]->itemText()));
+                   .arg(escaped(s.devices()[i]->itemText()));
     for (int k = 0; k < s.shownKeys(); ++k) {
         const auto& held = s.shownRecord(k);
         out += held ? QStringLiteral("record key=%1 bytes=\"%2\" text=\"%3\"\n")

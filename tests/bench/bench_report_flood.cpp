@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     emu::KeyModel model;
     model.name = QStringLiteral("flood");
     model.serial = QStringLiteral("320000000001");
-    emu::EmulatedKey& key = testbed.add(model);
+    emu::EmulatedDevice& key = testbed.add(model);
     if (!runUntil([&] { return session.selected() && session.selected()->readComplete() && !session.busy(); })) {
         std::fprintf(stderr, "bench_report_flood: the emulated key was not read\n");
         return 1;

@@ -94,7 +94,7 @@ int main(int argc, char** argv)
         QElapsedTimer clock;
         clock.start();
         stall.start();
-        emu::EmulatedKey& key = testbed.add(model);
+        emu::EmulatedDevice& key = testbed.add(model);
         runUntil([&] { return answered; });
         const double firstKey = double(clock.nsecsElapsed()) / 1e6;
         // The read is over once its last pause is.
@@ -117,7 +117,7 @@ int main(int argc, char** argv)
         std::printf("%5d  %12.1f ms  %12.1f ms  %11.3f  %5.0f ms  %12.3f  %7.1f ms  %8.1f ms\n", round, firstKey,
                     readDone, readDone / readPauses, write, write / writePauses, stallRead, stallWrite);
         testbed.unplug(key);
-        runUntil([&] { return session.keys().empty(); });
+        runUntil([&] { return session.devices().empty(); });
     }
     std::printf(
         "targets: read/pauses <= 1.05 (pauses: %.0f ms), write/pauses <= 1.05 (pauses: %.0f ms), stalls < 20 ms\n",

@@ -32,9 +32,9 @@ using tavrel::bench::runUntil;
 
 namespace {
 
-AttachedKey* sameDevice(const DeviceSession& session, const AttachedKey* other)
+AttachedDevice* sameDevice(const DeviceSession& session, const AttachedDevice* other)
 {
-    for (AttachedKey* key : session.keys())
+    for (AttachedDevice* key : session.devices())
         if (key->identity().syspath == other->identity().syspath)
             return key;
     return nullptr;
@@ -43,11 +43,11 @@ AttachedKey* sameDevice(const DeviceSession& session, const AttachedKey* other)
 // Reads every key of every device of the session.
 bool readAll(DeviceSession& session)
 {
-    for (AttachedKey* key : session.keys())
-        key->read(AttachedKey::ReadKind::Explicit);
+    for (AttachedDevice* key : session.devices())
+        key->read(AttachedDevice::ReadKind::Explicit);
     return runUntil([&] {
-        return std::all_of(session.keys().begin(), session.keys().end(),
-                           [](const AttachedKey* k) { return !k->busy() && k->readComplete(); });
+        return std::all_of(session.devices().begin(), session.devices().end(),
+                           [](const AttachedDevice* k) { return !k->busy() && k->readComplete(); });
     });
 }
 
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
         s->setReadsWhenSelected(false);
         s->start();
     }
-    if (!runUntil([&] { return writer.keys().size() == 8 && viewer.keys().size() == 8; }) || !readAll(writer)
+    if (!runUntil([&] { return writer.devices().size() == 8 && viewer.devices().size() == 8; }) || !readAll(writer)
         || !readAll(viewer)) {
         std::fprintf(stderr, "the emulated devices were not read\n");
         return 1;
@@ -92,11 +92,11 @@ int main(int argc, char** argv)
             std::vector<qint64> finished(std::size_t(devices), -1), seen(std::size_t(devices), -1);
             QObject context;
             for (int d = 0; d < devices; ++d) {
-                AttachedKey* from = writer.keys()[std::size_t(d)];
-                AttachedKey* to = sameDevice(viewer, from);
-                QObject::connect(from, &AttachedKey::writeFinished, &context,
+                AttachedDevice* from = writer.devices()[std::size_t(d)];
+                AttachedDevice* to = sameDevice(viewer, from);
+                QObject::connect(from, &AttachedDevice::writeFinished, &context,
                                  [&, d] { finished[std::size_t(d)] = clock.nsecsElapsed(); });
-                QObject::connect(to, &AttachedKey::recordChanged, &context, [&, d, to, key](int k) {
+                QObject::connect(to, &AttachedDevice::recordChanged, &context, [&, d, to, key](int k) {
                     if (k == key && to->assignments().at(k)->record == record && seen[std::size_t(d)] < 0)
                         seen[std::size_t(d)] = clock.nsecsElapsed();
                 });
@@ -127,7 +127,7 @@ int main(int argc, char** argv)
                              QStringLiteral("%1+%2")
                                  .arg(round % 2 ? QStringLiteral("shift") : QStringLiteral("ctrl"))
                                  .arg(QChar(u'a' + (0x10 + devices + round - 0x04))),
-                             QStringLiteral("--device"), viewer.keys()[0]->identity().id()};
+                             QStringLiteral("--device"), viewer.devices()[0]->identity().id()};
             } else {
                 std::vector<KeyRecord> records(8, KeyRecord{});
                 records[0] = record;
@@ -144,8 +144,8 @@ int main(int argc, char** argv)
             clock.start();
             QObject context;
             for (int d = 0; d < devices; ++d) {
-                AttachedKey* to = viewer.keys()[std::size_t(d)];
-                QObject::connect(to, &AttachedKey::recordChanged, &context, [&, d, to](int k) {
+                AttachedDevice* to = viewer.devices()[std::size_t(d)];
+                QObject::connect(to, &AttachedDevice::recordChanged, &context, [&, d, to](int k) {
                     if (k == 0 && to->assignments().at(0)->record == record && seen[std::size_t(d)] < 0)
                         seen[std::size_t(d)] = clock.nsecsElapsed();
                 });

@@ -57,7 +57,7 @@ int main(int argc, char** argv)
     std::printf("idle, no device:                       %5.2f %% CPU\n", measure(seconds * 1000));
 
     for (const int period : {100, 10}) {
-        emu::EmulatedKey& key = testbed.add({});
+        emu::EmulatedDevice& key = testbed.add({});
         runEventLoop(300);
         HidDevice* device = nullptr;
         if (!controller.claimFirst(device, [](HidDevice* d) { return d->vendorId() == 0x16C0; })) {

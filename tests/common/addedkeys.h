@@ -18,21 +18,21 @@ inline emu::Testbed& testbed()
 
 class AddedKeysTest : public ::testing::Test {
 protected:
-    emu::EmulatedKey& addKey(emu::KeyModel model = {})
+    emu::EmulatedDevice& addKey(emu::KeyModel model = {})
     {
-        emu::EmulatedKey& key = testbed().add(model);
+        emu::EmulatedDevice& key = testbed().add(model);
         m_keys.push_back(&key);
         return key;
     }
 
     void TearDown() override
     {
-        for (emu::EmulatedKey* key : m_keys)
+        for (emu::EmulatedDevice* key : m_keys)
             testbed().unplug(*key);
     }
 
 private:
-    std::vector<emu::EmulatedKey*> m_keys;
+    std::vector<emu::EmulatedDevice*> m_keys;
 };
 
 }  // namespace tavrel::test

@@ -40,7 +40,7 @@ QString memo(const Snapshot& s)
 
 }  // namespace
 
-TEST(MainWindow, ListsReadsAndWritesEmulatedKeys)
+TEST(MainWindow, ListsReadsAndWritesEmulatedDevices)
 {
     ProgramRun run;
     QString why;

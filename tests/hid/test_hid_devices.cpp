@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 using namespace tavrel;
-using tavrel::emu::EmulatedKey;
+using tavrel::emu::EmulatedDevice;
 using tavrel::emu::KeyModel;
 using tavrel::test::runEventsFor;
 using tavrel::test::testbed;
@@ -123,7 +123,7 @@ protected:
         return waitFor([&] { return window.changes > seen; });
     }
 
-    HidDevice* deviceOf(HidDeviceController& controller, const EmulatedKey& key)
+    HidDevice* deviceOf(HidDeviceController& controller, const EmulatedDevice& key)
     {
         for (HidDevice* d : controller.devices()) {
             if (d->isPresent() && d->interfaceInfo().interfacePath == key.devnode())
@@ -145,7 +145,7 @@ protected:
         };
     }
 
-    HidDevice* claim(HidDeviceController& controller, const EmulatedKey& key)
+    HidDevice* claim(HidDeviceController& controller, const EmulatedDevice& key)
     {
         const auto& devices = controller.devices();
         for (int i = 0; i < int(devices.size()); ++i) {
@@ -172,13 +172,13 @@ protected:
 
 TEST_F(HidDevices, AScanOffersThePresentDevicesWithTheirReportLengths)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     KeyModel withoutIds;
     withoutIds.reportDescriptor = noIdDescriptor;
-    EmulatedKey& plain = addKey(withoutIds);
+    EmulatedDevice& plain = addKey(withoutIds);
     KeyModel stranger;
     stranger.vendorId = 0x1234;
-    EmulatedKey& other = addKey(stranger);
+    EmulatedDevice& other = addKey(stranger);
 
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
@@ -186,7 +186,7 @@ TEST_F(HidDevices, AScanOffersThePresentDevicesWithTheirReportLengths)
 
     EXPECT_EQ(controller->offerDevices(), 3);
     ASSERT_EQ(window.offered.size(), 3);
-    const auto offerOf = [&](const EmulatedKey& k) {
+    const auto offerOf = [&](const EmulatedDevice& k) {
         for (const QString& line : window.offered) {
             if (line.startsWith(k.devnode() + u' '))
                 return line.section(u' ', 2);
@@ -224,7 +224,7 @@ TEST_F(HidDevices, AScanOffersThePresentDevicesWithTheirReportLengths)
 
 TEST_F(HidDevices, ReleaseLeavesAFreshObjectInTheSameSlot)
 {
-    EmulatedKey& first = addKey();
+    EmulatedDevice& first = addKey();
     addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
@@ -288,14 +288,14 @@ TEST_F(HidDevices, PlugAndUnplugReportInTheOrderOfTheScan)
     controller->notifyChange(0);
     EXPECT_TRUE(window.events.isEmpty());
 
-    EmulatedKey& a = addKey();
+    EmulatedDevice& a = addKey();
     ASSERT_TRUE(nextChange());
     EXPECT_EQ(window.events, (QStringList{QStringLiteral("arrival ") + a.devnode(), QStringLiteral("change")}));
     HidDevice* objectA = deviceOf(*controller, a);
     ASSERT_NE(objectA, nullptr);
 
     window.events.clear();
-    EmulatedKey& b = addKey();
+    EmulatedDevice& b = addKey();
     ASSERT_TRUE(nextChange());
     EXPECT_EQ(window.events, (QStringList{QStringLiteral("arrival ") + b.devnode(), QStringLiteral("change")}));
     EXPECT_EQ(deviceOf(*controller, a), objectA);
@@ -337,10 +337,10 @@ TEST_F(HidDevices, PlugAndUnplugReportInTheOrderOfTheScan)
 
 TEST_F(HidDevices, ReportsArriveInOrderOnTheGuiThread)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     KeyModel withoutIds;
     withoutIds.reportDescriptor = noIdDescriptor;
-    EmulatedKey& plain = addKey(withoutIds);
+    EmulatedDevice& plain = addKey(withoutIds);
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     HidDevice* device = claim(*controller, key);
@@ -383,7 +383,7 @@ int openDescriptors()
 
 TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     HidDevice* device = claim(*controller, key);
@@ -427,7 +427,7 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndItsAnswerComesBack)
 
 TEST_F(HidDevices, AsynchronousWritesAnswerOnTheGuiThreadInTheirOrder)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     auto controller = makeController(false);
     ASSERT_TRUE(nextChange());
     std::vector<Answer> answers;
@@ -474,7 +474,7 @@ TEST_F(HidDevices, AsynchronousWritesAnswerOnTheGuiThreadInTheirOrder)
 
 TEST_F(HidDevices, AnUnpluggedDeviceAnswersEveryWriteWithGone)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     HidDevice* device = claim(*controller, key);
@@ -501,7 +501,7 @@ TEST_F(HidDevices, AnUnpluggedDeviceAnswersEveryWriteWithGone)
 
 TEST_F(HidDevices, DestroyingADeviceWithQueuedWritesNeitherWaitsForThemNorAnswers)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     int answers = 0;
@@ -526,8 +526,8 @@ TEST_F(HidDevices, AScanLeavesEveryNodeShutUntilItsDeviceIsHeld)
     KeyModel stranger;
     stranger.vendorId = 0x1234;
     stranger.product = QStringLiteral("Somebody's security key");
-    EmulatedKey& other = addKey(stranger);
-    EmulatedKey& key = addKey();
+    EmulatedDevice& other = addKey(stranger);
+    EmulatedDevice& key = addKey();
 
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
@@ -555,7 +555,7 @@ TEST_F(HidDevices, AScanLeavesEveryNodeShutUntilItsDeviceIsHeld)
 
 TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     // Warm up once, so that lazily made resources of Qt and udev are counted in the start.
@@ -593,7 +593,7 @@ TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
 
 TEST_F(HidDevices, AnUnpluggedDeviceShutsItsNodeAndKeepsWhatItKnew)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     HidDevice* device = claim(*controller, key);
@@ -626,7 +626,7 @@ TEST_F(HidDevices, AnUnpluggedDeviceShutsItsNodeAndKeepsWhatItKnew)
 
 TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     HidDevice* device = claim(*controller, key);
@@ -657,8 +657,8 @@ TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
 
 TEST_F(HidDevices, AReleaseWhoseFreshObjectFailsLeavesNoSlot)
 {
-    EmulatedKey& gone = addKey();
-    EmulatedKey& stays = addKey();
+    EmulatedDevice& gone = addKey();
+    EmulatedDevice& stays = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     HidDevice* device = claim(*controller, gone);
@@ -680,7 +680,7 @@ TEST_F(HidDevices, AReleaseWhoseFreshObjectFailsLeavesNoSlot)
 
 TEST_F(HidDevices, ADataHandlerThatReleasesItsDeviceEndsItsReports)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     HidDevice* device = claim(*controller, key);
@@ -707,7 +707,7 @@ TEST_F(HidDevices, ANotificationDuringAScanIsFollowedByAnotherScan)
     bool seen = false;
     QObject::connect(&watcher, &platform::HotplugMonitor::deviceChanged, [&] { seen = true; });
 
-    EmulatedKey* late = nullptr;
+    EmulatedDevice* late = nullptr;
     window.onChange = [&] {
         window.onChange = nullptr;
         // As the window's handler does while it reads a key: events run inside the scan.
@@ -722,8 +722,8 @@ TEST_F(HidDevices, ANotificationDuringAScanIsFollowedByAnotherScan)
 
 TEST_F(HidDevices, HandlersAndPeriodsPassOnToDevicesThatCarryThePreviousOne)
 {
-    EmulatedKey& a = addKey();
-    EmulatedKey& b = addKey();
+    EmulatedDevice& a = addKey();
+    EmulatedDevice& b = addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());
     HidDevice* claimedB = claim(*controller, b);
@@ -758,7 +758,7 @@ TEST_F(HidDevices, HandlersAndPeriodsPassOnToDevicesThatCarryThePreviousOne)
 
 TEST_F(HidDevices, DestroyingTheControllerLeavesClaimedDevicesWithTheirHolder)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     addKey();
     auto controller = makeController();
     ASSERT_TRUE(nextChange());

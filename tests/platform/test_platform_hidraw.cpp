@@ -10,7 +10,7 @@
 #include <array>
 
 using namespace tavrel::platform;
-using tavrel::emu::EmulatedKey;
+using tavrel::emu::EmulatedDevice;
 using tavrel::emu::KeyModel;
 using tavrel::test::testbed;
 
@@ -31,7 +31,7 @@ const QByteArray noIdDescriptor = QByteArray::fromHex("0600FF0901A101"
 
 TEST_F(PlatformHidraw, IdentityAndDescriptorFromTheNode)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::ReadWrite);
     ASSERT_TRUE(node.isOpen()) << node.lastError().toStdString();
 
@@ -53,7 +53,7 @@ TEST_F(PlatformHidraw, IdentityAndDescriptorFromTheNode)
 
 TEST_F(PlatformHidraw, WritesReachTheFirmware)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::ReadWrite);
     ASSERT_TRUE(node.isOpen());
 
@@ -78,7 +78,7 @@ TEST_F(PlatformHidraw, WritesReachTheFirmware)
 // says how much was taken, and no sign that the node went.
 TEST_F(PlatformHidraw, AShortWriteIsAFailureWithTheBytesTaken)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::ReadWrite);
     ASSERT_TRUE(node.isOpen());
     const std::array<quint8, 8> report{0x02, 0x02, 0x01, 0x01, 0x04, 0, 0, 0x00};
@@ -99,7 +99,7 @@ TEST_F(PlatformHidraw, AShortWriteIsAFailureWithTheBytesTaken)
 
 TEST_F(PlatformHidraw, ReadsAReportThatIsThereAndOtherwiseNothingWithoutWaiting)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::Read);
     ASSERT_TRUE(node.isOpen());
     std::array<quint8, 8> buffer{};
@@ -119,7 +119,7 @@ TEST_F(PlatformHidraw, ReportsOfADeviceWithoutIdsGetIdZeroInFront)
 {
     KeyModel model;
     model.reportDescriptor = noIdDescriptor;
-    EmulatedKey& key = addKey(model);
+    EmulatedDevice& key = addKey(model);
     HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::Read);
     ASSERT_TRUE(node.isOpen());
 
@@ -134,7 +134,7 @@ TEST_F(PlatformHidraw, ReportsOfADeviceWithoutIdsGetIdZeroInFront)
 
 TEST_F(PlatformHidraw, AGoneNodeFailsReadsAndWrites)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     const QString devnode = key.devnode();
     HidrawDevice node = HidrawDevice::open(devnode, HidrawDevice::Mode::ReadWrite);
     ASSERT_TRUE(node.isOpen());

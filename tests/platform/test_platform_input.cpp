@@ -19,7 +19,7 @@
 
 using namespace tavrel;
 using namespace tavrel::platform;
-using tavrel::emu::EmulatedKey;
+using tavrel::emu::EmulatedDevice;
 using tavrel::emu::KeyModel;
 using tavrel::test::testbed;
 using tavrel::test::waitFor;
@@ -37,7 +37,7 @@ protected:
     }
 
     // Readers of every input node of the key, feeding one decoder, as the session does.
-    void watch(const EmulatedKey& key)
+    void watch(const EmulatedDevice& key)
     {
         for (const QString& node : key.inputDevnodes()) {
             auto reader = std::make_unique<InputEventReader>(node, PollMs);
@@ -79,8 +79,8 @@ QString describedEventDevice(const QString& hidPath, const QString& hidId, int n
 
 TEST_F(PlatformInput, AKeysEventDevicesAreThoseOfItsOwnInterfaces)
 {
-    EmulatedKey& first = addKey();
-    EmulatedKey& second = addKey();
+    EmulatedDevice& first = addKey();
+    EmulatedDevice& second = addKey();
     ASSERT_EQ(first.inputDevnodes().size(), 2u);
     // Under the first key's USB device, but none of its interfaces: a keyboard behind a hub port
     // of it, and a Bluetooth device below an adapter on its first interface.
@@ -101,7 +101,7 @@ TEST_F(PlatformInput, AKeysEventDevicesAreThoseOfItsOwnInterfaces)
     for (const QString& d : described)
         ASSERT_NO_THROW(testbed().addDescribed(d));
 
-    for (EmulatedKey* key : {&first, &second}) {
+    for (EmulatedDevice* key : {&first, &second}) {
         const auto found = inputNodesBeside(*m_udev, key->syspath());
         ASSERT_TRUE(found);
         std::vector<QString> nodes;
@@ -120,7 +120,7 @@ TEST_F(PlatformInput, AKeysEventDevicesAreThoseOfItsOwnInterfaces)
 
 TEST_F(PlatformInput, PressesOfEveryKindOfRecordArriveAsTheyWereSent)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     ASSERT_NO_FATAL_FAILURE(watch(key));
     ASSERT_TRUE(waitFor([&] { return key.inputOpens() == 2; }));
     SentInput mouseRight;
@@ -166,7 +166,7 @@ TEST_F(PlatformInput, PressesOfEveryKindOfRecordArriveAsTheyWereSent)
 
 TEST_F(PlatformInput, EveryReaderOfANodeGetsEachEvent)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     key.setRecord(2, {0x00, 0x04, 0, 0, 0x00});
     const QString keyboard = key.inputDevnodes().front();
     InputEventReader first(keyboard, PollMs), second(keyboard, PollMs);
@@ -183,7 +183,7 @@ TEST_F(PlatformInput, EveryReaderOfANodeGetsEachEvent)
 
 TEST_F(PlatformInput, AReaderOfAnUnpluggedKeyFailsAndItsNodesAreGone)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     HotplugMonitor monitor(m_udev, nullptr, "input");
     ASSERT_TRUE(monitor.isActive());
     int changes = 0;
@@ -212,7 +212,7 @@ TEST_F(PlatformInput, AReaderOfAnUnpluggedKeyFailsAndItsNodesAreGone)
 
 TEST_F(PlatformInput, AReaderLetsGoOfANodeThatIsNotTheDeviceUdevListed)
 {
-    EmulatedKey& key = addKey();
+    EmulatedDevice& key = addKey();
     const auto found = inputNodesBeside(*m_udev, key.syspath());
     ASSERT_TRUE(found && !found->empty());
     const InputNode node = found->front();

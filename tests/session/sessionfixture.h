@@ -14,19 +14,19 @@ namespace tavrel::test {
 
 emu::Testbed& testbed();
 
-class EmulatedKeysTest : public ::testing::Test {
+class EmulatedDevicesTest : public ::testing::Test {
 protected:
-    EmulatedKeysTest() { useOwnStateHome(); }
+    EmulatedDevicesTest() { useOwnStateHome(); }
 
     void TearDown() override
     {
         session.reset();
-        for (emu::EmulatedKey* key : testbed().keys())
+        for (emu::EmulatedDevice* key : testbed().devices())
             if (key->plugged())
                 testbed().unplug(*key);
     }
 
-    emu::EmulatedKey& plug(const QString& name, const QString& serial, int keys = 6)
+    emu::EmulatedDevice& plug(const QString& name, const QString& serial, int keys = 6)
     {
         emu::KeyModel model;
         model.name = name;

@@ -15,26 +15,26 @@ using tavrel::test::waitFor;
 namespace {
 
 struct Received {
-    AttachedKey* from;
+    AttachedDevice* from;
     InputChange change;
     int key;
 };
 
-class KeyTesterTest : public tavrel::test::EmulatedKeysTest {
+class KeyTesterTest : public tavrel::test::EmulatedDevicesTest {
 protected:
     void start()
     {
         session = std::make_unique<DeviceSession>();
         session->setWatchesSelected(true);
         QObject::connect(session.get(), &DeviceSession::inputReceived,
-                         [this](AttachedKey* from, const InputChange& change, int key) {
+                         [this](AttachedDevice* from, const InputChange& change, int key) {
                              received.push_back({from, change, key});
                          });
         QObject::connect(session.get(), &DeviceSession::receivedCleared, [this] { ++cleared; });
         session->start();
     }
 
-    bool selectedAndWatching(const emu::EmulatedKey& key)
+    bool selectedAndWatching(const emu::EmulatedDevice& key)
     {
         return waitFor([&] {
             return session->selected() && session->selected()->identity().syspath == key.syspath()
@@ -117,7 +117,7 @@ TEST_F(KeyTesterTest, OnlyTheSelectedKeyIsHeardAndItsLineEndsWithIt)
     // Plugged in later: its input devices come after its hidraw interface, as a real key's may.
     auto& second = plug("t-second", "320000000033");
     second.setRecord(0, {0x00, 0x05, 0, 0, 0x00});
-    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
 
     second.pressKey(0, 50);
     runEventsFor(300);

@@ -18,7 +18,7 @@ namespace {
 
 using Bytes = std::array<quint8, 5>;
 
-int requests(const emu::EmulatedKey& key, quint8 command)
+int requests(const emu::EmulatedDevice& key, quint8 command)
 {
     int n = 0;
     for (const QByteArray& r : key.received())
@@ -33,7 +33,7 @@ Bytes ownRecord(int device, int key)
     return {quint8(1 << (device % 4)), quint8(0x04 + 8 * device + key), 0, 0, 0x00};
 }
 
-class SessionTest : public tavrel::test::EmulatedKeysTest {
+class SessionTest : public tavrel::test::EmulatedDevicesTest {
 protected:
     void start()
     {
@@ -53,9 +53,9 @@ protected:
     }
 
     // The session's index of an emulated key, found by its interface.
-    int indexOf(const emu::EmulatedKey& key) const
+    int indexOf(const emu::EmulatedDevice& key) const
     {
-        const auto& keys = session->keys();
+        const auto& keys = session->devices();
         for (std::size_t i = 0; i < keys.size(); ++i)
             if (keys[i]->identity().syspath == key.syspath())
                 return int(i);
@@ -114,7 +114,7 @@ TEST_F(SessionTest, EveryKeyIsListedAndReadAndHoldsOnlyItsOwnRecords)
     int plugged = 0;
     for (const auto& set : sets) {
         SCOPED_TRACE(set.title);
-        std::vector<emu::EmulatedKey*> devices;
+        std::vector<emu::EmulatedDevice*> devices;
         for (std::size_t d = 0; d < set.serials.size(); ++d) {
             auto& key = plug(QStringLiteral("set-%1").arg(plugged++), QString::fromLatin1(set.serials[d]));
             for (int k = 0; k < 6; ++k)
@@ -122,12 +122,12 @@ TEST_F(SessionTest, EveryKeyIsListedAndReadAndHoldsOnlyItsOwnRecords)
             devices.push_back(&key);
         }
         start();
-        ASSERT_TRUE(waitFor([&] { return session->keys().size() == devices.size(); }));
+        ASSERT_TRUE(waitFor([&] { return session->devices().size() == devices.size(); }));
         for (std::size_t d = 0; d < devices.size(); ++d) {
             SCOPED_TRACE(d);
             const int index = indexOf(*devices[d]);
             ASSERT_GE(index, 0);
-            const AttachedKey* model = session->keys()[std::size_t(index)];
+            const AttachedDevice* model = session->devices()[std::size_t(index)];
             EXPECT_EQ(model->identity().serial, QString::fromLatin1(set.serials[d]));
             EXPECT_EQ(model->capabilities().decoded, QString::fromLatin1(set.serials[d]).startsWith(u'3'));
             session->selectDevice(index);
@@ -163,7 +163,7 @@ TEST_F(SessionTest, AKeyThatDoesNotAnswerShowsAndGetsNoOtherKeysRecords)
     auto& silent = plug("s-silent", "AB");
     silent.setDropAnswers(true);
     start();
-    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
     session->selectDevice(indexOf(first));
     ASSERT_TRUE(readDone(6));
     session->selectDevice(indexOf(silent));
@@ -218,7 +218,7 @@ TEST_F(SessionTest, OnlyAnswersToItsOwnReadCountAndOnlyAnAskedReadReplacesEdits)
 
     // An automatic read (the key chosen again after another) keeps the edit.
     auto& other = plug("s-other", "320000000002");
-    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
     session->selectDevice(indexOf(other));
     ASSERT_TRUE(readDone(6));
     session->selectDevice(indexOf(key));
@@ -264,10 +264,10 @@ TEST_F(SessionTest, SwitchingKeysAndBackKeepsEachKeysEditsAndPlace)
         b.setRecord(k, ownRecord(1, k));
     }
     start();
-    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
     session->selectDevice(indexOf(a));
     ASSERT_TRUE(readDone(6));
-    AttachedKey* first = session->selected();
+    AttachedDevice* first = session->selected();
     const int placeOfA = indexOf(a);
     session->selectKey(4);
     session->setRepeat(true);
@@ -279,7 +279,7 @@ TEST_F(SessionTest, SwitchingKeysAndBackKeepsEachKeysEditsAndPlace)
     // A third key plugged in meanwhile takes the end of the list and leaves the selection alone.
     const int placeOfB = indexOf(b);
     auto& c = plug("s-c", "320000000003");
-    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 3; }));
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 3; }));
     EXPECT_EQ(session->selectedDevice(), placeOfB);
     EXPECT_EQ(indexOf(a), placeOfA);
     EXPECT_EQ(indexOf(c), 2);
@@ -297,7 +297,7 @@ TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
     auto& key = plug("s-unplug", "320000000001");
     auto& stays = plug("s-stays", "320000000002");
     start();
-    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
     session->selectDevice(indexOf(key));
     ASSERT_TRUE(readDone(6));
     for (int k = 0; k < 6; ++k) {
@@ -323,7 +323,7 @@ TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
     // Nothing more went out once the key was gone; the other key is selected and read.
     runEventsFor(300);
     EXPECT_EQ(requests(key, CMD_WRITE_KEY), written);
-    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 1; }));
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(session->selected()->identity().serial, stays.model().serial);
     EXPECT_EQ(requests(stays, CMD_WRITE_KEY), 0);
@@ -340,7 +340,7 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_EQ(outcomes[0].notWritten, (QList<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(completionText(outcomes[0]), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
-    EXPECT_EQ(session->selected()->state(), AttachedKey::State::Failed);
+    EXPECT_EQ(session->selected()->state(), AttachedDevice::State::Failed);
 
     // A node that takes part of each report: no key is written, and the log says how much went.
     key.setFailWrites(false);
@@ -411,17 +411,18 @@ TEST_F(SessionTest, OnlyTheBindingReceiversAnswerEndsItsBind)
     auto& receiver = plug("s-rx", "311400000002");
     auto& wired = plug("s-wired", "320000000001");
     start();
-    ASSERT_TRUE(waitFor([&] { return session->keys().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
     session->selectDevice(indexOf(receiver));
     ASSERT_TRUE(readDone(6));
-    const AttachedKey* rx = session->keys()[std::size_t(indexOf(receiver))];
-    std::vector<std::pair<const AttachedKey*, QString>> answers;
-    QObject::connect(session.get(), &DeviceSession::pairingAnswered, [&](AttachedKey* from, const PairingResponse& p) {
-        answers.emplace_back(from, p.identityText());
-    });
+    const AttachedDevice* rx = session->devices()[std::size_t(indexOf(receiver))];
+    std::vector<std::pair<const AttachedDevice*, QString>> answers;
+    QObject::connect(session.get(), &DeviceSession::pairingAnswered,
+                     [&](AttachedDevice* from, const PairingResponse& p) {
+                         answers.emplace_back(from, p.identityText());
+                     });
     const QByteArray unasked = QByteArray::fromHex("0150 01 DEADBEEF01");
     const QByteArray bound = QByteArray::fromHex("0150 02 1A2B3C4D5E");
-    const auto push = [&](emu::EmulatedKey& from, const QByteArray& report) {
+    const auto push = [&](emu::EmulatedDevice& from, const QByteArray& report) {
         const qsizetype logged = session->log().size();
         from.pushInput(report);
         ASSERT_TRUE(waitFor([&] { return session->log().size() > logged; }));
@@ -459,7 +460,7 @@ TEST_F(SessionTest, OnlyTheBindingReceiversAnswerEndsItsBind)
 namespace {
 
 // When the key took each request with this command byte, in milliseconds.
-std::vector<qint64> requestTimes(const emu::EmulatedKey& key, quint8 command)
+std::vector<qint64> requestTimes(const emu::EmulatedDevice& key, quint8 command)
 {
     const std::vector<QByteArray> received = key.received();
     const std::vector<qint64> at = key.receivedAtMs();
@@ -559,7 +560,7 @@ TEST_F(SessionTest, TheRepollKeepsItsPaceThenBacksOffUntilTheKeySendsAnything)
     // Silent again, then plugged in again: back at its pace as well.
     ASSERT_TRUE(waitFor([&] { return session->repollTimer()->interval() > KeyRepollMs; }, 30000));
     testbed().unplug(key);
-    ASSERT_TRUE(waitFor([&] { return session->keys().empty(); }));
+    ASSERT_TRUE(waitFor([&] { return session->devices().empty(); }));
     testbed().plug(key);
     ASSERT_TRUE(waitFor([&] { return session->selected() != nullptr; }));
     EXPECT_EQ(session->repollTimer()->interval(), KeyRepollMs);

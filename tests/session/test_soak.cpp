@@ -39,7 +39,7 @@ long residentKiB()
     return fields.size() > 1 ? fields[1].toLong() * 4 : 0;
 }
 
-int sent(const emu::EmulatedKey& key, quint8 command)
+int sent(const emu::EmulatedDevice& key, quint8 command)
 {
     int n = 0;
     for (const QByteArray& r : key.received())
@@ -57,7 +57,7 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
     emu::KeyModel model;
     model.name = QStringLiteral("soak");
     model.serial = QStringLiteral("320000000001");
-    emu::EmulatedKey& key = bed.add(model);
+    emu::EmulatedDevice& key = bed.add(model);
     const int nodesPerPlug = 1 + int(key.inputDevnodes().size());
     std::map<int, std::set<Record>> allowed;
     for (int k = 0; k < 6; ++k) {
@@ -132,7 +132,7 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             break;
         }
         bed.unplug(key);
-        ASSERT_TRUE(waitFor([&] { return session.keys().empty() && !session.busy(); }));
+        ASSERT_TRUE(waitFor([&] { return session.devices().empty() && !session.busy(); }));
     }
 
     // The testbed keeps one descriptor of every node it made (new ones for each plug): the key's

@@ -95,7 +95,7 @@ public:
     }
 
     // Writes, and the device then holds exactly what the model holds.
-    void expectWriteSendsHeld(emu::EmulatedKey& device)
+    void expectWriteSendsHeld(emu::EmulatedDevice& device)
     {
         EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
         for (int k = 0; k < form->session()->shownKeys(); ++k)

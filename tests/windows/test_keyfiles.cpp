@@ -28,7 +28,7 @@ const Record kSource[6] = {
     {0x00, 0x00, 0, 0, 0x00},
 };
 
-std::vector<Record> stored(const emu::EmulatedKey& key, int count)
+std::vector<Record> stored(const emu::EmulatedDevice& key, int count)
 {
     std::vector<Record> out;
     for (int k = 0; k < count; ++k)

@@ -18,7 +18,7 @@ using namespace tavrel::test;
 
 namespace {
 
-QString records(const emu::EmulatedKey& key, int count)
+QString records(const emu::EmulatedDevice& key, int count)
 {
     QStringList out;
     for (int k = 0; k < count; ++k) {
@@ -30,7 +30,7 @@ QString records(const emu::EmulatedKey& key, int count)
     return out.join('|');
 }
 
-int readRequests(const emu::EmulatedKey& key)
+int readRequests(const emu::EmulatedDevice& key)
 {
     int n = 0;
     for (const QByteArray& r : key.received())

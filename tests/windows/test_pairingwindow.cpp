@@ -91,7 +91,7 @@ protected:
         ASSERT_TRUE(waitFor([&] { return pairingMessages()->lineCount() == lines + 2; }));
     }
 
-    emu::EmulatedKey* receiver = nullptr;
+    emu::EmulatedDevice* receiver = nullptr;
 };
 
 TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCapacity)
@@ -218,7 +218,7 @@ TEST_F(PairingWindowTest, AnAnswerNobodyAskedForIsNotShown)
 {
     ASSERT_NO_FATAL_FAILURE(startReceiver("pair-unasked"));
     auto& wired = plug("pair-wired", "300000000001");
-    ASSERT_TRUE(waitFor([&] { return form->session()->keys().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return form->session()->devices().size() == 2; }));
     ASSERT_NO_FATAL_FAILURE(openWindow());
     const QStringList instructions = memo();
     const QByteArray unasked = pairingReport(0x50, 0x01, {0xDE, 0xAD, 0xBE, 0xEF, 0x01});

@@ -45,7 +45,7 @@ protected:
     }
 
     // Presses key `slot` of the emulated key and waits for the window to show what it sent.
-    bool press(emu::EmulatedKey& key, int slot, int holdMs, const QString& shown)
+    bool press(emu::EmulatedDevice& key, int slot, int holdMs, const QString& shown)
     {
         runEventsFor(RepeatGapMs + 50);
         key.pressKey(slot, holdMs);

@@ -92,12 +92,12 @@ protected:
     {
         pairing.reset();
         form.reset();
-        for (emu::EmulatedKey* key : testbed().keys())
+        for (emu::EmulatedDevice* key : testbed().devices())
             if (key->plugged())
                 testbed().unplug(*key);
     }
 
-    emu::EmulatedKey& plug(const QString& name, const QString& serial, int keys = 6, bool wireless = false)
+    emu::EmulatedDevice& plug(const QString& name, const QString& serial, int keys = 6, bool wireless = false)
     {
         emu::KeyModel model;
         model.name = name;

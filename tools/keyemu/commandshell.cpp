@@ -57,7 +57,7 @@ std::optional<quint8> hexByte(const QString& word)
 // What a command on one key works with: the testbed, the key, and the words after its name.
 struct KeyCommand {
     Testbed& testbed;
-    EmulatedKey& key;
+    EmulatedDevice& key;
     const QString& command;
     const QStringList& params;
 };
@@ -249,9 +249,9 @@ QString CommandShell::help()
         "input-opens NAME, push NAME BYTES, wait-child, quit");
 }
 
-EmulatedKey* CommandShell::key(const QString& name, QString* why) const
+EmulatedDevice* CommandShell::key(const QString& name, QString* why) const
 {
-    EmulatedKey* found = m_testbed.find(name);
+    EmulatedDevice* found = m_testbed.find(name);
     if (!found)
         *why = QStringLiteral("no key named %1").arg(name);
     return found;
@@ -284,7 +284,7 @@ CommandShell::Result CommandShell::run(const QString& line)
 CommandShell::Result CommandShell::listKeys() const
 {
     QStringList entries;
-    for (const EmulatedKey* k : m_testbed.keys())
+    for (const EmulatedDevice* k : m_testbed.devices())
         entries << k->name() + QLatin1Char('=') + (k->plugged() ? k->devnode() : QStringLiteral("unplugged"));
     return ok(joined(entries));
 }
@@ -296,7 +296,7 @@ CommandShell::Result CommandShell::addKey(const QString& fields)
     if (!model)
         return error(why);
     try {
-        EmulatedKey& added = m_testbed.add(*model);
+        EmulatedDevice& added = m_testbed.add(*model);
         return ok(added.name() + QLatin1Char(' ') + added.devnode());
     } catch (const std::exception& e) {
         return error(QString::fromStdString(e.what()));
@@ -313,7 +313,7 @@ CommandShell::Result CommandShell::runOnKey(const QString& command, const QStrin
     if (args.isEmpty())
         return error(QStringLiteral("%1 needs a key name").arg(command));
     QString why;
-    EmulatedKey* k = key(args[0], &why);
+    EmulatedDevice* k = key(args[0], &why);
     if (!k)
         return error(why);
     const QStringList params = args.mid(1);

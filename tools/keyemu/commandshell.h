@@ -8,7 +8,7 @@
 namespace tavrel::emu {
 
 class Testbed;
-class EmulatedKey;
+class EmulatedDevice;
 
 class CommandShell {
 public:
@@ -25,7 +25,7 @@ public:
     static QString help();
 
 private:
-    EmulatedKey* key(const QString& name, QString* error) const;
+    EmulatedDevice* key(const QString& name, QString* error) const;
     Result listKeys() const;
     Result addKey(const QString& fields);
     // The commands that name a key first; `rest`, the words after the command, starts with it.

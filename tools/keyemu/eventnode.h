@@ -5,7 +5,7 @@
 // sent after it was opened, as on a real event device, up to a limit of events not read. Removing it sends the remove uevents; a
 // descriptor still open then fails as on an event device that has gone.
 
-#include "keyemu/emulatedkey.h"
+#include "keyemu/emulateddevice.h"
 #include "keyemu/firmware.h"
 
 #include <QString>

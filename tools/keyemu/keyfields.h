@@ -2,7 +2,7 @@
 // The text forms of the emulator program: key descriptions such as
 // "name=left,serial=311400000002,keys=6,wireless" and bytes written as two-digit hex groups.
 
-#include "keyemu/emulatedkey.h"
+#include "keyemu/emulateddevice.h"
 
 #include <QByteArray>
 #include <QString>

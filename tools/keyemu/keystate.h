@@ -2,7 +2,7 @@
 // What an emulated key's owner and its hidraw node's handlers share. The handlers run on
 // umockdev's worker thread, the owner on the test's or the emulator program's thread.
 
-#include "keyemu/emulatedkey.h"
+#include "keyemu/emulateddevice.h"
 #include "keyemu/firmware.h"
 
 #include <QtGlobal>

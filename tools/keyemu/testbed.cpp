@@ -58,7 +58,7 @@ Testbed::~Testbed()
     testbedExists = false;
 }
 
-EmulatedKey& Testbed::add(const KeyModel& model)
+EmulatedDevice& Testbed::add(const KeyModel& model)
 {
     KeyModel m = model;
     if (m.name.isEmpty()) {
@@ -82,8 +82,8 @@ EmulatedKey& Testbed::add(const KeyModel& model)
         m.reportDescriptor = defaultReportDescriptor();
 
     auto state = std::make_shared<KeyState>(m, m.reportDescriptor);
-    m_keys.push_back(std::unique_ptr<EmulatedKey>(new EmulatedKey(state, int(m_keys.size()) + 1)));
-    EmulatedKey& key = *m_keys.back();
+    m_keys.push_back(std::unique_ptr<EmulatedDevice>(new EmulatedDevice(state, int(m_keys.size()) + 1)));
+    EmulatedDevice& key = *m_keys.back();
     try {
         plug(key);
     } catch (...) {
@@ -93,7 +93,7 @@ EmulatedKey& Testbed::add(const KeyModel& model)
     return key;
 }
 
-void Testbed::unplug(EmulatedKey& key)
+void Testbed::unplug(EmulatedDevice& key)
 {
     if (!key.m_node)
         return;
@@ -104,7 +104,7 @@ void Testbed::unplug(EmulatedKey& key)
     key.m_state->firmware.powerCycle();
 }
 
-void Testbed::plug(EmulatedKey& key)
+void Testbed::plug(EmulatedDevice& key)
 {
     if (key.m_node)
         return;
@@ -133,7 +133,7 @@ void Testbed::plug(EmulatedKey& key)
     }
 }
 
-EmulatedKey* Testbed::find(const QString& name) const
+EmulatedDevice* Testbed::find(const QString& name) const
 {
     for (const auto& key : m_keys)
         if (key->name() == name)
@@ -141,9 +141,9 @@ EmulatedKey* Testbed::find(const QString& name) const
     return nullptr;
 }
 
-std::vector<EmulatedKey*> Testbed::keys() const
+std::vector<EmulatedDevice*> Testbed::devices() const
 {
-    std::vector<EmulatedKey*> all;
+    std::vector<EmulatedDevice*> all;
     for (const auto& key : m_keys)
         all.push_back(key.get());
     return all;

@@ -9,7 +9,7 @@
 // The testbed and the plug state of its keys belong to the thread that made the testbed; a
 // key's firmware (records, received reports, bindings, switches) may be used from any thread.
 
-#include "keyemu/emulatedkey.h"
+#include "keyemu/emulateddevice.h"
 
 #include <QString>
 
@@ -29,12 +29,12 @@ public:
     Testbed& operator=(const Testbed&) = delete;
 
     // Adds the key and plugs it in. Throws std::invalid_argument for a name in use.
-    EmulatedKey& add(const KeyModel& model);
-    void unplug(EmulatedKey& key);
-    void plug(EmulatedKey& key);
+    EmulatedDevice& add(const KeyModel& model);
+    void unplug(EmulatedDevice& key);
+    void plug(EmulatedDevice& key);
 
-    EmulatedKey* find(const QString& name) const;
-    std::vector<EmulatedKey*> keys() const;
+    EmulatedDevice* find(const QString& name) const;
+    std::vector<EmulatedDevice*> devices() const;
     // The testbed's UMOCKDEV_DIR, for a program started with the preload by other means.
     QString rootDir() const;
 
@@ -47,7 +47,7 @@ public:
 
 private:
     UMockdevTestbed* m_testbed = nullptr;
-    std::vector<std::unique_ptr<EmulatedKey>> m_keys;
+    std::vector<std::unique_ptr<EmulatedDevice>> m_keys;
     int m_nextMinor = 0;
     int m_nextHidSequence = 1;
     int m_nextDevnum = 2;

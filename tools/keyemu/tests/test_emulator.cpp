@@ -113,12 +113,12 @@ std::string property(udev_device* d, const char* name)
     return value ? value : "(none)";
 }
 
-TEST(EmulatedKey, AnswersTheHidrawQueries)
+TEST(EmulatedDevice, AnswersTheHidrawQueries)
 {
     KeyModel m = model("queries");
     m.serial = QStringLiteral("310000000042");
     m.product = QStringLiteral("Test Key");
-    EmulatedKey& key = testbed->add(m);
+    EmulatedDevice& key = testbed->add(m);
     Node node(key.devnode());
     ASSERT_GE(node.fd(), 0) << std::strerror(errno);
 
@@ -168,9 +168,9 @@ TEST(EmulatedKey, AnswersTheHidrawQueries)
     EXPECT_EQ(errno, ENOTTY);
 }
 
-TEST(EmulatedKey, FirmwareAnswersThroughTheNode)
+TEST(EmulatedDevice, FirmwareAnswersThroughTheNode)
 {
-    EmulatedKey& key = testbed->add(model("exchange"));
+    EmulatedDevice& key = testbed->add(model("exchange"));
     key.setRecord(3, {0x01, 0x04, 0x00, 0x00, 0x02});
     Node node(key.devnode());
     ASSERT_GE(node.fd(), 0);
@@ -202,9 +202,9 @@ TEST(EmulatedKey, FirmwareAnswersThroughTheNode)
     EXPECT_EQ(received[1], bytes("0202010205000001"));
 }
 
-TEST(EmulatedKey, FailedWritesAndDroppedAnswers)
+TEST(EmulatedDevice, FailedWritesAndDroppedAnswers)
 {
-    EmulatedKey& key = testbed->add(model("switches"));
+    EmulatedDevice& key = testbed->add(model("switches"));
     Node node(key.devnode());
     ASSERT_GE(node.fd(), 0);
 
@@ -224,9 +224,9 @@ TEST(EmulatedKey, FailedWritesAndDroppedAnswers)
     EXPECT_EQ(node.read(), "01 81 60 00 00 00 00 00");
 }
 
-TEST(EmulatedKey, ReceiverBindsThroughTheNode)
+TEST(EmulatedDevice, ReceiverBindsThroughTheNode)
 {
-    EmulatedKey& receiver = testbed->add(model("binder", true));
+    EmulatedDevice& receiver = testbed->add(model("binder", true));
     receiver.setPairDelayMs(0);
     Node node(receiver.devnode());
     ASSERT_GE(node.fd(), 0);
@@ -244,12 +244,12 @@ TEST(EmulatedKey, ReceiverBindsThroughTheNode)
     EXPECT_TRUE(receiver.bindings().empty());
 }
 
-TEST(EmulatedKey, UdevFindsTheKeyAndItsParents)
+TEST(EmulatedDevice, UdevFindsTheKeyAndItsParents)
 {
     KeyModel m = model("udev", true);
     m.serial = QStringLiteral("311400000077");
     m.product = QStringLiteral("Receiver");
-    EmulatedKey& key = testbed->add(m);
+    EmulatedDevice& key = testbed->add(m);
 
     udev* u = udev_new();
     ASSERT_NE(u, nullptr);
@@ -307,14 +307,14 @@ std::pair<std::string, std::string> nextEvent(udev_monitor* monitor, int timeout
     return {udev_device_get_action(d.get()), udev_device_get_syspath(d.get())};
 }
 
-TEST(EmulatedKey, UnplugAndPlugAsARealKey)
+TEST(EmulatedDevice, UnplugAndPlugAsARealKey)
 {
     udev* u = udev_new();
     udev_monitor* monitor = udev_monitor_new_from_netlink(u, "udev");
     udev_monitor_filter_add_match_subsystem_devtype(monitor, "hidraw", nullptr);
     ASSERT_EQ(udev_monitor_enable_receiving(monitor), 0);
 
-    EmulatedKey& key = testbed->add(model("plugger"));
+    EmulatedDevice& key = testbed->add(model("plugger"));
     const QString firstNode = key.devnode();
     EXPECT_EQ(nextEvent(monitor, 5000), std::make_pair(std::string("add"), key.syspath().toStdString()));
     key.setRecord(0, {0x01, 0x04, 0x00, 0x00, 0x00});
@@ -355,13 +355,13 @@ TEST(EmulatedKey, UnplugAndPlugAsARealKey)
     udev_unref(u);
 }
 
-TEST(EmulatedKey, KeysAreSeparateDevices)
+TEST(EmulatedDevice, KeysAreSeparateDevices)
 {
     KeyModel foreign = model("foreign");
     foreign.vendorId = 0x1234;
     foreign.keys = 4;
-    EmulatedKey& a = testbed->add(model("left"));
-    EmulatedKey& b = testbed->add(foreign);
+    EmulatedDevice& a = testbed->add(model("left"));
+    EmulatedDevice& b = testbed->add(foreign);
     ASSERT_NE(a.devnode(), b.devnode());
     EXPECT_NE(a.model().serial, b.model().serial) << "default serials differ";
 

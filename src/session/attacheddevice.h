@@ -39,7 +39,7 @@ constexpr int WriteLongestMs = KeySlots * (WritePauseMs + WriteDeadlineMs);
 // How long a read waits after its last pause for answers still on their way.
 constexpr int ReadGraceMs = 250;
 
-class AttachedKey : public QObject, private ReportTransport {
+class AttachedDevice : public QObject, private ReportTransport {
     Q_OBJECT
 public:
     enum class State { Unread, Reading, Read, Writing, Failed, Gone };
@@ -52,8 +52,8 @@ public:
 
     // Takes the claimed device, and releases it when destroyed. Reports go to `log`. Writes are
     // shared with the user's other Tavrel programs through `board`, when there is one.
-    AttachedKey(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board = nullptr, QObject* parent = nullptr);
-    ~AttachedKey() override;
+    AttachedDevice(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board = nullptr, QObject* parent = nullptr);
+    ~AttachedDevice() override;
 
     HidDevice* device() const { return m_device; }
     const KeyIdentity& identity() const { return m_identity; }

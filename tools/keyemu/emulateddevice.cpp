@@ -1,4 +1,4 @@
-#include "keyemu/emulatedkey.h"
+#include "keyemu/emulateddevice.h"
 
 #include <algorithm>
 
@@ -56,36 +56,36 @@ qint64 KeyState::nowMs()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-EmulatedKey::EmulatedKey(std::shared_ptr<KeyState> state, int port) : m_state(std::move(state)), m_port(port) {}
+EmulatedDevice::EmulatedDevice(std::shared_ptr<KeyState> state, int port) : m_state(std::move(state)), m_port(port) {}
 
-EmulatedKey::~EmulatedKey() = default;
+EmulatedDevice::~EmulatedDevice() = default;
 
-QString EmulatedKey::name() const
+QString EmulatedDevice::name() const
 {
     return m_state->model.name;
 }
 
-const KeyModel& EmulatedKey::model() const
+const KeyModel& EmulatedDevice::model() const
 {
     return m_state->model;
 }
 
-bool EmulatedKey::plugged() const
+bool EmulatedDevice::plugged() const
 {
     return m_node != nullptr;
 }
 
-QString EmulatedKey::devnode() const
+QString EmulatedDevice::devnode() const
 {
     return m_node ? m_node->devnode() : QString();
 }
 
-QString EmulatedKey::syspath() const
+QString EmulatedDevice::syspath() const
 {
     return m_node ? m_node->syspath() : QString();
 }
 
-std::vector<QString> EmulatedKey::inputDevnodes() const
+std::vector<QString> EmulatedDevice::inputDevnodes() const
 {
     std::vector<QString> nodes;
     for (const auto& input : m_inputs)
@@ -93,7 +93,7 @@ std::vector<QString> EmulatedKey::inputDevnodes() const
     return nodes;
 }
 
-int EmulatedKey::inputOpens() const
+int EmulatedDevice::inputOpens() const
 {
     int readers = 0;
     for (const auto& input : m_inputs)
@@ -101,7 +101,7 @@ int EmulatedKey::inputOpens() const
     return readers;
 }
 
-int EmulatedKey::pressKey(int k, int holdMs)
+int EmulatedDevice::pressKey(int k, int holdMs)
 {
     if (!m_node)
         return 0;
@@ -115,44 +115,44 @@ int EmulatedKey::pressKey(int k, int holdMs)
     return int(events.size());
 }
 
-std::array<quint8, 5> EmulatedKey::record(int k) const
+std::array<quint8, 5> EmulatedDevice::record(int k) const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->firmware.record(k);
 }
 
-void EmulatedKey::setRecord(int k, const std::array<quint8, 5>& record)
+void EmulatedDevice::setRecord(int k, const std::array<quint8, 5>& record)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->firmware.setRecord(k, record);
 }
 
-std::vector<QByteArray> EmulatedKey::received() const
+std::vector<QByteArray> EmulatedDevice::received() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->firmware.received();
 }
 
-std::vector<qint64> EmulatedKey::receivedAtMs() const
+std::vector<qint64> EmulatedDevice::receivedAtMs() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->firmware.receivedAtMs();
 }
 
-void EmulatedKey::clearReceived()
+void EmulatedDevice::clearReceived()
 {
     std::lock_guard lock(m_state->mutex);
     m_state->firmware.clearReceived();
 }
 
-bool EmulatedKey::waitForReceived(std::size_t count, int timeoutMs) const
+bool EmulatedDevice::waitForReceived(std::size_t count, int timeoutMs) const
 {
     std::unique_lock lock(m_state->mutex);
     return m_state->receivedChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                              [&] { return m_state->firmware.received().size() >= count; });
 }
 
-bool EmulatedKey::waitForWritten(std::size_t count, int timeoutMs) const
+bool EmulatedDevice::waitForWritten(std::size_t count, int timeoutMs) const
 {
     std::unique_lock lock(m_state->mutex);
     return m_state->receivedChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
@@ -165,55 +165,55 @@ bool EmulatedKey::waitForWritten(std::size_t count, int timeoutMs) const
     });
 }
 
-std::vector<std::array<quint8, 5>> EmulatedKey::bindings() const
+std::vector<std::array<quint8, 5>> EmulatedDevice::bindings() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->firmware.bindings();
 }
 
-void EmulatedKey::setDropAnswers(bool on)
+void EmulatedDevice::setDropAnswers(bool on)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->firmware.setDropAnswers(on);
 }
 
-void EmulatedKey::setFailWrites(bool on)
+void EmulatedDevice::setFailWrites(bool on)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->firmware.setFailWrites(on);
 }
 
-void EmulatedKey::setWriteLimit(int bytes)
+void EmulatedDevice::setWriteLimit(int bytes)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->firmware.setWriteLimit(bytes);
 }
 
-void EmulatedKey::setPairDelayMs(int ms)
+void EmulatedDevice::setPairDelayMs(int ms)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->firmware.setPairDelayMs(ms);
 }
 
-bool EmulatedKey::pressTransmitter(const std::array<quint8, 5>& id)
+bool EmulatedDevice::pressTransmitter(const std::array<quint8, 5>& id)
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->firmware.pressTransmitter(id, KeyState::nowMs());
 }
 
-void EmulatedKey::pushInput(QByteArray report)
+void EmulatedDevice::pushInput(QByteArray report)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->firmware.pushInput(report, KeyState::nowMs());
 }
 
-int EmulatedKey::unreadInput() const
+int EmulatedDevice::unreadInput() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->firmware.unread();
 }
 
-int EmulatedKey::opens() const
+int EmulatedDevice::opens() const
 {
     return m_state->opens;
 }

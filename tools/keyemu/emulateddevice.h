@@ -36,11 +36,11 @@ class EventNode;
 class HidrawNode;
 struct KeyState;
 
-class EmulatedKey {
+class EmulatedDevice {
 public:
-    ~EmulatedKey();
-    EmulatedKey(const EmulatedKey&) = delete;
-    EmulatedKey& operator=(const EmulatedKey&) = delete;
+    ~EmulatedDevice();
+    EmulatedDevice(const EmulatedDevice&) = delete;
+    EmulatedDevice& operator=(const EmulatedDevice&) = delete;
 
     QString name() const;
     const KeyModel& model() const;
@@ -93,7 +93,7 @@ public:
 
 private:
     friend class Testbed;
-    EmulatedKey(std::shared_ptr<KeyState> state, int port);
+    EmulatedDevice(std::shared_ptr<KeyState> state, int port);
 
     std::shared_ptr<KeyState> m_state;
     std::unique_ptr<HidrawNode> m_node;

@@ -1,4 +1,4 @@
-#include "session/attachedkey.h"
+#include "session/attacheddevice.h"
 
 #include "config/filefault.h"
 #include "config/reportdispatch.h"
@@ -31,7 +31,7 @@ QTimer* makeTimer(QObject* parent, int ms)
 // While another program holds a device's write lock, it is tried again this often.
 constexpr int LockRetryMs = 20;
 
-AttachedKey::AttachedKey(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board, QObject* parent)
+AttachedDevice::AttachedDevice(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board, QObject* parent)
     : QObject(parent), m_device(device), m_channel(*this, log), m_board(board && board->available() ? board : nullptr)
 {
     m_identity.syspath = device->interfaceInfo().sysPath;
@@ -47,9 +47,9 @@ AttachedKey::AttachedKey(HidDevice* device, ReportLog& log, DeviceNoticeBoard* b
         sendNextRead();
     });
     m_readGrace = makeTimer(this, ReadGraceMs);
-    connect(m_readGrace, &QTimer::timeout, this, &AttachedKey::finishRead);
+    connect(m_readGrace, &QTimer::timeout, this, &AttachedDevice::finishRead);
     m_writePause = makeTimer(this, WritePauseMs);
-    connect(m_writePause, &QTimer::timeout, this, &AttachedKey::stepWrite);
+    connect(m_writePause, &QTimer::timeout, this, &AttachedDevice::stepWrite);
     m_writeDeadline = makeTimer(this, WriteDeadlineMs);
     connect(m_writeDeadline, &QTimer::timeout, this, [this] {
         // The key stopped taking reports: what is still queued for it is not waited for.
@@ -59,40 +59,40 @@ AttachedKey::AttachedKey(HidDevice* device, ReportLog& log, DeviceNoticeBoard* b
         abortWrite();
     });
     m_lockRetry = makeTimer(this, LockRetryMs);
-    connect(m_lockRetry, &QTimer::timeout, this, &AttachedKey::beginWrite);
+    connect(m_lockRetry, &QTimer::timeout, this, &AttachedDevice::beginWrite);
 
     if (m_board) {
         m_lock = m_board->lockFor(m_identity.id());
         // What was written before the key was found, its first read shows.
         if (const auto notice = m_board->notice(m_identity.id()))
             m_lastNotice = notice->from;
-        connect(m_board, &DeviceNoticeBoard::noticesChanged, this, &AttachedKey::takeNotice);
+        connect(m_board, &DeviceNoticeBoard::noticesChanged, this, &AttachedDevice::takeNotice);
     }
 }
 
-AttachedKey::~AttachedKey()
+AttachedDevice::~AttachedDevice()
 {
     // Destroying a claimed device returns its interface to the controller, without waiting for
     // its node.
     delete m_device;
 }
 
-QString AttachedKey::itemText() const
+QString AttachedDevice::itemText() const
 {
     return deviceListText(m_identity.product, m_identity.serial);
 }
 
-bool AttachedKey::canWrite() const
+bool AttachedDevice::canWrite() const
 {
     return m_device->canReadWrite();
 }
 
-QString AttachedKey::accessError() const
+QString AttachedDevice::accessError() const
 {
     return m_device->lastError();
 }
 
-AttachedKey::State AttachedKey::state() const
+AttachedDevice::State AttachedDevice::state() const
 {
     if (m_gone)
         return State::Gone;
@@ -105,7 +105,7 @@ AttachedKey::State AttachedKey::state() const
     return answered() ? State::Read : State::Unread;
 }
 
-void AttachedKey::setState()
+void AttachedDevice::setState()
 {
     const State now = state();
     if (now != m_shownState) {
@@ -114,10 +114,10 @@ void AttachedKey::setState()
     }
 }
 
-void AttachedKey::write(const OutputReport& report, std::function<void(const IoResult&)> done)
+void AttachedDevice::write(const OutputReport& report, std::function<void(const IoResult&)> done)
 {
     // The result comes from the event loop, never from inside this call.
-    QPointer<AttachedKey> self(this);
+    QPointer<AttachedDevice> self(this);
     m_device->writeReport(QByteArray(reinterpret_cast<const char*>(report.data()), qsizetype(report.size())),
                           [self, done = std::move(done)](const IoResult& result) {
                               if (self && done)
@@ -125,7 +125,7 @@ void AttachedKey::write(const OutputReport& report, std::function<void(const IoR
                           });
 }
 
-void AttachedKey::handleReport(quint8 reportId, std::span<const quint8> data)
+void AttachedDevice::handleReport(quint8 reportId, std::span<const quint8> data)
 {
     ReportHandlers handlers;
     handlers.keyRecord = [this](const KeyRecordResponse& r) { answer(r); };
@@ -140,7 +140,7 @@ void AttachedKey::handleReport(quint8 reportId, std::span<const quint8> data)
 // ---------------------------------------------------------------------------------------------
 // The read
 
-void AttachedKey::read(ReadKind kind)
+void AttachedDevice::read(ReadKind kind)
 {
     if (m_gone || writing())
         return;
@@ -162,7 +162,7 @@ void AttachedKey::read(ReadKind kind)
     sendNextRead();
 }
 
-void AttachedKey::sendNextRead()
+void AttachedDevice::sendNextRead()
 {
     if (!m_read.running)
         return;
@@ -189,7 +189,7 @@ void AttachedKey::sendNextRead()
     });
 }
 
-bool AttachedKey::waitingForAnswers() const
+bool AttachedDevice::waitingForAnswers() const
 {
     const int keys = m_assignments.keyCount().value_or(int(m_awaiting.size()));
     for (int k = 0; k < keys; ++k)
@@ -198,7 +198,7 @@ bool AttachedKey::waitingForAnswers() const
     return false;
 }
 
-void AttachedKey::answer(const KeyRecordResponse& response)
+void AttachedDevice::answer(const KeyRecordResponse& response)
 {
     // Only an answer to a request of this key's own read counts; any other (a late one, one
     // that another program's request brought, one the key sent by itself) was logged and is
@@ -222,7 +222,7 @@ void AttachedKey::answer(const KeyRecordResponse& response)
         finishRead();
 }
 
-void AttachedKey::finishRead()
+void AttachedDevice::finishRead()
 {
     if (!m_read.running)
         return;
@@ -233,7 +233,7 @@ void AttachedKey::finishRead()
     emit readFinished();
 }
 
-void AttachedKey::stopRead()
+void AttachedDevice::stopRead()
 {
     if (!m_read.running)
         return;
@@ -246,12 +246,12 @@ void AttachedKey::stopRead()
     setState();
 }
 
-bool AttachedKey::readComplete() const
+bool AttachedDevice::readComplete() const
 {
     return answered() && keysNotAnswered().isEmpty();
 }
 
-QList<int> AttachedKey::keysNotAnswered() const
+QList<int> AttachedDevice::keysNotAnswered() const
 {
     QList<int> missing;
     for (int k = 0; k < m_assignments.shownKeys(); ++k)
@@ -263,7 +263,7 @@ QList<int> AttachedKey::keysNotAnswered() const
 // ---------------------------------------------------------------------------------------------
 // The write
 
-void AttachedKey::write()
+void AttachedDevice::write()
 {
     QList<int> keys;
     for (int k = 0; k < m_assignments.shownKeys(); ++k)
@@ -271,7 +271,7 @@ void AttachedKey::write()
     writeKeys(std::move(keys));
 }
 
-void AttachedKey::writeKeys(QList<int> keys)
+void AttachedDevice::writeKeys(QList<int> keys)
 {
     if (writing())
         return;
@@ -290,7 +290,7 @@ void AttachedKey::writeKeys(QList<int> keys)
     beginWrite();
 }
 
-void AttachedKey::beginWrite()
+void AttachedDevice::beginWrite()
 {
     if (!m_write.running)
         return;
@@ -321,7 +321,7 @@ void AttachedKey::beginWrite()
     stepWrite();
 }
 
-void AttachedKey::stepWrite()
+void AttachedDevice::stepWrite()
 {
     if (!m_write.running)
         return;
@@ -349,7 +349,7 @@ void AttachedKey::stepWrite()
     finishWrite();
 }
 
-void AttachedKey::writeDone(quint64 generation, int position, const IoResult& result)
+void AttachedDevice::writeDone(quint64 generation, int position, const IoResult& result)
 {
     if (!m_write.running || generation != m_generation)
         return;
@@ -368,7 +368,7 @@ void AttachedKey::writeDone(quint64 generation, int position, const IoResult& re
     m_writePause->start();
 }
 
-void AttachedKey::abortWrite()
+void AttachedDevice::abortWrite()
 {
     // Nothing more is written; the keys not reached yet count as not written.
     if (!m_write.running)
@@ -383,7 +383,7 @@ void AttachedKey::abortWrite()
     finishWrite();
 }
 
-void AttachedKey::finishWrite()
+void AttachedDevice::finishWrite()
 {
     m_write.running = false;
     m_writePause->stop();
@@ -401,7 +401,7 @@ void AttachedKey::finishWrite()
     emit writeFinished(m_write.outcome);
 }
 
-void AttachedKey::shareWrite()
+void AttachedDevice::shareWrite()
 {
     if (!m_lock || !m_lock->locked())
         return;
@@ -419,14 +419,14 @@ void AttachedKey::shareWrite()
     m_lock->unlock();
 }
 
-void AttachedKey::takeNotice()
+void AttachedDevice::takeNotice()
 {
     // While this program writes the device, nobody else does.
     if (!m_lock || !m_lock->locked())
         applyNotice();
 }
 
-void AttachedKey::applyNotice()
+void AttachedDevice::applyNotice()
 {
     if (!m_board || m_gone)
         return;
@@ -445,7 +445,7 @@ void AttachedKey::applyNotice()
         emit sharingChanged();
 }
 
-void AttachedKey::setRecord(int key, const KeyRecord& record, RecordOrigin origin, const QString& text)
+void AttachedDevice::setRecord(int key, const KeyRecord& record, RecordOrigin origin, const QString& text)
 {
     if (!validKey(key))
         return;
@@ -456,7 +456,7 @@ void AttachedKey::setRecord(int key, const KeyRecord& record, RecordOrigin origi
 // ---------------------------------------------------------------------------------------------
 // Pairing
 
-void AttachedKey::bind()
+void AttachedDevice::bind()
 {
     m_bindOpen = true;
     m_channel.send(pairReport(PAIR_BIND), [this](const IoResult& result) {
@@ -467,7 +467,7 @@ void AttachedKey::bind()
     });
 }
 
-void AttachedKey::clearBindings()
+void AttachedDevice::clearBindings()
 {
     m_bindOpen = false;
     m_channel.send(pairReport(PAIR_CLEAR), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
@@ -475,7 +475,7 @@ void AttachedKey::clearBindings()
 
 // ---------------------------------------------------------------------------------------------
 
-void AttachedKey::setInputWatched(bool on)
+void AttachedDevice::setInputWatched(bool on)
 {
     if (on == (m_input != nullptr) || (on && m_gone))
         return;
@@ -493,13 +493,13 @@ void AttachedKey::setInputWatched(bool on)
             [this](const InputChange& change) { emit inputReceived(change, keySending(change)); });
 }
 
-void AttachedKey::refindInput()
+void AttachedDevice::refindInput()
 {
     if (m_input)
         m_input->refind();
 }
 
-int AttachedKey::keySending(const InputChange& change) const
+int AttachedDevice::keySending(const InputChange& change) const
 {
     std::vector<std::optional<KeyRecord>> held;
     for (int k = 0; k < m_assignments.shownKeys(); ++k) {
@@ -512,7 +512,7 @@ int AttachedKey::keySending(const InputChange& change) const
 
 // ---------------------------------------------------------------------------------------------
 
-void AttachedKey::markGone()
+void AttachedDevice::markGone()
 {
     if (m_gone)
         return;
