@@ -16,7 +16,7 @@ constexpr int ScanLimitMs = 10000;
 // A read that ended with keys missing is asked again after this: answers can come a little
 // after the read's last pause.
 constexpr int ReadRetryMs = 200;
-// The session counts the bind request down from ten seconds.
+// The receiver counts the bind request down from ten seconds.
 constexpr int BindLimitMs = (BindSeconds + 3) * 1000;
 constexpr int UnbindLimitMs = 3000;
 
@@ -35,8 +35,7 @@ std::optional<Failure> SessionDriver::start()
     // The failure is noted only while the scan is waited for; the connection ends with `scope`.
     QObject scope;
     connect(&m_session, &DeviceSession::failed, &scope, [&failure](const QString& message) { failure = message; });
-    // Only the keys a command names are asked anything.
-    m_session.setReadsWhenSelected(false);
+    // Only the keys a command names are asked anything: the session itself reads none.
     m_session.start();
     if (m_session.controller()->isInert()) {
         return Failure(ExitOther, QCoreApplication::translate("tavrelctl", "udev is not available, so no key can be "
@@ -190,27 +189,24 @@ std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedDevice* key)
 {
     if (auto refused = refusedAccess(key))
         return *refused;
-    select(key);
     const QPointer<AttachedDevice> guarded(key);
     std::optional<PairingResponse> pairing;
     bool timedOut = false, failed = false;
     QObject context;
     // Only this receiver's answer to this bind: another device's says nothing about it.
-    connect(&m_session, &DeviceSession::pairingAnswered, &context, [&](AttachedDevice* from, const PairingResponse& p) {
-        if (from != key)
-            return;
+    connect(key, &AttachedDevice::pairingAnswered, &context, [&](const PairingResponse& p) {
         pairing = p;
         wake();
     });
-    connect(&m_session, &DeviceSession::bindTimedOut, &context, [&] {
+    connect(key, &AttachedDevice::bindTimedOut, &context, [&] {
         timedOut = true;
         wake();
     });
-    connect(&m_session, &DeviceSession::bindRequestFailed, &context, [&] {
+    connect(key, &AttachedDevice::bindRequestFailed, &context, [&] {
         failed = true;
         wake();
     });
-    m_session.bind();
+    key->bind();
     const QString name = nameOf(key);
     waitFor([&] { return pairing || timedOut || failed || !guarded || guarded->gone(); }, BindLimitMs);
     if (pairing)
@@ -229,16 +225,15 @@ std::optional<Failure> SessionDriver::unbind(AttachedDevice* key)
 {
     if (auto refused = refusedAccess(key))
         return refused;
-    select(key);
     const QPointer<AttachedDevice> guarded(key);
     const QString name = nameOf(key);
     std::optional<bool> sent;
     QObject context;
-    connect(&m_session, &DeviceSession::clearRequestDone, &context, [&](bool ok) {
+    connect(key, &AttachedDevice::clearRequestDone, &context, [&](bool ok) {
         sent = ok;
         wake();
     });
-    m_session.clearBindings();
+    key->clearBindings();
     waitFor([&] { return sent.has_value() || !guarded || guarded->gone(); }, UnbindLimitMs);
     if (sent.value_or(false))
         return std::nullopt;
@@ -247,11 +242,6 @@ std::optional<Failure> SessionDriver::unbind(AttachedDevice* key)
     return Failure(
         ExitDeviceFailed,
         QCoreApplication::translate("tavrelctl", "%1: the request to clear the bindings could not be sent.").arg(name));
-}
-
-void SessionDriver::select(AttachedDevice* key)
-{
-    m_session.selectDevice(m_session.indexOf(key));
 }
 
 bool SessionDriver::waitFor(std::function<bool()> done, int timeoutMs)

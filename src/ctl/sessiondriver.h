@@ -50,7 +50,7 @@ public:
     std::optional<Failure> read(AttachedDevice* key);
 
     // Asks the receiver to bind a transmitter and waits for its answer, for as long as the
-    // session counts down.
+    // receiver counts down.
     std::variant<PairingResponse, Failure> bind(AttachedDevice* key);
     // Asks the receiver to forget every transmitter; no answer comes, so this waits only until
     // the request was sent.
@@ -72,8 +72,6 @@ public:
 
 private:
     void wake();
-    // Selects the key, so that pairing goes to it.
-    void select(AttachedDevice* key);
 
     DeviceSession& m_session;
     QEventLoop* m_loop = nullptr;

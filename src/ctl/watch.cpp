@@ -95,13 +95,10 @@ std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool
         if (over())
             loop.quit();
     });
-    QObject::connect(&driver.session(), &DeviceSession::inputReceived, &context,
-                     [&](AttachedDevice* from, const InputChange& change, int k) {
-                         if (from != watched)
-                             return;
-                         out << watchLine(change, k, json) << '\n';
-                         out.flush();
-                     });
+    QObject::connect(key, &AttachedDevice::inputReceived, &context, [&](const InputChange& change, int k) {
+        out << watchLine(change, k, json) << '\n';
+        out.flush();
+    });
     // Another program wrote the key: the records it holds now tell which key sends what.
     QObject::connect(key, &AttachedDevice::recordChanged, &context, [&](int k) {
         const auto& held = watched->assignments().at(k);

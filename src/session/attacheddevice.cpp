@@ -60,6 +60,10 @@ AttachedDevice::AttachedDevice(HidDevice* device, ReportLog& log, DeviceNoticeBo
     });
     m_lockRetry = makeTimer(this, LockRetryMs);
     connect(m_lockRetry, &QTimer::timeout, this, &AttachedDevice::beginWrite);
+    m_bindTimer = makeTimer(this, 1000);
+    m_bindTimer->setSingleShot(false);
+    m_bindTimer->setObjectName(QStringLiteral("BindTimer"));
+    connect(m_bindTimer, &QTimer::timeout, this, &AttachedDevice::bindTick);
 
     if (m_board) {
         m_lock = m_board->lockFor(m_identity.id());
@@ -131,10 +135,13 @@ void AttachedDevice::handleReport(quint8 reportId, std::span<const quint8> data)
     handlers.keyRecord = [this](const KeyRecordResponse& r) { answer(r); };
     handlers.pairing = [this](const PairingResponse& p) {
         // An answer nobody asked for, or one after the bind ended, was logged and is left at that.
-        if (std::exchange(m_bindOpen, false))
-            emit pairingAnswered(p);
+        if (!std::exchange(m_bindOpen, false))
+            return;
+        stopBindCountdown();
+        emit pairingAnswered(p);
     };
     dispatchReport(reportId, data, handlers, m_channel.log());
+    emit reportReceived();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -459,12 +466,42 @@ void AttachedDevice::setRecord(int key, const KeyRecord& record, RecordOrigin or
 void AttachedDevice::bind()
 {
     m_bindOpen = true;
+    m_bindCountdown = BindSeconds;
+    m_bindTimer->start();
     m_channel.send(pairReport(PAIR_BIND), [this](const IoResult& result) {
         if (result.ok())
             return;
         m_bindOpen = false;
+        stopBindCountdown();
         emit bindRequestFailed();
     });
+}
+
+void AttachedDevice::endBind()
+{
+    m_bindOpen = false;
+    stopBindCountdown();
+}
+
+void AttachedDevice::stopBindCountdown()
+{
+    m_bindTimer->stop();
+    m_bindCountdown = 0;
+}
+
+void AttachedDevice::bindTick()
+{
+    if (m_bindCountdown <= 0) {
+        m_bindTimer->stop();
+        return;
+    }
+    --m_bindCountdown;
+    emit bindCountdownChanged(m_bindCountdown);
+    if (m_bindCountdown < 1) {
+        m_bindOpen = false;
+        m_bindTimer->stop();
+        emit bindTimedOut();
+    }
 }
 
 void AttachedDevice::clearBindings()
@@ -517,8 +554,13 @@ void AttachedDevice::markGone()
     if (m_gone)
         return;
     m_gone = true;
-    m_bindOpen = false;
     setInputWatched(false);
+    // A receiver that went answers no bind: its countdown ends as the time-out would end it.
+    m_bindOpen = false;
+    if (m_bindCountdown > 0) {
+        stopBindCountdown();
+        emit bindTimedOut();
+    }
     finishRead();
     abortWrite();
     setState();

@@ -38,6 +38,8 @@ constexpr int WriteDeadlineMs = 2000;
 constexpr int WriteLongestMs = KeySlots * (WritePauseMs + WriteDeadlineMs);
 // How long a read waits after its last pause for answers still on their way.
 constexpr int ReadGraceMs = 250;
+// Seconds a bind request waits for a transmitter.
+constexpr int BindSeconds = 10;
 
 class AttachedDevice : public QObject, private ReportTransport {
     Q_OBJECT
@@ -99,13 +101,17 @@ public:
     // display text. Outside the slots nothing changes.
     void setRecord(int key, const KeyRecord& record, RecordOrigin origin, const QString& text = {});
 
-    // Asks a receiver to bind the next transmitter that sends, or to forget every transmitter.
-    // Failures to send are announced; the receiver answers a binding with a pairing answer.
-    // A pairing answer counts only while this key's own bind is open: from the request to the
-    // first answer, endBind() (the time-out) or a clear.
+    // Asks a receiver to bind the next transmitter that sends, and counts down the BindSeconds
+    // it waits for one; or to forget every transmitter. Failures to send are announced; the
+    // receiver answers a binding with a pairing answer. A pairing answer counts only while this
+    // device's own bind is open: from the request to the first answer, the time-out, endBind()
+    // or a clear. A clear leaves the countdown running to its time-out.
     void bind();
-    void endBind() { m_bindOpen = false; }
+    // The bind ends without a word: another receiver is being paired.
+    void endBind();
     void clearBindings();
+    // Seconds the countdown of a bind has left; 0 when none runs.
+    int bindCountdown() const { return m_bindCountdown; }
 
     // --- what the key sends through its keyboard and mouse interfaces
     // While watched, the key's input devices are read and each press and release is announced.
@@ -143,9 +149,15 @@ signals:
     // The write began or stopped waiting for another program's, or keys with edits not written
     // were changed by another program, or that note was cleared.
     void sharingChanged();
-    void pairingAnswered(const PairingResponse& response);
+    // Pairing: the answer to this device's open bind, which ends its countdown.
+    void pairingAnswered(const tavrel::PairingResponse& response);
+    // A second of the bind's countdown passed; at 0 the bind timed out.
+    void bindCountdownChanged(int secondsLeft);
+    void bindTimedOut();
     void bindRequestFailed();
     void clearRequestDone(bool sent);
+    // The device sent a report, whatever it holds.
+    void reportReceived();
     // A press or release from the key's input devices, and the key that sends it or -1.
     void inputReceived(const tavrel::InputChange& change, int key);
 
@@ -183,6 +195,8 @@ private:
     void abortWrite();
     void finishWrite();
     void setState();
+    void bindTick();
+    void stopBindCountdown();
 
     HidDevice* m_device;
     KeyIdentity m_identity;
@@ -191,6 +205,8 @@ private:
     KeyAssignments m_assignments;
     bool m_gone = false;
     bool m_bindOpen = false;
+    int m_bindCountdown = 0;
+    QTimer* m_bindTimer;
     bool m_lastFailed = false;
     State m_shownState = State::Unread;
 

@@ -85,8 +85,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
     buildLayout();
 
     m_session = new DeviceSession(this);
-    // The window shows what the selected key sends, for as long as it is open on that key.
-    m_session->setWatchesSelected(true);
+    m_editor = new DeviceEditor(*m_session, this);
+    // The window shows what the selected device sends, for as long as it is open on that device.
+    m_editor->setWatchesInput(true);
 
     connectHandlers();
     connectSession();
@@ -341,7 +342,9 @@ MainWindow::~MainWindow()
 {
     if (m_hookFilter)
         QCoreApplication::instance()->removeNativeEventFilter(m_hookFilter.get());
-    // The session goes first so that no device handler can reach a half-destroyed window.
+    // The session and the editor go first so that no device handler can reach a half-destroyed
+    // window.
+    delete std::exchange(m_editor, nullptr);
     delete std::exchange(m_session, nullptr);
 }
 
@@ -360,7 +363,7 @@ void MainWindow::onWebLinkClicked()
 void MainWindow::onPairingClicked()
 {
     if (!m_pairingWindow) {
-        m_ownPairingWindow = std::make_unique<PairingWindow>(m_session);
+        m_ownPairingWindow = std::make_unique<PairingWindow>(m_editor);
         m_pairingWindow = m_ownPairingWindow.get();
     }
     m_pairingWindow->show();

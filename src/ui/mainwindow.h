@@ -1,13 +1,15 @@
 #pragma once
 // The main window: the device tool bar, the key picker, the keyboard and mouse pages, and the read
-// and write buttons. A view of the device session: its handlers read the widgets and forward to
-// the session, and it shows what the session announces.
+// and write buttons. A view of the device session and of the selected device: its handlers read
+// the widgets and forward to the editor or the device, and it shows what they announce.
 
 #include "config/historyentry.h"
 #include "keys/keylabels.h"
+#include "session/deviceeditor.h"
 #include "session/devicesession.h"
 #include "ui/keyfilereader.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -57,6 +59,8 @@ public:
     // its own the first time it is opened: most starts never open it.
     void setPairingWindow(PairingWindow* window) { m_pairingWindow = window; }
     DeviceSession* session() const { return m_session; }
+    // The selected device and the key being edited on it.
+    DeviceEditor* editor() const { return m_editor; }
 
     // Key files (Ctrl+S, Ctrl+O): the selected device's keys saved to a file, and a file loaded
     // into the table, shown but not written until "写入". The shortcuts ask for the file in a
@@ -67,7 +71,7 @@ public:
     // The dialog asking for a key file while it is open, else null.
     QFileDialog* fileDialog() const { return m_fileDialog; }
 
-    // The selected key, or -1 when none the table holds is selected.
+    // The key being edited, or -1 when none the table holds is selected.
     int selectedKey() const;
 
     // Key names as the user's keyboard layout labels the keys, read again from the X server
@@ -105,6 +109,8 @@ private:
     void connectHandlers();
     void connectKeyEditor();
     void connectSession();
+    // The selected device's own events reach the window while it is selected.
+    void connectSelectedDevice();
     void buildFileActions();
     void buildHistoryAction();
 
@@ -145,8 +151,8 @@ private:
     // The capture box takes the focus, and capture starts, when the keyboard page shows a key.
     void focusCaptureBox();
     void showCombination(const TakenCombination& taken);
-    // What the selected key was last heard sending, and the key whose record sends it.
-    void showReceived(AttachedDevice* from, const InputChange& change, int key);
+    // What the selected device was last heard sending, and the key whose record sends it.
+    void showReceived(const InputChange& change, int key);
     void clearReceived();
     void readKeyLabels();
     void showWriteOutcome(const WriteOutcome& outcome);
@@ -162,7 +168,7 @@ private:
     ui::GradientText* m_titleText = nullptr;
     ui::GradientText* m_webLink = nullptr;
     QButtonGroup* m_deviceButtons = nullptr;
-    // The key picker and the pages of the selected key.
+    // The key picker and the pages of the selected device.
     ui::KeyPicker* m_keyPicker = nullptr;
     ui::TabControl* m_pages = nullptr;
     ui::TabItem* m_keyboardTab = nullptr;
@@ -179,7 +185,7 @@ private:
     QButtonGroup* m_mouseButtons = nullptr;
     QGroupBox* m_mouseTriggerBox = nullptr;
     QButtonGroup* m_mouseTrigger = nullptr;
-    // What the selected key was last heard sending, in the free strip above both pages.
+    // What the selected device was last heard sending, in the free strip above both pages.
     QLabel* m_receivedText = nullptr;
     // Right of the pages, and along the bottom edge.
     ui::PictureButton* m_pairingButton = nullptr;
@@ -191,6 +197,9 @@ private:
     QLabel* m_emptyHelp = nullptr;
 
     DeviceSession* m_session = nullptr;
+    DeviceEditor* m_editor = nullptr;
+    // The device whose events the window takes, the selected one.
+    QPointer<AttachedDevice> m_connectedDevice;
     std::unique_ptr<platform::HookLibrary> m_hook;
     std::unique_ptr<platform::TestHookMapping> m_testHook;
     std::unique_ptr<platform::HookMessageFilter> m_hookFilter;

@@ -36,14 +36,14 @@ void MainWindow::stopCapture()
 {
     if (m_hook)
         m_hook->HookOff();
-    m_session->stopCapture();
+    m_editor->stopCapture();
 }
 
 void MainWindow::startCapture()
 {
     // The user may have switched layouts since; what they press now is named in the one in use.
     readKeyLabels();
-    m_session->startCapture();
+    m_editor->startCapture();
     if (m_hook)
         platform::switchCaptureOn(*m_hook, m_testHook.get());
 }
@@ -63,7 +63,7 @@ void MainWindow::changeEvent(QEvent* event)
 {
     // Alt+Tab away in the middle of a combination: its release goes to another window.
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
-        m_session->stopCapture();
+        m_editor->stopCapture();
     else if (event->type() == QEvent::ActivationChange)
         readKeyLabels();
     QWidget::changeEvent(event);
@@ -76,7 +76,7 @@ void MainWindow::handleHookMessage(quint32 message, quint32 wParam, quint32 lPar
         return;
     const std::optional<KeyEvent> event = decodeHookMessage(message, wParam, lParam, &platform::keyNameText);
     if (event)
-        m_session->captureKey(*event);
+        m_editor->captureKey(*event);
 }
 
 void MainWindow::showCombination(const TakenCombination& taken)

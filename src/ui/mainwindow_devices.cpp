@@ -1,4 +1,4 @@
-// Device discovery and selection as the window shows them: the tool bar's device buttons, and what the selected key's serial number says it offers.
+// Device discovery and selection as the window shows them: the tool bar's device buttons, and what the selected device's serial number says it offers.
 #include "ui/mainwindow.h"
 
 #include "ui/widgets/gradienttext.h"
@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <algorithm>
 
 namespace tavrel {
@@ -32,7 +33,7 @@ QString deviceCaption(bool wireless)
     return wireless ? MainWindow::tr("无线按键") : MainWindow::tr("USB按键");
 }
 
-// What the user is told when a key is found that this user may not open for writing.
+// What the user is told when a device is found that this user may not open for writing.
 QString accessHelpText()
 {
     return MainWindow::tr("发现USB按键，但当前用户没有读写它的权限，无法读取或写入设置。\n"
@@ -56,18 +57,18 @@ void MainWindow::removeDeviceButtons()
 void MainWindow::showSerial(bool trailingSpaces)
 {
     m_serialSpaces = trailingSpaces;
-    const AttachedDevice* key = m_session->selected();
-    if (!key)
+    const AttachedDevice* device = m_editor->selected();
+    if (!device)
         return;
-    QString text = tr("序列号:") + key->identity().serial + (trailingSpaces ? QStringLiteral("  ") : QString());
-    // Another maker's device with these ids, or a key whose serial is not a known code: it works
-    // as the plainest key, and the window says why it offers no more.
-    if (!key->capabilities().decoded)
+    QString text = tr("序列号:") + device->identity().serial + (trailingSpaces ? QStringLiteral("  ") : QString());
+    // Another maker's device with these ids, or a device whose serial is not a known code: it
+    // works as the plainest device, and the window says why it offers no more.
+    if (!device->capabilities().decoded)
         text += QLatin1Char('\n') + tr("型号未知：仅键盘按键");
     // What another Tavrel program does to the device while this window shows it.
-    if (key->waitingForOtherWrite())
+    if (device->waitingForOtherWrite())
         text += QLatin1Char('\n') + tr("等待其他程序写完…");
-    const QList<int> changed = key->assignments().changedElsewhere();
+    const QList<int> changed = device->assignments().changedElsewhere();
     //: Keys whose edit, not written yet, stays while another program wrote them.
     if (!changed.isEmpty())
         text += QLatin1Char('\n') + tr("按键%1已被他处改写").arg(keyNumbersText(changed));
@@ -78,16 +79,15 @@ void MainWindow::showSerial(bool trailingSpaces)
 
 void MainWindow::showDevices()
 {
-    const auto& keys = m_session->devices();
     removeDeviceButtons();
-    const int count = int(keys.size());
+    const int count = int(m_session->devices().size());
     m_titleText->setVisible(count <= 3);
     showDeviceButtons();
 
-    if (m_session->devicePresent()) {
+    if ((m_editor->selected() != nullptr)) {
         m_historyNote.clear();
         showSerial(true);
-        m_keyCaption->setText(tr("设置按键:%1").arg(std::max(m_session->selectedKey(), 0) + 1));
+        m_keyCaption->setText(tr("设置按键:%1").arg(std::max(m_editor->selectedKey(), 0) + 1));
         m_emptyHelp->hide();
         m_pages->show();
         m_keyPicker->show();
@@ -107,11 +107,11 @@ void MainWindow::showDevices()
 
 void MainWindow::showDeviceButtons()
 {
-    const auto& keys = m_session->devices();
-    for (int i = 0; i < int(keys.size()); ++i) {
-        const bool wireless = keys[std::size_t(i)]->capabilities().wireless;
+    const auto& devices = m_session->devices();
+    for (int i = 0; i < int(devices.size()); ++i) {
+        const bool wireless = devices[std::size_t(i)]->capabilities().wireless;
         auto* button = new ui::PictureButton(deviceCaption(wireless),
-                                             devicePicture(wireless, i == m_session->selectedDevice()), m_toolBar);
+                                             devicePicture(wireless, i == m_editor->selectedIndex()), m_toolBar);
         button->setObjectName(QStringLiteral("deviceButton%1").arg(i));
         m_deviceButtons->addButton(button, i);
         button->setGeometry(70 * i + 10, 12, 77, 77);
@@ -123,33 +123,58 @@ void MainWindow::showDeviceButtons()
 
 void MainWindow::showSelection()
 {
-    const int row = m_session->selectedDevice();
+    const int row = m_editor->selectedIndex();
     m_historyNote.clear();
     showSerial(false);
-    // The tool bar's pictures follow the key chosen, whatever the others are.
-    const auto& keys = m_session->devices();
-    for (int i = 0; i < int(keys.size()); ++i) {
+    // The tool bar's pictures follow the device chosen, whatever the others are.
+    const auto& devices = m_session->devices();
+    for (int i = 0; i < int(devices.size()); ++i) {
         if (auto* button = qobject_cast<ui::PictureButton*>(m_deviceButtons->button(i)))
-            button->setPicture(devicePicture(keys[std::size_t(i)]->capabilities().wireless, i == row));
+            button->setPicture(devicePicture(devices[std::size_t(i)]->capabilities().wireless, i == row));
     }
+    connectSelectedDevice();
     showSelectedDevice();
 }
 
-// What the selected key offers: its pages and groups, pairing, the window title, its keys.
+// What the selected device offers: its pages and groups, pairing, the window title, its keys.
 void MainWindow::showSelectedDevice()
 {
-    m_mouseTab->setVisible(m_session->mousePageShown());
-    m_keyboardTriggerBox->setVisible(m_session->triggerGroupsShown());
-    m_mouseTriggerBox->setVisible(m_session->triggerGroupsShown());
-    m_pairingButton->setEnabled(m_session->capabilities().pairing);
-    m_pairingButton->setVisible(m_session->capabilities().pairing);
-    setWindowTitle(deviceCaption(m_session->capabilities().wireless));
+    const KeyCapabilities caps = m_editor->selected() ? m_editor->selected()->capabilities() : KeyCapabilities{};
+    m_mouseTab->setVisible(m_editor->mousePageShown());
+    m_keyboardTriggerBox->setVisible(m_editor->triggerGroupsShown());
+    m_mouseTriggerBox->setVisible(m_editor->triggerGroupsShown());
+    m_pairingButton->setEnabled(caps.pairing);
+    m_pairingButton->setVisible(caps.pairing);
+    setWindowTitle(deviceCaption(caps.wireless));
     showKeys();
+}
+
+void MainWindow::connectSelectedDevice()
+{
+    AttachedDevice* device = m_editor->selected();
+    if (device == m_connectedDevice)
+        return;
+    if (m_connectedDevice)
+        m_connectedDevice->disconnect(this);
+    m_connectedDevice = device;
+    if (!device)
+        return;
+    connect(device, &AttachedDevice::recordChanged, this, [this](int key) {
+        if (key == selectedKey())
+            showKey();
+    });
+    // Every answer of a read hands the capture box the focus, so that the user can type the new
+    // combination at once, also after clicking 读取.
+    connect(device, &AttachedDevice::readAnswered, this, &MainWindow::focusCaptureBox);
+    connect(device, &AttachedDevice::writeProgress, m_writeProgress, &QProgressBar::setValue);
+    connect(device, &AttachedDevice::writeFinished, this, &MainWindow::showWriteOutcome);
+    connect(device, &AttachedDevice::sharingChanged, this, [this] { showSerial(m_serialSpaces); });
+    connect(device, &AttachedDevice::inputReceived, this, &MainWindow::showReceived);
 }
 
 void MainWindow::onDeviceButtonClicked(int device)
 {
-    m_session->selectDevice(device);
+    m_editor->selectDevice(device);
 }
 
 void MainWindow::warnAboutAccess(const QString&)

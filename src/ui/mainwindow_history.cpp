@@ -43,25 +43,25 @@ void MainWindow::buildHistoryAction()
 
 std::optional<history::UndoPlan> MainWindow::undoPlan(QString* about)
 {
-    AttachedDevice* key = m_session->selected();
-    if (!key)
+    AttachedDevice* device = m_editor->selected();
+    if (!device)
         return std::nullopt;
     if (!WriteHistory::enabled()) {
         postErrorBox(tr("写入历史已关闭（TAVREL_HISTORY=0），无法撤销。"));
         return std::nullopt;
     }
     const WriteHistory* history = m_session->history();
-    const WriteHistory::Entries read = history->entries(history->deviceOf(key));
+    const WriteHistory::Entries read = history->entries(history->deviceOf(device));
     if (!read.outcome.ok()) {
         postErrorBox(tr("无法读取写入历史：%1").arg(fileFaultText(read.outcome)));
         return std::nullopt;
     }
     const history::HistoryEntry* entry = latestChange(read.text.entries);
     if (!entry) {
-        postErrorBox(tr("%1没有可撤销的写入。").arg(key->itemText()));
+        postErrorBox(tr("%1没有可撤销的写入。").arg(device->itemText()));
         return std::nullopt;
     }
-    history::UndoPlan plan = history::planUndo(*entry, WriteHistory::heldRecords(*key));
+    history::UndoPlan plan = history::planUndo(*entry, WriteHistory::heldRecords(*device));
     if (!plan.differing.isEmpty()) {
         postErrorBox(tr("无法撤销上次写入：按键%1在那之后又被改变了。").arg(keyNumbersText(plan.differing)));
         return std::nullopt;
@@ -76,7 +76,7 @@ std::optional<history::UndoPlan> MainWindow::undoPlan(QString* about)
 
 void MainWindow::onUndoTriggered()
 {
-    if (m_session->busy() || m_undoBox)
+    if (m_editor->busy() || m_undoBox)
         return;
     QString time;
     const std::optional<history::UndoPlan> plan = undoPlan(&time);
@@ -86,7 +86,7 @@ void MainWindow::onUndoTriggered()
         const QString text = assignmentText(record);
         return text.isEmpty() ? tr("（无）") : m_keyLabels.relabel(text);
     };
-    QStringList lines{tr("撤销%1在%2的写入？以下按键将改变：").arg(m_session->selected()->itemText(), time)};
+    QStringList lines{tr("撤销%1在%2的写入？以下按键将改变：").arg(m_editor->selected()->itemText(), time)};
     QList<int> keys;
     for (const history::KeyWrite& k : plan->restore) {
         lines << tr("按键%1：%2 → %3").arg(QString::number(k.key + 1), name(*k.before), name(k.written));
@@ -101,7 +101,7 @@ void MainWindow::onUndoTriggered()
     m_undoBox->setDefaultButton(QMessageBox::Cancel);
     m_undoBox->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_undoBox, &QObject::destroyed, this, [this] { m_undoBox = nullptr; });
-    const QPointer<AttachedDevice> device(m_session->selected());
+    const QPointer<AttachedDevice> device(m_editor->selected());
     connect(m_undoBox, &QMessageBox::finished, this, [this, device, keys, first = *plan](int result) {
         // Closed: it is deleted later.
         m_undoBox = nullptr;
@@ -110,7 +110,7 @@ void MainWindow::onUndoTriggered()
         guarded([&] {
             // What the device holds may have changed while the box was open: checked again.
             QString time;
-            if (!device || device != m_session->selected() || m_session->busy())
+            if (!device || device != m_editor->selected() || m_editor->busy())
                 return;
             const std::optional<history::UndoPlan> now = undoPlan(&time);
             if (!now || now->restore != first.restore) {
@@ -119,9 +119,9 @@ void MainWindow::onUndoTriggered()
                 return;
             }
             for (const history::KeyWrite& k : now->restore)
-                m_session->setRecord(k.key, k.written);
+                device->setRecord(k.key, k.written, RecordOrigin::Loaded);
             m_session->history()->setCommand(QStringLiteral("tavrel"), QStringLiteral("undo"));
-            m_session->writeKeys(keys);
+            device->writeKeys(keys);
             m_session->history()->setCommand(QStringLiteral("tavrel"), QStringLiteral("write"));
         });
     });

@@ -22,7 +22,7 @@ namespace tavrel {
 
 int MainWindow::selectedKey() const
 {
-    return m_session->selectedKey();
+    return m_editor->selectedKey();
 }
 
 void MainWindow::showKey()
@@ -32,7 +32,7 @@ void MainWindow::showKey()
     // one whose key has not answered) shows an empty keyboard page, never another key's record.
     const int s = selectedKey();
     const QScopedValueRollback<bool> showing(m_showing, true);
-    const auto& stored = m_session->shownRecord(s);
+    const auto& stored = m_editor->shownRecord(s);
     if (stored && isMouseMode(stored->record.mode)) {
         const KeyRecord& r = stored->record;
         m_pages->setCurrentIndex(1);
@@ -72,18 +72,18 @@ void MainWindow::focusCaptureBox()
 
 void MainWindow::onKeyPicked()
 {
-    m_session->selectKey(m_keyPicker->currentIndex());
+    m_editor->selectKey(m_keyPicker->currentIndex());
     showSelectedKeyPage();
 }
 
 void MainWindow::onKeyboardTabClicked()
 {
-    m_session->useKeyboard();
+    m_editor->useKeyboard();
 }
 
 void MainWindow::onMouseTabClicked()
 {
-    m_session->useMouse();
+    m_editor->useMouse();
 }
 
 void MainWindow::connectKeyEditor()
@@ -100,12 +100,12 @@ void MainWindow::connectKeyEditor()
     // Only the user's choices: the window's own, while it shows a record, change nothing.
     connect(m_mouseButtons, &QButtonGroup::idToggled, this, [this](int button, bool checked) {
         if (checked && !m_showing)
-            guarded([&] { m_session->setMouseButton(quint8(button)); });
+            guarded([&] { m_editor->setMouseButton(quint8(button)); });
     });
     for (QButtonGroup* trigger : {m_mouseTrigger, m_keyboardTrigger}) {
         connect(trigger, &QButtonGroup::idToggled, this, [this](int repeat, bool checked) {
             if (checked && !m_showing)
-                guarded([&] { m_session->setRepeat(repeat == 1); });
+                guarded([&] { m_editor->setRepeat(repeat == 1); });
         });
     }
 }

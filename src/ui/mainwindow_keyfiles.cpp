@@ -57,7 +57,7 @@ void MainWindow::askForFile(bool save)
 {
     // In the capture box Ctrl+S and Ctrl+O are combinations being taken for a key; while a read
     // or write runs the table is not whole; one dialog, and one file being read, at a time.
-    if (m_session->capturing() || m_session->busy() || m_fileDialog || m_keyFileReader->busy())
+    if (m_editor->capturing() || m_editor->busy() || m_fileDialog || m_keyFileReader->busy())
         return;
     const QString filter = tr("按键配置 (*.json)") + QStringLiteral(";;") + tr("所有文件 (*)");
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -70,7 +70,7 @@ void MainWindow::askForFile(bool save)
     if (save) {
         m_fileDialog->setAcceptMode(QFileDialog::AcceptSave);
         m_fileDialog->setDefaultSuffix(QStringLiteral("json"));
-        const QString serial = m_session->selected() ? m_session->selected()->identity().serial : QString();
+        const QString serial = m_editor->selected() ? m_editor->selected()->identity().serial : QString();
         m_fileDialog->selectFile(serial.isEmpty() ? QStringLiteral("tavrel-keys.json")
                                                   : QStringLiteral("tavrel-%1.json").arg(serial));
     } else {
@@ -86,7 +86,7 @@ void MainWindow::askForFile(bool save)
 
 void MainWindow::saveKeyFile(const QString& path)
 {
-    const QByteArray text = m_session->keyFile();
+    const QByteArray text = m_editor->keyFile();
     if (text.isEmpty()) {
         postErrorBox(tr("按键尚未读取，无法保存。"));
         return;
@@ -113,10 +113,10 @@ void MainWindow::showLoadedKeyFile(const KeyFileReader::Result& read)
         postErrorBox(tr("无法读取%1：%2").arg(QDir::toNativeSeparators(read.path), fileFaultText(read.outcome)));
         return;
     }
-    // The session takes a file that parsed, checking it against the key, and says so when the
+    // The editor takes a file that parsed, checking it against the device, and says so when the
     // keys have not been read; only a file's own faults are known here already.
-    const auto loaded = read.faults && m_session->keysRead() ? std::variant<int, configfile::FileErrors>(*read.faults)
-                                                             : m_session->loadKeyFile(read.bytes);
+    const auto loaded = read.faults && m_editor->keysRead() ? std::variant<int, configfile::FileErrors>(*read.faults)
+                                                            : m_editor->loadKeyFile(read.bytes);
     if (const auto* errors = std::get_if<configfile::FileErrors>(&loaded)) {
         QStringList lines{tr("%1未载入，按键没有改变：").arg(name)};
         for (std::size_t i = 0; i < errors->size() && i < std::size_t(FaultsShown); ++i) {

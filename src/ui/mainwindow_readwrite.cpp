@@ -1,5 +1,5 @@
-// Reading and writing the configuration: the buttons forward to the session, and the window
-// shows the answers, the write's progress and its outcome.
+// Reading and writing the configuration: the buttons forward to the selected device, and the
+// window shows the answers, the write's progress and its outcome.
 #include "ui/mainwindow.h"
 
 #include "ui/errorbox.h"
@@ -14,37 +14,35 @@ namespace tavrel {
 
 void MainWindow::connectSession()
 {
+    // The editor settles the selection on the session's devicesChanged before the window shows
+    // the list: it connected first.
     DeviceSession* s = m_session;
     connect(s, &DeviceSession::devicesChanged, this, &MainWindow::showDevices);
-    connect(s, &DeviceSession::deviceSelected, this, &MainWindow::showSelection);
-    connect(s, &DeviceSession::keyCountChanged, this, &MainWindow::showKeys);
-    connect(s, &DeviceSession::keyChanged, this, [this](int key) {
+    connect(s, &DeviceSession::accessDenied, this, &MainWindow::warnAboutAccess);
+    connect(s, &DeviceSession::failed, this, [](const QString& message) { postErrorBox(message); });
+    DeviceEditor* e = m_editor;
+    connect(e, &DeviceEditor::deviceSelected, this, &MainWindow::showSelection);
+    connect(e, &DeviceEditor::receivedCleared, this, &MainWindow::clearReceived);
+    connect(e, &DeviceEditor::keyCountChanged, this, &MainWindow::showKeys);
+    connect(e, &DeviceEditor::combinationTaken, this, &MainWindow::showCombination);
+    connect(e, &DeviceEditor::combinationKept, this, [this](int key) {
         if (key == selectedKey())
             showKey();
     });
-    // Every answer of a read hands the capture box the focus, so that the user can type the new
-    // combination at once, also after clicking 读取.
-    connect(s, &DeviceSession::keyAnswered, this, &MainWindow::focusCaptureBox);
-    connect(s, &DeviceSession::combinationTaken, this, &MainWindow::showCombination);
-    connect(s, &DeviceSession::busyChanged, this, &MainWindow::updateReadWriteButtons);
-    connect(s, &DeviceSession::writeProgress, m_writeProgress, &QProgressBar::setValue);
-    connect(s, &DeviceSession::writeFinished, this, &MainWindow::showWriteOutcome);
-    connect(s, &DeviceSession::sharingChanged, this, [this] { showSerial(m_serialSpaces); });
-    connect(s, &DeviceSession::accessDenied, this, &MainWindow::warnAboutAccess);
-    connect(s, &DeviceSession::failed, this, [](const QString& message) { postErrorBox(message); });
+    connect(e, &DeviceEditor::busyChanged, this, &MainWindow::updateReadWriteButtons);
     connect(m_messagePopup, &ui::MessagePopup::closed, this, [this] { m_writeProgress->setValue(0); });
-    connect(s, &DeviceSession::inputReceived, this, &MainWindow::showReceived);
-    connect(s, &DeviceSession::receivedCleared, this, &MainWindow::clearReceived);
 }
 
 void MainWindow::onReadClicked()
 {
-    m_session->read();
+    if (AttachedDevice* device = m_editor->selected())
+        device->read(AttachedDevice::ReadKind::Explicit);
 }
 
 void MainWindow::onWriteClicked()
 {
-    m_session->write();
+    if (AttachedDevice* device = m_editor->selected())
+        device->write();
 }
 
 void MainWindow::showWriteOutcome(const WriteOutcome& outcome)
@@ -57,9 +55,9 @@ void MainWindow::showWriteOutcome(const WriteOutcome& outcome)
 
 void MainWindow::showKeys()
 {
-    // The picker offers the keys the selected key said it has: none before it answered, and
-    // never another key's.
-    const int keys = m_session->shownKeys();
+    // The picker offers the keys the selected device said it has: none before it answered, and
+    // never another device's.
+    const int keys = m_editor->shownKeys();
     if (m_keyPicker->count() != keys) {
         m_keyPicker->clear();
         m_keyPicker->beginUpdate();
@@ -67,17 +65,17 @@ void MainWindow::showKeys()
             m_keyPicker->addItem(QStringLiteral("keyItem%1").arg(i), QStringLiteral("key%1").arg(i + 1), 110);
         m_keyPicker->endUpdate();
     }
-    m_keyPicker->setCurrentIndex(m_session->selectedKey());
+    m_keyPicker->setCurrentIndex(m_editor->selectedKey());
     updateReadWriteButtons();
     showSelectedKeyPage();
 }
 
 void MainWindow::updateReadWriteButtons()
 {
-    // A key that has not said which keys it has offers nothing to write.
-    const bool enabled = m_session->devicePresent() && !m_session->busy();
+    // A device that has not said which keys it has offers nothing to write.
+    const bool enabled = (m_editor->selected() != nullptr) && !m_editor->busy();
     m_readButton->setEnabled(enabled);
-    m_writeButton->setEnabled(enabled && m_session->shownKeys() > 0);
+    m_writeButton->setEnabled(enabled && m_editor->shownKeys() > 0);
 }
 
 }  // namespace tavrel

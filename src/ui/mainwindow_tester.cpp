@@ -1,4 +1,4 @@
-// The key tester: what the selected key was last heard sending through its keyboard and mouse
+// The key tester: what the selected device was last heard sending through its keyboard and mouse
 // interfaces, and the key names in the user's keyboard layout.
 #include "ui/mainwindow.h"
 
@@ -31,9 +31,9 @@ QString buttonName(quint8 button)
 
 }  // namespace
 
-void MainWindow::showReceived(AttachedDevice* from, const InputChange& change, int key)
+void MainWindow::showReceived(const InputChange& change, int key)
 {
-    if (from != m_session->selected() || change.kind != InputChange::Kind::Press)
+    if (change.kind != InputChange::Kind::Press)
         return;
     m_received = std::make_pair(change, key);
     const InputNames names{
@@ -82,7 +82,7 @@ void MainWindow::setKeyLabels(const KeyLabels& labels)
     // What is shown in key names is shown again in the new ones.
     showKey();
     if (const auto received = m_received)
-        showReceived(m_session->selected(), received->first, received->second);
+        showReceived(received->first, received->second);
 }
 
 void MainWindow::readKeyLabels()

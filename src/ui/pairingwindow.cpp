@@ -1,6 +1,6 @@
 #include "ui/pairingwindow.h"
 
-#include "session/devicesession.h"
+#include "session/deviceeditor.h"
 #include "ui/errorbox.h"
 #include "ui/widgets/closebutton.h"
 #include "ui/widgets/fonts.h"
@@ -11,6 +11,7 @@
 #include "ui/widgets/toolbarband.h"
 
 #include <QShowEvent>
+#include <QTimer>
 
 namespace tavrel {
 
@@ -34,7 +35,7 @@ QString pairingInstructions(int capacity)
            + PairingWindow::tr("4.经过绑定的接收器，只能被绑定过的发射器遥控。最多%n个。", nullptr, capacity);
 }
 
-PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(parent), m_session(session)
+PairingWindow::PairingWindow(DeviceEditor* editor, QWidget* parent) : QWidget(parent), m_editor(editor)
 {
     setObjectName(QStringLiteral("pairingWindow"));
     setAttribute(Qt::WA_StyledBackground, true);
@@ -91,15 +92,31 @@ PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(
     m_clearButton->setPadding(2);
     m_clearButton->setToolTip(tr("解除绑定后，所有发射器均可使用。"));
     connect(m_clearButton, &QAbstractButton::clicked, this, [this] { guarded([this] { onClearClicked(); }); });
+}
 
-    connect(m_session, &DeviceSession::bindCountdownChanged, this, &PairingWindow::showCountdown);
-    connect(m_session, &DeviceSession::bindTimedOut, this, &PairingWindow::showTimeOut);
-    connect(m_session, &DeviceSession::bindRequestFailed, this, &PairingWindow::showBindFailed);
-    connect(m_session, &DeviceSession::clearRequestDone, this, &PairingWindow::showCleared);
-    // The session passes on only the answer of the receiver that was selected when the bind was
-    // asked for, while that bind is open.
-    connect(m_session, &DeviceSession::pairingAnswered, this,
-            [this](AttachedDevice*, const PairingResponse& response) { showPairingResponse(response); });
+AttachedDevice* PairingWindow::pairedReceiver()
+{
+    AttachedDevice* receiver = m_editor ? m_editor->selected() : nullptr;
+    if (receiver == m_receiver)
+        return receiver;
+    if (m_receiver) {
+        m_receiver->disconnect(this);
+        // One receiver binds at a time: the other's countdown ends here, as its time-out would.
+        if (m_receiver->bindCountdown() > 0) {
+            m_receiver->endBind();
+            showTimeOut();
+        }
+    }
+    m_receiver = receiver;
+    if (!receiver)
+        return nullptr;
+    connect(receiver, &AttachedDevice::bindCountdownChanged, this, &PairingWindow::showCountdown);
+    connect(receiver, &AttachedDevice::bindTimedOut, this, &PairingWindow::showTimeOut);
+    connect(receiver, &AttachedDevice::bindRequestFailed, this, &PairingWindow::showBindFailed);
+    connect(receiver, &AttachedDevice::clearRequestDone, this, &PairingWindow::showCleared);
+    // The receiver answers only its own bind, while it is open.
+    connect(receiver, &AttachedDevice::pairingAnswered, this, &PairingWindow::showPairingResponse);
+    return receiver;
 }
 
 void PairingWindow::showEvent(QShowEvent* event)
@@ -112,14 +129,20 @@ void PairingWindow::showEvent(QShowEvent* event)
 
 void PairingWindow::showInstructions()
 {
-    m_messages->setText(pairingInstructions(m_session->bindCapacity()));
+    const AttachedDevice* receiver = m_editor ? m_editor->selected() : nullptr;
+    m_messages->setText(pairingInstructions((receiver ? receiver->capabilities() : KeyCapabilities{}).bindCapacity));
 }
 
 void PairingWindow::onBindClicked()
 {
     m_messages->setText(countdownText(BindSeconds));
     m_bindButton->setEnabled(false);
-    m_session->bind();
+    if (AttachedDevice* receiver = pairedReceiver()) {
+        receiver->bind();
+        return;
+    }
+    // Nothing to send to: waiting ten seconds for an answer would only mislead.
+    QTimer::singleShot(0, this, &PairingWindow::showBindFailed);
 }
 
 void PairingWindow::showCountdown(int secondsLeft)
@@ -142,7 +165,10 @@ void PairingWindow::showBindFailed()
 
 void PairingWindow::onClearClicked()
 {
-    m_session->clearBindings();
+    if (AttachedDevice* receiver = pairedReceiver())
+        receiver->clearBindings();
+    else
+        QTimer::singleShot(0, this, [this] { showCleared(false); });
 }
 
 void PairingWindow::showCleared(bool sent)

@@ -4,11 +4,13 @@
 
 #include "config/reports.h"
 
+#include <QPointer>
 #include <QWidget>
 
 namespace tavrel {
 
-class DeviceSession;
+class AttachedDevice;
+class DeviceEditor;
 
 namespace ui {
 class LineMemo;
@@ -18,7 +20,8 @@ class PictureButton;
 class PairingWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit PairingWindow(DeviceSession* session, QWidget* parent = nullptr);
+    // Pairs the receiver `editor` has selected when a button is clicked.
+    explicit PairingWindow(DeviceEditor* editor, QWidget* parent = nullptr);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -33,13 +36,18 @@ private:
     void showCleared(bool sent);
     // The answer to the binding, whether or not the window is shown.
     void showPairingResponse(const PairingResponse& response);
+    // The receiver the buttons act on now, the selected one; null without one. Its answers and
+    // countdown are shown from now on; another receiver's bind still open ends.
+    AttachedDevice* pairedReceiver();
 
     ui::PictureButton* m_bindButton = nullptr;
     ui::PictureButton* m_clearButton = nullptr;
     // The instructions, then what the receiver answered.
     ui::LineMemo* m_messages = nullptr;
 
-    DeviceSession* m_session;
+    QPointer<DeviceEditor> m_editor;
+    // The receiver last asked to bind or clear, whose answers the window shows.
+    QPointer<AttachedDevice> m_receiver;
 };
 
 // The instructions shown when the window opens, for a receiver that binds `capacity` transmitters.

@@ -2,6 +2,7 @@
 
 #include "config/terminaltext.h"
 #include "platform/privatefile.h"
+#include "session/deviceeditor.h"
 #include "session/devicesession.h"
 #include "ui/mainwindow.h"
 #include "ui/widgets/gradienttext.h"
@@ -24,6 +25,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -106,35 +108,40 @@ void describe(QObject* o, const QString& window, QString& out)
         describe(child, window, out);
 }
 
-// What the main window's session holds, which no widget shows whole.
+// What the main window's session and editor hold, which no widget shows whole.
 void describeSession(const MainWindow& window, QString& out)
 {
     const DeviceSession& s = *window.session();
+    const DeviceEditor& e = *window.editor();
+    // The countdown of a bind: only one receiver binds at a time.
+    int countdown = 0;
+    for (const AttachedDevice* device : s.devices())
+        countdown = std::max(countdown, device->bindCountdown());
     out += QStringLiteral("session devices=%1 selected=%2 key=%3 keys=%4 busy=%5 capturing=%6 repolling=%7 "
                           "binding=%8 countdown=%9 logdropped=%10\n")
                .arg(s.devices().size())
-               .arg(s.selectedDevice())
-               .arg(s.selectedKey())
-               .arg(s.shownKeys())
-               .arg(s.busy())
-               .arg(s.capturing())
-               .arg(s.repollTimer()->isActive())
-               .arg(s.bindTimer()->isActive())
-               .arg(s.bindCountdown())
+               .arg(e.selectedIndex())
+               .arg(e.selectedKey())
+               .arg(e.shownKeys())
+               .arg(e.busy())
+               .arg(e.capturing())
+               .arg(e.repolling())
+               .arg(countdown > 0)
+               .arg(countdown)
                .arg(s.logDropped());
     for (std::size_t i = 0; i < s.devices().size(); ++i)
         out += QStringLiteral("device index=%1 selected=%2 text=\"%3\"\n")
                    .arg(i)
-                   .arg(int(i) == s.selectedDevice())
+                   .arg(int(i) == e.selectedIndex())
                    .arg(escaped(s.devices()[i]->itemText()));
-    for (int k = 0; k < s.shownKeys(); ++k) {
-        const auto& held = s.shownRecord(k);
+    for (int k = 0; k < e.shownKeys(); ++k) {
+        const auto& held = e.shownRecord(k);
         out += held ? QStringLiteral("record key=%1 bytes=\"%2\" text=\"%3\"\n")
                           .arg(k)
                           .arg(recordText(held->record), escaped(held->text))
                     : QStringLiteral("record key=%1 bytes=none\n").arg(k);
     }
-    const DeviceSession::CaptureTrace& capture = s.lastCapture();
+    const DeviceEditor::CaptureTrace& capture = e.lastCapture();
     out += QStringLiteral("capture codes=\"%1\" trace=\"%2\"\n").arg(escaped(capture.codes), escaped(capture.trace));
     for (const QString& line : s.log())
         out += QStringLiteral("log text=\"%1\"\n").arg(escaped(line));
@@ -163,7 +170,7 @@ QString stateSnapshot()
             continue;
         }
         describe(top, top->objectName(), out);
-        if (auto* window = qobject_cast<MainWindow*>(top); window && window->session())
+        if (auto* window = qobject_cast<MainWindow*>(top); window && window->session() && window->editor())
             describeSession(*window, out);
     }
     out += QStringLiteral("end\n");

@@ -8,6 +8,7 @@
 #include "config/historyentry.h"
 #include "keyemu/testbed.h"
 #include "platform/historystore.h"
+#include "session/deviceeditor.h"
 #include "session/devicesession.h"
 
 #include "rununtil.h"
@@ -73,22 +74,24 @@ int main(int argc, char** argv)
     // Writes of every key of an eight-key key, the history on and off in turn.
     emu::Testbed testbed;
     DeviceSession session;
+    DeviceEditor editor(session);
     session.start();
     emu::KeyModel model;
     model.name = QStringLiteral("bench");
     model.serial = QStringLiteral("320000000001");
     model.keys = 8;
     testbed.add(model);
-    if (!runUntil([&] { return !session.busy() && session.shownKeys() == 8; })) {
+    if (!runUntil([&] { return !editor.busy() && editor.shownKeys() == 8; })) {
         std::printf("the emulated key was not read\n");
         return 1;
     }
+    AttachedDevice* device = editor.selected();
     bool written = false;
-    QObject::connect(&session, &DeviceSession::writeFinished, [&] { written = true; });
+    QObject::connect(device, &AttachedDevice::writeFinished, [&] { written = true; });
     // From the write's call to its first report: the append lies in between.
     QElapsedTimer clock;
     double firstReport = 0;
-    QObject::connect(&session, &DeviceSession::writeSending, [&] {
+    QObject::connect(device, &AttachedDevice::writeSending, [&] {
         if (firstReport == 0)
             firstReport = double(clock.nsecsElapsed()) / 1e6;
     });
@@ -97,13 +100,13 @@ int main(int argc, char** argv)
         const bool historyOn = round % 2 == 0;
         qputenv("TAVREL_HISTORY", historyOn ? "1" : "0");
         for (int k = 0; k < 8; ++k) {
-            session.selectKey(k);
-            session.setRepeat(round % 4 < 2);
+            editor.selectKey(k);
+            editor.setRepeat(round % 4 < 2);
         }
         written = false;
         firstReport = 0;
         clock.start();
-        session.write();
+        device->write();
         runUntil([&] { return written; });
         (historyOn ? on : off).push_back(double(clock.nsecsElapsed()) / 1e6);
         (historyOn ? firstOn : firstOff).push_back(firstReport);

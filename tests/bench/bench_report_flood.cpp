@@ -6,6 +6,7 @@
 
 #include "config/boundedlog.h"
 #include "keyemu/testbed.h"
+#include "session/deviceeditor.h"
 #include "session/devicesession.h"
 
 #include "rununtil.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv)
     const int reports = argc > 1 ? std::max(1, atoi(argv[1])) : 50000;
     emu::Testbed testbed;
     DeviceSession session;
+    DeviceEditor editor(session);
     quint64 logged = 0;
     QObject::connect(&session, &DeviceSession::logAppended, [&] { ++logged; });
     session.start();
@@ -50,7 +52,7 @@ int main(int argc, char** argv)
     model.name = QStringLiteral("flood");
     model.serial = QStringLiteral("320000000001");
     emu::EmulatedDevice& key = testbed.add(model);
-    if (!runUntil([&] { return session.selected() && session.selected()->readComplete() && !session.busy(); })) {
+    if (!runUntil([&] { return editor.selected() && editor.selected()->readComplete() && !editor.busy(); })) {
         std::fprintf(stderr, "bench_report_flood: the emulated key was not read\n");
         return 1;
     }

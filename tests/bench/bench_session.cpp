@@ -5,19 +5,20 @@
 
 #include "config/configio.h"
 #include "keyemu/testbed.h"
+#include "session/deviceeditor.h"
 #include "session/devicesession.h"
 
 #include "rununtil.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 using namespace tavrel;
 using tavrel::bench::runUntil;
@@ -70,16 +71,19 @@ int main(int argc, char** argv)
     const int rounds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     emu::Testbed testbed;
     DeviceSession session;
+    DeviceEditor editor(session);
     session.start();
-    {
-        QEventLoop idle;  // the start-up scan, which finds nothing
-        QTimer::singleShot(300, &idle, &QEventLoop::quit);
-        idle.exec();
-    }
+    runUntil([&] { return session.scanned(); });  // the start-up scan, which finds nothing
     bool answered = false;
-    QObject::connect(&session, &DeviceSession::keyCountChanged, [&] { answered = true; });
+    QObject::connect(&editor, &DeviceEditor::keyCountChanged, [&] { answered = true; });
     bool written = false;
-    QObject::connect(&session, &DeviceSession::writeFinished, [&] { written = true; });
+    // Each round's device is selected as it is plugged in: its write is the one waited for.
+    std::unique_ptr<QObject> selection;
+    QObject::connect(&editor, &DeviceEditor::deviceSelected, [&] {
+        selection = std::make_unique<QObject>();
+        if (AttachedDevice* device = editor.selected())
+            QObject::connect(device, &AttachedDevice::writeFinished, selection.get(), [&] { written = true; });
+    });
 
     const double readPauses = 8 * ReadPauseMs;  // an eight-key key: eight requests
     const double writePauses = 8 * WritePauseMs;
@@ -98,18 +102,18 @@ int main(int argc, char** argv)
         runUntil([&] { return answered; });
         const double firstKey = double(clock.nsecsElapsed()) / 1e6;
         // The read is over once its last pause is.
-        runUntil([&] { return !session.busy() && session.shownKeys() == 8; });
+        runUntil([&] { return !editor.busy() && editor.shownKeys() == 8; });
         const double readDone = double(clock.nsecsElapsed()) / 1e6;
         const double stallRead = stall.stopMs();
 
         for (int k = 0; k < 8; ++k) {
-            session.selectKey(k);
-            session.setRepeat(round % 2 == 0);
+            editor.selectKey(k);
+            editor.setRepeat(round % 2 == 0);
         }
         written = false;
         stall.start();
         clock.restart();
-        session.write();
+        editor.selected()->write();
         runUntil([&] { return written; });
         const double write = double(clock.nsecsElapsed()) / 1e6;
         const double stallWrite = stall.stopMs();

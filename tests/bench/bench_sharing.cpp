@@ -72,10 +72,9 @@ int main(int argc, char** argv)
         testbed.add(model);
     }
     DeviceSession writer, viewer;
-    for (DeviceSession* s : {&writer, &viewer}) {
-        s->setReadsWhenSelected(false);
+    // Without an editor neither reads anything by itself: the bench reads what it measures.
+    for (DeviceSession* s : {&writer, &viewer})
         s->start();
-    }
     if (!runUntil([&] { return writer.devices().size() == 8 && viewer.devices().size() == 8; }) || !readAll(writer)
         || !readAll(viewer)) {
         std::fprintf(stderr, "the emulated devices were not read\n");

@@ -1,9 +1,11 @@
 #pragma once
-// A device session over emulated keys that a test plugs in; everything plugged goes at the end.
+// A device session over emulated devices that a test plugs in, and an editor of the selected one;
+// everything plugged goes at the end.
 
 #include "common/qtwait.h"
 #include "common/statehome.h"
 #include "keyemu/testbed.h"
+#include "session/deviceeditor.h"
 #include "session/devicesession.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@ protected:
 
     void TearDown() override
     {
+        editor.reset();
         session.reset();
         for (emu::EmulatedDevice* key : testbed().devices())
             if (key->plugged())
@@ -36,6 +39,8 @@ protected:
     }
 
     std::unique_ptr<DeviceSession> session;
+    // The selection and the edits, as the window makes them.
+    std::unique_ptr<DeviceEditor> editor;
 };
 
 }  // namespace tavrel::test

@@ -25,20 +25,29 @@ protected:
     void start()
     {
         session = std::make_unique<DeviceSession>();
-        session->setWatchesSelected(true);
-        QObject::connect(session.get(), &DeviceSession::inputReceived,
-                         [this](AttachedDevice* from, const InputChange& change, int key) {
-                             received.push_back({from, change, key});
-                         });
-        QObject::connect(session.get(), &DeviceSession::receivedCleared, [this] { ++cleared; });
+        editor = std::make_unique<DeviceEditor>(*session);
+        editor->setWatchesInput(true);
+        // What every device announces, selected or not: only the selected one is to be heard.
+        QObject::connect(session.get(), &DeviceSession::devicesChanged, [this] {
+            for (AttachedDevice* device : session->devices()) {
+                if (device->property("heard").toBool())
+                    continue;
+                device->setProperty("heard", true);
+                QObject::connect(device, &AttachedDevice::inputReceived,
+                                 [this, device](const InputChange& change, int key) {
+                                     received.push_back({device, change, key});
+                                 });
+            }
+        });
+        QObject::connect(editor.get(), &DeviceEditor::receivedCleared, [this] { ++cleared; });
         session->start();
     }
 
     bool selectedAndWatching(const emu::EmulatedDevice& key)
     {
         return waitFor([&] {
-            return session->selected() && session->selected()->identity().syspath == key.syspath()
-                   && session->selected()->readComplete() && !session->busy() && key.inputOpens() == 2;
+            return editor->selected() && editor->selected()->identity().syspath == key.syspath()
+                   && editor->selected()->readComplete() && !editor->busy() && key.inputOpens() == 2;
         });
     }
 
@@ -95,12 +104,12 @@ TEST_F(KeyTesterTest, APressNamesTheOneKeyWhoseRecordTheKeyHoldsForIt)
             3000));
         EXPECT_EQ(presses(), c.presses);
         for (const Received& r : received)
-            EXPECT_EQ(r.from, session->selected());
+            EXPECT_EQ(r.from, editor->selected());
     }
 
     // An edit not written yet is not what the key holds.
-    session->selectKey(0);
-    session->setRepeat(true);
+    editor->selectKey(0);
+    editor->setRepeat(true);
     received.clear();
     runEventsFor(RepeatGapMs + 50);
     key.pressKey(0, 50);
@@ -125,7 +134,7 @@ TEST_F(KeyTesterTest, OnlyTheSelectedKeyIsHeardAndItsLineEndsWithIt)
     EXPECT_EQ(second.inputOpens(), 0);
 
     const int before = cleared;
-    session->selectDevice(1);
+    editor->selectDevice(1);
     EXPECT_EQ(cleared, before + 1);
     ASSERT_TRUE(selectedAndWatching(second));
     received.clear();

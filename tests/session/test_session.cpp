@@ -38,8 +38,14 @@ protected:
     void start()
     {
         session = std::make_unique<DeviceSession>();
-        QObject::connect(session.get(), &DeviceSession::writeFinished,
-                         [this](const WriteOutcome& o) { outcomes.push_back(o); });
+        editor = std::make_unique<DeviceEditor>(*session);
+        // The outcomes of the selected device's writes, as the window shows them.
+        QObject::connect(editor.get(), &DeviceEditor::deviceSelected, [this] {
+            selection = std::make_unique<QObject>();
+            if (AttachedDevice* device = editor->selected())
+                QObject::connect(device, &AttachedDevice::writeFinished, selection.get(),
+                                 [this](const WriteOutcome& o) { outcomes.push_back(o); });
+        });
         session->start();
     }
 
@@ -47,8 +53,8 @@ protected:
     bool readDone(int keys)
     {
         return waitFor([&] {
-            return session->selected() && session->selected()->readComplete() && session->shownKeys() == keys
-                   && !session->busy();
+            return editor->selected() && editor->selected()->readComplete() && editor->shownKeys() == keys
+                   && !editor->busy();
         });
     }
 
@@ -64,11 +70,13 @@ protected:
 
     Bytes shown(int key) const
     {
-        const auto& r = session->shownRecord(key);
+        const auto& r = editor->shownRecord(key);
         return r ? r->record.bytes() : Bytes{0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
     }
 
     std::vector<WriteOutcome> outcomes;
+    // Lives as long as the selection: what the test takes from the selected device.
+    std::unique_ptr<QObject> selection;
 };
 
 }  // namespace
@@ -80,18 +88,18 @@ TEST_F(SessionTest, AKeyFoundIsReadOnceAndWrittenBackAsItsModelHoldsIt)
     key.setRecord(4, {0x02, 0x00, 0, 0, 0x03});
     start();
     ASSERT_TRUE(readDone(6));
-    EXPECT_EQ(session->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));
+    EXPECT_EQ(editor->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));
     EXPECT_EQ(shown(4), (Bytes{0x02, 0x00, 0, 0, 0x03}));
     EXPECT_EQ(requests(key, CMD_READ_KEY), 6);
 
-    session->selectKey(0);
-    session->setRepeat(true);
-    EXPECT_TRUE(session->selected()->assignments().unsent(0));
-    session->write();
-    EXPECT_TRUE(session->writing());
+    editor->selectKey(0);
+    editor->setRepeat(true);
+    EXPECT_TRUE(editor->selected()->assignments().unsent(0));
+    editor->selected()->write();
+    EXPECT_TRUE(editor->selected()->writing());
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_TRUE(outcomes[0].complete());
-    EXPECT_FALSE(session->selected()->assignments().anyUnsent());
+    EXPECT_FALSE(editor->selected()->assignments().anyUnsent());
     EXPECT_EQ(key.record(0), (Bytes{0x05, 0x04, 0, 0, 0x02}));
     EXPECT_EQ(key.record(4), (Bytes{0x02, 0x00, 0, 0, 0x03}));
     EXPECT_EQ(requests(key, CMD_WRITE_KEY), 6);
@@ -130,7 +138,7 @@ TEST_F(SessionTest, EveryKeyIsListedAndReadAndHoldsOnlyItsOwnRecords)
             const AttachedDevice* model = session->devices()[std::size_t(index)];
             EXPECT_EQ(model->identity().serial, QString::fromLatin1(set.serials[d]));
             EXPECT_EQ(model->capabilities().decoded, QString::fromLatin1(set.serials[d]).startsWith(u'3'));
-            session->selectDevice(index);
+            editor->selectDevice(index);
             ASSERT_TRUE(readDone(6));
             for (int k = 0; k < 6; ++k)
                 EXPECT_EQ(shown(k), ownRecord(int(d), k)) << "key " << k + 1;
@@ -138,9 +146,9 @@ TEST_F(SessionTest, EveryKeyIsListedAndReadAndHoldsOnlyItsOwnRecords)
         // Written back in turn, each from its own model: every device keeps exactly its own.
         for (std::size_t d = 0; d < devices.size(); ++d) {
             outcomes.clear();
-            session->selectDevice(indexOf(*devices[d]));
-            ASSERT_TRUE(waitFor([&] { return !session->busy(); }));
-            session->write();
+            editor->selectDevice(indexOf(*devices[d]));
+            ASSERT_TRUE(waitFor([&] { return !editor->busy(); }));
+            editor->selected()->write();
             ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
             EXPECT_TRUE(outcomes[0].complete());
         }
@@ -164,26 +172,26 @@ TEST_F(SessionTest, AKeyThatDoesNotAnswerShowsAndGetsNoOtherKeysRecords)
     silent.setDropAnswers(true);
     start();
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
-    session->selectDevice(indexOf(first));
+    editor->selectDevice(indexOf(first));
     ASSERT_TRUE(readDone(6));
-    session->selectDevice(indexOf(silent));
-    ASSERT_TRUE(waitFor([&] { return session->selectedDevice() == indexOf(silent) && !session->busy(); }));
-    EXPECT_EQ(session->shownKeys(), 0);
+    editor->selectDevice(indexOf(silent));
+    ASSERT_TRUE(waitFor([&] { return editor->selectedIndex() == indexOf(silent) && !editor->busy(); }));
+    EXPECT_EQ(editor->shownKeys(), 0);
     for (int k = 0; k < KeySlots; ++k)
-        EXPECT_FALSE(session->shownRecord(k)) << k;
+        EXPECT_FALSE(editor->shownRecord(k)) << k;
     // The re-poll asks again while it stays silent.
     const int asked = requests(silent, CMD_READ_KEY);
     ASSERT_TRUE(waitFor([&] { return requests(silent, CMD_READ_KEY) > asked; }));
 
-    session->write();
-    session->writeKeys({0, 1, 2});
+    editor->selected()->write();
+    editor->selected()->writeKeys({0, 1, 2});
     ASSERT_TRUE(waitFor([&] { return outcomes.size() == 2; }));
     EXPECT_EQ(outcomes[1].notWritten, (QList<int>{0, 1, 2}));
     EXPECT_EQ(requests(silent, CMD_WRITE_KEY), 0);
 
     // A record set whole is written, and only that one.
-    session->setRecord(1, KeyRecord{MouseRight, 0, 0, 0, ModeMouseSingle});
-    session->writeKeys({0, 1});
+    editor->selected()->setRecord(1, KeyRecord{MouseRight, 0, 0, 0, ModeMouseSingle}, RecordOrigin::Loaded);
+    editor->selected()->writeKeys({0, 1});
     ASSERT_TRUE(waitFor([&] { return outcomes.size() == 3; }));
     EXPECT_EQ(outcomes[2].notWritten, QList<int>{0});
     EXPECT_EQ(silent.record(1), (Bytes{0x02, 0, 0, 0, 0x01}));
@@ -200,13 +208,13 @@ TEST_F(SessionTest, OnlyAnswersToItsOwnReadCountAndOnlyAnAskedReadReplacesEdits)
         key.setRecord(k, ownRecord(0, k));
     start();
     ASSERT_TRUE(readDone(6));
-    session->selectKey(2);
-    session->useMouse();
+    editor->selectKey(2);
+    editor->useMouse();
     const Bytes edited{MouseLeft, 0, 0, 0, ModeMouseSingle};
     ASSERT_EQ(shown(2), edited);
 
     int changes = 0;
-    QObject::connect(session.get(), &DeviceSession::keyChanged, [&changes] { ++changes; });
+    QObject::connect(editor->selected(), &AttachedDevice::recordChanged, [&changes] { ++changes; });
     const qsizetype logged = session->log().size();
     for (int k : {2, 3})
         key.pushInput(emu::Firmware::keyRecordResponse(6, k, {0x00, 0x3A, 0, 0, 0}));
@@ -219,18 +227,18 @@ TEST_F(SessionTest, OnlyAnswersToItsOwnReadCountAndOnlyAnAskedReadReplacesEdits)
     // An automatic read (the key chosen again after another) keeps the edit.
     auto& other = plug("s-other", "320000000002");
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
-    session->selectDevice(indexOf(other));
+    editor->selectDevice(indexOf(other));
     ASSERT_TRUE(readDone(6));
-    session->selectDevice(indexOf(key));
+    editor->selectDevice(indexOf(key));
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(shown(2), edited);
-    EXPECT_TRUE(session->selected()->assignments().unsent(2));
+    EXPECT_TRUE(editor->selected()->assignments().unsent(2));
 
     // The user's read replaces it with what the key holds.
-    session->read();
+    editor->selected()->read(AttachedDevice::ReadKind::Explicit);
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(shown(2), ownRecord(0, 2));
-    EXPECT_FALSE(session->selected()->assignments().anyUnsent());
+    EXPECT_FALSE(editor->selected()->assignments().anyUnsent());
 }
 
 // An answer that arrives while a write runs does not change what is written.
@@ -240,10 +248,10 @@ TEST_F(SessionTest, ALateAnswerDuringAWriteChangesNothingWritten)
     start();
     ASSERT_TRUE(readDone(6));
     for (int k = 0; k < 6; ++k) {
-        session->selectKey(k);
-        session->useMouse();
+        editor->selectKey(k);
+        editor->useMouse();
     }
-    session->write();
+    editor->selected()->write();
     ASSERT_TRUE(waitFor([&] { return requests(key, CMD_WRITE_KEY) >= 1; }));
     for (int k = 0; k < 6; ++k)
         key.pushInput(emu::Firmware::keyRecordResponse(6, k, {0x00, 0x3A, 0, 0, 0}));
@@ -265,27 +273,27 @@ TEST_F(SessionTest, SwitchingKeysAndBackKeepsEachKeysEditsAndPlace)
     }
     start();
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
-    session->selectDevice(indexOf(a));
+    editor->selectDevice(indexOf(a));
     ASSERT_TRUE(readDone(6));
-    AttachedDevice* first = session->selected();
+    AttachedDevice* first = editor->selected();
     const int placeOfA = indexOf(a);
-    session->selectKey(4);
-    session->setRepeat(true);
+    editor->selectKey(4);
+    editor->setRepeat(true);
     const Bytes edited{ownRecord(0, 4)[0], ownRecord(0, 4)[1], 0, 0, ModeKeyboardRepeat};
 
-    session->selectDevice(indexOf(b));
+    editor->selectDevice(indexOf(b));
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(shown(4), ownRecord(1, 4));
     // A third key plugged in meanwhile takes the end of the list and leaves the selection alone.
     const int placeOfB = indexOf(b);
     auto& c = plug("s-c", "320000000003");
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 3; }));
-    EXPECT_EQ(session->selectedDevice(), placeOfB);
+    EXPECT_EQ(editor->selectedIndex(), placeOfB);
     EXPECT_EQ(indexOf(a), placeOfA);
     EXPECT_EQ(indexOf(c), 2);
 
-    session->selectDevice(indexOf(a));
-    EXPECT_EQ(session->selected(), first);
+    editor->selectDevice(indexOf(a));
+    EXPECT_EQ(editor->selected(), first);
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(shown(4), edited);
     EXPECT_EQ(a.record(4), ownRecord(0, 4));
@@ -298,13 +306,13 @@ TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
     auto& stays = plug("s-stays", "320000000002");
     start();
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
-    session->selectDevice(indexOf(key));
+    editor->selectDevice(indexOf(key));
     ASSERT_TRUE(readDone(6));
     for (int k = 0; k < 6; ++k) {
-        session->selectKey(k);
-        session->useMouse();  // every key changes to the left mouse button
+        editor->selectKey(k);
+        editor->useMouse();  // every key changes to the left mouse button
     }
-    session->write();
+    editor->selected()->write();
     ASSERT_TRUE(waitFor([&] { return requests(key, CMD_WRITE_KEY) >= 2; }));
     testbed().unplug(key);
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
@@ -325,7 +333,7 @@ TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
     EXPECT_EQ(requests(key, CMD_WRITE_KEY), written);
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 1; }));
     ASSERT_TRUE(readDone(6));
-    EXPECT_EQ(session->selected()->identity().serial, stays.model().serial);
+    EXPECT_EQ(editor->selected()->identity().serial, stays.model().serial);
     EXPECT_EQ(requests(stays, CMD_WRITE_KEY), 0);
 }
 
@@ -336,11 +344,11 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     ASSERT_TRUE(readDone(6));
     const int opens = key.opens();
     key.setFailWrites(true);
-    session->write();
+    editor->selected()->write();
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_EQ(outcomes[0].notWritten, (QList<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(completionText(outcomes[0]), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
-    EXPECT_EQ(session->selected()->state(), AttachedDevice::State::Failed);
+    EXPECT_EQ(editor->selected()->state(), AttachedDevice::State::Failed);
 
     // A node that takes part of each report: no key is written, and the log says how much went.
     key.setFailWrites(false);
@@ -348,13 +356,13 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     // The refusal (EIO) shut the node until a scan found the key still there.
     ASSERT_TRUE(waitFor([&] { return key.opens() > opens; }));
     outcomes.clear();
-    session->writeKeys({1});
+    editor->selected()->writeKeys({1});
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_EQ(outcomes[0].notWritten, QList<int>{1});
     const QStringList log = session->log();
     ASSERT_GE(log.size(), 2);
     EXPECT_EQ(log.mid(log.size() - 2),
-              (QStringList{sentLogLine(writeKeyReport(1, session->shownRecord(1)->record), ReportSize),
+              (QStringList{sentLogLine(writeKeyReport(1, editor->shownRecord(1)->record), ReportSize),
                            QStringLiteral("! W 02  02 01 ")}));
 }
 
@@ -363,10 +371,10 @@ TEST_F(SessionTest, WritingChosenKeysSendsOnlyThoseAndNamesTheOnesTheKeyDoesNotH
     auto& key = plug("s-chosen", "320000000001");
     start();
     ASSERT_TRUE(readDone(6));
-    session->setRecord(2, KeyRecord{0x02, 0x05, 0, 0, ModeKeyboardRepeat});
-    EXPECT_EQ(session->shownRecord(2)->text, QStringLiteral("Shift+B"));
+    editor->selected()->setRecord(2, KeyRecord{0x02, 0x05, 0, 0, ModeKeyboardRepeat}, RecordOrigin::Loaded);
+    EXPECT_EQ(editor->shownRecord(2)->text, QStringLiteral("Shift+B"));
     key.clearReceived();
-    session->writeKeys({7, 2, 2});
+    editor->selected()->writeKeys({7, 2, 2});
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_EQ(outcomes[0].notWritten, QList<int>{7});
     ASSERT_EQ(key.received().size(), 1u);
@@ -382,44 +390,43 @@ TEST_F(SessionTest, KeyFilesNeedTheKeysReadFirst)
     auto& key = plug("s-file", "320000000031");
     key.setDropAnswers(true);
     start();
-    ASSERT_TRUE(waitFor([&] { return session->devicePresent() && !session->busy(); }));
+    ASSERT_TRUE(waitFor([&] { return editor->selected() && !editor->busy(); }));
     const QByteArray file =
         "{\"format\": \"tavrel-keys\", \"version\": 1, \"keys\": [{\"key\": 1, \"assignment\": \"F5\"}]}";
-    EXPECT_FALSE(session->keysRead());
-    EXPECT_TRUE(session->keyFile().isEmpty());
-    const auto early = session->loadKeyFile(file);
+    EXPECT_FALSE(editor->keysRead());
+    EXPECT_TRUE(editor->keyFile().isEmpty());
+    const auto early = editor->loadKeyFile(file);
     ASSERT_TRUE(std::holds_alternative<configfile::FileErrors>(early));
     EXPECT_EQ(std::get<configfile::FileErrors>(early).front().line, 0);
 
     key.setDropAnswers(false);
-    session->read();
+    editor->selected()->read(AttachedDevice::ReadKind::Explicit);
     ASSERT_TRUE(readDone(6));
-    ASSERT_TRUE(session->keysRead());
-    const auto loaded = session->loadKeyFile(file);
+    ASSERT_TRUE(editor->keysRead());
+    const auto loaded = editor->loadKeyFile(file);
     ASSERT_TRUE(std::holds_alternative<int>(loaded));
     EXPECT_EQ(std::get<int>(loaded), 1);
-    EXPECT_EQ(session->shownRecord(0)->text, QStringLiteral("F5"));
-    EXPECT_EQ(session->shownRecord(0)->origin, RecordOrigin::Loaded);
+    EXPECT_EQ(editor->shownRecord(0)->text, QStringLiteral("F5"));
+    EXPECT_EQ(editor->shownRecord(0)->origin, RecordOrigin::Loaded);
     EXPECT_EQ(requests(key, CMD_WRITE_KEY), 0);
 }
 
-// A pairing answer counts only as the answer of the selected receiver's own bind, while that bind
-// is open: an answer nobody asked for, from the receiver before its bind or after it ended, or
-// from any other device during it, is logged and ends nothing.
+// A pairing answer counts only as the answer of the receiver's own bind, while that bind is open:
+// an answer nobody asked for, from the receiver before its bind or after it ended, or from any
+// other device during it, is logged and ends nothing.
 TEST_F(SessionTest, OnlyTheBindingReceiversAnswerEndsItsBind)
 {
     auto& receiver = plug("s-rx", "311400000002");
     auto& wired = plug("s-wired", "320000000001");
     start();
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
-    session->selectDevice(indexOf(receiver));
-    ASSERT_TRUE(readDone(6));
-    const AttachedDevice* rx = session->devices()[std::size_t(indexOf(receiver))];
+    AttachedDevice* rx = session->devices()[std::size_t(indexOf(receiver))];
+    AttachedDevice* other = session->devices()[std::size_t(indexOf(wired))];
     std::vector<std::pair<const AttachedDevice*, QString>> answers;
-    QObject::connect(session.get(), &DeviceSession::pairingAnswered,
-                     [&](AttachedDevice* from, const PairingResponse& p) {
-                         answers.emplace_back(from, p.identityText());
-                     });
+    for (AttachedDevice* device : {rx, other})
+        QObject::connect(device, &AttachedDevice::pairingAnswered, [&answers, device](const PairingResponse& p) {
+            answers.emplace_back(device, p.identityText());
+        });
     const QByteArray unasked = QByteArray::fromHex("0150 01 DEADBEEF01");
     const QByteArray bound = QByteArray::fromHex("0150 02 1A2B3C4D5E");
     const auto push = [&](emu::EmulatedDevice& from, const QByteArray& report) {
@@ -431,30 +438,40 @@ TEST_F(SessionTest, OnlyTheBindingReceiversAnswerEndsItsBind)
     ASSERT_NO_FATAL_FAILURE(push(receiver, unasked));
     receiver.setPairDelayMs(-1);
     receiver.clearReceived();
-    session->bind();
+    rx->bind();
+    EXPECT_EQ(rx->bindCountdown(), BindSeconds);
     ASSERT_TRUE(waitFor([&] { return requests(receiver, CMD_PAIR) == 1; }));
     ASSERT_NO_FATAL_FAILURE(push(wired, unasked));
     EXPECT_TRUE(answers.empty());
-    EXPECT_TRUE(session->bindTimer()->isActive());
+    EXPECT_GT(rx->bindCountdown(), 0);
 
     ASSERT_NO_FATAL_FAILURE(push(receiver, bound));
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].first, rx);
     EXPECT_EQ(answers[0].second, QStringLiteral("1A 2B 3C 4D 5E (02 )"));
-    EXPECT_FALSE(session->bindTimer()->isActive());
+    EXPECT_EQ(rx->bindCountdown(), 0);
     ASSERT_NO_FATAL_FAILURE(push(receiver, bound));  // the bind is over
     EXPECT_EQ(answers.size(), 1u);
 
-    // A bind that ran out, or that a clear ended, takes no answer either.
-    session->bind();
-    for (int s = 0; s < BindSeconds; ++s)
-        session->bindTick();
+    // A bind that was ended, or that a clear closed, takes no answer either; the clear leaves
+    // the countdown running to its time-out.
+    rx->bind();
+    rx->endBind();
+    EXPECT_EQ(rx->bindCountdown(), 0);
     ASSERT_NO_FATAL_FAILURE(push(receiver, bound));
-    session->bind();
-    session->clearBindings();
+    rx->bind();
+    rx->clearBindings();
     ASSERT_TRUE(waitFor([&] { return requests(receiver, CMD_PAIR) == 4; }));
     ASSERT_NO_FATAL_FAILURE(push(receiver, bound));
     EXPECT_EQ(answers.size(), 1u);
+    EXPECT_GT(rx->bindCountdown(), 0);
+
+    // Unplugged during a bind: its countdown ends as a time-out, before the device goes.
+    int timedOut = 0;
+    QObject::connect(rx, &AttachedDevice::bindTimedOut, [&timedOut] { ++timedOut; });
+    testbed().unplug(receiver);
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 1; }));
+    EXPECT_EQ(timedOut, 1);
 }
 
 namespace {
@@ -500,9 +517,9 @@ TEST_F(SessionTest, ReadAndWriteRequestsKeepTheirPace)
     auto& key = plug("s-pace", "320000000001");
     start();
     ASSERT_TRUE(readDone(6));
-    session->read();
+    editor->selected()->read(AttachedDevice::ReadKind::Explicit);
     ASSERT_TRUE(readDone(6));
-    session->write();
+    editor->selected()->write();
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
 
     const auto reads = requestTimes(key, CMD_READ_KEY);
@@ -550,19 +567,37 @@ TEST_F(SessionTest, TheRepollKeepsItsPaceThenBacksOffUntilTheKeySendsAnything)
     // Then slower: the reads after the steady ones come further apart than steady ones would.
     const qint64 later = starts[std::size_t(rounds - 1)] - starts[std::size_t(RepollSteadyRounds)];
     EXPECT_GE(later, (rounds - 1 - RepollSteadyRounds) * steadyGap + KeyRepollMs);
-    EXPECT_GT(session->repollTimer()->interval(), KeyRepollMs);
 
-    // The key speaks: the re-poll is back at its pace.
+    // The gap between the first two rounds from round `from` on, once they have started.
+    const auto gapAfter = [&](std::size_t from) -> qint64 {
+        if (!waitFor([&] { return roundStarts().size() >= from + 2; }, 30000))
+            return -1;
+        const std::vector<qint64> now = roundStarts();
+        return now[from + 1] - now[from];
+    };
+    const qint64 steadyLimit = steadyGap + KeyRepollMs / 4;
+
+    // The device speaks: the rounds after it are back at the steady pace.
+    const std::size_t beforeReport = roundStarts().size();
     key.pushInput(QByteArray::fromHex("0180000000000000"));
-    ASSERT_TRUE(waitFor([&] { return session->repollTimer()->interval() == KeyRepollMs; }));
-    EXPECT_TRUE(session->repollTimer()->isActive());
+    const qint64 afterReport = gapAfter(beforeReport);
+    EXPECT_GT(afterReport, 0);
+    EXPECT_LE(afterReport, steadyLimit);
 
-    // Silent again, then plugged in again: back at its pace as well.
-    ASSERT_TRUE(waitFor([&] { return session->repollTimer()->interval() > KeyRepollMs; }, 30000));
+    // Silent again until the re-poll slowed down, then plugged in again: back at its pace as well.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const std::vector<qint64> now = roundStarts();
+            return now.size() >= 2 && now[now.size() - 1] - now[now.size() - 2] > steadyLimit + KeyRepollMs;
+        },
+        30000));
     testbed().unplug(key);
     ASSERT_TRUE(waitFor([&] { return session->devices().empty(); }));
+    const std::size_t beforePlug = roundStarts().size();
     testbed().plug(key);
-    ASSERT_TRUE(waitFor([&] { return session->selected() != nullptr; }));
-    EXPECT_EQ(session->repollTimer()->interval(), KeyRepollMs);
-    EXPECT_TRUE(session->repollTimer()->isActive());
+    ASSERT_TRUE(waitFor([&] { return editor->selected() != nullptr; }));
+    EXPECT_TRUE(editor->repolling());
+    const qint64 afterPlug = gapAfter(beforePlug);
+    EXPECT_GT(afterPlug, 0);
+    EXPECT_LE(afterPlug, steadyLimit);
 }

@@ -5,6 +5,7 @@
 #include "config/reportchannel.h"
 #include "hid/hidnodeio.h"
 #include "keyemu/testbed.h"
+#include "session/deviceeditor.h"
 #include "session/devicesession.h"
 
 #include <QDir>
@@ -66,8 +67,15 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
     }
 
     DeviceSession session;
+    DeviceEditor editor(session);
     int finishedWrites = 0;
-    QObject::connect(&session, &DeviceSession::writeFinished, [&] { ++finishedWrites; });
+    // Each plug is a new device: its writes are counted while it is selected.
+    std::unique_ptr<QObject> selection;
+    QObject::connect(&editor, &DeviceEditor::deviceSelected, [&] {
+        selection = std::make_unique<QObject>();
+        if (AttachedDevice* device = editor.selected())
+            QObject::connect(device, &AttachedDevice::writeFinished, selection.get(), [&] { ++finishedWrites; });
+    });
     session.start();
 
     // Requests of an earlier plug that was cut short are never answered: count from the plug.
@@ -82,7 +90,7 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             asked += line.startsWith(QLatin1String("W 02  01 "));
             answers += line.startsWith(QLatin1String("R ")) && line.mid(6, 2).toInt(nullptr, 16) > 0x80;
         }
-        return session.devicePresent() && !session.busy() && session.shownKeys() == 6 && answers >= asked;
+        return editor.selected() && !editor.busy() && editor.shownKeys() == 6 && answers >= asked;
     };
 
     constexpr int WarmUp = 10;
@@ -97,7 +105,7 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             threads = countEntries("/proc/self/task");
             memory = residentKiB();
         }
-        ASSERT_FALSE(session.busy());
+        ASSERT_FALSE(editor.busy());
         logAtPlug = loggedSoFar();
         if (!key.plugged())
             bed.plug(key);
@@ -109,19 +117,19 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
         case 1: {  // in the middle of a write
             ASSERT_TRUE(waitFor(readOver));
             const int k = cycle % 6;
-            session.selectKey(k);
-            const auto& shown = session.shownRecord(k);
+            editor.selectKey(k);
+            const auto& shown = editor.shownRecord(k);
             if (shown && shown->record.mode == ModeKeyboardSingle)
-                session.useMouse();
+                editor.useMouse();
             else
-                session.useKeyboard();
-            session.setRepeat(cycle % 2 == 0);
+                editor.useKeyboard();
+            editor.setRepeat(cycle % 2 == 0);
             for (int i = 0; i < 6; ++i)
-                if (const auto& r = session.shownRecord(i))
+                if (const auto& r = editor.shownRecord(i))
                     allowed[i].insert(r->record.bytes());
             const int writesBefore = sent(key, CMD_WRITE_KEY);
             const int finishedBefore = finishedWrites;
-            session.write();
+            editor.selected()->write();
             ASSERT_TRUE(waitFor([&] {
                 return sent(key, CMD_WRITE_KEY) >= writesBefore + 1 + cycle % 5 || finishedWrites > finishedBefore;
             }));
@@ -132,7 +140,7 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             break;
         }
         bed.unplug(key);
-        ASSERT_TRUE(waitFor([&] { return session.devices().empty() && !session.busy(); }));
+        ASSERT_TRUE(waitFor([&] { return session.devices().empty() && !editor.busy(); }));
     }
 
     // The testbed keeps one descriptor of every node it made (new ones for each plug): the key's

@@ -33,7 +33,7 @@ protected:
     // Edits key 1 to `record` and writes every key.
     void writeKey1(const Record& record)
     {
-        form->session()->setRecord(0, KeyRecord::fromBytes(record));
+        form->editor()->selected()->setRecord(0, KeyRecord::fromBytes(record), RecordOrigin::Loaded);
         EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
     }
 };
@@ -59,7 +59,7 @@ TEST_F(WindowHistoryTest, UndoConfirmsTheKeysThatChangeThenWritesTheOldRecordBac
     // Cancelled: nothing is written.
     box->button(QMessageBox::Cancel)->click();
     ASSERT_TRUE(waitFor([] { return topBox("UndoConfirmation") == nullptr; }));
-    EXPECT_FALSE(form->session()->busy());
+    EXPECT_FALSE(form->editor()->busy());
     EXPECT_EQ(key.record(0), CtrlShiftB);
 
     undo();
@@ -67,7 +67,7 @@ TEST_F(WindowHistoryTest, UndoConfirmsTheKeysThatChangeThenWritesTheOldRecordBac
     topBox("UndoConfirmation")->button(QMessageBox::Yes)->click();
     EXPECT_EQ(confirmPopup(10000), QStringLiteral("设置完成！"));
     EXPECT_EQ(key.record(0), CtrlAltA);
-    EXPECT_EQ(heldRecord(*form->session(), 0), CtrlAltA);
+    EXPECT_EQ(heldRecord(*form->editor(), 0), CtrlAltA);
 
     // The undo was an entry too: undoing again gives the edit back.
     undo();

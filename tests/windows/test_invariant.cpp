@@ -67,7 +67,7 @@ public:
     {
         activate();
         click(captureBox());
-        ASSERT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->session()->capturing(); }));
+        ASSERT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->editor()->capturing(); }));
     }
     void key(quint8 scan, bool down)
     {
@@ -88,9 +88,9 @@ public:
     void expectShownIsHeld(const char* when)
     {
         SCOPED_TRACE(when);
-        for (int k = 0; k < form->session()->shownKeys(); ++k) {
+        for (int k = 0; k < form->editor()->shownKeys(); ++k) {
             pickKey(k);
-            EXPECT_EQ(shown(), fromRecord(heldRecord(*form->session(), k))) << "key " << k + 1;
+            EXPECT_EQ(shown(), fromRecord(heldRecord(*form->editor(), k))) << "key " << k + 1;
         }
     }
 
@@ -98,8 +98,8 @@ public:
     void expectWriteSendsHeld(emu::EmulatedDevice& device)
     {
         EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
-        for (int k = 0; k < form->session()->shownKeys(); ++k)
-            EXPECT_EQ(fromRecord(device.record(k)), fromRecord(heldRecord(*form->session(), k))) << "key " << k + 1;
+        for (int k = 0; k < form->editor()->shownKeys(); ++k)
+            EXPECT_EQ(fromRecord(device.record(k)), fromRecord(heldRecord(*form->editor(), k))) << "key " << k + 1;
     }
 
     void read()
@@ -257,7 +257,7 @@ TEST_F(InvariantTest, ShownHeldAndWrittenAgreeAfterEverySequence)
         if (HasFatalFailure())
             return;
         captureBox()->clearFocus();
-        EXPECT_EQ(fromRecord(heldRecord(*form->session(), 0)), QString::fromUtf8(s.key1));
+        EXPECT_EQ(fromRecord(heldRecord(*form->editor(), 0)), QString::fromUtf8(s.key1));
         expectShownIsHeld("before the write");
         expectWriteSendsHeld(device);
         expectShownIsHeld("after the write");
@@ -278,14 +278,14 @@ TEST_F(InvariantTest, AHalfPressedCombinationDoesNotFollowTheUserToAnotherDevice
     key(Ctrl, true);
     click(deviceButton(1));
     ASSERT_TRUE(waitFor([&] {
-        return !form->session()->busy() && form->session()->shownRecord(0)
-               && form->session()->shownRecord(0)->text == "Shift+A";
+        return !form->editor()->busy() && form->editor()->shownRecord(0)
+               && form->editor()->shownRecord(0)->text == "Shift+A";
     }));
     focusBox();
     type({B});
     key(Ctrl, false);
     captureBox()->clearFocus();
-    EXPECT_EQ(fromRecord(heldRecord(*form->session(), 0)), "keyboard B single");
+    EXPECT_EQ(fromRecord(heldRecord(*form->editor(), 0)), "keyboard B single");
     expectShownIsHeld("on the second device");
     expectWriteSendsHeld(second);
     EXPECT_EQ(first.record(0), (std::array<quint8, 5>{0x01, 0x04, 0, 0, 0}));

@@ -36,11 +36,11 @@ std::vector<Record> stored(const emu::EmulatedDevice& key, int count)
     return out;
 }
 
-std::vector<Record> heldRecords(const DeviceSession& session)
+std::vector<Record> heldRecords(const DeviceEditor& editor)
 {
     std::vector<Record> out;
-    for (int k = 0; k < session.shownKeys(); ++k)
-        out.push_back(heldRecord(session, k));
+    for (int k = 0; k < editor.shownKeys(); ++k)
+        out.push_back(heldRecord(editor, k));
     return out;
 }
 
@@ -105,14 +105,14 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
 
     click(deviceButton(1));
     ASSERT_TRUE(
-        waitFor([&] { return form->session()->selected()->identity().serial == QStringLiteral("300000000022"); }));
+        waitFor([&] { return form->editor()->selected()->identity().serial == QStringLiteral("300000000022"); }));
     waitForRead(6);
     const std::vector<Record> before = stored(target, 6);
     ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Open, path));
     EXPECT_EQ(confirmPopup(), QStringLiteral("已载入6个按键，点击“写入”写入设备。"));
 
     // Shown and held by the key's model, not yet on the device.
-    EXPECT_EQ(heldRecords(*form->session()), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+    EXPECT_EQ(heldRecords(*form->editor()), std::vector<Record>(std::begin(kSource), std::end(kSource)));
     EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Alt+A"));
     EXPECT_EQ(stored(target, 6), before);
 
@@ -145,7 +145,7 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
         key.setRecord(k, kSource[k]);
     start();
     waitForRead(6);
-    const std::vector<Record> table = heldRecords(*form->session());
+    const std::vector<Record> table = heldRecords(*form->editor());
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -160,7 +160,7 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
         EXPECT_TRUE(said.contains(QStringLiteral("未载入，按键没有改变"))) << said.toStdString();
         EXPECT_TRUE(said.contains(QString::fromUtf8(c.says))) << said.toStdString();
         EXPECT_FALSE(popup()->isOpen());
-        EXPECT_EQ(heldRecords(*form->session()), table);
+        EXPECT_EQ(heldRecords(*form->editor()), table);
         EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Alt+A"));
     }
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
@@ -174,7 +174,7 @@ TEST_F(KeyFileTest, AFileThatIsNoRegularFileIsRefusedAtOnce)
     plug("file-fifo", "300000000025");
     start();
     waitForRead(6);
-    const std::vector<Record> table = heldRecords(*form->session());
+    const std::vector<Record> table = heldRecords(*form->editor());
     const QString fifo = folder.filePath(QStringLiteral("fifo.json"));
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const QString& path : {fifo, QStringLiteral("/dev/zero")}) {
@@ -182,7 +182,7 @@ TEST_F(KeyFileTest, AFileThatIsNoRegularFileIsRefusedAtOnce)
         ASSERT_NO_FATAL_FAILURE(chooseFile(QKeySequence::Open, path));
         const QString said = errorText();
         EXPECT_TRUE(said.startsWith(QStringLiteral("无法读取") + path)) << said.toStdString();
-        EXPECT_EQ(heldRecords(*form->session()), table);
+        EXPECT_EQ(heldRecords(*form->editor()), table);
     }
 }
 
@@ -194,7 +194,7 @@ TEST_F(KeyFileTest, TheShortcutsAreCombinationsWhileCapturing)
     waitForRead(6);
     ASSERT_NO_FATAL_FAILURE(activate());
     click(captureBox());
-    ASSERT_TRUE(waitFor([&] { return form->session()->capturing(); }));
+    ASSERT_TRUE(waitFor([&] { return form->editor()->capturing(); }));
     QTest::keySequence(captureBox(), QKeySequence(QKeySequence::Save));
     QTest::keySequence(captureBox(), QKeySequence(QKeySequence::Open));
     runEventsFor(100);

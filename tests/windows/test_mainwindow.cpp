@@ -48,7 +48,7 @@ TEST_F(WindowTest, WithoutADeviceTheWindowSaysSoAndOffersNothing)
     EXPECT_FALSE(writeButton()->isEnabled());
     EXPECT_TRUE(pages()->isHidden());
     EXPECT_TRUE(pairingButton()->isHidden());
-    EXPECT_FALSE(form->session()->repollTimer()->isActive());
+    EXPECT_FALSE(form->editor()->repolling());
     EXPECT_EQ(toolBar()->findChildren<ui::PictureButton*>().size(), 0);
 }
 
@@ -79,15 +79,15 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
 
     // The first key: wired, characters 1-2 = 30 (trigger groups), 2-3 = 00 (no mouse page after a change).
     EXPECT_EQ(statusMemo()->text(), QStringLiteral("序列号:300000000001  "));
-    EXPECT_EQ(form->session()->bindCapacity(), 0);
+    EXPECT_EQ(form->editor()->selected()->capabilities().bindCapacity, 0);
     EXPECT_TRUE(mouseTab()->isHidden());
     EXPECT_FALSE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
     EXPECT_TRUE(pairingButton()->isHidden());
-    EXPECT_EQ(form->session()->capabilities().modelDigits, QStringLiteral("30"));
+    EXPECT_EQ(form->editor()->selected()->capabilities().modelDigits, QStringLiteral("30"));
 
     // The receiver: characters 2-3 = 21 but 1-2 = 02, so the mouse page goes with the groups.
     click(deviceButton(1));
-    EXPECT_EQ(form->session()->selectedDevice(), 1);
+    EXPECT_EQ(form->editor()->selectedIndex(), 1);
     EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(),
               QStringLiteral("WirelessKeySelected"));
     EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton0")->picture(), QStringLiteral("WiredKey"));
@@ -96,7 +96,7 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     EXPECT_TRUE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
     EXPECT_TRUE(mainChild<QGroupBox>("keyboardTriggerBox")->isHidden());
     EXPECT_FALSE(pairingButton()->isHidden());
-    EXPECT_EQ(form->session()->capabilities().modelDigits, QStringLiteral("02"));
+    EXPECT_EQ(form->editor()->selected()->capabilities().modelDigits, QStringLiteral("02"));
 
     // Clicking the selected device's button again sends nothing.
     auto& rx = *testbed().find("cap-rx");
@@ -111,7 +111,7 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<ui::PictureButton*>("deviceButton3") != nullptr; }));
     EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton3")->geometry().x(), 220);
     EXPECT_FALSE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));
-    EXPECT_EQ(form->session()->selectedDevice(), 1);  // a key plugged in leaves the selection alone
+    EXPECT_EQ(form->editor()->selectedIndex(), 1);  // a key plugged in leaves the selection alone
     EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(),
               QStringLiteral("WirelessKeySelected"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("无线按键"));  // the selected key's kind, not the last one's
@@ -132,20 +132,20 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
         EXPECT_EQ(item->picture(), QStringLiteral("key%1").arg(i + 1));
     }
     EXPECT_EQ(keyPicker()->currentIndex(), 0);
-    EXPECT_EQ(form->session()->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));
-    EXPECT_EQ(form->session()->shownRecord(3)->text, QStringLiteral("F1"));
+    EXPECT_EQ(form->editor()->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));
+    EXPECT_EQ(form->editor()->shownRecord(3)->text, QStringLiteral("F1"));
     EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Alt+A"));
-    EXPECT_FALSE(form->session()->repollTimer()->isActive());  // the re-poll ends with the first answer
+    EXPECT_FALSE(form->editor()->repolling());  // the re-poll ends with the first answer
 
     // Answers of a read leave the key the user chose where it is.
     click(keyPicker()->item(5));
     click(readButton());
-    ASSERT_TRUE(waitFor([&] { return !form->session()->busy(); }));
+    ASSERT_TRUE(waitFor([&] { return !form->editor()->busy(); }));
     EXPECT_EQ(keyPicker()->currentIndex(), 5);
-    EXPECT_EQ(form->session()->selectedKey(), 5);
+    EXPECT_EQ(form->editor()->selectedKey(), 5);
 
     // The write: every key's record goes to the device; the bar shows 100 / (keys left).
-    form->session()->setRecord(1, KeyRecord{0x01, 0x1E, 0, 0, 0x02});
+    form->editor()->selected()->setRecord(1, KeyRecord{0x01, 0x1E, 0, 0, 0x02}, RecordOrigin::Loaded);
     std::vector<int> progress;
     QObject::connect(mainChild<QProgressBar>("writeProgress"), &QProgressBar::valueChanged,
                      [&](int v) { progress.push_back(v); });
@@ -167,7 +167,7 @@ TEST_F(WindowTest, EightKeysAreAllReadAndWritten)
     start();
     waitForRead(8);
     ASSERT_TRUE(waitFor([&] {
-        const auto& r = form->session()->shownRecord(7);
+        const auto& r = form->editor()->shownRecord(7);
         return r && r->text == QStringLiteral("Ctrl+B");
     }));
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
@@ -205,16 +205,16 @@ TEST_F(WindowTest, UnpluggingTheOnlyDeviceReturnsToTheNoDeviceState)
     key.setDropAnswers(true);
     start();
     ASSERT_TRUE(waitFor([&] { return readRequests(key) >= 12; }));  // the re-poll runs
-    EXPECT_TRUE(form->session()->repollTimer()->isActive());
+    EXPECT_TRUE(form->editor()->repolling());
     testbed().unplug(key);
     ASSERT_TRUE(waitFor([&] { return statusMemo()->text() == QStringLiteral("没有发现USB按键!"); }));
-    EXPECT_FALSE(form->session()->repollTimer()->isActive());
+    EXPECT_FALSE(form->editor()->repolling());
     EXPECT_FALSE(readButton()->isEnabled());
     EXPECT_FALSE(writeButton()->isEnabled());
     EXPECT_TRUE(pages()->isHidden());
     EXPECT_TRUE(keyPicker()->isHidden());
     EXPECT_EQ(keyPicker()->count(), 0);
-    EXPECT_EQ(form->session()->shownKeys(), 0);
+    EXPECT_EQ(form->editor()->shownKeys(), 0);
     EXPECT_EQ(toolBar()->findChild<QWidget*>("deviceButton0"), nullptr);
 }
 
@@ -247,20 +247,20 @@ TEST_F(WindowTest, ASilentKeyIsHeadedKeyOneAndEveryReadsAnswersStartCapture)
     EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), QStringLiteral("设置按键:1"));
     const auto read = [&] {
         return waitFor([&] {
-            return keyPicker()->count() == 6 && form->session()->selected()->readComplete() && !form->session()->busy();
+            return keyPicker()->count() == 6 && form->editor()->selected()->readComplete() && !form->editor()->busy();
         });
     };
 
     key.setDropAnswers(false);  // the re-poll's read is answered
     ASSERT_TRUE(read());
     EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), QStringLiteral("设置按键:1"));
-    EXPECT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->session()->capturing(); }));
+    EXPECT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->editor()->capturing(); }));
 
     // The read button takes the focus from the capture box; the answers give it back.
     readButton()->setFocus();
-    ASSERT_TRUE(waitFor([&] { return !form->session()->capturing(); }));
+    ASSERT_TRUE(waitFor([&] { return !form->editor()->capturing(); }));
     click(readButton());
-    ASSERT_TRUE(waitFor([&] { return form->session()->busy(); }));
+    ASSERT_TRUE(waitFor([&] { return form->editor()->busy(); }));
     ASSERT_TRUE(read());
-    EXPECT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->session()->capturing(); }));
+    EXPECT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->editor()->capturing(); }));
 }

@@ -51,7 +51,7 @@ protected:
     void pickKey(int k) { click(keyPicker()->item(k)); }
     void clickTab(Tab tab) { click(mainChild(tab)); }
     void clickRadio(Radio name) { tavrel::test::clickRadio(radio(name)); }
-    QString record(int k) { return heldText(*form->session(), k); }
+    QString record(int k) { return heldText(*form->editor(), k); }
     QStringList records()
     {
         QStringList all;
@@ -59,8 +59,8 @@ protected:
             all << record(k);
         return all;
     }
-    bool unsent(int k) { return form->session()->selected()->assignments().unsent(k); }
-    bool anyUnsent() { return form->session()->selected()->assignments().anyUnsent(); }
+    bool unsent(int k) { return form->editor()->selected()->assignments().unsent(k); }
+    bool anyUnsent() { return form->editor()->selected()->assignments().anyUnsent(); }
 
     // The checked radio buttons by their place in kRadios from 1: "257" for the right button,
     // the mouse page's repeat and the keyboard page's repeat.
@@ -142,7 +142,7 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     pickKey(5);
     pickKey(1);
     EXPECT_EQ(captureBox()->text(), QString());
-    EXPECT_EQ(form->session()->shownRecord(1)->text, QString());
+    EXPECT_EQ(form->editor()->shownRecord(1)->text, QString());
     EXPECT_EQ(record(1), "00 00 00 00 00");
 
     // A key of a mode this program does not know is shown on the mouse page; the keyboard tab
@@ -247,7 +247,7 @@ TEST_F(ModeEditorTest, WithoutASelectedKeyNothingIsShownOrStored)
         keyPicker()->setCurrentIndex(selected);
         ASSERT_EQ(keyPicker()->currentIndex(), selected);
         keyPicker()->keyClicked();
-        EXPECT_EQ(form->session()->selectedKey(), -1);
+        EXPECT_EQ(form->editor()->selectedKey(), -1);
         const QStringList before = records();
 
         // No key's record is shown for none.

@@ -40,8 +40,7 @@ QByteArray pairingReport(quint8 d0, quint8 d1, const Transmitter& id)
 
 class PairingWindowTest : public WindowTest {
 protected:
-    // A receiver for four transmitters whose transmitters are pressed only by the test; the
-    // binding window's ticks come from the test too.
+    // A receiver for four transmitters whose transmitters are pressed only by the test.
     void startReceiver(const QString& name)
     {
         receiver = &plug(name, "311400000002", 6, true);
@@ -49,10 +48,15 @@ protected:
         start();
         waitForRead(6);
         ASSERT_FALSE(pairingButton()->isHidden());
-        ASSERT_EQ(form->session()->bindCapacity(), 4);
-        form->session()->bindTimer()->setInterval(3600 * 1000);
+        ASSERT_EQ(rx()->capabilities().bindCapacity, 4);
+        // The seconds of the countdown as the receiver counts them.
+        QObject::connect(rx(), &AttachedDevice::bindCountdownChanged, [this](int left) { ticks.push_back(left); });
         receiver->clearReceived();
     }
+
+    // The receiver's model, selected.
+    AttachedDevice* rx() const { return form->editor()->selected(); }
+    bool counting() const { return rx()->bindCountdown() > 0; }
 
     void openWindow()
     {
@@ -92,6 +96,7 @@ protected:
     }
 
     emu::EmulatedDevice* receiver = nullptr;
+    std::vector<int> ticks;
 };
 
 TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCapacity)
@@ -102,7 +107,7 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
     EXPECT_EQ(memo(), pairingInstructionLines(4));
     EXPECT_EQ(pairingMessages()->toPlainText(), pairingInstructionLines(4).join('\n'));  // what the user sees
     EXPECT_TRUE(bindButton()->isEnabled());
-    EXPECT_FALSE(form->session()->bindTimer()->isActive());
+    EXPECT_FALSE(counting());
 
     // A second click on the pairing button only brings the open window forward.
     click(clearBindingsButton());
@@ -118,40 +123,44 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
     plug("pair-open-10", "312200000003", 6, true);
     ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<ui::PictureButton*>("deviceButton1") != nullptr; }));
     click(deviceButton(1));
-    ASSERT_EQ(form->session()->bindCapacity(), 10);
+    ASSERT_EQ(rx()->capabilities().bindCapacity, 10);
     ASSERT_NO_FATAL_FAILURE(openWindow());
     EXPECT_EQ(memo(), pairingInstructionLines(10));
 }
 
+// The countdown runs on the receiver's own seconds: the test waits for them and checks their
+// order, each shown as it comes, and that the last one ends the binding.
 TEST_F(PairingWindowTest, TheBindingWindowCountsDownAndRunsOut)
 {
     ASSERT_NO_FATAL_FAILURE(startReceiver("pair-countdown"));
     ASSERT_NO_FATAL_FAILURE(openWindow());
-
     click(bindButton());
+    // Connected after the window's own handler, which the click connected: the memo as each
+    // second left it.
+    QStringList shown;
+    QObject::connect(rx(), &AttachedDevice::bindCountdownChanged, pairing.get(),
+                     [&] { shown << memo().join(QLatin1Char('|')); });
     EXPECT_EQ(memo(), QStringList{kWaiting10});
     EXPECT_FALSE(bindButton()->isEnabled());
-    EXPECT_TRUE(form->session()->bindTimer()->isActive());
+    EXPECT_TRUE(counting());
     ASSERT_TRUE(receiver->waitForReceived(1, 2000));
     EXPECT_EQ(pairRequests(), std::vector<int>{0x01});
 
-    for (int left = 9; left >= 1; --left) {
-        form->session()->bindTick();
-        EXPECT_EQ(memo(), QStringList{waiting(left)});
-        EXPECT_FALSE(bindButton()->isEnabled()) << left;
-        EXPECT_TRUE(form->session()->bindTimer()->isActive()) << left;
-    }
-    form->session()->bindTick();
+    ASSERT_TRUE(waitFor([&] { return bindButton()->isEnabled(); }, 3 * BindSeconds * 1000));
+    EXPECT_EQ(ticks, (std::vector<int>{9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
+    // Each second on the line as it passed; the time-out line then takes the last one's place.
+    QStringList expected;
+    for (int left = 9; left >= 0; --left)
+        expected << waiting(left);
+    EXPECT_EQ(shown.join(QLatin1Char('\n')).toStdString(), expected.join(QLatin1Char('\n')).toStdString());
     EXPECT_EQ(memo(), QStringList{kTimedOut});
-    EXPECT_TRUE(bindButton()->isEnabled());
-    EXPECT_FALSE(form->session()->bindTimer()->isActive());
+    EXPECT_FALSE(counting());
 
-    // The timer itself drives the same countdown.
-    form->session()->bindTimer()->setInterval(5);
-    click(bindButton());
-    ASSERT_TRUE(waitFor([&] { return bindButton()->isEnabled(); }));
+    // An answer after the time-out binds nothing that the window shows.
+    const int logged = form->session()->log().size();
+    receiver->pushInput(pairingReport(0x50, 0x02, {0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
+    ASSERT_TRUE(waitFor([&] { return form->session()->log().size() > logged; }));
     EXPECT_EQ(memo(), QStringList{kTimedOut});
-    EXPECT_FALSE(form->session()->bindTimer()->isActive());
 }
 
 TEST_F(PairingWindowTest, ATransmitterPressEndsTheBindingWithItsIdentity)
@@ -161,21 +170,25 @@ TEST_F(PairingWindowTest, ATransmitterPressEndsTheBindingWithItsIdentity)
     const Transmitter id{0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
     click(bindButton());
-    for (int i = 0; i < 4; ++i)
-        form->session()->bindTick();
+    ASSERT_TRUE(waitFor([&] { return ticks.size() >= 4; }));
     ASSERT_NO_FATAL_FAILURE(pressTransmitter(id));
-    EXPECT_EQ(memo(), (QStringList{waiting(6), QStringLiteral("加入绑定发射器：1A 2B 3C 4D 5E (00 )"),
+    // The countdown stops at the second the answer came in.
+    const int left = ticks.back();
+    EXPECT_LE(left, 6);
+    EXPECT_EQ(memo(), (QStringList{waiting(left), QStringLiteral("加入绑定发射器：1A 2B 3C 4D 5E (00 )"),
                                    QStringLiteral("绑定完成！")}));
-    EXPECT_FALSE(form->session()->bindTimer()->isActive());
+    EXPECT_FALSE(counting());
     EXPECT_TRUE(bindButton()->isEnabled());
     EXPECT_EQ(receiver->bindings(), std::vector<Transmitter>{id});
 
     // The same transmitter once more: the receiver knows it already.
+    ticks.clear();
     click(bindButton());
     ASSERT_NO_FATAL_FAILURE(pressTransmitter(id));
-    EXPECT_EQ(memo(), (QStringList{kWaiting10, QStringLiteral("此发射器之前已绑定过：1A 2B 3C 4D 5E (00 )"),
+    EXPECT_EQ(memo(), (QStringList{ticks.empty() ? kWaiting10 : waiting(ticks.back()),
+                                   QStringLiteral("此发射器之前已绑定过：1A 2B 3C 4D 5E (00 )"),
                                    QStringLiteral("操作结束！")}));
-    EXPECT_FALSE(form->session()->bindTimer()->isActive());
+    EXPECT_FALSE(counting());
     EXPECT_TRUE(bindButton()->isEnabled());
 }
 
@@ -194,11 +207,11 @@ TEST_F(PairingWindowTest, TheBindsAnswerIsShownWhetherOrNotTheWindowIsOpen)
     };
     const Transmitter id{0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 
-    // Hidden and never opened: the lines go into the empty memo all the same.
-    form->session()->bind();
+    // Hidden and never opened: the lines go into the memo all the same.
+    bindButton()->click();
     ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, 0x02, id)));
     EXPECT_FALSE(pairing->isVisible());
-    EXPECT_EQ(memo(), (QStringList{QString::fromUtf8(cases[0].first), QString::fromUtf8(cases[0].second)}));
+    EXPECT_EQ(memo().mid(1), (QStringList{QString::fromUtf8(cases[0].first), QString::fromUtf8(cases[0].second)}));
 
     ASSERT_NO_FATAL_FAILURE(openWindow());
     for (const auto& c : cases) {
@@ -208,7 +221,7 @@ TEST_F(PairingWindowTest, TheBindsAnswerIsShownWhetherOrNotTheWindowIsOpen)
         ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, c.d1, id)));
         EXPECT_EQ(memo().mid(lines), (QStringList{QString::fromUtf8(c.first), QString::fromUtf8(c.second)}));
         EXPECT_TRUE(bindButton()->isEnabled());
-        EXPECT_FALSE(form->session()->bindTimer()->isActive());
+        EXPECT_FALSE(counting());
     }
 }
 
@@ -231,8 +244,8 @@ TEST_F(PairingWindowTest, AnAnswerNobodyAskedForIsNotShown)
     const int logged = form->session()->log().size();
     wired.pushInput(unasked);
     ASSERT_TRUE(waitFor([&] { return form->session()->log().size() > logged; }));
-    EXPECT_EQ(memo(), QStringList{kWaiting10});
-    EXPECT_TRUE(form->session()->bindTimer()->isActive());
+    ASSERT_TRUE(counting());
+    EXPECT_EQ(memo(), QStringList{waiting(rx()->bindCountdown())});
     EXPECT_FALSE(bindButton()->isEnabled());
 }
 
@@ -244,13 +257,14 @@ TEST_F(PairingWindowTest, AReportWithoutATransmitterLeavesTheBindingRunning)
 
     // D2 to D5 decide; D1 and D6 alone do not make a response.
     ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, 0x02, {0, 0, 0, 0, 0x5E})));
-    EXPECT_EQ(memo(), QStringList{kWaiting10});
-    EXPECT_TRUE(form->session()->bindTimer()->isActive());
+    ASSERT_TRUE(counting());
+    EXPECT_EQ(memo(), QStringList{waiting(rx()->bindCountdown())});
     EXPECT_FALSE(bindButton()->isEnabled());
-    EXPECT_EQ(form->session()->bindCountdown(), 10);
 
-    form->session()->bindTick();
-    EXPECT_EQ(memo(), QStringList{waiting(9)});
+    // The next second still counts.
+    const std::size_t before = ticks.size();
+    ASSERT_TRUE(waitFor([&] { return ticks.size() > before; }));
+    EXPECT_EQ(memo(), QStringList{waiting(ticks.back())});
 }
 
 TEST_F(PairingWindowTest, ClearingRemovesEveryBindingWithoutTouchingTheCountdown)
@@ -272,10 +286,11 @@ TEST_F(PairingWindowTest, ClearingRemovesEveryBindingWithoutTouchingTheCountdown
     click(bindButton());
     click(clearBindingsButton());
     EXPECT_TRUE(waitFor([&] { return memo() == QStringList{kWaiting10, kCleared}; })) << memo().join('|').toStdString();
-    EXPECT_TRUE(form->session()->bindTimer()->isActive());
+    EXPECT_TRUE(counting());
     EXPECT_FALSE(bindButton()->isEnabled());
-    form->session()->bindTick();
-    EXPECT_EQ(memo(), (QStringList{kWaiting10, waiting(9)}));
+    ticks.clear();
+    ASSERT_TRUE(waitFor([&] { return !ticks.empty(); }));
+    EXPECT_EQ(memo(), (QStringList{kWaiting10, waiting(ticks.front())}));
 }
 
 TEST_F(PairingWindowTest, ARequestThatCannotBeWrittenSaysSoAtOnce)
@@ -288,7 +303,7 @@ TEST_F(PairingWindowTest, ARequestThatCannotBeWrittenSaysSoAtOnce)
     EXPECT_TRUE(
         waitFor([&] { return memo() == QStringList{QStringLiteral("绑定请求发送失败，请检查接收器是否已连接。")}; }));
     EXPECT_TRUE(bindButton()->isEnabled());
-    EXPECT_FALSE(form->session()->bindTimer()->isActive());
+    EXPECT_FALSE(counting());
 
     click(clearBindingsButton());
     EXPECT_TRUE(waitFor([&] {

@@ -99,10 +99,10 @@ TEST_P(TesterWindowTest, TheLineShowsWhatTheKeySentAndMarksTheKeyThatSendsIt)
     keyPicker()->setCurrentIndex(4);
     keyPicker()->keyClicked();
     EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Z"));
-    EXPECT_EQ(form->session()->shownRecord(4)->text, QStringLiteral("Ctrl+Y")) << "the record keeps its own name";
+    EXPECT_EQ(form->editor()->shownRecord(4)->text, QStringLiteral("Ctrl+Y")) << "the record keeps its own name";
 
     testbed().unplug(key);
-    ASSERT_TRUE(waitFor([&] { return !form->session()->devicePresent(); }));
+    ASSERT_TRUE(waitFor([&] { return !form->editor()->selected(); }));
     EXPECT_EQ(mainChild<QLabel>("receivedText")->text(), QString());
     EXPECT_EQ(keyPicker()->receivedIndex(), -1);
 }

@@ -71,16 +71,16 @@ inline void clickRadio(QRadioButton* button)
 }
 
 // A key of the selected key as its model holds it: "05 04 00 00 00", or "none".
-inline QString heldText(const DeviceSession& session, int key)
+inline QString heldText(const DeviceEditor& editor, int key)
 {
-    const auto& held = session.shownRecord(key);
+    const auto& held = editor.shownRecord(key);
     return held ? recordText(held->record) : QStringLiteral("none");
 }
 
 // The record a write of the key sends: what the model holds, zeros for nothing.
-inline std::array<quint8, 5> heldRecord(const DeviceSession& session, int key)
+inline std::array<quint8, 5> heldRecord(const DeviceEditor& editor, int key)
 {
-    const auto& held = session.shownRecord(key);
+    const auto& held = editor.shownRecord(key);
     return held ? held->record.bytes() : std::array<quint8, 5>{};
 }
 
@@ -111,7 +111,7 @@ protected:
     void start()
     {
         form = std::make_unique<MainWindow>();
-        pairing = std::make_unique<PairingWindow>(form->session());
+        pairing = std::make_unique<PairingWindow>(form->editor());
         form->setPairingWindow(pairing.get());
         form->show();
         ASSERT_TRUE(waitFor(
@@ -130,8 +130,8 @@ protected:
             return answers >= asked;
         };
         ASSERT_TRUE(waitFor([&] {
-            return keyPicker()->count() == keys && form->session()->selected()
-                   && form->session()->selected()->readComplete() && !form->session()->busy() && answered();
+            return keyPicker()->count() == keys && form->editor()->selected()
+                   && form->editor()->selected()->readComplete() && !form->editor()->busy() && answered();
         }));
     }
 
@@ -163,7 +163,7 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(activate());
         captureBox()->clearFocus();
-        ASSERT_TRUE(waitFor([&] { return !form->session()->capturing(); }));
+        ASSERT_TRUE(waitFor([&] { return !form->editor()->capturing(); }));
         QTest::keySequence(form.get(), QKeySequence(shortcut));
         ASSERT_TRUE(waitFor([&] { return form->fileDialog() && form->fileDialog()->isVisible(); }));
         QFileDialog* dialog = form->fileDialog();
