@@ -25,7 +25,7 @@
     </message>
 </context>
 <context>
-    <name>tavrel::DeviceEditor</name>
+    <name>tavrel::KeyFiles</name>
     <message>
         <source>按键尚未读取，请先连接并读取按键。</source>
         <translation>The keys have not been read yet: connect the key and read it first.</translation>

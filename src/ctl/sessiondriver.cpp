@@ -185,29 +185,29 @@ void SessionDriver::write(AttachedDevice* key, const QList<int>& keys, std::func
     key->writeKeys(keys);
 }
 
-std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedDevice* key)
+std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedDevice* receiver)
 {
-    if (auto refused = refusedAccess(key))
+    if (auto refused = refusedAccess(receiver))
         return *refused;
-    const QPointer<AttachedDevice> guarded(key);
+    const QPointer<AttachedDevice> guarded(receiver);
     std::optional<PairingResponse> pairing;
     bool timedOut = false, failed = false;
     QObject context;
     // Only this receiver's answer to this bind: another device's says nothing about it.
-    connect(key, &AttachedDevice::pairingAnswered, &context, [&](const PairingResponse& p) {
+    connect(receiver, &AttachedDevice::pairingAnswered, &context, [&](const PairingResponse& p) {
         pairing = p;
         wake();
     });
-    connect(key, &AttachedDevice::bindTimedOut, &context, [&] {
+    connect(receiver, &AttachedDevice::bindTimedOut, &context, [&] {
         timedOut = true;
         wake();
     });
-    connect(key, &AttachedDevice::bindRequestFailed, &context, [&] {
+    connect(receiver, &AttachedDevice::bindRequestFailed, &context, [&] {
         failed = true;
         wake();
     });
-    key->bind();
-    const QString name = nameOf(key);
+    receiver->bind();
+    const QString name = nameOf(receiver);
     waitFor([&] { return pairing || timedOut || failed || !guarded || guarded->gone(); }, BindLimitMs);
     if (pairing)
         return *pairing;
@@ -221,19 +221,19 @@ std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedDevice* key)
                    QCoreApplication::translate("tavrelctl", "No transmitter answered within 10 seconds."));
 }
 
-std::optional<Failure> SessionDriver::unbind(AttachedDevice* key)
+std::optional<Failure> SessionDriver::unbind(AttachedDevice* receiver)
 {
-    if (auto refused = refusedAccess(key))
+    if (auto refused = refusedAccess(receiver))
         return refused;
-    const QPointer<AttachedDevice> guarded(key);
-    const QString name = nameOf(key);
+    const QPointer<AttachedDevice> guarded(receiver);
+    const QString name = nameOf(receiver);
     std::optional<bool> sent;
     QObject context;
-    connect(key, &AttachedDevice::clearRequestDone, &context, [&](bool ok) {
+    connect(receiver, &AttachedDevice::clearRequestDone, &context, [&](bool ok) {
         sent = ok;
         wake();
     });
-    key->clearBindings();
+    receiver->clearBindings();
     waitFor([&] { return sent.has_value() || !guarded || guarded->gone(); }, UnbindLimitMs);
     if (sent.value_or(false))
         return std::nullopt;

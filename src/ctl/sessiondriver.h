@@ -51,10 +51,10 @@ public:
 
     // Asks the receiver to bind a transmitter and waits for its answer, for as long as the
     // receiver counts down.
-    std::variant<PairingResponse, Failure> bind(AttachedDevice* key);
+    std::variant<PairingResponse, Failure> bind(AttachedDevice* receiver);
     // Asks the receiver to forget every transmitter; no answer comes, so this waits only until
     // the request was sent.
-    std::optional<Failure> unbind(AttachedDevice* key);
+    std::optional<Failure> unbind(AttachedDevice* receiver);
 
     // Where a step says what it waits for (another program's write to the same key).
     void setNoteHandler(std::function<void(const QString&)> note) { m_note = std::move(note); }

@@ -25,11 +25,9 @@ DeviceEditor::DeviceEditor(DeviceSession& session, QObject* parent) : QObject(pa
     connect(m_repoll, &QTimer::timeout, this, &DeviceEditor::repoll);
     // Connected before the window's own handlers of the list: the selection is settled when
     // they run.
-    connect(&m_session, &DeviceSession::devicesChanged, this, &DeviceEditor::devicesChanged);
-    devicesChanged();
+    connect(&m_session, &DeviceSession::devicesChanged, this, &DeviceEditor::followDevices);
+    followDevices();
 }
-
-DeviceEditor::~DeviceEditor() = default;
 
 // ---------------------------------------------------------------------------------------------
 // The selected device
@@ -39,7 +37,7 @@ int DeviceEditor::selectedIndex() const
     return m_session.indexOf(m_selected);
 }
 
-void DeviceEditor::devicesChanged()
+void DeviceEditor::followDevices()
 {
     // The selected device went: what it was doing ended before the list changed.
     if (m_selected && m_session.indexOf(m_selected) < 0) {
@@ -250,45 +248,6 @@ void DeviceEditor::setRepeat(bool repeat)
     KeyRecord record = current ? current->record : KeyRecord{};
     record.mode = modeFor(isMouseMode(record.mode), repeat);
     edit(record, current ? current->text : QString());
-}
-
-// ---------------------------------------------------------------------------------------------
-// Key files
-
-bool DeviceEditor::keysRead() const
-{
-    if (!m_selected || busy() || shownKeys() <= 0)
-        return false;
-    for (int k = 0; k < shownKeys(); ++k)
-        if (!shownRecord(k))
-            return false;
-    return true;
-}
-
-QByteArray DeviceEditor::keyFile() const
-{
-    if (!keysRead())
-        return {};
-    return configfile::serialize(m_selected->assignments().records(), m_selected->identity().serial,
-                                 m_selected->identity().product);
-}
-
-std::variant<int, configfile::FileErrors> DeviceEditor::loadKeyFile(const QByteArray& text)
-{
-    if (!keysRead())
-        return configfile::FileErrors{{0, tr("按键尚未读取，请先连接并读取按键。")}};
-    auto parsed = configfile::parse(text);
-    if (auto* errors = std::get_if<configfile::FileErrors>(&parsed))
-        return std::move(*errors);
-    // A key beyond this device's keys refuses the whole file: nothing of it is taken.
-    auto planned = configfile::validateFor(std::get<configfile::ConfigFile>(parsed), shownKeys(), false);
-    if (auto* errors = std::get_if<configfile::FileErrors>(&planned))
-        return std::move(*errors);
-    const configfile::RestorePlan& plan = std::get<configfile::RestorePlan>(planned);
-    // Loaded even where it equals what the device holds: it is to be written.
-    for (const configfile::KeyEntry& e : plan.write)
-        m_selected->setRecord(e.key - 1, e.record, RecordOrigin::Loaded);
-    return int(plan.write.size());
 }
 
 // ---------------------------------------------------------------------------------------------

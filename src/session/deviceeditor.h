@@ -5,13 +5,11 @@
 // write, its pairing) come from the selected AttachedDevice itself; this says only what changes
 // in the selection and the edit.
 
-#include "config/configfile.h"
 #include "keys/keycapture.h"
 #include "session/attacheddevice.h"
 
 #include <QObject>
 #include <QPointer>
-#include <variant>
 
 class QTimer;
 
@@ -35,7 +33,6 @@ class DeviceEditor : public QObject {
 public:
     // Follows the session's devices: the first one found is selected while none is.
     explicit DeviceEditor(DeviceSession& session, QObject* parent = nullptr);
-    ~DeviceEditor() override;
 
     // --- the selected device
     // The device the window shows and edits, or null.
@@ -89,17 +86,6 @@ public:
     };
     const CaptureTrace& lastCapture() const { return m_lastCapture; }
 
-    // --- key files
-    // Whether every key of the selected device holds a record, with no read or write running:
-    // only then is what is shown a whole configuration of that device.
-    bool keysRead() const;
-    // The selected device's keys as a key file, as they are shown; empty unless keysRead().
-    QByteArray keyFile() const;
-    // Checks a key file whole against the selected device, then takes its keys: each is shown as
-    // an edit would show it and goes to the device with its next write. The number of keys
-    // loaded, or the faults, with nothing changed. A fault on line 0 concerns no line of the file.
-    std::variant<int, configfile::FileErrors> loadKeyFile(const QByteArray& text);
-
 signals:
     // Another device was selected, or none is any more; what it offers is known.
     void deviceSelected();
@@ -116,7 +102,9 @@ signals:
     void busyChanged(bool busy);
 
 private:
-    void devicesChanged();
+    // The list of devices changed: a selected device that went is let go, and the first one is
+    // selected while none is.
+    void followDevices();
     void select(AttachedDevice* device, bool byDeviceChange);
     void connectSelected();
     // The selected device, when a key of it is being edited.

@@ -3,6 +3,7 @@
 #include "ui/mainwindow.h"
 
 #include "platform/userfile.h"
+#include "session/keyfiles.h"
 #include "ui/errorbox.h"
 #include "ui/widgets/messagepopup.h"
 
@@ -86,7 +87,7 @@ void MainWindow::askForFile(bool save)
 
 void MainWindow::saveKeyFile(const QString& path)
 {
-    const QByteArray text = m_editor->keyFile();
+    const QByteArray text = keyFile(m_editor->selected());
     if (text.isEmpty()) {
         postErrorBox(tr("按键尚未读取，无法保存。"));
         return;
@@ -115,8 +116,9 @@ void MainWindow::showLoadedKeyFile(const KeyFileReader::Result& read)
     }
     // The editor takes a file that parsed, checking it against the device, and says so when the
     // keys have not been read; only a file's own faults are known here already.
-    const auto loaded = read.faults && m_editor->keysRead() ? std::variant<int, configfile::FileErrors>(*read.faults)
-                                                            : m_editor->loadKeyFile(read.bytes);
+    const auto loaded = read.faults && keysRead(m_editor->selected())
+                            ? std::variant<int, configfile::FileErrors>(*read.faults)
+                            : loadKeyFile(m_editor->selected(), read.bytes);
     if (const auto* errors = std::get_if<configfile::FileErrors>(&loaded)) {
         QStringList lines{tr("%1未载入，按键没有改变：").arg(name)};
         for (std::size_t i = 0; i < errors->size() && i < std::size_t(FaultsShown); ++i) {

@@ -31,11 +31,11 @@
 //         value=V                                      the write's progress bar
 //   session devices=N selected=I key=K keys=N busy=0|1 capturing=0|1 repolling=0|1 binding=0|1
 //           countdown=S logdropped=N
-//       The main window's session: the devices found, the selected one (-1 for none), the
-//       selected key and how many the device has, a read or write running, capture on, the
-//       re-poll timer and the binding countdown running, seconds left of the binding, and how
-//       many of the report log's oldest lines made room for newer ones (the log keeps the
-//       latest few thousand).
+//       The main window's session and editor: the devices found, the selected one (-1 for
+//       none), the key being edited and how many the device has, a read or write running,
+//       capture on, the re-poll running, a receiver's bind counting down and its seconds left,
+//       and how many of the report log's oldest lines made room for newer ones (the log keeps
+//       the latest few thousand).
 //   device index=I selected=0|1 text="..."     one per device found, in the tool bar's order
 //   record key=K bytes="MM CC CC CC CC" text="..."   one per key of the selected device, as
 //                                                  the session holds it (bytes=none: no record)

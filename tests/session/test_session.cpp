@@ -1,6 +1,7 @@
 // The device session on its own, as the command line uses it: no widgets, a QCoreApplication,
 // emulated keys.
 #include "config/reportchannel.h"
+#include "session/keyfiles.h"
 #include "sessionfixture.h"
 
 #include <gtest/gtest.h>
@@ -300,6 +301,42 @@ TEST_F(SessionTest, SwitchingKeysAndBackKeepsEachKeysEditsAndPlace)
     EXPECT_EQ(requests(a, CMD_WRITE_KEY) + requests(b, CMD_WRITE_KEY), 0);
 }
 
+// The editor follows the list: a selected device that goes is let go, and another is selected by
+// the device change, before anyone who shows the list hears of it.
+TEST_F(SessionTest, TheEditorLetsTheSelectedDeviceGoBeforeTheListIsShown)
+{
+    auto& stays = plug("s-follow-stays", "320000000001");
+    auto& goes = plug("s-follow-goes", "320000000002");
+    start();
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
+    editor->selectDevice(indexOf(goes));
+    ASSERT_TRUE(readDone(6));
+    editor->selectKey(3);
+    editor->startCapture();
+    QStringList events;
+    QObject::connect(editor.get(), &DeviceEditor::receivedCleared, [&] { events << QStringLiteral("cleared"); });
+    QObject::connect(editor.get(), &DeviceEditor::deviceSelected,
+                     [&] { events << QStringLiteral("selected %1").arg(editor->selectedIndex()); });
+    QObject::connect(session.get(), &DeviceSession::devicesChanged,
+                     [&] { events << QStringLiteral("list %1").arg(editor->selectedIndex()); });
+
+    testbed().unplug(goes);
+    ASSERT_TRUE(waitFor([&] { return session->devices().size() == 1; }));
+    EXPECT_EQ(events, (QStringList{QStringLiteral("cleared"), QStringLiteral("selected 0"), QStringLiteral("list 0")}));
+    ASSERT_NE(editor->selected(), nullptr);
+    EXPECT_EQ(editor->selected()->identity().syspath, stays.syspath());
+    EXPECT_TRUE(editor->capturing()) << "capture is the window's to stop";
+
+    events.clear();
+    testbed().unplug(stays);
+    ASSERT_TRUE(waitFor([&] { return session->devices().empty(); }));
+    EXPECT_EQ(events, (QStringList{QStringLiteral("cleared"), QStringLiteral("list -1")}));
+    EXPECT_EQ(editor->selected(), nullptr);
+    EXPECT_EQ(editor->selectedKey(), -1);
+    EXPECT_EQ(editor->shownKeys(), 0);
+    EXPECT_FALSE(editor->repolling());
+}
+
 TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
 {
     auto& key = plug("s-unplug", "320000000001");
@@ -393,17 +430,17 @@ TEST_F(SessionTest, KeyFilesNeedTheKeysReadFirst)
     ASSERT_TRUE(waitFor([&] { return editor->selected() && !editor->busy(); }));
     const QByteArray file =
         "{\"format\": \"tavrel-keys\", \"version\": 1, \"keys\": [{\"key\": 1, \"assignment\": \"F5\"}]}";
-    EXPECT_FALSE(editor->keysRead());
-    EXPECT_TRUE(editor->keyFile().isEmpty());
-    const auto early = editor->loadKeyFile(file);
+    EXPECT_FALSE(keysRead(editor->selected()));
+    EXPECT_TRUE(keyFile(editor->selected()).isEmpty());
+    const auto early = loadKeyFile(editor->selected(), file);
     ASSERT_TRUE(std::holds_alternative<configfile::FileErrors>(early));
     EXPECT_EQ(std::get<configfile::FileErrors>(early).front().line, 0);
 
     key.setDropAnswers(false);
     editor->selected()->read(AttachedDevice::ReadKind::Explicit);
     ASSERT_TRUE(readDone(6));
-    ASSERT_TRUE(editor->keysRead());
-    const auto loaded = editor->loadKeyFile(file);
+    ASSERT_TRUE(keysRead(editor->selected()));
+    const auto loaded = loadKeyFile(editor->selected(), file);
     ASSERT_TRUE(std::holds_alternative<int>(loaded));
     EXPECT_EQ(std::get<int>(loaded), 1);
     EXPECT_EQ(editor->shownRecord(0)->text, QStringLiteral("F5"));
