@@ -84,7 +84,7 @@ void MainWindow::showDevices()
     m_titleText->setVisible(count <= 3);
     showDeviceButtons();
 
-    if ((m_editor->selected() != nullptr)) {
+    if (m_editor->selected()) {
         m_historyNote.clear();
         showSerial(true);
         m_keyCaption->setText(tr("设置按键:%1").arg(std::max(m_editor->selectedKey(), 0) + 1));
@@ -166,7 +166,8 @@ void MainWindow::connectSelectedDevice()
     // Every answer of a read hands the capture box the focus, so that the user can type the new
     // combination at once, also after clicking 读取.
     connect(device, &AttachedDevice::readAnswered, this, &MainWindow::focusCaptureBox);
-    connect(device, &AttachedDevice::writeProgress, m_writeProgress, &QProgressBar::setValue);
+    // Connected through the window, so that letting the device go ends this one as well.
+    connect(device, &AttachedDevice::writeProgress, this, [this](int value) { m_writeProgress->setValue(value); });
     connect(device, &AttachedDevice::writeFinished, this, &MainWindow::showWriteOutcome);
     connect(device, &AttachedDevice::sharingChanged, this, [this] { showSerial(m_serialSpaces); });
     connect(device, &AttachedDevice::inputReceived, this, &MainWindow::showReceived);

@@ -73,7 +73,7 @@ void MainWindow::showKeys()
 void MainWindow::updateReadWriteButtons()
 {
     // A device that has not said which keys it has offers nothing to write.
-    const bool enabled = (m_editor->selected() != nullptr) && !m_editor->busy();
+    const bool enabled = m_editor->selected() && !m_editor->busy();
     m_readButton->setEnabled(enabled);
     m_writeButton->setEnabled(enabled && m_editor->shownKeys() > 0);
 }
