@@ -98,13 +98,15 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     EXPECT_FALSE(pairingButton()->isHidden());
     EXPECT_EQ(form->editor()->selected()->capabilities().modelDigits, QStringLiteral("02"));
 
-    // Clicking the selected device's button again sends nothing.
+    // Clicking the selected device's button again sends nothing: the read asked for after it
+    // is all the receiver gets.
     auto& rx = *testbed().find("cap-rx");
-    runEventsFor(400);
-    const auto before = rx.received().size();
+    ASSERT_TRUE(waitFor([&] { return form->editor()->selected()->readComplete() && !form->editor()->busy(); }));
+    const int before = readRequests(rx);
     click(deviceButton(1));
-    runEventsFor(100);
-    EXPECT_EQ(rx.received().size(), before);
+    click(readButton());
+    ASSERT_TRUE(waitFor([&] { return !form->editor()->busy(); }));
+    EXPECT_EQ(readRequests(rx), before + 6);
 
     // A fourth device hides the title text; the buttons go on at 70-pixel steps.
     plug("cap-d", "300000000002");
@@ -186,14 +188,16 @@ TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
     waitForRead(6);
 
     click(deviceButton(1));
-    runEventsFor(300);
+    // Its read ran out without an answer.
+    ASSERT_TRUE(waitFor([&] { return readRequests(second) > 0 && !form->editor()->busy(); }));
     // Nothing of the first key is shown for the second, and there is nothing to write.
     EXPECT_EQ(keyPicker()->count(), 0);
     EXPECT_TRUE(captureBox()->text().isEmpty());
     EXPECT_FALSE(writeButton()->isEnabled());
+    // Whatever the click sent would come before the re-poll's next read.
+    const int reads = readRequests(second);
     click(writeButton());
-    runEventsFor(300);
-    EXPECT_TRUE(second.received().size() > 0);
+    ASSERT_TRUE(waitFor([&] { return readRequests(second) > reads; }));
     for (const QByteArray& r : second.received())
         EXPECT_NE(quint8(r[1]), CMD_WRITE_KEY);
     EXPECT_EQ(second.record(2), (std::array<quint8, 5>{0x00, 0x3A, 0, 0, 0x02}));  // untouched
