@@ -32,6 +32,21 @@
     </message>
 </context>
 <context>
+    <name>tavrel::ErrorBox</name>
+    <message>
+        <source>未发现键盘钩子DLL</source>
+        <translation>Keyboard hook library not found</translation>
+    </message>
+    <message>
+        <source>在给定的 DLL中未发现所需的函数</source>
+        <translation>Required functions not found in the keyboard hook library</translation>
+    </message>
+    <message>
+        <source>创建内存映射文件时出错</source>
+        <translation>Could not create the shared memory for the keyboard hook</translation>
+    </message>
+</context>
+<context>
     <name>tavrel::MainWindow</name>
     <message>
         <source>保存按键配置…</source>
@@ -378,21 +393,6 @@ keyboard keys only</translation>
     <message>
         <source>tavrel：状态快照未写入%1：%2</source>
         <translation>tavrel: no state snapshot written to %1: %2</translation>
-    </message>
-</context>
-<context>
-    <name>tavrel::platform::HookLibrary</name>
-    <message>
-        <source>未发现键盘钩子DLL</source>
-        <translation>Keyboard hook library not found</translation>
-    </message>
-    <message>
-        <source>在给定的 DLL中未发现所需的函数</source>
-        <translation>Required functions not found in the keyboard hook library</translation>
-    </message>
-    <message>
-        <source>创建内存映射文件时出错</source>
-        <translation>Could not create the shared memory for the keyboard hook</translation>
     </message>
 </context>
 </TS>

@@ -40,14 +40,14 @@ public:
         // the write goes on.
         WriteHistory* history = session.history();
         history->setCommand(QStringLiteral("tavrelctl"), command.typed);
-        QObject::connect(history, &WriteHistory::failed, &m_driver,
-                         [this, history](const QString& item, const FileOutcome& outcome) {
-                             note(QCoreApplication::translate(
-                                      "tavrelctl", "The write history of %1 could not be written in %2: %3. The "
-                                                   "write went on without it.")
-                                      .arg(terminalSafe(item), QFile::decodeName(history->store().folder().c_str()),
-                                           fileFaultText(outcome)));
-                         });
+        QObject::connect(
+            history, &WriteHistory::failed, &m_driver, [this, history](const QString& item, const IoResult& outcome) {
+                note(QCoreApplication::translate("tavrelctl",
+                                                 "The write history of %1 could not be written in %2: %3. The "
+                                                 "write went on without it.")
+                         .arg(terminalSafe(item), QFile::decodeName(history->store().folder().c_str()),
+                              failureText(outcome)));
+            });
     }
 
     Result run()
@@ -263,13 +263,11 @@ private:
             return *failure;
         const AttachedDevice& key = *std::get<AttachedDevice*>(picked);
         const std::vector<KeyRecord> records = key.assignments().records();
-        const FileOutcome saved =
+        const IoResult saved =
             platform::writeUserFile(QFile::encodeName(m_command.file).toStdString(),
                                     configfile::serialize(records, key.identity().serial, key.identity().product));
-        if (!saved.ok()) {
-            return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be written: %2")
-                                            .arg(m_command.file, fileFaultText(saved)));
-        }
+        if (!saved.ok())
+            return fileWriteFailure(m_command.file, saved);
         print({QCoreApplication::translate("tavrelctl", "Saved %1 keys of %2 to %3.")
                    .arg(records.size())
                    .arg(SessionDriver::nameOf(&key), m_command.file)});
@@ -281,10 +279,8 @@ private:
     {
         const platform::FileRead file =
             platform::readUserFile(QFile::encodeName(m_command.file).toStdString(), configfile::MaxFileBytes);
-        if (!file.outcome.ok()) {
-            return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2")
-                                            .arg(m_command.file, fileFaultText(file.outcome)));
-        }
+        if (!file.outcome.ok())
+            return fileReadFailure(m_command.file, file.outcome);
         auto parsed = configfile::parse(file.bytes);
         if (const auto* errors = std::get_if<configfile::FileErrors>(&parsed))
             return Failure(ExitBadFile, fileErrorLines(m_command.file, *errors));
@@ -470,10 +466,8 @@ private:
         const WriteHistory::Entries read = history->entries(device);
         const QString file =
             QFile::decodeName(history->store().folder().c_str()) + QLatin1Char('/') + device.fileName();
-        if (!read.outcome.ok()) {
-            return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2")
-                                            .arg(file, fileFaultText(read.outcome)));
-        }
+        if (!read.outcome.ok())
+            return fileReadFailure(file, read.outcome);
         for (const int line : read.text.damagedLines)
             note(
                 QCoreApplication::translate("tavrelctl", "%1:%2: not a whole entry; passed over.").arg(file).arg(line));

@@ -2,6 +2,7 @@
 
 #include "config/terminaltext.h"
 #include "devices/capabilities.h"
+#include "platform/filefailure.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -293,6 +294,24 @@ QStringList fileErrorLines(const QString& file, const configfile::FileErrors& er
                       ? QStringLiteral("%1: %2").arg(terminalSafe(file), terminalSafe(e.reason))
                       : QStringLiteral("%1:%2: %3").arg(terminalSafe(file)).arg(e.line).arg(terminalSafe(e.reason)));
     return lines;
+}
+
+QString failureText(const IoResult& result)
+{
+    // tavrelctl meets no failure of the system but a file's.
+    return fileFailureText(result);
+}
+
+Failure fileReadFailure(const QString& file, const IoResult& result)
+{
+    return Failure(ExitBadFile,
+                   QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2").arg(file, failureText(result)));
+}
+
+Failure fileWriteFailure(const QString& file, const IoResult& result)
+{
+    return Failure(ExitBadFile,
+                   QCoreApplication::translate("tavrelctl", "%1 cannot be written: %2").arg(file, failureText(result)));
 }
 
 }  // namespace tavrel::ctl

@@ -1,11 +1,14 @@
 #pragma once
-// What tavrelctl prints: the key list, the keys of a device, the outcome of a write or a bind,
-// and the faults of a refused file. Pure functions of the values they are given.
+// What tavrelctl prints: the device list, the keys of a device, the outcome of a write or a bind,
+// the faults of a refused file, and a failure of the system as an exit code and a line. Pure
+// functions of the values they are given.
 
 #include "config/assignment.h"
 #include "config/configfile.h"
 #include "config/historyentry.h"
+#include "config/ioresult.h"
 #include "config/reports.h"
+#include "ctl/commandline.h"
 #include "devices/capabilities.h"
 
 #include <QList>
@@ -72,5 +75,12 @@ QStringList historyJsonLines(const history::HistoryDevice& device, const std::ve
 
 // "FILE:LINE: reason" for each fault listed, and "FILE: … and N more" for those past the cap.
 QStringList fileErrorLines(const QString& file, const configfile::FileErrors& errors);
+
+// The one place where a failure of the system becomes tavrelctl's words: the reason as a clause,
+// "the disk is full".
+QString failureText(const IoResult& result);
+// A file that cannot be read or written: ExitBadFile and "FILE cannot be read: the reason".
+Failure fileReadFailure(const QString& file, const IoResult& result);
+Failure fileWriteFailure(const QString& file, const IoResult& result);
 
 }  // namespace tavrel::ctl

@@ -1,6 +1,7 @@
 #include "ctl/watch.h"
 
 #include "config/assignment.h"
+#include "ctl/ctllog.h"
 #include "ctl/sessiondriver.h"
 #include "keys/keynames.h"
 #include "platform/interruptsignals.h"
@@ -82,6 +83,8 @@ std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool
     }
 
     platform::InterruptSignals interrupt;
+    if (!interrupt.active())
+        qCWarning(lcCtl) << "Interrupts are not heard: Ctrl+C ends the watch without letting go of the device first.";
     bool interrupted = false;
     QEventLoop loop;
     QObject context;

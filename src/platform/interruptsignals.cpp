@@ -1,10 +1,13 @@
 #include "platform/interruptsignals.h"
 
+#include "platform/platformlog.h"
+
 #include <QSocketNotifier>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,8 +36,14 @@ void onSignal(int signalNumber)
 
 InterruptSignals::InterruptSignals(QObject* parent) : QObject(parent)
 {
-    if (writeEnd.load() >= 0 || ::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+    if (writeEnd.load() >= 0) {
+        qCDebug(lcPlatform) << "Interrupts are already taken by another object: this one hears none.";
         return;
+    }
+    if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        qCWarning(lcPlatform) << "Interrupts cannot be heard:" << std::strerror(errno);
+        return;
+    }
     writeEnd = m_pipe[1];
     for (std::size_t i = 0; i < kSignals.size(); ++i) {
         struct sigaction action {};

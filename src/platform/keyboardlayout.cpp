@@ -1,5 +1,7 @@
 #include "platform/keyboardlayout.h"
 
+#include "platform/platformlog.h"
+
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
@@ -66,11 +68,15 @@ KeyLabels labelsOf(xkb_keymap* keymap, xkb_state* state)
 std::optional<KeyLabels> displayKeyLabels()
 {
     const std::unique_ptr<xcb_connection_t, ConnectionClose> connection(xcb_connect(nullptr, nullptr));
-    if (!connection || xcb_connection_has_error(connection.get()))
+    if (!connection || xcb_connection_has_error(connection.get())) {
+        qCDebug(lcPlatform) << "No X display to read the keyboard layout from";
         return std::nullopt;
+    }
     if (!xkb_x11_setup_xkb_extension(connection.get(), XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr))
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr)) {
+        qCWarning(lcPlatform) << "The X display offers no XKB extension to read the keyboard layout from";
         return std::nullopt;
+    }
     const std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection.get());
     const std::unique_ptr<xkb_context, ContextUnref> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (device < 0 || !context)

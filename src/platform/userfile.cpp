@@ -13,21 +13,26 @@
 namespace tavrel::platform {
 namespace {
 
-FileOutcome systemFault(int error)
+IoResult systemFault(int error)
 {
-    return {FileFault::System, error};
+    return IoResult::fromErrno(error);
+}
+
+IoResult refused(IoResult::Status status)
+{
+    return IoResult::failure(status);
 }
 
 // What stands at a path when it is no regular file.
-FileOutcome notRegular(mode_t mode)
+IoResult notRegular(mode_t mode)
 {
     if (S_ISLNK(mode))
-        return {FileFault::IsLink};
+        return refused(IoResult::Status::IsLink);
     if (S_ISDIR(mode))
-        return {FileFault::IsFolder};
+        return refused(IoResult::Status::IsFolder);
     if (S_ISFIFO(mode) || S_ISSOCK(mode))
-        return {FileFault::IsPipe};
-    return {FileFault::IsDevice};
+        return refused(IoResult::Status::IsPipe);
+    return refused(IoResult::Status::IsDevice);
 }
 
 std::string folderOf(const std::string& path)
@@ -79,7 +84,7 @@ int closeKeepingErrno(int fd)
 // first opened without access (O_PATH), which opens no device and waits for no FIFO writer, and
 // that very file is then opened through /proc. Where /proc is missing, the path is opened again
 // and must still be the same file.
-int openRegularFile(const std::string& path, struct stat& st, FileOutcome& outcome)
+int openRegularFile(const std::string& path, struct stat& st, IoResult& outcome)
 {
     const int located = ::open(path.c_str(), O_PATH | O_CLOEXEC);
     if (located < 0) {
@@ -123,18 +128,18 @@ int openRegularFile(const std::string& path, struct stat& st, FileOutcome& outco
 
 }  // namespace
 
-FileOutcome writeUserFile(const std::string& path, QByteArrayView bytes, FileAccess access)
+IoResult writeUserFile(const std::string& path, QByteArrayView bytes, FileAccess access)
 {
     if (path.empty() || path.back() == '/')
-        return {FileFault::NotAFileName};
+        return refused(IoResult::Status::NotAFileName);
     const std::string folder = folderOf(path);
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0)
         return systemFault(errno);
     if (!S_ISDIR(st.st_mode))
-        return {FileFault::NotAFolder};
+        return refused(IoResult::Status::NotAFolder);
     if ((st.st_mode & S_IWOTH) && !(st.st_mode & S_ISVTX))
-        return {FileFault::FolderOpenToAll};
+        return refused(IoResult::Status::FolderOpenToAll);
 
     // A file that is replaced keeps its permissions, as an editor's save does: a key file the
     // user has made private stays private.
@@ -184,7 +189,7 @@ FileOutcome writeUserFile(const std::string& path, QByteArrayView bytes, FileAcc
         ::fsync(folderFd);
         ::close(folderFd);
     }
-    return {};
+    return IoResult::success(int(bytes.size()));
 }
 
 FileRead readUserFile(const std::string& path, qint64 maxBytes)
@@ -198,7 +203,7 @@ FileRead readUserFile(const std::string& path, qint64 maxBytes)
     // read itself stops one byte beyond the limit.
     if (st.st_size > maxBytes) {
         ::close(fd);
-        result.outcome = {FileFault::TooLarge};
+        result.outcome = refused(IoResult::Status::TooLarge);
         return result;
     }
     QByteArray bytes(qsizetype(std::max<qint64>(st.st_size, 4096)) + 1, Qt::Uninitialized);
@@ -223,10 +228,11 @@ FileRead readUserFile(const std::string& path, qint64 maxBytes)
     }
     ::close(fd);
     if (total > maxBytes) {
-        result.outcome = {FileFault::TooLarge};
+        result.outcome = refused(IoResult::Status::TooLarge);
         return result;
     }
     bytes.truncate(qsizetype(total));
+    result.outcome = IoResult::success(int(total));
     result.bytes = std::move(bytes);
     return result;
 }

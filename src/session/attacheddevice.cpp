@@ -1,15 +1,16 @@
 #include "session/attacheddevice.h"
 
-#include "config/filefault.h"
 #include "config/reportdispatch.h"
 #include "hid/hiddevice.h"
 #include "platform/sharedfolder.h"
 #include "session/devicenoticeboard.h"
 #include "session/keyinput.h"
+#include "session/sessionlog.h"
 
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace tavrel {
@@ -309,8 +310,8 @@ void AttachedDevice::beginWrite()
         return;
     }
     if (attempt == platform::FileLock::Attempt::Failed)
-        qWarning("The write lock %s cannot be taken (%s); writing without it.", qPrintable(m_lock->path()),
-                 qPrintable(systemErrorText(m_lock->error())));
+        qCWarning(lcSession) << "The write lock" << m_lock->path() << "cannot be taken ("
+                             << std::strerror(m_lock->error()) << "); writing without it.";
     if (std::exchange(m_waitingForLock, false))
         emit sharingChanged();
     // Whatever another program wrote before the lock came to this one is what the device holds:

@@ -184,7 +184,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     ASSERT_TRUE(folder);
     ASSERT_TRUE(
         platform::writePrivateFile(
-            QFile::encodeName(*folder + QLatin1Char('/') + identity.id() + QStringLiteral(".notice")).toStdString(),
+            QFile::encodeName(folder.path + QLatin1Char('/') + identity.id() + QStringLiteral(".notice")).toStdString(),
             encodeNotice(notice))
             .ok());
     ASSERT_TRUE(waitFor([&] { return statusMemo()->text().endsWith(QLatin1Char('\n') + t.changedElsewhere); }));
