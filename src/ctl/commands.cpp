@@ -313,7 +313,7 @@ private:
             for (AttachedDevice* key : m_driver.devices())
                 restores.push_back(KeyRestore{key, SessionDriver::nameOf(key), false, std::nullopt, {}, false, false});
             if (restores.empty())
-                return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No key is attached."));
+                return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No device is attached."));
         } else {
             const auto picked = target();
             if (const Failure* failure = std::get_if<Failure>(&picked))
@@ -367,7 +367,7 @@ private:
         }
         if (written == 0) {
             return Failure(ExitNoDevice,
-                           QCoreApplication::translate("tavrelctl", "No attached key has %1 keys as the file does; "
+                           QCoreApplication::translate("tavrelctl", "No attached device has %1 keys as the file does; "
                                                                     "--fit writes the keys that fit.")
                                .arg(fileKeys));
         }
@@ -424,7 +424,7 @@ private:
                 for (const configfile::KeyEntry& e : plan.skipped)
                     left << e.key - 1;
                 r.line =
-                    QCoreApplication::translate("tavrelctl", "%1: %2 keys written. The file's %3 left out: the key "
+                    QCoreApplication::translate("tavrelctl", "%1: %2 keys written. The file's %3 left out: the device "
                                                              "has %4.")
                         .arg(r.name, QString::number(chosen.size()), keysText(left), QString::number(keys));
             });
@@ -526,7 +526,7 @@ private:
         if (std::get<Failure>(picked).code == ExitUsage)
             return std::get<Failure>(picked);
         return Failure(ExitNoDevice,
-                       QCoreApplication::translate("tavrelctl", "No attached key and no history has the id, serial "
+                       QCoreApplication::translate("tavrelctl", "No attached device and no history has the id, serial "
                                                                 "or index \"%1\".")
                            .arg(m_command.device));
     }

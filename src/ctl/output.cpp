@@ -114,15 +114,15 @@ QString offersText(const KeyCapabilities& caps)
 QString accessFix()
 {
     return QCoreApplication::translate(
-        "tavrelctl", "Fix: install the udev rule 70-tavrel.rules that gives the logged-in user access to the keys "
+        "tavrelctl", "Fix: install the udev rule 70-tavrel.rules that gives the logged-in user access to the devices "
                      "(scripts/install-udev-rule.sh in the source tree, or the package's "
-                     "/usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the key.");
+                     "/usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the device.");
 }
 
 QStringList listLines(const std::vector<ListedKey>& keys)
 {
     if (keys.empty())
-        return {QCoreApplication::translate("tavrelctl", "No key found.")};
+        return {QCoreApplication::translate("tavrelctl", "No device found.")};
     std::vector<QStringList> open{
         {QStringLiteral("#"), QCoreApplication::translate("tavrelctl", "id"),
          QCoreApplication::translate("tavrelctl", "product"), QCoreApplication::translate("tavrelctl", "serial"),

@@ -75,7 +75,7 @@ std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool
                            QCoreApplication::translate("tavrelctl",
                                                        "Permission denied: the keyboard and mouse of %1 may "
                                                        "not be read (%2). Install the udev rule, then unplug "
-                                                       "and replug the key.")
+                                                       "and replug the device.")
                                .arg(name, input->openError()));
         }
         return Failure(ExitDeviceFailed,

@@ -300,11 +300,11 @@ TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
         const char* says;
         QStringList after;
     } cases[] = {
-        {{}, {"show"}, 2, "4 keys are attached: choose one with --device", {}},
+        {{}, {"show"}, 2, "4 devices are attached: choose one with --device", {}},
         {{}, {"frobnicate"}, 2, "Unknown command \"frobnicate\"", {}},
         {{}, {"set", "3", "Ctrl+Shfit+B", "--device", W1}, 2, "\"Shift\"", {}},
         {{}, {"set", "7", "F5", "--device", W1}, 2, "has 6 keys: there is no key 7", {}},
-        {{}, {"show", "--device", "999"}, 3, "No attached key has the id, serial or index \"999\"", {}},
+        {{}, {"show", "--device", "999"}, 3, "No attached device has the id, serial or index \"999\"", {}},
         {{}, {"bind", "--device", W1}, 3, "is not a receiver", {}},
         {{}, {"restore", "/nonexistent/k.json", "--device", W1}, 6, "/nonexistent/k.json cannot be read", {}},
         {{}, {"backup", "/nonexistent/k.json", "--device", W1}, 6, "/nonexistent/k.json cannot be written", {}},
@@ -390,10 +390,10 @@ TEST(CtlProgramWithoutKeys, ListSaysSoAndACommandForAKeyFailsWithNoDevice)
     ASSERT_TRUE(emu.start({}, &why)) << why.toStdString();
     const CtlRun list = emu.runCtl({QStringLiteral("list")});
     EXPECT_EQ(list.exitCode, 0) << list;
-    EXPECT_EQ(list.out, QStringLiteral("No key found.\n"));
+    EXPECT_EQ(list.out, QStringLiteral("No device found.\n"));
     const CtlRun show = emu.runCtl({QStringLiteral("show")});
     EXPECT_EQ(show.exitCode, 3) << show;
-    EXPECT_EQ(show.err, QStringLiteral("tavrelctl: No key is attached.\n"));
+    EXPECT_EQ(show.err, QStringLiteral("tavrelctl: No device is attached.\n"));
     const CtlRun unbind = emu.runCtl({QStringLiteral("unbind")});
     EXPECT_EQ(unbind.exitCode, 3) << unbind;
     EXPECT_EQ(unbind.err, QStringLiteral("tavrelctl: No receiver is attached.\n"));

@@ -240,7 +240,7 @@ TEST(CtlOutput, TheListAlignsTheOpenKeysAndSetsApartThoseThatMayNotBeOpened)
     EXPECT_TRUE(accessFix().contains(QLatin1String("70-tavrel.rules")));
     EXPECT_TRUE(accessFix().contains(QLatin1String("scripts/install-udev-rule.sh")));
 
-    EXPECT_EQ(listLines({}), QStringList{QStringLiteral("No key found.")});
+    EXPECT_EQ(listLines({}), QStringList{QStringLiteral("No device found.")});
     // Only keys that may not be opened: no empty table above them.
     EXPECT_EQ(listLines({keys[2]}).first(), QStringLiteral("Found but not openable:"));
 }
