@@ -18,7 +18,7 @@ struct VerbInfo {
     const char* name;
 };
 
-constexpr std::array<VerbInfo, 11> kVerbs{{
+constexpr std::array<VerbInfo, 11> Verbs{{
     {Verb::Help, "help"},
     {Verb::List, "list"},
     {Verb::Show, "show"},
@@ -34,7 +34,7 @@ constexpr std::array<VerbInfo, 11> kVerbs{{
 
 std::optional<Verb> verbNamed(const QString& name)
 {
-    for (const VerbInfo& v : kVerbs)
+    for (const VerbInfo& v : Verbs)
         if (name == QLatin1String(v.name))
             return v.verb;
     return std::nullopt;
@@ -64,7 +64,7 @@ QString parserFault(const QCommandLineParser& parser, const QStringList& args)
 }
 
 // Pieces of several help texts, marked for translation where they are written.
-const char* const kExitCodes =
+const char* const ExitCodesHelp =
     QT_TRANSLATE_NOOP("tavrelctl",
                       "Exit status:\n"
                       "  0  success\n"
@@ -76,7 +76,7 @@ const char* const kExitCodes =
                       "  6  bad file: it cannot be read or written, or it was refused\n"
                       "  7  no transmitter answered a bind request\n");
 
-const char* const kDeviceOption =
+const char* const DeviceOptionHelp =
     QT_TRANSLATE_NOOP("tavrelctl",
                       "  --device ID|SERIAL|INDEX\n"
                       "                         the device to use: its id, its serial or its index in\n"
@@ -249,7 +249,7 @@ QString helpText(const QString& verb)
                                 "\n"
                                 "\"tavrelctl COMMAND --help\" describes a command and its options.\n"
                                 "\n")
-               + translated(kExitCodes);
+               + translated(ExitCodesHelp);
     }
     const std::optional<Verb> v = verbNamed(verb);
     if (!v)
@@ -276,7 +276,7 @@ QString helpText(const QString& verb)
                                 "its trigger (single or repeat) and its raw record.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption)
+               + translated(DeviceOptionHelp)
                + QCoreApplication::translate(
                    "tavrelctl", "  --json                 print the keys as a key file, as backup saves them\n");
     case Verb::Set:
@@ -293,7 +293,7 @@ QString helpText(const QString& verb)
                                 "  --repeat               repeat while the key is held\n"
                                 "  --single               fire once per press\n"
                                 "                         (without either, the key keeps its trigger)\n")
-               + translated(kDeviceOption);
+               + translated(DeviceOptionHelp);
     case Verb::Backup:
         return QCoreApplication::translate(
                    "tavrelctl", "Usage: tavrelctl backup FILE [--device ID|SERIAL|INDEX]\n"
@@ -301,7 +301,7 @@ QString helpText(const QString& verb)
                                 "Reads every key of a device and saves them to FILE, a key file (see README).\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption);
+               + translated(DeviceOptionHelp);
     case Verb::Restore:
         return QCoreApplication::translate(
                    "tavrelctl", "Usage: tavrelctl restore FILE [--device ID|SERIAL|INDEX | --all] [--fit]\n"
@@ -310,7 +310,7 @@ QString helpText(const QString& verb)
                                 "with a fault is refused with every fault's line, and nothing is written.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption)
+               + translated(DeviceOptionHelp)
                + QCoreApplication::translate(
                    "tavrelctl",
                    "  --all                  write to every attached device with as many keys as the file\n"
@@ -325,7 +325,7 @@ QString helpText(const QString& verb)
                                 "answered. Without --device, the only attached receiver.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption);
+               + translated(DeviceOptionHelp);
     case Verb::Watch:
         return QCoreApplication::translate(
                    "tavrelctl", "Usage: tavrelctl watch [--device ID|SERIAL|INDEX] [--json]\n"
@@ -338,7 +338,7 @@ QString helpText(const QString& verb)
                                 "is unplugged.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption)
+               + translated(DeviceOptionHelp)
                + QCoreApplication::translate(
                    "tavrelctl",
                    "  --json                 one JSON object per line: {\"event\": \"press\" or \"release\",\n"
@@ -371,7 +371,7 @@ QString helpText(const QString& verb)
                                 "(exit status 2).\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption)
+               + translated(DeviceOptionHelp)
                + QCoreApplication::translate(
                    "tavrelctl", "  --force                write back even keys that changed since the entry\n");
     case Verb::Unbind:
@@ -382,7 +382,7 @@ QString helpText(const QString& verb)
                                 "Without --device, the only attached receiver.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption);
+               + translated(DeviceOptionHelp);
     }
     return {};
 }

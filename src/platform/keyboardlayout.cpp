@@ -34,14 +34,14 @@ QString deadKeyText(xkb_keysym_t sym)
     static const struct {
         xkb_keysym_t sym;
         const char16_t* text;
-    } kAccents[] = {
+    } Accents[] = {
         {XKB_KEY_dead_grave, u"`"},          {XKB_KEY_dead_acute, u"\u00B4"},     {XKB_KEY_dead_circumflex, u"^"},
         {XKB_KEY_dead_tilde, u"~"},          {XKB_KEY_dead_diaeresis, u"\u00A8"}, {XKB_KEY_dead_cedilla, u"\u00B8"},
         {XKB_KEY_dead_abovering, u"\u00B0"}, {XKB_KEY_dead_caron, u"\u02C7"},     {XKB_KEY_dead_macron, u"\u00AF"},
         {XKB_KEY_dead_breve, u"\u02D8"},     {XKB_KEY_dead_abovedot, u"\u02D9"},  {XKB_KEY_dead_doubleacute, u"\u02DD"},
         {XKB_KEY_dead_ogonek, u"\u02DB"},
     };
-    for (const auto& a : kAccents)
+    for (const auto& a : Accents)
         if (a.sym == sym)
             return QString::fromUtf16(a.text);
     return {};

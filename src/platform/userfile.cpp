@@ -99,11 +99,11 @@ int openRegularFile(const std::string& path, struct stat& st, IoResult& outcome)
         outcome = notRegular(st.st_mode);
         return closeKeepingErrno(located);
     }
-    constexpr int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    constexpr int ReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     const std::string same = "/proc/self/fd/" + std::to_string(located);
-    int fd = ::open(same.c_str(), flags);
+    int fd = ::open(same.c_str(), ReadFlags);
     if (fd < 0 && errno == ENOENT)
-        fd = ::open(path.c_str(), flags);
+        fd = ::open(path.c_str(), ReadFlags);
     if (fd < 0) {
         outcome = systemFault(errno);
         return closeKeepingErrno(located);

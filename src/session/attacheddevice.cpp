@@ -460,7 +460,7 @@ void AttachedDevice::setRecord(int key, const KeyRecord& record, RecordOrigin or
 void AttachedDevice::bind()
 {
     m_bindOpen = true;
-    m_channel.send(pairReport(PAIR_BIND), [this](const IoResult& result) {
+    m_channel.send(pairReport(PairBindAction), [this](const IoResult& result) {
         if (result.ok())
             return;
         m_bindOpen = false;
@@ -471,7 +471,7 @@ void AttachedDevice::bind()
 void AttachedDevice::clearBindings()
 {
     m_bindOpen = false;
-    m_channel.send(pairReport(PAIR_CLEAR), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
+    m_channel.send(pairReport(PairClearAction), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -11,8 +11,8 @@ namespace tavrel {
 QString withFullStop(const QString& text)
 {
     // A Chinese sentence ends with its own full stop (or ！ or ？), which sorts after ours.
-    static const QString sentenceEnds = QStringLiteral("。！？");
-    if (!text.isEmpty() && text.back() > QLatin1Char('.') && !sentenceEnds.contains(text.back()))
+    static const QString SentenceEnds = QStringLiteral("。！？");
+    if (!text.isEmpty() && text.back() > QLatin1Char('.') && !SentenceEnds.contains(text.back()))
         return text + QLatin1Char('.');
     return text;
 }

@@ -103,7 +103,7 @@ IoResult::Status setUpError(quint32 windowId, const std::vector<std::string>& fo
     return hook.outcome.status;
 }
 
-const std::string kFakes = FAKE_HOOK_FOLDER;
+const std::string Fakes = FAKE_HOOK_FOLDER;
 
 }  // namespace
 
@@ -239,18 +239,15 @@ TEST(HookLibrary, StartUpErrors)
         std::string name;
         IoResult::Status error;
     } cases[] = {
-        {"no library",
-         {"/nonexistent-tavrel-folder/", kFakes + "/"},
-         freshName(),
-         IoResult::Status::HookLibraryMissing},
+        {"no library", {"/nonexistent-tavrel-folder/", Fakes + "/"}, freshName(), IoResult::Status::HookLibraryMissing},
         {"no folder at all", {}, freshName(), IoResult::Status::HookLibraryMissing},
-        {"no entry points", {kFakes + "/none/"}, freshName(), IoResult::Status::HookEntryPointsMissing},
-        {"HookOff missing", {kFakes + "/on-only/"}, freshName(), IoResult::Status::HookEntryPointsMissing},
+        {"no entry points", {Fakes + "/none/"}, freshName(), IoResult::Status::HookEntryPointsMissing},
+        {"HookOff missing", {Fakes + "/on-only/"}, freshName(), IoResult::Status::HookEntryPointsMissing},
         {"first library found wins",
-         {kFakes + "/none/", kFakes + "/both/"},
+         {Fakes + "/none/", Fakes + "/both/"},
          freshName(),
          IoResult::Status::HookEntryPointsMissing},
-        {"mapping name not allowed", {kFakes + "/both/"}, "/tavrel/nested", IoResult::Status::SharedMemoryFailed},
+        {"mapping name not allowed", {Fakes + "/both/"}, "/tavrel/nested", IoResult::Status::SharedMemoryFailed},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(setUpError(1, c.folders, c.name), c.error) << c.title;
@@ -293,7 +290,7 @@ TEST(HookLibrary, FoldersToLookInFromTheProgramFolderThenTheInstalledOne)
 TEST(HookLibrary, LoadsFromALaterFolderWhenTheFirstHasNoLibrary)
 {
     const std::string name = freshName();
-    EXPECT_EQ(setUpError(1, {kFakes + "/", "/nonexistent-tavrel-folder/", kFakes + "/both/"}, name),
+    EXPECT_EQ(setUpError(1, {Fakes + "/", "/nonexistent-tavrel-folder/", Fakes + "/both/"}, name),
               IoResult::Status::Ok);
     EXPECT_FALSE(exists(name));
 }
@@ -304,18 +301,18 @@ TEST(HookLibrary, MappingHeldByAnotherUserIsAStartUpError)
         GTEST_SKIP() << "needs root to leave an object owned by another user";
     const std::string name = freshName();
     leaveObject(name, 0600, 65534);
-    EXPECT_EQ(setUpError(1, {kFakes + "/both/"}, name), IoResult::Status::SharedMemoryFailed);
+    EXPECT_EQ(setUpError(1, {Fakes + "/both/"}, name), IoResult::Status::SharedMemoryFailed);
     shm_unlink(name.c_str());
 }
 
 TEST(HookLibrary, LoadsByFullPathAndCallsTheEntryPoints)
 {
     const std::string name = freshName();
-    KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/both/"}, name.c_str());
+    KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {Fakes + "/both/"}, name.c_str());
     ASSERT_TRUE(hook.library && hook.mapping);
     EXPECT_EQ(objectNamed(name).bytes, recordBytes(0x00C0FFEE, hook.mapping->token()));
 
-    void* same = dlopen((kFakes + "/both/libMorvik.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    void* same = dlopen((Fakes + "/both/libMorvik.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
     ASSERT_TRUE(same);
     const int* calls = static_cast<const int*>(dlsym(same, "fakeHookCalls"));
     ASSERT_TRUE(calls);
@@ -339,7 +336,7 @@ struct FakeHook {
 
     explicit FakeHook(const std::string& variant)
     {
-        handle = dlopen((kFakes + "/" + variant + "/libMorvik.so").c_str(), RTLD_NOW);
+        handle = dlopen((Fakes + "/" + variant + "/libMorvik.so").c_str(), RTLD_NOW);
         if (!handle)
             return;
         calls = static_cast<const int*>(dlsym(handle, "fakeHookCalls"));
@@ -402,14 +399,14 @@ TEST(HookLibrary, ANameSomeoneElseHoldsAtStartUpIsReplacedByOneOfOurOwn)
         if (!hold(name, c.holder))
             continue;
         if (!c.works) {
-            EXPECT_EQ(setUpError(0x00C0FFEE, {kFakes + "/" + c.library + "/"}, name),
+            EXPECT_EQ(setUpError(0x00C0FFEE, {Fakes + "/" + c.library + "/"}, name),
                       IoResult::Status::SharedMemoryFailed);
             release(name, c.holder);
             continue;
         }
         const FakeHook fake(c.library);
         ASSERT_TRUE(fake.calls && fake.mapping);
-        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/" + c.library + "/"}, name);
+        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {Fakes + "/" + c.library + "/"}, name);
         ASSERT_TRUE(hook.library && hook.mapping);
         const std::string own = hook.mapping->name();
         EXPECT_EQ(own.rfind(name + ".", 0), 0u) << own;
@@ -459,7 +456,7 @@ TEST(HookLibrary, CaptureStartsOnlyWhenTheNameStandsForTheWindow)
         ASSERT_TRUE(fake.calls);
         const std::string name = freshName();
         const std::string folder = "/dev/shm" + name;
-        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/" + c.library + "/"}, name);
+        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {Fakes + "/" + c.library + "/"}, name);
         std::unique_ptr<TestHookMapping> second;
         switch (c.name) {
         case Name::StillOurs:
@@ -505,7 +502,7 @@ TEST(HookLibrary, CaptureStartsOnlyWhenTheNameStandsForTheWindow)
     // Without a mapping there is no window to send the keys to.
     const FakeHook fake("both");
     ASSERT_TRUE(fake.calls);
-    const KeyboardHook hook = setUpKeyboardHook(1, {kFakes + "/both/"}, freshName());
+    const KeyboardHook hook = setUpKeyboardHook(1, {Fakes + "/both/"}, freshName());
     const int before = *fake.calls;
     EXPECT_FALSE(switchCaptureOn(*hook.library, nullptr));
     EXPECT_EQ(*fake.calls, before);

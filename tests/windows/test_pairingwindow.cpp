@@ -18,9 +18,9 @@ namespace {
 
 using Transmitter = std::array<quint8, 5>;
 
-const QString kWaiting10 = QStringLiteral("请在10秒内按下待绑定的发射器任意键...");
-const QString kTimedOut = QStringLiteral("计时结束,未收到发射器传来的按键信号。");
-const QString kCleared = QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号.");
+const QString Waiting10Text = QStringLiteral("请在10秒内按下待绑定的发射器任意键...");
+const QString TimedOutText = QStringLiteral("计时结束,未收到发射器传来的按键信号。");
+const QString ClearedText = QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号.");
 
 QString waiting(int seconds)
 {
@@ -110,7 +110,7 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
     click(pairingButton());
     EXPECT_TRUE(pairing->isVisible());
     EXPECT_EQ(memo().size(), 8);
-    EXPECT_EQ(memo().last(), kCleared);
+    EXPECT_EQ(memo().last(), ClearedText);
 
     // Closed and opened again with a receiver for ten selected: fresh instructions for it.
     click(child(pairing.get(), "closeButton"));
@@ -129,7 +129,7 @@ TEST_F(PairingWindowTest, TheBindingWindowCountsDownAndRunsOut)
     ASSERT_NO_FATAL_FAILURE(openWindow());
 
     click(bindButton());
-    EXPECT_EQ(memo(), QStringList{kWaiting10});
+    EXPECT_EQ(memo(), QStringList{Waiting10Text});
     EXPECT_FALSE(bindButton()->isEnabled());
     EXPECT_TRUE(form->session()->bindTimer()->isActive());
     ASSERT_TRUE(receiver->waitForReceived(1, 2000));
@@ -142,7 +142,7 @@ TEST_F(PairingWindowTest, TheBindingWindowCountsDownAndRunsOut)
         EXPECT_TRUE(form->session()->bindTimer()->isActive()) << left;
     }
     form->session()->bindTick();
-    EXPECT_EQ(memo(), QStringList{kTimedOut});
+    EXPECT_EQ(memo(), QStringList{TimedOutText});
     EXPECT_TRUE(bindButton()->isEnabled());
     EXPECT_FALSE(form->session()->bindTimer()->isActive());
 
@@ -150,7 +150,7 @@ TEST_F(PairingWindowTest, TheBindingWindowCountsDownAndRunsOut)
     form->session()->bindTimer()->setInterval(5);
     click(bindButton());
     ASSERT_TRUE(waitFor([&] { return bindButton()->isEnabled(); }));
-    EXPECT_EQ(memo(), QStringList{kTimedOut});
+    EXPECT_EQ(memo(), QStringList{TimedOutText});
     EXPECT_FALSE(form->session()->bindTimer()->isActive());
 }
 
@@ -173,7 +173,7 @@ TEST_F(PairingWindowTest, ATransmitterPressEndsTheBindingWithItsIdentity)
     // The same transmitter once more: the receiver knows it already.
     click(bindButton());
     ASSERT_NO_FATAL_FAILURE(pressTransmitter(id));
-    EXPECT_EQ(memo(), (QStringList{kWaiting10, QStringLiteral("此发射器之前已绑定过：1A 2B 3C 4D 5E (00 )"),
+    EXPECT_EQ(memo(), (QStringList{Waiting10Text, QStringLiteral("此发射器之前已绑定过：1A 2B 3C 4D 5E (00 )"),
                                    QStringLiteral("操作结束！")}));
     EXPECT_FALSE(form->session()->bindTimer()->isActive());
     EXPECT_TRUE(bindButton()->isEnabled());
@@ -231,7 +231,7 @@ TEST_F(PairingWindowTest, AnAnswerNobodyAskedForIsNotShown)
     const int logged = form->session()->log().size();
     wired.pushInput(unasked);
     ASSERT_TRUE(waitFor([&] { return form->session()->log().size() > logged; }));
-    EXPECT_EQ(memo(), QStringList{kWaiting10});
+    EXPECT_EQ(memo(), QStringList{Waiting10Text});
     EXPECT_TRUE(form->session()->bindTimer()->isActive());
     EXPECT_FALSE(bindButton()->isEnabled());
 }
@@ -244,7 +244,7 @@ TEST_F(PairingWindowTest, AReportWithoutATransmitterLeavesTheBindingRunning)
 
     // D2 to D5 decide; D1 and D6 alone do not make a response.
     ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, 0x02, {0, 0, 0, 0, 0x5E})));
-    EXPECT_EQ(memo(), QStringList{kWaiting10});
+    EXPECT_EQ(memo(), QStringList{Waiting10Text});
     EXPECT_TRUE(form->session()->bindTimer()->isActive());
     EXPECT_FALSE(bindButton()->isEnabled());
     EXPECT_EQ(form->session()->bindCountdown(), 10);
@@ -264,18 +264,20 @@ TEST_F(PairingWindowTest, ClearingRemovesEveryBindingWithoutTouchingTheCountdown
     const int lines = pairingMessages()->lineCount();
     click(clearBindingsButton());
     ASSERT_TRUE(waitFor([&] { return memo().size() == lines + 1; }));
-    EXPECT_EQ(memo().last(), kCleared);
+    EXPECT_EQ(memo().last(), ClearedText);
     EXPECT_TRUE(waitFor([&] { return receiver->bindings().empty(); }));
     EXPECT_EQ(pairRequests(), (std::vector<int>{0x01, 0x03}));
 
     // During a binding the clear line is the last one, so the next tick takes its place.
     click(bindButton());
     click(clearBindingsButton());
-    EXPECT_TRUE(waitFor([&] { return memo() == QStringList{kWaiting10, kCleared}; })) << memo().join('|').toStdString();
+    EXPECT_TRUE(waitFor([&] {
+        return memo() == QStringList{Waiting10Text, ClearedText};
+    })) << memo().join('|').toStdString();
     EXPECT_TRUE(form->session()->bindTimer()->isActive());
     EXPECT_FALSE(bindButton()->isEnabled());
     form->session()->bindTick();
-    EXPECT_EQ(memo(), (QStringList{kWaiting10, waiting(9)}));
+    EXPECT_EQ(memo(), (QStringList{Waiting10Text, waiting(9)}));
 }
 
 TEST_F(PairingWindowTest, ARequestThatCannotBeWrittenSaysSoAtOnce)
