@@ -24,12 +24,12 @@ inline std::string testHookName(uid_t user = geteuid())
     return "/TestHook." + std::to_string(user);
 }
 
-// The optional entry point `void HookUseMapping(const char* name)` of the hook library: from the
+// The optional entry point `void HookUseSharedMemory(const char* name)` of the hook library: from the
 // next HookOn on, the library reads the window from the object of that name instead (null or ""
 // goes back to testHookName()). When another user has taken the shared name, the program
 // creates an object under a name only it knows and passes that name this way, inside the
 // process.
-constexpr const char* HookUseMappingSymbol = "HookUseMapping";
+constexpr const char* HookUseSharedMemorySymbol = "HookUseSharedMemory";
 
 // The object's layout, all numbers little-endian:
 //   bytes 0-3   the main window's X11 window id

@@ -32,8 +32,8 @@ HookLibrary::Loaded HookLibrary::load(const std::string& folder, const char* fil
                 nullptr};
     }
     // Optional: a library without it reads this user's "TestHook" only.
-    const auto useMapping = reinterpret_cast<NameEntryPoint>(dlsym(handle, HookUseMappingSymbol));
-    return {IoResult::success(), std::unique_ptr<HookLibrary>(new HookLibrary(hookOn, hookOff, useMapping))};
+    const auto useSharedMemoryName = reinterpret_cast<NameEntryPoint>(dlsym(handle, HookUseSharedMemorySymbol));
+    return {IoResult::success(), std::unique_ptr<HookLibrary>(new HookLibrary(hookOn, hookOff, useSharedMemoryName))};
 }
 
 std::string executableFolder()
@@ -83,11 +83,11 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
     HookLibrary::Loaded loaded = HookLibrary::load(folder);
     if (!loaded.outcome.ok())
         return {std::move(loaded.outcome), nullptr, nullptr};
-    KeyboardHook hook{IoResult::success(), std::move(loaded.library), TestHookMapping::create(name)};
+    KeyboardHook hook{IoResult::success(), std::move(loaded.library), TestHookMemory::create(name)};
     // Another user may have created the name first: capture goes on through a name of our own.
-    if (!hook.mapping && hook.library->canUseMapping())
-        hook.mapping = TestHookMapping::createPrivate(name);
-    if (!hook.mapping || !hook.mapping->store(windowId)) {
+    if (!hook.memory && hook.library->takesSharedMemoryName())
+        hook.memory = TestHookMemory::createPrivate(name);
+    if (!hook.memory || !hook.memory->store(windowId)) {
         const int error = errno;
         return {IoResult::failure(IoResult::Status::SharedMemoryFailed, error,
                                   QStringLiteral("%1 cannot be created or written: %2")
@@ -97,15 +97,15 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
     return hook;
 }
 
-bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping)
+bool switchCaptureOn(const HookLibrary& library, TestHookMemory* memory)
 {
-    if (!mapping)
+    if (!memory)
         return false;
-    if (!mapping->reclaim() && !(library.canUseMapping() && mapping->moveToPrivateName())) {
-        qCWarning(lcHook) << "Capture stays off: someone else holds" << QString::fromStdString(mapping->name());
+    if (!memory->reclaim() && !(library.takesSharedMemoryName() && memory->moveToPrivateName())) {
+        qCWarning(lcHook) << "Capture stays off: someone else holds" << QString::fromStdString(memory->name());
         return false;
     }
-    library.useMapping(mapping->name());
+    library.useSharedMemoryName(memory->name());
     library.HookOn();
     return true;
 }

@@ -3,7 +3,7 @@
 
 #include "config/ioresult.h"
 #include "keys/hookinterface.h"
-#include "platform/testhookmapping.h"
+#include "platform/testhookmemory.h"
 
 #include <QtGlobal>
 #include <memory>
@@ -34,25 +34,25 @@ public:
     void HookOff() const { m_hookOff(); }
 
     // Whether the library can be told another object to read the window from (its optional
-    // HookUseMapping entry point), and telling it, for the next HookOn.
-    bool canUseMapping() const { return m_useMapping != nullptr; }
-    void useMapping(const std::string& name) const
+    // HookUseSharedMemory entry point), and telling it, for the next HookOn.
+    bool takesSharedMemoryName() const { return m_useSharedMemoryName != nullptr; }
+    void useSharedMemoryName(const std::string& name) const
     {
-        if (m_useMapping)
-            m_useMapping(name.c_str());
+        if (m_useSharedMemoryName)
+            m_useSharedMemoryName(name.c_str());
     }
 
 private:
     using EntryPoint = void (*)();
     using NameEntryPoint = void (*)(const char*);
-    HookLibrary(EntryPoint hookOn, EntryPoint hookOff, NameEntryPoint useMapping)
-        : m_hookOn(hookOn), m_hookOff(hookOff), m_useMapping(useMapping)
+    HookLibrary(EntryPoint hookOn, EntryPoint hookOff, NameEntryPoint useSharedMemoryName)
+        : m_hookOn(hookOn), m_hookOff(hookOff), m_useSharedMemoryName(useSharedMemoryName)
     {
     }
 
     EntryPoint m_hookOn;
     EntryPoint m_hookOff;
-    NameEntryPoint m_useMapping;  // null in a library without it
+    NameEntryPoint m_useSharedMemoryName;  // null in a library without it
 };
 
 // The folder of the running executable, with a trailing separator.
@@ -68,9 +68,9 @@ std::vector<std::string> hookLibraryFolders(const std::string& programFolder = e
                                             const std::string& installedFolder = InstalledHookLibraryFolder);
 
 struct KeyboardHook {
-    IoResult outcome;  // Ok, or the first step that failed; library and mapping are null then
+    IoResult outcome;  // Ok, or the first step that failed; library and memory are null then
     std::unique_ptr<HookLibrary> library;
-    std::unique_ptr<TestHookMapping> mapping;
+    std::unique_ptr<TestHookMemory> memory;
 };
 
 // The start-up steps in order: load the library from the first of the folders that holds it (or
@@ -86,6 +86,6 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
 // of this process's own), tells the library the name, and then calls HookOn. When no name can be
 // had, HookOn is not called, as the library would report the keys to whatever window the name
 // stands for. Returns whether capture is on.
-bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping);
+bool switchCaptureOn(const HookLibrary& library, TestHookMemory* memory);
 
 }  // namespace tavrel::platform

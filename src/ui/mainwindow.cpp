@@ -2,7 +2,7 @@
 
 #include "platform/hooklibrary.h"
 #include "platform/hookmessagefilter.h"
-#include "platform/testhookmapping.h"
+#include "platform/testhookmemory.h"
 #include "ui/errorbox.h"
 #include "ui/pairingwindow.h"
 #include "ui/widgets/circlebutton.h"

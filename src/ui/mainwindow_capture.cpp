@@ -25,7 +25,7 @@ void MainWindow::setUpCapture()
         return;
     }
     m_hook = std::move(hook.library);
-    m_testHook = std::move(hook.mapping);
+    m_testHook = std::move(hook.memory);
     m_hookFilter =
         std::make_unique<platform::HookMessageFilter>(m_testHook->token(), [this](const platform::HookMessage& m) {
             handleHookMessage(m.message, m.wParam, m.lParam);

@@ -51,10 +51,10 @@ protected:
         // A name of its own, which hookOn() tells the library, so that a program of the same user
         // running meanwhile (another test, a developer's Tavrel) never takes it over.
         s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}, s_name));
-        ASSERT_TRUE(s_hook->library->canUseMapping());
-        s_hook->library->useMapping(s_name);
+        ASSERT_TRUE(s_hook->library->takesSharedMemoryName());
+        s_hook->library->useSharedMemoryName(s_name);
         s_filter =
-            new HookMessageFilter(s_hook->mapping->token(), [](const HookMessage& m) { s_received.push_back(m); });
+            new HookMessageFilter(s_hook->memory->token(), [](const HookMessage& m) { s_received.push_back(m); });
         ASSERT_NE(s_filter->atom(), 0u);
         s_app->installNativeEventFilter(s_filter);
     }
@@ -110,7 +110,7 @@ protected:
 
     // As the main window switches the hook on: "TestHook" must name this window first, whatever
     // another instance of the program on the same display has done with it.
-    static void hookOn() { ASSERT_TRUE(switchCaptureOn(*s_hook->library, s_hook->mapping.get())); }
+    static void hookOn() { ASSERT_TRUE(switchCaptureOn(*s_hook->library, s_hook->memory.get())); }
     static void hookOff() { s_hook->library->HookOff(); }
 
     static inline const std::string s_name = "/tavrel-test-hook-x11-" + std::to_string(getpid());
@@ -291,7 +291,7 @@ void sendAsAnotherClient(quint32 window, const HookMessage& m, quint64 token)
 TEST_F(HookOnX11, MessagesFromOtherClientsNeedTheRunsToken)
 {
     const quint32 window = quint32(s_window->winId());
-    const quint64 token = s_hook->mapping->token();
+    const quint64 token = s_hook->memory->token();
     const HookMessage lwin{HookLeftWindowsMessage, KeyDownWParam, 0};
     const struct {
         const char* title;
@@ -312,7 +312,7 @@ TEST_F(HookOnX11, MessagesFromOtherClientsNeedTheRunsToken)
 
 TEST_F(HookOnX11, LibraryTrustsOnlyAnObjectNobodyElseCanOpen)
 {
-    const int fd = shm_open(s_hook->mapping->name().c_str(), O_RDWR, 0);
+    const int fd = shm_open(s_hook->memory->name().c_str(), O_RDWR, 0);
     ASSERT_GE(fd, 0);
     const struct {
         const char* title;
@@ -356,13 +356,13 @@ TEST_F(HookOnX11, LibraryTrustsOnlyAnObjectNobodyElseCanOpen)
 TEST_F(HookOnX11, CaptureGoesOnWhenSomeoneElseTakesTheName)
 {
     const std::string shared = s_name;
-    ASSERT_EQ(s_hook->mapping->name(), shared);
+    ASSERT_EQ(s_hook->memory->name(), shared);
     ASSERT_EQ(shm_unlink(shared.c_str()), 0);
     const std::string folder = "/dev/shm" + shared;
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
 
     hookOn();
-    EXPECT_NE(s_hook->mapping->name(), shared);
+    EXPECT_NE(s_hook->memory->name(), shared);
     xdotool({"key", "c"});
     EXPECT_EQ(receive(2), (std::vector<HookMessage>{{HookKeyMessage, KeyDownWParam, key(Down, 0x2E)},
                                                     {HookKeyMessage, KeyUpWParam, key(Up, 0x2E)}}));
