@@ -131,7 +131,7 @@ private:
     {
         // Every key is asked at once; a key plugged in meanwhile is not listed.
         const std::vector<QPointer<AttachedDevice>> keys(m_driver.devices().begin(), m_driver.devices().end());
-        std::vector<ListedKey> listed;
+        std::vector<ListedDevice> listed;
         int waiting = 0;
         for (std::size_t i = 0; i < keys.size(); ++i) {
             const AttachedDevice* k = keys[i];
@@ -611,7 +611,7 @@ private:
         const auto picked = target();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        return watchKey(std::get<AttachedDevice*>(picked), m_driver, m_command.json, m_out, m_err);
+        return watchDevice(std::get<AttachedDevice*>(picked), m_driver, m_command.json, m_out, m_err);
     }
 
     const Command& m_command;

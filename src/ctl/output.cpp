@@ -119,9 +119,9 @@ QString accessFix()
                      "/usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the device.");
 }
 
-QStringList listLines(const std::vector<ListedKey>& keys)
+QStringList listLines(const std::vector<ListedDevice>& devices)
 {
-    if (keys.empty())
+    if (devices.empty())
         return {QCoreApplication::translate("tavrelctl", "No device found.")};
     std::vector<QStringList> open{
         {QStringLiteral("#"), QCoreApplication::translate("tavrelctl", "id"),
@@ -129,7 +129,7 @@ QStringList listLines(const std::vector<ListedKey>& keys)
          QCoreApplication::translate("tavrelctl", "kind"), QCoreApplication::translate("tavrelctl", "keys"),
          QCoreApplication::translate("tavrelctl", "offers")}};
     std::vector<QStringList> closed;
-    for (const ListedKey& k : keys) {
+    for (const ListedDevice& k : devices) {
         // Escaped before the columns are measured, as an escape takes more room than what it shows.
         const QString product = terminalSafe(k.product);
         const QString serial = terminalSafe(k.serial);

@@ -20,10 +20,10 @@
 
 namespace tavrel::ctl {
 
-// A key as `tavrelctl list` shows it.
-struct ListedKey {
+// A device as `tavrelctl list` shows it.
+struct ListedDevice {
     int index = 0;
-    QString id;  // the key's interface: tells apart two keys with one serial
+    QString id;  // the device's interface: tells apart two devices with one serial
     QString product;
     QString serial;
     KeyCapabilities capabilities;
@@ -36,15 +36,15 @@ struct ListedKey {
 // none for a combining mark, one for any other.
 int displayWidth(QStringView text);
 
-// What a key offers: "mouse buttons, trigger choice, pairing (capacity 4)", "keyboard only", or
+// What a device offers: "mouse buttons, trigger choice, pairing (capacity 4)", "keyboard only", or
 // that its serial is not one Tavrel knows.
 QString offersText(const KeyCapabilities& capabilities);
 
-// Every line of `tavrelctl list`: the keys that may be opened, then those that may not, with the
-// fix.
-QStringList listLines(const std::vector<ListedKey>& keys);
+// Every line of `tavrelctl list`: the devices that may be opened, then those that may not, with
+// the fix.
+QStringList listLines(const std::vector<ListedDevice>& devices);
 
-// The fix for a key that this user may not open.
+// The fix for a device that this user may not open.
 QString accessFix();
 
 // `tavrelctl show`: one line per key, numbered from 1, with aligned columns:

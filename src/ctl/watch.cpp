@@ -59,16 +59,16 @@ QString watchLine(const InputChange& change, int key, bool json)
                : QCoreApplication::translate("tavrelctl", "Released: %1, repeat %2").arg(sent, count);
 }
 
-std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool json, QTextStream& out,
-                                QTextStream& err)
+std::optional<Failure> watchDevice(AttachedDevice* device, SessionDriver& driver, bool json, QTextStream& out,
+                                   QTextStream& err)
 {
-    const QString name = SessionDriver::nameOf(key);
+    const QString name = SessionDriver::nameOf(device);
     // The assignments first: they tell which key sends what arrives.
-    if (auto failure = driver.read(key))
+    if (auto failure = driver.read(device))
         return failure;
-    const QPointer<AttachedDevice> watched(key);
-    driver.session().watchInput(key);
-    const KeyInput* input = key->input();
+    const QPointer<AttachedDevice> watched(device);
+    driver.session().watchInput(device);
+    const KeyInput* input = device->input();
     if (!input || input->nodes().isEmpty()) {
         if (input && input->openDenied()) {
             return Failure(ExitPermissionDenied,
@@ -93,7 +93,7 @@ std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool
         interrupted = true;
         loop.quit();
     });
-    // An unplugged key is gone once the scan that saw it go has told the session.
+    // An unplugged device is gone once the scan that saw it go has told the session.
     QObject::connect(&driver.session(), &DeviceSession::devicesChanged, &loop, [&] {
         if (over())
             loop.quit();
@@ -105,8 +105,8 @@ std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool
                          out << watchLine(change, k, json) << '\n';
                          out.flush();
                      });
-    // Another program wrote the key: the records it holds now tell which key sends what.
-    QObject::connect(key, &AttachedDevice::recordChanged, &context, [&](int k) {
+    // Another program wrote the device: the records it holds now tell which key sends what.
+    QObject::connect(device, &AttachedDevice::recordChanged, &context, [&](int k) {
         const auto& held = watched->assignments().at(k);
         if (!held)
             return;

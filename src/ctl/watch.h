@@ -27,9 +27,9 @@ QString sentName(const SentInput& input);
 // it, or -1. As text: "Pressed: Ctrl+Shift+B (key 3)"; with `json`, one JSON object.
 QString watchLine(const InputChange& change, int key, bool json);
 
-// Reads `key`'s assignments, then prints a line to `out` for every press and release until
-// interrupted (no failure) or the key is unplugged (exit status 3). Says on `err` what it does.
-std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool json, QTextStream& out,
-                                QTextStream& err);
+// Reads the device's assignments, then prints a line to `out` for every press and release until
+// interrupted (no failure) or the device is unplugged (exit status 3). Says on `err` what it does.
+std::optional<Failure> watchDevice(AttachedDevice* device, SessionDriver& driver, bool json, QTextStream& out,
+                                   QTextStream& err);
 
 }  // namespace tavrel::ctl
