@@ -61,7 +61,7 @@ FileLock::Attempt FileLock::tryLock()
     if (m_fd < 0) {
         m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_fd < 0) {
-            m_error = errno;
+            m_failure = systemFault(errno, QFile::encodeName(m_path));
             return Attempt::Failed;
         }
     }
@@ -75,7 +75,7 @@ FileLock::Attempt FileLock::tryLock()
     }
     if (errno == EWOULDBLOCK)
         return Attempt::Busy;
-    m_error = errno;
+    m_failure = systemFault(errno, QFile::encodeName(m_path));
     return Attempt::Failed;
 }
 

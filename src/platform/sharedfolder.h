@@ -32,21 +32,21 @@ public:
     enum class Attempt {
         Taken,
         Busy,    // another open file description holds it
-        Failed,  // the file cannot be opened or locked; error() says why
+        Failed,  // the file cannot be opened or locked; failure() says why
     };
     // Takes the lock without waiting.
     Attempt tryLock();
     void unlock();
     bool locked() const { return m_locked; }
-    // errno of the last failure.
-    int error() const { return m_error; }
+    // Why the last attempt failed, with its errno.
+    const IoResult& failure() const { return m_failure; }
     const QString& path() const { return m_path; }
 
 private:
     QString m_path;
     int m_fd = -1;
     bool m_locked = false;
-    int m_error = 0;
+    IoResult m_failure = IoResult::success();
 };
 
 }  // namespace tavrel::platform

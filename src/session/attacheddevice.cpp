@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace tavrel {
@@ -310,8 +309,8 @@ void AttachedDevice::beginWrite()
         return;
     }
     if (attempt == platform::FileLock::Attempt::Failed)
-        qCWarning(lcSession) << "The write lock" << m_lock->path() << "cannot be taken ("
-                             << std::strerror(m_lock->error()) << "); writing without it.";
+        qCWarning(lcSession) << "The write lock cannot be taken, so the write goes on without it:"
+                             << m_lock->failure().message;
     if (std::exchange(m_waitingForLock, false))
         emit sharingChanged();
     // Whatever another program wrote before the lock came to this one is what the device holds:
