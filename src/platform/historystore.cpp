@@ -1,10 +1,12 @@
 #include "platform/historystore.h"
 
+#include "platform/platformlog.h"
 #include "platform/userfile.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -147,8 +149,13 @@ QStringList HistoryStore::fileNames() const
 {
     QStringList names;
     DIR* dir = ::opendir(m_folder.c_str());
-    if (!dir)
+    if (!dir) {
+        // No folder yet is no history yet.
+        if (errno != ENOENT)
+            qCWarning(lcPlatform) << "The write histories in" << QFile::decodeName(m_folder.c_str())
+                                  << "cannot be listed:" << std::strerror(errno);
         return names;
+    }
     while (const dirent* e = ::readdir(dir)) {
         const QString name = QFile::decodeName(e->d_name);
         if ((name.startsWith(QLatin1String("serial-")) || name.startsWith(QLatin1String("port-")))

@@ -1,9 +1,12 @@
 #include "platform/userfile.h"
 
+#include "platform/platformlog.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/random.h>
@@ -185,10 +188,11 @@ IoResult writeUserFile(const std::string& path, QByteArrayView bytes, FileAccess
     // The new name lasts a crash once the folder is on disk too; a folder that cannot be synced
     // still holds the whole file.
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
+    if (folderFd < 0 || ::fsync(folderFd) != 0)
+        qCDebug(lcPlatform) << "The folder of" << QString::fromStdString(path)
+                            << "was not synced:" << std::strerror(errno);
+    if (folderFd >= 0)
         ::close(folderFd);
-    }
     return IoResult::success(int(bytes.size()));
 }
 

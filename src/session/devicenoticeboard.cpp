@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QRandomGenerator>
+#include <cerrno>
 
 namespace tavrel {
 
@@ -86,8 +87,13 @@ std::optional<DeviceNotice> DeviceNoticeBoard::notice(const QString& deviceId) c
         return std::nullopt;
     const platform::FileRead read =
         platform::readUserFile(QFile::encodeName(pathFor(deviceId, ".notice")).toStdString(), MaxNoticeFileBytes);
-    if (!read.outcome.ok())
+    if (!read.outcome.ok()) {
+        // No notice yet is the usual case.
+        if (read.outcome.error != ENOENT)
+            qCWarning(lcSharing) << "The change notice of" << deviceId
+                                 << "cannot be read:" << fileFailureText(read.outcome);
         return std::nullopt;
+    }
     auto notice = decodeNotice(read.bytes);
     if (!notice)
         qCWarning(lcSharing) << "Ignored a change notice that is not one:" << pathFor(deviceId, ".notice");
