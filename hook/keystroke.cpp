@@ -16,7 +16,7 @@ struct CodePair {
 
 // Keys whose input key codes do not follow their scan codes.
 // clang-format off
-constexpr CodePair kFurtherKeys[] = {
+constexpr CodePair FurtherKeys[] = {
     // Num Lock shares its scan code with Pause and is told apart by the extended flag.
     {KEY_NUMLOCK, {0x45, true}},
     {KEY_102ND, {0x56, false}},
@@ -92,7 +92,7 @@ constexpr CodePair kFurtherKeys[] = {
 
 std::optional<ScanCode> scanCodeOf(unsigned evdevCode)
 {
-    for (const CodePair& pair : kFurtherKeys)
+    for (const CodePair& pair : FurtherKeys)
         if (pair.evdev == evdevCode)
             return pair.scan;
     // From Esc to Num Del the input key codes are the scan codes themselves.
@@ -106,18 +106,18 @@ std::optional<Message> messageFor(unsigned xKeycode, bool pressed, bool wasDown)
     if (xKeycode < XKeycodeOffset)
         return std::nullopt;
     const unsigned evdevCode = xKeycode - XKeycodeOffset;
-    const std::uint32_t wParam = pressed ? tavrel::WM_KEYDOWN : tavrel::WM_KEYUP;
+    const std::uint32_t wParam = pressed ? tavrel::KeyDownWParam : tavrel::KeyUpWParam;
 
     std::uint32_t ownMessage = 0;
     switch (evdevCode) {
     case KEY_LEFTMETA:
-        ownMessage = tavrel::WM_HOOKLWIN;
+        ownMessage = tavrel::HookLeftWindowsMessage;
         break;
     case KEY_RIGHTMETA:
-        ownMessage = tavrel::WM_HOOKRWIN;
+        ownMessage = tavrel::HookRightWindowsMessage;
         break;
     case KEY_COMPOSE:
-        ownMessage = tavrel::WM_HOOKAPPS;
+        ownMessage = tavrel::HookMenuKeyMessage;
         break;
     default:
         break;
@@ -135,7 +135,7 @@ std::optional<Message> messageFor(unsigned xKeycode, bool pressed, bool wasDown)
         lParam |= tavrel::keystroke::PreviousState;
     if (!pressed)
         lParam |= tavrel::keystroke::Released;
-    return Message{tavrel::WM_HOOKKEY, wParam, lParam};
+    return Message{tavrel::HookKeyMessage, wParam, lParam};
 }
 
 std::optional<Message> KeyTracker::transition(unsigned xKeycode, bool pressed, bool repeat)

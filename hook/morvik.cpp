@@ -1,5 +1,5 @@
 // The hook library: while on, reports every key transition on the X display to the window whose
-// id stands in this user's "TestHook" (or the object HookUseMapping named), as client messages
+// id stands in this user's "TestHook" (or the object HookUseSharedMemory named), as client messages
 // {message, wParam, lParam, token}. It keeps no record of the keys beyond which ones are held, and
 // forgets that when switched off.
 
@@ -184,8 +184,8 @@ private:
 struct HookState {
     std::mutex mutex;
     std::unique_ptr<Session> session;
-    // The object HookUseMapping named; empty for this user's "TestHook".
-    std::string mappingName;
+    // The object HookUseSharedMemory named; empty for this user's "TestHook".
+    std::string sharedMemoryName;
 };
 
 // Made at the first call, not when the library is loaded into the program.
@@ -197,11 +197,11 @@ HookState& hookState()
 
 }  // namespace
 
-MORVIK_EXPORT void HookUseMapping(const char* name)
+MORVIK_EXPORT void HookUseSharedMemory(const char* name)
 {
     HookState& state = hookState();
     const std::lock_guard lock(state.mutex);
-    state.mappingName = name ? name : "";
+    state.sharedMemoryName = name ? name : "";
 }
 
 MORVIK_EXPORT void HookOn()
@@ -211,7 +211,7 @@ MORVIK_EXPORT void HookOn()
     if (state.session)
         return;
     const std::optional<tavrel::TestHookRecord> target =
-        readTarget(state.mappingName.empty() ? tavrel::testHookName() : state.mappingName);
+        readTarget(state.sharedMemoryName.empty() ? tavrel::testHookName() : state.sharedMemoryName);
     if (!target || target->window == 0)
         return;
     auto session = std::make_unique<Session>();

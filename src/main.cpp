@@ -1,10 +1,11 @@
 #include "i18n/language.h"
-#include "ui/application.h"
 #include "ui/mainwindow.h"
 #include "ui/singlewindow.h"
 #include "ui/statedump.h"
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/stylesheet.h"
+
+#include <QApplication>
 
 int main(int argc, char** argv)
 {
@@ -13,7 +14,9 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
 
-    tavrel::TavrelApplication app(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tavrel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Tavrel"));
     // A start while the window is open on this display brings that window forward instead.
     tavrel::SingleWindow singleWindow;
     if (singleWindow.raiseRunning())

@@ -28,7 +28,22 @@
     <name>tavrel::KeyFiles</name>
     <message>
         <source>按键尚未读取，请先连接并读取按键。</source>
-        <translation>The keys have not been read yet: connect the key and read it first.</translation>
+        <translation>The keys have not been read yet: connect the device and read it first.</translation>
+    </message>
+</context>
+<context>
+    <name>tavrel::ErrorBox</name>
+    <message>
+        <source>未发现键盘钩子DLL</source>
+        <translation>Keyboard hook library not found</translation>
+    </message>
+    <message>
+        <source>在给定的 DLL中未发现所需的函数</source>
+        <translation>Required functions not found in the keyboard hook library</translation>
+    </message>
+    <message>
+        <source>创建内存映射文件时出错</source>
+        <translation>Could not create the shared memory for the keyboard hook</translation>
     </message>
 </context>
 <context>
@@ -97,7 +112,7 @@
     </message>
     <message>
         <source>没有发现USB按键!</source>
-        <translation>No USB key found.</translation>
+        <translation>No USB device found.</translation>
     </message>
     <message>
         <source>Tavrel 项目
@@ -167,13 +182,13 @@ Feedback:</translation>
     </message>
     <message>
         <source>USB按键</source>
-        <translation>USB key</translation>
+        <translation>USB device</translation>
     </message>
     <message>
         <source>发现USB按键，但当前用户没有读写它的权限，无法读取或写入设置。
 请安装 udev 规则 70-tavrel.rules：在 Tavrel 源码目录中运行 scripts/install-udev-rule.sh，然后拔出并重新插入USB按键。</source>
-        <translation>A USB key was found, but you have no permission to use it, so its settings cannot be read or written.
-Install the udev rule 70-tavrel.rules by running scripts/install-udev-rule.sh in the Tavrel source folder, then unplug the USB key and plug it in again.</translation>
+        <translation>A USB device was found, but you have no permission to use it, so its settings cannot be read or written.
+Install the udev rule 70-tavrel.rules by running scripts/install-udev-rule.sh in the Tavrel source folder, then unplug the USB device and plug it in again.</translation>
     </message>
     <message>
         <source>序列号:</source>
@@ -210,19 +225,19 @@ keyboard keys only</translation>
     </message>
     <message>
         <source>没有发现USB按键。</source>
-        <translation>No USB key found.</translation>
+        <translation>No USB device found.</translation>
     </message>
     <message>
         <source>请插入USB按键，Tavrel 会自动发现它。</source>
-        <translation>Plug in a USB key: Tavrel finds it by itself.</translation>
+        <translation>Plug in a USB device: Tavrel finds it by itself.</translation>
     </message>
     <message>
         <source>按键已经插入却没有发现？当前用户可能没有访问它的权限：请在 Tavrel 源码目录中运行 scripts/install-udev-rule.sh 安装 udev 规则，然后拔出并重新插入按键。</source>
-        <translation>Plugged in but not found? This user may have no access to it: run scripts/install-udev-rule.sh in Tavrel&apos;s source folder to install the udev rule, then unplug the key and plug it in again.</translation>
+        <translation>Plugged in but not found? This user may have no access to it: run scripts/install-udev-rule.sh in Tavrel&apos;s source folder to install the udev rule, then unplug the device and plug it in again.</translation>
     </message>
     <message>
         <source>在终端中运行 tavrelctl list，可以查看系统找到的按键以及无法使用的原因。</source>
-        <translation>In a terminal, tavrelctl list shows the keys the system finds and why one cannot be used.</translation>
+        <translation>In a terminal, tavrelctl list shows the devices the system finds and why one cannot be used.</translation>
     </message>
     <message>
         <source>等待其他程序写完…</source>
@@ -378,21 +393,6 @@ keyboard keys only</translation>
     <message>
         <source>tavrel：状态快照未写入%1：%2</source>
         <translation>tavrel: no state snapshot written to %1: %2</translation>
-    </message>
-</context>
-<context>
-    <name>tavrel::platform::HookLibrary</name>
-    <message>
-        <source>未发现键盘钩子DLL</source>
-        <translation>Keyboard hook library not found</translation>
-    </message>
-    <message>
-        <source>在给定的 DLL中未发现所需的函数</source>
-        <translation>Required functions not found in the keyboard hook library</translation>
-    </message>
-    <message>
-        <source>创建内存映射文件时出错</source>
-        <translation>Could not create the shared memory for the keyboard hook</translation>
     </message>
 </context>
 </TS>

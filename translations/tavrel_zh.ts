@@ -251,7 +251,7 @@
 </translation>
     </message>
     <message>
-        <source>  --all                  write to every attached key with as many keys as the file
+        <source>  --all                  write to every attached device with as many keys as the file
   --fit                  write the keys that fit a device with fewer keys, and with
                          --all, to devices of any number of keys
 </source>
@@ -297,7 +297,7 @@
         <translation>FILE 不能为空。</translation>
     </message>
     <message>
-        <source>No key is attached.</source>
+        <source>No device is attached.</source>
         <translation>没有连接USB按键。</translation>
     </message>
     <message>
@@ -309,7 +309,7 @@
         <translation>连接了%1个接收器：请用 --device 选择其一（见 &quot;tavrelctl list&quot;）。</translation>
     </message>
     <message>
-        <source>%1 keys are attached: choose one with --device (see &quot;tavrelctl list&quot;).</source>
+        <source>%1 devices are attached: choose one with --device (see &quot;tavrelctl list&quot;).</source>
         <translation>连接了%1个USB按键：请用 --device 选择其一（见 &quot;tavrelctl list&quot;）。</translation>
     </message>
     <message>
@@ -353,7 +353,7 @@
         <translation>%2台设备中有%1台未恢复。</translation>
     </message>
     <message>
-        <source>No attached key has %1 keys as the file does; --fit writes the keys that fit.</source>
+        <source>No attached device has %1 keys as the file does; --fit writes the keys that fit.</source>
         <translation>没有与文件一样有%1个按键的已连接设备；--fit 可写入容得下的按键。</translation>
     </message>
     <message>
@@ -373,7 +373,7 @@
         <translation>%1：已写入%2个按键。</translation>
     </message>
     <message>
-        <source>%1: %2 keys written. The file&apos;s %3 left out: the key has %4.</source>
+        <source>%1: %2 keys written. The file&apos;s %3 left out: the device has %4.</source>
         <translation>%1：已写入%2个按键。文件中的%3未写入：该设备只有%4个按键。</translation>
     </message>
     <message>
@@ -414,11 +414,11 @@
         <translation>仅键盘</translation>
     </message>
     <message>
-        <source>Fix: install the udev rule 70-tavrel.rules that gives the logged-in user access to the keys (scripts/install-udev-rule.sh in the source tree, or the package&apos;s /usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the key.</source>
+        <source>Fix: install the udev rule 70-tavrel.rules that gives the logged-in user access to the devices (scripts/install-udev-rule.sh in the source tree, or the package&apos;s /usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the device.</source>
         <translation>解决方法：安装 udev 规则 70-tavrel.rules，让登录的用户可以使用USB按键（源码目录中的 scripts/install-udev-rule.sh，或软件包中的 /usr/lib/udev/rules.d/70-tavrel.rules），然后拔出并重新插入USB按键。</translation>
     </message>
     <message>
-        <source>No key found.</source>
+        <source>No device found.</source>
         <translation>没有发现USB按键。</translation>
     </message>
     <message>
@@ -478,15 +478,15 @@
         <translation>此发射器之前已绑定过：%1（位置%2）。</translation>
     </message>
     <message>
-        <source>udev is not available, so no key can be found.</source>
+        <source>udev is not available, so no device can be found.</source>
         <translation>udev 不可用，无法查找USB按键。</translation>
     </message>
     <message>
-        <source>The keys could not be listed.</source>
+        <source>The devices could not be listed.</source>
         <translation>无法列出USB按键。</translation>
     </message>
     <message>
-        <source>The keys could not be listed: %1</source>
+        <source>The devices could not be listed: %1</source>
         <translation>无法列出USB按键：%1</translation>
     </message>
     <message>
@@ -525,10 +525,10 @@
         <source>Exit status:
   0  success
   1  any other failure, such as output that could not be written
-  2  bad arguments, an unknown key name, or something the key does not offer
-  3  no such key: none is attached, none matches --device, or it was unplugged
-  4  permission denied: a key was found but may not be opened (install the udev rule)
-  5  the key failed: it did not answer, or keys were not written
+  2  bad arguments, an unknown key name, or something the device does not offer
+  3  no such device: none is attached, none matches --device, or it was unplugged
+  4  permission denied: a device was found but may not be opened (install the udev rule)
+  5  the device failed: it did not answer, or keys were not written
   6  bad file: it cannot be read or written, or it was refused
   7  no transmitter answered a bind request
 </source>
@@ -553,9 +553,9 @@
     </message>
     <message>
         <source>  --device ID|SERIAL|INDEX
-                         the key to use: its id, its serial or its index in
-                         &quot;tavrelctl list&quot;; needed when more than one key is attached.
-                         Two keys with one serial are told apart by their ids.
+                         the device to use: its id, its serial or its index in
+                         &quot;tavrelctl list&quot;; needed when more than one device is attached.
+                         Two devices with one serial are told apart by their ids.
 </source>
         <translation>  --device ID|SERIAL|INDEX
                          要使用的设备：编号、序列号，或在 &quot;tavrelctl list&quot; 中的序号；
@@ -565,11 +565,11 @@
     <message>
         <source>Usage: tavrelctl list
 
-Lists every attached key with its index, its id (the USB port and interface it
+Lists every attached device with its index, its id (the USB port and interface it
 is plugged into), product, serial, whether it is wired or a wireless receiver,
 its number of keys and what its serial offers: mouse buttons, the choice of
 trigger (once per press or repeated while held), and pairing with the number of
-transmitters a receiver holds. Keys that were found but may not be opened are
+transmitters a receiver holds. Devices that were found but may not be opened are
 listed apart, with the reason and the fix.
 </source>
         <translation>Usage: tavrelctl list
@@ -690,11 +690,11 @@ Options:
 </translation>
     </message>
     <message>
-        <source>%1 keys have the serial %2: choose one by its id (%3).</source>
+        <source>%1 devices have the serial %2: choose one by its id (%3).</source>
         <translation>%1 个设备的序列号都是 %2：请用编号选择其中一个（%3）。</translation>
     </message>
     <message>
-        <source>No attached key has the id, serial or index &quot;%1&quot; (see &quot;tavrelctl list&quot;).</source>
+        <source>No attached device has the id, serial or index &quot;%1&quot; (see &quot;tavrelctl list&quot;).</source>
         <translation>没有编号、序列号或序号为 &quot;%1&quot; 的已连接设备（见 &quot;tavrelctl list&quot;）。</translation>
     </message>
     <message>
@@ -772,7 +772,7 @@ Options:
         <translation>松开：%1，连续第%2次</translation>
     </message>
     <message>
-        <source>Permission denied: the keyboard and mouse of %1 may not be read (%2). Install the udev rule, then unplug and replug the key.</source>
+        <source>Permission denied: the keyboard and mouse of %1 may not be read (%2). Install the udev rule, then unplug and replug the device.</source>
         <translation>权限不足：无法读取 %1 的键盘和鼠标（%2）。请安装 udev 规则，然后拔出并重新插入设备。</translation>
     </message>
     <message>
@@ -802,17 +802,17 @@ Options:
     <message>
         <source>Usage: tavrelctl COMMAND [OPTIONS]
 
-Reads and changes the assignments of programmable USB keys.
+Reads and changes the assignments of programmable USB key devices.
 
 Commands:
-  list                 list the attached keys and what each one offers
+  list                 list the attached devices and what each one offers
   show                 print the assignment of every key of a device
   set KEY ASSIGNMENT   change one key of a device
   backup FILE          save every key of a device to a file
   restore FILE         write a file to one device, or to every compatible one
   bind                 bind a wireless transmitter to a receiver
   unbind               clear every binding of a receiver
-  watch                print what a key sends, press by press, until interrupted
+  watch                print what a device sends, press by press, until interrupted
   history              list the writes to each device, newest first
   undo [N]             write back what a device held before a write
   help [COMMAND]       this text, or the help of a command
@@ -853,7 +853,7 @@ history off.
 
 Options:
   --device ID|SERIAL|INDEX
-                         the device: an attached key as for the other commands,
+                         the device: an attached device as for the other commands,
                          or the serial or id a history is kept under
   --json                 one JSON object per entry and line
 </source>
@@ -912,7 +912,7 @@ Options:
         <translation>写入历史中还没有任何写入。</translation>
     </message>
     <message>
-        <source>No attached key and no history has the id, serial or index &quot;%1&quot;.</source>
+        <source>No attached device and no history has the id, serial or index &quot;%1&quot;.</source>
         <translation>没有已连接的设备或写入历史的 id、序列号或序号是“%1”。</translation>
     </message>
     <message>

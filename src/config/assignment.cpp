@@ -18,7 +18,7 @@ struct MouseButton {
     quint8 code;
     const char* name;
 };
-constexpr std::array<MouseButton, 3> kMouseButtons{{
+constexpr std::array<MouseButton, 3> MouseButtonNames{{
     {MouseLeft, "left"},
     {MouseRight, "right"},
     {MouseMiddle, "middle"},
@@ -156,11 +156,11 @@ AssignmentError unknownName(Unknown what, const QString& token, QStringList sugg
 AssignmentResult parseMouse(QStringView button, bool repeat)
 {
     const QString name = button.trimmed().toString();
-    for (const MouseButton& b : kMouseButtons)
+    for (const MouseButton& b : MouseButtonNames)
         if (name.compare(QLatin1String(b.name), Qt::CaseInsensitive) == 0)
             return KeyRecord{b.code, 0, 0, 0, modeFor(true, repeat)};
     QStringList names;
-    for (const MouseButton& b : kMouseButtons)
+    for (const MouseButton& b : MouseButtonNames)
         names << QLatin1String(b.name);
     return unknownName(Unknown::MouseButton, name, closeMatches(name, names));
 }
@@ -212,7 +212,7 @@ QString assignmentText(const KeyRecord& record)
 {
     if (!isMouseMode(record.mode))
         return displayText(record.modifiers, record.code1, record.code2, record.code3);
-    for (const MouseButton& b : kMouseButtons)
+    for (const MouseButton& b : MouseButtonNames)
         if (record.modifiers == b.code)
             return MousePrefix + QLatin1String(b.name);
     return MousePrefix + hexByte(record.modifiers);

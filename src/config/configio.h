@@ -1,5 +1,5 @@
 #pragma once
-// The rules of moving a key's configuration between the key and Tavrel; the paced sequences that
+// The rules of moving a device's configuration between the device and Tavrel; the paced sequences that
 // follow them run in the device session.
 
 #include <QList>
@@ -12,7 +12,7 @@ namespace tavrel {
 constexpr int ReadPauseMs = 50;
 constexpr int WritePauseMs = 150;
 
-// Read requests go to keys 0 to 5 and to every further key the key said it has.
+// Read requests go to keys 0 to 5 and to every further key the device said it has.
 int readRequestCount(std::optional<int> keyCount);
 
 // The progress bar while key `index` of `keys` is written: 100 / (keys left).

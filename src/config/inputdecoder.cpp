@@ -31,7 +31,7 @@ QList<InputChange> InputDecoder::take(int source, const InputEvent& event, qint6
         const bool isHeld = m_held.contains(held);
         if (e.value == 1 && !isHeld) {
             m_held.append(held);
-            // A key another device of the key holds already is no new press.
+            // A key another input device of the same device holds already is no new press.
             if (SentInput now = heldInput(); now != before)
                 pressed = std::move(now);
         } else if (e.value == 0 && isHeld) {
@@ -68,7 +68,7 @@ void InputDecoder::forget(int source)
 
 SentInput InputDecoder::heldInput() const
 {
-    // Two devices of the key holding one key make it held once.
+    // Two input devices of the device holding one key make it held once.
     SentInput input;
     for (const Held& h : m_held) {
         const int usage = usageForKeyCode(h.code);

@@ -1,5 +1,5 @@
 #pragma once
-// A key's input events, as Linux reports them, read as presses and releases of what the key
+// A device's input events, as Linux reports them, read as presses and releases of what the device
 // sends. Pure: the events and their times come from outside.
 
 #include "config/sentinput.h"
@@ -24,11 +24,11 @@ constexpr quint16 SyncReport = 0;
 // Key codes above this are none.
 constexpr quint16 LastKeyCode = 0x2FF;
 
-// Reads the events of one key's input devices (a keyboard and a mouse interface, each with a
+// Reads the events of one device's input devices (a keyboard and a mouse interface, each with a
 // device of its own) into presses and releases. Each device's events count at the end of its
 // frame (SYN_REPORT): a frame that puts keys down is a press of all that is held, one that leaves
 // nothing held is the release of the last press. The kernel's own auto-repeat (value 2) is not
-// what the key sent, and changes nothing.
+// what the device sent, and changes nothing.
 class InputDecoder {
 public:
     static constexpr int MaxSources = 8;

@@ -1,7 +1,8 @@
 #pragma once
-// The outcome of one piece of device I/O (opening, writing, reading a node), the one way a
-// failure travels up from the platform layer through the device layer to the session and the
-// windows, which put it into the user's words in one place.
+// The outcome of one piece of I/O (opening, writing, reading a device's node; reading or writing a
+// file of the user's; loading the hook library), the one way a failure of the system travels up
+// from the platform layer to the session, the windows and tavrelctl, which each put it into the
+// user's words in one place.
 
 #include <QString>
 #include <cerrno>
@@ -17,6 +18,21 @@ struct IoResult {
                        // to another device (ESTALE)
         TimedOut,      // the driver did not take the report in time
         Failed,        // any other error; `error` holds errno
+
+        // What a path of the user's names rules the file out; `error` is 0.
+        NotAFileName,     // empty, or ends with "/"
+        NotAFolder,       // what the path's folder part names is no folder
+        FolderOpenToAll,  // others may write the folder and it has no sticky bit
+        IsLink,           // a symbolic link stands at the path where a file is written
+        IsFolder,
+        IsPipe,  // a FIFO or a socket
+        IsDevice,
+        TooLarge,  // more bytes than the reader takes
+
+        // Keyboard capture cannot be set up.
+        HookLibraryMissing,      // the hook library cannot be loaded
+        HookEntryPointsMissing,  // it lacks HookOn or HookOff
+        SharedMemoryFailed,      // "TestHook" cannot be created or written
     };
 
     Status status = Status::NoDevice;
@@ -46,7 +62,7 @@ struct IoResult {
         }
     }
 
-    static IoResult success(int written) { return {Status::Ok, written, 0, {}}; }
+    static IoResult success(int written = 0) { return {Status::Ok, written, 0, {}}; }
     static IoResult fromErrno(int error, QString message = {})
     {
         return {statusFor(error), 0, error, std::move(message)};

@@ -1,5 +1,5 @@
 #pragma once
-// One key's assignment as the key stores it: five bytes, Modifiers, Code1, Code2, Code3 and Mode,
+// One key's assignment as the device stores it: five bytes, Modifiers, Code1, Code2, Code3 and Mode,
 // and the key-record answer the key sends for it. Hex text is for the report log, key files and
 // diagnostics only.
 
@@ -57,7 +57,7 @@ inline quint8 modeFor(bool mouse, bool repeat)
     return quint8((mouse ? 0x01 : 0x00) | (repeat ? 0x02 : 0x00));
 }
 
-// A key-record answer as the key sends it (data bytes D0..D6).
+// A key-record answer as the device sends it (data bytes D0..D6).
 struct KeyRecordResponse {
     quint8 marker = 0;
     quint8 keyByte = 0;

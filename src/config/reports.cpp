@@ -4,18 +4,18 @@ namespace tavrel {
 
 OutputReport readKeyReport(int key)
 {
-    return {OutputReportId, CMD_READ_KEY, quint8(key), 0, 0, 0, 0, 0};
+    return {OutputReportId, ReadKeyCommand, quint8(key), 0, 0, 0, 0, 0};
 }
 
 OutputReport writeKeyReport(int key, const KeyRecord& record)
 {
-    return {OutputReportId, CMD_WRITE_KEY, quint8(key),  record.modifiers,
-            record.code1,   record.code2,  record.code3, record.mode};
+    return {OutputReportId, WriteKeyCommand, quint8(key),  record.modifiers,
+            record.code1,   record.code2,    record.code3, record.mode};
 }
 
 OutputReport pairReport(quint8 subCommand)
 {
-    return {OutputReportId, CMD_PAIR, subCommand, 0, 0, 0, 0, 0};
+    return {OutputReportId, PairCommand, subCommand, 0, 0, 0, 0, 0};
 }
 
 QString PairingResponse::identityText() const

@@ -12,11 +12,11 @@
 namespace tavrel {
 
 constexpr quint8 OutputReportId = 0x02;
-constexpr quint8 CMD_READ_KEY = 0x01;
-constexpr quint8 CMD_WRITE_KEY = 0x02;
-constexpr quint8 CMD_PAIR = 0x05;
-constexpr quint8 PAIR_BIND = 0x01;
-constexpr quint8 PAIR_CLEAR = 0x03;
+constexpr quint8 ReadKeyCommand = 0x01;
+constexpr quint8 WriteKeyCommand = 0x02;
+constexpr quint8 PairCommand = 0x05;
+constexpr quint8 PairBindAction = 0x01;
+constexpr quint8 PairClearAction = 0x03;
 
 constexpr int ReportSize = 8;
 constexpr int InputDataSize = 7;  // data bytes D0..D6 after the report id

@@ -1,5 +1,5 @@
 #pragma once
-// What a key sends through its keyboard and mouse interfaces, read back as presses and releases
+// What a device sends through its keyboard and mouse interfaces, read back as presses and releases
 // of a combination or mouse button, and which of the key's records give what was received. Pure.
 
 #include "config/keyrecord.h"
@@ -12,7 +12,7 @@
 
 namespace tavrel {
 
-// What the key's input devices held at once.
+// What the device's input devices held at once.
 struct SentInput {
     quint8 modifiers = 0;    // bit n: usage 224 + n, as a record's Modifiers byte
     QList<quint8> keys;      // the other keyboard usages, in the order they went down
@@ -40,7 +40,7 @@ struct InputChange {
     friend bool operator==(const InputChange&, const InputChange&) = default;
 };
 
-// The keys (0-based) whose record the key sends as `change.input`: a keyboard record whose
+// The keys (0-based) whose record the device sends as `change.input`: a keyboard record whose
 // modifiers and keys were all held and nothing else, or a mouse record whose button was. A
 // repeated press is sent only by a record that repeats. Keys without a record are passed over.
 QList<int> keysSending(std::span<const std::optional<KeyRecord>> records, const InputChange& change);

@@ -18,7 +18,7 @@ struct VerbInfo {
     const char* name;
 };
 
-constexpr std::array<VerbInfo, 11> kVerbs{{
+constexpr std::array<VerbInfo, 11> Verbs{{
     {Verb::Help, "help"},
     {Verb::List, "list"},
     {Verb::Show, "show"},
@@ -34,7 +34,7 @@ constexpr std::array<VerbInfo, 11> kVerbs{{
 
 std::optional<Verb> verbNamed(const QString& name)
 {
-    for (const VerbInfo& v : kVerbs)
+    for (const VerbInfo& v : Verbs)
         if (name == QLatin1String(v.name))
             return v.verb;
     return std::nullopt;
@@ -64,24 +64,24 @@ QString parserFault(const QCommandLineParser& parser, const QStringList& args)
 }
 
 // Pieces of several help texts, marked for translation where they are written.
-const char* const kExitCodes =
+const char* const ExitCodesHelp =
     QT_TRANSLATE_NOOP("tavrelctl",
                       "Exit status:\n"
                       "  0  success\n"
                       "  1  any other failure, such as output that could not be written\n"
-                      "  2  bad arguments, an unknown key name, or something the key does not offer\n"
-                      "  3  no such key: none is attached, none matches --device, or it was unplugged\n"
-                      "  4  permission denied: a key was found but may not be opened (install the udev rule)\n"
-                      "  5  the key failed: it did not answer, or keys were not written\n"
+                      "  2  bad arguments, an unknown key name, or something the device does not offer\n"
+                      "  3  no such device: none is attached, none matches --device, or it was unplugged\n"
+                      "  4  permission denied: a device was found but may not be opened (install the udev rule)\n"
+                      "  5  the device failed: it did not answer, or keys were not written\n"
                       "  6  bad file: it cannot be read or written, or it was refused\n"
                       "  7  no transmitter answered a bind request\n");
 
-const char* const kDeviceOption =
+const char* const DeviceOptionHelp =
     QT_TRANSLATE_NOOP("tavrelctl",
                       "  --device ID|SERIAL|INDEX\n"
-                      "                         the key to use: its id, its serial or its index in\n"
-                      "                         \"tavrelctl list\"; needed when more than one key is attached.\n"
-                      "                         Two keys with one serial are told apart by their ids.\n");
+                      "                         the device to use: its id, its serial or its index in\n"
+                      "                         \"tavrelctl list\"; needed when more than one device is attached.\n"
+                      "                         Two devices with one serial are told apart by their ids.\n");
 
 QString translated(const char* text)
 {
@@ -232,24 +232,24 @@ QString helpText(const QString& verb)
         return QCoreApplication::translate(
                    "tavrelctl", "Usage: tavrelctl COMMAND [OPTIONS]\n"
                                 "\n"
-                                "Reads and changes the assignments of programmable USB keys.\n"
+                                "Reads and changes the assignments of programmable USB key devices.\n"
                                 "\n"
                                 "Commands:\n"
-                                "  list                 list the attached keys and what each one offers\n"
+                                "  list                 list the attached devices and what each one offers\n"
                                 "  show                 print the assignment of every key of a device\n"
                                 "  set KEY ASSIGNMENT   change one key of a device\n"
                                 "  backup FILE          save every key of a device to a file\n"
                                 "  restore FILE         write a file to one device, or to every compatible one\n"
                                 "  bind                 bind a wireless transmitter to a receiver\n"
                                 "  unbind               clear every binding of a receiver\n"
-                                "  watch                print what a key sends, press by press, until interrupted\n"
+                                "  watch                print what a device sends, press by press, until interrupted\n"
                                 "  history              list the writes to each device, newest first\n"
                                 "  undo [N]             write back what a device held before a write\n"
                                 "  help [COMMAND]       this text, or the help of a command\n"
                                 "\n"
                                 "\"tavrelctl COMMAND --help\" describes a command and its options.\n"
                                 "\n")
-               + translated(kExitCodes);
+               + translated(ExitCodesHelp);
     }
     const std::optional<Verb> v = verbNamed(verb);
     if (!v)
@@ -261,11 +261,11 @@ QString helpText(const QString& verb)
         return QCoreApplication::translate(
             "tavrelctl", "Usage: tavrelctl list\n"
                          "\n"
-                         "Lists every attached key with its index, its id (the USB port and interface it\n"
+                         "Lists every attached device with its index, its id (the USB port and interface it\n"
                          "is plugged into), product, serial, whether it is wired or a wireless receiver,\n"
                          "its number of keys and what its serial offers: mouse buttons, the choice of\n"
                          "trigger (once per press or repeated while held), and pairing with the number of\n"
-                         "transmitters a receiver holds. Keys that were found but may not be opened are\n"
+                         "transmitters a receiver holds. Devices that were found but may not be opened are\n"
                          "listed apart, with the reason and the fix.\n");
     case Verb::Show:
         return QCoreApplication::translate(
@@ -276,7 +276,7 @@ QString helpText(const QString& verb)
                                 "its trigger (single or repeat) and its raw record.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption)
+               + translated(DeviceOptionHelp)
                + QCoreApplication::translate(
                    "tavrelctl", "  --json                 print the keys as a key file, as backup saves them\n");
     case Verb::Set:
@@ -293,7 +293,7 @@ QString helpText(const QString& verb)
                                 "  --repeat               repeat while the key is held\n"
                                 "  --single               fire once per press\n"
                                 "                         (without either, the key keeps its trigger)\n")
-               + translated(kDeviceOption);
+               + translated(DeviceOptionHelp);
     case Verb::Backup:
         return QCoreApplication::translate(
                    "tavrelctl", "Usage: tavrelctl backup FILE [--device ID|SERIAL|INDEX]\n"
@@ -301,7 +301,7 @@ QString helpText(const QString& verb)
                                 "Reads every key of a device and saves them to FILE, a key file (see README).\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption);
+               + translated(DeviceOptionHelp);
     case Verb::Restore:
         return QCoreApplication::translate(
                    "tavrelctl", "Usage: tavrelctl restore FILE [--device ID|SERIAL|INDEX | --all] [--fit]\n"
@@ -310,11 +310,12 @@ QString helpText(const QString& verb)
                                 "with a fault is refused with every fault's line, and nothing is written.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption)
+               + translated(DeviceOptionHelp)
                + QCoreApplication::translate(
-                   "tavrelctl", "  --all                  write to every attached key with as many keys as the file\n"
-                                "  --fit                  write the keys that fit a device with fewer keys, and with\n"
-                                "                         --all, to devices of any number of keys\n");
+                   "tavrelctl",
+                   "  --all                  write to every attached device with as many keys as the file\n"
+                   "  --fit                  write the keys that fit a device with fewer keys, and with\n"
+                   "                         --all, to devices of any number of keys\n");
     case Verb::Bind:
         return QCoreApplication::translate(
                    "tavrelctl", "Usage: tavrelctl bind [--device ID|SERIAL|INDEX]\n"
@@ -324,7 +325,7 @@ QString helpText(const QString& verb)
                                 "answered. Without --device, the only attached receiver.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption);
+               + translated(DeviceOptionHelp);
     case Verb::Watch:
         return QCoreApplication::translate(
                    "tavrelctl", "Usage: tavrelctl watch [--device ID|SERIAL|INDEX] [--json]\n"
@@ -337,7 +338,7 @@ QString helpText(const QString& verb)
                                 "is unplugged.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption)
+               + translated(DeviceOptionHelp)
                + QCoreApplication::translate(
                    "tavrelctl",
                    "  --json                 one JSON object per line: {\"event\": \"press\" or \"release\",\n"
@@ -355,7 +356,7 @@ QString helpText(const QString& verb)
                          "\n"
                          "Options:\n"
                          "  --device ID|SERIAL|INDEX\n"
-                         "                         the device: an attached key as for the other commands,\n"
+                         "                         the device: an attached device as for the other commands,\n"
                          "                         or the serial or id a history is kept under\n"
                          "  --json                 one JSON object per entry and line\n");
     case Verb::Undo:
@@ -370,7 +371,7 @@ QString helpText(const QString& verb)
                                 "(exit status 2).\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption)
+               + translated(DeviceOptionHelp)
                + QCoreApplication::translate(
                    "tavrelctl", "  --force                write back even keys that changed since the entry\n");
     case Verb::Unbind:
@@ -381,7 +382,7 @@ QString helpText(const QString& verb)
                                 "Without --device, the only attached receiver.\n"
                                 "\n"
                                 "Options:\n")
-               + translated(kDeviceOption);
+               + translated(DeviceOptionHelp);
     }
     return {};
 }
@@ -447,11 +448,11 @@ std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, cons
             }
         }
         if (sharing.size() > 1) {
-            return Failure(ExitUsage,
-                           QCoreApplication::translate("tavrelctl", "%1 keys have the serial %2: choose one by its id "
-                                                                    "(%3).")
-                               .arg(sharing.size())
-                               .arg(wanted, sharing.join(QStringLiteral(", "))));
+            return Failure(ExitUsage, QCoreApplication::translate("tavrelctl",
+                                                                  "%1 devices have the serial %2: choose one by its id "
+                                                                  "(%3).")
+                                          .arg(sharing.size())
+                                          .arg(wanted, sharing.join(QStringLiteral(", "))));
         }
         if (bySerial >= 0)
             return bySerial;
@@ -460,10 +461,11 @@ std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, cons
         if (isIndex && index >= 0 && index < int(listed.size()))
             return index;
         if (listed.empty())
-            return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No key is attached."));
+            return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No device is attached."));
         return Failure(ExitNoDevice,
                        QCoreApplication::translate(
-                           "tavrelctl", "No attached key has the id, serial or index \"%1\" (see \"tavrelctl list\").")
+                           "tavrelctl",
+                           "No attached device has the id, serial or index \"%1\" (see \"tavrelctl list\").")
                            .arg(wanted));
     }
     std::vector<int> matching;
@@ -474,14 +476,14 @@ std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, cons
         return matching.front();
     if (matching.empty()) {
         return Failure(ExitNoDevice, receiver ? QCoreApplication::translate("tavrelctl", "No receiver is attached.")
-                                              : QCoreApplication::translate("tavrelctl", "No key is attached."));
+                                              : QCoreApplication::translate("tavrelctl", "No device is attached."));
     }
     return Failure(ExitUsage,
                    (receiver
                         ? QCoreApplication::translate("tavrelctl",
                                                       "%1 receivers are attached: choose one with --device "
                                                       "(see \"tavrelctl list\").")
-                        : QCoreApplication::translate("tavrelctl", "%1 keys are attached: choose one with --device "
+                        : QCoreApplication::translate("tavrelctl", "%1 devices are attached: choose one with --device "
                                                                    "(see \"tavrelctl list\")."))
                        .arg(matching.size()));
 }

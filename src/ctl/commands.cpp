@@ -40,14 +40,14 @@ public:
         // the write goes on.
         WriteHistory* history = session.history();
         history->setCommand(QStringLiteral("tavrelctl"), command.typed);
-        QObject::connect(history, &WriteHistory::failed, &m_driver,
-                         [this, history](const QString& item, const FileOutcome& outcome) {
-                             note(QCoreApplication::translate(
-                                      "tavrelctl", "The write history of %1 could not be written in %2: %3. The "
-                                                   "write went on without it.")
-                                      .arg(terminalSafe(item), QFile::decodeName(history->store().folder().c_str()),
-                                           fileFaultText(outcome)));
-                         });
+        QObject::connect(
+            history, &WriteHistory::failed, &m_driver, [this, history](const QString& item, const IoResult& outcome) {
+                note(QCoreApplication::translate("tavrelctl",
+                                                 "The write history of %1 could not be written in %2: %3. The "
+                                                 "write went on without it.")
+                         .arg(terminalSafe(item), QFile::decodeName(history->store().folder().c_str()),
+                              failureText(outcome)));
+            });
     }
 
     Result run()
@@ -131,7 +131,7 @@ private:
     {
         // Every key is asked at once; a key plugged in meanwhile is not listed.
         const std::vector<QPointer<AttachedDevice>> keys(m_driver.devices().begin(), m_driver.devices().end());
-        std::vector<ListedKey> listed;
+        std::vector<ListedDevice> listed;
         int waiting = 0;
         for (std::size_t i = 0; i < keys.size(); ++i) {
             const AttachedDevice* k = keys[i];
@@ -263,13 +263,11 @@ private:
             return *failure;
         const AttachedDevice& key = *std::get<AttachedDevice*>(picked);
         const std::vector<KeyRecord> records = key.assignments().records();
-        const FileOutcome saved =
+        const IoResult saved =
             platform::writeUserFile(QFile::encodeName(m_command.file).toStdString(),
                                     configfile::serialize(records, key.identity().serial, key.identity().product));
-        if (!saved.ok()) {
-            return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be written: %2")
-                                            .arg(m_command.file, fileFaultText(saved)));
-        }
+        if (!saved.ok())
+            return fileWriteFailure(m_command.file, saved);
         print({QCoreApplication::translate("tavrelctl", "Saved %1 keys of %2 to %3.")
                    .arg(records.size())
                    .arg(SessionDriver::nameOf(&key), m_command.file)});
@@ -281,10 +279,8 @@ private:
     {
         const platform::FileRead file =
             platform::readUserFile(QFile::encodeName(m_command.file).toStdString(), configfile::MaxFileBytes);
-        if (!file.outcome.ok()) {
-            return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2")
-                                            .arg(m_command.file, fileFaultText(file.outcome)));
-        }
+        if (!file.outcome.ok())
+            return fileReadFailure(m_command.file, file.outcome);
         auto parsed = configfile::parse(file.bytes);
         if (const auto* errors = std::get_if<configfile::FileErrors>(&parsed))
             return Failure(ExitBadFile, fileErrorLines(m_command.file, *errors));
@@ -317,7 +313,7 @@ private:
             for (AttachedDevice* key : m_driver.devices())
                 restores.push_back(KeyRestore{key, SessionDriver::nameOf(key), false, std::nullopt, {}, false, false});
             if (restores.empty())
-                return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No key is attached."));
+                return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No device is attached."));
         } else {
             const auto picked = target();
             if (const Failure* failure = std::get_if<Failure>(&picked))
@@ -371,7 +367,7 @@ private:
         }
         if (written == 0) {
             return Failure(ExitNoDevice,
-                           QCoreApplication::translate("tavrelctl", "No attached key has %1 keys as the file does; "
+                           QCoreApplication::translate("tavrelctl", "No attached device has %1 keys as the file does; "
                                                                     "--fit writes the keys that fit.")
                                .arg(fileKeys));
         }
@@ -428,7 +424,7 @@ private:
                 for (const configfile::KeyEntry& e : plan.skipped)
                     left << e.key - 1;
                 r.line =
-                    QCoreApplication::translate("tavrelctl", "%1: %2 keys written. The file's %3 left out: the key "
+                    QCoreApplication::translate("tavrelctl", "%1: %2 keys written. The file's %3 left out: the device "
                                                              "has %4.")
                         .arg(r.name, QString::number(chosen.size()), keysText(left), QString::number(keys));
             });
@@ -470,10 +466,8 @@ private:
         const WriteHistory::Entries read = history->entries(device);
         const QString file =
             QFile::decodeName(history->store().folder().c_str()) + QLatin1Char('/') + device.fileName();
-        if (!read.outcome.ok()) {
-            return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2")
-                                            .arg(file, fileFaultText(read.outcome)));
-        }
+        if (!read.outcome.ok())
+            return fileReadFailure(file, read.outcome);
         for (const int line : read.text.damagedLines)
             note(
                 QCoreApplication::translate("tavrelctl", "%1:%2: not a whole entry; passed over.").arg(file).arg(line));
@@ -532,7 +526,7 @@ private:
         if (std::get<Failure>(picked).code == ExitUsage)
             return std::get<Failure>(picked);
         return Failure(ExitNoDevice,
-                       QCoreApplication::translate("tavrelctl", "No attached key and no history has the id, serial "
+                       QCoreApplication::translate("tavrelctl", "No attached device and no history has the id, serial "
                                                                 "or index \"%1\".")
                            .arg(m_command.device));
     }
@@ -617,7 +611,7 @@ private:
         const auto picked = target();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        return watchKey(std::get<AttachedDevice*>(picked), m_driver, m_command.json, m_out, m_err);
+        return watchDevice(std::get<AttachedDevice*>(picked), m_driver, m_command.json, m_out, m_err);
     }
 
     const Command& m_command;

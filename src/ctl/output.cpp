@@ -2,6 +2,7 @@
 
 #include "config/terminaltext.h"
 #include "devices/capabilities.h"
+#include "platform/filefailure.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -113,22 +114,22 @@ QString offersText(const KeyCapabilities& caps)
 QString accessFix()
 {
     return QCoreApplication::translate(
-        "tavrelctl", "Fix: install the udev rule 70-tavrel.rules that gives the logged-in user access to the keys "
+        "tavrelctl", "Fix: install the udev rule 70-tavrel.rules that gives the logged-in user access to the devices "
                      "(scripts/install-udev-rule.sh in the source tree, or the package's "
-                     "/usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the key.");
+                     "/usr/lib/udev/rules.d/70-tavrel.rules), then unplug and replug the device.");
 }
 
-QStringList listLines(const std::vector<ListedKey>& keys)
+QStringList listLines(const std::vector<ListedDevice>& devices)
 {
-    if (keys.empty())
-        return {QCoreApplication::translate("tavrelctl", "No key found.")};
+    if (devices.empty())
+        return {QCoreApplication::translate("tavrelctl", "No device found.")};
     std::vector<QStringList> open{
         {QStringLiteral("#"), QCoreApplication::translate("tavrelctl", "id"),
          QCoreApplication::translate("tavrelctl", "product"), QCoreApplication::translate("tavrelctl", "serial"),
          QCoreApplication::translate("tavrelctl", "kind"), QCoreApplication::translate("tavrelctl", "keys"),
          QCoreApplication::translate("tavrelctl", "offers")}};
     std::vector<QStringList> closed;
-    for (const ListedKey& k : keys) {
+    for (const ListedDevice& k : devices) {
         // Escaped before the columns are measured, as an escape takes more room than what it shows.
         const QString product = terminalSafe(k.product);
         const QString serial = terminalSafe(k.serial);
@@ -293,6 +294,24 @@ QStringList fileErrorLines(const QString& file, const configfile::FileErrors& er
                       ? QStringLiteral("%1: %2").arg(terminalSafe(file), terminalSafe(e.reason))
                       : QStringLiteral("%1:%2: %3").arg(terminalSafe(file)).arg(e.line).arg(terminalSafe(e.reason)));
     return lines;
+}
+
+QString failureText(const IoResult& result)
+{
+    // tavrelctl meets no failure of the system but a file's.
+    return fileFailureText(result);
+}
+
+Failure fileReadFailure(const QString& file, const IoResult& result)
+{
+    return Failure(ExitBadFile,
+                   QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2").arg(file, failureText(result)));
+}
+
+Failure fileWriteFailure(const QString& file, const IoResult& result)
+{
+    return Failure(ExitBadFile,
+                   QCoreApplication::translate("tavrelctl", "%1 cannot be written: %2").arg(file, failureText(result)));
 }
 
 }  // namespace tavrel::ctl

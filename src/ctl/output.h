@@ -1,11 +1,14 @@
 #pragma once
-// What tavrelctl prints: the key list, the keys of a device, the outcome of a write or a bind,
-// and the faults of a refused file. Pure functions of the values they are given.
+// What tavrelctl prints: the device list, the keys of a device, the outcome of a write or a bind,
+// the faults of a refused file, and a failure of the system as an exit code and a line. Pure
+// functions of the values they are given.
 
 #include "config/assignment.h"
 #include "config/configfile.h"
 #include "config/historyentry.h"
+#include "config/ioresult.h"
 #include "config/reports.h"
+#include "ctl/commandline.h"
 #include "devices/capabilities.h"
 
 #include <QList>
@@ -17,10 +20,10 @@
 
 namespace tavrel::ctl {
 
-// A key as `tavrelctl list` shows it.
-struct ListedKey {
+// A device as `tavrelctl list` shows it.
+struct ListedDevice {
     int index = 0;
-    QString id;  // the key's interface: tells apart two keys with one serial
+    QString id;  // the device's interface: tells apart two devices with one serial
     QString product;
     QString serial;
     KeyCapabilities capabilities;
@@ -33,15 +36,15 @@ struct ListedKey {
 // none for a combining mark, one for any other.
 int displayWidth(QStringView text);
 
-// What a key offers: "mouse buttons, trigger choice, pairing (capacity 4)", "keyboard only", or
+// What a device offers: "mouse buttons, trigger choice, pairing (capacity 4)", "keyboard only", or
 // that its serial is not one Tavrel knows.
 QString offersText(const KeyCapabilities& capabilities);
 
-// Every line of `tavrelctl list`: the keys that may be opened, then those that may not, with the
-// fix.
-QStringList listLines(const std::vector<ListedKey>& keys);
+// Every line of `tavrelctl list`: the devices that may be opened, then those that may not, with
+// the fix.
+QStringList listLines(const std::vector<ListedDevice>& devices);
 
-// The fix for a key that this user may not open.
+// The fix for a device that this user may not open.
 QString accessFix();
 
 // `tavrelctl show`: one line per key, numbered from 1, with aligned columns:
@@ -72,5 +75,12 @@ QStringList historyJsonLines(const history::HistoryDevice& device, const std::ve
 
 // "FILE:LINE: reason" for each fault listed, and "FILE: … and N more" for those past the cap.
 QStringList fileErrorLines(const QString& file, const configfile::FileErrors& errors);
+
+// The one place where a failure of the system becomes tavrelctl's words: the reason as a clause,
+// "the disk is full".
+QString failureText(const IoResult& result);
+// A file that cannot be read or written: ExitBadFile and "FILE cannot be read: the reason".
+Failure fileReadFailure(const QString& file, const IoResult& result);
+Failure fileWriteFailure(const QString& file, const IoResult& result);
 
 }  // namespace tavrel::ctl

@@ -38,15 +38,15 @@ std::optional<Failure> SessionDriver::start()
     // Only the keys a command names are asked anything: the session itself reads none.
     m_session.start();
     if (m_session.controller()->isInert()) {
-        return Failure(ExitOther, QCoreApplication::translate("tavrelctl", "udev is not available, so no key can be "
+        return Failure(ExitOther, QCoreApplication::translate("tavrelctl", "udev is not available, so no device can be "
                                                                            "found."));
     }
     // A scan that fails announces that instead of a list.
     if (!waitFor([&] { return m_session.scanned() || !failure.isEmpty(); }, ScanLimitMs) || !m_session.scanned()) {
-        return Failure(ExitOther,
-                       failure.isEmpty()
-                           ? QCoreApplication::translate("tavrelctl", "The keys could not be listed.")
-                           : QCoreApplication::translate("tavrelctl", "The keys could not be listed: %1").arg(failure));
+        return Failure(ExitOther, failure.isEmpty()
+                                      ? QCoreApplication::translate("tavrelctl", "The devices could not be listed.")
+                                      : QCoreApplication::translate("tavrelctl", "The devices could not be listed: %1")
+                                            .arg(failure));
     }
     return std::nullopt;
 }

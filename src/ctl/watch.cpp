@@ -1,6 +1,7 @@
 #include "ctl/watch.h"
 
 #include "config/assignment.h"
+#include "ctl/ctllog.h"
 #include "ctl/sessiondriver.h"
 #include "keys/keynames.h"
 #include "platform/interruptsignals.h"
@@ -58,8 +59,8 @@ QString watchLine(const InputChange& change, int key, bool json)
                : QCoreApplication::translate("tavrelctl", "Released: %1, repeat %2").arg(sent, count);
 }
 
-std::optional<Failure> watchKey(AttachedDevice* device, SessionDriver& driver, bool json, QTextStream& out,
-                                QTextStream& err)
+std::optional<Failure> watchDevice(AttachedDevice* device, SessionDriver& driver, bool json, QTextStream& out,
+                                   QTextStream& err)
 {
     const QString name = SessionDriver::nameOf(device);
     // The assignments first: they tell which key sends what arrives.
@@ -74,7 +75,7 @@ std::optional<Failure> watchKey(AttachedDevice* device, SessionDriver& driver, b
                            QCoreApplication::translate("tavrelctl",
                                                        "Permission denied: the keyboard and mouse of %1 may "
                                                        "not be read (%2). Install the udev rule, then unplug "
-                                                       "and replug the key.")
+                                                       "and replug the device.")
                                .arg(name, input->openError()));
         }
         return Failure(ExitDeviceFailed,
@@ -82,6 +83,8 @@ std::optional<Failure> watchKey(AttachedDevice* device, SessionDriver& driver, b
     }
 
     platform::InterruptSignals interrupt;
+    if (!interrupt.active())
+        qCWarning(lcCtl) << "Interrupts are not heard: Ctrl+C ends the watch without letting go of the device first.";
     bool interrupted = false;
     QEventLoop loop;
     QObject context;

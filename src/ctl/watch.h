@@ -27,9 +27,9 @@ QString sentName(const SentInput& input);
 // it, or -1. As text: "Pressed: Ctrl+Shift+B (key 3)"; with `json`, one JSON object.
 QString watchLine(const InputChange& change, int key, bool json);
 
-// Reads `device`'s assignments, then prints a line to `out` for every press and release until
+// Reads the device's assignments, then prints a line to `out` for every press and release until
 // interrupted (no failure) or the device is unplugged (exit status 3). Says on `err` what it does.
-std::optional<Failure> watchKey(AttachedDevice* device, SessionDriver& driver, bool json, QTextStream& out,
-                                QTextStream& err);
+std::optional<Failure> watchDevice(AttachedDevice* device, SessionDriver& driver, bool json, QTextStream& out,
+                                   QTextStream& err);
 
 }  // namespace tavrel::ctl

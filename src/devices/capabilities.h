@@ -1,6 +1,6 @@
 #pragma once
-// What a key offers, decoded from its serial number, and the device list's item text. Characters
-// are counted from 1. A serial that is not one of this key family's codes (a letter where a digit
+// What a device offers, decoded from its serial number, and the device list's item text. Characters
+// are counted from 1. A serial that is not one of this device family's codes (a letter where a digit
 // belongs, too short, empty) decodes to the plainest key: wired, keyboard only, no pairing. Vendor
 // and product ids are shared with other devices, whose serials follow other rules.
 

@@ -1,5 +1,5 @@
 #pragma once
-// Who an attached key is: its interface, which tells two keys apart whatever their serials say,
+// Who an attached device is: its interface, which tells two devices apart whatever their serials say,
 // and the strings it gives about itself.
 
 #include <QString>
@@ -10,13 +10,13 @@ struct KeyIdentity {
     // The interface in sysfs; the kernel names it anew at every plug.
     QString syspath;
     quint32 instanceId = 0;
-    // The USB interface by port path ("1-3:1.0"): the same for a key in that port across plugs.
+    // The USB interface by port path ("1-3:1.0"): the same for a device in that port across plugs.
     QString usbInterface;
     QString product;
     // Not unique: two keys may carry one serial, and other makers' devices share the ids.
     QString serial;
 
-    // The id a user names the key by: the USB interface, or the interface's node name
+    // The id a user names the device by: the USB interface, or the interface's node name
     // ("hidraw3") without a USB parent.
     QString id() const { return usbInterface.isEmpty() ? syspath.section(QLatin1Char('/'), -1) : usbInterface; }
 };

@@ -24,12 +24,12 @@ inline std::string testHookName(uid_t user = geteuid())
     return "/TestHook." + std::to_string(user);
 }
 
-// The optional entry point `void HookUseMapping(const char* name)` of the hook library: from the
+// The optional entry point `void HookUseSharedMemory(const char* name)` of the hook library: from the
 // next HookOn on, the library reads the window from the object of that name instead (null or ""
 // goes back to testHookName()). When another user has taken the shared name, the program
 // creates an object under a name only it knows and passes that name this way, inside the
 // process.
-constexpr const char* HookUseMappingSymbol = "HookUseMapping";
+constexpr const char* HookUseSharedMemorySymbol = "HookUseSharedMemory";
 
 // The object's layout, all numbers little-endian:
 //   bytes 0-3   the main window's X11 window id
@@ -80,14 +80,14 @@ constexpr int HookMessageTokenHighSlot = 4;
 // The messages, one per key transition.
 
 // Every key except the three below; the keystroke flags are in LParam.
-constexpr std::uint32_t WM_HOOKKEY = 0x1400;
-// The left and right Windows keys and the menu key, with WParam WM_KEYDOWN or WM_KEYUP.
-constexpr std::uint32_t WM_HOOKLWIN = 0x2400;
-constexpr std::uint32_t WM_HOOKRWIN = 0x3400;
-constexpr std::uint32_t WM_HOOKAPPS = 0x3500;
+constexpr std::uint32_t HookKeyMessage = 0x1400;
+// The left and right Windows keys and the menu key, with WParam KeyDownWParam or KeyUpWParam.
+constexpr std::uint32_t HookLeftWindowsMessage = 0x2400;
+constexpr std::uint32_t HookRightWindowsMessage = 0x3400;
+constexpr std::uint32_t HookMenuKeyMessage = 0x3500;
 
-constexpr std::uint32_t WM_KEYDOWN = 256;
-constexpr std::uint32_t WM_KEYUP = 257;
+constexpr std::uint32_t KeyDownWParam = 256;
+constexpr std::uint32_t KeyUpWParam = 257;
 
 // Keystroke flags, laid out like the LParam of a PC keystroke message.
 namespace keystroke {

@@ -14,7 +14,7 @@ struct CodeUsage {
 // The keys of the key-name table, in usage order. The kernel's HID driver reports each usage as
 // this code; usage 0x32, which it also reports as KEY_BACKSLASH, has no name in the table.
 // clang-format off
-constexpr std::array<CodeUsage, 104> kKeys{{
+constexpr std::array<CodeUsage, 104> KeyUsages{{
     {KEY_A, 0x04}, {KEY_B, 0x05}, {KEY_C, 0x06}, {KEY_D, 0x07}, {KEY_E, 0x08}, {KEY_F, 0x09},
     {KEY_G, 0x0A}, {KEY_H, 0x0B}, {KEY_I, 0x0C}, {KEY_J, 0x0D}, {KEY_K, 0x0E}, {KEY_L, 0x0F},
     {KEY_M, 0x10}, {KEY_N, 0x11}, {KEY_O, 0x12}, {KEY_P, 0x13}, {KEY_Q, 0x14}, {KEY_R, 0x15},
@@ -43,7 +43,7 @@ constexpr std::array<CodeUsage, 104> kKeys{{
 }};
 // clang-format on
 
-constexpr std::array<CodeUsage, 3> kMouseButtons{{
+constexpr std::array<CodeUsage, 3> MouseButtonUsages{{
     {BTN_LEFT, 0x01},
     {BTN_RIGHT, 0x02},
     {BTN_MIDDLE, 0x04},
@@ -53,7 +53,7 @@ constexpr std::array<CodeUsage, 3> kMouseButtons{{
 
 int usageForKeyCode(unsigned code)
 {
-    for (const CodeUsage& k : kKeys)
+    for (const CodeUsage& k : KeyUsages)
         if (k.code == code)
             return k.usage;
     return 0;
@@ -61,7 +61,7 @@ int usageForKeyCode(unsigned code)
 
 unsigned keyCodeForUsage(int usage)
 {
-    for (const CodeUsage& k : kKeys)
+    for (const CodeUsage& k : KeyUsages)
         if (k.usage == usage)
             return k.code;
     return 0;
@@ -69,7 +69,7 @@ unsigned keyCodeForUsage(int usage)
 
 quint8 mouseButtonForCode(unsigned code)
 {
-    for (const CodeUsage& b : kMouseButtons)
+    for (const CodeUsage& b : MouseButtonUsages)
         if (b.code == code)
             return quint8(b.usage);
     return 0;
@@ -77,7 +77,7 @@ quint8 mouseButtonForCode(unsigned code)
 
 unsigned codeForMouseButton(quint8 button)
 {
-    for (const CodeUsage& b : kMouseButtons)
+    for (const CodeUsage& b : MouseButtonUsages)
         if (b.usage == button)
             return b.code;
     return 0;

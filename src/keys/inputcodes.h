@@ -1,8 +1,8 @@
 #pragma once
 // The key codes of Linux input events (<linux/input-event-codes.h>) that the keys and mouse
 // buttons of the key-name table and of a mouse record arrive as, and the HID usages and mouse
-// buttons they stand for. One table serves both ways: what a key's input devices report is read
-// back as the usages its record holds, and the key emulator sends a record as those codes.
+// buttons they stand for. One table serves both ways: what a device's input devices report is read
+// back as the usages a record holds, and the device emulator sends a record as those codes.
 
 #include <QtGlobal>
 

@@ -7,7 +7,7 @@ namespace tavrel {
 
 std::optional<KeyEvent> decodeHookMessage(quint32 message, quint32 wParam, quint32 lParam, KeyNameFunction keyName)
 {
-    if (message == WM_HOOKKEY) {
+    if (message == HookKeyMessage) {
         KeyTransition transition = KeyTransition::Down;
         if (lParam & keystroke::Released)
             transition = KeyTransition::Up;
@@ -18,21 +18,21 @@ std::optional<KeyEvent> decodeHookMessage(quint32 message, quint32 wParam, quint
 
     QString name;
     switch (message) {
-    case WM_HOOKLWIN:
+    case HookLeftWindowsMessage:
         name = QStringLiteral("Left Windows");
         break;
-    case WM_HOOKRWIN:
+    case HookRightWindowsMessage:
         name = QStringLiteral("Right Windows");
         break;
-    case WM_HOOKAPPS:
+    case HookMenuKeyMessage:
         name = QStringLiteral("Application");
         break;
     default:
         return std::nullopt;
     }
-    if (wParam == WM_KEYDOWN)
+    if (wParam == KeyDownWParam)
         return KeyEvent{KeyTransition::Down, name};
-    if (wParam == WM_KEYUP)
+    if (wParam == KeyUpWParam)
         return KeyEvent{KeyTransition::Up, name};
     return std::nullopt;
 }

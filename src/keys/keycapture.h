@@ -17,7 +17,7 @@ struct KeyEvent {
     bool operator==(const KeyEvent&) const = default;
 };
 
-// The platform's key-name function: the keystroke flags of a WM_HOOKKEY message to a key name.
+// The platform's key-name function: the keystroke flags of a HookKeyMessage message to a key name.
 using KeyNameFunction = QString (*)(quint32 lParam);
 
 // Longest key name taken from the key-name function; longer names are cut.

@@ -5,7 +5,7 @@
 namespace tavrel {
 namespace {
 
-constexpr std::array<KeyName, 104> kTable{{
+constexpr std::array<KeyName, 104> KeyNameTable{{
     {"A", 0x04},          {"B", 0x05},           {"C", 0x06},           {"D", 0x07},
     {"E", 0x08},          {"F", 0x09},           {"G", 0x0A},           {"H", 0x0B},
     {"I", 0x0C},          {"J", 0x0D},           {"K", 0x0E},           {"L", 0x0F},
@@ -38,12 +38,12 @@ constexpr std::array<KeyName, 104> kTable{{
 
 std::span<const KeyName> keyNameTable()
 {
-    return kTable;
+    return KeyNameTable;
 }
 
 QString keyNameForUsage(int usage)
 {
-    for (const KeyName& k : kTable)
+    for (const KeyName& k : KeyNameTable)
         if (k.usage == usage)
             return QString::fromLatin1(k.name);
     return {};
@@ -52,7 +52,7 @@ QString keyNameForUsage(int usage)
 QString modifierNamesForMask(quint8 mask)
 {
     // Display order differs from bit order: Alt comes before Shift on both sides.
-    static constexpr std::array<std::pair<quint8, const char*>, 7> kRest{{
+    static constexpr std::array<std::pair<quint8, const char*>, 7> LaterModifierNames{{
         {0x04, "+Alt"},
         {0x02, "+Shift"},
         {0x08, "+Left Windows"},
@@ -64,7 +64,7 @@ QString modifierNamesForMask(quint8 mask)
     QString text;
     if (mask & 0x01)
         text = QStringLiteral("Ctrl");
-    for (const auto& [bit, piece] : kRest)
+    for (const auto& [bit, piece] : LaterModifierNames)
         if (mask & bit)
             text += QLatin1String(piece);
     if (text.startsWith(QLatin1Char('+')))
@@ -74,7 +74,7 @@ QString modifierNamesForMask(quint8 mask)
 
 int usageForName(const QString& name)
 {
-    for (const KeyName& k : kTable)
+    for (const KeyName& k : KeyNameTable)
         if (name == QLatin1String(k.name))
             return k.usage;
     return 0;

@@ -1,10 +1,12 @@
 #include "platform/historystore.h"
 
+#include "platform/platformlog.h"
 #include "platform/userfile.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,9 +20,9 @@ constexpr qint64 MaxFileBytes = 16 * 1024 * 1024;
 // Below this a file cannot hold more lines than a history keeps, so they are not counted.
 constexpr qint64 BytesPerShortestLine = 128;
 
-FileOutcome systemFault(int error)
+IoResult systemFault(int error)
 {
-    return {FileFault::System, error};
+    return IoResult::fromErrno(error);
 }
 
 int closeKeepingErrno(int fd)
@@ -59,7 +61,7 @@ std::string HistoryStore::pathOf(const QString& fileName) const
     return m_folder + '/' + QFile::encodeName(fileName).toStdString();
 }
 
-FileOutcome HistoryStore::makeFolder() const
+IoResult HistoryStore::makeFolder() const
 {
     // Each missing folder on the way is made for the user only, as the state folder should be.
     for (std::string::size_type slash = 1; slash != std::string::npos;) {
@@ -72,18 +74,18 @@ FileOutcome HistoryStore::makeFolder() const
     if (::stat(m_folder.c_str(), &st) != 0)
         return systemFault(errno);
     if (!S_ISDIR(st.st_mode))
-        return {FileFault::NotAFolder};
-    return {};
+        return IoResult::failure(IoResult::Status::NotAFolder);
+    return IoResult::success();
 }
 
-FileOutcome HistoryStore::append(const QString& fileName, QByteArrayView line, int keep)
+IoResult HistoryStore::append(const QString& fileName, QByteArrayView line, int keep)
 {
-    if (const FileOutcome made = makeFolder(); !made.ok())
+    if (const IoResult made = makeFolder(); !made.ok())
         return made;
     const std::string path = pathOf(fileName);
     const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
-        return errno == ELOOP ? FileOutcome{FileFault::IsLink} : systemFault(errno);
+        return errno == ELOOP ? IoResult::failure(IoResult::Status::IsLink) : systemFault(errno);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         closeKeepingErrno(fd);
@@ -91,7 +93,7 @@ FileOutcome HistoryStore::append(const QString& fileName, QByteArrayView line, i
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return {S_ISDIR(st.st_mode) ? FileFault::IsFolder : FileFault::IsDevice};
+        return IoResult::failure(S_ISDIR(st.st_mode) ? IoResult::Status::IsFolder : IoResult::Status::IsDevice);
     }
     if ((st.st_mode & 07777) != 0600)
         ::fchmod(fd, 0600);
@@ -120,17 +122,17 @@ FileOutcome HistoryStore::append(const QString& fileName, QByteArrayView line, i
     const qint64 size = st.st_size + bytes.size();
     const int bound = keep + keep / 4;
     if (size <= qint64(bound) * BytesPerShortestLine)
-        return {};
+        return IoResult::success(int(bytes.size()));
     return trim(path, keep);
 }
 
-FileOutcome HistoryStore::trim(const std::string& path, int keep) const
+IoResult HistoryStore::trim(const std::string& path, int keep) const
 {
     const FileRead file = readUserFile(path, MaxFileBytes);
     if (!file.outcome.ok())
         return file.outcome;
     if (file.bytes.count('\n') <= keep + keep / 4)
-        return {};
+        return IoResult::success();
     // A new file renamed over the old one: a crash leaves one or the other, whole.
     return writeUserFile(path, lastLines(file.bytes, keep), FileAccess::OwnerOnly);
 }
@@ -138,8 +140,8 @@ FileOutcome HistoryStore::trim(const std::string& path, int keep) const
 HistoryStore::Read HistoryStore::read(const QString& fileName) const
 {
     const FileRead file = readUserFile(pathOf(fileName), MaxFileBytes);
-    if (file.outcome.fault == FileFault::System && file.outcome.error == ENOENT)
-        return {};
+    if (file.outcome.error == ENOENT)
+        return {IoResult::success(), {}};
     return {file.outcome, file.bytes};
 }
 
@@ -147,8 +149,13 @@ QStringList HistoryStore::fileNames() const
 {
     QStringList names;
     DIR* dir = ::opendir(m_folder.c_str());
-    if (!dir)
+    if (!dir) {
+        // No folder yet is no history yet.
+        if (errno != ENOENT)
+            qCWarning(lcPlatform) << "The write histories in" << QFile::decodeName(m_folder.c_str())
+                                  << "cannot be listed:" << std::strerror(errno);
         return names;
+    }
     while (const dirent* e = ::readdir(dir)) {
         const QString name = QFile::decodeName(e->d_name);
         if ((name.startsWith(QLatin1String("serial-")) || name.startsWith(QLatin1String("port-")))

@@ -7,7 +7,7 @@
 // stays one bad line of its own. Once a file holds far more lines than a history keeps, it is
 // replaced whole by a copy of its last lines (writeUserFile(): a new file renamed over it).
 
-#include "config/filefault.h"
+#include "config/ioresult.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -31,10 +31,10 @@ public:
     // Appends `line` (one line, with its newline) to the file named `fileName`, making the folder
     // (0700) and the file (0600) if need be. Past keep + keep / 4 lines, the file keeps its last
     // `keep`.
-    FileOutcome append(const QString& fileName, QByteArrayView line, int keep);
+    IoResult append(const QString& fileName, QByteArrayView line, int keep);
 
     struct Read {
-        FileOutcome outcome;  // a file that is not there reads as empty
+        IoResult outcome = IoResult::success();  // a file that is not there reads as empty
         QByteArray bytes;
     };
     Read read(const QString& fileName) const;
@@ -44,8 +44,8 @@ public:
 
 private:
     std::string pathOf(const QString& fileName) const;
-    FileOutcome makeFolder() const;
-    FileOutcome trim(const std::string& path, int keep) const;
+    IoResult makeFolder() const;
+    IoResult trim(const std::string& path, int keep) const;
 
     std::string m_folder;
 };

@@ -1,7 +1,9 @@
 #include "platform/hooklibrary.h"
 
-#include <QCoreApplication>
+#include "platform/platformlog.h"
 
+#include <cerrno>
+#include <cstring>
 #include <dlfcn.h>
 #include <filesystem>
 
@@ -14,40 +16,34 @@ namespace tavrel::platform {
 
 const char* const InstalledHookLibraryFolder = TAVREL_INSTALLED_HOOK_FOLDER;
 
-namespace {
-
-// The error texts are shown to the user, in the user's language.
-std::string setupErrorText(const char* text)
-{
-    return QCoreApplication::translate("tavrel::platform::HookLibrary", text).toStdString();
-}
-
-}  // namespace
-
-std::unique_ptr<HookLibrary> HookLibrary::load(const std::string& folder, const char* fileName)
+HookLibrary::Loaded HookLibrary::load(const std::string& folder, const char* fileName)
 {
     const std::string path = folder + fileName;
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle)
-        throw HookSetupError(setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "未发现键盘钩子DLL")));
+    if (!handle) {
+        return {IoResult::failure(IoResult::Status::HookLibraryMissing, 0, QString::fromLocal8Bit(dlerror())), nullptr};
+    }
     const auto hookOn = reinterpret_cast<EntryPoint>(dlsym(handle, "HookOn"));
     const auto hookOff = reinterpret_cast<EntryPoint>(dlsym(handle, "HookOff"));
     if (!hookOn || !hookOff) {
         dlclose(handle);
-        throw HookSetupError(
-            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "在给定的 DLL中未发现所需的函数")));
+        return {IoResult::failure(IoResult::Status::HookEntryPointsMissing, 0,
+                                  QStringLiteral("%1 has no HookOn or no HookOff").arg(QString::fromStdString(path))),
+                nullptr};
     }
     // Optional: a library without it reads this user's "TestHook" only.
-    const auto useMapping = reinterpret_cast<NameEntryPoint>(dlsym(handle, HookUseMappingSymbol));
-    return std::unique_ptr<HookLibrary>(new HookLibrary(hookOn, hookOff, useMapping));
+    const auto useSharedMemoryName = reinterpret_cast<NameEntryPoint>(dlsym(handle, HookUseSharedMemorySymbol));
+    return {IoResult::success(), std::unique_ptr<HookLibrary>(new HookLibrary(hookOn, hookOff, useSharedMemoryName))};
 }
 
 std::string executableFolder()
 {
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
+    if (error) {
+        qCWarning(lcPlatform) << "The program's folder is not known:" << QString::fromStdString(error.message());
         return "./";
+    }
     std::string folder = exe.parent_path().string();
     if (folder.empty() || folder.back() != '/')
         folder += '/';
@@ -74,7 +70,8 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
 {
     // Never a bare file name: dlopen would search the library path for it.
     if (folders.empty())
-        throw HookSetupError(setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "未发现键盘钩子DLL")));
+        return {IoResult::failure(IoResult::Status::HookLibraryMissing, 0, QStringLiteral("no folder to look in")),
+                nullptr, nullptr};
     std::string folder = folders.front();
     for (const std::string& candidate : folders) {
         std::error_code error;
@@ -83,25 +80,32 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
             break;
         }
     }
-    KeyboardHook hook;
-    hook.library = HookLibrary::load(folder);
-    hook.mapping = TestHookMapping::create(name);
+    HookLibrary::Loaded loaded = HookLibrary::load(folder);
+    if (!loaded.outcome.ok())
+        return {std::move(loaded.outcome), nullptr, nullptr};
+    KeyboardHook hook{IoResult::success(), std::move(loaded.library), TestHookMemory::create(name)};
     // Another user may have created the name first: capture goes on through a name of our own.
-    if (!hook.mapping && hook.library->canUseMapping())
-        hook.mapping = TestHookMapping::createPrivate(name);
-    if (!hook.mapping || !hook.mapping->store(windowId))
-        throw HookSetupError(
-            setupErrorText(QT_TRANSLATE_NOOP("tavrel::platform::HookLibrary", "创建内存映射文件时出错")));
+    if (!hook.memory && hook.library->takesSharedMemoryName())
+        hook.memory = TestHookMemory::createPrivate(name);
+    if (!hook.memory || !hook.memory->store(windowId)) {
+        const int error = errno;
+        return {IoResult::failure(IoResult::Status::SharedMemoryFailed, error,
+                                  QStringLiteral("%1 cannot be created or written: %2")
+                                      .arg(QString::fromStdString(name), QString::fromLocal8Bit(std::strerror(error)))),
+                nullptr, nullptr};
+    }
     return hook;
 }
 
-bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping)
+bool switchCaptureOn(const HookLibrary& library, TestHookMemory* memory)
 {
-    if (!mapping)
+    if (!memory)
         return false;
-    if (!mapping->reclaim() && !(library.canUseMapping() && mapping->moveToPrivateName()))
+    if (!memory->reclaim() && !(library.takesSharedMemoryName() && memory->moveToPrivateName())) {
+        qCWarning(lcHook) << "Capture stays off: someone else holds" << QString::fromStdString(memory->name());
         return false;
-    library.useMapping(mapping->name());
+    }
+    library.useSharedMemoryName(memory->name());
     library.HookOn();
     return true;
 }

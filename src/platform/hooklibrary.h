@@ -1,29 +1,27 @@
 #pragma once
 // Loading the hook library and preparing "TestHook" at start-up.
 
+#include "config/ioresult.h"
 #include "keys/hookinterface.h"
-#include "platform/testhookmapping.h"
+#include "platform/testhookmemory.h"
 
 #include <QtGlobal>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tavrel::platform {
 
-// Keyboard capture cannot be set up; what() is the text shown to the user, in UTF-8.
-class HookSetupError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 class HookLibrary {
 public:
+    struct Loaded {
+        IoResult outcome;  // Ok, HookLibraryMissing or HookEntryPointsMissing
+        std::unique_ptr<HookLibrary> library;
+    };
     // Loads the hook library from the folder (which ends with a separator) and looks up its
-    // entry points. Throws HookSetupError "未发现键盘钩子DLL" when the file cannot be loaded and
-    // "在给定的 DLL中未发现所需的函数" when HookOn or HookOff is missing.
-    static std::unique_ptr<HookLibrary> load(const std::string& folder, const char* fileName = HookLibraryFileName);
+    // entry points: HookLibraryMissing when the file cannot be loaded (dlerror() in the message),
+    // HookEntryPointsMissing when HookOn or HookOff is missing.
+    static Loaded load(const std::string& folder, const char* fileName = HookLibraryFileName);
 
     // The library stays loaded until the process ends, as its reporting thread may outlive
     // this object.
@@ -36,25 +34,25 @@ public:
     void HookOff() const { m_hookOff(); }
 
     // Whether the library can be told another object to read the window from (its optional
-    // HookUseMapping entry point), and telling it, for the next HookOn.
-    bool canUseMapping() const { return m_useMapping != nullptr; }
-    void useMapping(const std::string& name) const
+    // HookUseSharedMemory entry point), and telling it, for the next HookOn.
+    bool takesSharedMemoryName() const { return m_useSharedMemoryName != nullptr; }
+    void useSharedMemoryName(const std::string& name) const
     {
-        if (m_useMapping)
-            m_useMapping(name.c_str());
+        if (m_useSharedMemoryName)
+            m_useSharedMemoryName(name.c_str());
     }
 
 private:
     using EntryPoint = void (*)();
     using NameEntryPoint = void (*)(const char*);
-    HookLibrary(EntryPoint hookOn, EntryPoint hookOff, NameEntryPoint useMapping)
-        : m_hookOn(hookOn), m_hookOff(hookOff), m_useMapping(useMapping)
+    HookLibrary(EntryPoint hookOn, EntryPoint hookOff, NameEntryPoint useSharedMemoryName)
+        : m_hookOn(hookOn), m_hookOff(hookOff), m_useSharedMemoryName(useSharedMemoryName)
     {
     }
 
     EntryPoint m_hookOn;
     EntryPoint m_hookOff;
-    NameEntryPoint m_useMapping;  // null in a library without it
+    NameEntryPoint m_useSharedMemoryName;  // null in a library without it
 };
 
 // The folder of the running executable, with a trailing separator.
@@ -70,16 +68,16 @@ std::vector<std::string> hookLibraryFolders(const std::string& programFolder = e
                                             const std::string& installedFolder = InstalledHookLibraryFolder);
 
 struct KeyboardHook {
+    IoResult outcome;  // Ok, or the first step that failed; library and memory are null then
     std::unique_ptr<HookLibrary> library;
-    std::unique_ptr<TestHookMapping> mapping;
+    std::unique_ptr<TestHookMemory> memory;
 };
 
 // The start-up steps in order: load the library from the first of the folders that holds it (or
 // from the first folder when none does), look up its entry points, create "TestHook" and store
 // the window id and the run's token in it. When someone else holds the name, and the library can
-// be told another, the object gets a name only this process knows. Throws HookSetupError with the
-// text of the first step that fails ("创建内存映射文件时出错" when no mapping can be created or
-// written).
+// be told another, the object gets a name only this process knows. The outcome names the first
+// step that fails (SharedMemoryFailed when no shared memory can be created or written).
 KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>& folders = hookLibraryFolders(),
                                const std::string& name = testHookName());
 
@@ -88,6 +86,6 @@ KeyboardHook setUpKeyboardHook(quint32 windowId, const std::vector<std::string>&
 // of this process's own), tells the library the name, and then calls HookOn. When no name can be
 // had, HookOn is not called, as the library would report the keys to whatever window the name
 // stands for. Returns whether capture is on.
-bool switchCaptureOn(const HookLibrary& library, TestHookMapping* mapping);
+bool switchCaptureOn(const HookLibrary& library, TestHookMemory* memory);
 
 }  // namespace tavrel::platform

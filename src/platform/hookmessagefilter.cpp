@@ -1,6 +1,7 @@
 #include "platform/hookmessagefilter.h"
 
 #include "keys/hookinterface.h"
+#include "platform/platformlog.h"
 
 #include <QByteArray>
 #include <X11/Xlib.h>
@@ -12,8 +13,10 @@ quint32 internHookMessageAtom(const char* displayName)
 {
     // A short-lived connection of our own: atoms belong to the server, not to a connection.
     Display* display = XOpenDisplay(displayName);
-    if (!display)
+    if (!display) {
+        qCWarning(lcHook) << "No X display: the hook library's messages are not received";
         return 0;
+    }
     const Atom atom = XInternAtom(display, HookMessageAtomName, False);
     XCloseDisplay(display);
     return quint32(atom);
@@ -57,13 +60,12 @@ bool HookMessageFilter::nativeEventFilter(const QByteArray& eventType, void* mes
     if (!hookTypedMessage(message, m_atom))
         return false;
     const std::optional<HookMessage> hookMessage = hookMessageFromXcbEvent(message, m_atom, m_token);
-    if (!hookMessage)
+    if (!hookMessage) {
+        qCDebug(lcHook) << "Swallowed a message of the hook's type without this run's token";
         return true;
-    try {
-        if (m_handler)
-            m_handler(*hookMessage);
-    } catch (...) {
     }
+    if (m_handler)
+        m_handler(*hookMessage);
     return true;
 }
 

@@ -44,9 +44,8 @@ public:
 
     quint32 atom() const { return m_atom; }
 
-    // Hands each hook message to the handler and swallows it, and whatever the handler throws
-    // with it: a malformed message must not reach the user. A message of the hook's type without
-    // the token is swallowed unseen.
+    // Hands each hook message to the handler and swallows it: a malformed message must not reach
+    // any window. A message of the hook's type without the token is swallowed unseen.
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:

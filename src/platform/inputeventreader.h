@@ -1,6 +1,6 @@
 #pragma once
 // Reads one input event device (/dev/input/eventN) with libevdev on the thread that makes it, as
-// the event loop says events have come, without taking the device from anyone else: the key goes
+// the event loop says events have come, without taking the device from anyone else: the device goes
 // on typing into whatever has the focus.
 
 #include "config/inputdecoder.h"

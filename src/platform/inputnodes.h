@@ -1,6 +1,6 @@
 #pragma once
 // The input event devices (/dev/input/eventN) that belong to the same USB device as a hidraw
-// interface: a key's keyboard and mouse interfaces, through which its presses reach the computer.
+// interface: a device's keyboard and mouse interfaces, through which its presses reach the computer.
 
 #include <QString>
 #include <QtGlobal>
@@ -18,7 +18,7 @@ struct InputNode {
     quint64 deviceNumber = 0;
 };
 
-// The event devices whose HID device is an interface of the USB device that the key's hidraw
+// The event devices whose HID device is an interface of the USB device that the device's hidraw
 // interface at `syspath` belongs to (both right on a USB interface, see usbHidParents), in
 // udev's order. Nothing else under that USB device counts: behind a hub or a pass-through port,
 // or below a Bluetooth adapter, are other devices' keyboards. None when the interface is not on

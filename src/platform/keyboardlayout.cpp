@@ -1,5 +1,7 @@
 #include "platform/keyboardlayout.h"
 
+#include "platform/platformlog.h"
+
 #include <xcb/xcb.h>
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
@@ -32,14 +34,14 @@ QString deadKeyText(xkb_keysym_t sym)
     static const struct {
         xkb_keysym_t sym;
         const char16_t* text;
-    } kAccents[] = {
+    } Accents[] = {
         {XKB_KEY_dead_grave, u"`"},          {XKB_KEY_dead_acute, u"\u00B4"},     {XKB_KEY_dead_circumflex, u"^"},
         {XKB_KEY_dead_tilde, u"~"},          {XKB_KEY_dead_diaeresis, u"\u00A8"}, {XKB_KEY_dead_cedilla, u"\u00B8"},
         {XKB_KEY_dead_abovering, u"\u00B0"}, {XKB_KEY_dead_caron, u"\u02C7"},     {XKB_KEY_dead_macron, u"\u00AF"},
         {XKB_KEY_dead_breve, u"\u02D8"},     {XKB_KEY_dead_abovedot, u"\u02D9"},  {XKB_KEY_dead_doubleacute, u"\u02DD"},
         {XKB_KEY_dead_ogonek, u"\u02DB"},
     };
-    for (const auto& a : kAccents)
+    for (const auto& a : Accents)
         if (a.sym == sym)
             return QString::fromUtf16(a.text);
     return {};
@@ -66,11 +68,15 @@ KeyLabels labelsOf(xkb_keymap* keymap, xkb_state* state)
 std::optional<KeyLabels> displayKeyLabels()
 {
     const std::unique_ptr<xcb_connection_t, ConnectionClose> connection(xcb_connect(nullptr, nullptr));
-    if (!connection || xcb_connection_has_error(connection.get()))
+    if (!connection || xcb_connection_has_error(connection.get())) {
+        qCDebug(lcPlatform) << "No X display to read the keyboard layout from";
         return std::nullopt;
+    }
     if (!xkb_x11_setup_xkb_extension(connection.get(), XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr))
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr)) {
+        qCWarning(lcPlatform) << "The X display offers no XKB extension to read the keyboard layout from";
         return std::nullopt;
+    }
     const std::int32_t device = xkb_x11_get_core_keyboard_device_id(connection.get());
     const std::unique_ptr<xkb_context, ContextUnref> context(xkb_context_new(XKB_CONTEXT_NO_FLAGS));
     if (device < 0 || !context)

@@ -14,7 +14,7 @@ struct ScanName {
 
 // Keys whose scan code comes without the extended flag.
 // clang-format off
-constexpr ScanName kPlain[] = {
+constexpr ScanName PlainScanNames[] = {
     {0x01, "Esc"},       {0x02, "1"},          {0x03, "2"},          {0x04, "3"},
     {0x05, "4"},         {0x06, "5"},          {0x07, "6"},          {0x08, "7"},
     {0x09, "8"},         {0x0A, "9"},          {0x0B, "0"},          {0x0C, "-"},
@@ -50,7 +50,7 @@ constexpr ScanName kPlain[] = {
 
 // Keys whose scan code comes with the extended flag.
 // clang-format off
-constexpr ScanName kExtended[] = {
+constexpr ScanName ExtendedScanNames[] = {
     {0x10, "Previous Track"}, {0x19, "Next Track"},    {0x1C, "Num Enter"},
     {0x1D, "Right Ctrl"},     {0x20, "Mute"},          {0x21, "Calculator"},
     {0x22, "Play/Pause"},     {0x24, "Stop Media"},    {0x2E, "Volume Down"},
@@ -91,7 +91,7 @@ QString keyNameText(quint32 lParam)
             return QStringLiteral("Shift");
     }
 
-    const char* name = extended ? find(kExtended, scanCode) : find(kPlain, scanCode);
+    const char* name = extended ? find(ExtendedScanNames, scanCode) : find(PlainScanNames, scanCode);
     if (name)
         return QString::fromLatin1(name);
     return QStringLiteral("Unknown ") + (extended ? QStringLiteral("E0 ") : QString())

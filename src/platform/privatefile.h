@@ -7,7 +7,7 @@
 namespace tavrel::platform {
 
 // writeUserFile() with mode 0600, whatever the umask.
-inline FileOutcome writePrivateFile(const std::string& path, QByteArrayView bytes)
+inline IoResult writePrivateFile(const std::string& path, QByteArrayView bytes)
 {
     return writeUserFile(path, bytes, FileAccess::OwnerOnly);
 }

@@ -1,9 +1,8 @@
 #include "platform/sharedfolder.h"
 
-#include "config/filefault.h"
-
 #include <QFile>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -13,40 +12,40 @@ namespace tavrel::platform {
 
 namespace {
 
+IoResult systemFault(int error, const QByteArray& path)
+{
+    return IoResult::fromErrno(error, QStringLiteral("%1: %2").arg(QFile::decodeName(path),
+                                                                   QString::fromLocal8Bit(std::strerror(error))));
+}
+
 // The folder is this user's alone and really a folder.
-bool privateFolder(const QByteArray& path, QString* why)
+IoResult privateFolder(const QByteArray& path)
 {
     struct stat st {};
-    if (::lstat(path.constData(), &st) != 0) {
-        if (why)
-            *why = systemErrorText(errno);
-        return false;
-    }
+    if (::lstat(path.constData(), &st) != 0)
+        return systemFault(errno, path);
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 0077) != 0) {
-        if (why)
-            *why = QStringLiteral("%1 is not a folder of this user's alone").arg(QFile::decodeName(path));
-        return false;
+        return IoResult::failure(
+            IoResult::Status::NotPermitted, 0,
+            QStringLiteral("%1 is not a folder of this user's alone").arg(QFile::decodeName(path)));
     }
-    return true;
+    return IoResult::success();
 }
 
 }  // namespace
 
-std::optional<QString> sharedFolder(QString* why)
+SharedFolder sharedFolder()
 {
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
     // Without a runtime folder (a session started without a login manager, su), one in /tmp of
     // this user's; its checks refuse one that somebody else made first.
     const QByteArray folder =
         runtime.startsWith('/') ? runtime + "/tavrel" : "/tmp/tavrel-" + QByteArray::number(::geteuid());
-    if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST) {
-        if (why)
-            *why = QStringLiteral("%1: %2").arg(QFile::decodeName(folder), systemErrorText(errno));
-        return std::nullopt;
-    }
-    if (!privateFolder(folder, why))
-        return std::nullopt;
-    return QFile::decodeName(folder);
+    if (::mkdir(folder.constData(), 0700) != 0 && errno != EEXIST)
+        return {systemFault(errno, folder), {}};
+    if (IoResult checked = privateFolder(folder); !checked.ok())
+        return {std::move(checked), {}};
+    return {IoResult::success(), QFile::decodeName(folder)};
 }
 
 FileLock::~FileLock()
@@ -62,7 +61,7 @@ FileLock::Attempt FileLock::tryLock()
     if (m_fd < 0) {
         m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (m_fd < 0) {
-            m_error = errno;
+            m_failure = systemFault(errno, QFile::encodeName(m_path));
             return Attempt::Failed;
         }
     }
@@ -76,7 +75,7 @@ FileLock::Attempt FileLock::tryLock()
     }
     if (errno == EWOULDBLOCK)
         return Attempt::Busy;
-    m_error = errno;
+    m_failure = systemFault(errno, QFile::encodeName(m_path));
     return Attempt::Failed;
 }
 

@@ -4,16 +4,22 @@
 // lock on a file there. Nothing runs to serve it: the kernel lets a lock go when its process
 // ends, however it ends, and a file left behind stops nobody.
 
+#include "config/ioresult.h"
+
 #include <QString>
-#include <optional>
 
 namespace tavrel::platform {
 
 // $XDG_RUNTIME_DIR/tavrel, or /tmp/tavrel-<uid> where no runtime folder is set, made on first
 // use with mode 0700. A folder there that is a link, that is not this user's, or that others may
-// enter is refused: whoever could write there could post notices in the user's name. None, with
-// the reason in `why`, when the folder cannot be had.
-std::optional<QString> sharedFolder(QString* why = nullptr);
+// enter is refused: whoever could write there could post notices in the user's name.
+struct SharedFolder {
+    IoResult outcome;  // Ok, or why the folder cannot be had (its message names the folder)
+    QString path;      // empty unless Ok
+
+    explicit operator bool() const { return outcome.ok(); }
+};
+SharedFolder sharedFolder();
 
 // An exclusive advisory lock (flock) on a file, made with mode 0600 when it is missing.
 class FileLock {
@@ -26,21 +32,21 @@ public:
     enum class Attempt {
         Taken,
         Busy,    // another open file description holds it
-        Failed,  // the file cannot be opened or locked; error() says why
+        Failed,  // the file cannot be opened or locked; failure() says why
     };
     // Takes the lock without waiting.
     Attempt tryLock();
     void unlock();
     bool locked() const { return m_locked; }
-    // errno of the last failure.
-    int error() const { return m_error; }
+    // Why the last attempt failed, with its errno.
+    const IoResult& failure() const { return m_failure; }
     const QString& path() const { return m_path; }
 
 private:
     QString m_path;
     int m_fd = -1;
     bool m_locked = false;
-    int m_error = 0;
+    IoResult m_failure = IoResult::success();
 };
 
 }  // namespace tavrel::platform

@@ -1,9 +1,12 @@
 #include "platform/userfile.h"
 
+#include "platform/platformlog.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/random.h>
@@ -13,21 +16,26 @@
 namespace tavrel::platform {
 namespace {
 
-FileOutcome systemFault(int error)
+IoResult systemFault(int error)
 {
-    return {FileFault::System, error};
+    return IoResult::fromErrno(error);
+}
+
+IoResult refused(IoResult::Status status)
+{
+    return IoResult::failure(status);
 }
 
 // What stands at a path when it is no regular file.
-FileOutcome notRegular(mode_t mode)
+IoResult notRegular(mode_t mode)
 {
     if (S_ISLNK(mode))
-        return {FileFault::IsLink};
+        return refused(IoResult::Status::IsLink);
     if (S_ISDIR(mode))
-        return {FileFault::IsFolder};
+        return refused(IoResult::Status::IsFolder);
     if (S_ISFIFO(mode) || S_ISSOCK(mode))
-        return {FileFault::IsPipe};
-    return {FileFault::IsDevice};
+        return refused(IoResult::Status::IsPipe);
+    return refused(IoResult::Status::IsDevice);
 }
 
 std::string folderOf(const std::string& path)
@@ -79,7 +87,7 @@ int closeKeepingErrno(int fd)
 // first opened without access (O_PATH), which opens no device and waits for no FIFO writer, and
 // that very file is then opened through /proc. Where /proc is missing, the path is opened again
 // and must still be the same file.
-int openRegularFile(const std::string& path, struct stat& st, FileOutcome& outcome)
+int openRegularFile(const std::string& path, struct stat& st, IoResult& outcome)
 {
     const int located = ::open(path.c_str(), O_PATH | O_CLOEXEC);
     if (located < 0) {
@@ -94,11 +102,11 @@ int openRegularFile(const std::string& path, struct stat& st, FileOutcome& outco
         outcome = notRegular(st.st_mode);
         return closeKeepingErrno(located);
     }
-    constexpr int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    constexpr int ReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     const std::string same = "/proc/self/fd/" + std::to_string(located);
-    int fd = ::open(same.c_str(), flags);
+    int fd = ::open(same.c_str(), ReadFlags);
     if (fd < 0 && errno == ENOENT)
-        fd = ::open(path.c_str(), flags);
+        fd = ::open(path.c_str(), ReadFlags);
     if (fd < 0) {
         outcome = systemFault(errno);
         return closeKeepingErrno(located);
@@ -123,18 +131,18 @@ int openRegularFile(const std::string& path, struct stat& st, FileOutcome& outco
 
 }  // namespace
 
-FileOutcome writeUserFile(const std::string& path, QByteArrayView bytes, FileAccess access)
+IoResult writeUserFile(const std::string& path, QByteArrayView bytes, FileAccess access)
 {
     if (path.empty() || path.back() == '/')
-        return {FileFault::NotAFileName};
+        return refused(IoResult::Status::NotAFileName);
     const std::string folder = folderOf(path);
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0)
         return systemFault(errno);
     if (!S_ISDIR(st.st_mode))
-        return {FileFault::NotAFolder};
+        return refused(IoResult::Status::NotAFolder);
     if ((st.st_mode & S_IWOTH) && !(st.st_mode & S_ISVTX))
-        return {FileFault::FolderOpenToAll};
+        return refused(IoResult::Status::FolderOpenToAll);
 
     // A file that is replaced keeps its permissions, as an editor's save does: a key file the
     // user has made private stays private.
@@ -180,11 +188,12 @@ FileOutcome writeUserFile(const std::string& path, QByteArrayView bytes, FileAcc
     // The new name lasts a crash once the folder is on disk too; a folder that cannot be synced
     // still holds the whole file.
     const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
+    if (folderFd < 0 || ::fsync(folderFd) != 0)
+        qCDebug(lcPlatform) << "The folder of" << QString::fromStdString(path)
+                            << "was not synced:" << std::strerror(errno);
+    if (folderFd >= 0)
         ::close(folderFd);
-    }
-    return {};
+    return IoResult::success(int(bytes.size()));
 }
 
 FileRead readUserFile(const std::string& path, qint64 maxBytes)
@@ -198,7 +207,7 @@ FileRead readUserFile(const std::string& path, qint64 maxBytes)
     // read itself stops one byte beyond the limit.
     if (st.st_size > maxBytes) {
         ::close(fd);
-        result.outcome = {FileFault::TooLarge};
+        result.outcome = refused(IoResult::Status::TooLarge);
         return result;
     }
     QByteArray bytes(qsizetype(std::max<qint64>(st.st_size, 4096)) + 1, Qt::Uninitialized);
@@ -223,10 +232,11 @@ FileRead readUserFile(const std::string& path, qint64 maxBytes)
     }
     ::close(fd);
     if (total > maxBytes) {
-        result.outcome = {FileFault::TooLarge};
+        result.outcome = refused(IoResult::Status::TooLarge);
         return result;
     }
     bytes.truncate(qsizetype(total));
+    result.outcome = IoResult::success(int(total));
     result.bytes = std::move(bytes);
     return result;
 }

@@ -3,7 +3,7 @@
 // save, the state snapshot) and the one way a key file is read. Paths are bytes, as the kernel
 // takes them: QFile::encodeName() of what the user gave.
 
-#include "config/filefault.h"
+#include "config/ioresult.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -23,10 +23,10 @@ enum class FileAccess {
 // user's. Anything else but a regular file there (a folder, a FIFO, a device) is refused too, and
 // so is a folder that others may write to without the sticky bit, as anyone could swap the file
 // there between the write and the rename.
-FileOutcome writeUserFile(const std::string& path, QByteArrayView bytes, FileAccess access = FileAccess::AsUmaskAllows);
+IoResult writeUserFile(const std::string& path, QByteArrayView bytes, FileAccess access = FileAccess::AsUmaskAllows);
 
 struct FileRead {
-    FileOutcome outcome;
+    IoResult outcome;  // Ok with the bytes, or why there are none
     QByteArray bytes;
 };
 

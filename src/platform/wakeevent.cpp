@@ -1,13 +1,20 @@
 #include "platform/wakeevent.h"
 
+#include "platform/platformlog.h"
+
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace tavrel::platform {
 
-WakeEvent::WakeEvent() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+WakeEvent::WakeEvent() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{
+    if (m_fd < 0)
+        qCWarning(lcPlatform) << "No wake-up descriptor:" << std::strerror(errno);
+}
 
 WakeEvent::~WakeEvent()
 {

@@ -1,11 +1,11 @@
 #include "session/attacheddevice.h"
 
-#include "config/filefault.h"
 #include "config/reportdispatch.h"
 #include "hid/hiddevice.h"
 #include "platform/sharedfolder.h"
 #include "session/devicenoticeboard.h"
 #include "session/keyinput.h"
+#include "session/sessionlog.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -316,8 +316,8 @@ void AttachedDevice::beginWrite()
         return;
     }
     if (attempt == platform::FileLock::Attempt::Failed)
-        qWarning("The write lock %s cannot be taken (%s); writing without it.", qPrintable(m_lock->path()),
-                 qPrintable(systemErrorText(m_lock->error())));
+        qCWarning(lcSession) << "The write lock cannot be taken, so the write goes on without it:"
+                             << m_lock->failure().message;
     if (std::exchange(m_waitingForLock, false))
         emit sharingChanged();
     // Whatever another program wrote before the lock came to this one is what the device holds:
@@ -468,7 +468,7 @@ void AttachedDevice::bind()
     m_bindOpen = true;
     m_bindCountdown = BindSeconds;
     m_bindTimer->start();
-    m_channel.send(pairReport(PAIR_BIND), [this](const IoResult& result) {
+    m_channel.send(pairReport(PairBindAction), [this](const IoResult& result) {
         if (result.ok())
             return;
         m_bindOpen = false;
@@ -507,7 +507,7 @@ void AttachedDevice::bindTick()
 void AttachedDevice::clearBindings()
 {
     m_bindOpen = false;
-    m_channel.send(pairReport(PAIR_CLEAR), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
+    m_channel.send(pairReport(PairClearAction), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,17 +1,17 @@
 #include "session/devicenoticeboard.h"
 
+#include "platform/filefailure.h"
 #include "platform/privatefile.h"
 #include "platform/sharedfolder.h"
+#include "session/sessionlog.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileSystemWatcher>
-#include <QLoggingCategory>
 #include <QRandomGenerator>
+#include <cerrno>
 
 namespace tavrel {
-
-Q_LOGGING_CATEGORY(lcSharing, "tavrel.sharing")
 
 namespace {
 
@@ -45,12 +45,12 @@ bool DeviceNoticeBoard::open()
     if (m_opened)
         return available();
     m_opened = true;
-    QString why;
-    m_folder = platform::sharedFolder(&why);
-    if (!m_folder) {
-        qCWarning(lcSharing) << "Writes are not shared with other Tavrel programs:" << why;
+    const platform::SharedFolder folder = platform::sharedFolder();
+    if (!folder) {
+        qCWarning(lcSharing) << "Writes are not shared with other Tavrel programs:" << folder.outcome.message;
         return false;
     }
+    m_folder = folder.path;
     m_watcher = new QFileSystemWatcher(this);
     // A notice replaces the old one by a rename, which changes the folder.
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &DeviceNoticeBoard::noticesChanged);
@@ -87,8 +87,13 @@ std::optional<DeviceNotice> DeviceNoticeBoard::notice(const QString& deviceId) c
         return std::nullopt;
     const platform::FileRead read =
         platform::readUserFile(QFile::encodeName(pathFor(deviceId, ".notice")).toStdString(), MaxNoticeFileBytes);
-    if (!read.outcome.ok())
+    if (!read.outcome.ok()) {
+        // No notice yet is the usual case.
+        if (read.outcome.error != ENOENT)
+            qCWarning(lcSharing) << "The change notice of" << deviceId
+                                 << "cannot be read:" << fileFailureText(read.outcome);
         return std::nullopt;
+    }
     auto notice = decodeNotice(read.bytes);
     if (!notice)
         qCWarning(lcSharing) << "Ignored a change notice that is not one:" << pathFor(deviceId, ".notice");
@@ -99,10 +104,10 @@ bool DeviceNoticeBoard::post(const QString& deviceId, const DeviceNotice& notice
 {
     if (!m_folder)
         return false;
-    const FileOutcome outcome =
+    const IoResult outcome =
         platform::writePrivateFile(QFile::encodeName(pathFor(deviceId, ".notice")).toStdString(), encodeNotice(notice));
     if (!outcome.ok())
-        qCWarning(lcSharing) << "The change notice of" << deviceId << "was not written:" << fileFaultText(outcome);
+        qCWarning(lcSharing) << "The change notice of" << deviceId << "was not written:" << fileFailureText(outcome);
     return outcome.ok();
 }
 

@@ -3,8 +3,8 @@
 #include "platform/hidudevinfo.h"
 #include "platform/inputeventreader.h"
 #include "platform/inputnodes.h"
+#include "session/sessionlog.h"
 
-#include <QLoggingCategory>
 #include <QPointer>
 #include <algorithm>
 #include <cerrno>
@@ -13,8 +13,6 @@
 namespace tavrel {
 
 namespace {
-
-Q_LOGGING_CATEGORY(keyInputLog, "tavrel.keyinput", QtWarningMsg)
 
 // The bus number the kernel gives USB devices (BUS_USB).
 constexpr quint16 UsbBus = 0x03;
@@ -87,7 +85,7 @@ void KeyInput::refind()
         // What is read must be this key's own interface: a node taken by another device since
         // udev listed it, or one that says it is another device, is let go of at once.
         if (reader->isOpen() && !reader->isDevice(node.deviceNumber, UsbBus, identity->vendorId, identity->productId)) {
-            qCWarning(keyInputLog, "%s", qUtf8Printable(reader->error()));
+            qCWarning(lcKeyInput, "%s", qUtf8Printable(reader->error()));
             continue;
         }
         if (!reader->isOpen()) {

@@ -70,7 +70,7 @@ void WriteHistory::recordWrite(const AttachedDevice* key, const QList<int>& keys
     }
     if (entry.keys.empty())
         return;
-    const FileOutcome appended = m_store.append(device.fileName(), history::entryLine(entry), history::KeptEntries);
+    const IoResult appended = m_store.append(device.fileName(), history::entryLine(entry), history::KeptEntries);
     if (!appended.ok())
         emit failed(key->itemText(), appended);
 }
@@ -90,7 +90,7 @@ WriteHistory::Entries WriteHistory::entriesIn(const QString& fileName) const
     const auto extra = qsizetype(text.entries.size()) - history::KeptEntries;
     if (extra > 0)
         text.entries.erase(text.entries.begin(), text.entries.begin() + extra);
-    return {{}, std::move(text)};
+    return {IoResult::success(), std::move(text)};
 }
 
 }  // namespace tavrel

@@ -4,7 +4,6 @@
 // held and those written, and what asked for the write. A history that cannot be written is
 // announced and never stops the write. TAVREL_HISTORY=0 turns the history off.
 
-#include "config/filefault.h"
 #include "config/historyentry.h"
 #include "platform/historystore.h"
 
@@ -44,7 +43,7 @@ public:
     void recordWrite(const AttachedDevice* key, const QList<int>& keys);
 
     struct Entries {
-        FileOutcome outcome;
+        IoResult outcome = IoResult::success();
         history::HistoryText text;
     };
     Entries entries(const history::HistoryDevice& device) const;
@@ -56,7 +55,7 @@ public:
 
 signals:
     // The history of the device `itemText` names could not be written; the write went on.
-    void failed(const QString& itemText, const tavrel::FileOutcome& outcome);
+    void failed(const QString& itemText, const tavrel::IoResult& outcome);
 
 private:
     const DeviceSession& m_session;

@@ -1,5 +1,7 @@
 #include "ui/errorbox.h"
 
+#include "platform/filefailure.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -9,10 +11,24 @@ namespace tavrel {
 QString withFullStop(const QString& text)
 {
     // A Chinese sentence ends with its own full stop (or ！ or ？), which sorts after ours.
-    static const QString sentenceEnds = QStringLiteral("。！？");
-    if (!text.isEmpty() && text.back() > QLatin1Char('.') && !sentenceEnds.contains(text.back()))
+    static const QString SentenceEnds = QStringLiteral("。！？");
+    if (!text.isEmpty() && text.back() > QLatin1Char('.') && !SentenceEnds.contains(text.back()))
         return text + QLatin1Char('.');
     return text;
+}
+
+QString failureText(const IoResult& result)
+{
+    switch (result.status) {
+    case IoResult::Status::HookLibraryMissing:
+        return QCoreApplication::translate("tavrel::ErrorBox", "未发现键盘钩子DLL");
+    case IoResult::Status::HookEntryPointsMissing:
+        return QCoreApplication::translate("tavrel::ErrorBox", "在给定的 DLL中未发现所需的函数");
+    case IoResult::Status::SharedMemoryFailed:
+        return QCoreApplication::translate("tavrel::ErrorBox", "创建内存映射文件时出错");
+    default:
+        return fileFailureText(result);
+    }
 }
 
 void showErrorBox(const QString& text)

@@ -1,9 +1,10 @@
 #pragma once
-// The application's top-level error handling: an error that ends a handler is shown in a box
-// titled "Tavrel", and the program goes on.
+// The window's one place for failures: a failure of the system in the user's words, and the box
+// titled "Tavrel" that shows it while the program goes on.
+
+#include "config/ioresult.h"
 
 #include <QString>
-#include <exception>
 
 namespace tavrel {
 
@@ -11,20 +12,13 @@ namespace tavrel {
 // does not end a Chinese sentence already.
 QString withFullStop(const QString& text);
 
+// A failure in the user's words: the whole sentence for the keyboard hook's, and for a file's the
+// reason, which the caller puts after the file's name ("无法保存%1：%2").
+QString failureText(const IoResult& result);
+
 // Shows the error box now; it stays until the user closes it, while the program goes on.
 void showErrorBox(const QString& text);
 // Shows it once the event loop runs, so that the handler that failed can return first.
 void postErrorBox(const QString& text);
-
-// Runs a handler; what it throws ends it and is shown, as for every handler of the windows.
-template <class F>
-void guarded(F&& handler)
-{
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        postErrorBox(QString::fromUtf8(e.what()));
-    }
-}
 
 }  // namespace tavrel

@@ -3,7 +3,7 @@
 // file is checked: a file of a megabyte can hold a hundred thousand faults, each to be found.
 
 #include "config/configfile.h"
-#include "config/filefault.h"
+#include "config/ioresult.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -19,7 +19,7 @@ class KeyFileReader : public QObject {
 public:
     struct Result {
         QString path;
-        FileOutcome outcome;  // why the file could not be read; its bytes are empty then
+        IoResult outcome;  // Ok, or why the file could not be read; its bytes are empty then
         QByteArray bytes;
         // The file's faults, or none when it parses as a key file.
         std::optional<configfile::FileErrors> faults;

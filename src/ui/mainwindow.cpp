@@ -2,7 +2,7 @@
 
 #include "platform/hooklibrary.h"
 #include "platform/hookmessagefilter.h"
-#include "platform/testhookmapping.h"
+#include "platform/testhookmemory.h"
 #include "ui/errorbox.h"
 #include "ui/pairingwindow.h"
 #include "ui/widgets/circlebutton.h"
@@ -99,15 +99,12 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent)
 
 void MainWindow::connectHandlers()
 {
-    const auto handler = [this](void (MainWindow::*method)()) {
-        return [this, method] { guarded([&] { (this->*method)(); }); };
-    };
+    const auto handler = [this](void (MainWindow::*method)()) { return [this, method] { (this->*method)(); }; };
     connect(m_readButton, &QAbstractButton::clicked, this, handler(&MainWindow::onReadClicked));
     connect(m_writeButton, &QAbstractButton::clicked, this, handler(&MainWindow::onWriteClicked));
     connect(m_pairingButton, &QAbstractButton::clicked, this, handler(&MainWindow::onPairingClicked));
     connect(m_webLink, &ui::GradientText::clicked, this, handler(&MainWindow::onWebLinkClicked));
-    connect(m_deviceButtons, &QButtonGroup::idClicked, this,
-            [this](int device) { guarded([&] { onDeviceButtonClicked(device); }); });
+    connect(m_deviceButtons, &QButtonGroup::idClicked, this, [this](int device) { onDeviceButtonClicked(device); });
     m_captureBox->installEventFilter(this);
     connectKeyEditor();
     buildFileActions();

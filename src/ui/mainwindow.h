@@ -32,7 +32,7 @@ class PairingWindow;
 namespace platform {
 class HookLibrary;
 class HookMessageFilter;
-class TestHookMapping;
+class TestHookMemory;
 }  // namespace platform
 
 namespace ui {
@@ -201,7 +201,7 @@ private:
     // The device whose events the window takes, the selected one.
     QPointer<AttachedDevice> m_connectedDevice;
     std::unique_ptr<platform::HookLibrary> m_hook;
-    std::unique_ptr<platform::TestHookMapping> m_testHook;
+    std::unique_ptr<platform::TestHookMemory> m_testHook;
     std::unique_ptr<platform::HookMessageFilter> m_hookFilter;
     PairingWindow* m_pairingWindow = nullptr;
     std::unique_ptr<PairingWindow> m_ownPairingWindow;

@@ -6,6 +6,7 @@
 #include "platform/hookmessagefilter.h"
 #include "platform/keynametext.h"
 #include "ui/errorbox.h"
+#include "ui/windowlog.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -17,14 +18,14 @@ void MainWindow::setUpCapture()
 {
     // The hook library and "TestHook"; the first failure ends start-up here, and the window
     // runs on without capture.
-    try {
-        platform::KeyboardHook hook = platform::setUpKeyboardHook(quint32(winId()));
-        m_hook = std::move(hook.library);
-        m_testHook = std::move(hook.mapping);
-    } catch (const std::exception& e) {
-        postErrorBox(QString::fromUtf8(e.what()));
+    platform::KeyboardHook hook = platform::setUpKeyboardHook(quint32(winId()));
+    if (!hook.outcome.ok()) {
+        qCWarning(lcWindow) << "Keyboard capture is off:" << hook.outcome.message;
+        postErrorBox(failureText(hook.outcome));
         return;
     }
+    m_hook = std::move(hook.library);
+    m_testHook = std::move(hook.memory);
     m_hookFilter =
         std::make_unique<platform::HookMessageFilter>(m_testHook->token(), [this](const platform::HookMessage& m) {
             handleHookMessage(m.message, m.wParam, m.lParam);
@@ -52,9 +53,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_captureBox) {
         if (event->type() == QEvent::FocusIn)
-            guarded([this] { startCapture(); });
+            startCapture();
         else if (event->type() == QEvent::FocusOut)
-            guarded([this] { stopCapture(); });
+            stopCapture();
     }
     return QWidget::eventFilter(watched, event);
 }

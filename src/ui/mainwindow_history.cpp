@@ -33,10 +33,10 @@ void MainWindow::buildHistoryAction()
     m_undoAction = new QAction(tr("撤销上次写入"), this);
     m_undoAction->setObjectName(QStringLiteral("undoAction"));
     addAction(m_undoAction);
-    connect(m_undoAction, &QAction::triggered, this, [this] { guarded([&] { onUndoTriggered(); }); });
-    connect(m_session->history(), &WriteHistory::failed, this, [this](const QString&, const FileOutcome& outcome) {
+    connect(m_undoAction, &QAction::triggered, this, [this] { onUndoTriggered(); });
+    connect(m_session->history(), &WriteHistory::failed, this, [this](const QString&, const IoResult& outcome) {
         // The write goes on: the status box says what is missing, beside the serial it shows.
-        m_historyNote = tr("写入历史未保存：%1").arg(fileFaultText(outcome));
+        m_historyNote = tr("写入历史未保存：%1").arg(failureText(outcome));
         showSerial(true);
     });
 }
@@ -53,7 +53,7 @@ std::optional<history::UndoPlan> MainWindow::undoPlan(QString* about)
     const WriteHistory* history = m_session->history();
     const WriteHistory::Entries read = history->entries(history->deviceOf(device));
     if (!read.outcome.ok()) {
-        postErrorBox(tr("无法读取写入历史：%1").arg(fileFaultText(read.outcome)));
+        postErrorBox(tr("无法读取写入历史：%1").arg(failureText(read.outcome)));
         return std::nullopt;
     }
     const history::HistoryEntry* entry = latestChange(read.text.entries);
@@ -107,23 +107,21 @@ void MainWindow::onUndoTriggered()
         m_undoBox = nullptr;
         if (result != QMessageBox::Yes)
             return;
-        guarded([&] {
-            // What the device holds may have changed while the box was open: checked again.
-            QString time;
-            if (!device || device != m_editor->selected() || m_editor->busy())
-                return;
-            const std::optional<history::UndoPlan> now = undoPlan(&time);
-            if (!now || now->restore != first.restore) {
-                if (now)
-                    postErrorBox(tr("上次写入在确认期间已改变，没有撤销。"));
-                return;
-            }
-            for (const history::KeyWrite& k : now->restore)
-                device->setRecord(k.key, k.written, RecordOrigin::Loaded);
-            m_session->history()->setCommand(QStringLiteral("tavrel"), QStringLiteral("undo"));
-            device->writeKeys(keys);
-            m_session->history()->setCommand(QStringLiteral("tavrel"), QStringLiteral("write"));
-        });
+        // What the device holds may have changed while the box was open: checked again.
+        QString time;
+        if (!device || device != m_editor->selected() || m_editor->busy())
+            return;
+        const std::optional<history::UndoPlan> now = undoPlan(&time);
+        if (!now || now->restore != first.restore) {
+            if (now)
+                postErrorBox(tr("上次写入在确认期间已改变，没有撤销。"));
+            return;
+        }
+        for (const history::KeyWrite& k : now->restore)
+            device->setRecord(k.key, k.written, RecordOrigin::Loaded);
+        m_session->history()->setCommand(QStringLiteral("tavrel"), QStringLiteral("undo"));
+        device->writeKeys(keys);
+        m_session->history()->setCommand(QStringLiteral("tavrel"), QStringLiteral("write"));
     });
     // Window-modal and opened without a nested event loop.
     m_undoBox->open();

@@ -88,9 +88,9 @@ void MainWindow::onMouseTabClicked()
 
 void MainWindow::connectKeyEditor()
 {
-    connect(m_keyPicker, &ui::KeyPicker::keyClicked, this, [this] { guarded([this] { onKeyPicked(); }); });
-    connect(m_keyboardTab, &ui::TabItem::clicked, this, [this] { guarded([this] { onKeyboardTabClicked(); }); });
-    connect(m_mouseTab, &ui::TabItem::clicked, this, [this] { guarded([this] { onMouseTabClicked(); }); });
+    connect(m_keyPicker, &ui::KeyPicker::keyClicked, this, [this] { onKeyPicked(); });
+    connect(m_keyboardTab, &ui::TabItem::clicked, this, [this] { onKeyboardTabClicked(); });
+    connect(m_mouseTab, &ui::TabItem::clicked, this, [this] { onMouseTabClicked(); });
     // A page the user switched to shows the key as its record is: the keyboard page of a key
     // that stayed a mouse key would show a combination the write does not send.
     connect(m_pages, &ui::TabControl::currentChanged, this, [this] {
@@ -100,12 +100,12 @@ void MainWindow::connectKeyEditor()
     // Only the user's choices: the window's own, while it shows a record, change nothing.
     connect(m_mouseButtons, &QButtonGroup::idToggled, this, [this](int button, bool checked) {
         if (checked && !m_showing)
-            guarded([&] { m_editor->setMouseButton(quint8(button)); });
+            m_editor->setMouseButton(quint8(button));
     });
     for (QButtonGroup* trigger : {m_mouseTrigger, m_keyboardTrigger}) {
         connect(trigger, &QButtonGroup::idToggled, this, [this](int repeat, bool checked) {
             if (checked && !m_showing)
-                guarded([&] { m_editor->setRepeat(repeat == 1); });
+                m_editor->setRepeat(repeat == 1);
         });
     }
 }

@@ -34,14 +34,14 @@ void MainWindow::buildFileActions()
         action->setShortcut(key);
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
-        connect(action, &QAction::triggered, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
     };
     add("saveAction", tr("保存按键配置…"), QKeySequence::Save, &MainWindow::onSaveTriggered);
     add("openAction", tr("载入按键配置…"), QKeySequence::Open, &MainWindow::onOpenTriggered);
     setContextMenuPolicy(Qt::ActionsContextMenu);
     m_keyFileReader = new KeyFileReader(this);
     connect(m_keyFileReader, &KeyFileReader::finished, this,
-            [this](const KeyFileReader::Result& read) { guarded([&] { showLoadedKeyFile(read); }); });
+            [this](const KeyFileReader::Result& read) { showLoadedKeyFile(read); });
 }
 
 void MainWindow::onSaveTriggered()
@@ -79,7 +79,7 @@ void MainWindow::askForFile(bool save)
         m_fileDialog->setFileMode(QFileDialog::ExistingFile);
     }
     connect(m_fileDialog, &QFileDialog::fileSelected, this,
-            [this, save](const QString& path) { guarded([&] { save ? saveKeyFile(path) : openKeyFile(path); }); });
+            [this, save](const QString& path) { save ? saveKeyFile(path) : openKeyFile(path); });
     connect(m_fileDialog, &QObject::destroyed, this, [this] { m_fileDialog = nullptr; });
     // Window-modal and opened without a nested event loop: reads, writes and hotplug go on.
     m_fileDialog->open();
@@ -92,9 +92,9 @@ void MainWindow::saveKeyFile(const QString& path)
         postErrorBox(tr("按键尚未读取，无法保存。"));
         return;
     }
-    const FileOutcome saved = platform::writeUserFile(QFile::encodeName(path).toStdString(), text);
+    const IoResult saved = platform::writeUserFile(QFile::encodeName(path).toStdString(), text);
     if (!saved.ok()) {
-        postErrorBox(tr("无法保存%1：%2").arg(QDir::toNativeSeparators(path), fileFaultText(saved)));
+        postErrorBox(tr("无法保存%1：%2").arg(QDir::toNativeSeparators(path), failureText(saved)));
         return;
     }
     m_messagePopup->setText(tr("按键配置已保存到%1。").arg(QFileInfo(path).fileName()));
@@ -111,7 +111,7 @@ void MainWindow::showLoadedKeyFile(const KeyFileReader::Result& read)
 {
     const QString name = QFileInfo(read.path).fileName();
     if (!read.outcome.ok()) {
-        postErrorBox(tr("无法读取%1：%2").arg(QDir::toNativeSeparators(read.path), fileFaultText(read.outcome)));
+        postErrorBox(tr("无法读取%1：%2").arg(QDir::toNativeSeparators(read.path), failureText(read.outcome)));
         return;
     }
     // The editor takes a file that parsed, checking it against the device, and says so when the

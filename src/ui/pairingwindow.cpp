@@ -67,7 +67,7 @@ PairingWindow::PairingWindow(DeviceEditor* editor, QWidget* parent) : QWidget(pa
     m_bindButton->setPictureSize(48);
     m_bindButton->setPadding(2);
     m_bindButton->setToolTip(tr("10秒内按下发射器任意键。"));
-    connect(m_bindButton, &QAbstractButton::clicked, this, [this] { guarded([this] { onBindClicked(); }); });
+    connect(m_bindButton, &QAbstractButton::clicked, this, [this] { onBindClicked(); });
 
     auto* header = new ui::ToolBarBand(root);
     header->setObjectName(QStringLiteral("header"));
@@ -91,7 +91,7 @@ PairingWindow::PairingWindow(DeviceEditor* editor, QWidget* parent) : QWidget(pa
     m_clearButton->setPictureSize(48);
     m_clearButton->setPadding(2);
     m_clearButton->setToolTip(tr("解除绑定后，所有发射器均可使用。"));
-    connect(m_clearButton, &QAbstractButton::clicked, this, [this] { guarded([this] { onClearClicked(); }); });
+    connect(m_clearButton, &QAbstractButton::clicked, this, [this] { onClearClicked(); });
 }
 
 AttachedDevice* PairingWindow::pairedReceiver()
@@ -124,7 +124,7 @@ void PairingWindow::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     // Only the change from hidden to shown; not the window system's own re-shows.
     if (!event->spontaneous())
-        guarded([this] { showInstructions(); });
+        showInstructions();
 }
 
 void PairingWindow::showInstructions()

@@ -1,20 +1,18 @@
 #include "ui/singlewindow.h"
 
 #include "platform/sharedfolder.h"
+#include "ui/windowlog.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 namespace tavrel {
-
-Q_LOGGING_CATEGORY(lcWindow, "tavrel.window")
 
 namespace {
 
@@ -40,8 +38,10 @@ QString displayName()
 
 SingleWindow::SingleWindow()
 {
-    if (const auto folder = platform::sharedFolder())
-        m_path = *folder + QStringLiteral("/window-") + displayName();
+    if (const platform::SharedFolder folder = platform::sharedFolder())
+        m_path = folder.path + QStringLiteral("/window-") + displayName();
+    else
+        qCWarning(lcWindow) << "A second window is not told from the first:" << folder.outcome.message;
 }
 
 SingleWindow::~SingleWindow() = default;

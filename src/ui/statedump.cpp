@@ -4,6 +4,7 @@
 #include "platform/privatefile.h"
 #include "session/deviceeditor.h"
 #include "session/devicesession.h"
+#include "ui/errorbox.h"
 #include "ui/mainwindow.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
@@ -186,13 +187,13 @@ void writeStateSnapshot()
         std::fflush(stderr);
         return;
     }
-    const FileOutcome outcome = platform::writePrivateFile(QFile::encodeName(path).toStdString(), text);
+    const IoResult outcome = platform::writePrivateFile(QFile::encodeName(path).toStdString(), text);
     // Once is enough: the reason holds for every later signal as well.
     static bool told = false;
     if (!outcome.ok() && !told) {
         told = true;
         const QByteArray line = QCoreApplication::translate("tavrel::StateDump", "tavrel：状态快照未写入%1：%2")
-                                    .arg(path, fileFaultText(outcome))
+                                    .arg(path, failureText(outcome))
                                     .toLocal8Bit()
                                 + '\n';
         std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);

@@ -1,5 +1,5 @@
 // Stand-ins for the hook library, to load without an X display. FAKE_HOOK_ON, FAKE_HOOK_OFF and
-// FAKE_HOOK_USE_MAPPING choose which entry points this build exports.
+// FAKE_HOOK_USE_SHARED_MEMORY choose which entry points this build exports.
 
 #include <cstring>
 
@@ -21,14 +21,14 @@ FAKE_EXPORT void HookOff()
     fakeHookCalls += 100;
 }
 #endif
-#ifdef FAKE_HOOK_USE_MAPPING
+#ifdef FAKE_HOOK_USE_SHARED_MEMORY
 extern "C" {
-// The name HookUseMapping was last given, "" for none.
-__attribute__((visibility("default"))) char fakeHookMapping[256] = "";
+// The name HookUseSharedMemory was last given, "" for none.
+__attribute__((visibility("default"))) char fakeHookSharedMemory[256] = "";
 }
 
-FAKE_EXPORT void HookUseMapping(const char* name)
+FAKE_EXPORT void HookUseSharedMemory(const char* name)
 {
-    std::strncpy(fakeHookMapping, name ? name : "", sizeof fakeHookMapping - 1);
+    std::strncpy(fakeHookSharedMemory, name ? name : "", sizeof fakeHookSharedMemory - 1);
 }
 #endif

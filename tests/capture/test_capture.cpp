@@ -157,20 +157,21 @@ TEST(HookMessages, DecodeIntoKeyEvents)
         quint32 message, wParam, lParam;
         std::optional<KeyEvent> event;
     } cases[] = {
-        {WM_HOOKKEY, 0, a, KeyEvent{KeyTransition::Down, "scan 1e"}},
-        {WM_HOOKKEY, 256, a | keystroke::PreviousState, KeyEvent{KeyTransition::AutoRepeat, "scan 1e"}},
-        {WM_HOOKKEY, 0, a | keystroke::Released, KeyEvent{KeyTransition::Up, "scan 1e"}},
-        {WM_HOOKKEY, 257, a | keystroke::Released | keystroke::PreviousState, KeyEvent{KeyTransition::Up, "scan 1e"}},
-        {WM_HOOKKEY, 0, 0x011D0001, KeyEvent{KeyTransition::Down, "scan 1de"}},
-        {WM_HOOKKEY, 0, 0x00FF0001, KeyEvent{KeyTransition::Down, "A name longer than "}},
-        {WM_HOOKLWIN, 256, 0, KeyEvent{KeyTransition::Down, "Left Windows"}},
-        {WM_HOOKLWIN, 257, 0, KeyEvent{KeyTransition::Up, "Left Windows"}},
-        {WM_HOOKRWIN, 256, a | keystroke::Released, KeyEvent{KeyTransition::Down, "Right Windows"}},
-        {WM_HOOKRWIN, 257, 0, KeyEvent{KeyTransition::Up, "Right Windows"}},
-        {WM_HOOKAPPS, 256, 0, KeyEvent{KeyTransition::Down, "Application"}},
-        {WM_HOOKAPPS, 257, 0, KeyEvent{KeyTransition::Up, "Application"}},
-        {WM_HOOKAPPS, 258, 0, std::nullopt},
-        {WM_HOOKLWIN, 0, 0, std::nullopt},
+        {HookKeyMessage, 0, a, KeyEvent{KeyTransition::Down, "scan 1e"}},
+        {HookKeyMessage, 256, a | keystroke::PreviousState, KeyEvent{KeyTransition::AutoRepeat, "scan 1e"}},
+        {HookKeyMessage, 0, a | keystroke::Released, KeyEvent{KeyTransition::Up, "scan 1e"}},
+        {HookKeyMessage, 257, a | keystroke::Released | keystroke::PreviousState,
+         KeyEvent{KeyTransition::Up, "scan 1e"}},
+        {HookKeyMessage, 0, 0x011D0001, KeyEvent{KeyTransition::Down, "scan 1de"}},
+        {HookKeyMessage, 0, 0x00FF0001, KeyEvent{KeyTransition::Down, "A name longer than "}},
+        {HookLeftWindowsMessage, 256, 0, KeyEvent{KeyTransition::Down, "Left Windows"}},
+        {HookLeftWindowsMessage, 257, 0, KeyEvent{KeyTransition::Up, "Left Windows"}},
+        {HookRightWindowsMessage, 256, a | keystroke::Released, KeyEvent{KeyTransition::Down, "Right Windows"}},
+        {HookRightWindowsMessage, 257, 0, KeyEvent{KeyTransition::Up, "Right Windows"}},
+        {HookMenuKeyMessage, 256, 0, KeyEvent{KeyTransition::Down, "Application"}},
+        {HookMenuKeyMessage, 257, 0, KeyEvent{KeyTransition::Up, "Application"}},
+        {HookMenuKeyMessage, 258, 0, std::nullopt},
+        {HookLeftWindowsMessage, 0, 0, std::nullopt},
         {0x1401, 256, a, std::nullopt},
         {0, 0, 0, std::nullopt},
     };
@@ -233,8 +234,8 @@ TEST(CaptureAndEncoder, CtrlAFromMessagesToRecord)
         return keystroke::scanCodeOf(lParam) == 0x1D ? QStringLiteral("Ctrl") : QStringLiteral("A");
     };
     const quint32 messages[][3] = {
-        {WM_HOOKKEY, 256, 0x001D0001}, {WM_HOOKKEY, 256, 0x001E0001}, {WM_HOOKKEY, 256, 0x401E0001},
-        {WM_HOOKKEY, 257, 0xC01E0001}, {WM_HOOKKEY, 257, 0xC01D0001},
+        {HookKeyMessage, 256, 0x001D0001}, {HookKeyMessage, 256, 0x001E0001}, {HookKeyMessage, 256, 0x401E0001},
+        {HookKeyMessage, 257, 0xC01E0001}, {HookKeyMessage, 257, 0xC01D0001},
     };
     KeyRecord record;
     KeyCapture capture;

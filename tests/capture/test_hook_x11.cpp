@@ -51,10 +51,10 @@ protected:
         // A name of its own, which hookOn() tells the library, so that a program of the same user
         // running meanwhile (another test, a developer's Tavrel) never takes it over.
         s_hook = new KeyboardHook(setUpKeyboardHook(quint32(s_window->winId()), {MORVIK_FOLDER}, s_name));
-        ASSERT_TRUE(s_hook->library->canUseMapping());
-        s_hook->library->useMapping(s_name);
+        ASSERT_TRUE(s_hook->library->takesSharedMemoryName());
+        s_hook->library->useSharedMemoryName(s_name);
         s_filter =
-            new HookMessageFilter(s_hook->mapping->token(), [](const HookMessage& m) { s_received.push_back(m); });
+            new HookMessageFilter(s_hook->memory->token(), [](const HookMessage& m) { s_received.push_back(m); });
         ASSERT_NE(s_filter->atom(), 0u);
         s_app->installNativeEventFilter(s_filter);
     }
@@ -110,7 +110,7 @@ protected:
 
     // As the main window switches the hook on: "TestHook" must name this window first, whatever
     // another instance of the program on the same display has done with it.
-    static void hookOn() { ASSERT_TRUE(switchCaptureOn(*s_hook->library, s_hook->mapping.get())); }
+    static void hookOn() { ASSERT_TRUE(switchCaptureOn(*s_hook->library, s_hook->memory.get())); }
     static void hookOff() { s_hook->library->HookOff(); }
 
     static inline const std::string s_name = "/tavrel-test-hook-x11-" + std::to_string(getpid());
@@ -167,10 +167,10 @@ TEST_F(HookOnX11, CtrlAReachesTheWindowAsKeystrokeMessages)
     xdotool({"key", "ctrl+a"});
     const auto messages = receive(4);
     EXPECT_EQ(messages, (std::vector<HookMessage>{
-                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1D)},
-                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1E)},
-                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1D)},
-                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1E)},
+                            {HookKeyMessage, KeyDownWParam, key(Down, 0x1D)},
+                            {HookKeyMessage, KeyDownWParam, key(Down, 0x1E)},
+                            {HookKeyMessage, KeyUpWParam, key(Up, 0x1D)},
+                            {HookKeyMessage, KeyUpWParam, key(Up, 0x1E)},
                         }));
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(keyNameText(messages[0].lParam), QStringLiteral("Ctrl"));
@@ -187,10 +187,10 @@ TEST_F(HookOnX11, LeftWindowsKeyHasMessagesOfItsOwn)
     xdotool({"key", "super+b"});
     const auto messages = receive(4);
     EXPECT_EQ(messages, (std::vector<HookMessage>{
-                            {WM_HOOKLWIN, WM_KEYDOWN, 0},
-                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x30)},
-                            {WM_HOOKLWIN, WM_KEYUP, 0},
-                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x30)},
+                            {HookLeftWindowsMessage, KeyDownWParam, 0},
+                            {HookKeyMessage, KeyDownWParam, key(Down, 0x30)},
+                            {HookLeftWindowsMessage, KeyUpWParam, 0},
+                            {HookKeyMessage, KeyUpWParam, key(Up, 0x30)},
                         }));
     const Capture capture = captureOf(messages);
     EXPECT_EQ(capture.text, QStringLiteral("Left Windows+B"));
@@ -204,14 +204,14 @@ TEST_F(HookOnX11, ExtendedKeysCarryTheExtendedFlag)
     xdotool({"key", "Home", "Right", "KP_Enter", "Menu"});
     const auto messages = receive(8);
     EXPECT_EQ(messages, (std::vector<HookMessage>{
-                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x47, true)},
-                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x47, true)},
-                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x4D, true)},
-                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x4D, true)},
-                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1C, true)},
-                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1C, true)},
-                            {WM_HOOKAPPS, WM_KEYDOWN, 0},
-                            {WM_HOOKAPPS, WM_KEYUP, 0},
+                            {HookKeyMessage, KeyDownWParam, key(Down, 0x47, true)},
+                            {HookKeyMessage, KeyUpWParam, key(Up, 0x47, true)},
+                            {HookKeyMessage, KeyDownWParam, key(Down, 0x4D, true)},
+                            {HookKeyMessage, KeyUpWParam, key(Up, 0x4D, true)},
+                            {HookKeyMessage, KeyDownWParam, key(Down, 0x1C, true)},
+                            {HookKeyMessage, KeyUpWParam, key(Up, 0x1C, true)},
+                            {HookMenuKeyMessage, KeyDownWParam, 0},
+                            {HookMenuKeyMessage, KeyUpWParam, 0},
                         }));
     ASSERT_EQ(messages.size(), 8u);
     const char* names[] = {"Home", "Right", "Num Enter"};
@@ -225,10 +225,10 @@ TEST_F(HookOnX11, KeyOutsideTheTableIsNamedButEncodesToNothing)
     xdotool({"key", "ctrl+XF86AudioMute"});
     const auto messages = receive(4);
     EXPECT_EQ(messages, (std::vector<HookMessage>{
-                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1D)},
-                            {WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x20, true)},
-                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1D)},
-                            {WM_HOOKKEY, WM_KEYUP, key(Up, 0x20, true)},
+                            {HookKeyMessage, KeyDownWParam, key(Down, 0x1D)},
+                            {HookKeyMessage, KeyDownWParam, key(Down, 0x20, true)},
+                            {HookKeyMessage, KeyUpWParam, key(Up, 0x1D)},
+                            {HookKeyMessage, KeyUpWParam, key(Up, 0x20, true)},
                         }));
     const Capture capture = captureOf(messages);
     EXPECT_EQ(capture.text, QStringLiteral("Ctrl+Mute"));
@@ -254,14 +254,14 @@ TEST_F(HookOnX11, HookOffForgetsWhichKeysAreHeld)
 {
     hookOn();
     xdotool({"keydown", "ctrl"});
-    EXPECT_EQ(receive(1), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1D)}}));
+    EXPECT_EQ(receive(1), (std::vector<HookMessage>{{HookKeyMessage, KeyDownWParam, key(Down, 0x1D)}}));
     hookOff();
     xdotool({"keyup", "ctrl"});
     hookOn();
     xdotool({"key", "ctrl"});
     // A press after the release it missed is a press, not an auto-repeat.
-    EXPECT_EQ(receive(2), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x1D)},
-                                                    {WM_HOOKKEY, WM_KEYUP, key(Up, 0x1D)}}));
+    EXPECT_EQ(receive(2), (std::vector<HookMessage>{{HookKeyMessage, KeyDownWParam, key(Down, 0x1D)},
+                                                    {HookKeyMessage, KeyUpWParam, key(Up, 0x1D)}}));
 }
 
 namespace {
@@ -291,8 +291,8 @@ void sendAsAnotherClient(quint32 window, const HookMessage& m, quint64 token)
 TEST_F(HookOnX11, MessagesFromOtherClientsNeedTheRunsToken)
 {
     const quint32 window = quint32(s_window->winId());
-    const quint64 token = s_hook->mapping->token();
-    const HookMessage lwin{WM_HOOKLWIN, WM_KEYDOWN, 0};
+    const quint64 token = s_hook->memory->token();
+    const HookMessage lwin{HookLeftWindowsMessage, KeyDownWParam, 0};
     const struct {
         const char* title;
         quint64 carried;
@@ -312,7 +312,7 @@ TEST_F(HookOnX11, MessagesFromOtherClientsNeedTheRunsToken)
 
 TEST_F(HookOnX11, LibraryTrustsOnlyAnObjectNobodyElseCanOpen)
 {
-    const int fd = shm_open(s_hook->mapping->name().c_str(), O_RDWR, 0);
+    const int fd = shm_open(s_hook->memory->name().c_str(), O_RDWR, 0);
     ASSERT_GE(fd, 0);
     const struct {
         const char* title;
@@ -342,8 +342,8 @@ TEST_F(HookOnX11, LibraryTrustsOnlyAnObjectNobodyElseCanOpen)
         ASSERT_EQ(fchmod(fd, 0600), 0);
         hookOn();
         xdotool({"key", "c"});
-        EXPECT_EQ(receive(2), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x2E)},
-                                                        {WM_HOOKKEY, WM_KEYUP, key(Up, 0x2E)}}))
+        EXPECT_EQ(receive(2), (std::vector<HookMessage>{{HookKeyMessage, KeyDownWParam, key(Down, 0x2E)},
+                                                        {HookKeyMessage, KeyUpWParam, key(Up, 0x2E)}}))
             << c.title;
         hookOff();
     }
@@ -356,16 +356,16 @@ TEST_F(HookOnX11, LibraryTrustsOnlyAnObjectNobodyElseCanOpen)
 TEST_F(HookOnX11, CaptureGoesOnWhenSomeoneElseTakesTheName)
 {
     const std::string shared = s_name;
-    ASSERT_EQ(s_hook->mapping->name(), shared);
+    ASSERT_EQ(s_hook->memory->name(), shared);
     ASSERT_EQ(shm_unlink(shared.c_str()), 0);
     const std::string folder = "/dev/shm" + shared;
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
 
     hookOn();
-    EXPECT_NE(s_hook->mapping->name(), shared);
+    EXPECT_NE(s_hook->memory->name(), shared);
     xdotool({"key", "c"});
-    EXPECT_EQ(receive(2), (std::vector<HookMessage>{{WM_HOOKKEY, WM_KEYDOWN, key(Down, 0x2E)},
-                                                    {WM_HOOKKEY, WM_KEYUP, key(Up, 0x2E)}}));
+    EXPECT_EQ(receive(2), (std::vector<HookMessage>{{HookKeyMessage, KeyDownWParam, key(Down, 0x2E)},
+                                                    {HookKeyMessage, KeyUpWParam, key(Up, 0x2E)}}));
     hookOff();
     EXPECT_EQ(rmdir(folder.c_str()), 0);
 }

@@ -1,6 +1,6 @@
 #include "platform/hooklibrary.h"
 #include "platform/hookmessagefilter.h"
-#include "platform/testhookmapping.h"
+#include "platform/testhookmemory.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +73,7 @@ quint32 windowIn(const std::string& name)
            | quint32(quint8(bytes[3])) << 24;
 }
 
-// The bytes a mapping must hold: the window id, then the token, little-endian.
+// The bytes a memory must hold: the window id, then the token, little-endian.
 std::string recordBytes(quint32 window, quint64 token)
 {
     std::string bytes;
@@ -96,36 +96,33 @@ void leaveObject(const std::string& name, mode_t mode, uid_t owner)
     close(fd);
 }
 
-std::string setUpError(quint32 windowId, const std::vector<std::string>& folders, const std::string& name)
+IoResult::Status setUpError(quint32 windowId, const std::vector<std::string>& folders, const std::string& name)
 {
-    try {
-        setUpKeyboardHook(windowId, folders, name.c_str());
-    } catch (const HookSetupError& e) {
-        return e.what();
-    }
-    return "no error";
+    const KeyboardHook hook = setUpKeyboardHook(windowId, folders, name.c_str());
+    EXPECT_EQ(hook.outcome.ok(), hook.library && hook.memory);
+    return hook.outcome.status;
 }
 
-const std::string kFakes = FAKE_HOOK_FOLDER;
+const std::string Fakes = FAKE_HOOK_FOLDER;
 
 }  // namespace
 
-TEST(TestHookMapping, NameIsPerUser)
+TEST(TestHookMemory, NameIsPerUser)
 {
     EXPECT_EQ(testHookName(1000), "/TestHook.1000");
     EXPECT_EQ(testHookName(0), "/TestHook.0");
     EXPECT_EQ(testHookName(), "/TestHook." + std::to_string(geteuid()));
 }
 
-TEST(TestHookMapping, CreatedPrivateWithWindowAndTokenLittleEndianAndRemovedAtTheEnd)
+TEST(TestHookMemory, CreatedPrivateWithWindowAndTokenLittleEndianAndRemovedAtTheEnd)
 {
     const std::string name = freshName();
     quint64 firstToken = 0;
     {
-        auto mapping = TestHookMapping::create(name.c_str());
-        ASSERT_TRUE(mapping);
-        ASSERT_TRUE(mapping->store(0x04A3B2C1));
-        firstToken = mapping->token();
+        auto memory = TestHookMemory::create(name.c_str());
+        ASSERT_TRUE(memory);
+        ASSERT_TRUE(memory->store(0x04A3B2C1));
+        firstToken = memory->token();
         EXPECT_NE(firstToken, 0u);
         const Object object = objectNamed(name);
         EXPECT_EQ(object.mode, mode_t(0600));
@@ -136,13 +133,13 @@ TEST(TestHookMapping, CreatedPrivateWithWindowAndTokenLittleEndianAndRemovedAtTh
     EXPECT_FALSE(exists(name));
 
     // Every run draws a token of its own.
-    auto next = TestHookMapping::create(name.c_str());
+    auto next = TestHookMemory::create(name.c_str());
     ASSERT_TRUE(next);
     EXPECT_NE(next->token(), firstToken);
     EXPECT_NE(next->token(), 0u);
 }
 
-TEST(TestHookMapping, TakesOverItsOwnUsersObjectButNotOneOthersCouldHaveOpened)
+TEST(TestHookMemory, TakesOverItsOwnUsersObjectButNotOneOthersCouldHaveOpened)
 {
     const struct {
         mode_t mode;
@@ -161,12 +158,12 @@ TEST(TestHookMapping, TakesOverItsOwnUsersObjectButNotOneOthersCouldHaveOpened)
         ASSERT_GE(held, 0);
         const ino_t leftInode = objectNamed(name).inode;
 
-        auto mapping = TestHookMapping::create(name.c_str());
-        ASSERT_TRUE(mapping) << std::oct << c.mode;
-        ASSERT_TRUE(mapping->store(7));
+        auto memory = TestHookMemory::create(name.c_str());
+        ASSERT_TRUE(memory) << std::oct << c.mode;
+        ASSERT_TRUE(memory->store(7));
         const Object object = objectNamed(name);
         EXPECT_EQ(object.mode, c.reused ? c.mode : mode_t(0600)) << std::oct << c.mode;
-        EXPECT_EQ(object.bytes, recordBytes(7, mapping->token())) << std::oct << c.mode;
+        EXPECT_EQ(object.bytes, recordBytes(7, memory->token())) << std::oct << c.mode;
         EXPECT_EQ(object.inode == leftInode, c.reused) << std::oct << c.mode;
 
         char seen[TestHookSize] = {};
@@ -178,24 +175,24 @@ TEST(TestHookMapping, TakesOverItsOwnUsersObjectButNotOneOthersCouldHaveOpened)
     }
 }
 
-TEST(TestHookMapping, NeverReusesAnotherUsersObject)
+TEST(TestHookMemory, NeverReusesAnotherUsersObject)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to leave an object owned by another user";
     const std::string name = freshName();
     leaveObject(name, 0666, 65534);
-    EXPECT_FALSE(TestHookMapping::create(name.c_str()));
+    EXPECT_FALSE(TestHookMemory::create(name.c_str()));
     const Object object = objectNamed(name);
     EXPECT_EQ(object.size, off_t(0));
     shm_unlink(name.c_str());
 }
 
-TEST(TestHookMapping, LeavesTheNameToAnInstanceThatTookItOver)
+TEST(TestHookMemory, LeavesTheNameToAnInstanceThatTookItOver)
 {
     const std::string name = freshName();
-    auto first = TestHookMapping::create(name.c_str());
+    auto first = TestHookMemory::create(name.c_str());
     ASSERT_TRUE(first && first->store(1));
-    auto second = TestHookMapping::create(name.c_str());
+    auto second = TestHookMemory::create(name.c_str());
     ASSERT_TRUE(second && second->store(2));
     EXPECT_NE(first->token(), second->token());
     first.reset();
@@ -204,15 +201,15 @@ TEST(TestHookMapping, LeavesTheNameToAnInstanceThatTookItOver)
     EXPECT_FALSE(exists(name));
 }
 
-TEST(TestHookMapping, ReclaimsTheNameFromASecondInstance)
+TEST(TestHookMemory, ReclaimsTheNameFromASecondInstance)
 {
     const std::string name = freshName();
-    auto first = TestHookMapping::create(name.c_str());
+    auto first = TestHookMemory::create(name.c_str());
     ASSERT_TRUE(first && first->store(1));
     const std::string firstRecord = recordBytes(1, first->token());
 
     // A second instance takes the object over and, still running, loses it back.
-    auto second = TestHookMapping::create(name.c_str());
+    auto second = TestHookMemory::create(name.c_str());
     ASSERT_TRUE(second && second->store(2));
     EXPECT_TRUE(first->reclaim());
     EXPECT_EQ(objectNamed(name).bytes, firstRecord);
@@ -220,7 +217,7 @@ TEST(TestHookMapping, ReclaimsTheNameFromASecondInstance)
     EXPECT_EQ(objectNamed(name).bytes, firstRecord);
 
     // A second instance that takes it over and ends removes the name; the first brings it back.
-    second = TestHookMapping::create(name.c_str());
+    second = TestHookMemory::create(name.c_str());
     ASSERT_TRUE(second && second->store(2));
     second.reset();
     EXPECT_FALSE(exists(name));
@@ -240,17 +237,17 @@ TEST(HookLibrary, StartUpErrors)
         const char* title;
         std::vector<std::string> folders;
         std::string name;
-        const char* error;
+        IoResult::Status error;
     } cases[] = {
-        {"no library", {"/nonexistent-tavrel-folder/", kFakes + "/"}, freshName(), "未发现键盘钩子DLL"},
-        {"no folder at all", {}, freshName(), "未发现键盘钩子DLL"},
-        {"no entry points", {kFakes + "/none/"}, freshName(), "在给定的 DLL中未发现所需的函数"},
-        {"HookOff missing", {kFakes + "/on-only/"}, freshName(), "在给定的 DLL中未发现所需的函数"},
+        {"no library", {"/nonexistent-tavrel-folder/", Fakes + "/"}, freshName(), IoResult::Status::HookLibraryMissing},
+        {"no folder at all", {}, freshName(), IoResult::Status::HookLibraryMissing},
+        {"no entry points", {Fakes + "/none/"}, freshName(), IoResult::Status::HookEntryPointsMissing},
+        {"HookOff missing", {Fakes + "/on-only/"}, freshName(), IoResult::Status::HookEntryPointsMissing},
         {"first library found wins",
-         {kFakes + "/none/", kFakes + "/both/"},
+         {Fakes + "/none/", Fakes + "/both/"},
          freshName(),
-         "在给定的 DLL中未发现所需的函数"},
-        {"mapping name not allowed", {kFakes + "/both/"}, "/tavrel/nested", "创建内存映射文件时出错"},
+         IoResult::Status::HookEntryPointsMissing},
+        {"memory name not allowed", {Fakes + "/both/"}, "/tavrel/nested", IoResult::Status::SharedMemoryFailed},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(setUpError(1, c.folders, c.name), c.error) << c.title;
@@ -293,28 +290,29 @@ TEST(HookLibrary, FoldersToLookInFromTheProgramFolderThenTheInstalledOne)
 TEST(HookLibrary, LoadsFromALaterFolderWhenTheFirstHasNoLibrary)
 {
     const std::string name = freshName();
-    EXPECT_EQ(setUpError(1, {kFakes + "/", "/nonexistent-tavrel-folder/", kFakes + "/both/"}, name), "no error");
+    EXPECT_EQ(setUpError(1, {Fakes + "/", "/nonexistent-tavrel-folder/", Fakes + "/both/"}, name),
+              IoResult::Status::Ok);
     EXPECT_FALSE(exists(name));
 }
 
-TEST(HookLibrary, MappingHeldByAnotherUserIsAStartUpError)
+TEST(HookLibrary, SharedMemoryHeldByAnotherUserIsAStartUpError)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root to leave an object owned by another user";
     const std::string name = freshName();
     leaveObject(name, 0600, 65534);
-    EXPECT_EQ(setUpError(1, {kFakes + "/both/"}, name), "创建内存映射文件时出错");
+    EXPECT_EQ(setUpError(1, {Fakes + "/both/"}, name), IoResult::Status::SharedMemoryFailed);
     shm_unlink(name.c_str());
 }
 
 TEST(HookLibrary, LoadsByFullPathAndCallsTheEntryPoints)
 {
     const std::string name = freshName();
-    KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/both/"}, name.c_str());
-    ASSERT_TRUE(hook.library && hook.mapping);
-    EXPECT_EQ(objectNamed(name).bytes, recordBytes(0x00C0FFEE, hook.mapping->token()));
+    KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {Fakes + "/both/"}, name.c_str());
+    ASSERT_TRUE(hook.library && hook.memory);
+    EXPECT_EQ(objectNamed(name).bytes, recordBytes(0x00C0FFEE, hook.memory->token()));
 
-    void* same = dlopen((kFakes + "/both/libMorvik.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
+    void* same = dlopen((Fakes + "/both/libMorvik.so").c_str(), RTLD_NOW | RTLD_NOLOAD);
     ASSERT_TRUE(same);
     const int* calls = static_cast<const int*>(dlsym(same, "fakeHookCalls"));
     ASSERT_TRUE(calls);
@@ -334,15 +332,15 @@ namespace {
 struct FakeHook {
     void* handle = nullptr;
     const int* calls = nullptr;
-    const char* mapping = nullptr;  // the name HookUseMapping was last given
+    const char* memory = nullptr;  // the name HookUseSharedMemory was last given
 
     explicit FakeHook(const std::string& variant)
     {
-        handle = dlopen((kFakes + "/" + variant + "/libMorvik.so").c_str(), RTLD_NOW);
+        handle = dlopen((Fakes + "/" + variant + "/libMorvik.so").c_str(), RTLD_NOW);
         if (!handle)
             return;
         calls = static_cast<const int*>(dlsym(handle, "fakeHookCalls"));
-        mapping = static_cast<const char*>(dlsym(handle, "fakeHookMapping"));
+        memory = static_cast<const char*>(dlsym(handle, "fakeHookSharedMemory"));
     }
     ~FakeHook()
     {
@@ -401,25 +399,26 @@ TEST(HookLibrary, ANameSomeoneElseHoldsAtStartUpIsReplacedByOneOfOurOwn)
         if (!hold(name, c.holder))
             continue;
         if (!c.works) {
-            EXPECT_EQ(setUpError(0x00C0FFEE, {kFakes + "/" + c.library + "/"}, name), "创建内存映射文件时出错");
+            EXPECT_EQ(setUpError(0x00C0FFEE, {Fakes + "/" + c.library + "/"}, name),
+                      IoResult::Status::SharedMemoryFailed);
             release(name, c.holder);
             continue;
         }
         const FakeHook fake(c.library);
-        ASSERT_TRUE(fake.calls && fake.mapping);
-        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/" + c.library + "/"}, name);
-        ASSERT_TRUE(hook.library && hook.mapping);
-        const std::string own = hook.mapping->name();
+        ASSERT_TRUE(fake.calls && fake.memory);
+        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {Fakes + "/" + c.library + "/"}, name);
+        ASSERT_TRUE(hook.library && hook.memory);
+        const std::string own = hook.memory->name();
         EXPECT_EQ(own.rfind(name + ".", 0), 0u) << own;
         EXPECT_EQ(own.size(), name.size() + 17) << own;
         const Object object = objectNamed(own);
         EXPECT_EQ(object.mode, mode_t(0600));
-        EXPECT_EQ(object.bytes, recordBytes(0x00C0FFEE, hook.mapping->token()));
+        EXPECT_EQ(object.bytes, recordBytes(0x00C0FFEE, hook.memory->token()));
 
         const int before = *fake.calls;
-        EXPECT_TRUE(switchCaptureOn(*hook.library, hook.mapping.get()));
+        EXPECT_TRUE(switchCaptureOn(*hook.library, hook.memory.get()));
         EXPECT_EQ(*fake.calls - before, 1) << "HookOn calls";
-        EXPECT_EQ(std::string(fake.mapping), own) << "the name the library was told";
+        EXPECT_EQ(std::string(fake.memory), own) << "the name the library was told";
         hook = {};
         EXPECT_FALSE(exists(own)) << "left behind";
         release(name, c.holder);
@@ -457,13 +456,13 @@ TEST(HookLibrary, CaptureStartsOnlyWhenTheNameStandsForTheWindow)
         ASSERT_TRUE(fake.calls);
         const std::string name = freshName();
         const std::string folder = "/dev/shm" + name;
-        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {kFakes + "/" + c.library + "/"}, name);
-        std::unique_ptr<TestHookMapping> second;
+        KeyboardHook hook = setUpKeyboardHook(0x00C0FFEE, {Fakes + "/" + c.library + "/"}, name);
+        std::unique_ptr<TestHookMemory> second;
         switch (c.name) {
         case Name::StillOurs:
             break;
         case Name::TakenBySecondInstance:
-            second = TestHookMapping::create(name);
+            second = TestHookMemory::create(name);
             ASSERT_TRUE(second && second->store(2));
             break;
         case Name::Removed:
@@ -480,15 +479,15 @@ TEST(HookLibrary, CaptureStartsOnlyWhenTheNameStandsForTheWindow)
         }
 
         const int before = *fake.calls;
-        EXPECT_EQ(switchCaptureOn(*hook.library, hook.mapping.get()), c.on);
+        EXPECT_EQ(switchCaptureOn(*hook.library, hook.memory.get()), c.on);
         EXPECT_EQ(*fake.calls - before, c.on ? 1 : 0) << "HookOn calls";
-        const std::string read = hook.mapping->name();
+        const std::string read = hook.memory->name();
         EXPECT_EQ(read != name, c.ownName) << read;
         if (c.on) {
             EXPECT_EQ(windowIn(read), 0x00C0FFEEu);
         }
-        if (fake.mapping) {
-            EXPECT_EQ(std::string(fake.mapping), c.on ? read : std::string()) << "the name the library was told";
+        if (fake.memory) {
+            EXPECT_EQ(std::string(fake.memory), c.on ? read : std::string()) << "the name the library was told";
         }
 
         hook = {};
@@ -500,10 +499,10 @@ TEST(HookLibrary, CaptureStartsOnlyWhenTheNameStandsForTheWindow)
             shm_unlink(name.c_str());
     }
 
-    // Without a mapping there is no window to send the keys to.
+    // Without a memory there is no window to send the keys to.
     const FakeHook fake("both");
     ASSERT_TRUE(fake.calls);
-    const KeyboardHook hook = setUpKeyboardHook(1, {kFakes + "/both/"}, freshName());
+    const KeyboardHook hook = setUpKeyboardHook(1, {Fakes + "/both/"}, freshName());
     const int before = *fake.calls;
     EXPECT_FALSE(switchCaptureOn(*hook.library, nullptr));
     EXPECT_EQ(*fake.calls, before);
@@ -577,14 +576,10 @@ TEST(HookMessageFilter, RecognisesOnlyItsOwnClientMessagesWithTheToken)
     }
 }
 
-TEST(HookMessageFilter, HandsMessagesOnAndSwallowsThemAndWhatTheHandlerThrows)
+TEST(HookMessageFilter, HandsMessagesOnAndSwallowsThem)
 {
     std::vector<HookMessage> received;
-    HookMessageFilter filter(321, Token, [&](const HookMessage& m) {
-        received.push_back(m);
-        if (m.message == 0x2400)
-            throw std::runtime_error("malformed");
-    });
+    HookMessageFilter filter(321, Token, [&](const HookMessage& m) { received.push_back(m); });
     auto key = clientMessage(321, 0x1400, 256, 0x001E0001);
     auto lwin = clientMessage(321, 0x2400, 999, 0);
     auto other = clientMessage(5, 0x1400, 256, 0x001E0001);

@@ -23,7 +23,7 @@ struct UsKey {
 
 // Every key of a US keyboard whose name is in the key-name table.
 // clang-format off
-const UsKey kUsKeyboard[] = {
+const UsKey UsKeyboard[] = {
     {KEY_A, "A", 0x04}, {KEY_B, "B", 0x05}, {KEY_C, "C", 0x06}, {KEY_D, "D", 0x07},
     {KEY_E, "E", 0x08}, {KEY_F, "F", 0x09}, {KEY_G, "G", 0x0A}, {KEY_H, "H", 0x0B},
     {KEY_I, "I", 0x0C}, {KEY_J, "J", 0x0D}, {KEY_K, "K", 0x0E}, {KEY_L, "L", 0x0F},
@@ -69,7 +69,7 @@ constexpr unsigned XKeycodeOffset = 8;
 TEST(KeyNameText, EveryTableNameFromItsKeyAndBackToItsUsage)
 {
     std::set<QString> named;
-    for (const UsKey& key : kUsKeyboard) {
+    for (const UsKey& key : UsKeyboard) {
         const QString name = QString::fromLatin1(key.name);
         SCOPED_TRACE(key.name);
         const auto scan = morvik::scanCodeOf(key.evdev);
@@ -78,7 +78,7 @@ TEST(KeyNameText, EveryTableNameFromItsKeyAndBackToItsUsage)
 
         const auto message = morvik::messageFor(key.evdev + XKeycodeOffset, true, false);
         ASSERT_TRUE(message);
-        if (message->message == WM_HOOKKEY)
+        if (message->message == HookKeyMessage)
             EXPECT_EQ(platform::keyNameText(message->lParam), name);
         else
             EXPECT_TRUE(name == "Left Windows" || name == "Right Windows" || name == "Application");
@@ -157,20 +157,20 @@ TEST(HookKeystroke, MessagesForKeyTransitions)
         bool pressed, wasDown;
         std::optional<morvik::Message> message;
     } cases[] = {
-        {ctrl, true, false, morvik::Message{WM_HOOKKEY, WM_KEYDOWN, 0x001D0001}},
-        {a, true, false, morvik::Message{WM_HOOKKEY, WM_KEYDOWN, 0x001E0001}},
-        {a, true, true, morvik::Message{WM_HOOKKEY, WM_KEYDOWN, 0x401E0001}},
-        {a, false, true, morvik::Message{WM_HOOKKEY, WM_KEYUP, 0xC01E0001}},
-        {a, false, false, morvik::Message{WM_HOOKKEY, WM_KEYUP, 0xC01E0001}},
-        {rctrl, true, false, morvik::Message{WM_HOOKKEY, WM_KEYDOWN, 0x011D0001}},
-        {kpEnter, false, true, morvik::Message{WM_HOOKKEY, WM_KEYUP, 0xC11C0001}},
-        {unknown, true, false, morvik::Message{WM_HOOKKEY, WM_KEYDOWN, 0x00000001}},
-        {lwin, true, false, morvik::Message{WM_HOOKLWIN, WM_KEYDOWN, 0}},
-        {lwin, false, true, morvik::Message{WM_HOOKLWIN, WM_KEYUP, 0}},
+        {ctrl, true, false, morvik::Message{HookKeyMessage, KeyDownWParam, 0x001D0001}},
+        {a, true, false, morvik::Message{HookKeyMessage, KeyDownWParam, 0x001E0001}},
+        {a, true, true, morvik::Message{HookKeyMessage, KeyDownWParam, 0x401E0001}},
+        {a, false, true, morvik::Message{HookKeyMessage, KeyUpWParam, 0xC01E0001}},
+        {a, false, false, morvik::Message{HookKeyMessage, KeyUpWParam, 0xC01E0001}},
+        {rctrl, true, false, morvik::Message{HookKeyMessage, KeyDownWParam, 0x011D0001}},
+        {kpEnter, false, true, morvik::Message{HookKeyMessage, KeyUpWParam, 0xC11C0001}},
+        {unknown, true, false, morvik::Message{HookKeyMessage, KeyDownWParam, 0x00000001}},
+        {lwin, true, false, morvik::Message{HookLeftWindowsMessage, KeyDownWParam, 0}},
+        {lwin, false, true, morvik::Message{HookLeftWindowsMessage, KeyUpWParam, 0}},
         {lwin, true, true, std::nullopt},
-        {rwin, true, false, morvik::Message{WM_HOOKRWIN, WM_KEYDOWN, 0}},
+        {rwin, true, false, morvik::Message{HookRightWindowsMessage, KeyDownWParam, 0}},
         {rwin, true, true, std::nullopt},
-        {menu, false, true, morvik::Message{WM_HOOKAPPS, WM_KEYUP, 0}},
+        {menu, false, true, morvik::Message{HookMenuKeyMessage, KeyUpWParam, 0}},
         {menu, true, true, std::nullopt},
         {7, true, false, std::nullopt},
     };
@@ -183,9 +183,9 @@ TEST(HookKeystroke, TrackerMarksRepeatsAndDropsSecondReleases)
 {
     const unsigned a = KEY_A + XKeycodeOffset, lwin = KEY_LEFTMETA + XKeycodeOffset;
     const quint32 aFlags = keystroke::flags(0x1E, false) | 1;
-    const morvik::Message down{WM_HOOKKEY, WM_KEYDOWN, aFlags};
-    const morvik::Message repeat{WM_HOOKKEY, WM_KEYDOWN, aFlags | keystroke::PreviousState};
-    const morvik::Message up{WM_HOOKKEY, WM_KEYUP, aFlags | keystroke::PreviousState | keystroke::Released};
+    const morvik::Message down{HookKeyMessage, KeyDownWParam, aFlags};
+    const morvik::Message repeat{HookKeyMessage, KeyDownWParam, aFlags | keystroke::PreviousState};
+    const morvik::Message up{HookKeyMessage, KeyUpWParam, aFlags | keystroke::PreviousState | keystroke::Released};
     const struct {
         unsigned keycode;
         bool pressed, repeatFlag;
@@ -198,9 +198,9 @@ TEST(HookKeystroke, TrackerMarksRepeatsAndDropsSecondReleases)
         {a, false, false, up},
         {a, true, true, repeat},  // X marks it as a repeat
         {a, false, false, up},
-        {lwin, true, false, morvik::Message{WM_HOOKLWIN, WM_KEYDOWN, 0}},
+        {lwin, true, false, morvik::Message{HookLeftWindowsMessage, KeyDownWParam, 0}},
         {lwin, true, false, std::nullopt},
-        {lwin, false, false, morvik::Message{WM_HOOKLWIN, WM_KEYUP, 0}},
+        {lwin, false, false, morvik::Message{HookLeftWindowsMessage, KeyUpWParam, 0}},
         {lwin, false, false, std::nullopt},
         {256, true, false, std::nullopt},
     };

@@ -23,9 +23,9 @@ TEST(Protocol, ASentReportIsLoggedAsItGoesOutAndAWriteNotTakenWholeAddsWhatWasTa
     channel.send(readKeyReport(4), note);
     EXPECT_EQ(log.lines, QStringList({"W 02  01 04 00 00 00 00 00 "})) << "not logged when it went out";
     t.next = IoResult::failure(IoResult::Status::NoDevice);
-    channel.send(pairReport(PAIR_CLEAR), note);
+    channel.send(pairReport(PairClearAction), note);
     t.next = IoResult::failure(IoResult::Status::Gone);
-    channel.send(pairReport(PAIR_BIND));  // nobody waits for this one; it is still logged
+    channel.send(pairReport(PairBindAction));  // nobody waits for this one; it is still logged
     t.next = IoResult{IoResult::Status::Failed, 3, EIO, {}};
     channel.send(writeKeyReport(2, KeyRecord{1, 4, 0, 0, 0}), note);
     t.finish();

@@ -21,8 +21,8 @@ TEST(Reports, OutputReportBytes)
     EXPECT_EQ(hex(readKeyReport(5)), "02 01 05 00 00 00 00 00");
     EXPECT_EQ(hex(writeKeyReport(2, {0x01, 0x04, 0x00, 0x00, 0x02})), "02 02 02 01 04 00 00 02");
     EXPECT_EQ(hex(writeKeyReport(7, {0xE1, 0x05, 0x06, 0x07, 0x03})), "02 02 07 E1 05 06 07 03");
-    EXPECT_EQ(hex(pairReport(PAIR_BIND)), "02 05 01 00 00 00 00 00");
-    EXPECT_EQ(hex(pairReport(PAIR_CLEAR)), "02 05 03 00 00 00 00 00");
+    EXPECT_EQ(hex(pairReport(PairBindAction)), "02 05 01 00 00 00 00 00");
+    EXPECT_EQ(hex(pairReport(PairClearAction)), "02 05 03 00 00 00 00 00");
 }
 
 TEST(Reports, InputClassification)

@@ -16,7 +16,7 @@ namespace tavrel::ctltest {
 namespace {
 
 // An unprivileged user and group that exist on every Debian system.
-constexpr const char* kNobody = "65534";
+constexpr const char* NobodyId = "65534";
 
 QString binFolder()
 {
@@ -142,8 +142,8 @@ std::unique_ptr<QProcess> Emulator::startCtl(const QStringList& arguments)
         env.insert(QStringLiteral("LSAN_OPTIONS"), lsan);
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_root + QStringLiteral("/runtime-nobody"));
         process->setProgram(QStringLiteral("setpriv"));
-        process->setArguments(QStringList{QStringLiteral("--reuid=") + QLatin1String(kNobody),
-                                          QStringLiteral("--regid=") + QLatin1String(kNobody),
+        process->setArguments(QStringList{QStringLiteral("--reuid=") + QLatin1String(NobodyId),
+                                          QStringLiteral("--regid=") + QLatin1String(NobodyId),
                                           QStringLiteral("--clear-groups"), m_ctlCopy}
                               + arguments);
     } else {
@@ -205,7 +205,7 @@ bool Emulator::denyAccess(const QString& name, QString* why)
         // The other user's own runtime folder, where its Tavrel programs share their writes.
         const QByteArray runtime = QFile::encodeName(m_root + QStringLiteral("/runtime-nobody"));
         ok = ok && ::mkdir(runtime.constData(), 0700) == 0
-             && ::chown(runtime.constData(), uid_t(atoi(kNobody)), gid_t(atoi(kNobody))) == 0;
+             && ::chown(runtime.constData(), uid_t(atoi(NobodyId)), gid_t(atoi(NobodyId))) == 0;
         const QDir sockets(m_root + QStringLiteral("/ioctl/dev"));
         for (const QString& socket : sockets.entryList(QDir::System))
             ok = ok && ::chmod(QFile::encodeName(sockets.filePath(socket)).constData(), 0666) == 0;

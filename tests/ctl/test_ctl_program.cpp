@@ -126,7 +126,7 @@ TEST_F(CtlProgram, SetWritesThatKeyOnlyAndNothingWhenItHoldsTheAssignmentAlready
                                    QStringLiteral("--repeat"), QStringLiteral("--device"), W1});
     ASSERT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, QStringLiteral("Key 3 of Programmable Key (SN:310000000001) is now Ctrl+Shift+B (repeat).\n"));
-    EXPECT_EQ(emu.received(QStringLiteral("w1"), CMD_WRITE_KEY), 1);
+    EXPECT_EQ(emu.received(QStringLiteral("w1"), WriteKeyCommand), 1);
     EXPECT_EQ(emu.list(QStringLiteral("store w1")),
               (QStringList{Zero, Zero, QStringLiteral("03 05 00 00 02"), Zero, Zero, Zero, Zero, Zero}));
 
@@ -135,7 +135,7 @@ TEST_F(CtlProgram, SetWritesThatKeyOnlyAndNothingWhenItHoldsTheAssignmentAlready
         {QStringLiteral("set"), QStringLiteral("3"), QStringLiteral("Ctrl+Shift+B"), QStringLiteral("--device"), W1});
     ASSERT_EQ(again.exitCode, 0) << again;
     EXPECT_TRUE(again.out.contains(QLatin1String("nothing was written"))) << again;
-    EXPECT_EQ(emu.received(QStringLiteral("w1"), CMD_WRITE_KEY), 1);
+    EXPECT_EQ(emu.received(QStringLiteral("w1"), WriteKeyCommand), 1);
 
     const CtlRun mouse = emu.runCtl(
         {QStringLiteral("set"), QStringLiteral("3"), QStringLiteral("Mouse:Middle"), QStringLiteral("--device"), W1});
@@ -198,7 +198,7 @@ TEST_F(CtlProgram, ARefusedFileLeavesTheKeyUntouchedAndNamesEachFaultsLine)
         for (const QString& fault : c.faults)
             EXPECT_TRUE(run.err.contains(QStringLiteral("tavrelctl: ") + fault)) << run;
         EXPECT_EQ(emu.list(QStringLiteral("store w1")), before);
-        EXPECT_EQ(emu.received(QStringLiteral("w1"), CMD_WRITE_KEY), 0);
+        EXPECT_EQ(emu.received(QStringLiteral("w1"), WriteKeyCommand), 0);
         if (!c.keyRead) {
             for (const char* key : {"w1", "w2", "rx", "big"})
                 EXPECT_TRUE(emu.list(QStringLiteral("received ") + QLatin1String(key)).isEmpty()) << key;
@@ -271,7 +271,7 @@ TEST_F(CtlProgram, AnUnplugDuringARestoreNamesTheKeysNotWritten)
 
     // Every key said to be written reached the key. The write in flight at the unplug may have
     // reached it without its completion coming back: that key is named as not written.
-    const int received = emu.received(QStringLiteral("w2"), CMD_WRITE_KEY);
+    const int received = emu.received(QStringLiteral("w2"), WriteKeyCommand);
     ASSERT_LT(received, 6) << run;
     const auto says = [](int firstNotWritten) {
         QList<int> notWritten;
@@ -300,11 +300,11 @@ TEST_F(CtlProgram, EachFailureEndsWithItsExitCodeAndOneLineOnStandardError)
         const char* says;
         QStringList after;
     } cases[] = {
-        {{}, {"show"}, 2, "4 keys are attached: choose one with --device", {}},
+        {{}, {"show"}, 2, "4 devices are attached: choose one with --device", {}},
         {{}, {"frobnicate"}, 2, "Unknown command \"frobnicate\"", {}},
         {{}, {"set", "3", "Ctrl+Shfit+B", "--device", W1}, 2, "\"Shift\"", {}},
         {{}, {"set", "7", "F5", "--device", W1}, 2, "has 6 keys: there is no key 7", {}},
-        {{}, {"show", "--device", "999"}, 3, "No attached key has the id, serial or index \"999\"", {}},
+        {{}, {"show", "--device", "999"}, 3, "No attached device has the id, serial or index \"999\"", {}},
         {{}, {"bind", "--device", W1}, 3, "is not a receiver", {}},
         {{}, {"restore", "/nonexistent/k.json", "--device", W1}, 6, "/nonexistent/k.json cannot be read", {}},
         {{}, {"backup", "/nonexistent/k.json", "--device", W1}, 6, "/nonexistent/k.json cannot be written", {}},
@@ -390,10 +390,10 @@ TEST(CtlProgramWithoutKeys, ListSaysSoAndACommandForAKeyFailsWithNoDevice)
     ASSERT_TRUE(emu.start({}, &why)) << why.toStdString();
     const CtlRun list = emu.runCtl({QStringLiteral("list")});
     EXPECT_EQ(list.exitCode, 0) << list;
-    EXPECT_EQ(list.out, QStringLiteral("No key found.\n"));
+    EXPECT_EQ(list.out, QStringLiteral("No device found.\n"));
     const CtlRun show = emu.runCtl({QStringLiteral("show")});
     EXPECT_EQ(show.exitCode, 3) << show;
-    EXPECT_EQ(show.err, QStringLiteral("tavrelctl: No key is attached.\n"));
+    EXPECT_EQ(show.err, QStringLiteral("tavrelctl: No device is attached.\n"));
     const CtlRun unbind = emu.runCtl({QStringLiteral("unbind")});
     EXPECT_EQ(unbind.exitCode, 3) << unbind;
     EXPECT_EQ(unbind.err, QStringLiteral("tavrelctl: No receiver is attached.\n"));
@@ -505,7 +505,7 @@ TEST_F(CtlTwins, TwoKeysWithOneSerialAreToldApartByTheirIds)
     EXPECT_NE(ids[0], ids[1]);
 
     const auto reads = [&] {
-        return emu.received(QStringLiteral("t1"), CMD_READ_KEY) + emu.received(QStringLiteral("t2"), CMD_READ_KEY);
+        return emu.received(QStringLiteral("t1"), ReadKeyCommand) + emu.received(QStringLiteral("t2"), ReadKeyCommand);
     };
     const int readsBefore = reads();
     const CtlRun bySerial = emu.runCtl({QStringLiteral("show"), QStringLiteral("--device"), Twin});
@@ -533,7 +533,7 @@ TEST_F(CtlTwins, RestoreAllWritesEachKeyOnceAndAllAtOnce)
     ASSERT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out.count(QStringLiteral(": 6 keys written.")), 3) << run;
     for (const QString& name : {QStringLiteral("t1"), QStringLiteral("t2"), QStringLiteral("w3")}) {
-        EXPECT_EQ(emu.received(name, CMD_WRITE_KEY), 6) << name.toStdString();
+        EXPECT_EQ(emu.received(name, WriteKeyCommand), 6) << name.toStdString();
         EXPECT_EQ(emu.list(QStringLiteral("store ") + name).mid(0, 6), QStringList(6, QStringLiteral("01 05 00 00 00")))
             << name.toStdString();
     }
@@ -552,10 +552,10 @@ TEST_F(CtlTwins, AnUnplugDuringARestoreOfAllNamesTheKeysNotWrittenOnTheKeyThatWe
     const CtlRun run = finish(*process);
 
     EXPECT_EQ(run.exitCode, 3) << run;
-    EXPECT_EQ(emu.received(QStringLiteral("t2"), CMD_WRITE_KEY), 6) << run;
-    EXPECT_EQ(emu.received(QStringLiteral("w3"), CMD_WRITE_KEY), 6) << run;
+    EXPECT_EQ(emu.received(QStringLiteral("t2"), WriteKeyCommand), 6) << run;
+    EXPECT_EQ(emu.received(QStringLiteral("w3"), WriteKeyCommand), 6) << run;
     EXPECT_EQ(run.out.count(QStringLiteral(": 6 keys written.")), 2) << run;
-    const int received = emu.received(QStringLiteral("t1"), CMD_WRITE_KEY);
+    const int received = emu.received(QStringLiteral("t1"), WriteKeyCommand);
     ASSERT_LT(received, 6) << run;
     // The write in flight at the unplug may have reached the key without its completion coming
     // back: that key is named as not written too.

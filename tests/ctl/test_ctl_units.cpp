@@ -137,8 +137,8 @@ TEST(CtlCommandLine, HelpIsAskedForInThreeWaysAndCoversEveryCommandAndExitCode)
 
 namespace {
 
-ListedKey listed(int index, const char* id, const char* product, const char* serial, bool openable, const char* error,
-                 std::optional<int> keys)
+ListedDevice listed(int index, const char* id, const char* product, const char* serial, bool openable,
+                    const char* error, std::optional<int> keys)
 {
     const QString p = QString::fromUtf8(product), s = QString::fromLatin1(serial);
     return {index, QString::fromLatin1(id), p, s, decodeCapabilities(p, s), openable, QString::fromUtf8(error), keys};
@@ -218,7 +218,7 @@ TEST(CtlOutput, TheSerialTellsWhatAKeyOffers)
 
 TEST(CtlOutput, TheListAlignsTheOpenKeysAndSetsApartThoseThatMayNotBeOpened)
 {
-    const std::vector<ListedKey> keys{
+    const std::vector<ListedDevice> keys{
         listed(0, "1-1:1.0", "Programmable Key", "310000000001", true, {}, 6),
         listed(1, "1-2:1.0", "Programmable Key Receiver", "311400000002", true, {}, std::nullopt),
         listed(2, "1-10:1.0", "Pedal", "320000000003", false, "open /dev/hidraw2: Permission denied", std::nullopt),
@@ -240,7 +240,7 @@ TEST(CtlOutput, TheListAlignsTheOpenKeysAndSetsApartThoseThatMayNotBeOpened)
     EXPECT_TRUE(accessFix().contains(QLatin1String("70-tavrel.rules")));
     EXPECT_TRUE(accessFix().contains(QLatin1String("scripts/install-udev-rule.sh")));
 
-    EXPECT_EQ(listLines({}), QStringList{QStringLiteral("No key found.")});
+    EXPECT_EQ(listLines({}), QStringList{QStringLiteral("No device found.")});
     // Only keys that may not be opened: no empty table above them.
     EXPECT_EQ(listLines({keys[2]}).first(), QStringLiteral("Found but not openable:"));
 }
@@ -264,7 +264,7 @@ TEST(CtlOutput, ColumnsArePaddedByTheWidthTheTextTakesOnATerminal)
     for (const auto& [text, width] : widths)
         EXPECT_EQ(displayWidth(text), width) << text.toStdString();
 
-    const std::vector<ListedKey> keys{
+    const std::vector<ListedDevice> keys{
         listed(0, "1-1:1.0", "可编程按键", "310000000001", true, {}, 6),
         listed(1, "1-1:1.0", "Programmable Key Receiver", "311400000002", true, {}, 6),
         listed(2, "1-1:1.0", "按键 Pro", "320000000003", true, {}, 8),
@@ -288,10 +288,10 @@ TEST(CtlOutput, WhatComesFromADeviceOrAFileReachesTheTerminalEscaped)
     const QString retitle = QStringLiteral("\x1b]0;owned\x07");
     const auto key = [](int index, const QString& product, const QString& serial, bool openable,
                         std::optional<int> keys) {
-        return ListedKey{
+        return ListedDevice{
             index, QStringLiteral("1-1:1.0"), product, serial, decodeCapabilities(product, serial), openable, {}, keys};
     };
-    const std::vector<ListedKey> keys{
+    const std::vector<ListedDevice> keys{
         key(0, retitle + QStringLiteral("Key"), QStringLiteral("31") + QChar(0x9B) + QStringLiteral("2J"), true, 6),
         key(1, QStringLiteral("Programmable Key"), QStringLiteral("310000000001"), true, 6),
         key(2, QStringLiteral("Pedal\r"), QStringLiteral("320000000003"), false, std::nullopt),

@@ -278,7 +278,7 @@ TEST(MainWindow, SpeaksEnglishUnderAnEnglishLocale)
     Snapshot s;
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
     EXPECT_EQ(memo(s), QStringLiteral("Serial: 310000000001  "));
-    EXPECT_EQ(s.widget(Main, QStringLiteral("deviceButton0")).text(), QStringLiteral("USB key"));
+    EXPECT_EQ(s.widget(Main, QStringLiteral("deviceButton0")).text(), QStringLiteral("USB device"));
     EXPECT_EQ(s.widget(Main, QStringLiteral("writeButton")).text(), QStringLiteral("Write"));
     EXPECT_EQ(s.widget(Main, QStringLiteral("keyboardTab")).text(), QStringLiteral("Keyboard key"));
 

@@ -35,27 +35,27 @@ Message takeMessage(FuzzInput& input)
     m.lParam = input.u32();
     switch (kind % 8) {
     case 4:
-        m.message = WM_HOOKLWIN;
+        m.message = HookLeftWindowsMessage;
         break;
     case 5:
-        m.message = WM_HOOKRWIN;
+        m.message = HookRightWindowsMessage;
         break;
     case 6:
-        m.message = WM_HOOKAPPS;
+        m.message = HookMenuKeyMessage;
         break;
     case 7:
         m.message = 0x1000u + kind;
         break;
     default:
-        m.message = WM_HOOKKEY;
+        m.message = HookKeyMessage;
         break;
     }
     switch (w % 4) {
     case 0:
-        m.wParam = WM_KEYDOWN;
+        m.wParam = KeyDownWParam;
         break;
     case 1:
-        m.wParam = WM_KEYUP;
+        m.wParam = KeyUpWParam;
         break;
     default:
         m.wParam = w;
@@ -67,7 +67,7 @@ Message takeMessage(FuzzInput& input)
 
 void checkEvent(const Message& m, const std::optional<KeyEvent>& event)
 {
-    if (m.message == WM_HOOKKEY) {
+    if (m.message == HookKeyMessage) {
         FUZZ_CHECK(event.has_value());
         FUZZ_CHECK(!event->name.isEmpty() && event->name.size() <= MaxKeyNameLength);
         // A release is a release whatever the previous state says.
@@ -79,8 +79,9 @@ void checkEvent(const Message& m, const std::optional<KeyEvent>& event)
         FUZZ_CHECK(event->transition == transition);
         return;
     }
-    const bool ownMessage = m.message == WM_HOOKLWIN || m.message == WM_HOOKRWIN || m.message == WM_HOOKAPPS;
-    FUZZ_CHECK(event.has_value() == (ownMessage && (m.wParam == WM_KEYDOWN || m.wParam == WM_KEYUP)));
+    const bool ownMessage =
+        m.message == HookLeftWindowsMessage || m.message == HookRightWindowsMessage || m.message == HookMenuKeyMessage;
+    FUZZ_CHECK(event.has_value() == (ownMessage && (m.wParam == KeyDownWParam || m.wParam == KeyUpWParam)));
     if (event)
         FUZZ_CHECK(usageForName(event->name) != 0);
 }
@@ -172,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!held.at(k))
             continue;
         const OutputReport report = writeKeyReport(k, held.at(k)->record);
-        FUZZ_CHECK(report[0] == OutputReportId && report[1] == CMD_WRITE_KEY && report[2] == k);
+        FUZZ_CHECK(report[0] == OutputReportId && report[1] == WriteKeyCommand && report[2] == k);
     }
     return 0;
 }

@@ -47,7 +47,7 @@ public:
     void write(const OutputReport& report, std::function<void(const IoResult&)> done) override
     {
         FUZZ_CHECK(report[0] == OutputReportId);
-        FUZZ_CHECK(report[1] == CMD_WRITE_KEY);
+        FUZZ_CHECK(report[1] == WriteKeyCommand);
         FUZZ_CHECK(report[2] < m_keyCount);
         written.emplace_back(report.begin(), report.end());
         ++pending;

@@ -1,7 +1,7 @@
 #include "config/configfile.h"
 #include "config/configio.h"
-#include "config/filefault.h"
 #include "i18n/language.h"
+#include "platform/filefailure.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -133,16 +133,16 @@ TEST(Language, TranslatesTheTextsOfTheSessionAndTheKeyFileWithoutWidgets)
         const auto* error = std::get_if<tavrel::AssignmentError>(&parsed);
         return error ? error->reason : QString();
     };
-    const tavrel::FileOutcome full{tavrel::FileFault::System, ENOSPC};
+    const tavrel::IoResult full = tavrel::IoResult::fromErrno(ENOSPC);
     EXPECT_EQ(unknownName(), QStringLiteral("unknown key name \"Page\" (did you mean \"Page Up\" or \"Page Down\"?)"));
-    EXPECT_EQ(tavrel::fileFaultText(full), QStringLiteral("the disk is full"));
+    EXPECT_EQ(tavrel::fileFailureText(full), QStringLiteral("the disk is full"));
 
     QTranslator* chinese = tavrel::i18n::installTranslation(Language::Chinese);
     ASSERT_NE(chinese, nullptr) << "the Chinese translation is not compiled in";
     EXPECT_EQ(tavrel::completionText(threeLeft), QStringLiteral("设置失败！3个按键未写入：1、4、6。"));
     EXPECT_EQ(beyondTheDevice(), QStringLiteral("按键7超出设备范围：设备只有6个按键"));
     EXPECT_EQ(unknownName(), QStringLiteral("未知的键名 \"Page\"（您是不是要输入 \"Page Up\" 或 \"Page Down\"？）"));
-    EXPECT_EQ(tavrel::fileFaultText(full), QStringLiteral("磁盘已满"));
+    EXPECT_EQ(tavrel::fileFailureText(full), QStringLiteral("磁盘已满"));
     delete chinese;
     EXPECT_EQ(beyondTheDevice(), english);
 

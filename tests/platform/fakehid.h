@@ -7,7 +7,7 @@
 
 namespace tavrel::test {
 
-// A USB key with its interface, hid device and hidraw node; fields left empty are left out.
+// A USB device with its interface, hid device and hidraw node; fields left empty are left out.
 struct FakeHid {
     QString port = QStringLiteral("1-1");
     int minor = 0;

@@ -20,9 +20,14 @@ using namespace tavrel;
 using namespace tavrel::platform;
 
 namespace tavrel {
-void PrintTo(const FileOutcome& outcome, std::ostream* os)
+void PrintTo(const IoResult& outcome, std::ostream* os)
 {
-    *os << "{fault " << int(outcome.fault) << ", errno " << outcome.error << "}";
+    *os << "{status " << int(outcome.status) << ", errno " << outcome.error << "}";
+}
+// Two outcomes are alike when their status and errno are: the message is for the log.
+bool operator==(const IoResult& a, const IoResult& b)
+{
+    return a.status == b.status && a.error == b.error;
 }
 }  // namespace tavrel
 
@@ -107,16 +112,16 @@ TEST_F(UserFile, WriterReplacesOnlyARegularFileAndNeverFollowsALink)
     const struct {
         const char* title;
         There there;
-        FileOutcome outcome;
+        IoResult outcome;
         mode_t mode;  // of what stands at the path afterwards
     } cases[] = {
-        {"nothing: a new file, 0666 less the umask", There::Nothing, {}, S_IFREG | 0644},
-        {"a regular file: replaced, its permissions kept", There::RegularFile, {}, S_IFREG | 0600},
-        {"a link to a file of the user's", There::Link, {FileFault::IsLink}, S_IFLNK | 0777},
-        {"a link to nothing yet", There::DanglingLink, {FileFault::IsLink}, S_IFLNK | 0777},
-        {"a folder", There::Folder, {FileFault::IsFolder}, S_IFDIR | 0755},
+        {"nothing: a new file, 0666 less the umask", There::Nothing, IoResult::success(), S_IFREG | 0644},
+        {"a regular file: replaced, its permissions kept", There::RegularFile, IoResult::success(), S_IFREG | 0600},
+        {"a link to a file of the user's", There::Link, IoResult::failure(IoResult::Status::IsLink), S_IFLNK | 0777},
+        {"a link to nothing yet", There::DanglingLink, IoResult::failure(IoResult::Status::IsLink), S_IFLNK | 0777},
+        {"a folder", There::Folder, IoResult::failure(IoResult::Status::IsFolder), S_IFDIR | 0755},
         // Opening it for writing would wait for a reader.
-        {"a FIFO", There::Fifo, {FileFault::IsPipe}, S_IFIFO | 0644},
+        {"a FIFO", There::Fifo, IoResult::failure(IoResult::Status::IsPipe), S_IFIFO | 0644},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
@@ -171,8 +176,9 @@ TEST_F(UserFile, WriterRefusesAFolderOthersMayWriteUnlessSticky)
         const std::string dir = folder(c.name, c.mode);
         const std::string path = dir + "/keys.json";
         put(path, "before\n", 0600);
-        const FileOutcome outcome = writeUserFile(path, "after\n");
-        EXPECT_EQ(outcome, c.written ? FileOutcome{} : FileOutcome{FileFault::FolderOpenToAll}) << c.name;
+        const IoResult outcome = writeUserFile(path, "after\n");
+        EXPECT_EQ(outcome, c.written ? IoResult::success() : IoResult::failure(IoResult::Status::FolderOpenToAll))
+            << c.name;
         EXPECT_EQ(contents(path), c.written ? "after\n" : "before\n") << c.name;
         EXPECT_EQ(entries(dir), std::set<std::string>{"keys.json"}) << c.name;
     }
@@ -184,12 +190,12 @@ TEST_F(UserFile, WriterNamesWhatIsWrongWithThePath)
     put(dir + "/plain", "");
     const struct {
         std::string path;
-        FileOutcome outcome;
+        IoResult outcome;
     } cases[] = {
-        {dir + "/no-such-folder/keys.json", {FileFault::System, ENOENT}},
-        {dir + "/plain/keys.json", {FileFault::NotAFolder}},
-        {dir + "/", {FileFault::NotAFileName}},
-        {"", {FileFault::NotAFileName}},
+        {dir + "/no-such-folder/keys.json", IoResult::fromErrno(ENOENT)},
+        {dir + "/plain/keys.json", IoResult::failure(IoResult::Status::NotAFolder)},
+        {dir + "/", IoResult::failure(IoResult::Status::NotAFileName)},
+        {"", IoResult::failure(IoResult::Status::NotAFileName)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(writeUserFile(c.path, "{}\n"), c.outcome) << c.path;
@@ -221,20 +227,20 @@ TEST_F(UserFile, ReaderTakesARegularFileUpToTheLimitAndRefusesAnythingElseAtOnce
     ASSERT_EQ(mkfifo((dir + "/fifo").c_str(), 0600), 0);
     const struct {
         std::string path;
-        FileOutcome outcome;
+        IoResult outcome;
         std::string bytes;
     } cases[] = {
-        {dir + "/keys.json", {}, "{}\n"},
-        {dir + "/largest.json", {}, largest},
-        {dir + "/oversize.json", {FileFault::TooLarge}, ""},
+        {dir + "/keys.json", IoResult::success(), "{}\n"},
+        {dir + "/largest.json", IoResult::success(), largest},
+        {dir + "/oversize.json", IoResult::failure(IoResult::Status::TooLarge), ""},
         // Reading through a link changes nothing; what it points to is checked as any file.
-        {dir + "/link.json", {}, "{}\n"},
+        {dir + "/link.json", IoResult::success(), "{}\n"},
         // Endless, and of size 0: never read.
-        {"/dev/zero", {FileFault::IsDevice}, ""},
+        {"/dev/zero", IoResult::failure(IoResult::Status::IsDevice), ""},
         // Would wait for a writer that never comes.
-        {dir + "/fifo", {FileFault::IsPipe}, ""},
-        {dir, {FileFault::IsFolder}, ""},
-        {dir + "/missing.json", {FileFault::System, ENOENT}, ""},
+        {dir + "/fifo", IoResult::failure(IoResult::Status::IsPipe), ""},
+        {dir, IoResult::failure(IoResult::Status::IsFolder), ""},
+        {dir + "/missing.json", IoResult::fromErrno(ENOENT), ""},
     };
     for (const auto& c : cases) {
         const FileRead read = readUserFile(c.path, configfile::MaxFileBytes);

@@ -90,7 +90,7 @@ TEST_F(SessionTest, AKeyFoundIsReadOnceAndWrittenBackAsItsModelHoldsIt)
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(editor->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));
     EXPECT_EQ(shown(4), (Bytes{0x02, 0x00, 0, 0, 0x03}));
-    EXPECT_EQ(requests(key, CMD_READ_KEY), 6);
+    EXPECT_EQ(requests(key, ReadKeyCommand), 6);
 
     editor->selectKey(0);
     editor->setRepeat(true);
@@ -102,7 +102,7 @@ TEST_F(SessionTest, AKeyFoundIsReadOnceAndWrittenBackAsItsModelHoldsIt)
     EXPECT_FALSE(editor->selected()->assignments().anyUnsent());
     EXPECT_EQ(key.record(0), (Bytes{0x05, 0x04, 0, 0, 0x02}));
     EXPECT_EQ(key.record(4), (Bytes{0x02, 0x00, 0, 0, 0x03}));
-    EXPECT_EQ(requests(key, CMD_WRITE_KEY), 6);
+    EXPECT_EQ(requests(key, WriteKeyCommand), 6);
 }
 
 // Each row a set of keys as they are plugged in: every key is listed, read when selected, shows
@@ -153,7 +153,7 @@ TEST_F(SessionTest, EveryKeyIsListedAndReadAndHoldsOnlyItsOwnRecords)
             EXPECT_TRUE(outcomes[0].complete());
         }
         for (std::size_t d = 0; d < devices.size(); ++d) {
-            EXPECT_EQ(requests(*devices[d], CMD_WRITE_KEY), 6) << d;
+            EXPECT_EQ(requests(*devices[d], WriteKeyCommand), 6) << d;
             for (int k = 0; k < 6; ++k)
                 EXPECT_EQ(devices[d]->record(k), ownRecord(int(d), k)) << "device " << d << " key " << k + 1;
         }
@@ -180,14 +180,14 @@ TEST_F(SessionTest, AKeyThatDoesNotAnswerShowsAndGetsNoOtherKeysRecords)
     for (int k = 0; k < KeySlots; ++k)
         EXPECT_FALSE(editor->shownRecord(k)) << k;
     // The re-poll asks again while it stays silent.
-    const int asked = requests(silent, CMD_READ_KEY);
-    ASSERT_TRUE(waitFor([&] { return requests(silent, CMD_READ_KEY) > asked; }));
+    const int asked = requests(silent, ReadKeyCommand);
+    ASSERT_TRUE(waitFor([&] { return requests(silent, ReadKeyCommand) > asked; }));
 
     editor->selected()->write();
     editor->selected()->writeKeys({0, 1, 2});
     ASSERT_TRUE(waitFor([&] { return outcomes.size() == 2; }));
     EXPECT_EQ(outcomes[1].notWritten, (QList<int>{0, 1, 2}));
-    EXPECT_EQ(requests(silent, CMD_WRITE_KEY), 0);
+    EXPECT_EQ(requests(silent, WriteKeyCommand), 0);
 
     // A record set whole is written, and only that one.
     editor->selected()->setRecord(1, KeyRecord{MouseRight, 0, 0, 0, ModeMouseSingle}, RecordOrigin::Loaded);
@@ -195,7 +195,7 @@ TEST_F(SessionTest, AKeyThatDoesNotAnswerShowsAndGetsNoOtherKeysRecords)
     ASSERT_TRUE(waitFor([&] { return outcomes.size() == 3; }));
     EXPECT_EQ(outcomes[2].notWritten, QList<int>{0});
     EXPECT_EQ(silent.record(1), (Bytes{0x02, 0, 0, 0, 0x01}));
-    EXPECT_EQ(requests(silent, CMD_WRITE_KEY), 1);
+    EXPECT_EQ(requests(silent, WriteKeyCommand), 1);
 }
 
 // Answers the session never asked for: another program's read of the same key, or a key that
@@ -252,7 +252,7 @@ TEST_F(SessionTest, ALateAnswerDuringAWriteChangesNothingWritten)
         editor->useMouse();
     }
     editor->selected()->write();
-    ASSERT_TRUE(waitFor([&] { return requests(key, CMD_WRITE_KEY) >= 1; }));
+    ASSERT_TRUE(waitFor([&] { return requests(key, WriteKeyCommand) >= 1; }));
     for (int k = 0; k < 6; ++k)
         key.pushInput(emu::Firmware::keyRecordResponse(6, k, {0x00, 0x3A, 0, 0, 0}));
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
@@ -297,7 +297,7 @@ TEST_F(SessionTest, SwitchingKeysAndBackKeepsEachKeysEditsAndPlace)
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(shown(4), edited);
     EXPECT_EQ(a.record(4), ownRecord(0, 4));
-    EXPECT_EQ(requests(a, CMD_WRITE_KEY) + requests(b, CMD_WRITE_KEY), 0);
+    EXPECT_EQ(requests(a, WriteKeyCommand) + requests(b, WriteKeyCommand), 0);
 }
 
 // The editor follows the list: a selected device that goes is let go, and another is selected by
@@ -349,11 +349,11 @@ TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
         editor->useMouse();  // every key changes to the left mouse button
     }
     editor->selected()->write();
-    ASSERT_TRUE(waitFor([&] { return requests(key, CMD_WRITE_KEY) >= 2; }));
+    ASSERT_TRUE(waitFor([&] { return requests(key, WriteKeyCommand) >= 2; }));
     testbed().unplug(key);
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
 
-    const int written = requests(key, CMD_WRITE_KEY);
+    const int written = requests(key, WriteKeyCommand);
     ASSERT_LT(written, 6);
     // Every key from the first whose write was not confirmed; the one in flight when the key
     // went may have reached it, but nothing said so.
@@ -368,9 +368,9 @@ TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
     // that time.
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 1; }));
     ASSERT_TRUE(readDone(6));
-    EXPECT_EQ(requests(key, CMD_WRITE_KEY), written);
+    EXPECT_EQ(requests(key, WriteKeyCommand), written);
     EXPECT_EQ(editor->selected()->identity().serial, stays.model().serial);
-    EXPECT_EQ(requests(stays, CMD_WRITE_KEY), 0);
+    EXPECT_EQ(requests(stays, WriteKeyCommand), 0);
 }
 
 TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
@@ -444,7 +444,7 @@ TEST_F(SessionTest, KeyFilesNeedTheKeysReadFirst)
     EXPECT_EQ(std::get<int>(loaded), 1);
     EXPECT_EQ(editor->shownRecord(0)->text, QStringLiteral("F5"));
     EXPECT_EQ(editor->shownRecord(0)->origin, RecordOrigin::Loaded);
-    EXPECT_EQ(requests(key, CMD_WRITE_KEY), 0);
+    EXPECT_EQ(requests(key, WriteKeyCommand), 0);
 }
 
 // A pairing answer counts only as the answer of the receiver's own bind, while that bind is open:
@@ -476,7 +476,7 @@ TEST_F(SessionTest, OnlyTheBindingReceiversAnswerEndsItsBind)
     receiver.clearReceived();
     rx->bind();
     EXPECT_EQ(rx->bindCountdown(), BindSeconds);
-    ASSERT_TRUE(waitFor([&] { return requests(receiver, CMD_PAIR) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return requests(receiver, PairCommand) == 1; }));
     ASSERT_NO_FATAL_FAILURE(push(wired, unasked));
     EXPECT_TRUE(answers.empty());
     EXPECT_GT(rx->bindCountdown(), 0);
@@ -497,7 +497,7 @@ TEST_F(SessionTest, OnlyTheBindingReceiversAnswerEndsItsBind)
     ASSERT_NO_FATAL_FAILURE(push(receiver, bound));
     rx->bind();
     rx->clearBindings();
-    ASSERT_TRUE(waitFor([&] { return requests(receiver, CMD_PAIR) == 4; }));
+    ASSERT_TRUE(waitFor([&] { return requests(receiver, PairCommand) == 4; }));
     ASSERT_NO_FATAL_FAILURE(push(receiver, bound));
     EXPECT_EQ(answers.size(), 1u);
     EXPECT_GT(rx->bindCountdown(), 0);
@@ -558,8 +558,8 @@ TEST_F(SessionTest, ReadAndWriteRequestsKeepTheirPace)
     editor->selected()->write();
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
 
-    const auto reads = requestTimes(key, CMD_READ_KEY);
-    const auto writes = requestTimes(key, CMD_WRITE_KEY);
+    const auto reads = requestTimes(key, ReadKeyCommand);
+    const auto writes = requestTimes(key, WriteKeyCommand);
     ASSERT_EQ(reads.size(), 12u);
     ASSERT_EQ(writes.size(), 6u);
     const qint64 readGap = medianGap(std::vector<qint64>(reads.begin() + 6, reads.end()));
@@ -584,7 +584,7 @@ TEST_F(SessionTest, TheRepollKeepsItsPaceThenBacksOffUntilTheKeySendsAnything)
         const std::vector<QByteArray> received = key.received();
         const std::vector<qint64> at = key.receivedAtMs();
         for (std::size_t i = 0; i < received.size() && i < at.size(); ++i)
-            if (received[i].size() >= 3 && quint8(received[i][1]) == CMD_READ_KEY && received[i][2] == 0)
+            if (received[i].size() >= 3 && quint8(received[i][1]) == ReadKeyCommand && received[i][2] == 0)
                 starts.push_back(at[i]);
         return starts;
     };

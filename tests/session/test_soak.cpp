@@ -109,10 +109,10 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
         logAtPlug = loggedSoFar();
         if (!key.plugged())
             bed.plug(key);
-        const int readsBefore = sent(key, CMD_READ_KEY);
+        const int readsBefore = sent(key, ReadKeyCommand);
         switch (cycle % 3) {
         case 0:  // in the middle of the read
-            ASSERT_TRUE(waitFor([&] { return sent(key, CMD_READ_KEY) >= readsBefore + 1 + cycle % 4; }));
+            ASSERT_TRUE(waitFor([&] { return sent(key, ReadKeyCommand) >= readsBefore + 1 + cycle % 4; }));
             break;
         case 1: {  // in the middle of a write
             ASSERT_TRUE(waitFor(readOver));
@@ -127,11 +127,11 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             for (int i = 0; i < 6; ++i)
                 if (const auto& r = editor.shownRecord(i))
                     allowed[i].insert(r->record.bytes());
-            const int writesBefore = sent(key, CMD_WRITE_KEY);
+            const int writesBefore = sent(key, WriteKeyCommand);
             const int finishedBefore = finishedWrites;
             editor.selected()->write();
             ASSERT_TRUE(waitFor([&] {
-                return sent(key, CMD_WRITE_KEY) >= writesBefore + 1 + cycle % 5 || finishedWrites > finishedBefore;
+                return sent(key, WriteKeyCommand) >= writesBefore + 1 + cycle % 5 || finishedWrites > finishedBefore;
             }));
             break;
         }

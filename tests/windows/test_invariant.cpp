@@ -71,7 +71,7 @@ public:
     }
     void key(quint8 scan, bool down)
     {
-        form->handleHookMessage(WM_HOOKKEY, down ? WM_KEYDOWN : WM_KEYUP,
+        form->handleHookMessage(HookKeyMessage, down ? KeyDownWParam : KeyUpWParam,
                                 keystroke::flags(scan, false)
                                     | (down ? 0u : keystroke::Released | keystroke::PreviousState));
     }
@@ -135,7 +135,7 @@ struct Sequence {
 
 TEST_F(InvariantTest, ShownHeldAndWrittenAgreeAfterEverySequence)
 {
-    const std::array<quint8, 5> kStored[6] = {
+    const std::array<quint8, 5> stored[6] = {
         {0x05, 0x04, 0, 0, 0x00},  // Ctrl+Alt+A
         {0x02, 0x00, 0, 0, 0x03},  // right button, repeat
         {0x00, 0x3A, 0, 0, 0x02},  // F1, repeat
@@ -249,7 +249,7 @@ TEST_F(InvariantTest, ShownHeldAndWrittenAgreeAfterEverySequence)
     for (const Sequence& s : sequences) {
         SCOPED_TRACE(s.name);
         for (int k = 0; k < 6; ++k)
-            device.setRecord(k, kStored[k]);
+            device.setRecord(k, stored[k]);
         ASSERT_NO_FATAL_FAILURE(read());
         // A read leaves the key the user chose; each sequence starts on key 1.
         pickKey(0);

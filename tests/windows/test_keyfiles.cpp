@@ -19,7 +19,7 @@ namespace {
 
 using Record = std::array<quint8, 5>;
 
-const Record kSource[6] = {
+const Record SourceRecords[6] = {
     {0x05, 0x04, 0, 0, 0x00},     // Ctrl+Alt+A
     {0x02, 0x00, 0, 0, 0x03},     // right button, repeat
     {0x00, 0x3A, 0, 0, 0x02},     // F1, repeat
@@ -85,7 +85,7 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
 {
     auto& source = plug("file-src", "300000000021");
     for (int k = 0; k < 6; ++k)
-        source.setRecord(k, kSource[k]);
+        source.setRecord(k, SourceRecords[k]);
     auto& target = plug("file-dst", "300000000022");
     start();
     waitForRead(6);
@@ -101,7 +101,7 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
     EXPECT_EQ(saved.serial, QStringLiteral("300000000021"));
     ASSERT_EQ(saved.keys.size(), 6u);
     for (int k = 0; k < 6; ++k)
-        EXPECT_EQ(saved.keys[std::size_t(k)].record.bytes(), kSource[k]) << "key " << k + 1;
+        EXPECT_EQ(saved.keys[std::size_t(k)].record.bytes(), SourceRecords[k]) << "key " << k + 1;
 
     click(deviceButton(1));
     ASSERT_TRUE(
@@ -112,13 +112,13 @@ TEST_F(KeyFileTest, AConfigurationMovesToAnotherKeyThroughAFileAndOnlyTheWriteSe
     EXPECT_EQ(confirmPopup(), QStringLiteral("已载入6个按键，点击“写入”写入设备。"));
 
     // Shown and held by the key's model, not yet on the device.
-    EXPECT_EQ(heldRecords(*form->editor()), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+    EXPECT_EQ(heldRecords(*form->editor()), std::vector<Record>(std::begin(SourceRecords), std::end(SourceRecords)));
     EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Alt+A"));
     EXPECT_EQ(stored(target, 6), before);
 
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
-    EXPECT_EQ(stored(target, 6), std::vector<Record>(std::begin(kSource), std::end(kSource)));
-    EXPECT_EQ(stored(source, 6), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+    EXPECT_EQ(stored(target, 6), std::vector<Record>(std::begin(SourceRecords), std::end(SourceRecords)));
+    EXPECT_EQ(stored(source, 6), std::vector<Record>(std::begin(SourceRecords), std::end(SourceRecords)));
 }
 
 TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
@@ -142,7 +142,7 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
 
     auto& key = plug("file-refused", "300000000023");
     for (int k = 0; k < 6; ++k)
-        key.setRecord(k, kSource[k]);
+        key.setRecord(k, SourceRecords[k]);
     start();
     waitForRead(6);
     const std::vector<Record> table = heldRecords(*form->editor());
@@ -164,7 +164,7 @@ TEST_F(KeyFileTest, ARefusedFileLeavesTableAndKeyAsTheyWereAndSaysWhere)
         EXPECT_EQ(captureBox()->text(), QStringLiteral("Ctrl+Alt+A"));
     }
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
-    EXPECT_EQ(stored(key, 6), std::vector<Record>(std::begin(kSource), std::end(kSource)));
+    EXPECT_EQ(stored(key, 6), std::vector<Record>(std::begin(SourceRecords), std::end(SourceRecords)));
 }
 
 // A FIFO would block the window's thread until someone writes into it; a device such as

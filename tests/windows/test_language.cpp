@@ -58,7 +58,7 @@ Texts english()
             QStringLiteral("Read"),
             QStringLiteral("Write"),
             QStringLiteral("Wireless pairing"),
-            QStringLiteral("USB key"),
+            QStringLiteral("USB device"),
             QStringLiteral("Wireless"),
             QStringLiteral("Trigger"),
             QStringLiteral("Single press"),
@@ -184,7 +184,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     ASSERT_TRUE(folder);
     ASSERT_TRUE(
         platform::writePrivateFile(
-            QFile::encodeName(*folder + QLatin1Char('/') + identity.id() + QStringLiteral(".notice")).toStdString(),
+            QFile::encodeName(folder.path + QLatin1Char('/') + identity.id() + QStringLiteral(".notice")).toStdString(),
             encodeNotice(notice))
             .ok());
     ASSERT_TRUE(waitFor([&] { return statusMemo()->text().endsWith(QLatin1Char('\n') + t.changedElsewhere); }));
@@ -276,7 +276,7 @@ TEST_P(LanguageTest, WithoutAKeyTheWindowSaysWhatToDo)
     EXPECT_TRUE(keyPicker()->isHidden());
     EXPECT_TRUE(pages()->isHidden());
     const QString text = help->text();
-    EXPECT_TRUE(text.startsWith(english ? QStringLiteral("No USB key found.") : QStringLiteral("没有发现USB按键。")))
+    EXPECT_TRUE(text.startsWith(english ? QStringLiteral("No USB device found.") : QStringLiteral("没有发现USB按键。")))
         << text.toStdString();
     for (const char* step : {"scripts/install-udev-rule.sh", "tavrelctl list"})
         EXPECT_TRUE(text.contains(QLatin1String(step))) << step;

@@ -34,7 +34,7 @@ int readRequests(const emu::EmulatedDevice& key)
 {
     int n = 0;
     for (const QByteArray& r : key.received())
-        n += r.size() >= 2 && quint8(r[1]) == CMD_READ_KEY;
+        n += r.size() >= 2 && quint8(r[1]) == ReadKeyCommand;
     return n;
 }
 
@@ -199,7 +199,7 @@ TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
     click(writeButton());
     ASSERT_TRUE(waitFor([&] { return readRequests(second) > reads; }));
     for (const QByteArray& r : second.received())
-        EXPECT_NE(quint8(r[1]), CMD_WRITE_KEY);
+        EXPECT_NE(quint8(r[1]), WriteKeyCommand);
     EXPECT_EQ(second.record(2), (std::array<quint8, 5>{0x00, 0x3A, 0, 0, 0x02}));  // untouched
 }
 

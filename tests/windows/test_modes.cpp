@@ -19,11 +19,11 @@ namespace {
 using Radio = const char*;
 using Tab = const char*;
 
-constexpr Radio kRadios[] = {"leftButtonRadio",  "rightButtonRadio",    "middleButtonRadio",  "mouseSingleRadio",
-                             "mouseRepeatRadio", "keyboardSingleRadio", "keyboardRepeatRadio"};
+constexpr Radio Radios[] = {"leftButtonRadio",  "rightButtonRadio",    "middleButtonRadio",  "mouseSingleRadio",
+                            "mouseRepeatRadio", "keyboardSingleRadio", "keyboardRepeatRadio"};
 
 // Eight keys covering both kinds, both triggers, the three mouse buttons and two odd modes.
-const std::array<quint8, 5> kRecords[8] = {
+const std::array<quint8, 5> Records[8] = {
     {0x05, 0x04, 0, 0, 0x00},  // key 1: Ctrl+Alt+A, single press
     {0x02, 0x00, 0, 0, 0x03},  // key 2: right button, repeat
     {0x03, 0x04, 0, 0, 0x02},  // key 3: Ctrl+Shift+A, repeat
@@ -36,12 +36,12 @@ const std::array<quint8, 5> kRecords[8] = {
 
 class ModeEditorTest : public WindowTest {
 protected:
-    // A wired key with the mouse page, holding kRecords, read and shown.
+    // A wired key with the mouse page, holding Records, read and shown.
     void startWithKeys(const QString& name)
     {
         auto& key = plug(name, "320000000001", 8);
         for (int k = 0; k < 8; ++k)
-            key.setRecord(k, kRecords[k]);
+            key.setRecord(k, Records[k]);
         start();
         waitForRead(8);
         ASSERT_TRUE(waitFor([&] { return record(5) == "01 00 00 00 01" && record(6) == "02 00 00 00 07"; }));
@@ -62,13 +62,13 @@ protected:
     bool unsent(int k) { return form->editor()->selected()->assignments().unsent(k); }
     bool anyUnsent() { return form->editor()->selected()->assignments().anyUnsent(); }
 
-    // The checked radio buttons by their place in kRadios from 1: "257" for the right button,
+    // The checked radio buttons by their place in Radios from 1: "257" for the right button,
     // the mouse page's repeat and the keyboard page's repeat.
     QString checkedRadios()
     {
         QString out;
         for (int i = 0; i < 7; ++i)
-            if (radio(kRadios[i])->isChecked())
+            if (radio(Radios[i])->isChecked())
                 out += QString::number(i + 1);
         return out;
     }

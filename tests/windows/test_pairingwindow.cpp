@@ -18,9 +18,9 @@ namespace {
 
 using Transmitter = std::array<quint8, 5>;
 
-const QString kWaiting10 = QStringLiteral("请在10秒内按下待绑定的发射器任意键...");
-const QString kTimedOut = QStringLiteral("计时结束,未收到发射器传来的按键信号。");
-const QString kCleared = QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号.");
+const QString Waiting10Text = QStringLiteral("请在10秒内按下待绑定的发射器任意键...");
+const QString TimedOutText = QStringLiteral("计时结束,未收到发射器传来的按键信号。");
+const QString ClearedText = QStringLiteral("已解除所有绑定,接收器可以接收所有发射器的按键信号.");
 
 QString waiting(int seconds)
 {
@@ -115,7 +115,7 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
     click(pairingButton());
     EXPECT_TRUE(pairing->isVisible());
     EXPECT_EQ(memo().size(), 8);
-    EXPECT_EQ(memo().last(), kCleared);
+    EXPECT_EQ(memo().last(), ClearedText);
 
     // Closed and opened again with a receiver for ten selected: fresh instructions for it.
     click(child(pairing.get(), "closeButton"));
@@ -140,7 +140,7 @@ TEST_F(PairingWindowTest, TheBindingWindowCountsDownAndRunsOut)
     QStringList shown;
     QObject::connect(rx(), &AttachedDevice::bindCountdownChanged, pairing.get(),
                      [&] { shown << memo().join(QLatin1Char('|')); });
-    EXPECT_EQ(memo(), QStringList{kWaiting10});
+    EXPECT_EQ(memo(), QStringList{Waiting10Text});
     EXPECT_FALSE(bindButton()->isEnabled());
     EXPECT_TRUE(counting());
     ASSERT_TRUE(receiver->waitForReceived(1, 2000));
@@ -153,14 +153,14 @@ TEST_F(PairingWindowTest, TheBindingWindowCountsDownAndRunsOut)
     for (int left = 9; left >= 0; --left)
         expected << waiting(left);
     EXPECT_EQ(shown.join(QLatin1Char('\n')).toStdString(), expected.join(QLatin1Char('\n')).toStdString());
-    EXPECT_EQ(memo(), QStringList{kTimedOut});
+    EXPECT_EQ(memo(), QStringList{TimedOutText});
     EXPECT_FALSE(counting());
 
     // An answer after the time-out binds nothing that the window shows.
     const int logged = form->session()->log().size();
     receiver->pushInput(pairingReport(0x50, 0x02, {0x1A, 0x2B, 0x3C, 0x4D, 0x5E}));
     ASSERT_TRUE(waitFor([&] { return form->session()->log().size() > logged; }));
-    EXPECT_EQ(memo(), QStringList{kTimedOut});
+    EXPECT_EQ(memo(), QStringList{TimedOutText});
 }
 
 TEST_F(PairingWindowTest, ATransmitterPressEndsTheBindingWithItsIdentity)
@@ -185,7 +185,7 @@ TEST_F(PairingWindowTest, ATransmitterPressEndsTheBindingWithItsIdentity)
     ticks.clear();
     click(bindButton());
     ASSERT_NO_FATAL_FAILURE(pressTransmitter(id));
-    EXPECT_EQ(memo(), (QStringList{ticks.empty() ? kWaiting10 : waiting(ticks.back()),
+    EXPECT_EQ(memo(), (QStringList{ticks.empty() ? Waiting10Text : waiting(ticks.back()),
                                    QStringLiteral("此发射器之前已绑定过：1A 2B 3C 4D 5E (00 )"),
                                    QStringLiteral("操作结束！")}));
     EXPECT_FALSE(counting());
@@ -278,19 +278,21 @@ TEST_F(PairingWindowTest, ClearingRemovesEveryBindingWithoutTouchingTheCountdown
     const int lines = pairingMessages()->lineCount();
     click(clearBindingsButton());
     ASSERT_TRUE(waitFor([&] { return memo().size() == lines + 1; }));
-    EXPECT_EQ(memo().last(), kCleared);
+    EXPECT_EQ(memo().last(), ClearedText);
     EXPECT_TRUE(waitFor([&] { return receiver->bindings().empty(); }));
     EXPECT_EQ(pairRequests(), (std::vector<int>{0x01, 0x03}));
 
     // During a binding the clear line is the last one, so the next tick takes its place.
     click(bindButton());
     click(clearBindingsButton());
-    EXPECT_TRUE(waitFor([&] { return memo() == QStringList{kWaiting10, kCleared}; })) << memo().join('|').toStdString();
+    EXPECT_TRUE(waitFor([&] {
+        return memo() == QStringList{Waiting10Text, ClearedText};
+    })) << memo().join('|').toStdString();
     EXPECT_TRUE(counting());
     EXPECT_FALSE(bindButton()->isEnabled());
     ticks.clear();
     ASSERT_TRUE(waitFor([&] { return !ticks.empty(); }));
-    EXPECT_EQ(memo(), (QStringList{kWaiting10, waiting(ticks.front())}));
+    EXPECT_EQ(memo(), (QStringList{Waiting10Text, waiting(ticks.front())}));
 }
 
 TEST_F(PairingWindowTest, ARequestThatCannotBeWrittenSaysSoAtOnce)

@@ -10,25 +10,25 @@
 
 namespace tavrel::platform {
 
-class TestHookMapping {
+class TestHookMemory {
 public:
     // Creates the object with mode 0600 and TestHookSize bytes, or takes over one of this user
     // that nobody else can read or write, and draws a new token for this run. Returns nullptr
     // when the object or the token cannot be had. Another user's object is never reused; one of
     // this user that others could open is replaced, as someone may still hold it open.
-    static std::unique_ptr<TestHookMapping> create(const std::string& name = testHookName());
+    static std::unique_ptr<TestHookMemory> create(const std::string& name = testHookName());
 
     // Creates an object of its own under the name followed by a random suffix, which only this
     // process knows and nobody can have taken first: for when the name itself is held by someone
-    // else. The hook library reads it only when told the name (HookLibrary::useMapping).
-    static std::unique_ptr<TestHookMapping> createPrivate(const std::string& name = testHookName());
+    // else. The hook library reads it only when told the name (HookLibrary::useSharedMemoryName).
+    static std::unique_ptr<TestHookMemory> createPrivate(const std::string& name = testHookName());
 
     // Removes the name, unless it has come to stand for another window meanwhile (a second
     // instance of the program took the object over), so no stale object outlives the program.
-    ~TestHookMapping();
+    ~TestHookMemory();
 
-    TestHookMapping(const TestHookMapping&) = delete;
-    TestHookMapping& operator=(const TestHookMapping&) = delete;
+    TestHookMemory(const TestHookMemory&) = delete;
+    TestHookMemory& operator=(const TestHookMemory&) = delete;
 
     // Stores the window id and the token; false when they could not be written.
     bool store(quint32 windowId);
@@ -48,7 +48,7 @@ public:
     const std::string& name() const { return m_name; }
 
 private:
-    TestHookMapping(int fd, std::string name, quint64 token, std::string sharedName)
+    TestHookMemory(int fd, std::string name, quint64 token, std::string sharedName)
         : m_fd(fd), m_name(std::move(name)), m_sharedName(std::move(sharedName)), m_token(token)
     {
     }

@@ -1,4 +1,4 @@
-#include "platform/testhookmapping.h"
+#include "platform/testhookmemory.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -115,7 +115,7 @@ int openObject(const char* name)
 
 }  // namespace
 
-std::unique_ptr<TestHookMapping> TestHookMapping::create(const std::string& name)
+std::unique_ptr<TestHookMemory> TestHookMemory::create(const std::string& name)
 {
     const std::optional<quint64> token = drawToken();
     if (!token)
@@ -123,10 +123,10 @@ std::unique_ptr<TestHookMapping> TestHookMapping::create(const std::string& name
     const int fd = openObject(name.c_str());
     if (fd < 0)
         return nullptr;
-    return std::unique_ptr<TestHookMapping>(new TestHookMapping(fd, name, *token, name));
+    return std::unique_ptr<TestHookMemory>(new TestHookMemory(fd, name, *token, name));
 }
 
-std::unique_ptr<TestHookMapping> TestHookMapping::createPrivate(const std::string& name)
+std::unique_ptr<TestHookMemory> TestHookMemory::createPrivate(const std::string& name)
 {
     const std::optional<quint64> token = drawToken();
     if (!token)
@@ -135,17 +135,17 @@ std::unique_ptr<TestHookMapping> TestHookMapping::createPrivate(const std::strin
     const int fd = createPrivateObject(name, privateName);
     if (fd < 0)
         return nullptr;
-    return std::unique_ptr<TestHookMapping>(new TestHookMapping(fd, privateName, *token, name));
+    return std::unique_ptr<TestHookMemory>(new TestHookMemory(fd, privateName, *token, name));
 }
 
-TestHookMapping::~TestHookMapping()
+TestHookMemory::~TestHookMemory()
 {
     if (nameIsOurs())
         shm_unlink(m_name.c_str());
     close(m_fd);
 }
 
-bool TestHookMapping::nameIsOurs() const
+bool TestHookMemory::nameIsOurs() const
 {
     const int current = shm_open(m_name.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (current < 0)
@@ -159,7 +159,7 @@ bool TestHookMapping::nameIsOurs() const
     return ours;
 }
 
-bool TestHookMapping::reclaim()
+bool TestHookMemory::reclaim()
 {
     if (nameIsOurs())
         return true;
@@ -175,7 +175,7 @@ bool TestHookMapping::reclaim()
     return true;
 }
 
-bool TestHookMapping::moveToPrivateName()
+bool TestHookMemory::moveToPrivateName()
 {
     std::string privateName;
     const int fd = createPrivateObject(m_sharedName, privateName);
@@ -193,7 +193,7 @@ bool TestHookMapping::moveToPrivateName()
     return true;
 }
 
-bool TestHookMapping::store(quint32 windowId)
+bool TestHookMemory::store(quint32 windowId)
 {
     if (!writeRecord(m_fd, {windowId, m_token}))
         return false;

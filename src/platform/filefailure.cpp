@@ -1,4 +1,4 @@
-#include "config/filefault.h"
+#include "platform/filefailure.h"
 
 #include "config/configfile.h"
 
@@ -46,34 +46,34 @@ QString systemErrorText(int error)
     }
 }
 
-QString fileFaultText(const FileOutcome& outcome)
+QString fileFailureText(const IoResult& result)
 {
-    switch (outcome.fault) {
-    case FileFault::None:
-        break;
-    case FileFault::NotAFileName:
+    using Status = IoResult::Status;
+    switch (result.status) {
+    case Status::NotAFileName:
         return QCoreApplication::translate("tavrel::files", "it does not name a file");
-    case FileFault::NotAFolder:
+    case Status::NotAFolder:
         return QCoreApplication::translate("tavrel::files", "a part of the path is not a folder");
-    case FileFault::FolderOpenToAll:
+    case Status::FolderOpenToAll:
         return QCoreApplication::translate("tavrel::files", "anyone may write to its folder, which has no sticky "
                                                             "bit, so anyone could swap the file while it is written");
-    case FileFault::IsLink:
+    case Status::IsLink:
         return QCoreApplication::translate("tavrel::files", "it is a symbolic link; a link is not written through, "
                                                             "so name the file it points to");
-    case FileFault::IsFolder:
+    case Status::IsFolder:
         return QCoreApplication::translate("tavrel::files", "it is a folder");
-    case FileFault::IsPipe:
+    case Status::IsPipe:
         return QCoreApplication::translate("tavrel::files", "it is a pipe or a socket, not a file");
-    case FileFault::IsDevice:
+    case Status::IsDevice:
         return QCoreApplication::translate("tavrel::files", "it is a device, not a file");
-    case FileFault::TooLarge:
+    case Status::TooLarge:
         return QCoreApplication::translate("tavrel::files", "it is larger than %1 MiB, far more than a key file holds")
             .arg(configfile::MaxFileBytes >> 20);
-    case FileFault::System:
-        return systemErrorText(outcome.error);
+    default:
+        break;
     }
-    return {};
+    // Everything else a file meets is a system call that failed, and its errno says why.
+    return result.ok() ? QString() : systemErrorText(result.error != 0 ? result.error : EIO);
 }
 
 }  // namespace tavrel

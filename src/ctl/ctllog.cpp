@@ -1,0 +1,7 @@
+#include "ctl/ctllog.h"
+
+namespace tavrel::ctl {
+
+Q_LOGGING_CATEGORY(lcCtl, "tavrel.ctl", QtWarningMsg)
+
+}  // namespace tavrel::ctl

@@ -1,0 +1,7 @@
+#include "ui/windowlog.h"
+
+namespace tavrel {
+
+Q_LOGGING_CATEGORY(lcWindow, "tavrel.window")
+
+}  // namespace tavrel
