@@ -4,10 +4,10 @@
 // reports are read there as the event loop says they have come; only opening, writing and closing
 // the node run elsewhere (HidNodeIo says why).
 
-#include "config/ioresult.h"
 #include "hid/hidevents.h"
 #include "hid/hidinterfaceinfo.h"
 #include "platform/hididentity.h"
+#include "platform/ioresult.h"
 #include "platform/reportdescriptor.h"
 
 #include <QByteArray>

@@ -7,7 +7,6 @@
 #include "session/devicenoticeboard.h"
 #include "session/keyinput.h"
 
-#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -32,7 +31,7 @@ QTimer* makeTimer(QObject* parent, int ms)
 constexpr int LockRetryMs = 20;
 
 AttachedDevice::AttachedDevice(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board, QObject* parent)
-    : QObject(parent), m_device(device), m_channel(*this, log), m_board(board && board->available() ? board : nullptr)
+    : QObject(parent), m_device(device), m_log(log), m_board(board && board->available() ? board : nullptr)
 {
     m_identity.syspath = device->interfaceInfo().sysPath;
     m_identity.instanceId = device->interfaceInfo().instanceId;
@@ -114,13 +113,15 @@ void AttachedDevice::setState()
     }
 }
 
-void AttachedDevice::write(const OutputReport& report, std::function<void(const IoResult&)> done)
+void AttachedDevice::send(const OutputReport& report, std::function<void(const IoResult&)> done)
 {
-    // The result comes from the event loop, never from inside this call.
-    QPointer<AttachedDevice> self(this);
+    m_log.append(sentLogLine(report, int(report.size())));
+    // Answered only while the node lives, and this object owns it.
     m_device->writeReport(QByteArray(reinterpret_cast<const char*>(report.data()), qsizetype(report.size())),
-                          [self, done = std::move(done)](const IoResult& result) {
-                              if (self && done)
+                          [this, report, done = std::move(done)](const IoResult& result) {
+                              if (!result.ok() || result.written < int(report.size()))
+                                  m_log.append(notTakenLogLine(report, result.written));
+                              if (done)
                                   done(result);
                           });
 }
@@ -134,7 +135,7 @@ void AttachedDevice::handleReport(quint8 reportId, std::span<const quint8> data)
         if (std::exchange(m_bindOpen, false))
             emit pairingAnswered(p);
     };
-    dispatchReport(reportId, data, handlers, m_channel.log());
+    dispatchReport(reportId, data, handlers, m_log);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -178,7 +179,7 @@ void AttachedDevice::sendNextRead()
     const int key = m_read.next;
     m_awaiting.set(std::size_t(key));
     const quint64 generation = m_generation;
-    m_channel.send(readKeyReport(key), [this, generation](const IoResult& result) {
+    send(readKeyReport(key), [this, generation](const IoResult& result) {
         if (generation != m_generation || !m_read.running)
             return;
         if (result.status == IoResult::Status::Gone) {
@@ -341,9 +342,7 @@ void AttachedDevice::stepWrite()
         emit writeSending(report);
         const quint64 generation = ++m_generation;
         m_writeDeadline->start();
-        m_channel.send(report, [this, generation, position](const IoResult& result) {
-            writeDone(generation, position, result);
-        });
+        send(report, [this, generation, position](const IoResult& result) { writeDone(generation, position, result); });
         return;
     }
     finishWrite();
@@ -459,7 +458,7 @@ void AttachedDevice::setRecord(int key, const KeyRecord& record, RecordOrigin or
 void AttachedDevice::bind()
 {
     m_bindOpen = true;
-    m_channel.send(pairReport(PAIR_BIND), [this](const IoResult& result) {
+    send(pairReport(PAIR_BIND), [this](const IoResult& result) {
         if (result.ok())
             return;
         m_bindOpen = false;
@@ -470,7 +469,7 @@ void AttachedDevice::bind()
 void AttachedDevice::clearBindings()
 {
     m_bindOpen = false;
-    m_channel.send(pairReport(PAIR_CLEAR), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
+    send(pairReport(PAIR_CLEAR), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,7 +7,8 @@
 
 #include "config/configio.h"
 #include "config/keyassignments.h"
-#include "config/reportchannel.h"
+#include "config/reportlog.h"
+#include "config/reports.h"
 #include "config/sentinput.h"
 #include "devices/capabilities.h"
 #include "devices/keyidentity.h"
@@ -16,6 +17,7 @@
 #include <QList>
 #include <QObject>
 #include <bitset>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -26,6 +28,7 @@ namespace tavrel {
 class DeviceNoticeBoard;
 class KeyInput;
 class HidDevice;
+struct IoResult;
 
 namespace platform {
 class FileLock;
@@ -39,7 +42,7 @@ constexpr int WriteLongestMs = KeySlots * (WritePauseMs + WriteDeadlineMs);
 // How long a read waits after its last pause for answers still on their way.
 constexpr int ReadGraceMs = 250;
 
-class AttachedDevice : public QObject, private ReportTransport {
+class AttachedDevice : public QObject {
     Q_OBJECT
 public:
     enum class State { Unread, Reading, Read, Writing, Failed, Gone };
@@ -164,8 +167,10 @@ private:
         WriteOutcome outcome;
     };
 
-    // ReportTransport
-    void write(const OutputReport& report, std::function<void(const IoResult&)> done) override;
+    // Sends one report to the device's node: logged whole as it goes out, so that its answer never
+    // shows before it; a write that fails or is cut short adds a line with the bytes the driver
+    // took. `done` runs later, from the event loop.
+    void send(const OutputReport& report, std::function<void(const IoResult&)> done = {});
 
     void sendNextRead();
     void answer(const KeyRecordResponse& response);
@@ -187,7 +192,7 @@ private:
     HidDevice* m_device;
     KeyIdentity m_identity;
     KeyCapabilities m_capabilities;
-    ReportChannel m_channel;
+    ReportLog& m_log;
     KeyAssignments m_assignments;
     bool m_gone = false;
     bool m_bindOpen = false;
