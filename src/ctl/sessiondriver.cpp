@@ -1,7 +1,6 @@
 #include "ctl/sessiondriver.h"
 
 #include "ctl/output.h"
-#include "hid/hiddevicecontroller.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -38,7 +37,7 @@ std::optional<Failure> SessionDriver::start()
     // Only the keys a command names are asked anything.
     m_session.setReadsWhenSelected(false);
     m_session.start();
-    if (m_session.controller()->isInert()) {
+    if (m_session.isInert()) {
         return Failure(ExitOther, QCoreApplication::translate("tavrelctl", "udev is not available, so no key can be "
                                                                            "found."));
     }

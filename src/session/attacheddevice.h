@@ -53,12 +53,13 @@ public:
         Explicit,
     };
 
-    // Takes the claimed device, and releases it when destroyed. Reports go to `log`. Writes are
-    // shared with the user's other Tavrel programs through `board`, when there is one.
-    AttachedDevice(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board = nullptr, QObject* parent = nullptr);
+    // Owns the key's interface and reads its node. Reports go to `log`. Writes are shared with
+    // the user's other Tavrel programs through `board`, when there is one.
+    AttachedDevice(std::unique_ptr<HidDevice> device, ReportLog& log, DeviceNoticeBoard* board = nullptr,
+                   QObject* parent = nullptr);
     ~AttachedDevice() override;
 
-    HidDevice* device() const { return m_device; }
+    HidDevice* device() const { return m_device.get(); }
     const KeyIdentity& identity() const { return m_identity; }
     const KeyCapabilities& capabilities() const { return m_capabilities; }
     // "<product> (SN:<serial>)", as the device list shows it.
@@ -189,7 +190,7 @@ private:
     void finishWrite();
     void setState();
 
-    HidDevice* m_device;
+    std::unique_ptr<HidDevice> m_device;
     KeyIdentity m_identity;
     KeyCapabilities m_capabilities;
     ReportLog& m_log;

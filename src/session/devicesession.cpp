@@ -3,7 +3,8 @@
 #include "config/combination.h"
 #include "config/reportdispatch.h"
 #include "hid/hiddevice.h"
-#include "hid/hiddevicecontroller.h"
+#include "hid/hiddevicewatcher.h"
+#include "hid/hidlog.h"
 #include "platform/hotplugmonitor.h"
 #include "session/devicenoticeboard.h"
 #include "session/writehistory.h"
@@ -53,30 +54,35 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
 
     m_history = new WriteHistory(*this, this);
     m_noticeBoard = new DeviceNoticeBoard(this);
-    m_controller = systemUdev ? new HidDeviceController(this) : new HidDeviceController(this, std::move(udev));
-    m_controller->setObjectName(QStringLiteral("HidCtl"));
-    connect(m_controller, &HidDeviceController::scanFailed, this, &DeviceSession::failed);
+    m_watcher = systemUdev ? new HidDeviceWatcher(DeviceVendorId, DeviceProductId, this)
+                           : new HidDeviceWatcher(std::move(udev), DeviceVendorId, DeviceProductId, this);
+    connect(m_watcher, &HidDeviceWatcher::listFailed, this, &DeviceSession::failed);
+    connect(m_watcher, &HidDeviceWatcher::deviceAdded, this, &DeviceSession::addDevice);
+    connect(m_watcher, &HidDeviceWatcher::deviceRemoved, this, &DeviceSession::removeDevice);
+    connect(m_watcher, &HidDeviceWatcher::listed, this, [this] {
+        m_scanned = true;
+        settleDevices();
+    });
 }
 
 void DeviceSession::start()
 {
-    // Setting the change handler does not scan yet; the controller's start-up notification
-    // does, once the event loop runs.
-    m_controller->setScanDeferred(true);
-    m_controller->setOfferHandler(HidOfferHandler(this, &DeviceSession::offered));
-    m_controller->setChangeHandler([this](QObject*) { devicesChangedByScan(); });
-    m_controller->setReportHandler(HidReportHandler(this, &DeviceSession::report));
-    m_controller->setScanDeferred(false);
+    m_watcher->start();
+}
+
+bool DeviceSession::isInert() const
+{
+    return m_watcher->isInert();
 }
 
 DeviceSession::~DeviceSession()
 {
-    // The keys go first: each releases its device to the controller.
+    // The keys go first, each closing its node.
     m_selected = nullptr;
     for (AttachedDevice* key : std::exchange(m_devices, {}))
         delete key;
-    delete m_controller;
-    m_controller = nullptr;
+    delete m_watcher;
+    m_watcher = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -88,45 +94,55 @@ int DeviceSession::indexOf(const AttachedDevice* key) const
     return key && at != m_devices.end() ? int(at - m_devices.begin()) : -1;
 }
 
-bool DeviceSession::offered(HidDevice* device, int index)
+void DeviceSession::addDevice(const platform::HidInterface& info)
 {
-    const bool keyDevice = device->vendorId() == DeviceVendorId && device->productId() == DeviceProductId
-                           && device->reportCapabilities().outputReportLength == ReportSize;
-    const quint32 id = device->interfaceInfo().instanceId;
-    const bool held = std::any_of(m_devices.begin(), m_devices.end(),
-                                  [id](const AttachedDevice* k) { return k->identity().instanceId == id; });
-    HidDevice* claimed = nullptr;
-    if (keyDevice && !held && m_controller->claimByIndex(claimed, index) && claimed) {
-        m_noticeBoard->open();
-        auto* key = new AttachedDevice(claimed, *this, m_noticeBoard, this);
-        connectKey(key);
-        m_devices.push_back(key);
+    auto device = std::make_unique<HidDevice>(info, m_watcher->udev());
+    // The ids are the family's; a key takes requests of its report size.
+    if (device->reportCapabilities().outputReportLength != ReportSize) {
+        qCInfo(hidLog, "%s takes no %d-byte reports; passed over.", qPrintable(info.devnode), ReportSize);
+        return;
     }
-    return true;
+    m_noticeBoard->open();
+    auto* key = new AttachedDevice(std::move(device), *this, m_noticeBoard, this);
+    connectKey(key);
+    connect(key->device(), &HidDevice::unplugged, this, [this, key] { dropDevice(key); });
+    m_devices.push_back(key);
+    settleDevices();
 }
 
-void DeviceSession::devicesChangedByScan()
+void DeviceSession::removeDevice(const QString& syspath)
 {
-    // Keys whose interface went: what they were doing ends, and says so, before they go.
-    for (auto it = m_devices.begin(); it != m_devices.end();) {
-        AttachedDevice* key = *it;
-        if (key->device()->isPresent()) {
-            ++it;
-            continue;
+    for (AttachedDevice* key : m_devices) {
+        if (key->identity().syspath == syspath) {
+            key->device()->markUnplugged();
+            return;
         }
-        key->markGone();
-        it = m_devices.erase(it);
-        if (key == m_selected) {
-            m_selected = nullptr;
-            m_selectedKey = -1;
-            m_capture.reset();
-            emit receivedCleared();
-        }
-        key->deleteLater();
     }
-    // Keys found: added after those that stay, in the order of the scan.
-    m_controller->offerDevices();
-    m_scanned = true;
+}
+
+void DeviceSession::dropDevice(AttachedDevice* key)
+{
+    const auto at = std::find(m_devices.begin(), m_devices.end(), key);
+    if (at == m_devices.end())
+        return;
+    key->markGone();
+    m_devices.erase(at);
+    if (key == m_selected) {
+        m_selected = nullptr;
+        m_selectedKey = -1;
+        m_capture.reset();
+        emit receivedCleared();
+    }
+    // Its node's signal may be on the stack.
+    key->deleteLater();
+    settleDevices();
+}
+
+void DeviceSession::settleDevices()
+{
+    // Keys found before the first listing is whole are settled with it.
+    if (!m_scanned)
+        return;
     // A key's input devices may have come or gone with it.
     m_refindInput->start();
 
@@ -196,6 +212,14 @@ void DeviceSession::connectKey(AttachedDevice* key)
     connect(key, &AttachedDevice::writeFinished, this, [this, key](const WriteOutcome& outcome) {
         if (key == m_selected)
             emit writeFinished(outcome);
+    });
+    // A key that sends anything is there after all: the re-poll takes up its pace again.
+    connect(key->device(), &HidDevice::reportReceived, this, [this, key] {
+        if (key == m_selected && m_silentRounds > 0) {
+            m_silentRounds = 0;
+            if (m_repoll->interval() != RepollMs)
+                m_repoll->setInterval(RepollMs);
+        }
     });
     // The write history takes an entry as each of the key's writes starts.
     m_history->track(key);
@@ -270,9 +294,11 @@ void DeviceSession::watchInput(AttachedDevice* key)
 
 void DeviceSession::watch(AttachedDevice* key, bool on)
 {
-    if (on && !m_inputMonitor && key->device()->interfaceInfo().udev) {
-        m_inputMonitor = new platform::HotplugMonitor(key->device()->interfaceInfo().udev, this, "input");
-        connect(m_inputMonitor, &platform::HotplugMonitor::deviceChanged, m_refindInput, qOverload<>(&QTimer::start));
+    if (on && !m_inputMonitor && m_watcher->udev()) {
+        m_inputMonitor = new platform::HotplugMonitor(m_watcher->udev(), this, "input");
+        for (const auto event : {&platform::HotplugMonitor::deviceAdded, &platform::HotplugMonitor::deviceRemoved,
+                                 &platform::HotplugMonitor::deviceChanged})
+            connect(m_inputMonitor, event, m_refindInput, qOverload<>(&QTimer::start));
     }
     key->setInputWatched(on);
 }
@@ -297,24 +323,6 @@ void DeviceSession::append(const QString& line)
 {
     m_log.append(line);
     emit logAppended(line);
-}
-
-void DeviceSession::report(HidDevice* device, quint8 reportId, const quint8* data, quint16 size)
-{
-    const std::span<const quint8> bytes(data, size);
-    for (AttachedDevice* key : m_devices) {
-        if (key->device() == device) {
-            // A key that sends anything is there after all: the re-poll takes up its pace again.
-            if (key == m_selected && m_silentRounds > 0) {
-                m_silentRounds = 0;
-                if (m_repoll->interval() != RepollMs)
-                    m_repoll->setInterval(RepollMs);
-            }
-            key->handleReport(reportId, bytes);
-            return;
-        }
-    }
-    dispatchReport(reportId, bytes, {}, *this);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -23,13 +23,13 @@
 namespace tavrel {
 
 class DeviceNoticeBoard;
-class HidDevice;
-class HidDeviceController;
+class HidDeviceWatcher;
 class WriteHistory;
 
 namespace platform {
 class HotplugMonitor;
 class UdevContext;
+struct HidInterface;
 }  // namespace platform
 
 // Seconds a bind request waits for a transmitter.
@@ -50,14 +50,15 @@ public:
     DeviceSession(std::shared_ptr<platform::UdevContext> udev, QObject* parent);
     ~DeviceSession() override;
 
-    // Starts the device controller: its first scan runs once the event loop does.
+    // Starts watching for keys: the first listing runs once the event loop does.
     void start();
+    // Without udev no key is ever found.
+    bool isInert() const;
     // Whether a key is read as soon as it is selected, and again while it does not answer, as
     // the window wants it. A command that reads only the key it names turns this off before
     // start().
     void setReadsWhenSelected(bool on) { m_readsWhenSelected = on; }
-    HidDeviceController* controller() const { return m_controller; }
-    // The first scan has run: devices() lists what is attached.
+    // The first listing has run: devices() lists what is attached.
     bool scanned() const { return m_scanned; }
 
     // --- the attached keys
@@ -212,9 +213,13 @@ private:
     // ReportLog
     void append(const QString& line) override;
 
-    bool offered(HidDevice* device, int index);
-    void devicesChangedByScan();
-    void report(HidDevice* device, quint8 reportId, const quint8* data, quint16 size);
+    void addDevice(const platform::HidInterface& info);
+    // The interface at `syspath` went: its key's node says so, and the key goes.
+    void removeDevice(const QString& syspath);
+    // What the key was doing ends, and says so, before it goes.
+    void dropDevice(AttachedDevice* key);
+    // After keys came or went: the selection, the access warning, devicesChanged.
+    void settleDevices();
     void select(AttachedDevice* key, bool byDeviceChange);
     void connectKey(AttachedDevice* key);
     // The key being edited on the selected key, when there is one.
@@ -223,7 +228,7 @@ private:
     void setBusy();
     void watch(AttachedDevice* key, bool on);
 
-    HidDeviceController* m_controller = nullptr;
+    HidDeviceWatcher* m_watcher = nullptr;
     WriteHistory* m_history = nullptr;
     // Writes shared with the user's other Tavrel programs; opened when the first key is found.
     DeviceNoticeBoard* m_noticeBoard = nullptr;

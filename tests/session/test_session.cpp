@@ -348,7 +348,7 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     // A node that takes part of each report: no key is written, and the log says how much went.
     key.setFailWrites(false);
     key.setWriteLimit(3);
-    // The refusal (EIO) shut the node until a scan found the key still there.
+    // The refusal (EIO) shut the node until the key was found still there.
     ASSERT_TRUE(waitFor([&] { return key.opens() > opens; }));
     outcomes.clear();
     session->writeKeys({1});
