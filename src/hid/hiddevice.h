@@ -1,5 +1,5 @@
 #pragma once
-// One hidraw interface of a key, owned by the model of that key: its strings and report lengths,
+// One hidraw interface of a device, owned by the device's model: its strings and report lengths,
 // its node's input reports as a signal, and its output reports. Lives on the GUI thread: reports
 // are read there as the event loop says they have come; only opening, writing and closing the
 // node run elsewhere (HidNodeIo says why).

@@ -1,5 +1,5 @@
 #pragma once
-// One attached key: the claimed interface, who the key is and what it offers, its assignments as
+// One attached device: its hidraw interface, who the device is and what it offers, its assignments as
 // typed records, its state, and its own paced read and write sequences and pairing requests, so
 // that several keys are read and written at once, each at the pace the key needs. Records reach
 // and leave this key only: an answer is taken only when this key's own read waits for it, and a
@@ -53,7 +53,7 @@ public:
         Explicit,
     };
 
-    // Owns the key's interface and reads its node. Reports go to `log`. Writes are shared with
+    // Owns the device's interface and reads its node. Reports go to `log`. Writes are shared with
     // the user's other Tavrel programs through `board`, when there is one.
     AttachedDevice(std::unique_ptr<HidDevice> device, ReportLog& log, DeviceNoticeBoard* board = nullptr,
                    QObject* parent = nullptr);

@@ -77,7 +77,7 @@ bool DeviceSession::isInert() const
 
 DeviceSession::~DeviceSession()
 {
-    // The keys go first, each closing its node.
+    // The devices go first, each closing its node.
     m_selected = nullptr;
     for (AttachedDevice* key : std::exchange(m_devices, {}))
         delete key;
@@ -96,51 +96,51 @@ int DeviceSession::indexOf(const AttachedDevice* key) const
 
 void DeviceSession::addDevice(const platform::HidInterface& info)
 {
-    auto device = std::make_unique<HidDevice>(info, m_watcher->udev());
-    // The ids are the family's; a key takes requests of its report size.
-    if (device->reportCapabilities().outputReportLength != ReportSize) {
+    auto hid = std::make_unique<HidDevice>(info, m_watcher->udev());
+    // The ids are the family's; a device of the family takes requests of its report size.
+    if (hid->reportCapabilities().outputReportLength != ReportSize) {
         qCInfo(hidLog, "%s takes no %d-byte reports; passed over.", qPrintable(info.devnode), ReportSize);
         return;
     }
     m_noticeBoard->open();
-    auto* key = new AttachedDevice(std::move(device), *this, m_noticeBoard, this);
-    connectKey(key);
-    connect(key->device(), &HidDevice::unplugged, this, [this, key] { dropDevice(key); });
-    m_devices.push_back(key);
+    auto* device = new AttachedDevice(std::move(hid), *this, m_noticeBoard, this);
+    connectKey(device);
+    connect(device->device(), &HidDevice::unplugged, this, [this, device] { dropDevice(device); });
+    m_devices.push_back(device);
     settleDevices();
 }
 
 void DeviceSession::removeDevice(const QString& syspath)
 {
-    for (AttachedDevice* key : m_devices) {
-        if (key->identity().syspath == syspath) {
-            key->device()->markUnplugged();
+    for (AttachedDevice* device : m_devices) {
+        if (device->identity().syspath == syspath) {
+            device->device()->markUnplugged();
             return;
         }
     }
 }
 
-void DeviceSession::dropDevice(AttachedDevice* key)
+void DeviceSession::dropDevice(AttachedDevice* device)
 {
-    const auto at = std::find(m_devices.begin(), m_devices.end(), key);
+    const auto at = std::find(m_devices.begin(), m_devices.end(), device);
     if (at == m_devices.end())
         return;
-    key->markGone();
+    device->markGone();
     m_devices.erase(at);
-    if (key == m_selected) {
+    if (device == m_selected) {
         m_selected = nullptr;
         m_selectedKey = -1;
         m_capture.reset();
         emit receivedCleared();
     }
     // Its node's signal may be on the stack.
-    key->deleteLater();
+    device->deleteLater();
     settleDevices();
 }
 
 void DeviceSession::settleDevices()
 {
-    // Keys found before the first listing is whole are settled with it.
+    // Devices found before the first listing is whole are settled with it.
     if (!m_scanned)
         return;
     // A key's input devices may have come or gone with it.
@@ -213,7 +213,7 @@ void DeviceSession::connectKey(AttachedDevice* key)
         if (key == m_selected)
             emit writeFinished(outcome);
     });
-    // A key that sends anything is there after all: the re-poll takes up its pace again.
+    // A device that sends anything is there after all: the re-poll takes up its pace again.
     connect(key->device(), &HidDevice::reportReceived, this, [this, key] {
         if (key == m_selected && m_silentRounds > 0) {
             m_silentRounds = 0;

@@ -50,9 +50,9 @@ public:
     DeviceSession(std::shared_ptr<platform::UdevContext> udev, QObject* parent);
     ~DeviceSession() override;
 
-    // Starts watching for keys: the first listing runs once the event loop does.
+    // Starts watching for devices: the first listing runs once the event loop does.
     void start();
-    // Without udev no key is ever found.
+    // Without udev no device is ever found.
     bool isInert() const;
     // Whether a key is read as soon as it is selected, and again while it does not answer, as
     // the window wants it. A command that reads only the key it names turns this off before
@@ -214,11 +214,11 @@ private:
     void append(const QString& line) override;
 
     void addDevice(const platform::HidInterface& info);
-    // The interface at `syspath` went: its key's node says so, and the key goes.
+    // The interface at `syspath` went: its device's node says so, and the device goes.
     void removeDevice(const QString& syspath);
-    // What the key was doing ends, and says so, before it goes.
-    void dropDevice(AttachedDevice* key);
-    // After keys came or went: the selection, the access warning, devicesChanged.
+    // What the device was doing ends, and says so, before it goes.
+    void dropDevice(AttachedDevice* device);
+    // After devices came or went: the selection, the access warning, devicesChanged.
     void settleDevices();
     void select(AttachedDevice* key, bool byDeviceChange);
     void connectKey(AttachedDevice* key);

@@ -1,4 +1,4 @@
-// The device layer against emulated keys: the watcher's listing and udev's events, each key's
+// The device layer against emulated devices: the watcher's listing and udev's events, each device's
 // node read on the GUI thread and written in order, a node that fails and is looked at again,
 // and a device that goes.
 
@@ -57,7 +57,7 @@ int openDescriptors()
 
 class HidDevices : public tavrel::test::AddedKeysTest {
 protected:
-    // A started watcher of the keys' ids; what it announces is written down in `events`.
+    // A started watcher of the family's ids; what it announces is written down in `events`.
     std::unique_ptr<HidDeviceWatcher> startWatcher()
     {
         auto watcher = std::make_unique<HidDeviceWatcher>(udev, 0x16C0, 0x05E1);
@@ -72,11 +72,12 @@ protected:
         return watcher;
     }
 
-    // The device of an emulated key as the key's model makes it, looking for reports every 10 ms
+    // The node of an emulated device as the device's model makes it, looking for reports every 10 ms
     // as emulated nodes need; its reports go to `reports`.
-    std::unique_ptr<HidDevice> deviceOf(const EmulatedDevice& key, std::vector<Report>& reports, bool reading = true)
+    std::unique_ptr<HidDevice> deviceOf(const EmulatedDevice& emulated, std::vector<Report>& reports,
+                                        bool reading = true)
     {
-        const auto info = platform::hidInterfaceAt(*udev, key.syspath());
+        const auto info = platform::hidInterfaceAt(*udev, emulated.syspath());
         if (!info)
             return nullptr;
         auto device = std::make_unique<HidDevice>(*info, udev);
@@ -88,9 +89,9 @@ protected:
             device->start();
         return device;
     }
-    std::unique_ptr<HidDevice> deviceOf(const EmulatedDevice& key, bool reading = true)
+    std::unique_ptr<HidDevice> deviceOf(const EmulatedDevice& emulated, bool reading = true)
     {
-        return deviceOf(key, reports, reading);
+        return deviceOf(emulated, reports, reading);
     }
 
     std::function<void(const IoResult&)> answerTo(std::vector<Answer>& answers, int tag)
@@ -115,9 +116,9 @@ protected:
 
 }  // namespace
 
-TEST_F(HidDevices, TheKeysPresentAndPluggedInAreAnnouncedOnceAndOtherDevicesNever)
+TEST_F(HidDevices, TheDevicesPresentAndPluggedInAreAnnouncedOnceAndOthersNever)
 {
-    EmulatedDevice& key = addKey();
+    EmulatedDevice& emulated = addKey();
     KeyModel stranger;
     stranger.vendorId = 0x1234;
     stranger.product = QStringLiteral("Somebody's security key");
@@ -133,7 +134,7 @@ TEST_F(HidDevices, TheKeysPresentAndPluggedInAreAnnouncedOnceAndOtherDevicesNeve
     // Events are taken in order: once this one is announced, the one of `between` was taken.
     EmulatedDevice& late = addKey();
     ASSERT_TRUE(waitFor([&] { return added.size() >= 4; }));
-    QStringList expected{QStringLiteral("added ") + key.syspath(), QStringLiteral("added ") + plain.syspath(),
+    QStringList expected{QStringLiteral("added ") + emulated.syspath(), QStringLiteral("added ") + plain.syspath(),
                          QStringLiteral("added ") + between.syspath(), QStringLiteral("listed"),
                          QStringLiteral("added ") + late.syspath()};
     QStringList listedPart = events.mid(0, 3);
@@ -149,12 +150,12 @@ TEST_F(HidDevices, TheKeysPresentAndPluggedInAreAnnouncedOnceAndOtherDevicesNeve
                 return info;
         return platform::HidInterface{};
     };
-    EXPECT_EQ(infoOf(key).devnode, key.devnode());
-    EXPECT_EQ(infoOf(key).identity.vendorId, 0x16C0);
-    EXPECT_EQ(infoOf(key).identity.productId, 0x05E1);
+    EXPECT_EQ(infoOf(emulated).devnode, emulated.devnode());
+    EXPECT_EQ(infoOf(emulated).identity.vendorId, 0x16C0);
+    EXPECT_EQ(infoOf(emulated).identity.productId, 0x05E1);
 
     // Strings and report lengths come from udev and sysfs; the listing opened no node.
-    for (const EmulatedDevice* k : {&key, &plain}) {
+    for (const EmulatedDevice* k : {&emulated, &plain}) {
         SCOPED_TRACE(k->devnode().toStdString());
         HidDevice device(infoOf(*k), udev);
         const int length = k == &plain ? 9 : 8;
@@ -164,14 +165,14 @@ TEST_F(HidDevices, TheKeysPresentAndPluggedInAreAnnouncedOnceAndOtherDevicesNeve
         EXPECT_EQ(device.serialText(), k->model().serial);
         EXPECT_TRUE(device.canReadWrite());
     }
-    for (const EmulatedDevice* k : {&key, &other, &plain, &between, &late})
+    for (const EmulatedDevice* k : {&emulated, &other, &plain, &between, &late})
         EXPECT_EQ(k->opens(), 0);
 
-    // Another device's removal is not announced: the next one announced is the key's.
+    // Another maker's device's removal is not announced: the next one announced is the family's.
     events.clear();
-    const QString syspath = key.syspath();
+    const QString syspath = emulated.syspath();
     testbed().unplug(other);
-    testbed().unplug(key);
+    testbed().unplug(emulated);
     ASSERT_TRUE(waitFor([&] { return !events.isEmpty(); }));
     EXPECT_EQ(events, QStringList{QStringLiteral("removed ") + syspath});
 }
@@ -189,19 +190,19 @@ TEST_F(HidDevices, WithoutUdevTheWatcherFindsNothing)
 
 TEST_F(HidDevices, ReportsReachTheirOwnDeviceInOrderOnTheGuiThread)
 {
-    EmulatedDevice& key = addKey();
+    EmulatedDevice& emulated = addKey();
     KeyModel withoutIds;
     withoutIds.reportDescriptor = noIdDescriptor;
     EmulatedDevice& plain = addKey(withoutIds);
     std::vector<Report> plainReports;
-    auto device = deviceOf(key);
+    auto device = deviceOf(emulated);
     auto plainDevice = deviceOf(plain, plainReports);
     ASSERT_TRUE(device && plainDevice);
     ASSERT_TRUE(waitFor([&] { return device->isReading() && plainDevice->isReading(); }));
 
     constexpr int Count = 40;
     for (int i = 0; i < Count; ++i)
-        key.pushInput(QByteArray::fromHex("01") + QByteArray(1, char(i)) + QByteArray::fromHex("101112131415"));
+        emulated.pushInput(QByteArray::fromHex("01") + QByteArray(1, char(i)) + QByteArray::fromHex("101112131415"));
     // A device without report IDs: ID 0 and all eight bytes.
     plain.pushInput(QByteArray::fromHex("a1a2a3a4a5a6a7a8"));
     ASSERT_TRUE(waitFor([&] { return reports.size() == std::size_t(Count) && plainReports.size() == 1; }));
@@ -217,16 +218,16 @@ TEST_F(HidDevices, ReportsReachTheirOwnDeviceInOrderOnTheGuiThread)
 
 TEST_F(HidDevices, WritesReachTheFirmwareAndAFailedNodeIsLookedAtAgain)
 {
-    EmulatedDevice& key = addKey();
-    auto device = deviceOf(key);
+    EmulatedDevice& emulated = addKey();
+    auto device = deviceOf(emulated);
     ASSERT_NE(device, nullptr);
     std::vector<Answer> answers;
     device->write(bytesOf(readKeyReport(0)), answerTo(answers, 0));
     ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
     ASSERT_TRUE(answers[0].result.ok()) << answers[0].result.message.toStdString();
     EXPECT_EQ(answers[0].result.written, 8);
-    ASSERT_EQ(key.received().size(), 1u);
-    EXPECT_EQ(key.received()[0].toHex(' '), bytesOf(readKeyReport(0)).toHex(' '));
+    ASSERT_EQ(emulated.received().size(), 1u);
+    EXPECT_EQ(emulated.received()[0].toHex(' '), bytesOf(readKeyReport(0)).toHex(' '));
     ASSERT_TRUE(waitFor([&] { return !reports.empty(); }));
     EXPECT_EQ(reports[0].id, 1);
     EXPECT_EQ(classifyInput(std::span(reinterpret_cast<const quint8*>(reports[0].data.constData()),
@@ -238,15 +239,15 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndAFailedNodeIsLookedAtAgain)
     for (int failure = 1; failure <= 3; ++failure) {
         SCOPED_TRACE(failure);
         answers.clear();
-        const int opens = key.opens();
-        key.setFailWrites(true);
+        const int opens = emulated.opens();
+        emulated.setFailWrites(true);
         device->write(bytesOf(readKeyReport(0)), answerTo(answers, 0));
         ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
         EXPECT_EQ(answers[0].result.status, IoResult::Status::Gone);
         EXPECT_EQ(answers[0].result.error, EIO);
         EXPECT_FALSE(device->lastError().isEmpty());
-        key.setFailWrites(false);
-        ASSERT_TRUE(waitFor([&] { return key.opens() > opens && device->isReading(); }));
+        emulated.setFailWrites(false);
+        ASSERT_TRUE(waitFor([&] { return emulated.opens() > opens && device->isReading(); }));
     }
     EXPECT_TRUE(device->isPresent());
     answers.clear();
@@ -257,8 +258,8 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndAFailedNodeIsLookedAtAgain)
 
 TEST_F(HidDevices, WritesAnswerOnTheGuiThreadInTheirOrderAndAShortOneFails)
 {
-    EmulatedDevice& key = addKey();
-    auto device = deviceOf(key, false);
+    EmulatedDevice& emulated = addKey();
+    auto device = deviceOf(emulated, false);
     ASSERT_NE(device, nullptr);
     std::vector<Answer> answers;
     constexpr int Count = 24;
@@ -273,7 +274,7 @@ TEST_F(HidDevices, WritesAnswerOnTheGuiThreadInTheirOrderAndAShortOneFails)
         EXPECT_EQ(answers[std::size_t(i)].result.written, 8);
         EXPECT_TRUE(answers[std::size_t(i)].onGuiThread);
     }
-    const auto received = key.received();
+    const auto received = emulated.received();
     ASSERT_EQ(received.size(), std::size_t(Count));
     for (int i = 0; i < Count; ++i)
         EXPECT_EQ(quint8(received[std::size_t(i)][3]), quint8(i)) << "report " << i << " went out of order";
@@ -281,18 +282,18 @@ TEST_F(HidDevices, WritesAnswerOnTheGuiThreadInTheirOrderAndAShortOneFails)
     // Part of a report is no report: a failure that says how much the driver took, and the node
     // stays open.
     answers.clear();
-    key.setWriteLimit(3);
+    emulated.setWriteLimit(3);
     device->write(bytesOf(readKeyReport(0)), answerTo(answers, 0));
     ASSERT_TRUE(waitFor([&] { return answers.size() == 1; }));
     EXPECT_FALSE(answers[0].result.ok());
     EXPECT_EQ(answers[0].result.status, IoResult::Status::Failed);
     EXPECT_EQ(answers[0].result.written, 3);
-    key.setWriteLimit(0);
-    const int opens = key.opens();
+    emulated.setWriteLimit(0);
+    const int opens = emulated.opens();
     device->write(bytesOf(readKeyReport(1)), answerTo(answers, 1));
     ASSERT_TRUE(waitFor([&] { return answers.size() == 2; }));
     EXPECT_TRUE(answers[1].result.ok());
-    EXPECT_EQ(key.opens(), opens);
+    EXPECT_EQ(emulated.opens(), opens);
 }
 
 TEST_F(HidDevices, AnUnpluggedDeviceEndsItsWritesGoneAndSaysSoOnce)
@@ -300,10 +301,10 @@ TEST_F(HidDevices, AnUnpluggedDeviceEndsItsWritesGoneAndSaysSoOnce)
     // Told by udev through the watcher, or found by its own node failing.
     for (const bool toldByUdev : {true, false}) {
         SCOPED_TRACE(toldByUdev ? "told by udev" : "found by its node");
-        EmulatedDevice& key = addKey();
+        EmulatedDevice& emulated = addKey();
         auto watcher = startWatcher();
         ASSERT_TRUE(waitFor([&] { return events.contains(QStringLiteral("listed")); }));
-        auto device = deviceOf(key);
+        auto device = deviceOf(emulated);
         ASSERT_NE(device, nullptr);
         int unplugs = 0;
         QObject::connect(device.get(), &HidDevice::unplugged, [&unplugs] { ++unplugs; });
@@ -319,7 +320,7 @@ TEST_F(HidDevices, AnUnpluggedDeviceEndsItsWritesGoneAndSaysSoOnce)
         const int inputLength = device->reportCapabilities().inputReportLength;
 
         // One write before anyone noticed, the others after.
-        testbed().unplug(key);
+        testbed().unplug(emulated);
         device->write(bytesOf(readKeyReport(1)), answerTo(answers, 1));
         ASSERT_TRUE(waitFor([&] { return unplugs > 0; }));
         EXPECT_FALSE(device->isPresent());
@@ -343,53 +344,53 @@ TEST_F(HidDevices, AnUnpluggedDeviceEndsItsWritesGoneAndSaysSoOnce)
 
 TEST_F(HidDevices, DestroyingADeviceWithQueuedWritesNeitherWaitsForThemNorAnswers)
 {
-    EmulatedDevice& key = addKey();
+    EmulatedDevice& emulated = addKey();
     int answers = 0;
     for (const int queued : {1, 200}) {
         SCOPED_TRACE(queued);
-        auto device = deviceOf(key, false);
+        auto device = deviceOf(emulated, false);
         ASSERT_NE(device, nullptr);
         for (int i = 0; i < queued; ++i)
             device->write(bytesOf(readKeyReport(i % 8)), [&answers](const IoResult&) { ++answers; });
         // The first result is posted, or on its way, when the device goes.
-        ASSERT_TRUE(waitFor([&] { return !key.received().empty(); }));
+        ASSERT_TRUE(waitFor([&] { return !emulated.received().empty(); }));
         device.reset();
         // The node's worker goes on with what was queued, closes the node and ends; nobody hears.
         ASSERT_TRUE(waitFor([] { return HidNodeIo::runningWorkers() == 0; }));
         QCoreApplication::processEvents();
         EXPECT_EQ(answers, 0);
-        EXPECT_LE(key.received().size(), std::size_t(queued));
-        key.clearReceived();
+        EXPECT_LE(emulated.received().size(), std::size_t(queued));
+        emulated.clearReceived();
     }
 }
 
 TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
 {
-    EmulatedDevice& key = addKey();
+    EmulatedDevice& emulated = addKey();
     // Warm up once, so that lazily made resources of Qt and udev are counted in the start.
     for (int round = 0; round < 2; ++round) {
         const int before = openDescriptors();
         const int cycles = round == 0 ? 1 : 30;
         for (int i = 0; i < cycles; ++i) {
             SCOPED_TRACE(i);
-            const int opens = key.opens();
-            auto device = deviceOf(key);
+            const int opens = emulated.opens();
+            auto device = deviceOf(emulated);
             ASSERT_NE(device, nullptr);
             bool written = false;
             device->write(bytesOf(readKeyReport(0)), [&written](const IoResult& r) { written = r.ok(); });
             // Reads and writes share one opening of the node.
             ASSERT_TRUE(waitFor([&] { return written && device->isReading(); }));
-            EXPECT_EQ(key.opens(), opens + 1);
-            testbed().unplug(key);
+            EXPECT_EQ(emulated.opens(), opens + 1);
+            testbed().unplug(emulated);
             ASSERT_TRUE(waitFor([&] { return !device->isPresent(); }));
             device.reset();
-            testbed().plug(key);
+            testbed().plug(emulated);
         }
         if (round == 1) {
             ASSERT_TRUE(waitFor([] { return HidNodeIo::runningWorkers() == 0; }));
-            // The testbed keeps one descriptor of every node it has made: the key's hidraw node
+            // The testbed keeps one descriptor of every node it has made: the device's hidraw node
             // and those of its keyboard and mouse.
-            const int nodesPerPlug = 1 + int(key.inputDevnodes().size());
+            const int nodesPerPlug = 1 + int(emulated.inputDevnodes().size());
             EXPECT_LE(openDescriptors(), before + cycles * nodesPerPlug);
         }
     }
@@ -397,12 +398,12 @@ TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
 
 TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
 {
-    EmulatedDevice& key = addKey();
-    auto device = deviceOf(key);
+    EmulatedDevice& emulated = addKey();
+    auto device = deviceOf(emulated);
     ASSERT_NE(device, nullptr);
     ASSERT_TRUE(waitFor([&] { return device->isReading(); }));
 
-    testbed().unplug(key);
+    testbed().unplug(emulated);
     ASSERT_TRUE(waitFor([&] { return !device->isPresent(); }));
     // Descriptor numbers freed by the unplug go to these pipes at once; a reader still using an
     // old number would take their bytes.

@@ -95,9 +95,9 @@ protected:
         ASSERT_EQ(::write(m_deviceSide, report.constData(), std::size_t(report.size())), report.size());
     }
 
-    // The key's device as its model makes it, with the product's poll default: reports are read
+    // The node of the device as its model makes it, with the product's poll default: reports are read
     // when the node says they have come.
-    HidDevice* openKey(bool withReader)
+    HidDevice* openDevice(bool withReader)
     {
         const auto udev = platform::UdevContext::create();
         const auto info = platform::hidInterfaceAt(*udev, m_hid.syspath());
@@ -134,10 +134,10 @@ const QByteArray report2 = QByteArray::fromHex("0182260005000000");
 TEST_F(HidNodes, ReportsAreReadWhenTheNodeSaysTheyCameWithoutAThreadOfTheirOwn)
 {
     addKeyOnFifo();
-    HidDevice* device = openKey(true);
+    HidDevice* device = openDevice(true);
     ASSERT_NE(device, nullptr);
     ASSERT_TRUE(waitFor([&] { return device->isReading(); }));
-    // The node's worker opened it and ended: an idle key costs no thread.
+    // The node's worker opened it and ended: an idle device costs no thread.
     ASSERT_TRUE(waitFor([] { return HidNodeIo::runningWorkers() == 0; }));
     EXPECT_TRUE(waitFor([] { return ioThreads() == 0; })) << ioThreads() << " workers left";
 
@@ -173,7 +173,7 @@ TEST_F(HidNodes, TheFirstOpeningFindsTheDeviceUdevNumbered)
             ASSERT_EQ(::unlink(m_backing.constData()), 0);
             ASSERT_EQ(::symlink(c.replacement, m_backing.constData()), 0);
         }
-        HidDevice* device = openKey(true);
+        HidDevice* device = openDevice(true);
         ASSERT_NE(device, nullptr);
         if (!c.replacement) {
             send(report1);
@@ -204,7 +204,7 @@ TEST_F(HidNodes, AWriteStuckInTheDriverBlocksNeitherTheGuiThreadNorTheRelease)
     while (::write(m_deviceSide, chunk.constData(), std::size_t(chunk.size())) > 0) {}
     ASSERT_EQ(errno, EAGAIN);
 
-    HidDevice* device = openKey(false);
+    HidDevice* device = openDevice(false);
     ASSERT_NE(device, nullptr);
     ASSERT_FALSE(device->isReading());
     int ticks = 0;

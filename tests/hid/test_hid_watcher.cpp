@@ -1,5 +1,5 @@
 // The watcher over interfaces the emulator does not make: udev's events about interfaces without
-// a node, not on USB, of other ids or without any, beside a key's.
+// a node, not on USB, of other ids or without any, beside a device of the family.
 
 // Before any Qt header: glib uses "signals" as a name.
 #include <umockdev.h>
@@ -61,7 +61,7 @@ QStringList HidWatcher::s_added;
 
 }  // namespace
 
-TEST_F(HidWatcher, OnlyAKeyOnUsbIsAnnouncedAsItComesAndGoes)
+TEST_F(HidWatcher, OnlyTheFamilysDevicesOnUsbAreAnnouncedAsTheyComeAndGo)
 {
     const FakeHid listed = fresh();
     add(listed);
@@ -82,7 +82,7 @@ TEST_F(HidWatcher, OnlyAKeyOnUsbIsAnnouncedAsItComesAndGoes)
     FakeHid missingNode = fresh();
     missingNode.withNode = false;
     missingNode.devname = true;
-    // Whatever ids a HID device on Bluetooth or uhid gives, it is not one of the keys.
+    // Whatever ids a HID device on Bluetooth or uhid gives, it is not one of the family.
     FakeHid bluetooth = fresh();
     bluetooth.withUsbParent = false;
     bluetooth.hidId = QStringLiteral("0003:000016C0:000005E1");
@@ -94,25 +94,25 @@ TEST_F(HidWatcher, OnlyAKeyOnUsbIsAnnouncedAsItComesAndGoes)
     FakeHid noIds = fresh();
     noIds.usbVendor.clear();
     noIds.hidId.clear();
-    const FakeHid key = fresh();
+    const FakeHid device = fresh();
     const std::vector<const FakeHid*> odd{&noNode, &missingNode, &bluetooth, &otherIds, &noIds};
     events.clear();
     for (const FakeHid* hid : odd)
         add(*hid);
-    add(key);
-    // Events are taken in order: the key's is the first announced.
+    add(device);
+    // Events are taken in order: the family's device is the first announced.
     ASSERT_TRUE(waitFor([&] { return !events.isEmpty(); }));
-    EXPECT_EQ(events, QStringList{"added " + key.syspath()});
+    EXPECT_EQ(events, QStringList{"added " + device.syspath()});
 
     // A change or a second "add" of a known interface announces nothing; a removal of one never
     // announced neither.
     events.clear();
-    uevent(key, "change");
-    uevent(key, "add");
+    uevent(device, "change");
+    uevent(device, "add");
     for (const FakeHid* hid : odd)
         uevent(*hid, "remove");
-    uevent(key, "remove");
+    uevent(device, "remove");
     uevent(listed, "remove");
     ASSERT_TRUE(waitFor([&] { return events.size() >= 2; }));
-    EXPECT_EQ(events, (QStringList{"removed " + key.syspath(), "removed " + listed.syspath()}));
+    EXPECT_EQ(events, (QStringList{"removed " + device.syspath(), "removed " + listed.syspath()}));
 }
