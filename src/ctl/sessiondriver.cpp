@@ -31,7 +31,7 @@ SessionDriver::SessionDriver(DeviceSession& session) : m_session(session)
 std::optional<Failure> SessionDriver::start()
 {
     QString failure;
-    // The failure is noted only while the scan is waited for; the connection ends with `scope`.
+    // The failure is noted only while the listing is waited for; the connection ends with `scope`.
     QObject scope;
     connect(&m_session, &DeviceSession::failed, &scope, [&failure](const QString& message) { failure = message; });
     // Only the keys a command names are asked anything.
@@ -41,7 +41,7 @@ std::optional<Failure> SessionDriver::start()
         return Failure(ExitOther, QCoreApplication::translate("tavrelctl", "udev is not available, so no key can be "
                                                                            "found."));
     }
-    // A scan that fails announces that instead of a list.
+    // A listing that fails announces that instead of a list.
     if (!waitFor([&] { return m_session.scanned() || !failure.isEmpty(); }, ScanLimitMs) || !m_session.scanned()) {
         return Failure(ExitOther,
                        failure.isEmpty()

@@ -90,7 +90,7 @@ std::optional<Failure> watchKey(AttachedDevice* key, SessionDriver& driver, bool
         interrupted = true;
         loop.quit();
     });
-    // An unplugged key is gone once the scan that saw it go has told the session.
+    // An unplugged device is gone once udev's removal has reached the session.
     QObject::connect(&driver.session(), &DeviceSession::devicesChanged, &loop, [&] {
         if (over())
             loop.quit();
