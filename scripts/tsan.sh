@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 cmake --preset tsan >/dev/null
 
 targets=(test_reportdescriptor test_platform_udev test_platform_hidraw test_platform_input
-         test_hidunits test_hid_devices test_hid_scanfaults test_hid_nodes test_session)
+         test_hidunits test_hid_devices test_hid_watcher test_hid_nodes test_session)
 
 start=$SECONDS
 cmake --build --preset tsan -j "$(nproc)" --target "${targets[@]}"

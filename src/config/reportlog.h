@@ -1,5 +1,5 @@
 #pragma once
-// Where the report channel and the dispatcher write what they move.
+// Where a device's writes and the dispatcher write what they move.
 
 #include <QString>
 

@@ -6,10 +6,10 @@
 #include "config/assignment.h"
 #include "config/configfile.h"
 #include "config/historyentry.h"
-#include "config/ioresult.h"
 #include "config/reports.h"
 #include "ctl/commandline.h"
 #include "devices/capabilities.h"
+#include "platform/ioresult.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,6 @@
 #include "ctl/sessiondriver.h"
 
 #include "ctl/output.h"
-#include "hid/hiddevicecontroller.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,16 +31,16 @@ SessionDriver::SessionDriver(DeviceSession& session) : m_session(session)
 std::optional<Failure> SessionDriver::start()
 {
     QString failure;
-    // The failure is noted only while the scan is waited for; the connection ends with `scope`.
+    // The failure is noted only while the listing is waited for; the connection ends with `scope`.
     QObject scope;
     connect(&m_session, &DeviceSession::failed, &scope, [&failure](const QString& message) { failure = message; });
     // Only the keys a command names are asked anything: the session itself reads none.
     m_session.start();
-    if (m_session.controller()->isInert()) {
+    if (m_session.isInert()) {
         return Failure(ExitOther, QCoreApplication::translate("tavrelctl", "udev is not available, so no device can be "
                                                                            "found."));
     }
-    // A scan that fails announces that instead of a list.
+    // A listing that fails announces that instead of a list.
     if (!waitFor([&] { return m_session.scanned() || !failure.isEmpty(); }, ScanLimitMs) || !m_session.scanned()) {
         return Failure(ExitOther, failure.isEmpty()
                                       ? QCoreApplication::translate("tavrelctl", "The devices could not be listed.")

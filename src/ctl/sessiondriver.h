@@ -24,7 +24,7 @@ class SessionDriver : public QObject {
 public:
     explicit SessionDriver(DeviceSession& session);
 
-    // Starts the session and waits for its first scan: the list of keys is known then.
+    // Starts the session and waits for its first listing: the list of devices is known then.
     std::optional<Failure> start();
     const std::vector<AttachedDevice*>& devices() const { return m_session.devices(); }
     DeviceSession& session() { return m_session; }

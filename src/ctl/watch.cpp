@@ -93,7 +93,7 @@ std::optional<Failure> watchDevice(AttachedDevice* device, SessionDriver& driver
         interrupted = true;
         loop.quit();
     });
-    // An unplugged device is gone once the scan that saw it go has told the session.
+    // An unplugged device is gone once udev's removal has reached the session.
     QObject::connect(&driver.session(), &DeviceSession::devicesChanged, &loop, [&] {
         if (over())
             loop.quit();

@@ -161,7 +161,7 @@ HidNodeIo::Shared::Result HidNodeIo::Shared::open()
     const auto id = opened.nodeId();
     if (!id)
         return {IoResult::fromErrno(EIO, QStringLiteral("fstat %1 failed").arg(path))};
-    // A node name that another device took since the scan, or since the first opening, is not
+    // A node name that another device took since the listing, or since the first opening, is not
     // this interface's. A descriptor that is no device of the node's kind at all (a FIFO, a
     // pseudo-terminal) stands in for the node under a device emulator and is taken as it is.
     const bool otherNumber = !first && udevNumber && id->type == S_IFCHR

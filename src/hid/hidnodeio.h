@@ -9,8 +9,8 @@
 // hands each result back to the GUI thread. Reads do not wait in the driver: the GUI thread reads
 // the open descriptor itself when its event loop says there is something to read.
 
-#include "config/ioresult.h"
 #include "platform/hidrawdevice.h"
+#include "platform/ioresult.h"
 
 #include <QByteArray>
 #include <QString>

@@ -5,7 +5,7 @@
 // messages are; a system error becomes a sentence of our own, as the C library's texts follow no
 // language rule of ours.
 
-#include "config/ioresult.h"
+#include "platform/ioresult.h"
 
 #include <QString>
 

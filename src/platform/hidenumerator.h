@@ -1,5 +1,8 @@
 #pragma once
-// The snapshot of present hidraw interfaces, taken from udev.
+// The hidraw interfaces of one kind of USB device, as udev lists them and as udev's events name
+// them.
+
+#include "platform/hididentity.h"
 
 #include <QString>
 #include <optional>
@@ -18,14 +21,21 @@ struct HidInterface {
     // The USB interface it belongs to, named by its port path ("1-3:1.0"), the same in that port
     // across plugs.
     QString usbInterface;
+    HidIdentity identity;
 };
 
 // 32-bit FNV-1a of the syspath.
 quint32 instanceIdFor(const QString& syspath);
 
-// Every hidraw interface udev knows of a HID device on USB, right on a USB interface, in udev's
-// order. An interface of a HID device elsewhere (Bluetooth, uhid, below another HID device),
-// without a device node, or whose udev record cannot be read is left out. nullopt when the snapshot cannot be taken.
-std::optional<std::vector<HidInterface>> enumerateHidInterfaces(UdevContext& context);
+// The hidraw interface at `syspath`, when it belongs to a HID device on USB right on a USB
+// interface, udev names its node and the node exists. An interface of a HID device elsewhere
+// (Bluetooth, uhid, below another HID device), or whose ids cannot be read, is none.
+std::optional<HidInterface> hidInterfaceAt(UdevContext& context, const QString& syspath);
+
+// Every such interface of the HID devices on USB (bus 0003) with these ids, in udev's order:
+// udev matches the ids, so that no other device of the machine is looked at. nullopt when udev
+// cannot list them.
+std::optional<std::vector<HidInterface>> enumerateHidInterfaces(UdevContext& context, quint16 vendorId,
+                                                                quint16 productId);
 
 }  // namespace tavrel::platform

@@ -2,8 +2,8 @@
 // An open hidraw node. Reports go out and come in report ID first, also for devices whose
 // descriptor declares no report IDs (their ID reads as 0).
 
-#include "config/ioresult.h"
 #include "platform/hididentity.h"
+#include "platform/ioresult.h"
 
 #include <QByteArray>
 #include <QString>

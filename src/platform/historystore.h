@@ -7,7 +7,7 @@
 // stays one bad line of its own. Once a file holds far more lines than a history keeps, it is
 // replaced whole by a copy of its last lines (writeUserFile(): a new file renamed over it).
 
-#include "config/ioresult.h"
+#include "platform/ioresult.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,8 +1,8 @@
 #pragma once
 // Loading the hook library and preparing "TestHook" at start-up.
 
-#include "config/ioresult.h"
 #include "keys/hookinterface.h"
+#include "platform/ioresult.h"
 #include "platform/testhookmemory.h"
 
 #include <QtGlobal>

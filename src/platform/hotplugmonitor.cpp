@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <libudev.h>
+#include <utility>
+#include <vector>
 
 namespace tavrel::platform {
 
@@ -37,14 +39,31 @@ void HotplugMonitor::receive()
 {
     // Every queued event is taken off the socket before anyone hears of it, so a receiver that
     // runs the event loop does not get this call again for the same events.
-    int events = 0;
+    enum class Action { Added, Removed, Changed };
+    std::vector<std::pair<Action, QString>> events;
     while (udev_device* device = udev_monitor_receive_device(m_monitor)) {
+        const char* action = udev_device_get_action(device);
+        const Action kind = qstrcmp(action, "add") == 0      ? Action::Added
+                            : qstrcmp(action, "remove") == 0 ? Action::Removed
+                                                             : Action::Changed;
+        events.emplace_back(kind, QString::fromUtf8(udev_device_get_syspath(device)));
         udev_device_unref(device);
-        ++events;
     }
     const QPointer<HotplugMonitor> alive(this);
-    for (int i = 0; i < events && alive; ++i)
-        emit deviceChanged();
+    for (std::size_t i = 0; i < events.size() && alive; ++i) {
+        const auto& [kind, syspath] = events[i];
+        switch (kind) {
+        case Action::Added:
+            emit deviceAdded(syspath);
+            break;
+        case Action::Removed:
+            emit deviceRemoved(syspath);
+            break;
+        case Action::Changed:
+            emit deviceChanged(syspath);
+            break;
+        }
+    }
 }
 
 }  // namespace tavrel::platform

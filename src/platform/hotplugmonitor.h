@@ -1,8 +1,9 @@
 #pragma once
 // Watches udev for devices of one subsystem (hidraw interfaces, input devices) coming and going,
-// on the thread that makes it.
+// on the thread that makes it, and says of each event what happened to which device.
 
 #include <QObject>
+#include <QString>
 #include <memory>
 
 class QSocketNotifier;
@@ -19,12 +20,15 @@ public:
                             const char* subsystem = "hidraw");
     ~HotplugMonitor() override;
 
-    // False when udev would not give a monitor: then no change is ever reported.
+    // False when udev would not give a monitor: then no event is ever reported.
     bool isActive() const { return m_monitor != nullptr; }
 
 signals:
-    // Once per udev event on a device of the subsystem (added, removed, changed).
-    void deviceChanged();
+    // One of these per udev event on a device of the subsystem, with the device's syspath.
+    void deviceAdded(const QString& syspath);
+    void deviceRemoved(const QString& syspath);
+    // Any other event: its rules ran again, it was bound to a driver, it moved.
+    void deviceChanged(const QString& syspath);
 
 private:
     void receive();

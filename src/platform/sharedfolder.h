@@ -4,7 +4,7 @@
 // lock on a file there. Nothing runs to serve it: the kernel lets a lock go when its process
 // ends, however it ends, and a file left behind stops nobody.
 
-#include "config/ioresult.h"
+#include "platform/ioresult.h"
 
 #include <QString>
 

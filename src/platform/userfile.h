@@ -3,7 +3,7 @@
 // save, the state snapshot) and the one way a key file is read. Paths are bytes, as the kernel
 // takes them: QFile::encodeName() of what the user gave.
 
-#include "config/ioresult.h"
+#include "platform/ioresult.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -7,7 +7,6 @@
 #include "session/keyinput.h"
 #include "session/sessionlog.h"
 
-#include <QPointer>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -31,14 +30,15 @@ QTimer* makeTimer(QObject* parent, int ms)
 // While another program holds a device's write lock, it is tried again this often.
 constexpr int LockRetryMs = 20;
 
-AttachedDevice::AttachedDevice(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board, QObject* parent)
-    : QObject(parent), m_device(device), m_channel(*this, log), m_board(board && board->available() ? board : nullptr)
+AttachedDevice::AttachedDevice(std::unique_ptr<HidDevice> device, ReportLog& log, DeviceNoticeBoard* board,
+                               QObject* parent)
+    : QObject(parent), m_device(std::move(device)), m_log(log), m_board(board && board->available() ? board : nullptr)
 {
-    m_identity.syspath = device->interfaceInfo().sysPath;
-    m_identity.instanceId = device->interfaceInfo().instanceId;
-    m_identity.usbInterface = device->interfaceInfo().usbInterface;
-    m_identity.product = device->productText();
-    m_identity.serial = device->serialText();
+    m_identity.syspath = m_device->info().syspath;
+    m_identity.instanceId = m_device->info().instanceId;
+    m_identity.usbInterface = m_device->info().usbInterface;
+    m_identity.product = m_device->productText();
+    m_identity.serial = m_device->serialText();
     m_capabilities = decodeCapabilities(m_identity.product, m_identity.serial);
 
     m_readPause = makeTimer(this, ReadPauseMs);
@@ -72,14 +72,15 @@ AttachedDevice::AttachedDevice(HidDevice* device, ReportLog& log, DeviceNoticeBo
             m_lastNotice = notice->from;
         connect(m_board, &DeviceNoticeBoard::noticesChanged, this, &AttachedDevice::takeNotice);
     }
+
+    connect(m_device.get(), &HidDevice::reportReceived, this, [this](quint8 reportId, const QByteArray& data) {
+        handleReport(reportId, std::span(reinterpret_cast<const quint8*>(data.constData()), std::size_t(data.size())));
+    });
+    m_device->start();
 }
 
-AttachedDevice::~AttachedDevice()
-{
-    // Destroying a claimed device returns its interface to the controller, without waiting for
-    // its node.
-    delete m_device;
-}
+// The node closes without waiting for what it still has to do.
+AttachedDevice::~AttachedDevice() = default;
 
 QString AttachedDevice::itemText() const
 {
@@ -118,15 +119,17 @@ void AttachedDevice::setState()
     }
 }
 
-void AttachedDevice::write(const OutputReport& report, std::function<void(const IoResult&)> done)
+void AttachedDevice::send(const OutputReport& report, std::function<void(const IoResult&)> done)
 {
-    // The result comes from the event loop, never from inside this call.
-    QPointer<AttachedDevice> self(this);
-    m_device->writeReport(QByteArray(reinterpret_cast<const char*>(report.data()), qsizetype(report.size())),
-                          [self, done = std::move(done)](const IoResult& result) {
-                              if (self && done)
-                                  done(result);
-                          });
+    m_log.append(sentLogLine(report, int(report.size())));
+    // Answered only while the node lives, and this object owns it.
+    m_device->write(QByteArray(reinterpret_cast<const char*>(report.data()), qsizetype(report.size())),
+                    [this, report, done = std::move(done)](const IoResult& result) {
+                        if (!result.ok() || result.written < int(report.size()))
+                            m_log.append(notTakenLogLine(report, result.written));
+                        if (done)
+                            done(result);
+                    });
 }
 
 void AttachedDevice::handleReport(quint8 reportId, std::span<const quint8> data)
@@ -140,7 +143,7 @@ void AttachedDevice::handleReport(quint8 reportId, std::span<const quint8> data)
         stopBindCountdown();
         emit pairingAnswered(p);
     };
-    dispatchReport(reportId, data, handlers, m_channel.log());
+    dispatchReport(reportId, data, handlers, m_log);
     emit reportReceived();
 }
 
@@ -185,7 +188,7 @@ void AttachedDevice::sendNextRead()
     const int key = m_read.next;
     m_awaiting.set(std::size_t(key));
     const quint64 generation = m_generation;
-    m_channel.send(readKeyReport(key), [this, generation](const IoResult& result) {
+    send(readKeyReport(key), [this, generation](const IoResult& result) {
         if (generation != m_generation || !m_read.running)
             return;
         if (result.status == IoResult::Status::Gone) {
@@ -348,9 +351,7 @@ void AttachedDevice::stepWrite()
         emit writeSending(report);
         const quint64 generation = ++m_generation;
         m_writeDeadline->start();
-        m_channel.send(report, [this, generation, position](const IoResult& result) {
-            writeDone(generation, position, result);
-        });
+        send(report, [this, generation, position](const IoResult& result) { writeDone(generation, position, result); });
         return;
     }
     finishWrite();
@@ -468,7 +469,7 @@ void AttachedDevice::bind()
     m_bindOpen = true;
     m_bindCountdown = BindSeconds;
     m_bindTimer->start();
-    m_channel.send(pairReport(PairBindAction), [this](const IoResult& result) {
+    send(pairReport(PairBindAction), [this](const IoResult& result) {
         if (result.ok())
             return;
         m_bindOpen = false;
@@ -507,7 +508,7 @@ void AttachedDevice::bindTick()
 void AttachedDevice::clearBindings()
 {
     m_bindOpen = false;
-    m_channel.send(pairReport(PairClearAction), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
+    send(pairReport(PairClearAction), [this](const IoResult& result) { emit clearRequestDone(result.ok()); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -524,8 +525,7 @@ void AttachedDevice::setInputWatched(bool on)
         m_input = nullptr;
         return;
     }
-    const HidInterfaceInfo& info = m_device->interfaceInfo();
-    m_input = new KeyInput(info.udev, info.sysPath, m_device->pollPeriod(), this);
+    m_input = new KeyInput(m_device->udev(), m_device->info().syspath, m_device->pollPeriod(), this);
     connect(m_input, &KeyInput::received, this,
             [this](const InputChange& change) { emit inputReceived(change, keySending(change)); });
 }

@@ -1,5 +1,5 @@
 #pragma once
-// One attached key: the claimed interface, who the key is and what it offers, its assignments as
+// One attached device: its hidraw interface, who the device is and what it offers, its assignments as
 // typed records, its state, and its own paced read and write sequences and pairing requests, so
 // that several keys are read and written at once, each at the pace the key needs. Records reach
 // and leave this key only: an answer is taken only when this key's own read waits for it, and a
@@ -7,7 +7,8 @@
 
 #include "config/configio.h"
 #include "config/keyassignments.h"
-#include "config/reportchannel.h"
+#include "config/reportlog.h"
+#include "config/reports.h"
 #include "config/sentinput.h"
 #include "devices/capabilities.h"
 #include "devices/keyidentity.h"
@@ -16,6 +17,7 @@
 #include <QList>
 #include <QObject>
 #include <bitset>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -26,6 +28,7 @@ namespace tavrel {
 class DeviceNoticeBoard;
 class KeyInput;
 class HidDevice;
+struct IoResult;
 
 namespace platform {
 class FileLock;
@@ -41,7 +44,7 @@ constexpr int ReadGraceMs = 250;
 // Seconds a bind request waits for a transmitter.
 constexpr int BindSeconds = 10;
 
-class AttachedDevice : public QObject, private ReportTransport {
+class AttachedDevice : public QObject {
     Q_OBJECT
 public:
     enum class State { Unread, Reading, Read, Writing, Failed, Gone };
@@ -52,12 +55,13 @@ public:
         Explicit,
     };
 
-    // Takes the claimed device, and releases it when destroyed. Reports go to `log`. Writes are
-    // shared with the user's other Tavrel programs through `board`, when there is one.
-    AttachedDevice(HidDevice* device, ReportLog& log, DeviceNoticeBoard* board = nullptr, QObject* parent = nullptr);
+    // Owns the device's interface and reads its node. Reports go to `log`. Writes are shared with
+    // the user's other Tavrel programs through `board`, when there is one.
+    AttachedDevice(std::unique_ptr<HidDevice> device, ReportLog& log, DeviceNoticeBoard* board = nullptr,
+                   QObject* parent = nullptr);
     ~AttachedDevice() override;
 
-    HidDevice* device() const { return m_device; }
+    HidDevice* device() const { return m_device.get(); }
     const KeyIdentity& identity() const { return m_identity; }
     const KeyCapabilities& capabilities() const { return m_capabilities; }
     // "<product> (SN:<serial>)", as the device list shows it.
@@ -176,8 +180,10 @@ private:
         WriteOutcome outcome;
     };
 
-    // ReportTransport
-    void write(const OutputReport& report, std::function<void(const IoResult&)> done) override;
+    // Sends one report to the device's node: logged whole as it goes out, so that its answer never
+    // shows before it; a write that fails or is cut short adds a line with the bytes the driver
+    // took. `done` runs later, from the event loop.
+    void send(const OutputReport& report, std::function<void(const IoResult&)> done = {});
 
     void sendNextRead();
     void answer(const KeyRecordResponse& response);
@@ -198,10 +204,10 @@ private:
     void bindTick();
     void stopBindCountdown();
 
-    HidDevice* m_device;
+    std::unique_ptr<HidDevice> m_device;
     KeyIdentity m_identity;
     KeyCapabilities m_capabilities;
-    ReportChannel m_channel;
+    ReportLog& m_log;
     KeyAssignments m_assignments;
     bool m_gone = false;
     bool m_bindOpen = false;

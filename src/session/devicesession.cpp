@@ -2,7 +2,8 @@
 
 #include "config/reportdispatch.h"
 #include "hid/hiddevice.h"
-#include "hid/hiddevicecontroller.h"
+#include "hid/hiddevicewatcher.h"
+#include "hid/hidlog.h"
 #include "platform/hotplugmonitor.h"
 #include "session/devicenoticeboard.h"
 #include "session/writehistory.h"
@@ -42,39 +43,44 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
     m_refindInput = makeTimer(this, 0, "RefindInputTimer");
     m_refindInput->setSingleShot(true);
     connect(m_refindInput, &QTimer::timeout, this, [this] {
-        for (AttachedDevice* key : m_devices)
-            key->refindInput();
+        for (AttachedDevice* device : m_devices)
+            device->refindInput();
     });
 
     m_history = new WriteHistory(*this, this);
     m_noticeBoard = new DeviceNoticeBoard(this);
-    m_controller = systemUdev ? new HidDeviceController(this) : new HidDeviceController(this, std::move(udev));
-    m_controller->setObjectName(QStringLiteral("HidCtl"));
-    connect(m_controller, &HidDeviceController::scanFailed, this, &DeviceSession::failed);
+    m_watcher = systemUdev ? new HidDeviceWatcher(DeviceVendorId, DeviceProductId, this)
+                           : new HidDeviceWatcher(std::move(udev), DeviceVendorId, DeviceProductId, this);
+    connect(m_watcher, &HidDeviceWatcher::listFailed, this, &DeviceSession::failed);
+    connect(m_watcher, &HidDeviceWatcher::deviceAdded, this, &DeviceSession::addDevice);
+    connect(m_watcher, &HidDeviceWatcher::deviceRemoved, this, &DeviceSession::removeDevice);
+    connect(m_watcher, &HidDeviceWatcher::listed, this, [this] {
+        m_scanned = true;
+        settleDevices();
+    });
 }
 
 void DeviceSession::start()
 {
-    // Setting the change handler does not scan yet; the controller's start-up notification
-    // does, once the event loop runs.
-    m_controller->setScanDeferred(true);
-    m_controller->setOfferHandler(HidOfferHandler(this, &DeviceSession::offered));
-    m_controller->setChangeHandler([this](QObject*) { devicesChangedByScan(); });
-    m_controller->setReportHandler(HidReportHandler(this, &DeviceSession::report));
-    m_controller->setScanDeferred(false);
+    m_watcher->start();
+}
+
+bool DeviceSession::isInert() const
+{
+    return m_watcher->isInert();
 }
 
 DeviceSession::~DeviceSession()
 {
-    // The keys go first: each releases its device to the controller.
-    for (AttachedDevice* key : std::exchange(m_devices, {}))
-        delete key;
-    delete m_controller;
-    m_controller = nullptr;
+    // The devices go first, each closing its node.
+    for (AttachedDevice* device : std::exchange(m_devices, {}))
+        delete device;
+    delete m_watcher;
+    m_watcher = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
-// The attached keys
+// The attached devices
 
 int DeviceSession::indexOf(const AttachedDevice* device) const
 {
@@ -82,48 +88,58 @@ int DeviceSession::indexOf(const AttachedDevice* device) const
     return device && at != m_devices.end() ? int(at - m_devices.begin()) : -1;
 }
 
-bool DeviceSession::offered(HidDevice* device, int index)
+void DeviceSession::addDevice(const platform::HidInterface& info)
 {
-    const bool keyDevice = device->vendorId() == DeviceVendorId && device->productId() == DeviceProductId
-                           && device->reportCapabilities().outputReportLength == ReportSize;
-    const quint32 id = device->interfaceInfo().instanceId;
-    const bool held = std::any_of(m_devices.begin(), m_devices.end(),
-                                  [id](const AttachedDevice* k) { return k->identity().instanceId == id; });
-    HidDevice* claimed = nullptr;
-    if (keyDevice && !held && m_controller->claimByIndex(claimed, index) && claimed) {
-        m_noticeBoard->open();
-        auto* key = new AttachedDevice(claimed, *this, m_noticeBoard, this);
-        // The write history takes an entry as each of the key's writes starts.
-        m_history->track(key);
-        m_devices.push_back(key);
+    auto hid = std::make_unique<HidDevice>(info, m_watcher->udev());
+    // The ids are the family's; a device of the family takes requests of its report size.
+    if (hid->reportCapabilities().outputReportLength != ReportSize) {
+        qCInfo(hidLog, "%s takes no %d-byte reports; passed over.", qPrintable(info.devnode), ReportSize);
+        return;
     }
-    return true;
+    m_noticeBoard->open();
+    auto* device = new AttachedDevice(std::move(hid), *this, m_noticeBoard, this);
+    // The write history takes an entry as each of the device's writes starts.
+    m_history->track(device);
+    connect(device->device(), &HidDevice::unplugged, this, [this, device] { dropDevice(device); });
+    m_devices.push_back(device);
+    settleDevices();
 }
 
-void DeviceSession::devicesChangedByScan()
+void DeviceSession::removeDevice(const QString& syspath)
 {
-    // Keys whose interface went: what they were doing ends, and says so, before they go.
-    for (auto it = m_devices.begin(); it != m_devices.end();) {
-        AttachedDevice* key = *it;
-        if (key->device()->isPresent()) {
-            ++it;
-            continue;
+    for (AttachedDevice* device : m_devices) {
+        if (device->identity().syspath == syspath) {
+            device->device()->markUnplugged();
+            return;
         }
-        key->markGone();
-        it = m_devices.erase(it);
-        key->deleteLater();
     }
-    // Keys found: added after those that stay, in the order of the scan.
-    m_controller->offerDevices();
-    m_scanned = true;
-    // A key's input devices may have come or gone with it.
+}
+
+void DeviceSession::dropDevice(AttachedDevice* device)
+{
+    const auto at = std::find(m_devices.begin(), m_devices.end(), device);
+    if (at == m_devices.end())
+        return;
+    device->markGone();
+    m_devices.erase(at);
+    // Its node's signal may be on the stack.
+    device->deleteLater();
+    settleDevices();
+}
+
+void DeviceSession::settleDevices()
+{
+    // Devices found before the first listing is whole are settled with it.
+    if (!m_scanned)
+        return;
+    // A device's input devices may have come or gone with it.
     m_refindInput->start();
 
-    for (AttachedDevice* key : m_devices) {
-        if (key->canWrite() || m_accessWarned.contains(key->identity().instanceId))
+    for (AttachedDevice* device : m_devices) {
+        if (device->canWrite() || m_accessWarned.contains(device->identity().instanceId))
             continue;
-        m_accessWarned.insert(key->identity().instanceId);
-        emit accessDenied(key->itemText());
+        m_accessWarned.insert(device->identity().instanceId);
+        emit accessDenied(device->itemText());
         break;
     }
     emit devicesChanged();
@@ -133,9 +149,11 @@ void DeviceSession::watchInput(AttachedDevice* device, bool on)
 {
     if (indexOf(device) < 0)
         return;
-    if (on && !m_inputMonitor && device->device()->interfaceInfo().udev) {
-        m_inputMonitor = new platform::HotplugMonitor(device->device()->interfaceInfo().udev, this, "input");
-        connect(m_inputMonitor, &platform::HotplugMonitor::deviceChanged, m_refindInput, qOverload<>(&QTimer::start));
+    if (on && !m_inputMonitor && m_watcher->udev()) {
+        m_inputMonitor = new platform::HotplugMonitor(m_watcher->udev(), this, "input");
+        for (const auto event : {&platform::HotplugMonitor::deviceAdded, &platform::HotplugMonitor::deviceRemoved,
+                                 &platform::HotplugMonitor::deviceChanged})
+            connect(m_inputMonitor, event, m_refindInput, qOverload<>(&QTimer::start));
     }
     device->setInputWatched(on);
 }
@@ -144,18 +162,6 @@ void DeviceSession::append(const QString& line)
 {
     m_log.append(line);
     emit logAppended(line);
-}
-
-void DeviceSession::report(HidDevice* device, quint8 reportId, const quint8* data, quint16 size)
-{
-    const std::span<const quint8> bytes(data, size);
-    for (AttachedDevice* key : m_devices) {
-        if (key->device() == device) {
-            key->handleReport(reportId, bytes);
-            return;
-        }
-    }
-    dispatchReport(reportId, bytes, {}, *this);
 }
 
 }  // namespace tavrel

@@ -19,13 +19,13 @@
 namespace tavrel {
 
 class DeviceNoticeBoard;
-class HidDevice;
-class HidDeviceController;
+class HidDeviceWatcher;
 class WriteHistory;
 
 namespace platform {
 class HotplugMonitor;
 class UdevContext;
+struct HidInterface;
 }  // namespace platform
 
 class DeviceSession : public QObject, private ReportLog {
@@ -37,10 +37,11 @@ public:
     DeviceSession(std::shared_ptr<platform::UdevContext> udev, QObject* parent);
     ~DeviceSession() override;
 
-    // Starts the device controller: its first scan runs once the event loop does.
+    // Starts watching for devices: the first listing runs once the event loop does.
     void start();
-    HidDeviceController* controller() const { return m_controller; }
-    // The first scan has run: devices() lists what is attached.
+    // Without udev no device is ever found.
+    bool isInert() const;
+    // The first listing has run: devices() lists what is attached.
     bool scanned() const { return m_scanned; }
 
     // --- the attached devices
@@ -76,11 +77,15 @@ private:
     // ReportLog
     void append(const QString& line) override;
 
-    bool offered(HidDevice* device, int index);
-    void devicesChangedByScan();
-    void report(HidDevice* device, quint8 reportId, const quint8* data, quint16 size);
+    void addDevice(const platform::HidInterface& info);
+    // The interface at `syspath` went: its device's node says so, and the device goes.
+    void removeDevice(const QString& syspath);
+    // What the device was doing ends, and says so, before it goes.
+    void dropDevice(AttachedDevice* device);
+    // After devices came or went: the selection, the access warning, devicesChanged.
+    void settleDevices();
 
-    HidDeviceController* m_controller = nullptr;
+    HidDeviceWatcher* m_watcher = nullptr;
     WriteHistory* m_history = nullptr;
     // Writes shared with the user's other Tavrel programs; opened when the first key is found.
     DeviceNoticeBoard* m_noticeBoard = nullptr;

@@ -2,7 +2,7 @@
 // The window's one place for failures: a failure of the system in the user's words, and the box
 // titled "Tavrel" that shows it while the program goes on.
 
-#include "config/ioresult.h"
+#include "platform/ioresult.h"
 
 #include <QString>
 

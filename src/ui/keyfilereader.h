@@ -3,7 +3,7 @@
 // file is checked: a file of a megabyte can hold a hundred thousand faults, each to be found.
 
 #include "config/configfile.h"
-#include "config/ioresult.h"
+#include "platform/ioresult.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-// Prints what claimed, idle keys cost while nothing happens: wake-ups per second (voluntary
+// Prints what idle keys whose nodes are open cost while nothing happens: wake-ups per second (voluntary
 // context switches of the whole process, the emulator's thread included), CPU in percent of one
 // core, and the numbers of threads and descriptors, for 1, 8 and 16 emulated keys: once as the
 // product reads, when a node says a report came, and once with the 10 ms poll period that
@@ -7,8 +7,9 @@
 //   umockdev-wrapper build/bin/bench_idle_readers [seconds]
 
 #include "hid/hiddevice.h"
-#include "hid/hiddevicecontroller.h"
 #include "keyemu/testbed.h"
+#include "platform/hidenumerator.h"
+#include "platform/udevcontext.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <sys/resource.h>
 #include <vector>
 
@@ -70,22 +72,21 @@ int main(int argc, char** argv)
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     emu::Testbed testbed;
 
-    HidDeviceController controller(nullptr);
-    controller.setReportHandler([](HidDevice*, quint8, const quint8*, quint16) {});
-    std::vector<HidDevice*> claimed;
+    const auto udev = platform::UdevContext::create();
+    std::vector<std::unique_ptr<HidDevice>> open;
     for (const int keys : {0, 1, 8, 16}) {
-        while (int(claimed.size()) < keys) {
-            testbed.add({});
-            runEventLoop(100);
-            HidDevice* device = nullptr;
-            if (!controller.claimFirst(device, [](HidDevice* d) { return d->vendorId() == 0x16C0; })) {
+        while (int(open.size()) < keys) {
+            const auto info = platform::hidInterfaceAt(*udev, testbed.add({}).syspath());
+            if (!info) {
                 std::fprintf(stderr, "no emulated key found\n");
                 return 1;
             }
-            claimed.push_back(device);
+            open.push_back(std::make_unique<HidDevice>(*info, udev));
+            open.back()->start();
         }
         for (const int period : {0, 10}) {
-            controller.setPollPeriod(period);
+            for (const auto& device : open)
+                device->setPollPeriod(period);
             runEventLoop(500);
             QElapsedTimer wall;
             wall.start();
@@ -93,7 +94,7 @@ int main(int argc, char** argv)
             runEventLoop(seconds * 1000);
             const Usage after = usage();
             const double elapsed = double(wall.elapsed()) / 1000.0;
-            std::printf("%2d keys claimed, idle, %-22s %7.1f wake-ups/s  %5.2f %% CPU  %3d threads  %3d descriptors\n",
+            std::printf("%2d keys open, idle, %-22s %7.1f wake-ups/s  %5.2f %% CPU  %3d threads  %3d descriptors\n",
                         keys, period ? "poll period 10 ms:" : "read when told:",
                         double(after.wakeUps - before.wakeUps) / elapsed,
                         100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed, threadCount(), descriptorCount());
@@ -101,7 +102,5 @@ int main(int argc, char** argv)
                 break;
         }
     }
-    for (HidDevice* device : claimed)
-        delete device;
     return 0;
 }

@@ -1,10 +1,11 @@
-// Prints the CPU time the process uses while a claimed device is unplugged and not yet
+// Prints the CPU time the process uses while a device being read is unplugged and not yet
 // released, next to an idle baseline. Run under umockdev-wrapper:
 //   umockdev-wrapper build/bin/bench_unplugged_reader [seconds]
 
 #include "hid/hiddevice.h"
-#include "hid/hiddevicecontroller.h"
 #include "keyemu/testbed.h"
+#include "platform/hidenumerator.h"
+#include "platform/udevcontext.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -50,32 +51,28 @@ int main(int argc, char** argv)
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     emu::Testbed testbed;
 
-    HidDeviceController controller(nullptr);
-    int errors = 0;
-    controller.setReportHandler([](HidDevice*, quint8, const quint8*, quint16) {});
+    const auto udev = platform::UdevContext::create();
     runEventLoop(200);
     std::printf("idle, no device:                       %5.2f %% CPU\n", measure(seconds * 1000));
 
     for (const int period : {100, 10}) {
         emu::EmulatedDevice& key = testbed.add({});
-        runEventLoop(300);
-        HidDevice* device = nullptr;
-        if (!controller.claimFirst(device, [](HidDevice* d) { return d->vendorId() == 0x16C0; })) {
+        const auto info = platform::hidInterfaceAt(*udev, key.syspath());
+        if (!info) {
             std::fprintf(stderr, "no emulated key found\n");
             return 1;
         }
-        device->setPollPeriod(period);
-        device->setReadErrorHandler([&errors](HidDevice*, quint32) { ++errors; });
+        HidDevice device(*info, udev);
+        device.setPollPeriod(period);
+        device.start();
         runEventLoop(200);
-        std::printf("claimed, plugged, period %3d ms:       %5.2f %% CPU\n", period, measure(seconds * 1000));
+        std::printf("read, plugged, period %3d ms:          %5.2f %% CPU\n", period, measure(seconds * 1000));
 
         testbed.unplug(key);
         runEventLoop(300);
-        errors = 0;
         const double cpu = measure(seconds * 1000);
-        std::printf("claimed, unplugged, period %3d ms:     %5.2f %% CPU, %.1f failed reads reported per second\n",
-                    period, cpu, double(errors) / seconds);
-        delete device;
+        std::printf("read, unplugged, period %3d ms:        %5.2f %% CPU, %s\n", period, cpu,
+                    device.isPresent() ? "not noticed" : "noticed");
     }
     return 0;
 }

@@ -1,4 +1,3 @@
-#include "config/reportchannel.h"
 #include "config/reportdispatch.h"
 #include "fakes.h"
 
@@ -11,34 +10,6 @@
 using namespace tavrel;
 
 using namespace tavrel::test;
-
-TEST(Protocol, ASentReportIsLoggedAsItGoesOutAndAWriteNotTakenWholeAddsWhatWasTaken)
-{
-    FakeTransport t;
-    ListLog log;
-    ReportChannel channel(t, log);
-    std::vector<IoResult::Status> outcomes;
-    const auto note = [&](const IoResult& r) { outcomes.push_back(r.status); };
-
-    channel.send(readKeyReport(4), note);
-    EXPECT_EQ(log.lines, QStringList({"W 02  01 04 00 00 00 00 00 "})) << "not logged when it went out";
-    t.next = IoResult::failure(IoResult::Status::NoDevice);
-    channel.send(pairReport(PairClearAction), note);
-    t.next = IoResult::failure(IoResult::Status::Gone);
-    channel.send(pairReport(PairBindAction));  // nobody waits for this one; it is still logged
-    t.next = IoResult{IoResult::Status::Failed, 3, EIO, {}};
-    channel.send(writeKeyReport(2, KeyRecord{1, 4, 0, 0, 0}), note);
-    t.finish();
-
-    // A failed write adds a line with no bytes, a short one with the bytes taken.
-    EXPECT_EQ(log.lines,
-              QStringList({"W 02  01 04 00 00 00 00 00 ", "W 02  05 03 00 00 00 00 00 ", "W 02  05 01 00 00 00 00 00 ",
-                           "W 02  02 02 01 04 00 00 00 ", "! W 02  ", "! W 02  ", "! W 02  02 02 "}));
-    EXPECT_EQ(outcomes, (std::vector<IoResult::Status>{IoResult::Status::Ok, IoResult::Status::NoDevice,
-                                                       IoResult::Status::Failed}));
-    ASSERT_EQ(t.writes.size(), 1u);
-    EXPECT_EQ(t.writes[0], readKeyReport(4));
-}
 
 TEST(Protocol, DispatchHandsResponsesOverAndLogsEveryReportLast)
 {

@@ -67,6 +67,9 @@ TEST(Reports, LogLines)
     EXPECT_EQ(sentLogLine(r, 0), QStringLiteral("W 02  "));
     EXPECT_EQ(sentLogLine(r, 3), QStringLiteral("W 02  01 03 "));
     EXPECT_EQ(sentLogLine(r, 99), QStringLiteral("W 02  01 03 00 00 00 00 00 "));
+    // A write not taken whole: a failed one shows no bytes, a short one the bytes taken.
+    EXPECT_EQ(notTakenLogLine(r, 0), QStringLiteral("! W 02  "));
+    EXPECT_EQ(notTakenLogLine(r, 3), QStringLiteral("! W 02  01 03 "));
 
     const std::vector<quint8> data{0x81, 0x63, 0xab, 0, 0, 0, 2};
     EXPECT_EQ(receivedLogLine(1, data), QStringLiteral("R 01  81 63 AB 00 00 00 02 "));

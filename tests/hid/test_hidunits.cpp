@@ -1,4 +1,4 @@
-#include "hid/hidhandler.h"
+#include "hid/hiddevice.h"
 #include "hid/serialtext.h"
 
 #include <gtest/gtest.h>
@@ -8,42 +8,14 @@
 
 using namespace tavrel;
 
-namespace {
-
-struct Receiver {
-    int calls = 0;
-    void onReport(int) { ++calls; }
-    void onOther(int) {}
-    virtual ~Receiver() = default;
-    virtual void onVirtual(int) {}
-};
-
-using IntHandler = Handler<void(int)>;
-
-}  // namespace
-
-TEST(Handler, BindingsOfTheSameMethodOnTheSameObjectAreEqual)
+TEST(HidDevice, AFailingNodeIsLookedAtEverMoreSeldom)
 {
-    Receiver a, b;
-    const IntHandler empty;
-    const IntHandler boundA(&a, &Receiver::onReport);
-    const IntHandler lambda([](int) {});
-
-    EXPECT_EQ(empty, IntHandler());
-    EXPECT_EQ(empty, IntHandler(nullptr));
-    EXPECT_FALSE(empty);
-    EXPECT_EQ(boundA, IntHandler(&a, &Receiver::onReport));
-    EXPECT_EQ(IntHandler(&a, &Receiver::onVirtual), IntHandler(&a, &Receiver::onVirtual));
-    EXPECT_NE(boundA, IntHandler(&b, &Receiver::onReport));
-    EXPECT_NE(boundA, IntHandler(&a, &Receiver::onOther));
-    EXPECT_NE(boundA, IntHandler(&a, &Receiver::onVirtual));
-    EXPECT_NE(boundA, empty);
-    EXPECT_EQ(lambda, IntHandler(lambda));
-    EXPECT_NE(lambda, IntHandler([](int) {}));
-    EXPECT_NE(lambda, empty);
-
-    boundA(1);
-    EXPECT_EQ(a.calls, 1);
+    const struct {
+        int failures;
+        int delayMs;
+    } cases[] = {{0, 0}, {1, 0}, {2, 100}, {3, 200}, {7, 3200}, {8, 5000}, {1000, 5000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(HidDevice::recheckDelayMs(c.failures), c.delayMs) << c.failures << " failures";
 }
 
 TEST(SerialNumberText, TheSerialIsWhatDiffersFromTheLanguageList)

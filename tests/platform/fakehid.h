@@ -24,6 +24,8 @@ struct FakeHid {
     // The hid device hangs below a Bluetooth adapter on the USB interface, not right on it.
     bool belowAdapter = false;
     bool withNode = true;
+    // Without a node: udev still names one.
+    bool devname = false;
     int major = 0;  // the node's device number as udev gives it, major:minor; 0 gives none
 
     QString hidPath() const
@@ -72,7 +74,9 @@ struct FakeHid {
             s << QStringLiteral("H: report_descriptor=") + descriptorHex;
         s << QString() << QStringLiteral("P: ") + syspath().mid(4);
         if (withNode)
-            s << QStringLiteral("N: hidraw%1").arg(minor) << QStringLiteral("E: DEVNAME=/dev/hidraw%1").arg(minor);
+            s << QStringLiteral("N: hidraw%1").arg(minor);
+        if (withNode || devname)
+            s << QStringLiteral("E: DEVNAME=/dev/hidraw%1").arg(minor);
         if (major != 0)
             s << QStringLiteral("E: MAJOR=%1").arg(major) << QStringLiteral("E: MINOR=%1").arg(minor)
               << QStringLiteral("A: dev=%1:%2").arg(major).arg(minor);

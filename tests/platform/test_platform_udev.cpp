@@ -53,27 +53,32 @@ UMockdevTestbed* PlatformUdev::s_testbed = nullptr;
 
 }  // namespace
 
-TEST_F(PlatformUdev, EnumerationListsUsbInterfacesWithANodeUnderStableIds)
+TEST_F(PlatformUdev, EnumerationListsTheInterfacesOfOneKindOfUsbDeviceUnderStableIds)
 {
     FakeHid key = fresh();
-    FakeHid other = fresh();
-    other.usbProduct = QStringLiteral("05e2");
-    other.hidId = QStringLiteral("0003:000016C0:000005E2");
-    // Not listed: no node; HID devices not right on a USB interface, or on another bus, whatever
-    // their ids.
+    FakeHid second = fresh();
+    // Not listed: other ids; no node, or a node udev names that is not there; HID devices not
+    // right on a USB interface, or on another bus, whatever their ids.
+    FakeHid foreign = fresh();
+    foreign.usbProduct = QStringLiteral("05e2");
+    foreign.hidId = QStringLiteral("0003:000016C0:000005E2");
     FakeHid noNode = fresh();
     noNode.withNode = false;
+    FakeHid missingNode = fresh();
+    missingNode.withNode = false;
+    missingNode.devname = true;
     FakeHid uhid = fresh();
     uhid.withUsbParent = false;
+    uhid.hidId = QStringLiteral("0003:000016C0:000005E1");
     FakeHid belowAdapter = fresh();
     belowAdapter.belowAdapter = true;
     belowAdapter.hidId = QStringLiteral("0005:000016C0:000005E1");
     FakeHid otherBus = fresh();
     otherBus.hidId = QStringLiteral("0005:000016C0:000005E1");
-    for (const FakeHid* hid : {&key, &other, &noNode, &uhid, &belowAdapter, &otherBus})
+    for (const FakeHid* hid : {&key, &foreign, &noNode, &missingNode, &uhid, &belowAdapter, &otherBus, &second})
         add(*hid);
 
-    const auto first = enumerateHidInterfaces(*m_udev);
+    const auto first = enumerateHidInterfaces(*m_udev, 0x16C0, 0x05E1);
     ASSERT_TRUE(first.has_value());
     ASSERT_EQ(first->size(), 2u);
     QStringList nodes;
@@ -81,22 +86,32 @@ TEST_F(PlatformUdev, EnumerationListsUsbInterfacesWithANodeUnderStableIds)
         nodes << found.devnode;
         EXPECT_EQ(found.instanceId, instanceIdFor(found.syspath));
         EXPECT_EQ(found.usbInterface, found.syspath.section(u'/', 5, 5));
+        EXPECT_EQ(found.identity, (HidIdentity{0x16C0, 0x05E1, 0x0102}));
     }
     nodes.sort();
     QStringList expected{QStringLiteral("/dev/hidraw%1").arg(key.minor),
-                         QStringLiteral("/dev/hidraw%1").arg(other.minor)};
+                         QStringLiteral("/dev/hidraw%1").arg(second.minor)};
     expected.sort();
     EXPECT_EQ(nodes, expected);
     EXPECT_NE((*first)[0].instanceId, (*first)[1].instanceId);
+
+    // One interface as an event names it: the same record; another device's has its own ids.
+    const auto at = hidInterfaceAt(*m_udev, key.syspath());
+    ASSERT_TRUE(at.has_value());
+    EXPECT_EQ(at->devnode, QStringLiteral("/dev/hidraw%1").arg(key.minor));
+    EXPECT_EQ(at->instanceId, instanceIdFor(key.syspath()));
+    EXPECT_EQ(hidInterfaceAt(*m_udev, foreign.syspath())->identity.productId, 0x05E2);
+    for (const FakeHid* hid : {&noNode, &missingNode, &uhid, &belowAdapter, &otherBus})
+        EXPECT_FALSE(hidInterfaceAt(*m_udev, hid->syspath()).has_value()) << hid->syspath().toStdString();
     for (const FakeHid* hid : {&uhid, &belowAdapter, &otherBus})
         EXPECT_FALSE(udevIdentity(*m_udev, hid->syspath()).has_value()) << hid->syspath().toStdString();
 
-    const auto second = enumerateHidInterfaces(*m_udev);
-    ASSERT_TRUE(second.has_value());
-    ASSERT_EQ(second->size(), 2u);
+    const auto again = enumerateHidInterfaces(*m_udev, 0x16C0, 0x05E1);
+    ASSERT_TRUE(again.has_value());
+    ASSERT_EQ(again->size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ((*second)[i].syspath, (*first)[i].syspath);
-        EXPECT_EQ((*second)[i].instanceId, (*first)[i].instanceId);
+        EXPECT_EQ((*again)[i].syspath, (*first)[i].syspath);
+        EXPECT_EQ((*again)[i].instanceId, (*first)[i].instanceId);
     }
 }
 
@@ -144,21 +159,24 @@ TEST_F(PlatformUdev, IdentityStringsAndDescriptorComeFromUdev)
     EXPECT_FALSE(udevDeviceNumber(*m_udev, usbIdsOnly.syspath()).has_value());
 }
 
-TEST_F(PlatformUdev, MonitorReportsEachEventOnce)
+TEST_F(PlatformUdev, MonitorSaysWhatHappenedToWhichInterface)
 {
     HotplugMonitor monitor(m_udev);
     ASSERT_TRUE(monitor.isActive());
-    int changes = 0;
-    QObject::connect(&monitor, &HotplugMonitor::deviceChanged, [&changes] { ++changes; });
+    QStringList events;
+    QObject::connect(&monitor, &HotplugMonitor::deviceAdded, [&events](const QString& p) { events << "add " + p; });
+    QObject::connect(&monitor, &HotplugMonitor::deviceRemoved,
+                     [&events](const QString& p) { events << "remove " + p; });
+    QObject::connect(&monitor, &HotplugMonitor::deviceChanged,
+                     [&events](const QString& p) { events << "change " + p; });
 
     FakeHid key = fresh();
     add(key);  // the testbed sends "add" for the new hidraw device
-    ASSERT_TRUE(tavrel::test::waitFor([&] { return changes == 1; }));
-    umockdev_testbed_uevent(s_testbed, key.syspath().toUtf8().constData(), "change");
-    umockdev_testbed_uevent(s_testbed, key.syspath().toUtf8().constData(), "remove");
-    ASSERT_TRUE(tavrel::test::waitFor([&] { return changes >= 3; }));
-    // Events of other subsystems are not ours.
+    const QByteArray syspath = key.syspath().toUtf8();
+    umockdev_testbed_uevent(s_testbed, syspath.constData(), "change");
+    // Events of other subsystems are not ours: the next one heard is the removal.
     umockdev_testbed_uevent(s_testbed, "/sys/devices/usb1/1-1", "change");
-    tavrel::test::runEventsFor(200);
-    EXPECT_EQ(changes, 3);
+    umockdev_testbed_uevent(s_testbed, syspath.constData(), "remove");
+    ASSERT_TRUE(tavrel::test::waitFor([&] { return events.size() >= 3; }));
+    EXPECT_EQ(events, (QStringList{"add " + key.syspath(), "change " + key.syspath(), "remove " + key.syspath()}));
 }

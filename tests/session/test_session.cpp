@@ -1,6 +1,6 @@
 // The device session on its own, as the command line uses it: no widgets, a QCoreApplication,
 // emulated keys.
-#include "config/reportchannel.h"
+#include "config/reports.h"
 #include "session/keyfiles.h"
 #include "sessionfixture.h"
 
@@ -385,11 +385,14 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     EXPECT_EQ(outcomes[0].notWritten, (QList<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(completionText(outcomes[0]), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
     EXPECT_EQ(editor->selected()->state(), AttachedDevice::State::Failed);
+    // The refused report, after which the write stops, is logged as it went out and again with
+    // nothing taken.
+    EXPECT_EQ(session->log().count(QStringLiteral("! W 02  ")), 1);
 
     // A node that takes part of each report: no key is written, and the log says how much went.
     key.setFailWrites(false);
     key.setWriteLimit(3);
-    // The refusal (EIO) shut the node until a scan found the key still there.
+    // The refusal (EIO) shut the node until the key was found still there.
     ASSERT_TRUE(waitFor([&] { return key.opens() > opens; }));
     outcomes.clear();
     editor->selected()->writeKeys({1});

@@ -2,7 +2,7 @@
 // in the middle of a write: the process ends with the descriptors, threads and memory it had,
 // and the key holds only records that the session held when a write started.
 #include "common/qtwait.h"
-#include "config/reportchannel.h"
+#include "config/reports.h"
 #include "hid/hidnodeio.h"
 #include "keyemu/testbed.h"
 #include "session/deviceeditor.h"

@@ -4,7 +4,6 @@
 
 #include "common/qtwait.h"
 #include "common/statehome.h"
-#include "hid/hiddevicecontroller.h"
 #include "i18n/language.h"
 #include "keyemu/testbed.h"
 #include "ui/mainwindow.h"
