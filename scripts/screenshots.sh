@@ -2,7 +2,9 @@
 # Pictures of the windows' states in both languages, for comparing a change of their look:
 #
 #   scripts/screenshots.sh OUTDIR            takes zh-*.png and en-*.png into OUTDIR
-#   scripts/screenshots.sh --compare A B     prints the differing pixels of each picture
+#   scripts/screenshots.sh --compare A B [DIFFS]
+#                                            prints the differing pixels of each picture; DIFFS
+#                                            gets B's differing pictures with those pixels red
 #
 # Needs the plain build's tavrel-screens (cmake --build --preset plain --target tavrel-screens),
 # Xvfb and umockdev-wrapper.
@@ -13,10 +15,10 @@ tool=${TAVREL_SCREENS:-$root/build-test-plain/bin/tavrel-screens}
 [[ -x $tool ]] || { echo "screenshots.sh: build tavrel-screens first ($tool)" >&2; exit 1; }
 
 if [[ ${1:-} == --compare ]]; then
-  [[ $# -eq 3 ]] || { echo "usage: screenshots.sh --compare DIR_A DIR_B" >&2; exit 2; }
-  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)} exec "$tool" --compare "$2" "$3"
+  [[ $# -eq 3 || $# -eq 4 ]] || { echo "usage: screenshots.sh --compare DIR_A DIR_B [DIFFS]" >&2; exit 2; }
+  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)} exec "$tool" "$@"
 fi
-[[ $# -eq 1 ]] || { echo "usage: screenshots.sh OUTDIR | --compare DIR_A DIR_B" >&2; exit 2; }
+[[ $# -eq 1 ]] || { echo "usage: screenshots.sh OUTDIR | --compare DIR_A DIR_B [DIFFS]" >&2; exit 2; }
 out=$1
 mkdir -p "$out"
 runtime=$(mktemp -d "${TMPDIR:-/tmp}/tavrel-screens.XXXXXX")

@@ -14,7 +14,6 @@
 #include "ui/widgets/messagepopup.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/pictureview.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
 #include "ui/widgets/toolbarband.h"
@@ -132,10 +131,9 @@ void MainWindow::buildLayout()
     buildButtons();
     buildEmptyState();
 
-    // Drawn above everything else when it opens.
+    // Above everything else when it opens, below the key picker.
     m_messagePopup = new ui::MessagePopup(this);
     m_messagePopup->setObjectName(QStringLiteral("messagePopup"));
-    m_messagePopup->setGeometry(12, 511, 244, 146);
     m_messagePopup->setPlacementTarget(m_keyPicker);
     m_messagePopup->setText(tr("设置完成！"));
 }
@@ -230,9 +228,10 @@ void MainWindow::buildMousePage()
     m_mousePage = new QWidget(m_pages);
     m_mousePage->setObjectName(QStringLiteral("mousePage"));
     m_mousePage->resize(747, 350);
-    m_mousePicture = new ui::PictureView(QStringLiteral("MouseDefault"), m_mousePage);
+    m_mousePicture = new QLabel(m_mousePage);
     m_mousePicture->setObjectName(QStringLiteral("mousePicture"));
     m_mousePicture->setGeometry(55, 24, 295, 302);
+    ui::showPicture(m_mousePicture, QStringLiteral("MouseDefault"));
 
     // The ids are the button bits the record holds.
     m_mouseButtons = new QButtonGroup(this);
@@ -267,11 +266,11 @@ void MainWindow::buildKeyboardPage()
     radio(tr("单次按下"), {90, 45, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 0, "keyboardSingleRadio");
     radio(tr("连续按键"), {90, 84, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 1, "keyboardRepeatRadio");
 
-    auto* keyboardPicture = new ui::PictureView(QStringLiteral("Keyboard"), m_keyboardPage);
+    auto* keyboardPicture = new QLabel(m_keyboardPage);
     keyboardPicture->setObjectName(QStringLiteral("keyboardPicture"));
     // Below the capture box rather than under it, so neither hides the other.
     keyboardPicture->setGeometry(27, 129, 357, 212);
-    keyboardPicture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ui::showPicture(keyboardPicture, QStringLiteral("Keyboard"));
     m_keyCaption = new ui::GradientText(tr("设置按键：1"), m_keyboardPage);
     m_keyCaption->setObjectName(QStringLiteral("keyCaption"));
     m_keyCaption->setGeometry(103, 42, 245, 27);

@@ -40,7 +40,6 @@ class KeyPicker;
 class LineMemo;
 class MessagePopup;
 class PictureButton;
-class PictureView;
 class TabControl;
 class TabItem;
 class ToolBarBand;
@@ -174,7 +173,7 @@ private:
     QGroupBox* m_keyboardTriggerBox = nullptr;
     // Ids: 0 for a single press, 1 for repeating.
     QButtonGroup* m_keyboardTrigger = nullptr;
-    ui::PictureView* m_mousePicture = nullptr;
+    QLabel* m_mousePicture = nullptr;
     QGroupBox* m_mouseButtonBox = nullptr;
     QButtonGroup* m_mouseButtons = nullptr;
     QGroupBox* m_mouseTriggerBox = nullptr;

@@ -8,7 +8,7 @@
 
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/pictureview.h"
+#include "ui/widgets/pictures.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
 
@@ -39,13 +39,13 @@ void MainWindow::showKey()
         // The group's ids are the button bits.
         ui::checkOnly(m_mouseButtons, r.modifiers);
         if (r.modifiers == MouseLeft)
-            m_mousePicture->setPicture(QStringLiteral("MouseLeft"));
+            ui::showPicture(m_mousePicture, QStringLiteral("MouseLeft"));
         else if (r.modifiers == MouseRight)
-            m_mousePicture->setPicture(QStringLiteral("MouseRight"));
+            ui::showPicture(m_mousePicture, QStringLiteral("MouseRight"));
         else if (r.modifiers == MouseMiddle)
-            m_mousePicture->setPicture(QStringLiteral("MouseWheel"));
+            ui::showPicture(m_mousePicture, QStringLiteral("MouseWheel"));
         else
-            m_mousePicture->setPicture(QStringLiteral("MouseDefault"));
+            ui::showPicture(m_mousePicture, QStringLiteral("MouseDefault"));
         ui::checkOnly(m_mouseTrigger, r.mode == ModeMouseSingle ? 0 : r.mode == ModeMouseRepeat ? 1 : -1);
         return;
     }

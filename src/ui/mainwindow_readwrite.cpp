@@ -32,7 +32,7 @@ void MainWindow::connectSession()
     connect(s, &DeviceSession::sharingChanged, this, [this] { showSerial(m_serialSpaces); });
     connect(s, &DeviceSession::accessDenied, this, &MainWindow::warnAboutAccess);
     connect(s, &DeviceSession::failed, this, [](const QString& message) { postErrorBox(message); });
-    connect(m_messagePopup, &ui::MessagePopup::closed, this, [this] { m_writeProgress->setValue(0); });
+    connect(m_messagePopup, &QDialog::finished, this, [this] { m_writeProgress->setValue(0); });
     connect(s, &DeviceSession::inputReceived, this, &MainWindow::showReceived);
     connect(s, &DeviceSession::receivedCleared, this, &MainWindow::clearReceived);
 }

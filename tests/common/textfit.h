@@ -7,7 +7,6 @@
 #include "ui/widgets/linememo.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/pictureview.h"
 #include "ui/widgets/tabitem.h"
 
 #include <QGroupBox>
@@ -120,10 +119,10 @@ inline QRect shownRect(const QWidget* w)
     QRect shown = w->rect();
     if (auto* t = qobject_cast<const ui::GradientText*>(w)) {
         shown = placed(blockSize(t->fontMetrics(), t->text()), t->alignment(), t->rect());
-    } else if (auto* p = qobject_cast<const ui::PictureView*>(w)) {
-        const QSize natural = QSvgRenderer(ui::pictureResource(p->picture())).defaultSize();
+    } else if (const QString picture = ui::shownPicture(w); !picture.isEmpty()) {
+        const QSize natural = QSvgRenderer(ui::pictureResource(picture)).defaultSize();
         if (!natural.isEmpty())
-            shown = placed(natural.scaled(p->size(), Qt::KeepAspectRatio), Qt::AlignCenter, p->rect());
+            shown = placed(natural.scaled(w->size(), Qt::KeepAspectRatio), Qt::AlignCenter, w->rect());
     }
     return shown.translated(w->pos());
 }

@@ -3,7 +3,9 @@
 //
 //   tavrel-screens OUTDIR            (under umockdev-wrapper and an X display; the language
 //                                     comes from the environment, as for the program)
-//   tavrel-screens --compare A B     the number of differing pixels of each picture in both
+//   tavrel-screens --compare A B [DIFFS]
+//                                    the number of differing pixels of each picture in both;
+//                                    DIFFS gets each differing picture of B with those pixels red
 #include "common/qtwait.h"
 #include "common/statehome.h"
 #include "i18n/language.h"
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,24 +45,33 @@ int fail(const QString& why)
 }
 
 // Pixels that differ between two pictures; every pixel of the larger one when the sizes differ.
-qint64 differingPixels(const QImage& a, const QImage& b)
+qint64 differingPixels(const QImage& a, const QImage& b, QImage* marked = nullptr)
 {
     if (a.size() != b.size())
         return qint64(qMax(a.width(), b.width())) * qMax(a.height(), b.height());
     const QImage left = a.convertToFormat(QImage::Format_ARGB32);
     const QImage right = b.convertToFormat(QImage::Format_ARGB32);
+    if (marked)
+        *marked = right;
     qint64 count = 0;
     for (int y = 0; y < left.height(); ++y) {
         const auto* l = reinterpret_cast<const QRgb*>(left.constScanLine(y));
         const auto* r = reinterpret_cast<const QRgb*>(right.constScanLine(y));
-        for (int x = 0; x < left.width(); ++x)
-            count += l[x] != r[x];
+        for (int x = 0; x < left.width(); ++x) {
+            if (l[x] == r[x])
+                continue;
+            ++count;
+            if (marked)
+                marked->setPixel(x, y, qRgb(255, 0, 0));
+        }
     }
     return count;
 }
 
-int compare(const QString& before, const QString& after)
+int compare(const QString& before, const QString& after, const QString& diffs)
 {
+    if (!diffs.isEmpty() && !QDir().mkpath(diffs))
+        return fail(QStringLiteral("cannot make %1").arg(diffs));
     QStringList names = QDir(before).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
     for (const QString& name : QDir(after).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name))
         if (!names.contains(name))
@@ -74,7 +86,10 @@ int compare(const QString& before, const QString& after)
             total += 1;
             continue;
         }
-        const qint64 differing = differingPixels(a, b);
+        QImage marked;
+        const qint64 differing = differingPixels(a, b, diffs.isEmpty() ? nullptr : &marked);
+        if (differing > 0 && !marked.isNull())
+            marked.save(QDir(diffs).filePath(name));
         out() << name << '\t' << differing << Qt::endl;
         total += differing;
     }
@@ -88,6 +103,25 @@ T* child(const QObject* window, const char* name)
     return window->findChild<T*>(QLatin1String(name));
 }
 
+// The window as the screen shows it: with the windows that belong to it (a message over it)
+// painted where they are, within their masks.
+QImage onScreen(QWidget* window)
+{
+    QImage image = window->grab().toImage();
+    QPainter painter(&image);
+    for (QWidget* over : QApplication::topLevelWidgets()) {
+        if (over == window || !over->isVisible() || !over->parentWidget() || over->parentWidget()->window() != window)
+            continue;
+        const QPoint at = window->mapFromGlobal(over->pos());
+        painter.save();
+        if (!over->mask().isEmpty())
+            painter.setClipRegion(over->mask().translated(at));
+        painter.drawPixmap(at, over->grab());
+        painter.restore();
+    }
+    return image;
+}
+
 class Screens {
 public:
     Screens(const QString& folder, const QString& prefix) : m_folder(folder), m_prefix(prefix) {}
@@ -97,7 +131,7 @@ public:
         // Whatever was posted (layout, polish, repaints) lands before the picture is taken.
         QCoreApplication::processEvents();
         const QString path = QDir(m_folder).filePath(m_prefix + QLatin1Char('-') + state + QStringLiteral(".png"));
-        if (!window->grab().save(path)) {
+        if (!onScreen(window).save(path)) {
             fail(QStringLiteral("cannot write %1").arg(path));
             return false;
         }
@@ -216,10 +250,10 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() == 4 && args[1] == QLatin1String("--compare"))
-        return compare(args[2], args[3]);
+    if ((args.size() == 4 || args.size() == 5) && args[1] == QLatin1String("--compare"))
+        return compare(args[2], args[3], args.value(4));
     if (args.size() != 2 || args[1].startsWith(QLatin1Char('-')))
-        return fail(QStringLiteral("usage: tavrel-screens OUTDIR | --compare DIR_A DIR_B"));
+        return fail(QStringLiteral("usage: tavrel-screens OUTDIR | --compare DIR_A DIR_B [DIFFS]"));
     if (!QDir().mkpath(args[1]))
         return fail(QStringLiteral("cannot make %1").arg(args[1]));
     return shootAll(args[1]);

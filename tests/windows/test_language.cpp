@@ -11,7 +11,7 @@
 #include "ui/errorbox.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/picturebutton.h"
-#include "ui/widgets/pictureview.h"
+#include "ui/widgets/pictures.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
 #include "ui/widgets/toolbarband.h"
@@ -199,7 +199,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     click(writeButton());
     ASSERT_TRUE(waitFor([&] { return popup()->isOpen(); }));
     EXPECT_EQ(popup()->text(), t.failed);
-    EXPECT_EQ(popup()->icon()->picture(), QStringLiteral("PopupFailIcon"));
+    EXPECT_EQ(ui::shownPicture(popup()->icon()), QStringLiteral("PopupFailIcon"));
     EXPECT_TRUE(showsWholeText(popup()->label()));
     EXPECT_EQ(cutTextsOf(form.get()), "");
     popup()->okButton()->click();
@@ -208,7 +208,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     ASSERT_TRUE(waitFor([&] { return wired.opens() > opens; }));
     click(writeButton());
     ASSERT_TRUE(waitFor([&] { return popup()->isOpen(); }));
-    EXPECT_EQ(popup()->icon()->picture(), QStringLiteral("PopupIcon"));
+    EXPECT_EQ(ui::shownPicture(popup()->icon()), QStringLiteral("PopupIcon"));
     popup()->okButton()->click();
 
     // The pairing window of the receiver, before and after a binding.

@@ -3,7 +3,7 @@
 #include "windowfixture.h"
 
 #include "ui/widgets/gradienttext.h"
-#include "ui/widgets/pictureview.h"
+#include "ui/widgets/pictures.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
 
@@ -106,7 +106,7 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
         EXPECT_EQ(mainChild("mousePage")->isHidden(), step.page != 1);
         EXPECT_EQ(checkedRadios(), QLatin1String(step.checked));
         if (step.picture) {
-            EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), QLatin1String(step.picture));
+            EXPECT_EQ(ui::shownPicture(mainChild("mousePicture")), QLatin1String(step.picture));
         }
         EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), QString::fromUtf8(step.heading));
         EXPECT_EQ(captureBox()->text(), QString::fromUtf8(step.box));
@@ -126,7 +126,7 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     clickTab("mouseTab");
     EXPECT_EQ(record(0), "01 00 00 00 01");
     EXPECT_TRUE(radio("leftButtonRadio")->isChecked());
-    EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), QStringLiteral("MouseLeft"));
+    EXPECT_EQ(ui::shownPicture(mainChild("mousePicture")), QStringLiteral("MouseLeft"));
     EXPECT_EQ(pages()->currentIndex(), 1);
     EXPECT_TRUE(unsent(0));
 
@@ -174,12 +174,12 @@ TEST_F(ModeEditorTest, ATabThatMatchesTheKeyChangesNothing)
         pickKey(c.key);
         const QStringList before = records();
         const QString box = captureBox()->text();
-        const QString picture = mainChild<ui::PictureView>("mousePicture")->picture();
+        const QString picture = ui::shownPicture(mainChild("mousePicture"));
         clickTab(c.tab);
         EXPECT_EQ(records(), before);
         EXPECT_FALSE(anyUnsent());
         EXPECT_EQ(captureBox()->text(), box);
-        EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), picture);
+        EXPECT_EQ(ui::shownPicture(mainChild("mousePicture")), picture);
     }
 }
 
@@ -206,12 +206,11 @@ TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
         SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", " << button->text().toStdString());
         if (keyPicker()->currentIndex() != c.key)
             pickKey(c.key);
-        const QString picture = mainChild<ui::PictureView>("mousePicture")->picture();
+        const QString picture = ui::shownPicture(mainChild("mousePicture"));
         clickRadio(c.radio);
         EXPECT_TRUE(button->isChecked());
         EXPECT_EQ(record(c.key), QLatin1String(c.record));
-        EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(),
-                  c.picture ? QString::fromLatin1(c.picture) : picture);
+        EXPECT_EQ(ui::shownPicture(mainChild("mousePicture")), c.picture ? QString::fromLatin1(c.picture) : picture);
         EXPECT_TRUE(unsent(c.key));
     }
 }

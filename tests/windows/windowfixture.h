@@ -15,7 +15,7 @@
 #include "ui/widgets/linememo.h"
 #include "ui/widgets/messagepopup.h"
 #include "ui/widgets/picturebutton.h"
-#include "ui/widgets/pictureview.h"
+#include "ui/widgets/pictures.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QLabel>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QSvgRenderer>
@@ -107,6 +108,18 @@ QIcon pictureIcon(const QString& name, const QSize& size)
     icon.addPixmap(picturePixmap(name, size));
     icon.addPixmap(picturePixmap(name, size, 2.0));
     return icon;
+}
+
+void showPicture(QLabel* label, const QString& name)
+{
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setProperty("picture", name);
+    label->setPixmap(picturePixmap(name, label->size(), label->devicePixelRatioF()));
+}
+
+QString shownPicture(const QWidget* widget)
+{
+    return widget ? widget->property("picture").toString() : QString();
 }
 
 }  // namespace tavrel::ui

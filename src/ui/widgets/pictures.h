@@ -9,7 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+class QLabel;
 class QPainter;
+class QWidget;
 
 namespace tavrel::ui {
 
@@ -29,5 +31,12 @@ QPixmap picturePixmap(const QString& name, const QSize& size, qreal dpr = 1.0);
 
 // An icon of the picture at size and twice that (for high-density screens); null when unknown.
 QIcon pictureIcon(const QString& name, const QSize& size = QSize(64, 64));
+
+// Makes the label show the picture fitted to the label's present size (so its geometry comes
+// first), and nothing for an unknown name. The label then takes no mouse input, so clicks go to
+// the widget beneath, and it keeps the name in its "picture" property.
+void showPicture(QLabel* label, const QString& name);
+// The name of the picture a label shows, "" for other widgets.
+QString shownPicture(const QWidget* widget);
 
 }  // namespace tavrel::ui

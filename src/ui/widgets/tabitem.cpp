@@ -1,7 +1,9 @@
 #include "ui/widgets/tabitem.h"
 
 #include "ui/widgets/fonts.h"
-#include "ui/widgets/pictureview.h"
+#include "ui/widgets/pictures.h"
+
+#include <QLabel>
 
 #include <QPainter>
 #include <QStyle>
@@ -27,10 +29,9 @@ void TabItem::setFontSize(int pixelSize)
 void TabItem::setIcon(const QString& pictureName, const QRect& geometry)
 {
     if (!m_icon)
-        m_icon = new PictureView(this);
-    m_icon->setPicture(pictureName);
+        m_icon = new QLabel(this);
     m_icon->setGeometry(geometry);
-    m_icon->setAttribute(Qt::WA_TransparentForMouseEvents);
+    showPicture(m_icon, pictureName);
     m_icon->show();
 }
 

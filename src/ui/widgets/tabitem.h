@@ -4,9 +4,9 @@
 
 #include <QAbstractButton>
 
-namespace tavrel::ui {
+class QLabel;
 
-class PictureView;
+namespace tavrel::ui {
 
 class TabItem : public QAbstractButton {
     Q_OBJECT
@@ -16,13 +16,13 @@ public:
     void setFontSize(int pixelSize);
     // The icon sits at geometry in the item's coordinates and takes no mouse input.
     void setIcon(const QString& pictureName, const QRect& geometry);
-    PictureView* iconView() const { return m_icon; }
+    QLabel* iconView() const { return m_icon; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    PictureView* m_icon = nullptr;
+    QLabel* m_icon = nullptr;
 };
 
 }  // namespace tavrel::ui
