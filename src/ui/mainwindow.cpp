@@ -10,7 +10,6 @@
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/messagepopup.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
@@ -25,6 +24,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QUrl>
@@ -147,15 +147,17 @@ void MainWindow::buildToolBar()
     m_deviceButtons = new QButtonGroup(this);
     m_deviceButtons->setExclusive(false);
 
-    m_statusMemo = new ui::LineMemo(m_toolBar);
+    m_statusMemo = new QPlainTextEdit(m_toolBar);
     m_statusMemo->setObjectName(QStringLiteral("statusMemo"));
     m_statusMemo->setGeometry(782, 14, 135, 64);
+    m_statusMemo->setReadOnly(true);
+    m_statusMemo->setUndoRedoEnabled(false);
     m_statusMemo->setEnabled(false);
     m_statusMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_statusMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_statusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui::setFontSize(m_statusMemo, 11);
-    m_statusMemo->setText(tr("没有发现USB按键!"));
+    m_statusMemo->setPlainText(tr("没有发现USB按键!"));
 
     m_titleText = new ui::GradientText(QStringLiteral("Tavrel"), m_toolBar);
     m_titleText->setObjectName(QStringLiteral("titleText"));

@@ -19,6 +19,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMessageBox;
+class QPlainTextEdit;
 class QProgressBar;
 class QRadioButton;
 
@@ -37,7 +38,6 @@ namespace ui {
 class CircleButton;
 class GradientText;
 class KeyPicker;
-class LineMemo;
 class MessagePopup;
 class PictureButton;
 class TabControl;
@@ -157,7 +157,7 @@ private:
     // The tool bar band.
     QWidget* m_root = nullptr;
     ui::ToolBarBand* m_toolBar = nullptr;
-    ui::LineMemo* m_statusMemo = nullptr;
+    QPlainTextEdit* m_statusMemo = nullptr;
     ui::GradientText* m_titleText = nullptr;
     ui::GradientText* m_webLink = nullptr;
     QButtonGroup* m_deviceButtons = nullptr;

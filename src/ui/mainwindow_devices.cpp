@@ -3,7 +3,6 @@
 
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
@@ -13,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <algorithm>
 
 namespace tavrel {
@@ -73,7 +73,7 @@ void MainWindow::showSerial(bool trailingSpaces)
         text += QLatin1Char('\n') + tr("按键%1已被他处改写").arg(keyNumbersText(changed));
     if (!m_historyNote.isEmpty())
         text += QLatin1Char('\n') + m_historyNote;
-    m_statusMemo->setText(text);
+    m_statusMemo->setPlainText(text);
 }
 
 void MainWindow::showDevices()
@@ -99,7 +99,7 @@ void MainWindow::showDevices()
         m_pages->hide();
         m_keyPicker->hide();
         m_emptyHelp->show();
-        m_statusMemo->setText(tr("没有发现USB按键!"));
+        m_statusMemo->setPlainText(tr("没有发现USB按键!"));
         stopCapture();
     }
     updateReadWriteButtons();

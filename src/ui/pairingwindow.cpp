@@ -5,12 +5,15 @@
 #include "ui/widgets/closebutton.h"
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/gradienttext.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
 #include "ui/widgets/toolbarband.h"
 
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QShowEvent>
+#include <QTextBlock>
+#include <QTextCursor>
 
 namespace tavrel {
 
@@ -51,12 +54,14 @@ PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(
     root->setObjectName(QStringLiteral("root"));
     root->setGeometry(0, 0, 485, 378);
 
-    m_messages = new ui::LineMemo(root);
+    m_messages = new QPlainTextEdit(root);
     m_messages->setObjectName(QStringLiteral("messages"));
     m_messages->setGeometry(4, 183, 479, 192);
     m_messages->setReadOnly(true);
+    m_messages->setUndoRedoEnabled(false);
     m_messages->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_messages->setWheelScrolling(false);
+    // The wheel leaves the messages where they are: they always show the latest.
+    m_messages->viewport()->installEventFilter(this);
     ui::setFontSize(m_messages, 13);
 
     m_bindButton = new ui::PictureButton(tr("绑定发射器"), QStringLiteral("BindIcon"), root);
@@ -112,31 +117,31 @@ void PairingWindow::showEvent(QShowEvent* event)
 
 void PairingWindow::showInstructions()
 {
-    m_messages->setText(pairingInstructions(m_session->bindCapacity()));
+    m_messages->setPlainText(pairingInstructions(m_session->bindCapacity()));
 }
 
 void PairingWindow::onBindClicked()
 {
-    m_messages->setText(countdownText(BindSeconds));
+    m_messages->setPlainText(countdownText(BindSeconds));
     m_bindButton->setEnabled(false);
     m_session->bind();
 }
 
 void PairingWindow::showCountdown(int secondsLeft)
 {
-    m_messages->replaceLastLine(countdownText(secondsLeft));
+    replaceLastMessage(countdownText(secondsLeft));
 }
 
 void PairingWindow::showTimeOut()
 {
-    m_messages->replaceLastLine(tr("计时结束,未收到发射器传来的按键信号。"));
+    replaceLastMessage(tr("计时结束,未收到发射器传来的按键信号。"));
     m_bindButton->setEnabled(true);
 }
 
 void PairingWindow::showBindFailed()
 {
     // Nothing was sent: the window says so at once instead of counting down.
-    m_messages->replaceLastLine(tr("绑定请求发送失败，请检查接收器是否已连接。"));
+    replaceLastMessage(tr("绑定请求发送失败，请检查接收器是否已连接。"));
     m_bindButton->setEnabled(true);
 }
 
@@ -148,21 +153,43 @@ void PairingWindow::onClearClicked()
 void PairingWindow::showCleared(bool sent)
 {
     if (sent)
-        m_messages->appendLine(tr("已解除所有绑定,接收器可以接收所有发射器的按键信号."));
+        appendMessage(tr("已解除所有绑定,接收器可以接收所有发射器的按键信号."));
     else
-        m_messages->appendLine(tr("解除绑定请求发送失败，请检查接收器是否已连接。"));
+        appendMessage(tr("解除绑定请求发送失败，请检查接收器是否已连接。"));
 }
 
 void PairingWindow::showPairingResponse(const PairingResponse& response)
 {
     m_bindButton->setEnabled(true);
     if (response.newlyBound()) {
-        m_messages->appendLine(tr("加入绑定发射器：%1").arg(response.identityText()));
-        m_messages->appendLine(tr("绑定完成！"));
+        appendMessage(tr("加入绑定发射器：%1").arg(response.identityText()));
+        appendMessage(tr("绑定完成！"));
     } else {
-        m_messages->appendLine(tr("此发射器之前已绑定过：%1").arg(response.identityText()));
-        m_messages->appendLine(tr("操作结束！"));
+        appendMessage(tr("此发射器之前已绑定过：%1").arg(response.identityText()));
+        appendMessage(tr("操作结束！"));
     }
+}
+
+bool PairingWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_messages->viewport() && event->type() == QEvent::Wheel)
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void PairingWindow::replaceLastMessage(const QString& text)
+{
+    QTextCursor cursor(m_messages->document()->lastBlock());
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+    m_messages->verticalScrollBar()->setValue(m_messages->verticalScrollBar()->maximum());
+}
+
+void PairingWindow::appendMessage(const QString& text)
+{
+    // On empty messages, the text takes the first line.
+    m_messages->appendPlainText(text);
+    m_messages->verticalScrollBar()->setValue(m_messages->verticalScrollBar()->maximum());
 }
 
 }  // namespace tavrel

@@ -6,12 +6,13 @@
 
 #include <QWidget>
 
+class QPlainTextEdit;
+
 namespace tavrel {
 
 class DeviceSession;
 
 namespace ui {
-class LineMemo;
 class PictureButton;
 }  // namespace ui
 
@@ -22,6 +23,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void onBindClicked();
@@ -33,11 +35,14 @@ private:
     void showCleared(bool sent);
     // The answer to the binding, whether or not the window is shown.
     void showPairingResponse(const PairingResponse& response);
+    // The messages' last line becomes `text`, and the messages scroll to it.
+    void replaceLastMessage(const QString& text);
+    void appendMessage(const QString& text);
 
     ui::PictureButton* m_bindButton = nullptr;
     ui::PictureButton* m_clearButton = nullptr;
     // The instructions, then what the receiver answered.
-    ui::LineMemo* m_messages = nullptr;
+    QPlainTextEdit* m_messages = nullptr;
 
     DeviceSession* m_session;
 };

@@ -7,7 +7,6 @@
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/keypickeritem.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/messagepopup.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
@@ -20,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -44,8 +44,8 @@ QString escaped(QString text)
 // What a widget shows, by kind.
 QString content(QObject* o)
 {
-    if (auto* w = qobject_cast<ui::LineMemo*>(o))
-        return QStringLiteral(" text=\"%1\"").arg(escaped(w->lines().join(QLatin1Char('\n'))));
+    if (auto* w = qobject_cast<QPlainTextEdit*>(o))
+        return QStringLiteral(" text=\"%1\"").arg(escaped(w->toPlainText()));
     if (auto* w = qobject_cast<ui::GradientText*>(o))
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
     if (auto* w = qobject_cast<ui::TabItem*>(o))

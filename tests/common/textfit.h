@@ -4,13 +4,13 @@
 
 #include "ui/widgets/circlebutton.h"
 #include "ui/widgets/gradienttext.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
 #include "ui/widgets/tabitem.h"
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStringList>
@@ -100,12 +100,12 @@ inline QStringList cutTexts(const QWidget* window)
             check(w, box->title(), metrics.horizontalAdvance(box->title()) + 12 <= box->width());
         } else if (auto* label = qobject_cast<const QLabel*>(w)) {
             check(w, label->text(), showsWholeText(label));
-        } else if (auto* memo = qobject_cast<const ui::LineMemo*>(w)) {
+        } else if (auto* memo = qobject_cast<const QPlainTextEdit*>(w)) {
             // Without word wrap, a line wider than the memo runs out of sight; spaces at its end
             // show nothing.
             const int room = memo->viewport()->width() - 2 * qCeil(memo->document()->documentMargin());
             static const QRegularExpression trailingSpace(QStringLiteral("\\s+$"));
-            for (const QString& line : memo->lines())
+            for (const QString& line : memo->toPlainText().split(QLatin1Char('\n')))
                 check(w, line, memo->fontMetrics().horizontalAdvance(QString(line).remove(trailingSpace)) <= room);
         }
     }

@@ -143,7 +143,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     waitForRead(6);
 
     // The main window with the wired key and its keyboard page.
-    EXPECT_EQ(statusMemo()->text(), t.serial);
+    EXPECT_EQ(statusMemo()->toPlainText(), t.serial);
     EXPECT_EQ(keyboardTab()->text(), t.keyboardTab);
     EXPECT_EQ(mouseTab()->text(), t.mouseTab);
     EXPECT_EQ(readButton()->text(), t.read);
@@ -187,7 +187,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
             QFile::encodeName(*folder + QLatin1Char('/') + identity.id() + QStringLiteral(".notice")).toStdString(),
             encodeNotice(notice))
             .ok());
-    ASSERT_TRUE(waitFor([&] { return statusMemo()->text().endsWith(QLatin1Char('\n') + t.changedElsewhere); }));
+    ASSERT_TRUE(waitFor([&] { return statusMemo()->toPlainText().endsWith(QLatin1Char('\n') + t.changedElsewhere); }));
     EXPECT_EQ(cutTextsOf(form.get()), "");
     keyPicker()->setCurrentIndex(2);
     keyPicker()->keyClicked();
@@ -220,21 +220,21 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     EXPECT_EQ(child<ui::GradientText>(pairing.get(), "title")->text(), t.pairingTitle);
     EXPECT_EQ(bindButton()->text(), t.bind);
     EXPECT_EQ(clearBindingsButton()->text(), t.clear);
-    EXPECT_EQ(pairingMessages()->lines(), t.instructions);
+    EXPECT_EQ(pairingLines(), t.instructions);
     EXPECT_EQ(cutTextsOf(pairing.get()), "");
     for (const QWidget* area : std::initializer_list<const QWidget*>{child<QWidget>(pairing.get(), "root"),
                                                                      child<QWidget>(pairing.get(), "header")})
         EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "")
             << area->objectName().toStdString();
     click(bindButton());
-    ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 3; }));
-    EXPECT_EQ(pairingMessages()->lines().mid(1), QStringList({t.bound, t.done}));
+    ASSERT_TRUE(waitFor([&] { return pairingLines().size() == 3; }));
+    EXPECT_EQ(pairingLines().mid(1), QStringList({t.bound, t.done}));
     EXPECT_EQ(cutTextsOf(pairing.get()), "");
 
     // Every other line it writes: the bindings cleared, the time-out, and the requests that a
     // receiver taking no reports never got.
     click(clearBindingsButton());
-    ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 4; }));
+    ASSERT_TRUE(waitFor([&] { return pairingLines().size() == 4; }));
     EXPECT_EQ(cutTextsOf(pairing.get()), "");
     receiver.setPairDelayMs(-1);
     form->session()->bindTimer()->setInterval(3600 * 1000);
@@ -247,7 +247,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     click(bindButton());
     ASSERT_TRUE(waitFor([&] { return bindButton()->isEnabled(); }));
     click(clearBindingsButton());
-    ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return pairingLines().size() == 2; }));
     EXPECT_EQ(cutTextsOf(pairing.get()), "");
     receiver.setFailWrites(false);
 

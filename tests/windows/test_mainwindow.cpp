@@ -2,7 +2,6 @@
 
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypickeritem.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/tabcontrol.h"
 #include "ui/widgets/tabitem.h"
@@ -43,7 +42,7 @@ int readRequests(const emu::EmulatedKey& key)
 TEST_F(WindowTest, WithoutADeviceTheWindowSaysSoAndOffersNothing)
 {
     start();
-    EXPECT_EQ(statusMemo()->text(), QStringLiteral("没有发现USB按键!"));
+    EXPECT_EQ(statusMemo()->toPlainText(), QStringLiteral("没有发现USB按键!"));
     EXPECT_FALSE(readButton()->isEnabled());
     EXPECT_FALSE(writeButton()->isEnabled());
     EXPECT_TRUE(pages()->isHidden());
@@ -78,7 +77,7 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     EXPECT_TRUE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));  // three devices: the title stays
 
     // The first key: wired, characters 1-2 = 30 (trigger groups), 2-3 = 00 (no mouse page after a change).
-    EXPECT_EQ(statusMemo()->text(), QStringLiteral("序列号:300000000001  "));
+    EXPECT_EQ(statusMemo()->toPlainText(), QStringLiteral("序列号:300000000001  "));
     EXPECT_EQ(form->session()->bindCapacity(), 0);
     EXPECT_TRUE(mouseTab()->isHidden());
     EXPECT_FALSE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
@@ -91,7 +90,7 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(),
               QStringLiteral("WirelessKeySelected"));
     EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton0")->picture(), QStringLiteral("WiredKey"));
-    EXPECT_EQ(statusMemo()->text(), QStringLiteral("序列号:021400000001"));
+    EXPECT_EQ(statusMemo()->toPlainText(), QStringLiteral("序列号:021400000001"));
     EXPECT_TRUE(mouseTab()->isHidden());
     EXPECT_TRUE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
     EXPECT_TRUE(mainChild<QGroupBox>("keyboardTriggerBox")->isHidden());
@@ -207,7 +206,7 @@ TEST_F(WindowTest, UnpluggingTheOnlyDeviceReturnsToTheNoDeviceState)
     ASSERT_TRUE(waitFor([&] { return readRequests(key) >= 12; }));  // the re-poll runs
     EXPECT_TRUE(form->session()->repollTimer()->isActive());
     testbed().unplug(key);
-    ASSERT_TRUE(waitFor([&] { return statusMemo()->text() == QStringLiteral("没有发现USB按键!"); }));
+    ASSERT_TRUE(waitFor([&] { return statusMemo()->toPlainText() == QStringLiteral("没有发现USB按键!"); }));
     EXPECT_FALSE(form->session()->repollTimer()->isActive());
     EXPECT_FALSE(readButton()->isEnabled());
     EXPECT_FALSE(writeButton()->isEnabled());

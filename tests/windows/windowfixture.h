@@ -12,7 +12,6 @@
 #include "ui/widgets/circlebutton.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/messagepopup.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
@@ -25,6 +24,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -114,8 +114,9 @@ protected:
         pairing = std::make_unique<PairingWindow>(form->session());
         form->setPairingWindow(pairing.get());
         form->show();
-        ASSERT_TRUE(waitFor(
-            [&] { return statusMemo()->text() != QStringLiteral("没有发现USB按键!") || !readButton()->isEnabled(); }));
+        ASSERT_TRUE(waitFor([&] {
+            return statusMemo()->toPlainText() != QStringLiteral("没有发现USB按键!") || !readButton()->isEnabled();
+        }));
     }
 
     // Waits until the read is over and the key has answered every request it was sent.
@@ -179,7 +180,7 @@ public:
     {
         return child<T>(form.get(), name);
     }
-    ui::LineMemo* statusMemo() const { return mainChild<ui::LineMemo>("statusMemo"); }
+    QPlainTextEdit* statusMemo() const { return mainChild<QPlainTextEdit>("statusMemo"); }
     QWidget* toolBar() const { return mainChild("toolBar"); }
     ui::PictureButton* deviceButton(int device) const
     {
@@ -201,7 +202,13 @@ public:
     {
         return child<ui::PictureButton>(pairing.get(), "clearBindingsButton");
     }
-    ui::LineMemo* pairingMessages() const { return child<ui::LineMemo>(pairing.get(), "messages"); }
+    QPlainTextEdit* pairingMessages() const { return child<QPlainTextEdit>(pairing.get(), "messages"); }
+    // The pairing window's messages as the user sees them, line by line; none while it is empty.
+    QStringList pairingLines() const
+    {
+        const QString text = pairingMessages()->toPlainText();
+        return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+    }
 
 protected:
     std::unique_ptr<MainWindow> form;
