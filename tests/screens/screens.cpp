@@ -17,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -163,6 +164,9 @@ int shootAll(const QString& folder)
     Screens screens(folder, language == i18n::Language::Chinese ? QStringLiteral("zh") : QStringLiteral("en"));
 
     emu::Testbed testbed;
+    // The pointer stays off the windows, so that no control shows itself hovered where the
+    // display happens to put it.
+    QCursor::setPos(0, 0);
     MainWindow form;
     PairingWindow pairing(form.session());
     form.setPairingWindow(&pairing);
