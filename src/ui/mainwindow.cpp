@@ -13,8 +13,6 @@
 #include "ui/widgets/messagepopup.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QButtonGroup>
@@ -26,7 +24,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QUrl>
 
 namespace tavrel {
@@ -41,6 +41,25 @@ QGradientStops stops(std::initializer_list<std::pair<qreal, QRgb>> list)
     for (const auto& [at, argb] : list)
         result << QGradientStop(at, QColor::fromRgba(argb));
     return result;
+}
+
+// A tab over the key pages: a checkable button with its caption centred and its icon picture at
+// `iconGeometry`. It leaves the focus where it is, in the capture box above all.
+QPushButton* tab(const QString& text, const QRect& geometry, const QString& icon, const QRect& iconGeometry,
+                 QWidget* parent, const char* name)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setCheckable(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setGeometry(geometry);
+    ui::setFontSize(button, 20);
+    auto* iconLabel = new QLabel(button);
+    iconLabel->setObjectName(QLatin1String(name) + QStringLiteral("Icon"));
+    iconLabel->setGeometry(iconGeometry);
+    ui::showPicture(iconLabel, icon);
+    return button;
 }
 
 QGroupBox* groupBox(const QString& caption, const QRect& geometry, QWidget* parent, const char* name)
@@ -185,31 +204,29 @@ void MainWindow::buildToolBar()
 
 void MainWindow::buildKeyPages()
 {
-    m_pages = new ui::TabControl(m_root);
+    m_pages = new QWidget(m_root);
     m_pages->setObjectName(QStringLiteral("pages"));
     m_pages->setGeometry(4, 249, 747, 409);
-    m_pages->setPageGeometry({0, 59, 747, 350});
 
-    m_keyboardTab = new ui::TabItem(tr("模拟键盘按键"), m_pages);
-    m_keyboardTab->setObjectName(QStringLiteral("keyboardTab"));
-    m_keyboardTab->setGeometry(0, 0, 388, 59);
-    m_keyboardTab->setFontSize(20);
-    m_keyboardTab->setIcon(QStringLiteral("Keyboard"), QRect(32, 1, 90, 58));
-    m_keyboardTab->iconView()->setObjectName(QStringLiteral("keyboardTabIcon"));
+    // A click on a tab reaches the tab's own handlers first, then the group's, which shows its page.
+    m_tabs = new QButtonGroup(this);
+    m_keyboardTab =
+        tab(tr("模拟键盘按键"), {0, 0, 388, 59}, QStringLiteral("Keyboard"), {32, 1, 90, 58}, m_pages, "keyboardTab");
+    m_mouseTab =
+        tab(tr("模拟鼠标按键"), {388, 0, 357, 59}, QStringLiteral("MouseIcon"), {33, 11, 44, 39}, m_pages, "mouseTab");
+    m_tabs->addButton(m_keyboardTab, 0);
+    m_tabs->addButton(m_mouseTab, 1);
 
-    m_mouseTab = new ui::TabItem(tr("模拟鼠标按键"), m_pages);
-    m_mouseTab->setObjectName(QStringLiteral("mouseTab"));
-    m_mouseTab->setGeometry(388, 0, 357, 59);
-    m_mouseTab->setFontSize(20);
-    m_mouseTab->setIcon(QStringLiteral("MouseIcon"), QRect(33, 11, 44, 39));
-    m_mouseTab->iconView()->setObjectName(QStringLiteral("mouseTabIcon"));
-
+    m_pageStack = new QStackedWidget(m_pages);
+    m_pageStack->setObjectName(QStringLiteral("pageStack"));
+    m_pageStack->setGeometry(0, 59, 747, 350);
     // The mouse page is made first: the keyboard page lies above it.
     buildMousePage();
     buildKeyboardPage();
-
-    m_pages->addTab(m_keyboardTab, m_keyboardPage);
-    m_pages->addTab(m_mouseTab, m_mousePage);
+    m_pageStack->addWidget(m_keyboardPage);
+    m_pageStack->addWidget(m_mousePage);
+    connect(m_tabs, &QButtonGroup::idClicked, m_pageStack, &QStackedWidget::setCurrentIndex);
+    m_keyboardTab->setChecked(true);
     m_pages->hide();
 
     // Over both pages, in the strip that neither uses: right of the mouse picture and above the
@@ -227,7 +244,7 @@ void MainWindow::buildKeyPages()
 
 void MainWindow::buildMousePage()
 {
-    m_mousePage = new QWidget(m_pages);
+    m_mousePage = new QWidget(m_pageStack);
     m_mousePage->setObjectName(QStringLiteral("mousePage"));
     m_mousePage->resize(747, 350);
     m_mousePicture = new QLabel(m_mousePage);
@@ -250,7 +267,7 @@ void MainWindow::buildMousePage()
 
 void MainWindow::buildKeyboardPage()
 {
-    m_keyboardPage = new QWidget(m_pages);
+    m_keyboardPage = new QWidget(m_pageStack);
     m_keyboardPage->setObjectName(QStringLiteral("keyboardPage"));
     m_keyboardPage->resize(747, 350);
     m_captureBox = new QLineEdit(m_keyboardPage);

@@ -21,7 +21,9 @@ class QLineEdit;
 class QMessageBox;
 class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 class QRadioButton;
+class QStackedWidget;
 
 namespace tavrel {
 
@@ -40,8 +42,6 @@ class GradientText;
 class KeyPicker;
 class MessagePopup;
 class PictureButton;
-class TabControl;
-class TabItem;
 class ToolBarBand;
 }  // namespace ui
 
@@ -141,6 +141,8 @@ private:
     void showKey();
     // The selected key on its page, with the capture box focused on the keyboard page.
     void showSelectedKeyPage();
+    // The page with this index, and its tab checked.
+    void showPage(int index);
     // The capture box takes the focus, and capture starts, when the keyboard page shows a key.
     void focusCaptureBox();
     void showCombination(const TakenCombination& taken);
@@ -163,9 +165,12 @@ private:
     QButtonGroup* m_deviceButtons = nullptr;
     // The key picker and the pages of the selected key.
     ui::KeyPicker* m_keyPicker = nullptr;
-    ui::TabControl* m_pages = nullptr;
-    ui::TabItem* m_keyboardTab = nullptr;
-    ui::TabItem* m_mouseTab = nullptr;
+    // The tabs over the stack of the two pages; ids and indexes 0 for the keyboard, 1 for the mouse.
+    QWidget* m_pages = nullptr;
+    QButtonGroup* m_tabs = nullptr;
+    QPushButton* m_keyboardTab = nullptr;
+    QPushButton* m_mouseTab = nullptr;
+    QStackedWidget* m_pageStack = nullptr;
     QWidget* m_keyboardPage = nullptr;
     QWidget* m_mousePage = nullptr;
     ui::GradientText* m_keyCaption = nullptr;

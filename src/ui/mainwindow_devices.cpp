@@ -4,8 +4,6 @@
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/picturebutton.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QButtonGroup>
@@ -13,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <algorithm>
 
 namespace tavrel {

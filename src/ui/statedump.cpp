@@ -10,8 +10,6 @@
 #include "ui/widgets/messagepopup.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSocketNotifier>
+#include <QStackedWidget>
 #include <QTimer>
 
 #include <csignal>
@@ -48,8 +47,6 @@ QString content(QObject* o)
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->toPlainText()));
     if (auto* w = qobject_cast<ui::GradientText*>(o))
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
-    if (auto* w = qobject_cast<ui::TabItem*>(o))
-        return QStringLiteral(" text=\"%1\" selected=%2").arg(escaped(w->text())).arg(w->isChecked());
     if (auto* w = qobject_cast<ui::PictureButton*>(o))
         return QStringLiteral(" text=\"%1\" picture=%2").arg(escaped(w->text()), w->picture());
     if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
@@ -64,7 +61,7 @@ QString content(QObject* o)
             .arg(w->currentIndex())
             .arg(w->count())
             .arg(w->receivedIndex());
-    if (auto* w = qobject_cast<ui::TabControl*>(o))
+    if (auto* w = qobject_cast<QStackedWidget*>(o))
         return QStringLiteral(" index=%1").arg(w->currentIndex());
     if (auto* w = qobject_cast<ui::MessagePopup*>(o))
         return QStringLiteral(" open=%1 text=\"%2\"").arg(w->isOpen()).arg(escaped(w->text()));

@@ -6,11 +6,11 @@
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/tabitem.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStringList>
@@ -76,10 +76,13 @@ inline QStringList cutTexts(const QWidget* window)
         if (auto* t = qobject_cast<const ui::GradientText*>(w)) {
             const QRect text = placed(blockSize(metrics, t->text()), t->alignment(), t->rect());
             check(w, t->text(), visible.contains(text));
-        } else if (auto* tab = qobject_cast<const ui::TabItem*>(w)) {
+        } else if (auto* tab = qobject_cast<const QPushButton*>(w); tab && tab->isCheckable()) {
+            // A tab: its caption centred, right of its icon picture.
             const QRect text = placed(blockSize(metrics, tab->text()), Qt::AlignCenter, tab->rect());
-            const int iconRight =
-                tab->iconView() && tab->iconView()->isVisibleTo(tab) ? tab->iconView()->geometry().right() : -1;
+            int iconRight = -1;
+            for (const QLabel* icon : tab->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+                if (icon->isVisibleTo(tab))
+                    iconRight = qMax(iconRight, icon->geometry().right());
             check(w, tab->text(), visible.contains(text) && text.left() > iconRight);
         } else if (auto* button = qobject_cast<const ui::PictureButton*>(w)) {
             check(w, button->text(), button->sizeHint().width() <= button->width() && visible.contains(button->rect()));

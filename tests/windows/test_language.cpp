@@ -12,8 +12,6 @@
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QGroupBox>
@@ -165,7 +163,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     // Key 2's mouse page.
     keyPicker()->setCurrentIndex(1);
     keyPicker()->keyClicked();
-    ASSERT_EQ(pages()->currentIndex(), 1);
+    ASSERT_EQ(pageStack()->currentIndex(), 1);
     EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("mouseButtonBox"))->title(), t.mouseButton);
     EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("mouseTriggerBox"))->title(), t.trigger);
     EXPECT_EQ(radio("leftButtonRadio")->text(), t.left);

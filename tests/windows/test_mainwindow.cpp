@@ -3,8 +3,6 @@
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypickeritem.h"
 #include "ui/widgets/picturebutton.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QGroupBox>

@@ -4,8 +4,6 @@
 
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -101,7 +99,7 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
         captureBox()->clearFocus();
         pickKey(step.key);
         EXPECT_EQ(keyPicker()->currentIndex(), step.key);
-        EXPECT_EQ(pages()->currentIndex(), step.page);
+        EXPECT_EQ(pageStack()->currentIndex(), step.page);
         EXPECT_EQ(mainChild("keyboardPage")->isHidden(), step.page != 0);
         EXPECT_EQ(mainChild("mousePage")->isHidden(), step.page != 1);
         EXPECT_EQ(checkedRadios(), QLatin1String(step.checked));
@@ -127,7 +125,7 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     EXPECT_EQ(record(0), "01 00 00 00 01");
     EXPECT_TRUE(radio("leftButtonRadio")->isChecked());
     EXPECT_EQ(ui::shownPicture(mainChild("mousePicture")), QStringLiteral("MouseLeft"));
-    EXPECT_EQ(pages()->currentIndex(), 1);
+    EXPECT_EQ(pageStack()->currentIndex(), 1);
     EXPECT_TRUE(unsent(0));
 
     // Mouse to keyboard: an empty keyboard key and an empty capture box.
@@ -135,7 +133,7 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     clickTab("keyboardTab");
     EXPECT_EQ(record(1), "00 00 00 00 00");
     EXPECT_EQ(captureBox()->text(), QString());
-    EXPECT_EQ(pages()->currentIndex(), 0);
+    EXPECT_EQ(pageStack()->currentIndex(), 0);
     EXPECT_TRUE(unsent(1));
 
     // The old combination does not come back with the key: nothing stands behind it.
@@ -149,10 +147,10 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     // makes it an empty keyboard key too, so that the page and the record agree.
     for (int k : {4, 6}) {
         pickKey(k);
-        ASSERT_EQ(pages()->currentIndex(), 1);
+        ASSERT_EQ(pageStack()->currentIndex(), 1);
         clickTab("keyboardTab");
         EXPECT_EQ(record(k), "00 00 00 00 00") << k;
-        EXPECT_EQ(pages()->currentIndex(), 0) << k;
+        EXPECT_EQ(pageStack()->currentIndex(), 0) << k;
         EXPECT_TRUE(unsent(k)) << k;
     }
 }
@@ -250,7 +248,7 @@ TEST_F(ModeEditorTest, WithoutASelectedKeyNothingIsShownOrStored)
         const QStringList before = records();
 
         // No key's record is shown for none.
-        EXPECT_EQ(pages()->currentIndex(), 0);
+        EXPECT_EQ(pageStack()->currentIndex(), 0);
         EXPECT_EQ(captureBox()->text(), QString());
 
         clickTab("mouseTab");

@@ -15,8 +15,6 @@
 #include "ui/widgets/messagepopup.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -28,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -187,9 +186,11 @@ public:
         return mainChild<ui::PictureButton>(QByteArray("deviceButton" + QByteArray::number(device)).constData());
     }
     ui::KeyPicker* keyPicker() const { return mainChild<ui::KeyPicker>("keyPicker"); }
-    ui::TabControl* pages() const { return mainChild<ui::TabControl>("pages"); }
-    ui::TabItem* keyboardTab() const { return mainChild<ui::TabItem>("keyboardTab"); }
-    ui::TabItem* mouseTab() const { return mainChild<ui::TabItem>("mouseTab"); }
+    // The key pages with their tabs, and the stack of the pages (0 the keyboard's, 1 the mouse's).
+    QWidget* pages() const { return mainChild("pages"); }
+    QStackedWidget* pageStack() const { return mainChild<QStackedWidget>("pageStack"); }
+    QPushButton* keyboardTab() const { return mainChild<QPushButton>("keyboardTab"); }
+    QPushButton* mouseTab() const { return mainChild<QPushButton>("mouseTab"); }
     QLineEdit* captureBox() const { return mainChild<QLineEdit>("captureBox"); }
     QRadioButton* radio(const char* name) const { return mainChild<QRadioButton>(name); }
     ui::CircleButton* readButton() const { return mainChild<ui::CircleButton>("readButton"); }
