@@ -122,7 +122,7 @@ void MainWindow::connectHandlers()
     connect(m_readButton, &QAbstractButton::clicked, this, handler(&MainWindow::onReadClicked));
     connect(m_writeButton, &QAbstractButton::clicked, this, handler(&MainWindow::onWriteClicked));
     connect(m_pairingButton, &QAbstractButton::clicked, this, handler(&MainWindow::onPairingClicked));
-    connect(m_webLink, &ui::GradientText::clicked, this, handler(&MainWindow::onWebLinkClicked));
+    connect(m_webLink, &QAbstractButton::clicked, this, handler(&MainWindow::onWebLinkClicked));
     connect(m_deviceButtons, &QButtonGroup::idClicked, this,
             [this](int device) { guarded([&] { onDeviceButtonClicked(device); }); });
     m_captureBox->installEventFilter(this);
@@ -181,25 +181,26 @@ void MainWindow::buildToolBar()
     m_titleText = new ui::GradientText(QStringLiteral("Tavrel"), m_toolBar);
     m_titleText->setObjectName(QStringLiteral("titleText"));
     m_titleText->setGeometry(317, 17, 279, 42);
-    m_titleText->setFontSize(27);
+    ui::setFontSize(m_titleText, 27);
     // A pale tint to white over a soft shadow: a near-black top would leave the tops of the
     // capitals dark on the teal band.
     m_titleText->setGradientStops(stops({{0.0, 0xFFD2ECEE}, {0.5345, 0xFFFFFFFF}}));
     m_titleText->setShadow(QColor(0, 0, 0, 70));
 
-    auto* projectText = new ui::GradientText(tr("Tavrel 项目\n反馈请访问网站"), m_toolBar);
+    auto* projectText = new QLabel(tr("Tavrel 项目\n反馈请访问网站"), m_toolBar);
     projectText->setObjectName(QStringLiteral("projectText"));
     projectText->setGeometry(609, -4, 126, 65);
-    projectText->setFontSize(16);
-    projectText->setGradientStops(stops({{0.0, 0xFFFFFFFF}, {1.0, 0xFFFFFFFF}}));
+    projectText->setTextFormat(Qt::PlainText);
+    ui::setFontSize(projectText, 16);
 
-    m_webLink = new ui::GradientText(QString::fromLatin1(WebAddress).remove(QStringLiteral("https://")), m_toolBar);
+    // A flat button that reads as a link; the focus stays where it is, in the capture box above all.
+    m_webLink = new QPushButton(QString::fromLatin1(WebAddress).remove(QStringLiteral("https://")), m_toolBar);
     m_webLink->setObjectName(QStringLiteral("webLink"));
     m_webLink->setGeometry(577, 51, 202, 25);
-    m_webLink->setFontSize(16);
-    m_webLink->setGradientStops(stops({{0.0, 0xFFF8F8F8}, {1.0, 0xFFF8F8F8}}));
-    m_webLink->setClickable(true);
+    m_webLink->setFlat(true);
+    m_webLink->setFocusPolicy(Qt::NoFocus);
     m_webLink->setCursor(Qt::PointingHandCursor);
+    ui::setFontSize(m_webLink, 16);
 }
 
 void MainWindow::buildKeyPages()
@@ -293,7 +294,7 @@ void MainWindow::buildKeyboardPage()
     m_keyCaption = new ui::GradientText(tr("设置按键：1"), m_keyboardPage);
     m_keyCaption->setObjectName(QStringLiteral("keyCaption"));
     m_keyCaption->setGeometry(103, 42, 245, 27);
-    m_keyCaption->setFontSize(15);
+    ui::setFontSize(m_keyCaption, 15);
     // Dark slate to mid slate: a gradient that ends in white would fade into the white page.
     m_keyCaption->setGradientStops(stops({{0.1345, 0xFF2E3B42}, {0.8909, 0xFF5E6E76}}));
 }

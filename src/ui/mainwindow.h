@@ -161,7 +161,7 @@ private:
     ui::ToolBarBand* m_toolBar = nullptr;
     QPlainTextEdit* m_statusMemo = nullptr;
     ui::GradientText* m_titleText = nullptr;
-    ui::GradientText* m_webLink = nullptr;
+    QPushButton* m_webLink = nullptr;
     QButtonGroup* m_deviceButtons = nullptr;
     // The key picker and the pages of the selected key.
     ui::KeyPicker* m_keyPicker = nullptr;

@@ -4,11 +4,11 @@
 #include "ui/errorbox.h"
 #include "ui/widgets/closebutton.h"
 #include "ui/widgets/fonts.h"
-#include "ui/widgets/gradienttext.h"
 #include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
 #include "ui/widgets/toolbarband.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QShowEvent>
@@ -79,13 +79,14 @@ PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(
     auto* closeButton = new ui::CloseButton(header, ui::CloseButton::Action::Hide);
     closeButton->setObjectName(QStringLiteral("closeButton"));
     closeButton->setGeometry(464, 0, 20, 20);
-    auto* title = new ui::GradientText(tr("发射器绑定操作"), header);
+    auto* title = new QLabel(tr("发射器绑定操作"), header);
     title->setObjectName(QStringLiteral("title"));
     // Left-aligned where the centred Chinese title begins, so a longer title is not cut at the
     // window's left edge.
     title->setGeometry(12, 14, 440, 43);
-    title->setFontFamily(QStringLiteral("微软雅黑"));
-    title->setFontSize(19);
+    title->setTextFormat(Qt::PlainText);
+    ui::setFontFamily(title, QStringLiteral("微软雅黑"));
+    ui::setFontSize(title, 19);
     title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_clearButton = new ui::PictureButton(tr("解除所有绑定"), QStringLiteral("UnbindIcon"), root);

@@ -43,13 +43,19 @@ inline QSize blockSize(const QFontMetrics& metrics, const QString& text)
     return {width, int(lines.size()) * metrics.height()};
 }
 
-// Whether a label shows all of its text within its contents rectangle.
+// Where a label's text is drawn, in the label's coordinates.
+inline QRect labelTextRect(const QLabel* label)
+{
+    const int flags = int(label->alignment()) | (label->wordWrap() ? int(Qt::TextWordWrap) : 0);
+    return label->fontMetrics().boundingRect(label->contentsRect(), flags, label->text());
+}
+
+// Whether a label shows all of its text within its contents rectangle, none of it clipped by the
+// widgets around it.
 inline bool showsWholeText(const QLabel* label)
 {
-    const QRect room = label->contentsRect();
-    const int flags = int(label->alignment()) | (label->wordWrap() ? int(Qt::TextWordWrap) : 0);
-    const QRect needed = label->fontMetrics().boundingRect(room, flags, label->text());
-    return room.contains(needed) && unclippedRect(label).contains(room);
+    const QRect needed = labelTextRect(label);
+    return label->contentsRect().contains(needed) && unclippedRect(label).contains(needed);
 }
 
 // Where a text of `size` goes inside `room` with the given alignment.
@@ -122,6 +128,11 @@ inline QRect shownRect(const QWidget* w)
     QRect shown = w->rect();
     if (auto* t = qobject_cast<const ui::GradientText*>(w)) {
         shown = placed(blockSize(t->fontMetrics(), t->text()), t->alignment(), t->rect());
+    } else if (auto* label = qobject_cast<const QLabel*>(w); label && !label->text().isEmpty()) {
+        shown = labelTextRect(label);
+    } else if (auto* link = qobject_cast<const QPushButton*>(w); link && link->isFlat()) {
+        // A flat button reads as a link: its text from the left.
+        shown = placed(blockSize(link->fontMetrics(), link->text()), Qt::AlignLeft | Qt::AlignVCenter, link->rect());
     } else if (const QString picture = ui::shownPicture(w); !picture.isEmpty()) {
         const QSize natural = QSvgRenderer(ui::pictureResource(picture)).defaultSize();
         if (!natural.isEmpty())
