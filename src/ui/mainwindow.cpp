@@ -11,7 +11,6 @@
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/messagepopup.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
 #include "ui/widgets/toolbarband.h"
 
@@ -321,13 +320,16 @@ void MainWindow::buildButtons()
     m_writeProgress->setTextVisible(false);
     m_writeProgress->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    m_pairingButton = new ui::PictureButton(tr("无线开关配对"), QStringLiteral("PairIcon"), m_root);
+    m_pairingButton =
+        ui::pictureButton(tr("无线开关配对"), QStringLiteral("PairIcon"), 24, Qt::ToolButtonTextBesideIcon, m_root);
     m_pairingButton->setObjectName(QStringLiteral("pairingButton"));
-    m_pairingButton->setPictureSize(24);
-    m_pairingButton->setPadding(2);
-    // A longer caption widens the button to the left, beside the key pages.
+    // A longer caption widens the button to the left, beside the key pages: the picture, a gap of
+    // 4 and the caption, and a margin of 2 around them.
     constexpr int Right = 903;
-    const int width = qBound(124, m_pairingButton->sizeHint().width(), Right - m_pages->geometry().right() - 4);
+    m_pairingButton->ensurePolished();
+    const int needed =
+        24 + 4 + m_pairingButton->fontMetrics().size(Qt::TextSingleLine, m_pairingButton->text()).width() + 4;
+    const int width = qBound(124, needed, Right - m_pages->geometry().right() - 4);
     m_pairingButton->setGeometry(Right + 1 - width, 299, width, 31);
     m_pairingButton->hide();
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+class QAbstractButton;
 class QAction;
 class QButtonGroup;
 class QFileDialog;
@@ -41,7 +42,6 @@ class CircleButton;
 class GradientText;
 class KeyPicker;
 class MessagePopup;
-class PictureButton;
 class ToolBarBand;
 }  // namespace ui
 
@@ -186,7 +186,7 @@ private:
     // What the selected key was last heard sending, in the free strip above both pages.
     QLabel* m_receivedText = nullptr;
     // Right of the pages, and along the bottom edge.
-    ui::PictureButton* m_pairingButton = nullptr;
+    QAbstractButton* m_pairingButton = nullptr;
     ui::CircleButton* m_readButton = nullptr;
     ui::CircleButton* m_writeButton = nullptr;
     QProgressBar* m_writeProgress = nullptr;

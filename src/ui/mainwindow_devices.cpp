@@ -3,7 +3,7 @@
 
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/picturebutton.h"
+#include "ui/widgets/pictures.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QButtonGroup>
@@ -109,13 +109,12 @@ void MainWindow::showDeviceButtons()
     const auto& keys = m_session->keys();
     for (int i = 0; i < int(keys.size()); ++i) {
         const bool wireless = keys[std::size_t(i)]->capabilities().wireless;
-        auto* button = new ui::PictureButton(deviceCaption(wireless),
-                                             devicePicture(wireless, i == m_session->selectedDevice()), m_toolBar);
+        auto* button =
+            ui::pictureButton(deviceCaption(wireless), devicePicture(wireless, i == m_session->selectedDevice()), 48,
+                              Qt::ToolButtonTextUnderIcon, m_toolBar);
         button->setObjectName(QStringLiteral("deviceButton%1").arg(i));
         m_deviceButtons->addButton(button, i);
         button->setGeometry(70 * i + 10, 12, 77, 77);
-        button->setPictureSize(48);
-        button->setCursor(Qt::PointingHandCursor);
         button->show();
     }
 }
@@ -128,8 +127,8 @@ void MainWindow::showSelection()
     // The tool bar's pictures follow the key chosen, whatever the others are.
     const auto& keys = m_session->keys();
     for (int i = 0; i < int(keys.size()); ++i) {
-        if (auto* button = qobject_cast<ui::PictureButton*>(m_deviceButtons->button(i)))
-            button->setPicture(devicePicture(keys[std::size_t(i)]->capabilities().wireless, i == row));
+        if (QAbstractButton* button = m_deviceButtons->button(i))
+            ui::showPicture(button, devicePicture(keys[std::size_t(i)]->capabilities().wireless, i == row));
     }
     showSelectedDevice();
 }

@@ -4,7 +4,6 @@
 #include "ui/errorbox.h"
 #include "ui/widgets/closebutton.h"
 #include "ui/widgets/fonts.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
 #include "ui/widgets/toolbarband.h"
 
@@ -64,12 +63,11 @@ PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(
     m_messages->viewport()->installEventFilter(this);
     ui::setFontSize(m_messages, 13);
 
-    m_bindButton = new ui::PictureButton(tr("绑定发射器"), QStringLiteral("BindIcon"), root);
+    m_bindButton =
+        ui::pictureButton(tr("绑定发射器"), QStringLiteral("BindIcon"), 48, Qt::ToolButtonTextUnderIcon, root);
     m_bindButton->setObjectName(QStringLiteral("bindButton"));
     m_bindButton->setGeometry(29, 83, 173, 73);
-    m_bindButton->setFontSize(13);
-    m_bindButton->setPictureSize(48);
-    m_bindButton->setPadding(2);
+    ui::setFontSize(m_bindButton, 13);
     m_bindButton->setToolTip(tr("10秒内按下发射器任意键。"));
     connect(m_bindButton, &QAbstractButton::clicked, this, [this] { guarded([this] { onBindClicked(); }); });
 
@@ -89,12 +87,11 @@ PairingWindow::PairingWindow(DeviceSession* session, QWidget* parent) : QWidget(
     ui::setFontSize(title, 19);
     title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    m_clearButton = new ui::PictureButton(tr("解除所有绑定"), QStringLiteral("UnbindIcon"), root);
+    m_clearButton =
+        ui::pictureButton(tr("解除所有绑定"), QStringLiteral("UnbindIcon"), 48, Qt::ToolButtonTextUnderIcon, root);
     m_clearButton->setObjectName(QStringLiteral("clearBindingsButton"));
     m_clearButton->setGeometry(280, 83, 173, 73);
-    m_clearButton->setFontSize(13);
-    m_clearButton->setPictureSize(48);
-    m_clearButton->setPadding(2);
+    ui::setFontSize(m_clearButton, 13);
     m_clearButton->setToolTip(tr("解除绑定后，所有发射器均可使用。"));
     connect(m_clearButton, &QAbstractButton::clicked, this, [this] { guarded([this] { onClearClicked(); }); });
 

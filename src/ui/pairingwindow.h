@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+class QAbstractButton;
+
 class QPlainTextEdit;
 
 namespace tavrel {
@@ -13,7 +15,6 @@ namespace tavrel {
 class DeviceSession;
 
 namespace ui {
-class PictureButton;
 }  // namespace ui
 
 class PairingWindow : public QWidget {
@@ -39,8 +40,8 @@ private:
     void replaceLastMessage(const QString& text);
     void appendMessage(const QString& text);
 
-    ui::PictureButton* m_bindButton = nullptr;
-    ui::PictureButton* m_clearButton = nullptr;
+    QAbstractButton* m_bindButton = nullptr;
+    QAbstractButton* m_clearButton = nullptr;
     // The instructions, then what the receiver answered.
     QPlainTextEdit* m_messages = nullptr;
 

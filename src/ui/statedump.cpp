@@ -8,7 +8,6 @@
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/keypickeritem.h"
 #include "ui/widgets/messagepopup.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
 
 #include <QAbstractButton>
@@ -47,8 +46,8 @@ QString content(QObject* o)
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->toPlainText()));
     if (auto* w = qobject_cast<ui::GradientText*>(o))
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
-    if (auto* w = qobject_cast<ui::PictureButton*>(o))
-        return QStringLiteral(" text=\"%1\" picture=%2").arg(escaped(w->text()), w->picture());
+    if (auto* w = qobject_cast<QAbstractButton*>(o); w && w->property("picture").isValid())
+        return QStringLiteral(" text=\"%1\" picture=%2").arg(escaped(w->text()), ui::shownPicture(w));
     if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
         return QStringLiteral(" picture=%1 selected=%2 received=%3")
             .arg(w->picture())

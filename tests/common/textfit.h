@@ -4,7 +4,6 @@
 
 #include "ui/widgets/circlebutton.h"
 #include "ui/widgets/gradienttext.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
 
 #include <QGroupBox>
@@ -90,8 +89,17 @@ inline QStringList cutTexts(const QWidget* window)
                 if (icon->isVisibleTo(tab))
                     iconRight = qMax(iconRight, icon->geometry().right());
             check(w, tab->text(), visible.contains(text) && text.left() > iconRight);
-        } else if (auto* button = qobject_cast<const ui::PictureButton*>(w)) {
-            check(w, button->text(), button->sizeHint().width() <= button->width() && visible.contains(button->rect()));
+        } else if (auto* button = qobject_cast<const QAbstractButton*>(w); button && !ui::shownPicture(w).isEmpty()) {
+            // The picture and the caption, beside it (a push button) or under it, with a gap of 4
+            // between them and a margin of 2 around them.
+            const QSize text = blockSize(metrics, button->text());
+            const QSize picture = button->iconSize();
+            const QSize needed = qobject_cast<const QPushButton*>(w)
+                                     ? QSize(picture.width() + 4 + text.width(), qMax(picture.height(), text.height()))
+                                     : QSize(qMax(picture.width(), text.width()), picture.height() + 4 + text.height());
+            check(w, button->text(),
+                  needed.width() + 4 <= button->width() && needed.height() + 4 <= button->height()
+                      && visible.contains(button->rect()));
         } else if (auto* circle = qobject_cast<const ui::CircleButton*>(w)) {
             // The text must stay inside the circle's chord at the top and bottom of the letters.
             const QSize text = blockSize(metrics, circle->text());
@@ -147,7 +155,7 @@ inline QStringList overlappingControls(const QWidget* parent)
 {
     QList<const QWidget*> shown;
     for (const QWidget* w : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (w->isVisibleTo(parent) && !qobject_cast<const ui::PictureButton*>(w))
+        if (w->isVisibleTo(parent) && !(qobject_cast<const QAbstractButton*>(w) && !ui::shownPicture(w).isEmpty()))
             shown << w;
     QStringList overlaps;
     for (qsizetype i = 0; i < shown.size(); ++i)

@@ -5,7 +5,6 @@
 #include "windowfixture.h"
 
 #include "keys/hookinterface.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QApplication>

@@ -2,7 +2,6 @@
 
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypickeritem.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QGroupBox>
@@ -46,7 +45,7 @@ TEST_F(WindowTest, WithoutADeviceTheWindowSaysSoAndOffersNothing)
     EXPECT_TRUE(pages()->isHidden());
     EXPECT_TRUE(pairingButton()->isHidden());
     EXPECT_FALSE(form->session()->repollTimer()->isActive());
-    EXPECT_EQ(toolBar()->findChildren<ui::PictureButton*>().size(), 0);
+    EXPECT_EQ(toolBar()->findChildren<QToolButton*>().size(), 0);
 }
 
 TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
@@ -66,11 +65,11 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
                    {"deviceButton1", 80, "WirelessKey", "无线按键"},
                    {"deviceButton2", 150, "WirelessKey", "无线按键"}};
     for (const auto& b : buttons) {
-        auto* button = toolBar()->findChild<ui::PictureButton*>(b.name);
+        auto* button = toolBar()->findChild<QToolButton*>(b.name);
         ASSERT_TRUE(button) << b.name;
         EXPECT_EQ(button->geometry(), QRect(b.x, 12, 77, 77)) << b.name;
         EXPECT_EQ(button->text(), QString::fromUtf8(b.caption)) << b.name;
-        EXPECT_EQ(button->picture(), QLatin1String(b.picture)) << b.name;
+        EXPECT_EQ(ui::shownPicture(button), QLatin1String(b.picture)) << b.name;
     }
     EXPECT_TRUE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));  // three devices: the title stays
 
@@ -85,9 +84,9 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     // The receiver: characters 2-3 = 21 but 1-2 = 02, so the mouse page goes with the groups.
     click(deviceButton(1));
     EXPECT_EQ(form->session()->selectedDevice(), 1);
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(),
+    EXPECT_EQ(ui::shownPicture(toolBar()->findChild<QToolButton*>("deviceButton1")),
               QStringLiteral("WirelessKeySelected"));
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton0")->picture(), QStringLiteral("WiredKey"));
+    EXPECT_EQ(ui::shownPicture(toolBar()->findChild<QToolButton*>("deviceButton0")), QStringLiteral("WiredKey"));
     EXPECT_EQ(statusMemo()->toPlainText(), QStringLiteral("序列号:021400000001"));
     EXPECT_TRUE(mouseTab()->isHidden());
     EXPECT_TRUE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
@@ -105,11 +104,11 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
 
     // A fourth device hides the title text; the buttons go on at 70-pixel steps.
     plug("cap-d", "300000000002");
-    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<ui::PictureButton*>("deviceButton3") != nullptr; }));
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton3")->geometry().x(), 220);
+    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<QToolButton*>("deviceButton3") != nullptr; }));
+    EXPECT_EQ(toolBar()->findChild<QToolButton*>("deviceButton3")->geometry().x(), 220);
     EXPECT_FALSE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));
     EXPECT_EQ(form->session()->selectedDevice(), 1);  // a key plugged in leaves the selection alone
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(),
+    EXPECT_EQ(ui::shownPicture(toolBar()->findChild<QToolButton*>("deviceButton1")),
               QStringLiteral("WirelessKeySelected"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("无线按键"));  // the selected key's kind, not the last one's
 }

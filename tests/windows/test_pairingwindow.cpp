@@ -3,11 +3,9 @@
 #include "common/pairingtexts.h"
 #include "windowfixture.h"
 
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/toolbarband.h"
 
 #include "ui/widgets/closebutton.h"
-#include "ui/widgets/picturebutton.h"
 
 #include <QListWidget>
 
@@ -116,7 +114,7 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
     click(child(pairing.get(), "closeButton"));
     EXPECT_FALSE(pairing->isVisible());
     plug("pair-open-10", "312200000003", 6, true);
-    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<ui::PictureButton*>("deviceButton1") != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<QToolButton*>("deviceButton1") != nullptr; }));
     click(deviceButton(1));
     ASSERT_EQ(form->session()->bindCapacity(), 10);
     ASSERT_NO_FATAL_FAILURE(openWindow());

@@ -13,7 +13,6 @@
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/messagepopup.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
 
 #include <QApplication>
@@ -31,6 +30,7 @@
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTranslator>
 #include <gtest/gtest.h>
 
@@ -181,9 +181,9 @@ public:
     }
     QPlainTextEdit* statusMemo() const { return mainChild<QPlainTextEdit>("statusMemo"); }
     QWidget* toolBar() const { return mainChild("toolBar"); }
-    ui::PictureButton* deviceButton(int device) const
+    QToolButton* deviceButton(int device) const
     {
-        return mainChild<ui::PictureButton>(QByteArray("deviceButton" + QByteArray::number(device)).constData());
+        return mainChild<QToolButton>(QByteArray("deviceButton" + QByteArray::number(device)).constData());
     }
     ui::KeyPicker* keyPicker() const { return mainChild<ui::KeyPicker>("keyPicker"); }
     // The key pages with their tabs, and the stack of the pages (0 the keyboard's, 1 the mouse's).
@@ -195,14 +195,11 @@ public:
     QRadioButton* radio(const char* name) const { return mainChild<QRadioButton>(name); }
     ui::CircleButton* readButton() const { return mainChild<ui::CircleButton>("readButton"); }
     ui::CircleButton* writeButton() const { return mainChild<ui::CircleButton>("writeButton"); }
-    ui::PictureButton* pairingButton() const { return mainChild<ui::PictureButton>("pairingButton"); }
+    QPushButton* pairingButton() const { return mainChild<QPushButton>("pairingButton"); }
     ui::MessagePopup* popup() const { return mainChild<ui::MessagePopup>("messagePopup"); }
     // The pairing window's.
-    ui::PictureButton* bindButton() const { return child<ui::PictureButton>(pairing.get(), "bindButton"); }
-    ui::PictureButton* clearBindingsButton() const
-    {
-        return child<ui::PictureButton>(pairing.get(), "clearBindingsButton");
-    }
+    QToolButton* bindButton() const { return child<QToolButton>(pairing.get(), "bindButton"); }
+    QToolButton* clearBindingsButton() const { return child<QToolButton>(pairing.get(), "clearBindingsButton"); }
     QPlainTextEdit* pairingMessages() const { return child<QPlainTextEdit>(pairing.get(), "messages"); }
     // The pairing window's messages as the user sees them, line by line; none while it is empty.
     QStringList pairingLines() const

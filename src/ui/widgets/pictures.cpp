@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QPushButton>
 #include <QSvgRenderer>
+#include <QToolButton>
 
 // Resources of a static library are registered by hand: nothing else keeps their
 // initialisers from being dropped by the linker.
@@ -115,6 +117,32 @@ void showPicture(QLabel* label, const QString& name)
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->setProperty("picture", name);
     label->setPixmap(picturePixmap(name, label->size(), label->devicePixelRatioF()));
+}
+
+QAbstractButton* pictureButton(const QString& text, const QString& name, int size, Qt::ToolButtonStyle style,
+                               QWidget* parent)
+{
+    QAbstractButton* button = nullptr;
+    if (style == Qt::ToolButtonTextBesideIcon) {
+        button = new QPushButton(parent);
+    } else {
+        auto* toolButton = new QToolButton(parent);
+        toolButton->setToolButtonStyle(style);
+        button = toolButton;
+    }
+    button->setText(text);
+    button->setProperty("pictureButton", true);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setIconSize(QSize(size, size));
+    showPicture(button, name);
+    return button;
+}
+
+void showPicture(QAbstractButton* button, const QString& name)
+{
+    button->setProperty("picture", name);
+    button->setIcon(pictureIcon(name, button->iconSize()));
 }
 
 QString shownPicture(const QWidget* widget)
