@@ -275,7 +275,13 @@ bool JsonReader::readString(QString& text)
         } else {
             if (!readUtf8Char(c))
                 return fail(QJsonParseError::IllegalUTF8String);
-            text += QString::fromUcs4(&c, 1);
+            // One character at a time: a byte order mark inside the text is a character too.
+            if (QChar::requiresSurrogates(c)) {
+                text += QChar(QChar::highSurrogate(c));
+                text += QChar(QChar::lowSurrogate(c));
+            } else {
+                text += QChar(char16_t(c));
+            }
         }
     }
     ++m_pos;

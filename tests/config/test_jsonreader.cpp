@@ -49,6 +49,9 @@ TEST(JsonReader, TakesAndRefusesWhatQtDoesWithTheSameFaultAtTheSameByte)
         "\xEF\xBB\xBF{\"a\": [1, -0.5e-3, 2E+2, 1., .5, true, false, null, {}, []]}",
         "[\"\\u00e9\\ud83d\\ude00\\ud800\\/\\\\\\\"\\b\\f\\n\\r\\t\\x\", \"a\x01\tb\", \"\xE6\x8C\x89\xF0\x9F\x98\x80\"]",
         "{\"a\": 1, \"b\": {\"c\": [2]}, \"a\": \"last\"}",
+        // A byte order mark inside a string, before and after an escape, is a character.
+        "[\"\xEF\xBB\xBF"
+        "a\", \"\\n\xEF\xBB\xBF\xF0\x9F\x98\x80\"]",
         // Refused.
         "", "  \n ", "{}x", "[1", "[-", "[0x1]", "[01]", "[1e]", "[1e400]", "[nul]", "[nulll]", "[n]", "[truex]",
         "{\"a\" 1}", "{\"a\":}", "{\"a\":1,}", "[1,]", "[,1]", "[1 2]", "{\"a\":1 \"b\":2}", "{1:2}", "{\"a\": [1}",
@@ -66,7 +69,9 @@ TEST(JsonReader, TakesAndRefusesWhatQtDoesWithTheSameFaultAtTheSameByte)
             EXPECT_EQ(mine.offset, qt.offset);
             continue;
         }
-        EXPECT_EQ(asQt(read), document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array()));
+        // As variants: QJsonValue tells apart equal texts that it stores differently.
+        const QJsonValue qtValue = document.isObject() ? QJsonValue(document.object()) : QJsonValue(document.array());
+        EXPECT_EQ(asQt(read).toVariant(), qtValue.toVariant());
     }
 }
 
