@@ -153,6 +153,7 @@ void MainWindow::buildLayout()
     m_messagePopup = new ui::MessagePopup(this);
     m_messagePopup->setObjectName(QStringLiteral("messagePopup"));
     m_messagePopup->setPlacementTarget(m_keyPicker);
+    m_messagePopup->setWindowContent(scene);
     m_messagePopup->setText(tr("设置完成！"));
 }
 

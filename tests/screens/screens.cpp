@@ -13,6 +13,7 @@
 #include "ui/mainwindow.h"
 #include "ui/pairingwindow.h"
 #include "ui/widgets/fonts.h"
+#include "ui/widgets/picturestyle.h"
 #include "ui/widgets/stylesheet.h"
 
 #include <QAbstractButton>
@@ -160,6 +161,7 @@ int shootAll(const QString& folder)
     i18n::installTranslation(language);
     i18n::installQtTranslation(language);
     ui::installFontSubstitutes();
+    QApplication::setStyle(new ui::PictureStyle);
     qApp->setStyleSheet(ui::builtInStyleSheet());
     Screens screens(folder, language == i18n::Language::Chinese ? QStringLiteral("zh") : QStringLiteral("en"));
 

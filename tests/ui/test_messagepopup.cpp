@@ -17,8 +17,9 @@ struct PopupWindow {
     QWidget window;
     QWidget* root = new QWidget(&window);
     QPushButton* write = new QPushButton(QStringLiteral("写入"), root);
+    QPushButton* read = new QPushButton(QStringLiteral("读取"), root);
     QWidget* picker = new QWidget(root);
-    MessagePopup* popup = new MessagePopup(root);
+    MessagePopup* popup = new MessagePopup(&window);
 
     PopupWindow()
     {
@@ -26,8 +27,10 @@ struct PopupWindow {
         root->setGeometry(0, 0, 929, 669);
         picker->setGeometry(0, 109, 929, 141);
         write->setGeometry(782, 524, 104, 100);
+        read->setGeometry(660, 524, 104, 100);
         popup->setText(QStringLiteral("设置完成！"));
         popup->setPlacementTarget(picker);
+        popup->setWindowContent(root);
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
@@ -44,6 +47,8 @@ struct PopupWindow {
 
 }  // namespace
 
+// Qt's modality keeps the window from taking input; the window's content is disabled besides,
+// so that it looks so, and what the window disabled itself stays disabled after the message.
 TEST(MessagePopup, OpenReturnsAtOnceAndTheWindowTakesNoInputUntilOk)
 {
     PopupWindow w;
@@ -58,16 +63,19 @@ TEST(MessagePopup, OpenReturnsAtOnceAndTheWindowTakesNoInputUntilOk)
     for (const bool byEscape : {false, true}) {
         SCOPED_TRACE(byEscape ? "Escape" : "OK");
         finished.clear();
+        w.write->setFocus();
         w.popup->open();
         w.popup->open();  // already open: nothing more
         EXPECT_TRUE(w.popup->isOpen());
         EXPECT_TRUE(QTest::qWaitForWindowExposed(w.popup));
-        // Qt keeps the window beneath from taking input; it is not disabled for that.
         EXPECT_EQ(QGuiApplication::modalWindow(), w.popup->windowHandle());
-        EXPECT_TRUE(w.write->isEnabled());
+        EXPECT_FALSE(w.write->isEnabled());
+        EXPECT_TRUE(w.popup->isEnabled() && w.popup->okButton()->isEnabled());
         w.clickWrite();
         EXPECT_EQ(writeClicks, 0);
         EXPECT_TRUE(finished.empty());
+        // The window's own disabling, while the message is open.
+        w.read->setEnabled(false);
 
         if (byEscape)
             QTest::keyClick(w.popup, Qt::Key_Escape);
@@ -76,9 +84,13 @@ TEST(MessagePopup, OpenReturnsAtOnceAndTheWindowTakesNoInputUntilOk)
         EXPECT_EQ(finished, std::vector<int>{1}) << "closing it in any way takes note of it";
         EXPECT_FALSE(w.popup->isOpen());
         EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+        EXPECT_TRUE(w.write->isEnabled());
+        EXPECT_FALSE(w.read->isEnabled());
+        EXPECT_EQ(w.window.focusWidget(), w.write);
         w.clickWrite();
         EXPECT_EQ(writeClicks, 1);
         writeClicks = 0;
+        w.read->setEnabled(true);
     }
 
     // Centred horizontally on the target, just below it, inside the window.

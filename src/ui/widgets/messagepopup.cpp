@@ -55,6 +55,11 @@ MessagePopup::MessagePopup(QWidget* window) : QDialog(window, Qt::Dialog | Qt::F
     connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
+MessagePopup::~MessagePopup()
+{
+    enableContent();
+}
+
 void MessagePopup::setText(const QString& text)
 {
     m_label->setText(text);
@@ -130,14 +135,32 @@ void MessagePopup::open()
     // The window may have changed its size since the text was set.
     fitToText();
     placeOnTarget();
+    if (m_content && m_content->isEnabled()) {
+        m_contentFocus = m_content->window()->focusWidget();
+        m_content->setEnabled(false);
+        m_disabledContent = m_content;
+    }
     QDialog::open();
     m_ok->setFocus(Qt::OtherFocusReason);
 }
 
 void MessagePopup::done(int)
 {
+    // Enabled before the window is active again, so that its focus comes back to where it was.
+    enableContent();
     // The message only tells: closing it in any way is taking note of it.
     QDialog::done(1);
+}
+
+void MessagePopup::enableContent()
+{
+    if (!m_disabledContent)
+        return;
+    m_disabledContent->setEnabled(true);
+    m_disabledContent = nullptr;
+    if (m_contentFocus && m_contentFocus->isEnabled() && m_contentFocus->isVisible())
+        m_contentFocus->setFocus(Qt::OtherFocusReason);
+    m_contentFocus = nullptr;
 }
 
 void MessagePopup::paintEvent(QPaintEvent*)

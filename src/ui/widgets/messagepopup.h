@@ -1,7 +1,8 @@
 #pragma once
 // A message over its window, with an icon ("icon"), a text ("message") and an "OK" button
 // ("okButton"): a frameless dialog, modal to its window, which Qt keeps from taking any input
-// while the message is open. However it closes, it finishes with the result 1. A short text keeps
+// while the message is open; the window's content is disabled meanwhile, so it also looks so.
+// However it closes, it finishes with the result 1. A short text keeps
 // the message at its 244 x 146; a longer one wraps and the message grows to show all of it, kept
 // inside the window.
 
@@ -18,6 +19,7 @@ class MessagePopup : public QDialog {
 public:
     // Any widget of the window will do as the parent.
     explicit MessagePopup(QWidget* window);
+    ~MessagePopup() override;
 
     void setText(const QString& text);
     QString text() const;
@@ -28,6 +30,11 @@ public:
     // window; without a target it opens in the middle of the window.
     void setPlacementTarget(QWidget* target) { m_target = target; }
     QWidget* placementTarget() const { return m_target; }
+
+    // The widget holding the window's controls, disabled while the message is open. Widgets the
+    // window disabled itself stay disabled when it is enabled again. Not one of the message's
+    // parents: a disabled widget disables its child windows too.
+    void setWindowContent(QWidget* content) { m_content = content; }
 
     // Opens the message and returns at once; does nothing while it is open.
     void open() override;
@@ -45,11 +52,17 @@ protected:
 private:
     void fitToText();
     void placeOnTarget();
+    void enableContent();
 
     QLabel* m_icon = nullptr;
     QLabel* m_label = nullptr;
     QPushButton* m_ok = nullptr;
     QPointer<QWidget> m_target;
+    QPointer<QWidget> m_content;
+    // The content as this message disabled it, to be enabled when it closes.
+    QPointer<QWidget> m_disabledContent;
+    // Where the window's focus was when the message opened; disabling the content takes it away.
+    QPointer<QWidget> m_contentFocus;
 };
 
 }  // namespace tavrel::ui

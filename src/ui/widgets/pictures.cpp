@@ -21,6 +21,8 @@ namespace tavrel::ui {
 namespace {
 
 constexpr QLatin1StringView PictureFolder(":/pictures");
+// A disabled button's picture shows through, faded; Qt's grey would read as a different picture.
+constexpr qreal DisabledPictureOpacity = 0.45;
 
 struct PictureIndex {
     QHash<QString, QString> pathByLowerName;
@@ -102,13 +104,31 @@ QPixmap picturePixmap(const QString& name, const QSize& size, qreal dpr)
     return pixmap;
 }
 
+namespace {
+
+QPixmap fadedPixmap(const QPixmap& pixmap)
+{
+    QPixmap faded(pixmap.size());
+    faded.setDevicePixelRatio(pixmap.devicePixelRatio());
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(DisabledPictureOpacity);
+    painter.drawPixmap(0, 0, pixmap);
+    return faded;
+}
+
+}  // namespace
+
 QIcon pictureIcon(const QString& name, const QSize& size)
 {
     if (pictureResource(name).isEmpty())
         return {};
     QIcon icon;
-    icon.addPixmap(picturePixmap(name, size));
-    icon.addPixmap(picturePixmap(name, size, 2.0));
+    for (const qreal dpr : {1.0, 2.0}) {
+        const QPixmap pixmap = picturePixmap(name, size, dpr);
+        icon.addPixmap(pixmap);
+        icon.addPixmap(fadedPixmap(pixmap), QIcon::Disabled);
+    }
     return icon;
 }
 

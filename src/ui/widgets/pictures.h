@@ -30,7 +30,8 @@ bool paintPicture(QPainter& painter, const QString& name, const QRectF& target);
 // sharper pixmap for high-density screens. A null pixmap for an unknown name or an empty size.
 QPixmap picturePixmap(const QString& name, const QSize& size, qreal dpr = 1.0);
 
-// An icon of the picture at size and twice that (for high-density screens); null when unknown.
+// An icon of the picture at size and twice that (for high-density screens), faded when its button
+// is disabled; null when unknown.
 QIcon pictureIcon(const QString& name, const QSize& size = QSize(64, 64));
 
 // Makes the label show the picture fitted to the label's present size (so its geometry comes
