@@ -3,6 +3,7 @@
 #include "ui/singlewindow.h"
 #include "ui/statedump.h"
 #include "ui/widgets/fonts.h"
+#include "ui/widgets/picturestyle.h"
 #include "ui/widgets/stylesheet.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
     tavrel::i18n::installQtTranslation(language);
     tavrel::ui::installFontSubstitutes();
     tavrel::installStateDump();
+    QApplication::setStyle(new tavrel::ui::PictureStyle);
     app.setStyleSheet(tavrel::ui::loadStyleSheet(QCoreApplication::applicationDirPath()));
 
     tavrel::MainWindow mainWindow;

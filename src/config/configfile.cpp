@@ -1,12 +1,9 @@
 #include "config/configfile.h"
 
+#include "config/jsonreader.h"
 #include "config/terminaltext.h"
 
 #include <QCoreApplication>
-#include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QJsonParseError>
 
 #include <algorithm>
@@ -61,228 +58,24 @@ QByteArray jsonString(const QString& text)
 }
 
 // ---- Where things are -------------------------------------------------------------------------
-// QJsonDocument keeps no positions, so a second pass over the text (already known to be valid
-// JSON) finds the line of every member of the top object and of every entry of "keys".
 
-struct MemberAt {
-    QString name;
-    int line = 0;
-};
-
+// An object of the file and the parse's count of its steps, where its work grows with the file.
 struct ObjectAt {
-    int line = 1;
-    std::vector<MemberAt> members;
-    // Each name's last member: an object can have a hundred thousand members, each looked up.
-    QHash<QString, int> lastLine;
-    // The parse's count of its steps, where its work grows with the file; none for no count.
-    std::size_t* steps = nullptr;
+    const JsonValue& object;
+    std::size_t& steps;
 
-    void add(MemberAt member)
-    {
-        lastLine.insert(member.name, member.line);
-        members.push_back(std::move(member));
-    }
-
-    // The line of the member the parsed object holds: the last one of that name, as the parser
-    // keeps the last; the object's own line when there is none.
+    int line() const { return object.line; }
+    // The line of the member that counts: the last one of that name; the object's own line when
+    // there is none.
     int lineOf(const QString& name) const
     {
-        if (steps)
-            ++*steps;
-        return lastLine.value(name, line);
+        ++steps;
+        const JsonMember* member = object.member(name);
+        return member ? member->line : object.line;
     }
 };
 
-struct Layout {
-    ObjectAt top;
-    std::vector<ObjectAt> keys;
-};
-
-class LayoutScanner {
-public:
-    LayoutScanner(const QByteArray& text, std::size_t& steps) : m_text(text), m_steps(steps) {}
-
-    Layout scan()
-    {
-        Layout layout;
-        skipSpace();
-        if (m_text.mid(m_pos, 3) == "\xEF\xBB\xBF")
-            m_pos += 3;
-        skipSpace();
-        layout.top = scanObject([&](const QString& name) {
-            if (name == QLatin1String("keys") && peek() == '[') {
-                layout.keys = scanArrayOfObjects();
-                return true;
-            }
-            return false;
-        });
-        return layout;
-    }
-
-private:
-    bool atEnd() const { return m_pos >= m_text.size(); }
-    char peek() const { return atEnd() ? '\0' : m_text[m_pos]; }
-    void advance()
-    {
-        ++m_steps;
-        if (m_text[m_pos] == '\n')
-            ++m_line;
-        ++m_pos;
-    }
-    void skipSpace()
-    {
-        while (!atEnd() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r'))
-            advance();
-    }
-
-    // At the opening quote; leaves the position after the closing one.
-    QString readString()
-    {
-        QString text;
-        QByteArray run;  // raw UTF-8 since the last escape
-        const auto flush = [&] {
-            text += QString::fromUtf8(run);
-            run.clear();
-        };
-        advance();
-        while (!atEnd() && peek() != '"') {
-            if (peek() != '\\') {
-                run += peek();
-                advance();
-                continue;
-            }
-            flush();
-            advance();
-            if (atEnd())
-                break;
-            const char e = peek();
-            advance();
-            switch (e) {
-            case 'b':
-                text += QLatin1Char('\b');
-                break;
-            case 'f':
-                text += QLatin1Char('\f');
-                break;
-            case 'n':
-                text += QLatin1Char('\n');
-                break;
-            case 'r':
-                text += QLatin1Char('\r');
-                break;
-            case 't':
-                text += QLatin1Char('\t');
-                break;
-            case 'u': {
-                bool ok = false;
-                const ushort unit = m_text.mid(m_pos, 4).toUShort(&ok, 16);
-                for (int i = 0; i < 4 && !atEnd(); ++i)
-                    advance();
-                if (ok)
-                    text += QChar(unit);
-                break;
-            }
-            default:
-                text += QLatin1Char(e);
-            }
-        }
-        flush();
-        if (!atEnd())
-            advance();
-        return text;
-    }
-
-    // Any value, however deeply nested, without recursion.
-    void skipValue()
-    {
-        skipSpace();
-        int depth = 0;
-        do {
-            if (atEnd())
-                return;
-            const char c = peek();
-            if (c == '"') {
-                readString();
-                continue;
-            }
-            if (c == '{' || c == '[') {
-                ++depth;
-            } else if (c == '}' || c == ']') {
-                --depth;
-            } else if (depth == 0) {
-                // A number, true, false or null.
-                while (!atEnd() && !QByteArrayView(",]} \t\r\n").contains(peek()))
-                    advance();
-                return;
-            }
-            advance();
-        } while (depth > 0);
-    }
-
-    // At "{": the line of the object and of each member. `valueTaken(name)` may scan the
-    // member's value itself and says so; other values are skipped.
-    template <class ValueTaken>
-    ObjectAt scanObject(ValueTaken valueTaken)
-    {
-        ObjectAt object;
-        object.line = m_line;
-        object.steps = &m_steps;
-        if (peek() != '{') {
-            skipValue();
-            return object;
-        }
-        advance();
-        for (;;) {
-            skipSpace();
-            if (peek() != '"')
-                break;
-            MemberAt member;
-            member.line = m_line;
-            member.name = readString();
-            skipSpace();
-            if (peek() == ':')
-                advance();
-            skipSpace();
-            if (!valueTaken(member.name))
-                skipValue();
-            object.add(std::move(member));
-            skipSpace();
-            if (peek() != ',')
-                break;
-            advance();
-        }
-        skipSpace();
-        if (peek() == '}')
-            advance();
-        return object;
-    }
-
-    std::vector<ObjectAt> scanArrayOfObjects()
-    {
-        std::vector<ObjectAt> elements;
-        advance();  // "["
-        for (;;) {
-            skipSpace();
-            if (atEnd() || peek() == ']')
-                break;
-            elements.push_back(scanObject([](const QString&) { return false; }));
-            skipSpace();
-            if (peek() != ',')
-                break;
-            advance();
-        }
-        if (peek() == ']')
-            advance();
-        return elements;
-    }
-
-    const QByteArray& m_text;
-    std::size_t& m_steps;
-    qsizetype m_pos = 0;
-    int m_line = 1;
-};
-
-// The line of a byte offset that the JSON parser reports. Its offset can lie at or just past
+// The line of a byte offset where the reader found a fault. Its offset can lie at or just past
 // the fault, and at the end of the text for an unfinished file: then the last line with text.
 int lineAt(const QByteArray& text, qsizetype offset)
 {
@@ -382,8 +175,7 @@ const QStringList& entryMembers()
 
 // A member that is not one of `known`, and a member given twice (the parser would silently keep
 // the last one), are both faults: they are usually typing slips.
-void checkMembers(const QJsonObject& object, const ObjectAt& at, const QStringList& known, FileErrors& errors,
-                  FaultCap& cap)
+void checkMembers(const ObjectAt& at, const QStringList& known, FileErrors& errors, FaultCap& cap)
 {
     const auto listed = [&cap](int line) {
         if (!cap.listed(line)) {
@@ -394,7 +186,7 @@ void checkMembers(const QJsonObject& object, const ObjectAt& at, const QStringLi
         return true;
     };
     const QString knownList = known.join(QStringLiteral(", "));
-    for (const QString& name : object.keys()) {
+    for (const QString& name : at.object.names()) {
         if (known.contains(name))
             continue;
         if (const int line = at.lineOf(name); listed(line))
@@ -403,9 +195,8 @@ void checkMembers(const QJsonObject& object, const ObjectAt& at, const QStringLi
                            .arg(quoted(name), knownList)});
     }
     std::unordered_map<QString, int> first;
-    for (const MemberAt& m : at.members) {
-        if (at.steps)
-            ++*at.steps;
+    for (const JsonMember& m : at.object.members) {
+        ++at.steps;
         const auto [it, inserted] = first.emplace(m.name, m.line);
         if (!inserted && listed(m.line))
             errors.push_back(
@@ -414,11 +205,11 @@ void checkMembers(const QJsonObject& object, const ObjectAt& at, const QStringLi
     }
 }
 
-std::optional<int> wholeNumber(const QJsonValue& value)
+std::optional<int> wholeNumber(const JsonValue* value)
 {
-    if (!value.isDouble())
+    if (!value || !value->isNumber())
         return std::nullopt;
-    const double d = value.toDouble();
+    const double d = value->number;
     if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 1e9)
         return std::nullopt;
     return int(d);
@@ -430,15 +221,15 @@ struct ParsedEntry {
 };
 
 // The entry's "key": its number, or 0 when it is missing or out of range.
-int readKeyNumber(const QJsonObject& o, const ObjectAt& at, FileErrors& errors)
+int readKeyNumber(const ObjectAt& at, FileErrors& errors)
 {
     const QString keyName = QStringLiteral("key");
-    if (!o.contains(keyName)) {
+    if (!at.object.contains(keyName)) {
         errors.push_back(
-            {at.line, QCoreApplication::translate("tavrel::configfile", "the entry has no \"key\" number")});
+            {at.line(), QCoreApplication::translate("tavrel::configfile", "the entry has no \"key\" number")});
         return 0;
     }
-    const std::optional<int> n = wholeNumber(o[keyName]);
+    const std::optional<int> n = wholeNumber(at.object.value(keyName));
     if (!n || *n < 1 || *n > MaxKeys) {
         errors.push_back({at.lineOf(keyName),
                           QCoreApplication::translate("tavrel::configfile",
@@ -450,12 +241,13 @@ int readKeyNumber(const QJsonObject& o, const ObjectAt& at, FileErrors& errors)
 }
 
 // The entry's "trigger": true for repeat, false for single; none when it is not given or wrong.
-std::optional<bool> readTrigger(const QJsonObject& o, const ObjectAt& at, FileErrors& errors)
+std::optional<bool> readTrigger(const ObjectAt& at, FileErrors& errors)
 {
     const QString triggerName = QStringLiteral("trigger");
-    if (!o.contains(triggerName))
+    const JsonValue* given = at.object.value(triggerName);
+    if (!given)
         return std::nullopt;
-    const QString trigger = o[triggerName].toString();
+    const QString trigger = given->toString();
     if (trigger.compare(QLatin1String("single"), Qt::CaseInsensitive) == 0)
         return false;
     if (trigger.compare(QLatin1String("repeat"), Qt::CaseInsensitive) == 0)
@@ -468,14 +260,13 @@ std::optional<bool> readTrigger(const QJsonObject& o, const ObjectAt& at, FileEr
 
 // The entry's "record" when it is given and one the key can hold. A record whose mode disagrees
 // with the trigger is a fault but is still returned.
-std::optional<KeyRecord> readRecord(const QJsonObject& o, const ObjectAt& at, std::optional<bool> repeat,
-                                    FileErrors& errors)
+std::optional<KeyRecord> readRecord(const ObjectAt& at, std::optional<bool> repeat, FileErrors& errors)
 {
     const QString recordName = QStringLiteral("record");
-    if (!o.contains(recordName))
+    const JsonValue* given = at.object.value(recordName);
+    if (!given)
         return std::nullopt;
-    const std::optional<KeyRecord> raw =
-        o[recordName].isString() ? parseRecordText(o[recordName].toString()) : std::nullopt;
+    const std::optional<KeyRecord> raw = given->isString() ? parseRecordText(given->string) : std::nullopt;
     if (!raw) {
         errors.push_back({at.lineOf(recordName),
                           QCoreApplication::translate("tavrel::configfile",
@@ -519,28 +310,29 @@ std::optional<KeyRecord> agreeingRecord(const QString& name, const KeyRecord& ra
 }
 
 // The entry's "assignment" and record into `entry`, from the assignment, the record or both.
-void readAssignment(const QJsonObject& o, const ObjectAt& at, std::optional<bool> repeat,
-                    const std::optional<KeyRecord>& raw, KeyEntry& entry, FileErrors& errors)
+void readAssignment(const ObjectAt& at, std::optional<bool> repeat, const std::optional<KeyRecord>& raw,
+                    KeyEntry& entry, FileErrors& errors)
 {
     const QString assignmentName = QStringLiteral("assignment");
-    const bool hasRecord = o.contains(QStringLiteral("record"));
-    if (!o.contains(assignmentName) && !hasRecord)
+    const bool hasRecord = at.object.contains(QStringLiteral("record"));
+    const JsonValue* given = at.object.value(assignmentName);
+    if (!given && !hasRecord)
         errors.push_back(
-            {at.line, QCoreApplication::translate("tavrel::configfile",
-                                                  "the entry needs an \"assignment\", a \"record\" or both")});
-    if (o.contains(assignmentName) && !o[assignmentName].isString())
+            {at.line(), QCoreApplication::translate("tavrel::configfile",
+                                                    "the entry needs an \"assignment\", a \"record\" or both")});
+    if (given && !given->isString())
         errors.push_back({at.lineOf(assignmentName),
                           QCoreApplication::translate("tavrel::configfile",
                                                       "\"assignment\" must be a text such as \"Ctrl+Alt+A\"")});
 
-    if (!o[assignmentName].isString()) {
+    if (!given || !given->isString()) {
         if (raw) {
             entry.record = *raw;
             entry.assignment = assignmentText(*raw);
         }
         return;
     }
-    const QString name = o[assignmentName].toString();
+    const QString name = given->string;
     const int line = at.lineOf(assignmentName);
     entry.assignment = name;
     if (hasRecord) {
@@ -557,25 +349,24 @@ void readAssignment(const QJsonObject& o, const ObjectAt& at, std::optional<bool
 }
 
 // One entry of "keys"; its faults go to `errors`.
-ParsedEntry parseEntry(const QJsonValue& value, const ObjectAt& at, FileErrors& errors, FaultCap& cap)
+ParsedEntry parseEntry(const ObjectAt& at, FileErrors& errors, FaultCap& cap)
 {
     const std::size_t faultsBefore = errors.size() + cap.unlisted;
-    if (!value.isObject()) {
+    if (!at.object.isObject()) {
         errors.push_back(
-            {at.line,
+            {at.line(),
              QCoreApplication::translate("tavrel::configfile",
                                          "each key is an object such as {\"key\": 1, \"assignment\": \"F5\"}")});
         return {};
     }
-    const QJsonObject o = value.toObject();
-    checkMembers(o, at, entryMembers(), errors, cap);
+    checkMembers(at, entryMembers(), errors, cap);
 
     KeyEntry entry;
-    entry.line = at.line;
-    entry.key = readKeyNumber(o, at, errors);
-    const std::optional<bool> repeat = readTrigger(o, at, errors);
-    const std::optional<KeyRecord> raw = readRecord(o, at, repeat, errors);
-    readAssignment(o, at, repeat, raw, entry, errors);
+    entry.line = at.line();
+    entry.key = readKeyNumber(at, errors);
+    const std::optional<bool> repeat = readTrigger(at, errors);
+    const std::optional<KeyRecord> raw = readRecord(at, repeat, errors);
+    readAssignment(at, repeat, raw, entry, errors);
     return {entry, errors.size() + cap.unlisted == faultsBefore};
 }
 
@@ -617,7 +408,9 @@ std::variant<ConfigFile, FileErrors> parseCounting(const QByteArray& text, std::
     if (QByteArrayView(text).trimmed().isEmpty())
         return FileErrors{{1, QCoreApplication::translate("tavrel::configfile", "the file is empty")}};
     QJsonParseError jsonError;
-    const QJsonDocument document = QJsonDocument::fromJson(text, &jsonError);
+    JsonReader reader(text);
+    const JsonValue document = reader.read(&jsonError);
+    steps += reader.steps();
     if (jsonError.error != QJsonParseError::NoError)
         return FileErrors{{lineAt(text, jsonError.offset),
                            QCoreApplication::translate("tavrel::configfile", "this is not valid JSON: %1")
@@ -628,14 +421,14 @@ std::variant<ConfigFile, FileErrors> parseCounting(const QByteArray& text, std::
     if (!document.isObject())
         return FileErrors{{1, notAKeyFile}};
 
-    const Layout layout = LayoutScanner(text, steps).scan();
-    const QJsonObject top = document.object();
-    if (top[QLatin1String("format")].toString() != FormatName)
-        return FileErrors{{layout.top.lineOf(QStringLiteral("format")), notAKeyFile}};
+    const ObjectAt top{document, steps};
+    const auto topValue = [&](const char* name) { return document.value(QLatin1String(name)); };
+    if (const JsonValue* format = topValue("format"); !format || format->toString() != FormatName)
+        return FileErrors{{top.lineOf(QStringLiteral("format")), notAKeyFile}};
     // A newer file may hold what this program does not know: one fault says it all.
-    const QJsonValue version = top[QLatin1String("version")];
-    const int versionLine = layout.top.lineOf(QStringLiteral("version"));
-    if (version.isUndefined()) {
+    const JsonValue* version = topValue("version");
+    const int versionLine = top.lineOf(QStringLiteral("version"));
+    if (!version) {
         return FileErrors{
             {versionLine, QCoreApplication::translate("tavrel::configfile", "the file has no \"version\" (this program "
                                                                             "reads version %1)")
@@ -658,34 +451,31 @@ std::variant<ConfigFile, FileErrors> parseCounting(const QByteArray& text, std::
 
     FileErrors errors;
     FaultCap cap;
-    checkMembers(top, layout.top, topMembers(), errors, cap);
+    checkMembers(top, topMembers(), errors, cap);
     ConfigFile file;
     for (const char* name : {"serial", "product"}) {
-        const QJsonValue value = top[QLatin1String(name)];
-        if (!value.isUndefined() && !value.isString())
+        const JsonValue* value = topValue(name);
+        if (value && !value->isString())
             errors.push_back(
-                {layout.top.lineOf(QLatin1String(name)),
+                {top.lineOf(QLatin1String(name)),
                  QCoreApplication::translate("tavrel::configfile", "\"%1\" must be a text").arg(QLatin1String(name))});
     }
-    file.serial = top[QLatin1String("serial")].toString();
-    file.product = top[QLatin1String("product")].toString();
+    if (const JsonValue* serial = topValue("serial"))
+        file.serial = serial->toString();
+    if (const JsonValue* product = topValue("product"))
+        file.product = product->toString();
 
-    const QJsonValue keys = top[QLatin1String("keys")];
-    if (!keys.isArray()) {
-        errors.push_back({layout.top.lineOf(QStringLiteral("keys")),
+    const JsonValue* keys = topValue("keys");
+    if (!keys || !keys->isArray()) {
+        errors.push_back({top.lineOf(QStringLiteral("keys")),
                           QCoreApplication::translate("tavrel::configfile", "\"keys\" must be a list of keys, such as "
                                                                             "[{\"key\": 1, \"assignment\": \"F5\"}]")});
     } else {
-        const QJsonArray entries = keys.toArray();
         std::map<int, int> lineOfKey;
-        for (qsizetype i = 0; i < entries.size(); ++i) {
-            // The scan sees the same entries as the parser; the fallback only keeps a line.
-            const ObjectAt at = std::size_t(i) < layout.keys.size()
-                                    ? layout.keys[std::size_t(i)]
-                                    : ObjectAt{layout.top.lineOf(QStringLiteral("keys")), {}, {}};
+        for (const JsonValue& element : keys->elements) {
             // An entry with faults still claims its key number, so that a second entry for the
             // same key is reported in the same pass.
-            ParsedEntry parsed = parseEntry(entries[i], at, errors, cap);
+            ParsedEntry parsed = parseEntry(ObjectAt{element, steps}, errors, cap);
             if (parsed.entry.key == 0)
                 continue;
             const auto [it, inserted] = lineOfKey.emplace(parsed.entry.key, parsed.entry.line);

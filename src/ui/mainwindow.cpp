@@ -10,13 +10,8 @@
 #include "ui/widgets/fonts.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/messagepopup.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/pictureview.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QButtonGroup>
@@ -26,8 +21,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QUrl>
 
 namespace tavrel {
@@ -42,6 +40,25 @@ QGradientStops stops(std::initializer_list<std::pair<qreal, QRgb>> list)
     for (const auto& [at, argb] : list)
         result << QGradientStop(at, QColor::fromRgba(argb));
     return result;
+}
+
+// A tab over the key pages: a checkable button with its caption centred and its icon picture at
+// `iconGeometry`. It leaves the focus where it is, in the capture box above all.
+QPushButton* tab(const QString& text, const QRect& geometry, const QString& icon, const QRect& iconGeometry,
+                 QWidget* parent, const char* name)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setCheckable(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setGeometry(geometry);
+    ui::setFontSize(button, 20);
+    auto* iconLabel = new QLabel(button);
+    iconLabel->setObjectName(QLatin1String(name) + QStringLiteral("Icon"));
+    iconLabel->setGeometry(iconGeometry);
+    ui::showPicture(iconLabel, icon);
+    return button;
 }
 
 QGroupBox* groupBox(const QString& caption, const QRect& geometry, QWidget* parent, const char* name)
@@ -103,7 +120,7 @@ void MainWindow::connectHandlers()
     connect(m_readButton, &QAbstractButton::clicked, this, handler(&MainWindow::onReadClicked));
     connect(m_writeButton, &QAbstractButton::clicked, this, handler(&MainWindow::onWriteClicked));
     connect(m_pairingButton, &QAbstractButton::clicked, this, handler(&MainWindow::onPairingClicked));
-    connect(m_webLink, &ui::GradientText::clicked, this, handler(&MainWindow::onWebLinkClicked));
+    connect(m_webLink, &QAbstractButton::clicked, this, handler(&MainWindow::onWebLinkClicked));
     connect(m_deviceButtons, &QButtonGroup::idClicked, this, [this](int device) { onDeviceButtonClicked(device); });
     m_captureBox->installEventFilter(this);
     connectKeyEditor();
@@ -130,11 +147,11 @@ void MainWindow::buildLayout()
     buildButtons();
     buildEmptyState();
 
-    // Drawn above everything else when it opens.
+    // Above everything else when it opens, below the key picker.
     m_messagePopup = new ui::MessagePopup(this);
     m_messagePopup->setObjectName(QStringLiteral("messagePopup"));
-    m_messagePopup->setGeometry(12, 511, 244, 146);
     m_messagePopup->setPlacementTarget(m_keyPicker);
+    m_messagePopup->setWindowContent(scene);
     m_messagePopup->setText(tr("设置完成！"));
 }
 
@@ -147,67 +164,68 @@ void MainWindow::buildToolBar()
     m_deviceButtons = new QButtonGroup(this);
     m_deviceButtons->setExclusive(false);
 
-    m_statusMemo = new ui::LineMemo(m_toolBar);
+    m_statusMemo = new QPlainTextEdit(m_toolBar);
     m_statusMemo->setObjectName(QStringLiteral("statusMemo"));
     m_statusMemo->setGeometry(782, 14, 135, 64);
+    m_statusMemo->setReadOnly(true);
+    m_statusMemo->setUndoRedoEnabled(false);
     m_statusMemo->setEnabled(false);
     m_statusMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_statusMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_statusMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui::setFontSize(m_statusMemo, 11);
-    m_statusMemo->setText(tr("没有发现USB按键!"));
+    m_statusMemo->setPlainText(tr("没有发现USB按键!"));
 
     m_titleText = new ui::GradientText(QStringLiteral("Tavrel"), m_toolBar);
     m_titleText->setObjectName(QStringLiteral("titleText"));
     m_titleText->setGeometry(317, 17, 279, 42);
-    m_titleText->setFontSize(27);
+    ui::setFontSize(m_titleText, 27);
     // A pale tint to white over a soft shadow: a near-black top would leave the tops of the
     // capitals dark on the teal band.
     m_titleText->setGradientStops(stops({{0.0, 0xFFD2ECEE}, {0.5345, 0xFFFFFFFF}}));
     m_titleText->setShadow(QColor(0, 0, 0, 70));
 
-    auto* projectText = new ui::GradientText(tr("Tavrel 项目\n反馈请访问网站"), m_toolBar);
+    auto* projectText = new QLabel(tr("Tavrel 项目\n反馈请访问网站"), m_toolBar);
     projectText->setObjectName(QStringLiteral("projectText"));
     projectText->setGeometry(609, -4, 126, 65);
-    projectText->setFontSize(16);
-    projectText->setGradientStops(stops({{0.0, 0xFFFFFFFF}, {1.0, 0xFFFFFFFF}}));
+    projectText->setTextFormat(Qt::PlainText);
+    ui::setFontSize(projectText, 16);
 
-    m_webLink = new ui::GradientText(QString::fromLatin1(WebAddress).remove(QStringLiteral("https://")), m_toolBar);
+    // A flat button that reads as a link; the focus stays where it is, in the capture box above all.
+    m_webLink = new QPushButton(QString::fromLatin1(WebAddress).remove(QStringLiteral("https://")), m_toolBar);
     m_webLink->setObjectName(QStringLiteral("webLink"));
     m_webLink->setGeometry(577, 51, 202, 25);
-    m_webLink->setFontSize(16);
-    m_webLink->setGradientStops(stops({{0.0, 0xFFF8F8F8}, {1.0, 0xFFF8F8F8}}));
-    m_webLink->setClickable(true);
+    m_webLink->setFlat(true);
+    m_webLink->setFocusPolicy(Qt::NoFocus);
     m_webLink->setCursor(Qt::PointingHandCursor);
+    ui::setFontSize(m_webLink, 16);
 }
 
 void MainWindow::buildKeyPages()
 {
-    m_pages = new ui::TabControl(m_root);
+    m_pages = new QWidget(m_root);
     m_pages->setObjectName(QStringLiteral("pages"));
     m_pages->setGeometry(4, 249, 747, 409);
-    m_pages->setPageGeometry({0, 59, 747, 350});
 
-    m_keyboardTab = new ui::TabItem(tr("模拟键盘按键"), m_pages);
-    m_keyboardTab->setObjectName(QStringLiteral("keyboardTab"));
-    m_keyboardTab->setGeometry(0, 0, 388, 59);
-    m_keyboardTab->setFontSize(20);
-    m_keyboardTab->setIcon(QStringLiteral("Keyboard"), QRect(32, 1, 90, 58));
-    m_keyboardTab->iconView()->setObjectName(QStringLiteral("keyboardTabIcon"));
+    // A click on a tab reaches the tab's own handlers first, then the group's, which shows its page.
+    m_tabs = new QButtonGroup(this);
+    m_keyboardTab =
+        tab(tr("模拟键盘按键"), {0, 0, 388, 59}, QStringLiteral("Keyboard"), {32, 1, 90, 58}, m_pages, "keyboardTab");
+    m_mouseTab =
+        tab(tr("模拟鼠标按键"), {388, 0, 357, 59}, QStringLiteral("MouseIcon"), {33, 11, 44, 39}, m_pages, "mouseTab");
+    m_tabs->addButton(m_keyboardTab, 0);
+    m_tabs->addButton(m_mouseTab, 1);
 
-    m_mouseTab = new ui::TabItem(tr("模拟鼠标按键"), m_pages);
-    m_mouseTab->setObjectName(QStringLiteral("mouseTab"));
-    m_mouseTab->setGeometry(388, 0, 357, 59);
-    m_mouseTab->setFontSize(20);
-    m_mouseTab->setIcon(QStringLiteral("MouseIcon"), QRect(33, 11, 44, 39));
-    m_mouseTab->iconView()->setObjectName(QStringLiteral("mouseTabIcon"));
-
+    m_pageStack = new QStackedWidget(m_pages);
+    m_pageStack->setObjectName(QStringLiteral("pageStack"));
+    m_pageStack->setGeometry(0, 59, 747, 350);
     // The mouse page is made first: the keyboard page lies above it.
     buildMousePage();
     buildKeyboardPage();
-
-    m_pages->addTab(m_keyboardTab, m_keyboardPage);
-    m_pages->addTab(m_mouseTab, m_mousePage);
+    m_pageStack->addWidget(m_keyboardPage);
+    m_pageStack->addWidget(m_mousePage);
+    connect(m_tabs, &QButtonGroup::idClicked, m_pageStack, &QStackedWidget::setCurrentIndex);
+    m_keyboardTab->setChecked(true);
     m_pages->hide();
 
     // Over both pages, in the strip that neither uses: right of the mouse picture and above the
@@ -225,12 +243,13 @@ void MainWindow::buildKeyPages()
 
 void MainWindow::buildMousePage()
 {
-    m_mousePage = new QWidget(m_pages);
+    m_mousePage = new QWidget(m_pageStack);
     m_mousePage->setObjectName(QStringLiteral("mousePage"));
     m_mousePage->resize(747, 350);
-    m_mousePicture = new ui::PictureView(QStringLiteral("MouseDefault"), m_mousePage);
+    m_mousePicture = new QLabel(m_mousePage);
     m_mousePicture->setObjectName(QStringLiteral("mousePicture"));
     m_mousePicture->setGeometry(55, 24, 295, 302);
+    ui::showPicture(m_mousePicture, QStringLiteral("MouseDefault"));
 
     // The ids are the button bits the record holds.
     m_mouseButtons = new QButtonGroup(this);
@@ -247,7 +266,7 @@ void MainWindow::buildMousePage()
 
 void MainWindow::buildKeyboardPage()
 {
-    m_keyboardPage = new QWidget(m_pages);
+    m_keyboardPage = new QWidget(m_pageStack);
     m_keyboardPage->setObjectName(QStringLiteral("keyboardPage"));
     m_keyboardPage->resize(747, 350);
     m_captureBox = new QLineEdit(m_keyboardPage);
@@ -265,15 +284,15 @@ void MainWindow::buildKeyboardPage()
     radio(tr("单次按下"), {90, 45, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 0, "keyboardSingleRadio");
     radio(tr("连续按键"), {90, 84, 120, 19}, m_keyboardTriggerBox, m_keyboardTrigger, 1, "keyboardRepeatRadio");
 
-    auto* keyboardPicture = new ui::PictureView(QStringLiteral("Keyboard"), m_keyboardPage);
+    auto* keyboardPicture = new QLabel(m_keyboardPage);
     keyboardPicture->setObjectName(QStringLiteral("keyboardPicture"));
     // Below the capture box rather than under it, so neither hides the other.
     keyboardPicture->setGeometry(27, 129, 357, 212);
-    keyboardPicture->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ui::showPicture(keyboardPicture, QStringLiteral("Keyboard"));
     m_keyCaption = new ui::GradientText(tr("设置按键：1"), m_keyboardPage);
     m_keyCaption->setObjectName(QStringLiteral("keyCaption"));
     m_keyCaption->setGeometry(103, 42, 245, 27);
-    m_keyCaption->setFontSize(15);
+    ui::setFontSize(m_keyCaption, 15);
     // Dark slate to mid slate: a gradient that ends in white would fade into the white page.
     m_keyCaption->setGradientStops(stops({{0.1345, 0xFF2E3B42}, {0.8909, 0xFF5E6E76}}));
 }
@@ -300,13 +319,16 @@ void MainWindow::buildButtons()
     m_writeProgress->setTextVisible(false);
     m_writeProgress->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    m_pairingButton = new ui::PictureButton(tr("无线开关配对"), QStringLiteral("PairIcon"), m_root);
+    m_pairingButton =
+        ui::pictureButton(tr("无线开关配对"), QStringLiteral("PairIcon"), 24, Qt::ToolButtonTextBesideIcon, m_root);
     m_pairingButton->setObjectName(QStringLiteral("pairingButton"));
-    m_pairingButton->setPictureSize(24);
-    m_pairingButton->setPadding(2);
-    // A longer caption widens the button to the left, beside the key pages.
+    // A longer caption widens the button to the left, beside the key pages: the picture, a gap of
+    // 4 and the caption, and a margin of 2 around them.
     constexpr int Right = 903;
-    const int width = qBound(124, m_pairingButton->sizeHint().width(), Right - m_pages->geometry().right() - 4);
+    m_pairingButton->ensurePolished();
+    const int needed =
+        24 + 4 + m_pairingButton->fontMetrics().size(Qt::TextSingleLine, m_pairingButton->text()).width() + 4;
+    const int width = qBound(124, needed, Right - m_pages->geometry().right() - 4);
     m_pairingButton->setGeometry(Right + 1 - width, 299, width, 31);
     m_pairingButton->hide();
 

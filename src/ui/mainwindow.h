@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+class QAbstractButton;
 class QAction;
 class QButtonGroup;
 class QFileDialog;
@@ -21,8 +22,11 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMessageBox;
+class QPlainTextEdit;
 class QProgressBar;
+class QPushButton;
 class QRadioButton;
+class QStackedWidget;
 
 namespace tavrel {
 
@@ -39,12 +43,7 @@ namespace ui {
 class CircleButton;
 class GradientText;
 class KeyPicker;
-class LineMemo;
 class MessagePopup;
-class PictureButton;
-class PictureView;
-class TabControl;
-class TabItem;
 class ToolBarBand;
 }  // namespace ui
 
@@ -148,6 +147,8 @@ private:
     void showKey();
     // The selected key on its page, with the capture box focused on the keyboard page.
     void showSelectedKeyPage();
+    // The page with this index, and its tab checked.
+    void showPage(int index);
     // The capture box takes the focus, and capture starts, when the keyboard page shows a key.
     void focusCaptureBox();
     void showCombination(const TakenCombination& taken);
@@ -164,15 +165,18 @@ private:
     // The tool bar band.
     QWidget* m_root = nullptr;
     ui::ToolBarBand* m_toolBar = nullptr;
-    ui::LineMemo* m_statusMemo = nullptr;
+    QPlainTextEdit* m_statusMemo = nullptr;
     ui::GradientText* m_titleText = nullptr;
-    ui::GradientText* m_webLink = nullptr;
+    QPushButton* m_webLink = nullptr;
     QButtonGroup* m_deviceButtons = nullptr;
     // The key picker and the pages of the selected device.
     ui::KeyPicker* m_keyPicker = nullptr;
-    ui::TabControl* m_pages = nullptr;
-    ui::TabItem* m_keyboardTab = nullptr;
-    ui::TabItem* m_mouseTab = nullptr;
+    // The tabs over the stack of the two pages; ids and indexes 0 for the keyboard, 1 for the mouse.
+    QWidget* m_pages = nullptr;
+    QButtonGroup* m_tabs = nullptr;
+    QPushButton* m_keyboardTab = nullptr;
+    QPushButton* m_mouseTab = nullptr;
+    QStackedWidget* m_pageStack = nullptr;
     QWidget* m_keyboardPage = nullptr;
     QWidget* m_mousePage = nullptr;
     ui::GradientText* m_keyCaption = nullptr;
@@ -180,7 +184,7 @@ private:
     QGroupBox* m_keyboardTriggerBox = nullptr;
     // Ids: 0 for a single press, 1 for repeating.
     QButtonGroup* m_keyboardTrigger = nullptr;
-    ui::PictureView* m_mousePicture = nullptr;
+    QLabel* m_mousePicture = nullptr;
     QGroupBox* m_mouseButtonBox = nullptr;
     QButtonGroup* m_mouseButtons = nullptr;
     QGroupBox* m_mouseTriggerBox = nullptr;
@@ -188,7 +192,7 @@ private:
     // What the selected device was last heard sending, in the free strip above both pages.
     QLabel* m_receivedText = nullptr;
     // Right of the pages, and along the bottom edge.
-    ui::PictureButton* m_pairingButton = nullptr;
+    QAbstractButton* m_pairingButton = nullptr;
     ui::CircleButton* m_readButton = nullptr;
     ui::CircleButton* m_writeButton = nullptr;
     QProgressBar* m_writeProgress = nullptr;

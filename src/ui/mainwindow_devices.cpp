@@ -3,17 +3,16 @@
 
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/linememo.h"
-#include "ui/widgets/picturebutton.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
+#include "ui/widgets/pictures.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <algorithm>
 
 namespace tavrel {
@@ -74,7 +73,7 @@ void MainWindow::showSerial(bool trailingSpaces)
         text += QLatin1Char('\n') + tr("按键%1已被他处改写").arg(keyNumbersText(changed));
     if (!m_historyNote.isEmpty())
         text += QLatin1Char('\n') + m_historyNote;
-    m_statusMemo->setText(text);
+    m_statusMemo->setPlainText(text);
 }
 
 void MainWindow::showDevices()
@@ -99,7 +98,7 @@ void MainWindow::showDevices()
         m_pages->hide();
         m_keyPicker->hide();
         m_emptyHelp->show();
-        m_statusMemo->setText(tr("没有发现USB按键!"));
+        m_statusMemo->setPlainText(tr("没有发现USB按键!"));
         stopCapture();
     }
     updateReadWriteButtons();
@@ -110,13 +109,12 @@ void MainWindow::showDeviceButtons()
     const auto& devices = m_session->devices();
     for (int i = 0; i < int(devices.size()); ++i) {
         const bool wireless = devices[std::size_t(i)]->capabilities().wireless;
-        auto* button = new ui::PictureButton(deviceCaption(wireless),
-                                             devicePicture(wireless, i == m_editor->selectedIndex()), m_toolBar);
+        auto* button =
+            ui::pictureButton(deviceCaption(wireless), devicePicture(wireless, i == m_editor->selectedIndex()), 48,
+                              Qt::ToolButtonTextUnderIcon, m_toolBar);
         button->setObjectName(QStringLiteral("deviceButton%1").arg(i));
         m_deviceButtons->addButton(button, i);
         button->setGeometry(70 * i + 10, 12, 77, 77);
-        button->setPictureSize(48);
-        button->setCursor(Qt::PointingHandCursor);
         button->show();
     }
 }
@@ -129,8 +127,8 @@ void MainWindow::showSelection()
     // The tool bar's pictures follow the device chosen, whatever the others are.
     const auto& devices = m_session->devices();
     for (int i = 0; i < int(devices.size()); ++i) {
-        if (auto* button = qobject_cast<ui::PictureButton*>(m_deviceButtons->button(i)))
-            button->setPicture(devicePicture(devices[std::size_t(i)]->capabilities().wireless, i == row));
+        if (QAbstractButton* button = m_deviceButtons->button(i))
+            ui::showPicture(button, devicePicture(devices[std::size_t(i)]->capabilities().wireless, i == row));
     }
     connectSelectedDevice();
     showSelectedDevice();

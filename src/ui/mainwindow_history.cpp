@@ -7,7 +7,6 @@
 #include "config/assignment.h"
 #include "session/writehistory.h"
 #include "ui/errorbox.h"
-#include "ui/widgets/linememo.h"
 
 #include <QAction>
 #include <QMessageBox>

@@ -8,14 +8,14 @@
 
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/pictureview.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
+#include "ui/widgets/pictures.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScopedValueRollback>
+#include <QStackedWidget>
 #include <algorithm>
 
 namespace tavrel {
@@ -35,26 +35,32 @@ void MainWindow::showKey()
     const auto& stored = m_editor->shownRecord(s);
     if (stored && isMouseMode(stored->record.mode)) {
         const KeyRecord& r = stored->record;
-        m_pages->setCurrentIndex(1);
+        showPage(1);
         // The group's ids are the button bits.
         ui::checkOnly(m_mouseButtons, r.modifiers);
         if (r.modifiers == MouseLeft)
-            m_mousePicture->setPicture(QStringLiteral("MouseLeft"));
+            ui::showPicture(m_mousePicture, QStringLiteral("MouseLeft"));
         else if (r.modifiers == MouseRight)
-            m_mousePicture->setPicture(QStringLiteral("MouseRight"));
+            ui::showPicture(m_mousePicture, QStringLiteral("MouseRight"));
         else if (r.modifiers == MouseMiddle)
-            m_mousePicture->setPicture(QStringLiteral("MouseWheel"));
+            ui::showPicture(m_mousePicture, QStringLiteral("MouseWheel"));
         else
-            m_mousePicture->setPicture(QStringLiteral("MouseDefault"));
+            ui::showPicture(m_mousePicture, QStringLiteral("MouseDefault"));
         ui::checkOnly(m_mouseTrigger, r.mode == ModeMouseSingle ? 0 : r.mode == ModeMouseRepeat ? 1 : -1);
         return;
     }
-    m_pages->setCurrentIndex(0);
+    showPage(0);
     // Keys are counted from 1: before the device has answered, the heading names the first.
     m_keyCaption->setText(tr("设置按键:%1").arg(std::max(s, 0) + 1));
     m_captureBox->setText(stored ? m_keyLabels.relabel(stored->text) : QString());
     const int mode = stored ? stored->record.mode : -1;
     ui::checkOnly(m_keyboardTrigger, mode == ModeKeyboardSingle ? 0 : mode == ModeKeyboardRepeat ? 1 : -1);
+}
+
+void MainWindow::showPage(int index)
+{
+    m_tabs->button(index)->setChecked(true);
+    m_pageStack->setCurrentIndex(index);
 }
 
 void MainWindow::showSelectedKeyPage()
@@ -66,7 +72,7 @@ void MainWindow::showSelectedKeyPage()
 void MainWindow::focusCaptureBox()
 {
     // Focus starts capture; a mouse key's page has no capture box.
-    if (selectedKey() >= 0 && m_pages->currentIndex() == 0)
+    if (selectedKey() >= 0 && m_pageStack->currentIndex() == 0)
         m_captureBox->setFocus();
 }
 
@@ -89,11 +95,11 @@ void MainWindow::onMouseTabClicked()
 void MainWindow::connectKeyEditor()
 {
     connect(m_keyPicker, &ui::KeyPicker::keyClicked, this, [this] { onKeyPicked(); });
-    connect(m_keyboardTab, &ui::TabItem::clicked, this, [this] { onKeyboardTabClicked(); });
-    connect(m_mouseTab, &ui::TabItem::clicked, this, [this] { onMouseTabClicked(); });
+    connect(m_keyboardTab, &QAbstractButton::clicked, this, [this] { onKeyboardTabClicked(); });
+    connect(m_mouseTab, &QAbstractButton::clicked, this, [this] { onMouseTabClicked(); });
     // A page the user switched to shows the key as its record is: the keyboard page of a key
     // that stayed a mouse key would show a combination the write does not send.
-    connect(m_pages, &ui::TabControl::currentChanged, this, [this] {
+    connect(m_pageStack, &QStackedWidget::currentChanged, this, [this] {
         if (!m_showing)
             showKey();
     });

@@ -30,7 +30,7 @@ void MainWindow::connectSession()
             showKey();
     });
     connect(e, &DeviceEditor::busyChanged, this, &MainWindow::updateReadWriteButtons);
-    connect(m_messagePopup, &ui::MessagePopup::closed, this, [this] { m_writeProgress->setValue(0); });
+    connect(m_messagePopup, &QDialog::finished, this, [this] { m_writeProgress->setValue(0); });
 }
 
 void MainWindow::onReadClicked()

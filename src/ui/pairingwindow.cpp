@@ -4,13 +4,15 @@
 #include "ui/errorbox.h"
 #include "ui/widgets/closebutton.h"
 #include "ui/widgets/fonts.h"
-#include "ui/widgets/gradienttext.h"
-#include "ui/widgets/linememo.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
 #include "ui/widgets/toolbarband.h"
 
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QShowEvent>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 
 namespace tavrel {
@@ -52,20 +54,21 @@ PairingWindow::PairingWindow(DeviceEditor* editor, QWidget* parent) : QWidget(pa
     root->setObjectName(QStringLiteral("root"));
     root->setGeometry(0, 0, 485, 378);
 
-    m_messages = new ui::LineMemo(root);
+    m_messages = new QPlainTextEdit(root);
     m_messages->setObjectName(QStringLiteral("messages"));
     m_messages->setGeometry(4, 183, 479, 192);
     m_messages->setReadOnly(true);
+    m_messages->setUndoRedoEnabled(false);
     m_messages->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_messages->setWheelScrolling(false);
+    // The wheel leaves the messages where they are: they always show the latest.
+    m_messages->viewport()->installEventFilter(this);
     ui::setFontSize(m_messages, 13);
 
-    m_bindButton = new ui::PictureButton(tr("绑定发射器"), QStringLiteral("BindIcon"), root);
+    m_bindButton =
+        ui::pictureButton(tr("绑定发射器"), QStringLiteral("BindIcon"), 48, Qt::ToolButtonTextUnderIcon, root);
     m_bindButton->setObjectName(QStringLiteral("bindButton"));
     m_bindButton->setGeometry(29, 83, 173, 73);
-    m_bindButton->setFontSize(13);
-    m_bindButton->setPictureSize(48);
-    m_bindButton->setPadding(2);
+    ui::setFontSize(m_bindButton, 13);
     m_bindButton->setToolTip(tr("10秒内按下发射器任意键。"));
     connect(m_bindButton, &QAbstractButton::clicked, this, [this] { onBindClicked(); });
 
@@ -75,21 +78,21 @@ PairingWindow::PairingWindow(DeviceEditor* editor, QWidget* parent) : QWidget(pa
     auto* closeButton = new ui::CloseButton(header, ui::CloseButton::Action::Hide);
     closeButton->setObjectName(QStringLiteral("closeButton"));
     closeButton->setGeometry(464, 0, 20, 20);
-    auto* title = new ui::GradientText(tr("发射器绑定操作"), header);
+    auto* title = new QLabel(tr("发射器绑定操作"), header);
     title->setObjectName(QStringLiteral("title"));
     // Left-aligned where the centred Chinese title begins, so a longer title is not cut at the
     // window's left edge.
     title->setGeometry(12, 14, 440, 43);
-    title->setFontFamily(QStringLiteral("微软雅黑"));
-    title->setFontSize(19);
+    title->setTextFormat(Qt::PlainText);
+    ui::setFontFamily(title, QStringLiteral("微软雅黑"));
+    ui::setFontSize(title, 19);
     title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    m_clearButton = new ui::PictureButton(tr("解除所有绑定"), QStringLiteral("UnbindIcon"), root);
+    m_clearButton =
+        ui::pictureButton(tr("解除所有绑定"), QStringLiteral("UnbindIcon"), 48, Qt::ToolButtonTextUnderIcon, root);
     m_clearButton->setObjectName(QStringLiteral("clearBindingsButton"));
     m_clearButton->setGeometry(280, 83, 173, 73);
-    m_clearButton->setFontSize(13);
-    m_clearButton->setPictureSize(48);
-    m_clearButton->setPadding(2);
+    ui::setFontSize(m_clearButton, 13);
     m_clearButton->setToolTip(tr("解除绑定后，所有发射器均可使用。"));
     connect(m_clearButton, &QAbstractButton::clicked, this, [this] { onClearClicked(); });
 }
@@ -130,12 +133,13 @@ void PairingWindow::showEvent(QShowEvent* event)
 void PairingWindow::showInstructions()
 {
     const AttachedDevice* receiver = m_editor ? m_editor->selected() : nullptr;
-    m_messages->setText(pairingInstructions((receiver ? receiver->capabilities() : KeyCapabilities{}).bindCapacity));
+    m_messages->setPlainText(
+        pairingInstructions((receiver ? receiver->capabilities() : KeyCapabilities{}).bindCapacity));
 }
 
 void PairingWindow::onBindClicked()
 {
-    m_messages->setText(countdownText(BindSeconds));
+    m_messages->setPlainText(countdownText(BindSeconds));
     m_bindButton->setEnabled(false);
     if (AttachedDevice* receiver = pairedReceiver()) {
         receiver->bind();
@@ -147,19 +151,19 @@ void PairingWindow::onBindClicked()
 
 void PairingWindow::showCountdown(int secondsLeft)
 {
-    m_messages->replaceLastLine(countdownText(secondsLeft));
+    replaceLastMessage(countdownText(secondsLeft));
 }
 
 void PairingWindow::showTimeOut()
 {
-    m_messages->replaceLastLine(tr("计时结束,未收到发射器传来的按键信号。"));
+    replaceLastMessage(tr("计时结束,未收到发射器传来的按键信号。"));
     m_bindButton->setEnabled(true);
 }
 
 void PairingWindow::showBindFailed()
 {
     // Nothing was sent: the window says so at once instead of counting down.
-    m_messages->replaceLastLine(tr("绑定请求发送失败，请检查接收器是否已连接。"));
+    replaceLastMessage(tr("绑定请求发送失败，请检查接收器是否已连接。"));
     m_bindButton->setEnabled(true);
 }
 
@@ -174,21 +178,43 @@ void PairingWindow::onClearClicked()
 void PairingWindow::showCleared(bool sent)
 {
     if (sent)
-        m_messages->appendLine(tr("已解除所有绑定,接收器可以接收所有发射器的按键信号."));
+        appendMessage(tr("已解除所有绑定,接收器可以接收所有发射器的按键信号."));
     else
-        m_messages->appendLine(tr("解除绑定请求发送失败，请检查接收器是否已连接。"));
+        appendMessage(tr("解除绑定请求发送失败，请检查接收器是否已连接。"));
 }
 
 void PairingWindow::showPairingResponse(const PairingResponse& response)
 {
     m_bindButton->setEnabled(true);
     if (response.newlyBound()) {
-        m_messages->appendLine(tr("加入绑定发射器：%1").arg(response.identityText()));
-        m_messages->appendLine(tr("绑定完成！"));
+        appendMessage(tr("加入绑定发射器：%1").arg(response.identityText()));
+        appendMessage(tr("绑定完成！"));
     } else {
-        m_messages->appendLine(tr("此发射器之前已绑定过：%1").arg(response.identityText()));
-        m_messages->appendLine(tr("操作结束！"));
+        appendMessage(tr("此发射器之前已绑定过：%1").arg(response.identityText()));
+        appendMessage(tr("操作结束！"));
     }
+}
+
+bool PairingWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_messages->viewport() && event->type() == QEvent::Wheel)
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void PairingWindow::replaceLastMessage(const QString& text)
+{
+    QTextCursor cursor(m_messages->document()->lastBlock());
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(text);
+    m_messages->verticalScrollBar()->setValue(m_messages->verticalScrollBar()->maximum());
+}
+
+void PairingWindow::appendMessage(const QString& text)
+{
+    // On empty messages, the text takes the first line.
+    m_messages->appendPlainText(text);
+    m_messages->verticalScrollBar()->setValue(m_messages->verticalScrollBar()->maximum());
 }
 
 }  // namespace tavrel

@@ -7,14 +7,16 @@
 #include <QPointer>
 #include <QWidget>
 
+class QAbstractButton;
+
+class QPlainTextEdit;
+
 namespace tavrel {
 
 class AttachedDevice;
 class DeviceEditor;
 
 namespace ui {
-class LineMemo;
-class PictureButton;
 }  // namespace ui
 
 class PairingWindow : public QWidget {
@@ -25,6 +27,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void onBindClicked();
@@ -39,11 +42,14 @@ private:
     // The receiver the buttons act on now, the selected one; null without one. Its answers and
     // countdown are shown from now on; another receiver's bind still open ends.
     AttachedDevice* pairedReceiver();
+    // The messages' last line becomes `text`, and the messages scroll to it.
+    void replaceLastMessage(const QString& text);
+    void appendMessage(const QString& text);
 
-    ui::PictureButton* m_bindButton = nullptr;
-    ui::PictureButton* m_clearButton = nullptr;
+    QAbstractButton* m_bindButton = nullptr;
+    QAbstractButton* m_clearButton = nullptr;
     // The instructions, then what the receiver answered.
-    ui::LineMemo* m_messages = nullptr;
+    QPlainTextEdit* m_messages = nullptr;
 
     QPointer<DeviceEditor> m_editor;
     // The receiver last asked to bind or clear, whose answers the window shows.

@@ -9,12 +9,8 @@
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
 #include "ui/widgets/keypickeritem.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/messagepopup.h"
-#include "ui/widgets/picturebutton.h"
-#include "ui/widgets/pictureview.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
+#include "ui/widgets/pictures.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,8 +18,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSocketNotifier>
+#include <QStackedWidget>
 #include <QTimer>
 
 #include <algorithm>
@@ -47,14 +45,12 @@ QString escaped(QString text)
 // What a widget shows, by kind.
 QString content(QObject* o)
 {
-    if (auto* w = qobject_cast<ui::LineMemo*>(o))
-        return QStringLiteral(" text=\"%1\"").arg(escaped(w->lines().join(QLatin1Char('\n'))));
+    if (auto* w = qobject_cast<QPlainTextEdit*>(o))
+        return QStringLiteral(" text=\"%1\"").arg(escaped(w->toPlainText()));
     if (auto* w = qobject_cast<ui::GradientText*>(o))
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
-    if (auto* w = qobject_cast<ui::TabItem*>(o))
-        return QStringLiteral(" text=\"%1\" selected=%2").arg(escaped(w->text())).arg(w->isChecked());
-    if (auto* w = qobject_cast<ui::PictureButton*>(o))
-        return QStringLiteral(" text=\"%1\" picture=%2").arg(escaped(w->text()), w->picture());
+    if (auto* w = qobject_cast<QAbstractButton*>(o); w && w->property("picture").isValid())
+        return QStringLiteral(" text=\"%1\" picture=%2").arg(escaped(w->text()), ui::shownPicture(w));
     if (auto* w = qobject_cast<ui::KeyPickerItem*>(o))
         return QStringLiteral(" picture=%1 selected=%2 received=%3")
             .arg(w->picture())
@@ -62,19 +58,19 @@ QString content(QObject* o)
             .arg(w->isReceived());
     if (auto* w = qobject_cast<QAbstractButton*>(o))
         return QStringLiteral(" text=\"%1\" checked=%2").arg(escaped(w->text())).arg(w->isChecked());
-    if (auto* w = qobject_cast<ui::PictureView*>(o))
-        return QStringLiteral(" picture=%1").arg(w->picture());
     if (auto* w = qobject_cast<ui::KeyPicker*>(o))
         return QStringLiteral(" index=%1 count=%2 received=%3")
             .arg(w->currentIndex())
             .arg(w->count())
             .arg(w->receivedIndex());
-    if (auto* w = qobject_cast<ui::TabControl*>(o))
+    if (auto* w = qobject_cast<QStackedWidget*>(o))
         return QStringLiteral(" index=%1").arg(w->currentIndex());
     if (auto* w = qobject_cast<ui::MessagePopup*>(o))
         return QStringLiteral(" open=%1 text=\"%2\"").arg(w->isOpen()).arg(escaped(w->text()));
     if (auto* w = qobject_cast<QLineEdit*>(o))
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
+    if (auto* w = qobject_cast<QLabel*>(o); w && w->property("picture").isValid())
+        return QStringLiteral(" picture=%1").arg(ui::shownPicture(w));
     if (auto* w = qobject_cast<QLabel*>(o))
         return QStringLiteral(" text=\"%1\"").arg(escaped(w->text()));
     if (auto* w = qobject_cast<QProgressBar*>(o))
@@ -88,7 +84,11 @@ void describe(QObject* o, const QString& window, QString& out)
         QString line = window + QLatin1Char('.') + o->objectName() + QLatin1Char(' ')
                        + QLatin1String(o->metaObject()->className());
         if (auto* w = qobject_cast<QWidget*>(o)) {
-            const QRect g = w->geometry();
+            // A window of another window (a message over it) has its place in that window, as
+            // the widgets in it have.
+            QRect g = w->geometry();
+            if (w->isWindow() && w->parentWidget())
+                g.moveTopLeft(w->parentWidget()->window()->mapFromGlobal(g.topLeft()));
             line += QStringLiteral(" visible=%1 shown=%2 enabled=%3 geometry=%4,%5,%6x%7")
                         .arg(w->isVisibleTo(w->parentWidget() ? w->parentWidget() : w))
                         .arg(w->isVisible())
@@ -170,6 +170,9 @@ QString stateSnapshot()
                            .arg(escaped(box->windowTitle()), escaped(box->text()));
             continue;
         }
+        // A window of another window is described with that window's widgets.
+        if (top->parentWidget())
+            continue;
         describe(top, top->objectName(), out);
         if (auto* window = qobject_cast<MainWindow*>(top); window && window->session() && window->editor())
             describeSession(*window, out);

@@ -4,14 +4,12 @@
 
 #include "ui/widgets/circlebutton.h"
 #include "ui/widgets/gradienttext.h"
-#include "ui/widgets/linememo.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/pictures.h"
-#include "ui/widgets/pictureview.h"
-#include "ui/widgets/tabitem.h"
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QStringList>
@@ -44,13 +42,19 @@ inline QSize blockSize(const QFontMetrics& metrics, const QString& text)
     return {width, int(lines.size()) * metrics.height()};
 }
 
-// Whether a label shows all of its text within its contents rectangle.
+// Where a label's text is drawn, in the label's coordinates.
+inline QRect labelTextRect(const QLabel* label)
+{
+    const int flags = int(label->alignment()) | (label->wordWrap() ? int(Qt::TextWordWrap) : 0);
+    return label->fontMetrics().boundingRect(label->contentsRect(), flags, label->text());
+}
+
+// Whether a label shows all of its text within its contents rectangle, none of it clipped by the
+// widgets around it.
 inline bool showsWholeText(const QLabel* label)
 {
-    const QRect room = label->contentsRect();
-    const int flags = int(label->alignment()) | (label->wordWrap() ? int(Qt::TextWordWrap) : 0);
-    const QRect needed = label->fontMetrics().boundingRect(room, flags, label->text());
-    return room.contains(needed) && unclippedRect(label).contains(room);
+    const QRect needed = labelTextRect(label);
+    return label->contentsRect().contains(needed) && unclippedRect(label).contains(needed);
 }
 
 // Where a text of `size` goes inside `room` with the given alignment.
@@ -77,13 +81,25 @@ inline QStringList cutTexts(const QWidget* window)
         if (auto* t = qobject_cast<const ui::GradientText*>(w)) {
             const QRect text = placed(blockSize(metrics, t->text()), t->alignment(), t->rect());
             check(w, t->text(), visible.contains(text));
-        } else if (auto* tab = qobject_cast<const ui::TabItem*>(w)) {
+        } else if (auto* tab = qobject_cast<const QPushButton*>(w); tab && tab->isCheckable()) {
+            // A tab: its caption centred, right of its icon picture.
             const QRect text = placed(blockSize(metrics, tab->text()), Qt::AlignCenter, tab->rect());
-            const int iconRight =
-                tab->iconView() && tab->iconView()->isVisibleTo(tab) ? tab->iconView()->geometry().right() : -1;
+            int iconRight = -1;
+            for (const QLabel* icon : tab->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+                if (icon->isVisibleTo(tab))
+                    iconRight = qMax(iconRight, icon->geometry().right());
             check(w, tab->text(), visible.contains(text) && text.left() > iconRight);
-        } else if (auto* button = qobject_cast<const ui::PictureButton*>(w)) {
-            check(w, button->text(), button->sizeHint().width() <= button->width() && visible.contains(button->rect()));
+        } else if (auto* button = qobject_cast<const QAbstractButton*>(w); button && !ui::shownPicture(w).isEmpty()) {
+            // The picture and the caption, beside it (a push button) or under it, with a gap of 4
+            // between them and a margin of 2 around them.
+            const QSize text = blockSize(metrics, button->text());
+            const QSize picture = button->iconSize();
+            const QSize needed = qobject_cast<const QPushButton*>(w)
+                                     ? QSize(picture.width() + 4 + text.width(), qMax(picture.height(), text.height()))
+                                     : QSize(qMax(picture.width(), text.width()), picture.height() + 4 + text.height());
+            check(w, button->text(),
+                  needed.width() + 4 <= button->width() && needed.height() + 4 <= button->height()
+                      && visible.contains(button->rect()));
         } else if (auto* circle = qobject_cast<const ui::CircleButton*>(w)) {
             // The text must stay inside the circle's chord at the top and bottom of the letters.
             const QSize text = blockSize(metrics, circle->text());
@@ -101,12 +117,12 @@ inline QStringList cutTexts(const QWidget* window)
             check(w, box->title(), metrics.horizontalAdvance(box->title()) + 12 <= box->width());
         } else if (auto* label = qobject_cast<const QLabel*>(w)) {
             check(w, label->text(), showsWholeText(label));
-        } else if (auto* memo = qobject_cast<const ui::LineMemo*>(w)) {
+        } else if (auto* memo = qobject_cast<const QPlainTextEdit*>(w)) {
             // Without word wrap, a line wider than the memo runs out of sight; spaces at its end
             // show nothing.
             const int room = memo->viewport()->width() - 2 * qCeil(memo->document()->documentMargin());
             static const QRegularExpression trailingSpace(QStringLiteral("\\s+$"));
-            for (const QString& line : memo->lines())
+            for (const QString& line : memo->toPlainText().split(QLatin1Char('\n')))
                 check(w, line, memo->fontMetrics().horizontalAdvance(QString(line).remove(trailingSpace)) <= room);
         }
     }
@@ -120,10 +136,15 @@ inline QRect shownRect(const QWidget* w)
     QRect shown = w->rect();
     if (auto* t = qobject_cast<const ui::GradientText*>(w)) {
         shown = placed(blockSize(t->fontMetrics(), t->text()), t->alignment(), t->rect());
-    } else if (auto* p = qobject_cast<const ui::PictureView*>(w)) {
-        const QSize natural = QSvgRenderer(ui::pictureResource(p->picture())).defaultSize();
+    } else if (auto* label = qobject_cast<const QLabel*>(w); label && !label->text().isEmpty()) {
+        shown = labelTextRect(label);
+    } else if (auto* link = qobject_cast<const QPushButton*>(w); link && link->isFlat()) {
+        // A flat button reads as a link: its text from the left.
+        shown = placed(blockSize(link->fontMetrics(), link->text()), Qt::AlignLeft | Qt::AlignVCenter, link->rect());
+    } else if (const QString picture = ui::shownPicture(w); !picture.isEmpty()) {
+        const QSize natural = QSvgRenderer(ui::pictureResource(picture)).defaultSize();
         if (!natural.isEmpty())
-            shown = placed(natural.scaled(p->size(), Qt::KeepAspectRatio), Qt::AlignCenter, p->rect());
+            shown = placed(natural.scaled(w->size(), Qt::KeepAspectRatio), Qt::AlignCenter, w->rect());
     }
     return shown.translated(w->pos());
 }
@@ -134,7 +155,7 @@ inline QStringList overlappingControls(const QWidget* parent)
 {
     QList<const QWidget*> shown;
     for (const QWidget* w : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (w->isVisibleTo(parent) && !qobject_cast<const ui::PictureButton*>(w))
+        if (w->isVisibleTo(parent) && !(qobject_cast<const QAbstractButton*>(w) && !ui::shownPicture(w).isEmpty()))
             shown << w;
     QStringList overlaps;
     for (qsizetype i = 0; i < shown.size(); ++i)

@@ -90,7 +90,7 @@ TEST(ModesAndPairing, MouseRightButtonWithRepeatIsWritten)
     ASSERT_TRUE(run.click(s, Main, onRoot({QStringLiteral("pages"), QStringLiteral("mouseTab")})));
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
-            return s.widget(Main, QStringLiteral("pages")).value(QStringLiteral("index")) == QLatin1String("1")
+            return s.widget(Main, QStringLiteral("pageStack")).value(QStringLiteral("index")) == QLatin1String("1")
                    && s.widget(Main, QStringLiteral("leftButtonRadio")).is(QStringLiteral("checked"))
                    && s.widget(Main, QStringLiteral("mousePicture")).value(QStringLiteral("picture"))
                           == QLatin1String("MouseLeft");

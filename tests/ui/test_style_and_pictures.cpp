@@ -1,5 +1,6 @@
 #include "ui/widgets/keypickeritem.h"
 #include "ui/widgets/pictures.h"
+#include "ui/widgets/picturestyle.h"
 #include "ui/widgets/stylesheet.h"
 #include "ui/widgets/toolbarband.h"
 
@@ -9,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QStyleOption>
 #include <QTemporaryDir>
 
 using namespace tavrel::ui;
@@ -48,6 +51,40 @@ TEST(Pictures, FoundByNameWithoutRegardToCaseAndDrawn)
         EXPECT_TRUE(pictureResource(QString::fromUtf8(unknown)).isEmpty()) << unknown;
     EXPECT_TRUE(picturePixmap(QStringLiteral("nosuch"), QSize(10, 10)).isNull());
     EXPECT_TRUE(picturePixmap(QStringLiteral("WiredKey"), QSize(0, 10)).isNull());
+}
+
+// While a message is open over the window its content is disabled: a picture label keeps its
+// colours, a button's picture fades, and anything else greys as Qt greys it.
+TEST(Pictures, DisabledLookOfLabelsAndButtons)
+{
+    PictureStyle style;
+    QWidget parent;
+    auto* picture = new QLabel(&parent);
+    picture->resize(50, 50);
+    showPicture(picture, QStringLiteral("PopupIcon"));
+    auto* plain = new QLabel(&parent);
+    parent.setEnabled(false);
+
+    const QPixmap pixmap = picturePixmap(QStringLiteral("PopupIcon"), QSize(50, 50));
+    const auto disabledLook = [&](QWidget* w) {
+        QStyleOption option;
+        option.initFrom(w);
+        return style.generatedIconPixmap(QIcon::Disabled, pixmap, &option).toImage();
+    };
+    EXPECT_EQ(disabledLook(picture), pixmap.toImage());
+    EXPECT_NE(disabledLook(plain), pixmap.toImage());
+
+    const QIcon icon = pictureIcon(QStringLiteral("PopupIcon"), QSize(50, 50));
+    const QImage normal = icon.pixmap(QSize(50, 50)).toImage();
+    const QImage faded = icon.pixmap(QSize(50, 50), QIcon::Disabled).toImage();
+    ASSERT_EQ(faded.size(), normal.size());
+    // The middle of the picture: its colour at under half its opacity.
+    const QColor was = normal.pixelColor(25, 25);
+    const QColor now = faded.pixelColor(25, 25);
+    EXPECT_EQ(was.alpha(), 255);
+    EXPECT_NEAR(now.alpha(), 115, 1);
+    EXPECT_NEAR(now.red(), was.red(), 2);
+    EXPECT_NEAR(now.green(), was.green(), 2);
 }
 
 TEST(StyleSheet, LookedForBesideTheProgramAndInTheUsersConfiguration)

@@ -1,6 +1,4 @@
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 
 #include <gtest/gtest.h>
 
@@ -11,29 +9,6 @@
 using namespace tavrel::ui;
 
 namespace {
-
-struct Tabs {
-    std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
-    TabControl* tabs = new TabControl(window.get());
-    TabItem* keyboardTab = new TabItem(QStringLiteral("模拟键盘按键"));
-    TabItem* mouseTab = new TabItem(QStringLiteral("模拟鼠标按键"));
-    QWidget* keyboardPage = new QWidget;
-    QWidget* mousePage = new QWidget;
-
-    Tabs()
-    {
-        window->resize(760, 420);
-        tabs->setGeometry(4, 4, 747, 409);
-        tabs->addTab(keyboardTab, keyboardPage);
-        tabs->addTab(mouseTab, mousePage);
-        keyboardTab->setGeometry(0, 0, 388, 59);
-        mouseTab->setGeometry(388, 0, 357, 59);
-        keyboardPage->setGeometry(0, 59, 747, 350);
-        mousePage->setGeometry(0, 59, 747, 350);
-        window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-};
 
 // Rebuilds the picker the way a key-record answer does.
 void rebuild(KeyPicker& picker, int keys)
@@ -47,39 +22,6 @@ void rebuild(KeyPicker& picker, int keys)
 }
 
 }  // namespace
-
-TEST(TabControl, ClickReachesTheItemBeforeThePageSwitches)
-{
-    Tabs t;
-    EXPECT_EQ(t.tabs->currentIndex(), 0);
-    EXPECT_TRUE(t.keyboardPage->isVisible());
-    EXPECT_FALSE(t.mousePage->isVisible());
-
-    QStringList log;
-    QObject::connect(t.mouseTab, &TabItem::clicked,
-                     [&] { log << QStringLiteral("click at %1").arg(t.tabs->currentIndex()); });
-    QObject::connect(t.tabs, &TabControl::currentChanged, [&](int i) { log << QStringLiteral("index %1").arg(i); });
-
-    QTest::mouseClick(t.mouseTab, Qt::LeftButton);
-    EXPECT_EQ(log, QStringList({"click at 0", "index 1"}));
-    EXPECT_FALSE(t.keyboardPage->isVisible());
-    EXPECT_TRUE(t.mousePage->isVisible());
-    EXPECT_TRUE(t.mouseTab->isChecked());
-    EXPECT_FALSE(t.keyboardTab->isChecked());
-
-    log.clear();
-    QTest::mouseClick(t.mouseTab, Qt::LeftButton);
-    EXPECT_EQ(log, QStringList({"click at 1"}));
-
-    // From code: the page follows, no click; a hidden tab's page can still be selected.
-    log.clear();
-    t.mouseTab->hide();
-    t.tabs->setCurrentIndex(0);
-    t.tabs->setCurrentIndex(1);
-    t.tabs->setCurrentIndex(7);
-    EXPECT_EQ(log, QStringList({"index 0", "index 1"}));
-    EXPECT_TRUE(t.mousePage->isVisible());
-}
 
 TEST(KeyPicker, RebuildNamesItemsAndLaysThemOutFromTheLeft)
 {

@@ -102,7 +102,7 @@ TEST_F(WindowHistoryTest, AHistoryThatCannotBeWrittenIsSaidInTheStatusBoxAndTheW
     ASSERT_NO_FATAL_FAILURE(waitForRead(6));
     ASSERT_NO_FATAL_FAILURE(writeKey1(CtrlShiftB));
     EXPECT_EQ(key.record(0), CtrlShiftB);
-    EXPECT_TRUE(statusMemo()->text().contains(QStringLiteral("写入历史未保存：")))
-        << statusMemo()->text().toStdString();
+    EXPECT_TRUE(statusMemo()->toPlainText().contains(QStringLiteral("写入历史未保存：")))
+        << statusMemo()->toPlainText().toStdString();
     ASSERT_TRUE(QFile::remove(folder));
 }

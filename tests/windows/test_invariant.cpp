@@ -5,9 +5,6 @@
 #include "windowfixture.h"
 
 #include "keys/hookinterface.h"
-#include "ui/widgets/picturebutton.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QApplication>
@@ -47,7 +44,7 @@ public:
 
     QString shown() const
     {
-        if (pages()->currentIndex() == 0) {
+        if (pageStack()->currentIndex() == 0) {
             const QString trigger = radio("keyboardRepeatRadio")->isChecked()   ? QStringLiteral("repeat")
                                     : radio("keyboardSingleRadio")->isChecked() ? QStringLiteral("single")
                                                                                 : QStringLiteral("none");

@@ -3,7 +3,6 @@
 #include "windowfixture.h"
 
 #include "config/configfile.h"
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QFile>

@@ -10,10 +10,7 @@
 #include "platform/sharedfolder.h"
 #include "ui/errorbox.h"
 #include "ui/widgets/gradienttext.h"
-#include "ui/widgets/picturebutton.h"
-#include "ui/widgets/pictureview.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
+#include "ui/widgets/pictures.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QGroupBox>
@@ -143,14 +140,14 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     waitForRead(6);
 
     // The main window with the wired key and its keyboard page.
-    EXPECT_EQ(statusMemo()->text(), t.serial);
+    EXPECT_EQ(statusMemo()->toPlainText(), t.serial);
     EXPECT_EQ(keyboardTab()->text(), t.keyboardTab);
     EXPECT_EQ(mouseTab()->text(), t.mouseTab);
     EXPECT_EQ(readButton()->text(), t.read);
     EXPECT_EQ(writeButton()->text(), t.write);
     EXPECT_EQ(pairingButton()->text(), t.pairing);
-    EXPECT_EQ(child<ui::PictureButton>(toolBar(), "deviceButton0")->text(), t.wired);
-    EXPECT_EQ(child<ui::PictureButton>(toolBar(), "deviceButton1")->text(), t.wireless);
+    EXPECT_EQ(child<QToolButton>(toolBar(), "deviceButton0")->text(), t.wired);
+    EXPECT_EQ(child<QToolButton>(toolBar(), "deviceButton1")->text(), t.wireless);
     EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("keyboardTriggerBox"))->title(), t.trigger);
     EXPECT_EQ(radio("keyboardSingleRadio")->text(), t.singlePress);
     EXPECT_EQ(radio("keyboardRepeatRadio")->text(), t.repeat);
@@ -165,7 +162,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     // Key 2's mouse page.
     keyPicker()->setCurrentIndex(1);
     keyPicker()->keyClicked();
-    ASSERT_EQ(pages()->currentIndex(), 1);
+    ASSERT_EQ(pageStack()->currentIndex(), 1);
     EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("mouseButtonBox"))->title(), t.mouseButton);
     EXPECT_EQ(qobject_cast<QGroupBox*>(mainChild<QGroupBox>("mouseTriggerBox"))->title(), t.trigger);
     EXPECT_EQ(radio("leftButtonRadio")->text(), t.left);
@@ -187,7 +184,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
             QFile::encodeName(folder.path + QLatin1Char('/') + identity.id() + QStringLiteral(".notice")).toStdString(),
             encodeNotice(notice))
             .ok());
-    ASSERT_TRUE(waitFor([&] { return statusMemo()->text().endsWith(QLatin1Char('\n') + t.changedElsewhere); }));
+    ASSERT_TRUE(waitFor([&] { return statusMemo()->toPlainText().endsWith(QLatin1Char('\n') + t.changedElsewhere); }));
     EXPECT_EQ(cutTextsOf(form.get()), "");
     keyPicker()->setCurrentIndex(2);
     keyPicker()->keyClicked();
@@ -199,7 +196,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     click(writeButton());
     ASSERT_TRUE(waitFor([&] { return popup()->isOpen(); }));
     EXPECT_EQ(popup()->text(), t.failed);
-    EXPECT_EQ(popup()->icon()->picture(), QStringLiteral("PopupFailIcon"));
+    EXPECT_EQ(ui::shownPicture(popup()->icon()), QStringLiteral("PopupFailIcon"));
     EXPECT_TRUE(showsWholeText(popup()->label()));
     EXPECT_EQ(cutTextsOf(form.get()), "");
     popup()->okButton()->click();
@@ -208,7 +205,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     ASSERT_TRUE(waitFor([&] { return wired.opens() > opens; }));
     click(writeButton());
     ASSERT_TRUE(waitFor([&] { return popup()->isOpen(); }));
-    EXPECT_EQ(popup()->icon()->picture(), QStringLiteral("PopupIcon"));
+    EXPECT_EQ(ui::shownPicture(popup()->icon()), QStringLiteral("PopupIcon"));
     popup()->okButton()->click();
 
     // The pairing window of the receiver, before and after a binding.
@@ -217,24 +214,24 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     EXPECT_EQ(cutTextsOf(form.get()), "");
     click(pairingButton());
     ASSERT_TRUE(waitFor([&] { return pairing->isVisible(); }));
-    EXPECT_EQ(child<ui::GradientText>(pairing.get(), "title")->text(), t.pairingTitle);
+    EXPECT_EQ(child<QLabel>(pairing.get(), "title")->text(), t.pairingTitle);
     EXPECT_EQ(bindButton()->text(), t.bind);
     EXPECT_EQ(clearBindingsButton()->text(), t.clear);
-    EXPECT_EQ(pairingMessages()->lines(), t.instructions);
+    EXPECT_EQ(pairingLines(), t.instructions);
     EXPECT_EQ(cutTextsOf(pairing.get()), "");
     for (const QWidget* area : std::initializer_list<const QWidget*>{child<QWidget>(pairing.get(), "root"),
                                                                      child<QWidget>(pairing.get(), "header")})
         EXPECT_EQ(overlappingControls(area).join(QStringLiteral(", ")).toStdString(), "")
             << area->objectName().toStdString();
     click(bindButton());
-    ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 3; }));
-    EXPECT_EQ(pairingMessages()->lines().mid(1), QStringList({t.bound, t.done}));
+    ASSERT_TRUE(waitFor([&] { return pairingLines().size() == 3; }));
+    EXPECT_EQ(pairingLines().mid(1), QStringList({t.bound, t.done}));
     EXPECT_EQ(cutTextsOf(pairing.get()), "");
 
     // Every other line it writes: the bindings cleared, the time-out, and the requests that a
     // receiver taking no reports never got.
     click(clearBindingsButton());
-    ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 4; }));
+    ASSERT_TRUE(waitFor([&] { return pairingLines().size() == 4; }));
     EXPECT_EQ(cutTextsOf(pairing.get()), "");
     receiver.setPairDelayMs(-1);
     click(bindButton());
@@ -245,7 +242,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     click(bindButton());
     ASSERT_TRUE(waitFor([&] { return bindButton()->isEnabled(); }));
     click(clearBindingsButton());
-    ASSERT_TRUE(waitFor([&] { return pairingMessages()->lines().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return pairingLines().size() == 2; }));
     EXPECT_EQ(cutTextsOf(pairing.get()), "");
     receiver.setFailWrites(false);
 

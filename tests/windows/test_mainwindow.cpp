@@ -2,10 +2,6 @@
 
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypickeritem.h"
-#include "ui/widgets/linememo.h"
-#include "ui/widgets/picturebutton.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
 #include "ui/widgets/toolbarband.h"
 
 #include <QGroupBox>
@@ -43,13 +39,13 @@ int readRequests(const emu::EmulatedDevice& key)
 TEST_F(WindowTest, WithoutADeviceTheWindowSaysSoAndOffersNothing)
 {
     start();
-    EXPECT_EQ(statusMemo()->text(), QStringLiteral("没有发现USB按键!"));
+    EXPECT_EQ(statusMemo()->toPlainText(), QStringLiteral("没有发现USB按键!"));
     EXPECT_FALSE(readButton()->isEnabled());
     EXPECT_FALSE(writeButton()->isEnabled());
     EXPECT_TRUE(pages()->isHidden());
     EXPECT_TRUE(pairingButton()->isHidden());
     EXPECT_FALSE(form->editor()->repolling());
-    EXPECT_EQ(toolBar()->findChildren<ui::PictureButton*>().size(), 0);
+    EXPECT_EQ(toolBar()->findChildren<QToolButton*>().size(), 0);
 }
 
 TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
@@ -69,16 +65,16 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
                    {"deviceButton1", 80, "WirelessKey", "无线按键"},
                    {"deviceButton2", 150, "WirelessKey", "无线按键"}};
     for (const auto& b : buttons) {
-        auto* button = toolBar()->findChild<ui::PictureButton*>(b.name);
+        auto* button = toolBar()->findChild<QToolButton*>(b.name);
         ASSERT_TRUE(button) << b.name;
         EXPECT_EQ(button->geometry(), QRect(b.x, 12, 77, 77)) << b.name;
         EXPECT_EQ(button->text(), QString::fromUtf8(b.caption)) << b.name;
-        EXPECT_EQ(button->picture(), QLatin1String(b.picture)) << b.name;
+        EXPECT_EQ(ui::shownPicture(button), QLatin1String(b.picture)) << b.name;
     }
     EXPECT_TRUE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));  // three devices: the title stays
 
     // The first key: wired, characters 1-2 = 30 (trigger groups), 2-3 = 00 (no mouse page after a change).
-    EXPECT_EQ(statusMemo()->text(), QStringLiteral("序列号:300000000001  "));
+    EXPECT_EQ(statusMemo()->toPlainText(), QStringLiteral("序列号:300000000001  "));
     EXPECT_EQ(form->editor()->selected()->capabilities().bindCapacity, 0);
     EXPECT_TRUE(mouseTab()->isHidden());
     EXPECT_FALSE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
@@ -88,10 +84,10 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     // The receiver: characters 2-3 = 21 but 1-2 = 02, so the mouse page goes with the groups.
     click(deviceButton(1));
     EXPECT_EQ(form->editor()->selectedIndex(), 1);
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(),
+    EXPECT_EQ(ui::shownPicture(toolBar()->findChild<QToolButton*>("deviceButton1")),
               QStringLiteral("WirelessKeySelected"));
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton0")->picture(), QStringLiteral("WiredKey"));
-    EXPECT_EQ(statusMemo()->text(), QStringLiteral("序列号:021400000001"));
+    EXPECT_EQ(ui::shownPicture(toolBar()->findChild<QToolButton*>("deviceButton0")), QStringLiteral("WiredKey"));
+    EXPECT_EQ(statusMemo()->toPlainText(), QStringLiteral("序列号:021400000001"));
     EXPECT_TRUE(mouseTab()->isHidden());
     EXPECT_TRUE(mainChild<QGroupBox>("mouseTriggerBox")->isHidden());
     EXPECT_TRUE(mainChild<QGroupBox>("keyboardTriggerBox")->isHidden());
@@ -110,11 +106,11 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
 
     // A fourth device hides the title text; the buttons go on at 70-pixel steps.
     plug("cap-d", "300000000002");
-    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<ui::PictureButton*>("deviceButton3") != nullptr; }));
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton3")->geometry().x(), 220);
+    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<QToolButton*>("deviceButton3") != nullptr; }));
+    EXPECT_EQ(toolBar()->findChild<QToolButton*>("deviceButton3")->geometry().x(), 220);
     EXPECT_FALSE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));
-    EXPECT_EQ(form->editor()->selectedIndex(), 1);  // a key plugged in leaves the selection alone
-    EXPECT_EQ(toolBar()->findChild<ui::PictureButton*>("deviceButton1")->picture(),
+    EXPECT_EQ(form->editor()->selectedIndex(), 1);  // a device plugged in leaves the selection alone
+    EXPECT_EQ(ui::shownPicture(toolBar()->findChild<QToolButton*>("deviceButton1")),
               QStringLiteral("WirelessKeySelected"));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("无线按键"));  // the selected key's kind, not the last one's
 }
@@ -211,7 +207,7 @@ TEST_F(WindowTest, UnpluggingTheOnlyDeviceReturnsToTheNoDeviceState)
     ASSERT_TRUE(waitFor([&] { return readRequests(key) >= 12; }));  // the re-poll runs
     EXPECT_TRUE(form->editor()->repolling());
     testbed().unplug(key);
-    ASSERT_TRUE(waitFor([&] { return statusMemo()->text() == QStringLiteral("没有发现USB按键!"); }));
+    ASSERT_TRUE(waitFor([&] { return statusMemo()->toPlainText() == QStringLiteral("没有发现USB按键!"); }));
     EXPECT_FALSE(form->editor()->repolling());
     EXPECT_FALSE(readButton()->isEnabled());
     EXPECT_FALSE(writeButton()->isEnabled());

@@ -3,9 +3,7 @@
 #include "windowfixture.h"
 
 #include "ui/widgets/gradienttext.h"
-#include "ui/widgets/pictureview.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
+#include "ui/widgets/pictures.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -101,12 +99,12 @@ TEST_F(ModeEditorTest, ChoosingAKeyShowsItOnItsPageAndLeavesItsRecord)
         captureBox()->clearFocus();
         pickKey(step.key);
         EXPECT_EQ(keyPicker()->currentIndex(), step.key);
-        EXPECT_EQ(pages()->currentIndex(), step.page);
+        EXPECT_EQ(pageStack()->currentIndex(), step.page);
         EXPECT_EQ(mainChild("keyboardPage")->isHidden(), step.page != 0);
         EXPECT_EQ(mainChild("mousePage")->isHidden(), step.page != 1);
         EXPECT_EQ(checkedRadios(), QLatin1String(step.checked));
         if (step.picture) {
-            EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), QLatin1String(step.picture));
+            EXPECT_EQ(ui::shownPicture(mainChild("mousePicture")), QLatin1String(step.picture));
         }
         EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), QString::fromUtf8(step.heading));
         EXPECT_EQ(captureBox()->text(), QString::fromUtf8(step.box));
@@ -126,8 +124,8 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     clickTab("mouseTab");
     EXPECT_EQ(record(0), "01 00 00 00 01");
     EXPECT_TRUE(radio("leftButtonRadio")->isChecked());
-    EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), QStringLiteral("MouseLeft"));
-    EXPECT_EQ(pages()->currentIndex(), 1);
+    EXPECT_EQ(ui::shownPicture(mainChild("mousePicture")), QStringLiteral("MouseLeft"));
+    EXPECT_EQ(pageStack()->currentIndex(), 1);
     EXPECT_TRUE(unsent(0));
 
     // Mouse to keyboard: an empty keyboard key and an empty capture box.
@@ -135,7 +133,7 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     clickTab("keyboardTab");
     EXPECT_EQ(record(1), "00 00 00 00 00");
     EXPECT_EQ(captureBox()->text(), QString());
-    EXPECT_EQ(pages()->currentIndex(), 0);
+    EXPECT_EQ(pageStack()->currentIndex(), 0);
     EXPECT_TRUE(unsent(1));
 
     // The old combination does not come back with the key: nothing stands behind it.
@@ -149,10 +147,10 @@ TEST_F(ModeEditorTest, TheOtherTabTurnsAKeyIntoTheOtherKind)
     // makes it an empty keyboard key too, so that the page and the record agree.
     for (int k : {4, 6}) {
         pickKey(k);
-        ASSERT_EQ(pages()->currentIndex(), 1);
+        ASSERT_EQ(pageStack()->currentIndex(), 1);
         clickTab("keyboardTab");
         EXPECT_EQ(record(k), "00 00 00 00 00") << k;
-        EXPECT_EQ(pages()->currentIndex(), 0) << k;
+        EXPECT_EQ(pageStack()->currentIndex(), 0) << k;
         EXPECT_TRUE(unsent(k)) << k;
     }
 }
@@ -174,12 +172,12 @@ TEST_F(ModeEditorTest, ATabThatMatchesTheKeyChangesNothing)
         pickKey(c.key);
         const QStringList before = records();
         const QString box = captureBox()->text();
-        const QString picture = mainChild<ui::PictureView>("mousePicture")->picture();
+        const QString picture = ui::shownPicture(mainChild("mousePicture"));
         clickTab(c.tab);
         EXPECT_EQ(records(), before);
         EXPECT_FALSE(anyUnsent());
         EXPECT_EQ(captureBox()->text(), box);
-        EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(), picture);
+        EXPECT_EQ(ui::shownPicture(mainChild("mousePicture")), picture);
     }
 }
 
@@ -206,12 +204,11 @@ TEST_F(ModeEditorTest, RadioButtonsStoreTheButtonAndTheTriggerOfTheShownPage)
         SCOPED_TRACE(testing::Message() << "key " << c.key + 1 << ", " << button->text().toStdString());
         if (keyPicker()->currentIndex() != c.key)
             pickKey(c.key);
-        const QString picture = mainChild<ui::PictureView>("mousePicture")->picture();
+        const QString picture = ui::shownPicture(mainChild("mousePicture"));
         clickRadio(c.radio);
         EXPECT_TRUE(button->isChecked());
         EXPECT_EQ(record(c.key), QLatin1String(c.record));
-        EXPECT_EQ(mainChild<ui::PictureView>("mousePicture")->picture(),
-                  c.picture ? QString::fromLatin1(c.picture) : picture);
+        EXPECT_EQ(ui::shownPicture(mainChild("mousePicture")), c.picture ? QString::fromLatin1(c.picture) : picture);
         EXPECT_TRUE(unsent(c.key));
     }
 }
@@ -251,7 +248,7 @@ TEST_F(ModeEditorTest, WithoutASelectedKeyNothingIsShownOrStored)
         const QStringList before = records();
 
         // No key's record is shown for none.
-        EXPECT_EQ(pages()->currentIndex(), 0);
+        EXPECT_EQ(pageStack()->currentIndex(), 0);
         EXPECT_EQ(captureBox()->text(), QString());
 
         clickTab("mouseTab");

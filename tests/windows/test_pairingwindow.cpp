@@ -3,11 +3,9 @@
 #include "common/pairingtexts.h"
 #include "windowfixture.h"
 
-#include "ui/widgets/picturebutton.h"
 #include "ui/widgets/toolbarband.h"
 
 #include "ui/widgets/closebutton.h"
-#include "ui/widgets/picturebutton.h"
 
 #include <QListWidget>
 
@@ -64,7 +62,7 @@ protected:
         ASSERT_TRUE(pairing->isVisible());
     }
 
-    QStringList memo() const { return pairingMessages()->lines(); }
+    QStringList memo() const { return pairingLines(); }
 
     // Requests of the pairing command the receiver took, as their argument bytes.
     std::vector<int> pairRequests() const
@@ -90,9 +88,9 @@ protected:
     // the answer to arrive in the memo.
     void pressTransmitter(const Transmitter& id)
     {
-        const int lines = pairingMessages()->lineCount();
+        const int lines = int(pairingLines().size());
         ASSERT_TRUE(waitFor([&] { return receiver->pressTransmitter(id); }));
-        ASSERT_TRUE(waitFor([&] { return pairingMessages()->lineCount() == lines + 2; }));
+        ASSERT_TRUE(waitFor([&] { return pairingLines().size() == lines + 2; }));
     }
 
     emu::EmulatedDevice* receiver = nullptr;
@@ -121,7 +119,7 @@ TEST_F(PairingWindowTest, OpeningTheWindowShowsTheInstructionsForTheReceiversCap
     click(child(pairing.get(), "closeButton"));
     EXPECT_FALSE(pairing->isVisible());
     plug("pair-open-10", "312200000003", 6, true);
-    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<ui::PictureButton*>("deviceButton1") != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return toolBar()->findChild<QToolButton*>("deviceButton1") != nullptr; }));
     click(deviceButton(1));
     ASSERT_EQ(rx()->capabilities().bindCapacity, 10);
     ASSERT_NO_FATAL_FAILURE(openWindow());
@@ -217,7 +215,7 @@ TEST_F(PairingWindowTest, TheBindsAnswerIsShownWhetherOrNotTheWindowIsOpen)
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "D1 " << int(c.d1));
         click(bindButton());
-        const int lines = pairingMessages()->lineCount();
+        const int lines = int(pairingLines().size());
         ASSERT_NO_FATAL_FAILURE(receive(pairingReport(0x50, c.d1, id)));
         EXPECT_EQ(memo().mid(lines), (QStringList{QString::fromUtf8(c.first), QString::fromUtf8(c.second)}));
         EXPECT_TRUE(bindButton()->isEnabled());
@@ -275,7 +273,7 @@ TEST_F(PairingWindowTest, ClearingRemovesEveryBindingWithoutTouchingTheCountdown
     ASSERT_NO_FATAL_FAILURE(pressTransmitter({0x11, 0x22, 0x33, 0x44, 0x55}));
     ASSERT_EQ(receiver->bindings().size(), 1u);
 
-    const int lines = pairingMessages()->lineCount();
+    const int lines = int(pairingLines().size());
     click(clearBindingsButton());
     ASSERT_TRUE(waitFor([&] { return memo().size() == lines + 1; }));
     EXPECT_EQ(memo().last(), ClearedText);

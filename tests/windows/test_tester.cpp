@@ -6,7 +6,6 @@
 
 #include "i18n/language.h"
 #include "platform/keyboardlayout.h"
-#include "ui/widgets/tabcontrol.h"
 
 #include <QLabel>
 #include <QTranslator>

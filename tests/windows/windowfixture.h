@@ -11,12 +11,8 @@
 #include "ui/widgets/circlebutton.h"
 #include "ui/widgets/gradienttext.h"
 #include "ui/widgets/keypicker.h"
-#include "ui/widgets/linememo.h"
 #include "ui/widgets/messagepopup.h"
-#include "ui/widgets/picturebutton.h"
-#include "ui/widgets/pictureview.h"
-#include "ui/widgets/tabcontrol.h"
-#include "ui/widgets/tabitem.h"
+#include "ui/widgets/pictures.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -24,13 +20,16 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTranslator>
 #include <gtest/gtest.h>
 
@@ -113,8 +112,9 @@ protected:
         pairing = std::make_unique<PairingWindow>(form->editor());
         form->setPairingWindow(pairing.get());
         form->show();
-        ASSERT_TRUE(waitFor(
-            [&] { return statusMemo()->text() != QStringLiteral("没有发现USB按键!") || !readButton()->isEnabled(); }));
+        ASSERT_TRUE(waitFor([&] {
+            return statusMemo()->toPlainText() != QStringLiteral("没有发现USB按键!") || !readButton()->isEnabled();
+        }));
     }
 
     // Waits until the read is over and the key has answered every request it was sent.
@@ -178,29 +178,34 @@ public:
     {
         return child<T>(form.get(), name);
     }
-    ui::LineMemo* statusMemo() const { return mainChild<ui::LineMemo>("statusMemo"); }
+    QPlainTextEdit* statusMemo() const { return mainChild<QPlainTextEdit>("statusMemo"); }
     QWidget* toolBar() const { return mainChild("toolBar"); }
-    ui::PictureButton* deviceButton(int device) const
+    QToolButton* deviceButton(int device) const
     {
-        return mainChild<ui::PictureButton>(QByteArray("deviceButton" + QByteArray::number(device)).constData());
+        return mainChild<QToolButton>(QByteArray("deviceButton" + QByteArray::number(device)).constData());
     }
     ui::KeyPicker* keyPicker() const { return mainChild<ui::KeyPicker>("keyPicker"); }
-    ui::TabControl* pages() const { return mainChild<ui::TabControl>("pages"); }
-    ui::TabItem* keyboardTab() const { return mainChild<ui::TabItem>("keyboardTab"); }
-    ui::TabItem* mouseTab() const { return mainChild<ui::TabItem>("mouseTab"); }
+    // The key pages with their tabs, and the stack of the pages (0 the keyboard's, 1 the mouse's).
+    QWidget* pages() const { return mainChild("pages"); }
+    QStackedWidget* pageStack() const { return mainChild<QStackedWidget>("pageStack"); }
+    QPushButton* keyboardTab() const { return mainChild<QPushButton>("keyboardTab"); }
+    QPushButton* mouseTab() const { return mainChild<QPushButton>("mouseTab"); }
     QLineEdit* captureBox() const { return mainChild<QLineEdit>("captureBox"); }
     QRadioButton* radio(const char* name) const { return mainChild<QRadioButton>(name); }
     ui::CircleButton* readButton() const { return mainChild<ui::CircleButton>("readButton"); }
     ui::CircleButton* writeButton() const { return mainChild<ui::CircleButton>("writeButton"); }
-    ui::PictureButton* pairingButton() const { return mainChild<ui::PictureButton>("pairingButton"); }
+    QPushButton* pairingButton() const { return mainChild<QPushButton>("pairingButton"); }
     ui::MessagePopup* popup() const { return mainChild<ui::MessagePopup>("messagePopup"); }
     // The pairing window's.
-    ui::PictureButton* bindButton() const { return child<ui::PictureButton>(pairing.get(), "bindButton"); }
-    ui::PictureButton* clearBindingsButton() const
+    QToolButton* bindButton() const { return child<QToolButton>(pairing.get(), "bindButton"); }
+    QToolButton* clearBindingsButton() const { return child<QToolButton>(pairing.get(), "clearBindingsButton"); }
+    QPlainTextEdit* pairingMessages() const { return child<QPlainTextEdit>(pairing.get(), "messages"); }
+    // The pairing window's messages as the user sees them, line by line; none while it is empty.
+    QStringList pairingLines() const
     {
-        return child<ui::PictureButton>(pairing.get(), "clearBindingsButton");
+        const QString text = pairingMessages()->toPlainText();
+        return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
     }
-    ui::LineMemo* pairingMessages() const { return child<ui::LineMemo>(pairing.get(), "messages"); }
 
 protected:
     std::unique_ptr<MainWindow> form;

@@ -1,13 +1,11 @@
 #include "ui/widgets/messagepopup.h"
 
 #include "ui/widgets/fonts.h"
-#include "ui/widgets/pictureview.h"
+#include "ui/widgets/pictures.h"
 
-#include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
-#include <QList>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOption>
@@ -28,17 +26,20 @@ constexpr int WrappedLabelMaxWidth = 320;
 constexpr int RightMargin = 24;
 constexpr int LabelToOk = BaseOk.y() - (BaseLabel.y() + BaseLabel.height());
 constexpr int BottomMargin = BaseSize.height() - (BaseOk.y() + BaseOk.height());
+// As the style sheet rounds the message's frame.
+constexpr qreal CornerRadius = 12;
 
 }  // namespace
 
-MessagePopup::MessagePopup(QWidget* window) : QWidget(window)
+MessagePopup::MessagePopup(QWidget* window) : QDialog(window, Qt::Dialog | Qt::FramelessWindowHint)
 {
+    setWindowModality(Qt::WindowModal);
     resize(BaseSize);
-    hide();
 
-    m_icon = new PictureView(QStringLiteral("PopupIcon"), this);
+    m_icon = new QLabel(this);
     m_icon->setObjectName(QStringLiteral("icon"));
     m_icon->setGeometry(BaseIcon);
+    showPicture(m_icon, QStringLiteral("PopupIcon"));
 
     m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("message"));
@@ -51,14 +52,12 @@ MessagePopup::MessagePopup(QWidget* window) : QWidget(window)
     m_ok->setObjectName(QStringLiteral("okButton"));
     m_ok->setGeometry(BaseOk);
     m_ok->setDefault(true);
-    connect(m_ok, &QPushButton::clicked, this, [this] { close(1); });
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
 MessagePopup::~MessagePopup()
 {
-    for (const QPointer<QWidget>& w : std::as_const(m_disabled))
-        if (w)
-            w->setEnabled(true);
+    enableContent();
 }
 
 void MessagePopup::setText(const QString& text)
@@ -69,7 +68,7 @@ void MessagePopup::setText(const QString& text)
 
 void MessagePopup::setIcon(const QString& picture)
 {
-    m_icon->setPicture(picture);
+    showPicture(m_icon, picture);
 }
 
 void MessagePopup::fitToText()
@@ -92,7 +91,7 @@ void MessagePopup::fitToText()
     // As wide as the text wants up to the reading width, never wider than the window; then as
     // tall as the wrapped text needs.
     int labelWidth = qMax(BaseLabel.width(), qMin(oneLine + margins, WrappedLabelMaxWidth));
-    if (const QWidget* host = parentWidget())
+    if (const QWidget* host = parentWidget() ? parentWidget()->window() : nullptr)
         labelWidth = qMax(1, qMin(labelWidth, host->width() - WrappedLabelLeft - RightMargin));
     const int labelHeight = qMax(BaseLabel.height(), m_label->heightForWidth(labelWidth));
     // Narrowed while the text keeps its number of lines, so the last line is not a lone word.
@@ -116,7 +115,7 @@ QString MessagePopup::text() const
 
 void MessagePopup::placeOnTarget()
 {
-    QWidget* const host = parentWidget();
+    QWidget* const host = parentWidget() ? parentWidget()->window() : nullptr;
     if (!host)
         return;
     QPoint topLeft((host->width() - width()) / 2, (host->height() - height()) / 2);
@@ -126,50 +125,42 @@ void MessagePopup::placeOnTarget()
     }
     topLeft.setX(qBound(0, topLeft.x(), qMax(0, host->width() - width())));
     topLeft.setY(qBound(0, topLeft.y(), qMax(0, host->height() - height())));
-    move(topLeft);
+    move(host->mapToGlobal(topLeft));
 }
 
 void MessagePopup::open()
 {
-    if (m_open)
+    if (isVisible())
         return;
-    m_open = true;
-
-    // Everything in the window but the way down to the popup is disabled; only what this call
-    // disabled is enabled again afterwards.
-    m_disabled.clear();
-    for (QWidget* node = this; !node->isWindow() && node->parentWidget(); node = node->parentWidget()) {
-        const auto siblings = node->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        for (QWidget* sibling : siblings) {
-            if (sibling == node || sibling->isWindow() || !sibling->isEnabled())
-                continue;
-            sibling->setEnabled(false);
-            m_disabled << sibling;
-        }
-    }
-    m_previousFocus = QApplication::focusWidget();
-
     // The window may have changed its size since the text was set.
     fitToText();
     placeOnTarget();
-    show();
-    raise();
+    if (m_content && m_content->isEnabled()) {
+        m_contentFocus = m_content->window()->focusWidget();
+        m_content->setEnabled(false);
+        m_disabledContent = m_content;
+    }
+    QDialog::open();
     m_ok->setFocus(Qt::OtherFocusReason);
 }
 
-void MessagePopup::close(int result)
+void MessagePopup::done(int)
 {
-    if (!m_open)
+    // Enabled before the window is active again, so that its focus comes back to where it was.
+    enableContent();
+    // The message only tells: closing it in any way is taking note of it.
+    QDialog::done(1);
+}
+
+void MessagePopup::enableContent()
+{
+    if (!m_disabledContent)
         return;
-    m_open = false;
-    hide();
-    for (const QPointer<QWidget>& w : std::as_const(m_disabled))
-        if (w)
-            w->setEnabled(true);
-    m_disabled.clear();
-    if (m_previousFocus && m_previousFocus->isEnabled() && m_previousFocus->isVisible())
-        m_previousFocus->setFocus(Qt::OtherFocusReason);
-    emit closed(result);
+    m_disabledContent->setEnabled(true);
+    m_disabledContent = nullptr;
+    if (m_contentFocus && m_contentFocus->isEnabled() && m_contentFocus->isVisible())
+        m_contentFocus->setFocus(Qt::OtherFocusReason);
+    m_contentFocus = nullptr;
 }
 
 void MessagePopup::paintEvent(QPaintEvent*)
@@ -178,6 +169,15 @@ void MessagePopup::paintEvent(QPaintEvent*)
     QStyleOption option;
     option.initFrom(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+}
+
+void MessagePopup::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    // The rounded corners the style sheet draws: a window is a rectangle of its own otherwise.
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(rect()), CornerRadius, CornerRadius);
+    setMask(QRegion(outline.toFillPolygon().toPolygon()));
 }
 
 }  // namespace tavrel::ui

@@ -1,23 +1,23 @@
 #pragma once
-// A message shown inside its window, above everything else, with an icon ("icon"), a text
-// ("message") and an "OK" button ("okButton"). While it is open the rest of the window is
-// disabled; OK closes it and emits closed(1). A short text keeps the popup at its 244 x 146; a
-// longer one wraps and the popup grows to show all of it, kept inside the window.
+// A message over its window, with an icon ("icon"), a text ("message") and an "OK" button
+// ("okButton"): a frameless dialog, modal to its window, which Qt keeps from taking any input
+// while the message is open; the window's content is disabled meanwhile, so it also looks so.
+// However it closes, it finishes with the result 1. A short text keeps
+// the message at its 244 x 146; a longer one wraps and the message grows to show all of it, kept
+// inside the window.
 
+#include <QDialog>
 #include <QPointer>
-#include <QWidget>
 
 class QLabel;
 class QPushButton;
 
 namespace tavrel::ui {
 
-class PictureView;
-
-class MessagePopup : public QWidget {
+class MessagePopup : public QDialog {
     Q_OBJECT
 public:
-    // Usually the window itself is the parent; any widget of the window will do.
+    // Any widget of the window will do as the parent.
     explicit MessagePopup(QWidget* window);
     ~MessagePopup() override;
 
@@ -26,37 +26,43 @@ public:
     // The picture beside the text, by name ("PopupIcon" at first).
     void setIcon(const QString& picture);
 
-    // The popup opens centred horizontally on the target, just below it, kept inside the
+    // The message opens centred horizontally on the target, just below it, kept inside the
     // window; without a target it opens in the middle of the window.
     void setPlacementTarget(QWidget* target) { m_target = target; }
     QWidget* placementTarget() const { return m_target; }
 
-    // Opens the popup and returns at once; does nothing while it is open.
-    void open();
-    bool isOpen() const { return m_open; }
+    // The widget holding the window's controls, disabled while the message is open. Widgets the
+    // window disabled itself stay disabled when it is enabled again. Not one of the message's
+    // parents: a disabled widget disables its child windows too.
+    void setWindowContent(QWidget* content) { m_content = content; }
 
-    PictureView* icon() const { return m_icon; }
+    // Opens the message and returns at once; does nothing while it is open.
+    void open() override;
+    bool isOpen() const { return isVisible(); }
+    void done(int result) override;
+
+    QLabel* icon() const { return m_icon; }
     QLabel* label() const { return m_label; }
     QPushButton* okButton() const { return m_ok; }
 
-signals:
-    void closed(int result);
-
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void fitToText();
     void placeOnTarget();
-    void close(int result);
+    void enableContent();
 
-    PictureView* m_icon = nullptr;
+    QLabel* m_icon = nullptr;
     QLabel* m_label = nullptr;
     QPushButton* m_ok = nullptr;
     QPointer<QWidget> m_target;
-    bool m_open = false;
-    QList<QPointer<QWidget>> m_disabled;
-    QPointer<QWidget> m_previousFocus;
+    QPointer<QWidget> m_content;
+    // The content as this message disabled it, to be enabled when it closes.
+    QPointer<QWidget> m_disabledContent;
+    // Where the window's focus was when the message opened; disabling the content takes it away.
+    QPointer<QWidget> m_contentFocus;
 };
 
 }  // namespace tavrel::ui

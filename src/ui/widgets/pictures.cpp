@@ -2,9 +2,12 @@
 
 #include <QDir>
 #include <QHash>
+#include <QLabel>
 #include <QPainter>
 #include <QPixmapCache>
+#include <QPushButton>
 #include <QSvgRenderer>
+#include <QToolButton>
 
 // Resources of a static library are registered by hand: nothing else keeps their
 // initialisers from being dropped by the linker.
@@ -18,6 +21,8 @@ namespace tavrel::ui {
 namespace {
 
 constexpr QLatin1StringView PictureFolder(":/pictures");
+// A disabled button's picture shows through, faded; Qt's grey would read as a different picture.
+constexpr qreal DisabledPictureOpacity = 0.45;
 
 struct PictureIndex {
     QHash<QString, QString> pathByLowerName;
@@ -99,14 +104,70 @@ QPixmap picturePixmap(const QString& name, const QSize& size, qreal dpr)
     return pixmap;
 }
 
+namespace {
+
+QPixmap fadedPixmap(const QPixmap& pixmap)
+{
+    QPixmap faded(pixmap.size());
+    faded.setDevicePixelRatio(pixmap.devicePixelRatio());
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(DisabledPictureOpacity);
+    painter.drawPixmap(0, 0, pixmap);
+    return faded;
+}
+
+}  // namespace
+
 QIcon pictureIcon(const QString& name, const QSize& size)
 {
     if (pictureResource(name).isEmpty())
         return {};
     QIcon icon;
-    icon.addPixmap(picturePixmap(name, size));
-    icon.addPixmap(picturePixmap(name, size, 2.0));
+    for (const qreal dpr : {1.0, 2.0}) {
+        const QPixmap pixmap = picturePixmap(name, size, dpr);
+        icon.addPixmap(pixmap);
+        icon.addPixmap(fadedPixmap(pixmap), QIcon::Disabled);
+    }
     return icon;
+}
+
+void showPicture(QLabel* label, const QString& name)
+{
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->setProperty("picture", name);
+    label->setPixmap(picturePixmap(name, label->size(), label->devicePixelRatioF()));
+}
+
+QAbstractButton* pictureButton(const QString& text, const QString& name, int size, Qt::ToolButtonStyle style,
+                               QWidget* parent)
+{
+    QAbstractButton* button = nullptr;
+    if (style == Qt::ToolButtonTextBesideIcon) {
+        button = new QPushButton(parent);
+    } else {
+        auto* toolButton = new QToolButton(parent);
+        toolButton->setToolButtonStyle(style);
+        button = toolButton;
+    }
+    button->setText(text);
+    button->setProperty("pictureButton", true);
+    button->setFocusPolicy(Qt::StrongFocus);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setIconSize(QSize(size, size));
+    showPicture(button, name);
+    return button;
+}
+
+void showPicture(QAbstractButton* button, const QString& name)
+{
+    button->setProperty("picture", name);
+    button->setIcon(pictureIcon(name, button->iconSize()));
+}
+
+QString shownPicture(const QWidget* widget)
+{
+    return widget ? widget->property("picture").toString() : QString();
 }
 
 }  // namespace tavrel::ui
