@@ -45,6 +45,7 @@ protected:
             const int source = int(m_readers.size());
             QObject::connect(reader.get(), &InputEventReader::received, reader.get(),
                              [this, source](const InputEvent& e, qint64 timeMs) {
+                                 m_eventTimesMs.push_back(timeMs);
                                  for (const InputChange& c : m_decoder.take(source, e, timeMs))
                                      m_changes.push_back(c);
                              });
@@ -56,6 +57,8 @@ protected:
     std::vector<std::unique_ptr<InputEventReader>> m_readers;
     InputDecoder m_decoder;
     std::vector<InputChange> m_changes;
+    // The time stamp of every event read, in the order read.
+    std::vector<qint64> m_eventTimesMs;
 };
 
 std::set<QString> asSet(const std::vector<QString>& nodes)
@@ -156,11 +159,19 @@ TEST_F(PlatformInput, PressesOfEveryKindOfRecordArriveAsTheyWereSent)
         SCOPED_TRACE(c.name);
         m_changes.clear();
         key.setRecord(0, c.record);
-        // Far apart, so that no press counts as a repeat of the case before.
-        test::runEventsFor(RepeatGapMs + 50);
-        key.pressKey(0, c.holdMs);
-        test::runEventsFor(c.holdMs + 3 * emu::TapMs + 50);
+        // Far apart, so that no press counts as a repeat of the case before: the events are
+        // stamped as if the gap had passed.
+        const qint64 lastBefore = m_eventTimesMs.empty() ? 0 : m_eventTimesMs.back();
+        key.advanceClock(RepeatGapMs + 1);
+        const std::size_t readBefore = m_eventTimesMs.size();
+        const int sent = key.pressKey(0, c.holdMs);
+        EXPECT_EQ(sent > 0, !c.expected.empty());
+        // Every event sent has been read and decoded before the changes are compared.
+        ASSERT_TRUE(waitFor([&] { return m_eventTimesMs.size() == readBefore + std::size_t(sent); }));
         EXPECT_EQ(m_changes, c.expected);
+        if (sent > 0 && lastBefore > 0) {
+            EXPECT_GT(m_eventTimesMs[readBefore] - lastBefore, RepeatGapMs);
+        }
     }
 }
 

@@ -43,10 +43,14 @@ protected:
         return covered;
     }
 
-    // Presses key `slot` of the emulated key and waits for the window to show what it sent.
+    // Presses key `slot` of the emulated key and waits for the window to show what it sent. The
+    // press before has been released, and the events are stamped as if the repeat gap had passed
+    // since, so that this press is a new one.
     bool press(emu::EmulatedDevice& key, int slot, int holdMs, const QString& shown)
     {
-        runEventsFor(RepeatGapMs + 50);
+        if (!waitFor([&] { return key.unreadInputEvents() == 0; }))
+            return false;
+        key.advanceClock(RepeatGapMs + 1);
         key.pressKey(slot, holdMs);
         return waitFor([&] { return mainChild<QLabel>("receivedText")->text() == shown; }, 5000);
     }

@@ -199,6 +199,17 @@ Result pressTransmitter(const KeyCommand& c)
     return ok();
 }
 
+// Later presses stamped as if the time had passed, so that a press is not taken for a repeat.
+Result advanceClock(const KeyCommand& c)
+{
+    bool msOk = false;
+    const int ms = c.params.value(0).toInt(&msOk);
+    if (c.params.size() != 1 || !msOk || ms < 0)
+        return error(QStringLiteral("usage: advance NAME MS"));
+    c.key.advanceClock(ms);
+    return ok();
+}
+
 Result press(const KeyCommand& c)
 {
     return c.params.value(0).size() == 1 ? pressKey(c) : pressTransmitter(c);
@@ -233,6 +244,7 @@ constexpr std::pair<QLatin1StringView, Result (*)(const KeyCommand&)> keyCommand
     {QLatin1StringView("drop"), setSwitch},
     {QLatin1StringView("pair-delay"), setPairDelay},
     {QLatin1StringView("press"), press},
+    {QLatin1StringView("advance"), advanceClock},
     {QLatin1StringView("input-opens"), showInputOpens},
     {QLatin1StringView("push"), pushInput},
 };
@@ -245,7 +257,7 @@ QString CommandShell::help()
         "commands: env, list, add FIELDS, unplug NAME, plug NAME, store NAME, "
         "set NAME K MM C1 C2 C3 MO, received NAME, clear-received NAME, "
         "wait-received NAME COUNT [MS], wait-written NAME COUNT [MS], bindings NAME, fail-writes NAME on|off, "
-        "drop NAME on|off, pair-delay NAME MS, press NAME K [MS], press NAME ID, "
+        "drop NAME on|off, pair-delay NAME MS, press NAME K [MS], press NAME ID, advance NAME MS, "
         "input-opens NAME, push NAME BYTES, wait-child, quit");
 }
 

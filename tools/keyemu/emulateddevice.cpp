@@ -101,6 +101,14 @@ int EmulatedDevice::inputOpens() const
     return readers;
 }
 
+int EmulatedDevice::unreadInputEvents() const
+{
+    int unread = 0;
+    for (const auto& input : m_inputs)
+        unread += input->unread();
+    return unread;
+}
+
 int EmulatedDevice::pressKey(int k, int holdMs)
 {
     if (!m_node)
@@ -110,9 +118,18 @@ int EmulatedDevice::pressKey(int k, int holdMs)
         std::lock_guard lock(m_state->mutex);
         events = m_state->firmware.pressKey(k, KeyState::nowMs(), holdMs);
     }
+    const qint64 ahead = m_state->clockAheadMs;
+    for (SentEvent& e : events)
+        e.stampLaterMs = ahead;
     for (const auto& input : m_inputs)
         input->send(events);
     return int(events.size());
+}
+
+void EmulatedDevice::advanceClock(int ms)
+{
+    if (ms > 0)
+        m_state->clockAheadMs += ms;
 }
 
 std::array<quint8, 5> EmulatedDevice::record(int k) const

@@ -53,11 +53,18 @@ public:
     std::vector<QString> inputDevnodes() const;
     // The descriptors open on those nodes now.
     int inputOpens() const;
+    // Events sent to those nodes that a descriptor open on them has not read yet, summed over
+    // the descriptors: 0 once every reader has taken all of every press so far.
+    int unreadInputEvents() const;
 
     // Key k (0..7) pressed and held for holdMs: what its stored record says goes out through the
     // keyboard or the mouse interface, as Firmware::pressKey describes. The number of events
     // sent; none while unplugged or for a record that sends nothing.
     int pressKey(int k, int holdMs = DefaultHoldMs);
+    // The input events of presses from now on are stamped ms later than the monotonic clock
+    // says, as if ms had passed before them; they still arrive at once. Lets a test put two
+    // presses further apart than the program's repeat gap without waiting. Adds up.
+    void advanceClock(int ms);
 
     std::array<quint8, 5> record(int k) const;  // k: 0..7
     void setRecord(int k, const std::array<quint8, 5>& record);

@@ -215,8 +215,9 @@ gboolean onRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer data)
         while (taken < room && !queue.empty() && queue.front().dueMs <= now) {
             const SentEvent& e = queue.front();
             input_event ev{};
-            ev.input_event_sec = decltype(ev.input_event_sec)(e.dueMs / 1000);
-            ev.input_event_usec = decltype(ev.input_event_usec)((e.dueMs % 1000) * 1000);
+            const qint64 stampMs = e.dueMs + e.stampLaterMs;
+            ev.input_event_sec = decltype(ev.input_event_sec)(stampMs / 1000);
+            ev.input_event_usec = decltype(ev.input_event_usec)((stampMs % 1000) * 1000);
             ev.type = e.type;
             ev.code = e.code;
             ev.value = e.value;
@@ -306,6 +307,15 @@ int EventNode::opens() const
 {
     std::lock_guard lock(m_link->mutex);
     return int(m_link->queues.size());
+}
+
+int EventNode::unread() const
+{
+    std::lock_guard lock(m_link->mutex);
+    std::size_t unread = 0;
+    for (const auto& [client, queue] : m_link->queues)
+        unread += queue.size();
+    return int(unread);
 }
 
 QString EventNode::describe(const KeyModel& m, int interface, const EventLayout& layout)

@@ -41,6 +41,8 @@ public:
     void send(const std::vector<SentEvent>& events);
     // Descriptors opened on the node.
     int opens() const;
+    // Events queued for the descriptors open on the node and not read yet, summed over them.
+    int unread() const;
 
     // The udev description of the interface's four devices, parents first.
     static QString describe(const KeyModel& model, int interface, const EventLayout& layout);

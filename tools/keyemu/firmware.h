@@ -49,6 +49,8 @@ struct SentEvent {
     quint16 code = 0;
     qint32 value = 0;
     qint64 dueMs = 0;
+    // How much later than dueMs the event's time stamp reads: the key's clock advanced by a test.
+    qint64 stampLaterMs = 0;
     friend bool operator==(const SentEvent&, const SentEvent&) = default;
 };
 

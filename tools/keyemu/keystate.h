@@ -25,6 +25,8 @@ struct KeyState {
     Firmware firmware;  // guarded by mutex
     // Every open() of the key's node, on any plug.
     std::atomic<int> opens{0};
+    // How far the time stamps of the key's input events run ahead of the monotonic clock.
+    std::atomic<qint64> clockAheadMs{0};
 
     // Milliseconds on a monotonic clock: the firmware's time base.
     static qint64 nowMs();
