@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <memory>
+
 namespace tavrel::test {
 
 template <class Condition>
@@ -22,15 +24,14 @@ bool waitFor(Condition condition, int limitMs = 10000)
     return true;
 }
 
-// Lets the event loop run for a while, for checks that something does not happen.
-inline void runEventsFor(int ms)
+// Runs the event loop until everything posted before the call has been handled: a marker posted
+// now arrives after them. For checks that something does not happen, made at a known point.
+inline bool runPostedEvents(int limitMs = 10000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
+    const auto arrived = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [arrived] { *arrived = true; }, Qt::QueuedConnection);
+    return waitFor([&] { return *arrived; }, limitMs);
 }
 
 }  // namespace tavrel::test

@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QThread>
+#include <QTimer>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,7 +22,6 @@
 using namespace tavrel;
 using tavrel::emu::EmulatedDevice;
 using tavrel::emu::KeyModel;
-using tavrel::test::runEventsFor;
 using tavrel::test::testbed;
 using tavrel::test::waitFor;
 
@@ -405,6 +405,7 @@ TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
 
     testbed().unplug(emulated);
     ASSERT_TRUE(waitFor([&] { return !device->isPresent(); }));
+    EXPECT_FALSE(device->isReading());
     // Descriptor numbers freed by the unplug go to these pipes at once; a reader still using an
     // old number would take their bytes.
     for (int round = 0; round < 5; ++round) {
@@ -413,7 +414,13 @@ TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
             ASSERT_EQ(::pipe2(p.data(), O_NONBLOCK | O_CLOEXEC), 0);
             ASSERT_EQ(::write(p[1], "01234567", 8), 8);
         }
-        runEventsFor(40);
+        // A timer of the reader's period started now has ticked twice only once every timer of
+        // that period started before it has ticked since the pipes were filled.
+        QTimer tick;
+        int ticks = 0;
+        QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+        tick.start(device->pollPeriod());
+        ASSERT_TRUE(waitFor([&] { return ticks >= 2; }));
         for (auto& p : pipes) {
             char buffer[16];
             EXPECT_EQ(::read(p[0], buffer, sizeof buffer), 8);
