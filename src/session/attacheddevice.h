@@ -10,8 +10,8 @@
 #include "config/reportlog.h"
 #include "config/reports.h"
 #include "config/sentinput.h"
-#include "devices/capabilities.h"
-#include "devices/keyidentity.h"
+#include "devices/devicecapabilities.h"
+#include "devices/deviceidentity.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -62,8 +62,8 @@ public:
     ~AttachedDevice() override;
 
     HidDevice* device() const { return m_device.get(); }
-    const KeyIdentity& identity() const { return m_identity; }
-    const KeyCapabilities& capabilities() const { return m_capabilities; }
+    const DeviceIdentity& identity() const { return m_identity; }
+    const DeviceCapabilities& capabilities() const { return m_capabilities; }
     // "<product> (SN:<serial>)", as the device list shows it.
     QString itemText() const;
     // Whether this user may open the key's node; why not, when not.
@@ -205,8 +205,8 @@ private:
     void stopBindCountdown();
 
     std::unique_ptr<HidDevice> m_device;
-    KeyIdentity m_identity;
-    KeyCapabilities m_capabilities;
+    DeviceIdentity m_identity;
+    DeviceCapabilities m_capabilities;
     ReportLog& m_log;
     KeyAssignments m_assignments;
     bool m_gone = false;

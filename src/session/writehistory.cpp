@@ -25,7 +25,7 @@ void WriteHistory::setCommand(const QString& program, const QString& command)
 
 history::HistoryDevice WriteHistory::deviceOf(const AttachedDevice* key) const
 {
-    const KeyIdentity& identity = key->identity();
+    const DeviceIdentity& identity = key->identity();
     const auto& keys = m_session.devices();
     const bool shared = std::any_of(keys.begin(), keys.end(), [key, &identity](const AttachedDevice* other) {
         return other != key && other->identity().serial == identity.serial;

@@ -137,7 +137,7 @@ void MainWindow::showSelection()
 // What the selected device offers: its pages and groups, pairing, the window title, its keys.
 void MainWindow::showSelectedDevice()
 {
-    const KeyCapabilities caps = m_editor->selected() ? m_editor->selected()->capabilities() : KeyCapabilities{};
+    const DeviceCapabilities caps = m_editor->selected() ? m_editor->selected()->capabilities() : DeviceCapabilities{};
     m_mouseTab->setVisible(m_editor->mousePageShown());
     m_keyboardTriggerBox->setVisible(m_editor->triggerGroupsShown());
     m_mouseTriggerBox->setVisible(m_editor->triggerGroupsShown());

@@ -174,7 +174,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
 
     // Key 2 edited and not written when another program writes it: the status box says so, whole.
     radio("rightButtonRadio")->click();
-    const KeyIdentity& identity = form->editor()->selected()->identity();
+    const DeviceIdentity& identity = form->editor()->selected()->identity();
     DeviceNotice notice{identity.syspath, QStringLiteral("1-0000000000000000:1"), {}};
     notice.keys[1] = DeviceNotice::Key{KeyRecord{0x01, 0x04, 0, 0, 0x00}, true};
     const auto folder = platform::sharedFolder();

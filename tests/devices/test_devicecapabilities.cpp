@@ -1,4 +1,4 @@
-#include "devices/capabilities.h"
+#include "devices/devicecapabilities.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ TEST(Capabilities, DecodedFromTheSerial)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.serial);
-        const KeyCapabilities caps = decodeCapabilities(QStringLiteral("Key"), QString::fromLatin1(c.serial));
+        const DeviceCapabilities caps = decodeCapabilities(QStringLiteral("Key"), QString::fromLatin1(c.serial));
         EXPECT_TRUE(caps.decoded);
         EXPECT_EQ(caps.bindCapacity, c.capacity);
         EXPECT_EQ(caps.mousePageAtChange, c.mouseAfterChange);
@@ -53,7 +53,7 @@ TEST(Capabilities, ASerialThatIsNotACodeDecodesToThePlainestKey)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.serial);
-        const KeyCapabilities caps = decodeCapabilities(QString::fromUtf8(c.product), QString::fromUtf8(c.serial));
+        const DeviceCapabilities caps = decodeCapabilities(QString::fromUtf8(c.product), QString::fromUtf8(c.serial));
         EXPECT_FALSE(caps.decoded);
         EXPECT_FALSE(caps.wireless);
         EXPECT_FALSE(caps.triggerChoice);
