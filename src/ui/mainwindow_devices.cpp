@@ -178,7 +178,7 @@ void MainWindow::onDeviceButtonClicked(int device)
 
 void MainWindow::warnAboutAccess(const QString&)
 {
-    // Without the udev rule a key is found but cannot be written; say so instead of failing
+    // Without the udev rule a device is found but cannot be written; say so instead of failing
     // quietly.
     auto* box =
         new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavrel"), accessHelpText(), QMessageBox::Ok, this);
