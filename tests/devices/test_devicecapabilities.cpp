@@ -36,7 +36,7 @@ TEST(Capabilities, DecodedFromTheSerial)
 
 // Serials of other devices that share the ids, or broken ones: the plainest key, whatever part
 // of the code is missing, and never an error.
-TEST(Capabilities, ASerialThatIsNotACodeDecodesToThePlainestKey)
+TEST(Capabilities, ASerialThatIsNotACodeDecodesToThePlainestDevice)
 {
     const struct {
         const char* product;
