@@ -15,7 +15,7 @@ groups=(
   "run Tavrel's window (Qt's platform plugins and SVG, Qt's own Chinese texts, a Chinese font)"
   "qt6-qpa-plugins libqt6svg6 qt6-translations-l10n fonts-wqy-microhei"
 
-  "run the tests (GoogleTest, the emulated keys, a virtual X display)"
+  "run the tests (GoogleTest, the emulated devices, a virtual X display)"
   "libgtest-dev libgmock-dev umockdev libumockdev-dev xvfb xdotool x11-utils xauth libxtst-dev"
 
   "check the Debian package (desktop entry, AppStream metadata, Debian's checker)"

@@ -6,7 +6,7 @@
 # session under ThreadSanitizer, and each fuzz target for a bounded time (FUZZ_SECONDS, 20 by
 # default here). The builds are the presets of CMakePresets.json.
 #
-# ctest runs tests side by side: most of them wait on emulated keys and timers rather than
+# ctest runs tests side by side: most of them wait on emulated devices and timers rather than
 # compute. Tests that share something (the user's "/TestHook.<uid>" name) hold a resource lock
 # and never run together.
 set -euo pipefail
@@ -43,7 +43,7 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j "$jobs"
 echo "== asan built in $((SECONDS - phase)) s; every other test, with clazy alongside"
 # clazy (scripts/clazy.sh, on the plain build's commands) takes one core while the tests run:
-# they mostly wait on emulated keys and timers, as the ctest jobs beside each other already do.
+# they mostly wait on emulated devices and timers, as the ctest jobs beside each other already do.
 clazy_log=$(mktemp "${TMPDIR:-/tmp}/tavrel-clazy-log.XXXXXX")
 trap 'rm -f "$clazy_log"' EXIT
 clazy_start=$SECONDS

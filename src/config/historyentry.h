@@ -58,7 +58,7 @@ struct HistoryText {
 // The entries of a history file's text; a line that is not a whole entry is passed over.
 HistoryText readHistoryText(QByteArrayView text);
 
-// Who a device's history belongs to: its serial when the serial follows the key family's code
+// Who a device's history belongs to: its serial when the serial follows the device family's code
 // and no other attached device shares it, else the USB interface it is plugged into (so a device
 // with an undecodable serial moved to another port starts a new history).
 struct HistoryDevice {

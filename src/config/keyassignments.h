@@ -1,7 +1,7 @@
 #pragma once
-// What Tavrel holds of one attached key's assignments: for each of its keys a record, if it has
-// one, with where it came from and the text shown for it, and the number of keys the key said it
-// has. One of these belongs to each attached key and to nothing else.
+// What Tavrel holds of one attached device's assignments: for each of its keys a record, if it
+// has one, with where it came from and the text shown for it, and the number of keys the device
+// said it has. One of these belongs to each attached device and to nothing else.
 
 #include "config/devicenotice.h"
 #include "config/keyrecord.h"
@@ -15,8 +15,8 @@
 namespace tavrel {
 
 enum class RecordOrigin {
-    Read,     // the key answered with it
-    Written,  // written to the key, which took it
+    Read,     // the device answered with it
+    Written,  // written to the device, which took it
     Edited,   // the user changed it and has not written it yet
     Loaded,   // taken from a key file and not written yet
 };
@@ -34,7 +34,7 @@ struct StoredRecord {
 
 class KeyAssignments {
 public:
-    // The keys the key said it has, at most KeySlots; none before its first answer.
+    // The keys the device said it has, at most KeySlots; none before its first answer.
     std::optional<int> keyCount() const { return m_keyCount; }
     // The keys a view offers: none before the first answer.
     int shownKeys() const { return m_keyCount.value_or(0); }
@@ -51,16 +51,16 @@ public:
         KeptEdit,      // the key holds an edit the user has not written: the answer changes nothing
         NotAKeyIndex,  // an index beyond the slots
     };
-    // An answer to this key's own read. The key count is taken in any case but the last; the
+    // An answer to this device's own read. The key count is taken in any case but the last; the
     // record only where it replaces no unsent edit, unless `replaceEdits` (the user asked for the
-    // key's records). A Mode byte from FirstUnknownMode up keeps the Mode stored before; a key
-    // with no record before keeps the byte the key sent, so a write gives the key back its own.
+    // device's records). A Mode byte from FirstUnknownMode up keeps the Mode stored before; a key
+    // with no record before keeps the byte the device sent, so a write gives the key back its own.
     Answer takeAnswer(const KeyRecordResponse& answer, bool replaceEdits);
 
     // Key index k holds `record` from `origin`; `text` empty shows the record's display text.
     // Outside the slots nothing changes.
     void set(int k, const KeyRecord& record, RecordOrigin origin, const QString& text = {});
-    // The key took key k's record.
+    // The device took key k's record.
     void markWritten(int k);
 
     // What the device holds in key k as far as this process knows (what it answered, what was

@@ -1,6 +1,6 @@
 #pragma once
 // One key's assignment as the device stores it: five bytes, Modifiers, Code1, Code2, Code3 and Mode,
-// and the key-record answer the key sends for it. Hex text is for the report log, key files and
+// and the key-record answer the device sends for it. Hex text is for the report log, key files and
 // diagnostics only.
 
 #include <QString>

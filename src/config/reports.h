@@ -1,5 +1,5 @@
 #pragma once
-// The 8-byte report protocol between Tavrel and a key: output report builders, input report
+// The 8-byte report protocol between Tavrel and a device: output report builders, input report
 // classification and the report log's line formats.
 
 #include "config/keyrecord.h"

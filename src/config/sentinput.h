@@ -1,6 +1,6 @@
 #pragma once
 // What a device sends through its keyboard and mouse interfaces, read back as presses and releases
-// of a combination or mouse button, and which of the key's records give what was received. Pure.
+// of a combination or mouse button, and which of the device's records give what was received. Pure.
 
 #include "config/keyrecord.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // tavrelctl's command line: the sub-commands with their arguments and options, the help texts,
-// the exit codes, and which listed key a --device argument names. Pure functions.
+// the exit codes, and which listed device a --device argument names. Pure functions.
 
 #include <QString>
 #include <QStringList>
@@ -15,10 +15,10 @@ namespace tavrel::ctl {
 enum ExitCode {
     ExitOk = 0,
     ExitOther = 1,
-    ExitUsage = 2,             // bad arguments, an unknown key name, a feature the key lacks
-    ExitNoDevice = 3,          // no key, none that --device names, or it was unplugged
+    ExitUsage = 2,             // bad arguments, an unknown key name, a feature the device lacks
+    ExitNoDevice = 3,          // no device, none that --device names, or it was unplugged
     ExitPermissionDenied = 4,  // found, but this user may not open it: the udev rule is missing
-    ExitDeviceFailed = 5,      // the key did not answer, or keys were not written
+    ExitDeviceFailed = 5,      // the device did not answer, or keys were not written
     ExitBadFile = 6,           // a file that cannot be read or written, or that was refused
     ExitNoAnswer = 7,          // no transmitter answered a bind request
 };
@@ -58,16 +58,16 @@ std::variant<Command, Failure> parseCommandLine(const QStringList& arguments);
 // The overview (empty `verb`) or one sub-command's help; empty for a name that is none.
 QString helpText(const QString& verb = {});
 
-// A listed key as --device sees it.
+// A listed device as --device sees it.
 struct Candidate {
     QString id;  // its interface, as `tavrelctl list` shows it
     QString serial;
     bool receiver = false;  // its serial offers pairing
 };
 
-// The index of the listed key that `wanted` names: an id first, then a serial, then a list index.
-// A serial that two listed keys share names neither: they are listed with their ids. Without a
-// name: the only key, or, when `receiver` is asked for, the only receiver.
+// The index of the listed device that `wanted` names: an id first, then a serial, then a list index.
+// A serial that two listed devices share names neither: they are listed with their ids. Without a
+// name: the only device, or, when `receiver` is asked for, the only receiver.
 std::variant<int, Failure> pickDevice(const std::vector<Candidate>& listed, const QString& wanted,
                                       bool receiver = false);
 

@@ -17,16 +17,16 @@
 namespace tavrel::ctl {
 namespace {
 
-// How long `list` waits for a key's first answer, which tells its number of keys.
+// How long `list` waits for a device's first answer, which tells its number of keys.
 constexpr int ListAnswerMs = 1500;
 
 using Result = std::optional<Failure>;
 
-std::vector<Candidate> candidates(const std::vector<AttachedDevice*>& keys)
+std::vector<Candidate> candidates(const std::vector<AttachedDevice*>& devices)
 {
     std::vector<Candidate> result;
-    for (const AttachedDevice* k : keys)
-        result.push_back({k->identity().id(), k->identity().serial, k->capabilities().pairing});
+    for (const AttachedDevice* device : devices)
+        result.push_back({device->identity().id(), device->identity().serial, device->capabilities().pairing});
     return result;
 }
 
@@ -52,7 +52,7 @@ public:
 
     Result run()
     {
-        // What can be refused without a key is refused before any key is looked at.
+        // What can be refused without a device is refused before any device is looked at.
         std::optional<configfile::ConfigFile> config;
         if (m_command.verb == Verb::Restore) {
             auto loaded = loadFile();
@@ -97,20 +97,20 @@ public:
     }
 
 private:
-    // The key the command names, or the only one.
+    // The device the command names, or the only one.
     std::variant<AttachedDevice*, Failure> target(bool receiver = false)
     {
-        const auto& keys = m_driver.devices();
-        const auto picked = pickDevice(candidates(keys), m_command.device, receiver);
+        const auto& devices = m_driver.devices();
+        const auto picked = pickDevice(candidates(devices), m_command.device, receiver);
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedDevice* key = keys[std::size_t(std::get<int>(picked))];
-        if (receiver && !key->capabilities().pairing) {
+        AttachedDevice* device = devices[std::size_t(std::get<int>(picked))];
+        if (receiver && !device->capabilities().pairing) {
             return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 is not a receiver: it offers no "
                                                                                   "pairing.")
-                                             .arg(SessionDriver::nameOf(key)));
+                                             .arg(SessionDriver::nameOf(device)));
         }
-        return key;
+        return device;
     }
 
     // A line on standard error that does not end the command.
@@ -129,20 +129,20 @@ private:
 
     Result list()
     {
-        // Every key is asked at once; a key plugged in meanwhile is not listed.
-        const std::vector<QPointer<AttachedDevice>> keys(m_driver.devices().begin(), m_driver.devices().end());
+        // Every device is asked at once; a device plugged in meanwhile is not listed.
+        const std::vector<QPointer<AttachedDevice>> devices(m_driver.devices().begin(), m_driver.devices().end());
         std::vector<ListedDevice> listed;
         int waiting = 0;
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            const AttachedDevice* k = keys[i];
-            listed.push_back({int(i), k->identity().id(), k->identity().product, k->identity().serial,
-                              k->capabilities(), k->canWrite(), k->accessError(), std::nullopt});
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            const AttachedDevice* device = devices[i];
+            listed.push_back({int(i), device->identity().id(), device->identity().product, device->identity().serial,
+                              device->capabilities(), device->canWrite(), device->accessError(), std::nullopt});
         }
-        for (std::size_t i = 0; i < keys.size(); ++i) {
+        for (std::size_t i = 0; i < devices.size(); ++i) {
             if (!listed[i].openable)
                 continue;
             ++waiting;
-            m_driver.keyCount(keys[i], ListAnswerMs, [&listed, &waiting, i](std::optional<int> count) {
+            m_driver.keyCount(devices[i], ListAnswerMs, [&listed, &waiting, i](std::optional<int> count) {
                 listed[i].keyCount = count;
                 --waiting;
             });
@@ -152,16 +152,16 @@ private:
         return std::nullopt;
     }
 
-    // Picks the key and reads it.
+    // Picks the device and reads it.
     std::variant<AttachedDevice*, Failure> readTarget()
     {
         const auto picked = target();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedDevice* key = std::get<AttachedDevice*>(picked);
-        if (auto failure = m_driver.read(key))
+        AttachedDevice* device = std::get<AttachedDevice*>(picked);
+        if (auto failure = m_driver.read(device))
             return *failure;
-        return key;
+        return device;
     }
 
     Result show()
@@ -169,10 +169,11 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const AttachedDevice& key = *std::get<AttachedDevice*>(picked);
-        const std::vector<KeyRecord> records = key.assignments().records();
+        const AttachedDevice& device = *std::get<AttachedDevice*>(picked);
+        const std::vector<KeyRecord> records = device.assignments().records();
         if (m_command.json)
-            m_out << QString::fromUtf8(configfile::serialize(records, key.identity().serial, key.identity().product));
+            m_out << QString::fromUtf8(
+                configfile::serialize(records, device.identity().serial, device.identity().product));
         else
             print(keyLines(records));
         m_out.flush();
@@ -227,11 +228,11 @@ private:
     }
 
     // Writes the keys and says which were not written, and why.
-    Result writeAndWait(AttachedDevice* key, const QList<int>& keys)
+    Result writeAndWait(AttachedDevice* device, const QList<int>& keys)
     {
-        const QString name = SessionDriver::nameOf(key);
+        const QString name = SessionDriver::nameOf(device);
         std::optional<Result> outcome;
-        m_driver.write(key, keys,
+        m_driver.write(device, keys,
                        [&](const WriteOutcome& written, bool gone) { outcome = notWritten(name, written, gone); });
         if (!m_driver.waitFor([&] { return outcome.has_value(); }, SessionDriver::WriteLimitMs))
             return notWritten(name, WriteOutcome{keys}, false);
@@ -261,16 +262,16 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        const AttachedDevice& key = *std::get<AttachedDevice*>(picked);
-        const std::vector<KeyRecord> records = key.assignments().records();
-        const IoResult saved =
-            platform::writeUserFile(QFile::encodeName(m_command.file).toStdString(),
-                                    configfile::serialize(records, key.identity().serial, key.identity().product));
+        const AttachedDevice& device = *std::get<AttachedDevice*>(picked);
+        const std::vector<KeyRecord> records = device.assignments().records();
+        const IoResult saved = platform::writeUserFile(QFile::encodeName(m_command.file).toStdString(),
+                                                       configfile::serialize(records, device.identity().serial,
+                                                                             device.identity().product));
         if (!saved.ok())
             return fileWriteFailure(m_command.file, saved);
         print({QCoreApplication::translate("tavrelctl", "Saved %1 keys of %2 to %3.")
                    .arg(records.size())
-                   .arg(SessionDriver::nameOf(&key), m_command.file)});
+                   .arg(SessionDriver::nameOf(&device), m_command.file)});
         return std::nullopt;
     }
 
@@ -291,9 +292,9 @@ private:
         return std::move(std::get<configfile::ConfigFile>(parsed));
     }
 
-    // One key's restore as it goes: read, checked against the file, written.
-    struct KeyRestore {
-        QPointer<AttachedDevice> key;
+    // One device's restore as it goes: read, checked against the file, written.
+    struct DeviceRestore {
+        QPointer<AttachedDevice> device;
         QString name;
         bool done = false;
         std::optional<Failure> failure;
@@ -308,28 +309,32 @@ private:
         for (const configfile::KeyEntry& e : config.keys)
             fileKeys = std::max(fileKeys, e.key);
 
-        std::vector<KeyRestore> restores;
+        std::vector<DeviceRestore> restores;
         if (m_command.all) {
-            for (AttachedDevice* key : m_driver.devices())
-                restores.push_back(KeyRestore{key, SessionDriver::nameOf(key), false, std::nullopt, {}, false, false});
+            for (AttachedDevice* device : m_driver.devices())
+                restores.push_back(
+                    DeviceRestore{device, SessionDriver::nameOf(device), false, std::nullopt, {}, false, false});
             if (restores.empty())
                 return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "No device is attached."));
         } else {
             const auto picked = target();
             if (const Failure* failure = std::get_if<Failure>(&picked))
                 return *failure;
-            AttachedDevice* key = std::get<AttachedDevice*>(picked);
-            restores.push_back(KeyRestore{key, SessionDriver::nameOf(key), false, std::nullopt, {}, false, false});
+            AttachedDevice* device = std::get<AttachedDevice*>(picked);
+            restores.push_back(
+                DeviceRestore{device, SessionDriver::nameOf(device), false, std::nullopt, {}, false, false});
         }
-        // Every key at once, each at its own pace.
-        for (KeyRestore& r : restores)
+        // Every device at once, each at its own pace.
+        for (DeviceRestore& r : restores)
             restoreTo(r, config, fileKeys);
         m_driver.waitFor(
-            [&] { return std::all_of(restores.begin(), restores.end(), [](const KeyRestore& r) { return r.done; }); },
+            [&] {
+                return std::all_of(restores.begin(), restores.end(), [](const DeviceRestore& r) { return r.done; });
+            },
             SessionDriver::ReadLimitMs + SessionDriver::WriteLimitMs + 2000);
 
         if (!m_command.all) {
-            KeyRestore& r = restores.front();
+            DeviceRestore& r = restores.front();
             if (!r.done)
                 r.failure = Failure(ExitDeviceFailed,
                                     QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(r.name));
@@ -343,7 +348,7 @@ private:
         int written = 0, passedOver = 0;
         const int count = int(restores.size());
         for (int n = 0; n < count; ++n) {
-            KeyRestore& r = restores[std::size_t(n)];
+            DeviceRestore& r = restores[std::size_t(n)];
             const QString step = QStringLiteral("[%1/%2] ").arg(n + 1).arg(count);
             if (!r.done)
                 r.failure = Failure(ExitDeviceFailed,
@@ -374,17 +379,17 @@ private:
         return std::nullopt;
     }
 
-    // Starts the file's restore onto one key: read, checked, written; `r` says how it went once
-    // r.done. With --all, a key with another number of keys is passed over unless --fit.
-    void restoreTo(KeyRestore& r, const configfile::ConfigFile& config, int fileKeys)
+    // Starts the file's restore onto one device: read, checked, written; `r` says how it went once
+    // r.done. With --all, a device with another number of keys is passed over unless --fit.
+    void restoreTo(DeviceRestore& r, const configfile::ConfigFile& config, int fileKeys)
     {
-        m_driver.read(r.key, [this, &r, &config, fileKeys](std::optional<Failure> failure) {
-            if (failure || !r.key) {
+        m_driver.read(r.device, [this, &r, &config, fileKeys](std::optional<Failure> failure) {
+            if (failure || !r.device) {
                 r.failure = failure ? failure : SessionDriver::unplugged(r.name);
                 r.done = true;
                 return;
             }
-            const int keys = r.key->assignments().shownKeys();
+            const int keys = r.device->assignments().shownKeys();
             if (m_command.all && !m_command.fit && keys != fileKeys) {
                 r.passedOver = true;
                 r.line = QCoreApplication::translate("tavrelctl", "%1: passed over: it has %2 keys, the file %3 "
@@ -406,10 +411,10 @@ private:
             const configfile::RestorePlan plan = std::get<configfile::RestorePlan>(planned);
             QList<int> chosen;
             for (const configfile::KeyEntry& e : plan.write) {
-                r.key->setRecord(e.key - 1, e.record, RecordOrigin::Loaded);
+                r.device->setRecord(e.key - 1, e.record, RecordOrigin::Loaded);
                 chosen << e.key - 1;
             }
-            m_driver.write(r.key, chosen, [&r, plan, chosen, keys](const WriteOutcome& outcome, bool gone) {
+            m_driver.write(r.device, chosen, [&r, plan, chosen, keys](const WriteOutcome& outcome, bool gone) {
                 r.done = true;
                 r.failure = notWritten(r.name, outcome, gone);
                 if (r.failure)
@@ -436,9 +441,9 @@ private:
         const auto picked = target(true);
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedDevice* key = std::get<AttachedDevice*>(picked);
+        AttachedDevice* device = std::get<AttachedDevice*>(picked);
         print({QCoreApplication::translate("tavrelctl", "Press any key of the transmitter within 10 seconds.")});
-        const auto answered = m_driver.bind(key);
+        const auto answered = m_driver.bind(device);
         if (const Failure* failure = std::get_if<Failure>(&answered))
             return *failure;
         print({pairingText(std::get<PairingResponse>(answered))});
@@ -450,9 +455,9 @@ private:
         const auto picked = target(true);
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedDevice* key = std::get<AttachedDevice*>(picked);
-        const QString name = SessionDriver::nameOf(key);
-        if (auto failure = m_driver.unbind(key))
+        AttachedDevice* device = std::get<AttachedDevice*>(picked);
+        const QString name = SessionDriver::nameOf(device);
+        if (auto failure = m_driver.unbind(device))
             return failure;
         print({QCoreApplication::translate("tavrelctl", "Cleared every binding of %1: it takes every transmitter now.")
                    .arg(name)});
@@ -490,7 +495,7 @@ private:
         return std::nullopt;
     }
 
-    // Every history there is, without asking the keys anything.
+    // Every history there is, without asking the devices anything.
     Result historyOfAll()
     {
         const QStringList files = m_driver.session().history()->store().fileNames();
@@ -510,13 +515,13 @@ private:
         return std::nullopt;
     }
 
-    // The history --device names: that of an attached key, or one kept under that serial or id.
+    // The history --device names: that of an attached device, or one kept under that serial or id.
     Result history()
     {
-        const auto& keys = m_driver.devices();
-        const auto picked = pickDevice(candidates(keys), m_command.device);
+        const auto& devices = m_driver.devices();
+        const auto picked = pickDevice(candidates(devices), m_command.device);
         if (const int* index = std::get_if<int>(&picked))
-            return printHistory(m_driver.session().history()->deviceOf(keys[std::size_t(*index)]), false);
+            return printHistory(m_driver.session().history()->deviceOf(devices[std::size_t(*index)]), false);
         const WriteHistory* history = m_driver.session().history();
         for (const bool bySerial : {true, false}) {
             const history::HistoryDevice device{m_command.device, bySerial};
@@ -540,9 +545,9 @@ private:
         const auto picked = readTarget();
         if (const Failure* failure = std::get_if<Failure>(&picked))
             return *failure;
-        AttachedDevice* key = std::get<AttachedDevice*>(picked);
-        const QString name = SessionDriver::nameOf(key);
-        const auto read = entriesOf(m_driver.session().history()->deviceOf(key));
+        AttachedDevice* device = std::get<AttachedDevice*>(picked);
+        const QString name = SessionDriver::nameOf(device);
+        const auto read = entriesOf(m_driver.session().history()->deviceOf(device));
         if (const Failure* failure = std::get_if<Failure>(&read))
             return *failure;
         const auto& entries = std::get<std::vector<history::HistoryEntry>>(read);
@@ -568,7 +573,7 @@ private:
                                .arg(number));
         }
         const history::HistoryEntry& entry = entries[entries.size() - std::size_t(number)];
-        const history::UndoPlan plan = history::planUndo(entry, WriteHistory::heldRecords(*key));
+        const history::UndoPlan plan = history::planUndo(entry, WriteHistory::heldRecords(*device));
         if (!plan.differing.isEmpty() && !m_command.force) {
             QStringList lines{QCoreApplication::translate("tavrelctl", "Entry %1 cannot be undone: %2 of %3 changed "
                                                                        "since. Nothing was written; --force writes "
@@ -591,10 +596,10 @@ private:
         }
         QList<int> written;
         for (const history::KeyWrite& k : plan.restore) {
-            key->setRecord(k.key, k.written, RecordOrigin::Edited);
+            device->setRecord(k.key, k.written, RecordOrigin::Edited);
             written << k.key;
         }
-        if (auto failure = writeAndWait(key, written))
+        if (auto failure = writeAndWait(device, written))
             return failure;
         QStringList lines;
         for (const history::KeyWrite& k : plan.restore)

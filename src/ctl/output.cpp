@@ -1,7 +1,7 @@
 #include "ctl/output.h"
 
 #include "config/terminaltext.h"
-#include "devices/capabilities.h"
+#include "devices/devicecapabilities.h"
 #include "platform/filefailure.h"
 
 #include <QCoreApplication>
@@ -95,7 +95,7 @@ int displayWidth(QStringView text)
     return width;
 }
 
-QString offersText(const KeyCapabilities& caps)
+QString offersText(const DeviceCapabilities& caps)
 {
     if (!caps.decoded)
         return QCoreApplication::translate("tavrelctl", "unknown serial: keyboard only");

@@ -8,7 +8,7 @@
 #include "config/historyentry.h"
 #include "config/reports.h"
 #include "ctl/commandline.h"
-#include "devices/capabilities.h"
+#include "devices/devicecapabilities.h"
 #include "platform/ioresult.h"
 
 #include <QList>
@@ -26,7 +26,7 @@ struct ListedDevice {
     QString id;  // the device's interface: tells apart two devices with one serial
     QString product;
     QString serial;
-    KeyCapabilities capabilities;
+    DeviceCapabilities capabilities;
     bool openable = true;
     QString accessError;          // why it may not be opened
     std::optional<int> keyCount;  // none when it did not answer
@@ -38,7 +38,7 @@ int displayWidth(QStringView text);
 
 // What a device offers: "mouse buttons, trigger choice, pairing (capacity 4)", "keyboard only", or
 // that its serial is not one Tavrel knows.
-QString offersText(const KeyCapabilities& capabilities);
+QString offersText(const DeviceCapabilities& capabilities);
 
 // Every line of `tavrelctl list`: the devices that may be opened, then those that may not, with
 // the fix.

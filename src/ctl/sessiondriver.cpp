@@ -23,7 +23,7 @@ constexpr int UnbindLimitMs = 3000;
 
 SessionDriver::SessionDriver(DeviceSession& session) : m_session(session)
 {
-    // Whatever a key announces may be what a step waits for.
+    // Whatever a device announces may be what a step waits for.
     connect(&session, &DeviceSession::devicesChanged, this, &SessionDriver::wake);
     connect(&session, &DeviceSession::failed, this, &SessionDriver::wake);
 }
@@ -34,7 +34,7 @@ std::optional<Failure> SessionDriver::start()
     // The failure is noted only while the listing is waited for; the connection ends with `scope`.
     QObject scope;
     connect(&m_session, &DeviceSession::failed, &scope, [&failure](const QString& message) { failure = message; });
-    // Only the keys a command names are asked anything: the session itself reads none.
+    // Only the devices a command names are asked anything: the session itself reads none.
     m_session.start();
     if (m_session.isInert()) {
         return Failure(ExitOther, QCoreApplication::translate("tavrelctl", "udev is not available, so no device can be "
@@ -55,26 +55,26 @@ Failure SessionDriver::unplugged(const QString& name)
     return Failure(ExitNoDevice, QCoreApplication::translate("tavrelctl", "%1 was unplugged.").arg(name));
 }
 
-QString SessionDriver::nameOf(const AttachedDevice* key)
+QString SessionDriver::nameOf(const AttachedDevice* device)
 {
-    return key ? deviceName(key->identity().product, key->identity().serial) : QString();
+    return device ? deviceName(device->identity().product, device->identity().serial) : QString();
 }
 
-std::optional<Failure> SessionDriver::refusedAccess(const AttachedDevice* key) const
+std::optional<Failure> SessionDriver::refusedAccess(const AttachedDevice* device) const
 {
-    if (key->canWrite())
+    if (device->canWrite())
         return std::nullopt;
     return Failure(ExitPermissionDenied,
                    QCoreApplication::translate("tavrelctl", "Permission denied: %1 may not be opened (%2). %3")
-                       .arg(nameOf(key),
-                            key->accessError().isEmpty() ? QCoreApplication::translate("tavrelctl", "no access")
-                                                         : key->accessError(),
+                       .arg(nameOf(device),
+                            device->accessError().isEmpty() ? QCoreApplication::translate("tavrelctl", "no access")
+                                                            : device->accessError(),
                             accessFix()));
 }
 
-void SessionDriver::read(AttachedDevice* key, Done done)
+void SessionDriver::read(AttachedDevice* device, Done done)
 {
-    if (auto refused = refusedAccess(key)) {
+    if (auto refused = refusedAccess(device)) {
         done(refused);
         return;
     }
@@ -82,8 +82,8 @@ void SessionDriver::read(AttachedDevice* key, Done done)
     auto* context = new QObject(this);
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    const QString name = nameOf(key);
-    const QPointer<AttachedDevice> guarded(key);
+    const QString name = nameOf(device);
+    const QPointer<AttachedDevice> guarded(device);
     auto finished = std::make_shared<bool>(false);
     const auto finish = [this, context, done, finished](std::optional<Failure> failure) {
         if (std::exchange(*finished, true))
@@ -119,26 +119,26 @@ void SessionDriver::read(AttachedDevice* key, Done done)
         finish(Failure(ExitDeviceFailed, QCoreApplication::translate("tavrelctl", "%1 did not answer for %2.")
                                              .arg(name, keysText(guarded->keysNotAnswered()))));
     };
-    connect(key, &AttachedDevice::readFinished, context, ended);
-    connect(key, &QObject::destroyed, context, ended);
-    key->read(AttachedDevice::ReadKind::Explicit);
+    connect(device, &AttachedDevice::readFinished, context, ended);
+    connect(device, &QObject::destroyed, context, ended);
+    device->read(AttachedDevice::ReadKind::Explicit);
 }
 
-std::optional<Failure> SessionDriver::read(AttachedDevice* key)
+std::optional<Failure> SessionDriver::read(AttachedDevice* device)
 {
     std::optional<std::optional<Failure>> outcome;
-    read(key, [&outcome](std::optional<Failure> failure) { outcome = std::move(failure); });
+    read(device, [&outcome](std::optional<Failure> failure) { outcome = std::move(failure); });
     waitFor([&] { return outcome.has_value(); }, ReadLimitMs + 2000);
     if (!outcome)
         return Failure(ExitDeviceFailed,
-                       QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(nameOf(key)));
+                       QCoreApplication::translate("tavrelctl", "%1 did not answer.").arg(nameOf(device)));
     return *outcome;
 }
 
-void SessionDriver::keyCount(AttachedDevice* key, int timeoutMs, std::function<void(std::optional<int>)> done)
+void SessionDriver::keyCount(AttachedDevice* device, int timeoutMs, std::function<void(std::optional<int>)> done)
 {
     auto* context = new QObject(this);
-    const QPointer<AttachedDevice> guarded(key);
+    const QPointer<AttachedDevice> guarded(device);
     auto finished = std::make_shared<bool>(false);
     const auto finish = [=, this] {
         if (*finished)
@@ -148,27 +148,27 @@ void SessionDriver::keyCount(AttachedDevice* key, int timeoutMs, std::function<v
         done(guarded && guarded->answered() ? guarded->assignments().keyCount() : std::nullopt);
         wake();
     };
-    connect(key, &AttachedDevice::keyCountChanged, context, finish);
-    connect(key, &AttachedDevice::readFinished, context, [=] {
+    connect(device, &AttachedDevice::keyCountChanged, context, finish);
+    connect(device, &AttachedDevice::readFinished, context, [=] {
         if (!guarded || guarded->answered() || guarded->gone())
             finish();
         else
             guarded->read(AttachedDevice::ReadKind::Automatic);  // asked again until the time is up
     });
-    connect(key, &QObject::destroyed, context, finish);
+    connect(device, &QObject::destroyed, context, finish);
     QTimer::singleShot(timeoutMs, context, finish);
-    if (key->answered())
+    if (device->answered())
         QTimer::singleShot(0, context, finish);
     else
-        key->read(AttachedDevice::ReadKind::Automatic);
+        device->read(AttachedDevice::ReadKind::Automatic);
 }
 
-void SessionDriver::write(AttachedDevice* key, const QList<int>& keys, std::function<void(WriteOutcome, bool)> done)
+void SessionDriver::write(AttachedDevice* device, const QList<int>& keys, std::function<void(WriteOutcome, bool)> done)
 {
     auto* context = new QObject(this);
-    const QPointer<AttachedDevice> guarded(key);
+    const QPointer<AttachedDevice> guarded(device);
     auto finished = std::make_shared<bool>(false);
-    connect(key, &AttachedDevice::writeFinished, context, [=, this](const WriteOutcome& outcome) {
+    connect(device, &AttachedDevice::writeFinished, context, [=, this](const WriteOutcome& outcome) {
         if (std::exchange(*finished, true))
             return;
         context->deleteLater();
@@ -176,12 +176,12 @@ void SessionDriver::write(AttachedDevice* key, const QList<int>& keys, std::func
         wake();
     });
     auto noted = std::make_shared<bool>(false);
-    connect(key, &AttachedDevice::sharingChanged, context, [=, this] {
+    connect(device, &AttachedDevice::sharingChanged, context, [=, this] {
         if (guarded && guarded->waitingForOtherWrite() && m_note && !std::exchange(*noted, true))
             m_note(QCoreApplication::translate("tavrelctl", "%1: waiting while another Tavrel program writes it.")
                        .arg(nameOf(guarded)));
     });
-    key->writeKeys(keys);
+    device->writeKeys(keys);
 }
 
 std::variant<PairingResponse, Failure> SessionDriver::bind(AttachedDevice* receiver)

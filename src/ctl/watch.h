@@ -1,6 +1,6 @@
 #pragma once
-// tavrelctl watch: what a key sends through its keyboard and mouse interfaces, one line per press
-// and release, until the command is interrupted or the key goes. Names are the layout-independent
+// tavrelctl watch: what a device sends through its keyboard and mouse interfaces, one line per press
+// and release, until the command is interrupted or the device goes. Names are the layout-independent
 // ones of records and key files.
 
 #include "config/sentinput.h"

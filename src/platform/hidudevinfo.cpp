@@ -72,7 +72,7 @@ std::optional<HidIdentity> udevIdentity(UdevContext& context, const QString& sys
 {
     const UdevDevicePtr device = udevDeviceAt(context, syspath);
     const auto parents = device ? usbHidParentsOfHidraw(device.get()) : std::nullopt;
-    // Only a HID device right on a USB interface is one of the keys; the ids of the USB device
+    // Only a HID device right on a USB interface is one of our devices; the ids of the USB device
     // above any other are an adapter's or a receiver's.
     if (!parents)
         return std::nullopt;

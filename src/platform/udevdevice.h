@@ -32,10 +32,10 @@ inline udev_device* usbDeviceAbove(udev_device* device)
     return udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device");
 }
 
-// A HID device on USB as the keys are made: the HID device (bus 0003 when udev names one) hangs
+// A HID device on USB as our devices are made: the HID device (bus 0003 when udev names one) hangs
 // directly from an interface of a USB device. A HID device elsewhere (on Bluetooth, through uhid,
 // made by a driver below another HID device) may sit under some USB device too, but that device
-// is then a Bluetooth adapter or a receiver, not the key. Parents belong to their child.
+// is then a Bluetooth adapter or a receiver, not the device. Parents belong to their child.
 struct UsbHidParents {
     udev_device* hid = nullptr;
     udev_device* interface = nullptr;  // devtype usb_interface

@@ -20,7 +20,7 @@ QTimer* makeTimer(QObject* parent, int ms)
     auto* timer = new QTimer(parent);
     timer->setInterval(ms);
     timer->setSingleShot(true);
-    // A coarse timer may fire 5 % early: too early for the pauses the key needs.
+    // A coarse timer may fire 5 % early: too early for the pauses the device needs.
     timer->setTimerType(Qt::PreciseTimer);
     return timer;
 }
@@ -52,7 +52,7 @@ AttachedDevice::AttachedDevice(std::unique_ptr<HidDevice> device, ReportLog& log
     connect(m_writePause, &QTimer::timeout, this, &AttachedDevice::stepWrite);
     m_writeDeadline = makeTimer(this, WriteDeadlineMs);
     connect(m_writeDeadline, &QTimer::timeout, this, [this] {
-        // The key stopped taking reports: what is still queued for it is not waited for.
+        // The device stopped taking reports: what is still queued for it is not waited for.
         ++m_generation;
         m_write.outcome.notWritten << m_write.keys.value(m_write.index);
         ++m_write.index;
@@ -67,7 +67,7 @@ AttachedDevice::AttachedDevice(std::unique_ptr<HidDevice> device, ReportLog& log
 
     if (m_board) {
         m_lock = m_board->lockFor(m_identity.id());
-        // What was written before the key was found, its first read shows.
+        // What was written before the device was found, its first read shows.
         if (const auto notice = m_board->notice(m_identity.id()))
             m_lastNotice = notice->from;
         connect(m_board, &DeviceNoticeBoard::noticesChanged, this, &AttachedDevice::takeNotice);
@@ -176,7 +176,7 @@ void AttachedDevice::sendNextRead()
 {
     if (!m_read.running)
         return;
-    // Answers arrive during the pauses, so the key's count is looked at again each time.
+    // Answers arrive during the pauses, so the device's key count is looked at again each time.
     if (m_read.next >= readRequestCount(m_assignments.keyCount())) {
         m_read.sentAll = true;
         if (waitingForAnswers())
@@ -210,8 +210,8 @@ bool AttachedDevice::waitingForAnswers() const
 
 void AttachedDevice::answer(const KeyRecordResponse& response)
 {
-    // Only an answer to a request of this key's own read counts; any other (a late one, one
-    // that another program's request brought, one the key sent by itself) was logged and is
+    // Only an answer to a request of this device's own read counts; any other (a late one, one
+    // that another program's request brought, one the device sent by itself) was logged and is
     // left at that.
     const std::size_t k = std::size_t(response.keyIndex());
     if (!m_awaiting.test(k))
@@ -236,7 +236,7 @@ void AttachedDevice::finishRead()
 {
     if (!m_read.running)
         return;
-    // A key that never answered is one that failed; one that answered before stays read.
+    // A device that never answered is one that failed; one that answered before stays read.
     if (!answered())
         m_lastFailed = true;
     stopRead();
@@ -335,7 +335,7 @@ void AttachedDevice::stepWrite()
 {
     if (!m_write.running)
         return;
-    // Before the key said how many keys it has, any slot may be written that holds a record.
+    // Before the device said how many keys it has, any slot may be written that holds a record.
     const int limit = m_assignments.keyCount().value_or(KeySlots);
     while (m_write.index < m_write.keys.size()) {
         const int position = m_write.index;

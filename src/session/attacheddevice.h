@@ -1,17 +1,17 @@
 #pragma once
 // One attached device: its hidraw interface, who the device is and what it offers, its assignments as
 // typed records, its state, and its own paced read and write sequences and pairing requests, so
-// that several keys are read and written at once, each at the pace the key needs. Records reach
-// and leave this key only: an answer is taken only when this key's own read waits for it, and a
-// write sends only what this key holds.
+// that several devices are read and written at once, each at the pace the device needs. Records
+// reach and leave this device only: an answer is taken only when this device's own read waits for
+// it, and a write sends only what this device holds.
 
 #include "config/configio.h"
 #include "config/keyassignments.h"
 #include "config/reportlog.h"
 #include "config/reports.h"
 #include "config/sentinput.h"
-#include "devices/capabilities.h"
-#include "devices/keyidentity.h"
+#include "devices/devicecapabilities.h"
+#include "devices/deviceidentity.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -34,7 +34,7 @@ namespace platform {
 class FileLock;
 }
 
-// How long a written report may take before the key counts as not taking reports.
+// How long a written report may take before the device counts as not taking reports.
 constexpr int WriteDeadlineMs = 2000;
 // The longest a write of every key may take, and so the longest a write waits while another
 // Tavrel program writes the same device.
@@ -49,9 +49,9 @@ class AttachedDevice : public QObject {
 public:
     enum class State { Unread, Reading, Read, Writing, Failed, Gone };
     enum class ReadKind {
-        // The key was found or chosen, or has not answered yet: edits not written stay.
+        // The device was found or chosen, or has not answered yet: edits not written stay.
         Automatic,
-        // The user asked for the key's records: they replace whatever is shown.
+        // The user asked for the device's records: they replace whatever is shown.
         Explicit,
     };
 
@@ -62,30 +62,30 @@ public:
     ~AttachedDevice() override;
 
     HidDevice* device() const { return m_device.get(); }
-    const KeyIdentity& identity() const { return m_identity; }
-    const KeyCapabilities& capabilities() const { return m_capabilities; }
+    const DeviceIdentity& identity() const { return m_identity; }
+    const DeviceCapabilities& capabilities() const { return m_capabilities; }
     // "<product> (SN:<serial>)", as the device list shows it.
     QString itemText() const;
-    // Whether this user may open the key's node; why not, when not.
+    // Whether this user may open the device's node; why not, when not.
     bool canWrite() const;
     QString accessError() const;
 
     State state() const;
     const KeyAssignments& assignments() const { return m_assignments; }
-    // The key answered at least once since it was found.
-    // Whether the key has answered any read: the key count comes with every answer.
+    // The device answered at least once since it was found.
+    // Whether the device has answered any read: the key count comes with every answer.
     bool answered() const { return m_assignments.keyCount().has_value(); }
 
     // Reads every key. A read running serves an automatic request; an explicit one during an
     // automatic read starts it again, as explicit. Nothing is read while a write runs.
     void read(ReadKind kind);
     bool reading() const { return m_read.running; }
-    // Every key the key has answered during the last read.
+    // Every key the device has answered during the last read.
     bool readComplete() const;
-    // Keys (0-based) that did not answer during the last read, of those the key has.
+    // Keys (0-based) that did not answer during the last read, of those the device has.
     QList<int> keysNotAnswered() const;
 
-    // Writes every key the key has, or only the given keys (0-based, in ascending order). A key it
+    // Writes every key the device has, or only the given keys (0-based, in ascending order). A key it
     // does not have, or for which nothing is held, is reported as not written. Ignored while a
     // write runs; stops a read. While another Tavrel program writes the device, the write waits
     // for it (at most WriteLongestMs), takes what that program wrote, and goes on.
@@ -117,30 +117,30 @@ public:
     // Seconds the countdown of a bind has left; 0 when none runs.
     int bindCountdown() const { return m_bindCountdown; }
 
-    // --- what the key sends through its keyboard and mouse interfaces
-    // While watched, the key's input devices are read and each press and release is announced.
+    // --- what the device sends through its keyboard and mouse interfaces
+    // While watched, the device's input devices are read and each press and release is announced.
     void setInputWatched(bool on);
     KeyInput* input() const { return m_input; }
     // Input devices may have come or gone.
     void refindInput();
-    // The key (0-based) whose record, as the key holds it, sends `change`, when exactly one does;
-    // otherwise -1. Records not written yet are not what the key holds.
+    // The key (0-based) whose record, as the device holds it, sends `change`, when exactly one does;
+    // otherwise -1. Records not written yet are not what the device holds.
     int keySending(const InputChange& change) const;
 
-    // An input report of this key's node.
+    // An input report of this device's node.
     void handleReport(quint8 reportId, std::span<const quint8> data);
-    // The key was unplugged: what runs ends, and what was not written is reported so.
+    // The device was unplugged: what runs ends, and what was not written is reported so.
     void markGone();
     bool gone() const { return m_gone; }
 
 signals:
     // Key `key`'s record changed: read, edited or loaded.
     void recordChanged(int key);
-    // The key answered this key's read with a record that is now held.
+    // The device answered this device's read with a record that is now held.
     void answerTaken(int key);
-    // The key answered a request of this key's read, whether or not its record was taken.
+    // The device answered a request of this device's read, whether or not its record was taken.
     void readAnswered(int key);
-    // The key said how many keys it has, and it differs from before.
+    // The device said how many keys it has, and it differs from before.
     void keyCountChanged();
     void stateChanged();
     void readFinished();
@@ -162,7 +162,7 @@ signals:
     void clearRequestDone(bool sent);
     // The device sent a report, whatever it holds.
     void reportReceived();
-    // A press or release from the key's input devices, and the key that sends it or -1.
+    // A press or release from the device's input devices, and the key that sends it or -1.
     void inputReceived(const tavrel::InputChange& change, int key);
 
 private:
@@ -187,7 +187,7 @@ private:
 
     void sendNextRead();
     void answer(const KeyRecordResponse& response);
-    // Keys the running read still waits for, of those the key has.
+    // Keys the running read still waits for, of those the device has.
     bool waitingForAnswers() const;
     void finishRead();
     void stopRead();
@@ -205,8 +205,8 @@ private:
     void stopBindCountdown();
 
     std::unique_ptr<HidDevice> m_device;
-    KeyIdentity m_identity;
-    KeyCapabilities m_capabilities;
+    DeviceIdentity m_identity;
+    DeviceCapabilities m_capabilities;
     ReportLog& m_log;
     KeyAssignments m_assignments;
     bool m_gone = false;

@@ -131,7 +131,7 @@ bool DeviceEditor::mousePageShown() const
 {
     if (!m_selected)
         return false;
-    const KeyCapabilities& caps = m_selected->capabilities();
+    const DeviceCapabilities& caps = m_selected->capabilities();
     return m_selectedByChange ? caps.mousePageAtChange : caps.triggerChoice;
 }
 

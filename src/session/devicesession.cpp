@@ -151,9 +151,11 @@ void DeviceSession::watchInput(AttachedDevice* device, bool on)
         return;
     if (on && !m_inputMonitor && m_watcher->udev()) {
         m_inputMonitor = new platform::HotplugMonitor(m_watcher->udev(), this, "input");
-        for (const auto event : {&platform::HotplugMonitor::deviceAdded, &platform::HotplugMonitor::deviceRemoved,
-                                 &platform::HotplugMonitor::deviceChanged})
-            connect(m_inputMonitor, event, m_refindInput, qOverload<>(&QTimer::start));
+        // Input devices that came, went or changed: the watched devices look for theirs again.
+        const auto refind = qOverload<>(&QTimer::start);
+        connect(m_inputMonitor, &platform::HotplugMonitor::deviceAdded, m_refindInput, refind);
+        connect(m_inputMonitor, &platform::HotplugMonitor::deviceRemoved, m_refindInput, refind);
+        connect(m_inputMonitor, &platform::HotplugMonitor::deviceChanged, m_refindInput, refind);
     }
     device->setInputWatched(on);
 }

@@ -87,7 +87,7 @@ private:
 
     HidDeviceWatcher* m_watcher = nullptr;
     WriteHistory* m_history = nullptr;
-    // Writes shared with the user's other Tavrel programs; opened when the first key is found.
+    // Writes shared with the user's other Tavrel programs; opened when the first device is found.
     DeviceNoticeBoard* m_noticeBoard = nullptr;
     std::vector<AttachedDevice*> m_devices;
     bool m_scanned = false;
@@ -95,7 +95,7 @@ private:
 
     BoundedLog m_log;
 
-    // Input devices come and go apart from the hidraw interfaces: watched keys look again when
+    // Input devices come and go apart from the hidraw interfaces: watched devices look again when
     // udev says so, once for a burst of such changes.
     platform::HotplugMonitor* m_inputMonitor = nullptr;
     QTimer* m_refindInput = nullptr;

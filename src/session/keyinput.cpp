@@ -82,7 +82,7 @@ void KeyInput::refind()
         if (free == m_sources.end())
             break;
         auto reader = std::make_unique<platform::InputEventReader>(node.devnode, m_pollPeriod);
-        // What is read must be this key's own interface: a node taken by another device since
+        // What is read must be this device's own interface: a node taken by another device since
         // udev listed it, or one that says it is another device, is let go of at once.
         if (reader->isOpen() && !reader->isDevice(node.deviceNumber, UsbBus, identity->vendorId, identity->productId)) {
             qCWarning(lcKeyInput, "%s", qUtf8Printable(reader->error()));

@@ -1,5 +1,5 @@
 #pragma once
-// What one attached key sends through its keyboard and mouse interfaces, while someone watches
+// What one attached device sends through its keyboard and mouse interfaces, while someone watches
 // it: its input event devices, read on the event loop, and the presses and releases they report.
 // The devices are found again whenever the session says input devices may have come or gone.
 
@@ -21,19 +21,19 @@ class UdevContext;
 class KeyInput : public QObject {
     Q_OBJECT
 public:
-    // The key's hidraw interface at `syspath`; pollPeriodMs as HidDevice::setPollPeriod takes it.
+    // The device's hidraw interface at `syspath`; pollPeriodMs as HidDevice::setPollPeriod takes it.
     // Finds and opens its input devices at once.
     KeyInput(std::shared_ptr<platform::UdevContext> udev, QString syspath, int pollPeriodMs, QObject* parent = nullptr);
     ~KeyInput() override;
 
-    // Opens the key's input devices that are not open yet, and lets go of those that have gone.
+    // Opens the device's input devices that are not open yet, and lets go of those that have gone.
     void refind();
     // Lets go of every device at once.
     void stop();
 
     // The nodes read now.
     QStringList nodes() const;
-    // Input devices of the key that could not be opened, and why the first could not.
+    // Input devices of the device that could not be opened, and why the first could not.
     const QString& openError() const { return m_openError; }
     bool openDenied() const { return m_openDenied; }
 

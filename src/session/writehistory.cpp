@@ -23,46 +23,47 @@ void WriteHistory::setCommand(const QString& program, const QString& command)
     m_command = command;
 }
 
-history::HistoryDevice WriteHistory::deviceOf(const AttachedDevice* key) const
+history::HistoryDevice WriteHistory::deviceOf(const AttachedDevice* device) const
 {
-    const KeyIdentity& identity = key->identity();
-    const auto& keys = m_session.devices();
-    const bool shared = std::any_of(keys.begin(), keys.end(), [key, &identity](const AttachedDevice* other) {
-        return other != key && other->identity().serial == identity.serial;
+    const DeviceIdentity& identity = device->identity();
+    const auto& devices = m_session.devices();
+    const bool shared = std::any_of(devices.begin(), devices.end(), [device, &identity](const AttachedDevice* other) {
+        return other != device && other->identity().serial == identity.serial;
     });
-    return history::historyDevice(identity.serial, key->capabilities().decoded, shared, identity.id());
+    return history::historyDevice(identity.serial, device->capabilities().decoded, shared, identity.id());
 }
 
-void WriteHistory::track(AttachedDevice* key)
+void WriteHistory::track(AttachedDevice* device)
 {
-    connect(key, &AttachedDevice::writeStarting, this, [this, key](const QList<int>& keys) { recordWrite(key, keys); });
+    connect(device, &AttachedDevice::writeStarting, this,
+            [this, device](const QList<int>& keys) { recordWrite(device, keys); });
 }
 
-std::vector<std::optional<KeyRecord>> WriteHistory::heldRecords(const AttachedDevice& key)
+std::vector<std::optional<KeyRecord>> WriteHistory::heldRecords(const AttachedDevice& device)
 {
     std::vector<std::optional<KeyRecord>> records;
-    for (int k = 0; k < key.assignments().shownKeys(); ++k)
-        records.push_back(key.assignments().held(k));
+    for (int k = 0; k < device.assignments().shownKeys(); ++k)
+        records.push_back(device.assignments().held(k));
     return records;
 }
 
-void WriteHistory::recordWrite(const AttachedDevice* key, const QList<int>& keys)
+void WriteHistory::recordWrite(const AttachedDevice* device, const QList<int>& keys)
 {
     if (!enabled())
         return;
-    const history::HistoryDevice device = deviceOf(key);
-    const std::vector<std::optional<KeyRecord>> held = heldRecords(*key);
+    const history::HistoryDevice historyDevice = deviceOf(device);
+    const std::vector<std::optional<KeyRecord>> held = heldRecords(*device);
     history::HistoryEntry entry;
     entry.time = QDateTime::currentDateTimeUtc();
     entry.program = m_program;
     entry.command = m_command;
-    entry.device = device.id;
-    entry.product = key->identity().product;
-    entry.serial = key->identity().serial;
-    entry.port = key->identity().id();
-    const int limit = key->assignments().keyCount().value_or(KeySlots);
+    entry.device = historyDevice.id;
+    entry.product = device->identity().product;
+    entry.serial = device->identity().serial;
+    entry.port = device->identity().id();
+    const int limit = device->assignments().keyCount().value_or(KeySlots);
     for (const int k : keys) {
-        const auto& record = key->assignments().at(k);
+        const auto& record = device->assignments().at(k);
         if (k < 0 || k >= limit || !record)
             continue;
         const std::optional<KeyRecord> before = std::size_t(k) < held.size() ? held[std::size_t(k)] : std::nullopt;
@@ -70,9 +71,9 @@ void WriteHistory::recordWrite(const AttachedDevice* key, const QList<int>& keys
     }
     if (entry.keys.empty())
         return;
-    const IoResult appended = m_store.append(device.fileName(), history::entryLine(entry), history::KeptEntries);
+    const IoResult appended = m_store.append(historyDevice.fileName(), history::entryLine(entry), history::KeptEntries);
     if (!appended.ok())
-        emit failed(key->itemText(), appended);
+        emit failed(device->itemText(), appended);
 }
 
 WriteHistory::Entries WriteHistory::entries(const history::HistoryDevice& device) const

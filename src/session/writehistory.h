@@ -20,7 +20,7 @@ class DeviceSession;
 class WriteHistory : public QObject {
     Q_OBJECT
 public:
-    // For the keys of `session`, in the folder of HistoryStore::defaultFolder().
+    // For the devices of `session`, in the folder of HistoryStore::defaultFolder().
     explicit WriteHistory(const DeviceSession& session, QObject* parent = nullptr);
 
     // Off when the environment variable TAVREL_HISTORY is "0".
@@ -32,15 +32,15 @@ public:
     void setCommand(const QString& program, const QString& command);
     const QString& command() const { return m_command; }
 
-    // Who `key`'s history belongs to, among the keys attached now.
-    history::HistoryDevice deviceOf(const AttachedDevice* key) const;
+    // Who `device`'s history belongs to, among the devices attached now.
+    history::HistoryDevice deviceOf(const AttachedDevice* device) const;
 
-    // Adds an entry for each write of `key`, until it goes.
-    void track(AttachedDevice* key);
+    // Adds an entry for each write of `device`, until it goes.
+    void track(AttachedDevice* device);
 
-    // Adds the entry of a write of `keys` (0-based) of `key` that is about to send: of the keys
+    // Adds the entry of a write of `keys` (0-based) of `device` that is about to send: of the keys
     // it holds a record for. Does nothing while the history is off.
-    void recordWrite(const AttachedDevice* key, const QList<int>& keys);
+    void recordWrite(const AttachedDevice* device, const QList<int>& keys);
 
     struct Entries {
         IoResult outcome = IoResult::success();
@@ -49,9 +49,9 @@ public:
     Entries entries(const history::HistoryDevice& device) const;
     Entries entriesIn(const QString& fileName) const;
 
-    // Per key index the record `key` holds as far as this program knows: read from it, written
+    // Per key index the record `device` holds as far as this program knows: read from it, written
     // to it by this program or another, not an edit that was not written.
-    static std::vector<std::optional<KeyRecord>> heldRecords(const AttachedDevice& key);
+    static std::vector<std::optional<KeyRecord>> heldRecords(const AttachedDevice& device);
 
 signals:
     // The history of the device `itemText` names could not be written; the write went on.

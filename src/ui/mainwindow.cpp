@@ -339,7 +339,7 @@ void MainWindow::buildButtons()
 
 void MainWindow::buildEmptyState()
 {
-    // Where the key picker and the pages are once a key is found; shown once a scan found none.
+    // Where the key picker and the pages are once a device is found; shown once a scan found none.
     m_emptyHelp = new QLabel(m_root);
     m_emptyHelp->hide();
     m_emptyHelp->setObjectName(QStringLiteral("emptyHelp"));

@@ -197,7 +197,7 @@ private:
     ui::CircleButton* m_writeButton = nullptr;
     QProgressBar* m_writeProgress = nullptr;
     ui::MessagePopup* m_messagePopup = nullptr;
-    // What to do when no key is found, in the space the pages take otherwise.
+    // What to do when no device is found, in the space the pages take otherwise.
     QLabel* m_emptyHelp = nullptr;
 
     DeviceSession* m_session = nullptr;

@@ -137,7 +137,7 @@ void MainWindow::showSelection()
 // What the selected device offers: its pages and groups, pairing, the window title, its keys.
 void MainWindow::showSelectedDevice()
 {
-    const KeyCapabilities caps = m_editor->selected() ? m_editor->selected()->capabilities() : KeyCapabilities{};
+    const DeviceCapabilities caps = m_editor->selected() ? m_editor->selected()->capabilities() : DeviceCapabilities{};
     m_mouseTab->setVisible(m_editor->mousePageShown());
     m_keyboardTriggerBox->setVisible(m_editor->triggerGroupsShown());
     m_mouseTriggerBox->setVisible(m_editor->triggerGroupsShown());
@@ -178,7 +178,7 @@ void MainWindow::onDeviceButtonClicked(int device)
 
 void MainWindow::warnAboutAccess(const QString&)
 {
-    // Without the udev rule a key is found but cannot be written; say so instead of failing
+    // Without the udev rule a device is found but cannot be written; say so instead of failing
     // quietly.
     auto* box =
         new QMessageBox(QMessageBox::Warning, QStringLiteral("Tavrel"), accessHelpText(), QMessageBox::Ok, this);

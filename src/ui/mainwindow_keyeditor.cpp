@@ -29,7 +29,7 @@ void MainWindow::showKey()
 {
     // Every control of the page shows what the selected key's record decodes to, and nothing
     // else: a write sends exactly what is shown. A key that holds no record (none selected, or
-    // one whose key has not answered) shows an empty keyboard page, never another key's record.
+    // one whose device has not answered) shows an empty keyboard page, never another key's record.
     const int s = selectedKey();
     const QScopedValueRollback<bool> showing(m_showing, true);
     const auto& stored = m_editor->shownRecord(s);

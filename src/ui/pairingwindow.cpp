@@ -134,7 +134,7 @@ void PairingWindow::showInstructions()
 {
     const AttachedDevice* receiver = m_editor ? m_editor->selected() : nullptr;
     m_messages->setPlainText(
-        pairingInstructions((receiver ? receiver->capabilities() : KeyCapabilities{}).bindCapacity));
+        pairingInstructions((receiver ? receiver->capabilities() : DeviceCapabilities{}).bindCapacity));
 }
 
 void PairingWindow::onBindClicked()

@@ -1,14 +1,14 @@
-// Prints how long tavrelctl takes as a program, process start included, against emulated keys:
-// `show` on an eight-key key as a ratio to its read's protocol pauses, `restore --all` onto 1, 8
-// and 16 eight-key keys as a ratio to one key's read and write pauses (goal: 1.3 at most, for
-// every count), and `list` with 1, 8, 25 and 32 keys attached. Starts the emulator itself (no
+// Prints how long tavrelctl takes as a program, process start included, against emulated devices:
+// `show` on an eight-key device as a ratio to its read's protocol pauses, `restore --all` onto 1, 8
+// and 16 eight-key devices as a ratio to one device's read and write pauses (goal: 1.3 at most, for
+// every count), and `list` with 1, 8, 25 and 32 devices attached. Starts the emulator itself (no
 // umockdev-wrapper needed):
 //   build/bin/bench_ctl [rounds]
 //
 // Two things of the emulation weigh on the figures. umockdev's preload library loads with every
 // run. And an emulated node never signals a report, so an answer is seen only at the next read
-// of the poll period (10 ms here), where a real key's is seen at once. umockdev 0.17's preload
-// also tracks at most 50 emulated descriptors per process, one for each open key.
+// of the poll period (10 ms here), where a real device's is seen at once. umockdev 0.17's preload
+// also tracks at most 50 emulated descriptors per process, one for each open device.
 
 #include "config/configfile.h"
 #include "config/configio.h"
@@ -58,7 +58,7 @@ Figures timeRuns(Emulator& emu, const QStringList& arguments, int rounds)
     return f;
 }
 
-QStringList keys(int count, int keysEach)
+QStringList deviceFields(int count, int keysEach)
 {
     QStringList fields;
     for (int i = 0; i < count; ++i)
@@ -73,7 +73,7 @@ QStringList keys(int count, int keysEach)
 
 int main(int argc, char** argv)
 {
-    // The emulated keys' nodes never signal data: tavrelctl's device layer reads after each
+    // The emulated devices' nodes never signal data: tavrelctl's device layer reads after each
     // period (the program inherits this).
     if (qEnvironmentVariableIsEmpty("TAVREL_POLL_PERIOD_MS"))
         qputenv("TAVREL_POLL_PERIOD_MS", "10");
@@ -83,13 +83,13 @@ int main(int argc, char** argv)
 
     {
         Emulator emu;
-        if (!emu.start(keys(1, 8), &why)) {
+        if (!emu.start(deviceFields(1, 8), &why)) {
             std::fprintf(stderr, "%s\n", qPrintable(why));
             return 1;
         }
         const double pauses = 8.0 * ReadPauseMs;
         const Figures show = timeRuns(emu, {QStringLiteral("show")}, rounds);
-        std::printf("tavrelctl show, 8-key key, %d rounds: median %.0f ms, best %.0f ms; "
+        std::printf("tavrelctl show, 8-key device, %d rounds: median %.0f ms, best %.0f ms; "
                     "ratio to the read's pauses (%.0f ms): median %.2f, best %.2f%s\n",
                     rounds, show.medianMs, show.bestMs, pauses, show.medianMs / pauses, show.bestMs / pauses,
                     show.failed ? " (some runs failed)" : "");
@@ -97,7 +97,7 @@ int main(int argc, char** argv)
         std::printf("tavrelctl --help, the process start and end alone: median %.0f ms\n", help.medianMs);
     }
     {
-        // One key's pauses: seven read requests and seven written keys, 50 and 150 ms after each.
+        // One device's pauses: seven read requests and seven written keys, 50 and 150 ms after each.
         const double pauses = 7.0 * ReadPauseMs + 7.0 * WritePauseMs;
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("keys.json"));
@@ -112,31 +112,31 @@ int main(int argc, char** argv)
         out.close();
         for (int count : {1, 8, 16}) {
             Emulator emu;
-            if (!emu.start(keys(count, 8), &why)) {
+            if (!emu.start(deviceFields(count, 8), &why)) {
                 std::fprintf(stderr, "%s\n", qPrintable(why));
                 return 1;
             }
             const Figures restore = timeRuns(emu, {QStringLiteral("restore"), file, QStringLiteral("--all")}, rounds);
             std::printf(
-                "tavrelctl restore --all, %2d 8-key keys, %d rounds: median %.0f ms, best %.0f ms; ratio to one "
-                "key's pauses (%.0f ms): median %.2f, best %.2f%s\n",
+                "tavrelctl restore --all, %2d 8-key devices, %d rounds: median %.0f ms, best %.0f ms; ratio to one "
+                "device's pauses (%.0f ms): median %.2f, best %.2f%s\n",
                 count, rounds, restore.medianMs, restore.bestMs, pauses, restore.medianMs / pauses,
                 restore.bestMs / pauses, restore.failed ? " (some runs failed)" : "");
         }
     }
     for (int count : {1, 8, 25, 32}) {
         Emulator emu;
-        if (!emu.start(keys(count, 6), &why)) {
+        if (!emu.start(deviceFields(count, 6), &why)) {
             std::fprintf(stderr, "%s\n", qPrintable(why));
             return 1;
         }
         const Figures list = timeRuns(emu, {QStringLiteral("list")}, rounds);
         if (list.failed == rounds) {
-            std::printf("tavrelctl list, %2d keys: every run failed (%s)\n", count, qPrintable(list.firstFailure));
+            std::printf("tavrelctl list, %2d devices: every run failed (%s)\n", count, qPrintable(list.firstFailure));
             continue;
         }
-        std::printf("tavrelctl list, %2d keys, %d rounds: median %.0f ms, best %.0f ms (%.1f ms per key)%s\n", count,
-                    rounds, list.medianMs, list.bestMs, list.medianMs / count,
+        std::printf("tavrelctl list, %2d devices, %d rounds: median %.0f ms, best %.0f ms (%.1f ms per device)%s\n",
+                    count, rounds, list.medianMs, list.bestMs, list.medianMs / count,
                     list.failed ? " (some runs failed)" : "");
     }
     return 0;

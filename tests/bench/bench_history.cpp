@@ -1,6 +1,6 @@
 // Prints what the write history costs a write: the time one entry's append takes (a line of
 // eight keys, synced to the disk, with the file trimmed now and then), and the time a write of
-// every key of an emulated eight-key key takes with the history on and off. The histories go to
+// every key of an emulated eight-key device takes with the history on and off. The histories go to
 // a temporary folder. Run under umockdev-wrapper:
 //   umockdev-wrapper build/bin/bench_history [rounds]
 
@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     std::printf("append of an eight-key entry (250 times): median %.3f ms, longest %.3f ms\n", median(appends),
                 *std::max_element(appends.begin(), appends.end()));
 
-    // Writes of every key of an eight-key key, the history on and off in turn.
+    // Writes of every key of an eight-key device, the history on and off in turn.
     emu::Testbed testbed;
     DeviceSession session;
     DeviceEditor editor(session);
@@ -82,7 +82,7 @@ int main(int argc, char** argv)
     model.keys = 8;
     testbed.add(model);
     if (!runUntil([&] { return !editor.busy() && editor.shownKeys() == 8; })) {
-        std::printf("the emulated key was not read\n");
+        std::printf("the emulated device was not read\n");
         return 1;
     }
     AttachedDevice* device = editor.selected();

@@ -1,8 +1,8 @@
-// Prints what idle keys whose nodes are open cost while nothing happens: wake-ups per second (voluntary
+// Prints what idle devices whose nodes are open cost while nothing happens: wake-ups per second (voluntary
 // context switches of the whole process, the emulator's thread included), CPU in percent of one
-// core, and the numbers of threads and descriptors, for 1, 8 and 16 emulated keys: once as the
+// core, and the numbers of threads and descriptors, for 1, 8 and 16 emulated devices: once as the
 // product reads, when a node says a report came, and once with the 10 ms poll period that
-// programs run against emulated nodes use. Goal: threads that do not grow with the keys. Run
+// programs run against emulated nodes use. Goal: threads that do not grow with the devices. Run
 // under umockdev-wrapper:
 //   umockdev-wrapper build/bin/bench_idle_readers [seconds]
 
@@ -74,11 +74,11 @@ int main(int argc, char** argv)
 
     const auto udev = platform::UdevContext::create();
     std::vector<std::unique_ptr<HidDevice>> open;
-    for (const int keys : {0, 1, 8, 16}) {
-        while (int(open.size()) < keys) {
+    for (const int devices : {0, 1, 8, 16}) {
+        while (int(open.size()) < devices) {
             const auto info = platform::hidInterfaceAt(*udev, testbed.add({}).syspath());
             if (!info) {
-                std::fprintf(stderr, "no emulated key found\n");
+                std::fprintf(stderr, "no emulated device found\n");
                 return 1;
             }
             open.push_back(std::make_unique<HidDevice>(*info, udev));
@@ -94,11 +94,11 @@ int main(int argc, char** argv)
             runEventLoop(seconds * 1000);
             const Usage after = usage();
             const double elapsed = double(wall.elapsed()) / 1000.0;
-            std::printf("%2d keys open, idle, %-22s %7.1f wake-ups/s  %5.2f %% CPU  %3d threads  %3d descriptors\n",
-                        keys, period ? "poll period 10 ms:" : "read when told:",
+            std::printf("%2d devices open, idle, %-22s %7.1f wake-ups/s  %5.2f %% CPU  %3d threads  %3d descriptors\n",
+                        devices, period ? "poll period 10 ms:" : "read when told:",
                         double(after.wakeUps - before.wakeUps) / elapsed,
                         100.0 * (after.cpuSeconds - before.cpuSeconds) / elapsed, threadCount(), descriptorCount());
-            if (keys == 0)
+            if (devices == 0)
                 break;
         }
     }

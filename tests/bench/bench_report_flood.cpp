@@ -1,4 +1,4 @@
-// Prints the memory of a device session before and after an emulated key floods it with reports
+// Prints the memory of a device session before and after an emulated device floods it with reports
 // nobody asked for (50,000 by default): the report log keeps its latest lines only, so once it is
 // full the resident set stays where it is, whatever the number of reports. Run under
 // umockdev-wrapper:
@@ -37,7 +37,7 @@ long residentKb()
 
 int main(int argc, char** argv)
 {
-    // The emulated keys' nodes never signal data: the device layer reads after each period.
+    // The emulated devices' nodes never signal data: the device layer reads after each period.
     if (qEnvironmentVariableIsEmpty("TAVREL_POLL_PERIOD_MS"))
         qputenv("TAVREL_POLL_PERIOD_MS", "10");
     QCoreApplication app(argc, argv);
@@ -51,9 +51,9 @@ int main(int argc, char** argv)
     emu::KeyModel model;
     model.name = QStringLiteral("flood");
     model.serial = QStringLiteral("320000000001");
-    emu::EmulatedDevice& key = testbed.add(model);
+    emu::EmulatedDevice& device = testbed.add(model);
     if (!runUntil([&] { return editor.selected() && editor.selected()->readComplete() && !editor.busy(); })) {
-        std::fprintf(stderr, "bench_report_flood: the emulated key was not read\n");
+        std::fprintf(stderr, "bench_report_flood: the emulated device was not read\n");
         return 1;
     }
 
@@ -66,7 +66,7 @@ int main(int argc, char** argv)
             const int batch = std::min(32, count - sent);
             const quint64 target = logged + quint64(batch);
             for (int i = 0; i < batch; ++i)
-                key.pushInput(kinds[(sent + i) % 3]);
+                device.pushInput(kinds[(sent + i) % 3]);
             if (!runUntil([&] { return logged >= target; }))
                 return false;
             sent += batch;

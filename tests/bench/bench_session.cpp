@@ -1,5 +1,5 @@
 // Prints how closely the device session keeps to the protocol's pauses, and how long the event
-// loop is held up while it reads and writes, against an emulated eight-key key. Run under
+// loop is held up while it reads and writes, against an emulated eight-key device. Run under
 // umockdev-wrapper:
 //   umockdev-wrapper build/bin/bench_session [rounds]
 
@@ -61,7 +61,7 @@ private:
 
 int main(int argc, char** argv)
 {
-    // The emulated keys' nodes never signal data: the device layer reads after each period.
+    // The emulated devices' nodes never signal data: the device layer reads after each period.
     if (qEnvironmentVariableIsEmpty("TAVREL_POLL_PERIOD_MS"))
         qputenv("TAVREL_POLL_PERIOD_MS", "10");
     // Its writes' history goes to a folder of its own, not the user's.
@@ -85,7 +85,7 @@ int main(int argc, char** argv)
             QObject::connect(device, &AttachedDevice::writeFinished, selection.get(), [&] { written = true; });
     });
 
-    const double readPauses = 8 * ReadPauseMs;  // an eight-key key: eight requests
+    const double readPauses = 8 * ReadPauseMs;  // an eight-key device: eight requests
     const double writePauses = 8 * WritePauseMs;
     std::printf("round  plug->first key  plug->read done  read/pauses  write  write/pauses  stall read  stall write\n");
     for (int round = 0; round < rounds; ++round) {
@@ -98,7 +98,7 @@ int main(int argc, char** argv)
         QElapsedTimer clock;
         clock.start();
         stall.start();
-        emu::EmulatedDevice& key = testbed.add(model);
+        emu::EmulatedDevice& device = testbed.add(model);
         runUntil([&] { return answered; });
         const double firstKey = double(clock.nsecsElapsed()) / 1e6;
         // The read is over once its last pause is.
@@ -120,7 +120,7 @@ int main(int argc, char** argv)
 
         std::printf("%5d  %12.1f ms  %12.1f ms  %11.3f  %5.0f ms  %12.3f  %7.1f ms  %8.1f ms\n", round, firstKey,
                     readDone, readDone / readPauses, write, write / writePauses, stallRead, stallWrite);
-        testbed.unplug(key);
+        testbed.unplug(device);
         runUntil([&] { return session.devices().empty(); });
     }
     std::printf(

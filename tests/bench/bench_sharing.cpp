@@ -34,20 +34,20 @@ namespace {
 
 AttachedDevice* sameDevice(const DeviceSession& session, const AttachedDevice* other)
 {
-    for (AttachedDevice* key : session.devices())
-        if (key->identity().syspath == other->identity().syspath)
-            return key;
+    for (AttachedDevice* device : session.devices())
+        if (device->identity().syspath == other->identity().syspath)
+            return device;
     return nullptr;
 }
 
 // Reads every key of every device of the session.
 bool readAll(DeviceSession& session)
 {
-    for (AttachedDevice* key : session.devices())
-        key->read(AttachedDevice::ReadKind::Explicit);
+    for (AttachedDevice* device : session.devices())
+        device->read(AttachedDevice::ReadKind::Explicit);
     return runUntil([&] {
         return std::all_of(session.devices().begin(), session.devices().end(),
-                           [](const AttachedDevice* k) { return !k->busy() && k->readComplete(); });
+                           [](const AttachedDevice* device) { return !device->busy() && device->readComplete(); });
     });
 }
 

@@ -56,10 +56,10 @@ int main(int argc, char** argv)
     std::printf("idle, no device:                       %5.2f %% CPU\n", measure(seconds * 1000));
 
     for (const int period : {100, 10}) {
-        emu::EmulatedDevice& key = testbed.add({});
-        const auto info = platform::hidInterfaceAt(*udev, key.syspath());
+        emu::EmulatedDevice& emulated = testbed.add({});
+        const auto info = platform::hidInterfaceAt(*udev, emulated.syspath());
         if (!info) {
-            std::fprintf(stderr, "no emulated key found\n");
+            std::fprintf(stderr, "no emulated device found\n");
             return 1;
         }
         HidDevice device(*info, udev);
@@ -68,7 +68,7 @@ int main(int argc, char** argv)
         runEventLoop(200);
         std::printf("read, plugged, period %3d ms:          %5.2f %% CPU\n", period, measure(seconds * 1000));
 
-        testbed.unplug(key);
+        testbed.unplug(emulated);
         runEventLoop(300);
         const double cpu = measure(seconds * 1000);
         std::printf("read, unplugged, period %3d ms:        %5.2f %% CPU, %s\n", period, cpu,

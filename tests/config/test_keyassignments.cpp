@@ -52,7 +52,7 @@ TEST(KeyAssignments, AnAnswerFillsItsKeyAndTheKeyCountOnly)
 }
 
 // An edit the user has not written is kept from answers of reads the user did not ask for, and
-// replaced by those of a read that was asked for; a record that went to the key is replaced by
+// replaced by those of a read that was asked for; a record that went to the device is replaced by
 // any answer.
 TEST(KeyAssignments, AnswersKeepUnsentEditsUnlessAskedToReplaceThem)
 {
@@ -78,7 +78,7 @@ TEST(KeyAssignments, AnswersKeepUnsentEditsUnlessAskedToReplaceThem)
         const bool kept = c.expected == KeyAssignments::Answer::KeptEdit;
         EXPECT_EQ(a.at(1)->record, kept ? edited : fromKey);
         EXPECT_EQ(a.at(1)->text, kept ? QStringLiteral("Shift+B") : QStringLiteral("Ctrl+A"));
-        // The key count is the key's in any case.
+        // The key count is the device's in any case.
         EXPECT_EQ(a.keyCount(), 6);
     }
 }
@@ -86,7 +86,7 @@ TEST(KeyAssignments, AnswersKeepUnsentEditsUnlessAskedToReplaceThem)
 TEST(KeyAssignments, AModeFromFiveUpKeepsTheStoredMode)
 {
     KeyAssignments a;
-    // No record before: the key's own byte, so that a write gives it back what it had.
+    // No record before: the device's own byte, so that a write gives it back what it had.
     a.takeAnswer(answer(0x62, {0x01, 0, 0, 0, 0x07}), false);
     EXPECT_EQ(a.at(2)->record.mode, 0x07);
     a.takeAnswer(answer(0x62, {0x01, 0, 0, 0, 0x02}), false);

@@ -184,7 +184,7 @@ bool Emulator::denyAccess(const QString& name, QString* why)
         if (entry.startsWith(name + QLatin1Char('=')))
             denied = entry.mid(name.size() + 1);
     if (!denied.startsWith(QLatin1String("/dev/"))) {
-        *why = QStringLiteral("no plugged key ") + name;
+        *why = QStringLiteral("no plugged device ") + name;
         return false;
     }
     // The testbed's node is a link to the terminal that serves it; the preload opens that.

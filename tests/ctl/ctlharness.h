@@ -1,5 +1,5 @@
 #pragma once
-// Runs the real tavrelctl as a program against emulated keys: the key emulator serves the keys
+// Runs the real tavrelctl as a program against emulated devices: the key emulator serves the devices
 // from a process of its own, takes its commands on standard input, and each tavrelctl run
 // starts with umockdev's preload pointed at the emulator's testbed.
 
@@ -45,7 +45,7 @@ public:
     std::optional<QString> command(const QString& line);
     // A reply that is a list, split at '|'.
     QStringList list(const QString& line);
-    // The output reports the key's firmware took with this command byte.
+    // The output reports the device's firmware took with this command byte.
     int received(const QString& name, quint8 command);
 
     // The folder tavrelctl runs in, for relative file names.
@@ -58,13 +58,13 @@ public:
     QString stateHome() const { return m_stateHome.path(); }
     // Where tavrelctl's standard output goes; by default it is read into CtlRun::out.
     void setCtlOutputFile(const QString& file) { m_ctlOutputFile = file; }
-    // Starts tavrelctl with the arguments against the emulated keys.
+    // Starts tavrelctl with the arguments against the emulated devices.
     std::unique_ptr<QProcess> startCtl(const QStringList& arguments);
     // Runs it to the end.
     CtlRun runCtl(const QStringList& arguments, int limitMs = 30000);
 
-    // Makes the key's node one that tavrelctl may not open. As root, who may open anything,
-    // tavrelctl runs as an unprivileged user from then on, for whom the other keys stay open.
+    // Makes the device's node one that tavrelctl may not open. As root, who may open anything,
+    // tavrelctl runs as an unprivileged user from then on, for whom the other devices stay open.
     bool denyAccess(const QString& name, QString* why);
 
 private:

@@ -1,4 +1,4 @@
-// The write history through tavrelctl, run as a program against an emulated key: every write is
+// The write history through tavrelctl, run as a program against an emulated device: every write is
 // an entry that `history` lists, `undo` writes back what the device held and is an entry itself,
 // refuses when the keys changed since, and a history that cannot be written stops no write.
 #include "ctlharness.h"

@@ -1,5 +1,5 @@
-// tavrelctl run as a program, as a user or a script runs it, against emulated keys in a
-// process of their own: two wired six-key keys, a receiver and an eight-key key.
+// tavrelctl run as a program, as a user or a script runs it, against emulated devices in a
+// process of their own: two wired six-key devices, a receiver and an eight-key device.
 #include "config/configfile.h"
 #include "ctl/output.h"
 #include "ctlharness.h"
@@ -36,7 +36,7 @@ protected:
             << why.toStdString();
     }
 
-    // Sets the key's store, record by record from slot 0.
+    // Sets the device's store, record by record from slot 0.
     void store(const QString& name, const QStringList& records)
     {
         for (qsizetype k = 0; k < records.size(); ++k)
@@ -67,7 +67,7 @@ QString lineWith(const QString& text, const QString& serial)
 
 }  // namespace
 
-TEST_F(CtlProgram, ListShowsEveryKeyWithItsKindNumberOfKeysAndOffers)
+TEST_F(CtlProgram, ListShowsEveryDeviceWithItsKindNumberOfKeysAndOffers)
 {
     const CtlRun run = emu.runCtl({QStringLiteral("list")});
     ASSERT_EQ(run.exitCode, 0) << run;
@@ -91,7 +91,7 @@ TEST_F(CtlProgram, ListShowsEveryKeyWithItsKindNumberOfKeysAndOffers)
         indexes << match.captured(1);
     }
     EXPECT_EQ(indexes, (QSet<QString>{"0", "1", "2", "3"}));
-    // The same keys get the same indexes each time.
+    // The same devices get the same indexes each time.
     EXPECT_EQ(emu.runCtl({QStringLiteral("list")}).out, run.out);
 }
 
@@ -143,7 +143,7 @@ TEST_F(CtlProgram, SetWritesThatKeyOnlyAndNothingWhenItHoldsTheAssignmentAlready
     EXPECT_EQ(emu.list(QStringLiteral("store w1")).value(2), QStringLiteral("04 00 00 00 03"));
 }
 
-TEST_F(CtlProgram, ABackupRestoredOntoASecondKeyGivesItTheSameRecords)
+TEST_F(CtlProgram, ABackupRestoredOntoASecondDeviceGivesItTheSameRecords)
 {
     const QStringList records{QStringLiteral("05 04 00 00 00"), QStringLiteral("01 00 00 00 03"),
                               QStringLiteral("02 00 00 00 01"), QStringLiteral("00 3A 00 00 02"),
@@ -161,7 +161,7 @@ TEST_F(CtlProgram, ABackupRestoredOntoASecondKeyGivesItTheSameRecords)
     EXPECT_EQ(emu.list(QStringLiteral("store w2")).mid(0, 6), records);
 }
 
-TEST_F(CtlProgram, ARefusedFileLeavesTheKeyUntouchedAndNamesEachFaultsLine)
+TEST_F(CtlProgram, ARefusedFileLeavesTheDeviceUntouchedAndNamesEachFaultsLine)
 {
     const QByteArray sevenKeys = configfile::serialize(std::vector<KeyRecord>(7, KeyRecord{0, 0x04, 0, 0, 0}), W1,
                                                        QStringLiteral("Programmable Key"));
@@ -169,7 +169,7 @@ TEST_F(CtlProgram, ARefusedFileLeavesTheKeyUntouchedAndNamesEachFaultsLine)
         const char* what;
         QByteArray text;
         QStringList faults;
-        bool keyRead;  // the fault shows only against the key; others are found before any key is asked
+        bool deviceRead;  // the fault shows only against the device; others are found before any device is asked
     } cases[] = {
         {"a key beyond the device",
          sevenKeys,
@@ -190,8 +190,8 @@ TEST_F(CtlProgram, ARefusedFileLeavesTheKeyUntouchedAndNamesEachFaultsLine)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         writeFile(QStringLiteral("k.json"), c.text);
-        for (const char* key : {"w1", "w2", "rx", "big"})
-            ASSERT_TRUE(emu.command(QStringLiteral("clear-received ") + QLatin1String(key)));
+        for (const char* device : {"w1", "w2", "rx", "big"})
+            ASSERT_TRUE(emu.command(QStringLiteral("clear-received ") + QLatin1String(device)));
         const CtlRun run =
             emu.runCtl({QStringLiteral("restore"), QStringLiteral("k.json"), QStringLiteral("--device"), W1});
         EXPECT_EQ(run.exitCode, 6) << run;
@@ -199,14 +199,14 @@ TEST_F(CtlProgram, ARefusedFileLeavesTheKeyUntouchedAndNamesEachFaultsLine)
             EXPECT_TRUE(run.err.contains(QStringLiteral("tavrelctl: ") + fault)) << run;
         EXPECT_EQ(emu.list(QStringLiteral("store w1")), before);
         EXPECT_EQ(emu.received(QStringLiteral("w1"), WriteKeyCommand), 0);
-        if (!c.keyRead) {
-            for (const char* key : {"w1", "w2", "rx", "big"})
-                EXPECT_TRUE(emu.list(QStringLiteral("received ") + QLatin1String(key)).isEmpty()) << key;
+        if (!c.deviceRead) {
+            for (const char* device : {"w1", "w2", "rx", "big"})
+                EXPECT_TRUE(emu.list(QStringLiteral("received ") + QLatin1String(device)).isEmpty()) << device;
         }
     }
 }
 
-TEST_F(CtlProgram, RestoreAllWritesEveryKeyWithTheFilesNumberOfKeysAndFitWritesTheRest)
+TEST_F(CtlProgram, RestoreAllWritesEveryDeviceWithTheFilesNumberOfKeysAndFitWritesTheRest)
 {
     const QStringList records(6, QStringLiteral("02 00 00 00 01"));
     store(QStringLiteral("w1"), records);
@@ -242,7 +242,7 @@ TEST_F(CtlProgram, BindPrintsTheTransmitterAndUnbindClearsTheReceiver)
     EXPECT_TRUE(emu.list(QStringLiteral("bindings rx")).isEmpty());
 }
 
-// The receiver never answers; the wired key beside it sends a pairing answer nobody asked for,
+// The receiver never answers; the wired device beside it sends a pairing answer nobody asked for,
 // which binds nothing on the receiver.
 TEST_F(CtlProgram, BindWithoutAnAnswerSaysThatNoneAnswered)
 {
@@ -269,7 +269,7 @@ TEST_F(CtlProgram, AnUnplugDuringARestoreNamesTheKeysNotWritten)
     ASSERT_TRUE(emu.command(QStringLiteral("unplug w2")));
     const CtlRun run = finish(*process);
 
-    // Every key said to be written reached the key. The write in flight at the unplug may have
+    // Every key said to be written reached the device. The write in flight at the unplug may have
     // reached it without its completion coming back: that key is named as not written.
     const int received = emu.received(QStringLiteral("w2"), WriteKeyCommand);
     ASSERT_LT(received, 6) << run;
@@ -282,7 +282,7 @@ TEST_F(CtlProgram, AnUnplugDuringARestoreNamesTheKeysNotWritten)
     };
     EXPECT_EQ(run.exitCode, 3) << run;
     EXPECT_TRUE(run.err == says(received) || (received > 0 && run.err == says(received - 1)))
-        << "the key received " << received << " writes\n"
+        << "the device received " << received << " writes\n"
         << run;
 }
 
@@ -347,7 +347,7 @@ TEST_F(CtlProgram, OutputThatCannotBeWrittenIsAFailureWithItsOwnMessage)
     }
 }
 
-TEST_F(CtlProgram, AKeyThatMayNotBeOpenedIsListedApartAndRefusedNamingTheRule)
+TEST_F(CtlProgram, ADeviceThatMayNotBeOpenedIsListedApartAndRefusedNamingTheRule)
 {
     QString why;
     ASSERT_TRUE(emu.denyAccess(QStringLiteral("big"), &why)) << why.toStdString();
@@ -368,7 +368,7 @@ TEST_F(CtlProgram, AKeyThatMayNotBeOpenedIsListedApartAndRefusedNamingTheRule)
                 && show.err.contains(QLatin1String("70-tavrel.rules")))
         << show;
 
-    // A restore to every key writes those it may open and names the one it may not.
+    // A restore to every device writes those it may open and names the one it may not.
     writeFile(QStringLiteral("all.json"), configfile::serialize(std::vector<KeyRecord>(6, KeyRecord{0, 0x3A, 0, 0, 0}),
                                                                 W1, QStringLiteral("Programmable Key")));
     QFile::setPermissions(dir.path(),
@@ -383,7 +383,7 @@ TEST_F(CtlProgram, AKeyThatMayNotBeOpenedIsListedApartAndRefusedNamingTheRule)
     EXPECT_EQ(emu.list(QStringLiteral("store w2")).value(5), QStringLiteral("00 3A 00 00 00"));
 }
 
-TEST(CtlProgramWithoutKeys, ListSaysSoAndACommandForAKeyFailsWithNoDevice)
+TEST(CtlProgramWithoutDevices, ListSaysSoAndACommandForADeviceFailsWithNoDevice)
 {
     Emulator emu;
     QString why;
@@ -468,9 +468,9 @@ TEST_F(CtlProgram, TheMessagesAreChineseUnderAChineseLocaleOrNoneAndEnglishOther
     }
 }
 
-// Two keys that carry one serial, and a third: each is told apart by its id, a restore onto all
+// Two devices that carry one serial, and a third: each is told apart by its id, a restore onto all
 // writes each of them once and all of them at once, and an unplug during it names exactly the
-// keys not written on the key that went.
+// keys not written on the device that went.
 class CtlTwins : public CtlProgram {
 protected:
     void SetUp() override
@@ -498,7 +498,7 @@ protected:
     const QString Twin = QStringLiteral("310000000077");
 };
 
-TEST_F(CtlTwins, TwoKeysWithOneSerialAreToldApartByTheirIds)
+TEST_F(CtlTwins, TwoDevicesWithOneSerialAreToldApartByTheirIds)
 {
     const QStringList ids = twinIds();
     ASSERT_EQ(ids.size(), 2);
@@ -511,19 +511,19 @@ TEST_F(CtlTwins, TwoKeysWithOneSerialAreToldApartByTheirIds)
     const CtlRun bySerial = emu.runCtl({QStringLiteral("show"), QStringLiteral("--device"), Twin});
     EXPECT_EQ(bySerial.exitCode, 2) << bySerial;
     EXPECT_TRUE(bySerial.err.contains(ids[0]) && bySerial.err.contains(ids[1])) << bySerial;
-    EXPECT_EQ(reads(), readsBefore) << "a refused command asks no key";
+    EXPECT_EQ(reads(), readsBefore) << "a refused command asks no device";
 
     ASSERT_TRUE(emu.command(QStringLiteral("set t2 0 00 3A 00 00 00")));
     for (int n = 0; n < 2; ++n) {
         const CtlRun byId = emu.runCtl({QStringLiteral("show"), QStringLiteral("--device"), ids[n]});
         ASSERT_EQ(byId.exitCode, 0) << byId;
-        // Which of the two emulated keys a port belongs to follows from what it holds.
+        // Which of the two emulated devices a port belongs to follows from what it holds.
         EXPECT_TRUE(byId.out.startsWith(QLatin1String("1  F1")) || byId.out.startsWith(QLatin1String("1  (none)")))
             << byId;
     }
 }
 
-TEST_F(CtlTwins, RestoreAllWritesEachKeyOnceAndAllAtOnce)
+TEST_F(CtlTwins, RestoreAllWritesEachDeviceOnceAndAllAtOnce)
 {
     const QString file = path(QStringLiteral("all.json"));
     writeFile(QStringLiteral("all.json"),
@@ -539,7 +539,7 @@ TEST_F(CtlTwins, RestoreAllWritesEachKeyOnceAndAllAtOnce)
     }
 }
 
-TEST_F(CtlTwins, AnUnplugDuringARestoreOfAllNamesTheKeysNotWrittenOnTheKeyThatWent)
+TEST_F(CtlTwins, AnUnplugDuringARestoreOfAllNamesTheKeysNotWrittenOnTheDeviceThatWent)
 {
     const QString file = path(QStringLiteral("mouse.json"));
     writeFile(QStringLiteral("mouse.json"),
@@ -557,7 +557,7 @@ TEST_F(CtlTwins, AnUnplugDuringARestoreOfAllNamesTheKeysNotWrittenOnTheKeyThatWe
     EXPECT_EQ(run.out.count(QStringLiteral(": 6 keys written.")), 2) << run;
     const int received = emu.received(QStringLiteral("t1"), WriteKeyCommand);
     ASSERT_LT(received, 6) << run;
-    // The write in flight at the unplug may have reached the key without its completion coming
+    // The write in flight at the unplug may have reached the device without its completion coming
     // back: that key is named as not written too.
     const auto names = [&](int firstNotWritten) {
         QList<int> notWritten;

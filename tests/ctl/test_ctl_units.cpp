@@ -148,11 +148,11 @@ ListedDevice listed(int index, const char* id, const char* product, const char* 
 
 TEST(CtlPickDevice, AnIdComesBeforeASerialAndASerialBeforeAnIndex)
 {
-    const auto key = [](const char* id, const char* serial, bool receiver = false) {
+    const auto candidate = [](const char* id, const char* serial, bool receiver = false) {
         return Candidate{QString::fromLatin1(id), QString::fromLatin1(serial), receiver};
     };
-    const std::vector<Candidate> two{key("1-1:1.0", "310000000001"), key("1-2:1.0", "1", true)};
-    const std::vector<Candidate> twins{key("1-3:1.0", "310000000007"), key("1-4:1.0", "310000000007")};
+    const std::vector<Candidate> two{candidate("1-1:1.0", "310000000001"), candidate("1-2:1.0", "1", true)};
+    const std::vector<Candidate> twins{candidate("1-3:1.0", "310000000007"), candidate("1-4:1.0", "310000000007")};
     struct Case {
         std::vector<Candidate> listed;
         const char* wanted;
@@ -165,22 +165,22 @@ TEST(CtlPickDevice, AnIdComesBeforeASerialAndASerialBeforeAnIndex)
         {two, "1-2:1.0", false, 1, ExitOk},
         {two, "1", false, 1, ExitOk},  // the serial "1" before index 1 (itself here)
         {two, "0", false, 0, ExitOk},
-        {{key("a", "0"), key("b", "x")}, "0", false, 0, ExitOk},
-        {{key("a", "x"), key("b", "0")}, "0", false, 1, ExitOk},
-        {{key("0", "x"), key("b", "y")}, "0", false, 0, ExitOk},  // an id before an index
+        {{candidate("a", "0"), candidate("b", "x")}, "0", false, 0, ExitOk},
+        {{candidate("a", "x"), candidate("b", "0")}, "0", false, 1, ExitOk},
+        {{candidate("0", "x"), candidate("b", "y")}, "0", false, 0, ExitOk},  // an id before an index
         {two, "2", false, -1, ExitNoDevice},
         {two, "-1", false, -1, ExitNoDevice},
         {two, "", false, -1, ExitUsage},
         {two, "", true, 1, ExitOk},
-        // Two keys with one serial: the serial names neither; each id, or index, names one.
+        // Two devices with one serial: the serial names neither; each id, or index, names one.
         {twins, "310000000007", false, -1, ExitUsage},
         {twins, "1-4:1.0", false, 1, ExitOk},
         {twins, "1", false, 1, ExitOk},
-        {{key("a", "a")}, "", false, 0, ExitOk},
-        {{key("a", "a")}, "", true, -1, ExitNoDevice},
+        {{candidate("a", "a")}, "", false, 0, ExitOk},
+        {{candidate("a", "a")}, "", true, -1, ExitNoDevice},
         {{}, "", false, -1, ExitNoDevice},
         {{}, "0", false, -1, ExitNoDevice},
-        {{key("a", "a", true), key("b", "b", true)}, "", true, -1, ExitUsage},
+        {{candidate("a", "a", true), candidate("b", "b", true)}, "", true, -1, ExitUsage},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.wanted) + (c.receiver ? " receiver" : ""));
@@ -199,7 +199,7 @@ TEST(CtlPickDevice, AnIdComesBeforeASerialAndASerialBeforeAnIndex)
     EXPECT_TRUE(reasonOf(std::get<Failure>(shared)).contains(QLatin1String("1-3:1.0, 1-4:1.0")));
 }
 
-TEST(CtlOutput, TheSerialTellsWhatAKeyOffers)
+TEST(CtlOutput, TheSerialTellsWhatADeviceOffers)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"310000000001", "mouse buttons, trigger choice"},
@@ -216,14 +216,14 @@ TEST(CtlOutput, TheSerialTellsWhatAKeyOffers)
     }
 }
 
-TEST(CtlOutput, TheListAlignsTheOpenKeysAndSetsApartThoseThatMayNotBeOpened)
+TEST(CtlOutput, TheListAlignsTheOpenDevicesAndSetsApartThoseThatMayNotBeOpened)
 {
-    const std::vector<ListedDevice> keys{
+    const std::vector<ListedDevice> devices{
         listed(0, "1-1:1.0", "Programmable Key", "310000000001", true, {}, 6),
         listed(1, "1-2:1.0", "Programmable Key Receiver", "311400000002", true, {}, std::nullopt),
         listed(2, "1-10:1.0", "Pedal", "320000000003", false, "open /dev/hidraw2: Permission denied", std::nullopt),
     };
-    const QStringList lines = listLines(keys);
+    const QStringList lines = listLines(devices);
     ASSERT_EQ(lines.size(), 7) << lines.join(u'\n').toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("#  id       product                    serial        kind      keys  offers"));
     EXPECT_EQ(lines[1],
@@ -241,8 +241,8 @@ TEST(CtlOutput, TheListAlignsTheOpenKeysAndSetsApartThoseThatMayNotBeOpened)
     EXPECT_TRUE(accessFix().contains(QLatin1String("scripts/install-udev-rule.sh")));
 
     EXPECT_EQ(listLines({}), QStringList{QStringLiteral("No device found.")});
-    // Only keys that may not be opened: no empty table above them.
-    EXPECT_EQ(listLines({keys[2]}).first(), QStringLiteral("Found but not openable:"));
+    // Only devices that may not be opened: no empty table above them.
+    EXPECT_EQ(listLines({devices[2]}).first(), QStringLiteral("Found but not openable:"));
 }
 
 // A terminal gives East Asian wide characters two columns: the columns of the list are padded by
@@ -264,18 +264,18 @@ TEST(CtlOutput, ColumnsArePaddedByTheWidthTheTextTakesOnATerminal)
     for (const auto& [text, width] : widths)
         EXPECT_EQ(displayWidth(text), width) << text.toStdString();
 
-    const std::vector<ListedDevice> keys{
+    const std::vector<ListedDevice> devices{
         listed(0, "1-1:1.0", "可编程按键", "310000000001", true, {}, 6),
         listed(1, "1-1:1.0", "Programmable Key Receiver", "311400000002", true, {}, 6),
         listed(2, "1-1:1.0", "按键 Pro", "320000000003", true, {}, 8),
     };
-    const QStringList lines = listLines(keys);
+    const QStringList lines = listLines(devices);
     ASSERT_EQ(lines.size(), 4) << lines.join(u'\n').toStdString();
     // Every row's serial, and the heading of its column, start at the same terminal column.
     const int column = displayWidth(QStringView(lines[0]).left(lines[0].indexOf(QLatin1String("serial"))));
     EXPECT_EQ(column, 39);
     for (qsizetype row = 1; row < lines.size(); ++row) {
-        const qsizetype at = lines[row].indexOf(keys[std::size_t(row - 1)].serial);
+        const qsizetype at = lines[row].indexOf(devices[std::size_t(row - 1)].serial);
         ASSERT_GT(at, 0) << lines[row].toStdString();
         EXPECT_EQ(displayWidth(QStringView(lines[row]).left(at)), column) << lines[row].toStdString();
     }
@@ -286,17 +286,17 @@ TEST(CtlOutput, ColumnsArePaddedByTheWidthTheTextTakesOnATerminal)
 TEST(CtlOutput, WhatComesFromADeviceOrAFileReachesTheTerminalEscaped)
 {
     const QString retitle = QStringLiteral("\x1b]0;owned\x07");
-    const auto key = [](int index, const QString& product, const QString& serial, bool openable,
-                        std::optional<int> keys) {
+    const auto device = [](int index, const QString& product, const QString& serial, bool openable,
+                           std::optional<int> keys) {
         return ListedDevice{
             index, QStringLiteral("1-1:1.0"), product, serial, decodeCapabilities(product, serial), openable, {}, keys};
     };
-    const std::vector<ListedDevice> keys{
-        key(0, retitle + QStringLiteral("Key"), QStringLiteral("31") + QChar(0x9B) + QStringLiteral("2J"), true, 6),
-        key(1, QStringLiteral("Programmable Key"), QStringLiteral("310000000001"), true, 6),
-        key(2, QStringLiteral("Pedal\r"), QStringLiteral("320000000003"), false, std::nullopt),
+    const std::vector<ListedDevice> devices{
+        device(0, retitle + QStringLiteral("Key"), QStringLiteral("31") + QChar(0x9B) + QStringLiteral("2J"), true, 6),
+        device(1, QStringLiteral("Programmable Key"), QStringLiteral("310000000001"), true, 6),
+        device(2, QStringLiteral("Pedal\r"), QStringLiteral("320000000003"), false, std::nullopt),
     };
-    const QStringList lines = listLines(keys);
+    const QStringList lines = listLines(devices);
     ASSERT_EQ(lines.size(), 7) << lines.join(u'\n').toStdString();
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("0  1-1:1.0  \\x1b]0;owned\\x07Key  31\\u009b2J  ")))
         << lines[1].toStdString();

@@ -1,6 +1,6 @@
 #pragma once
 // Drives the real tavrel binary from outside, as a user would: the key emulator runs it as its
-// child against emulated keys, xdotool clicks and types into its windows on the X display, and
+// child against emulated devices, xdotool clicks and types into its windows on the X display, and
 // the program's state snapshot (written on SIGUSR1) says what the windows show.
 
 #include <QHash>
@@ -133,7 +133,7 @@ public:
 
     qint64 programPid() const { return m_pid; }
 
-    // Another program beside the one under test, against the same emulated keys, X display and
+    // Another program beside the one under test, against the same emulated devices, X display and
     // runtime folder: tavrelctl ("tavrelctl" names the built one), or a second tavrel. Its
     // messages are in English.
     std::unique_ptr<QProcess> startBeside(const QString& program, const QStringList& arguments);
@@ -177,7 +177,7 @@ inline const QString Pairing = QStringLiteral("pairingWindow");
 // The chain of names from a window's scene root (scene, root) down to a control.
 QStringList onRoot(const QStringList& names);
 
-// The selected key has answered every read request and the window is idle: the picker holds
+// The selected device has answered every read request and the window is idle: the picker holds
 // `keys` items, the re-poll timer is stopped and the read button is enabled again.
 bool readSettled(const Snapshot& s, int keys);
 

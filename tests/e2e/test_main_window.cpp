@@ -1,4 +1,4 @@
-// The main window against a wired key and a wireless receiver: the tool bar, the first read,
+// The main window against a wired device and a wireless receiver: the tool bar, the first read,
 // switching keys, the write with its completion popup, a refused write, unplugging, and a start
 // without the hook library.
 
@@ -69,7 +69,7 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedDevices)
     }
     EXPECT_FALSE(s.widget(Main, QStringLiteral("keyItem6")).exists());
 
-    // The wired key was asked for its keys 0 to 5 and nothing else; the receiver was left alone.
+    // The wired device was asked for its keys 0 to 5 and nothing else; the receiver was left alone.
     QStringList others;
     EXPECT_EQ(readRequests(run.list(QStringLiteral("received wired")), &others), QSet<int>({0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(others, QStringList());
@@ -126,7 +126,7 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedDevices)
         10000, &s))
         << context(s, run);
 
-    // The write sends the receiver's four keys, nothing to the wired key, and says it is done.
+    // The write sends the receiver's four keys, nothing to the wired device, and says it is done.
     ASSERT_TRUE(run.command(QStringLiteral("clear-received receiver")));
     ASSERT_TRUE(run.command(QStringLiteral("clear-received wired")));
     Snapshot atPopup;
@@ -147,7 +147,7 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedDevices)
     EXPECT_EQ(run.list(QStringLiteral("store receiver")), written);
     EXPECT_EQ(run.list(QStringLiteral("received wired")), QStringList());
 
-    // A write the key refuses is not reported as done, and the store keeps what it had.
+    // A write the device refuses is not reported as done, and the store keeps what it had.
     ASSERT_TRUE(run.command(QStringLiteral("fail-writes receiver on")));
     const std::optional<QString> refused = writeAndConfirm(run, &atPopup);
     ASSERT_TRUE(refused) << context(run.snapshot(), run);
@@ -160,7 +160,7 @@ TEST(MainWindow, ListsReadsAndWritesEmulatedDevices)
     EXPECT_EQ(run.closeMainWindow(), 0) << run.failure().toStdString();
 }
 
-TEST(MainWindow, ReturnsToItsEmptyStateWhenTheKeysAreUnplugged)
+TEST(MainWindow, ReturnsToItsEmptyStateWhenTheDevicesAreUnplugged)
 {
     ProgramRun run;
     QString why;
@@ -168,7 +168,7 @@ TEST(MainWindow, ReturnsToItsEmptyStateWhenTheKeysAreUnplugged)
     Snapshot s;
     ASSERT_TRUE(run.waitFor([](const Snapshot& s) { return readSettled(s, 6); }, 30000, &s)) << context(s, run);
 
-    // The emulator announces a removal a moment before the key leaves sysfs and /dev, as udev
+    // The emulator announces a removal a moment before the device leaves sysfs and /dev, as udev
     // may on a busy machine. A scan that falls into that moment must neither fail with "Device
     // cannot be opened" nor keep the gone key and its reader opening the missing node again and
     // again (the emulation aborts after 50 such opens).
@@ -251,7 +251,7 @@ TEST(MainWindow, RunsWithoutTheHookLibrary)
     run.xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), box, QStringLiteral("key"),
                  QStringLiteral("Return")});
 
-    // The window lists the key, has read it and writes it.
+    // The window lists the device, has read it and writes it.
     ASSERT_TRUE(run.waitFor(
         [](const Snapshot& s) {
             return s.messageBoxes().empty() && readSettled(s, 6)

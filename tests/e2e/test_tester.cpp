@@ -1,4 +1,4 @@
-// The key tester end to end: the real tavrel and tavrelctl against one emulated key. A
+// The key tester end to end: the real tavrel and tavrelctl against one emulated device. A
 // combination is written through the window's capture box, the key is pressed, and the window's
 // line and `tavrelctl watch` both say what it sent; an unplug ends watch with status 3 and clears
 // the window's line.

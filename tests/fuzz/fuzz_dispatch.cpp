@@ -1,5 +1,5 @@
 // A read and a write around the input-report dispatcher: input reports taken from the fuzz input
-// go through dispatchReport into one key's assignments, some keys edited by the user before the
+// go through dispatchReport into one device's assignments, some keys edited by the user before the
 // answers come, then every key that holds a record is written back: each write request names the
 // key and carries its record, and its log line shows it whole.
 //

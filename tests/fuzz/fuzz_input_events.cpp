@@ -1,9 +1,9 @@
-// The input events of a key's keyboard and mouse devices, read back as presses and releases and
-// matched against the key's records, as the session does with what the kernel hands over.
+// The input events of a device's keyboard and mouse, read back as presses and releases and
+// matched against the device's records, as the session does with what the kernel hands over.
 //
 // Input: a byte giving the number of records (up to 8), five bytes per record (Modifiers,
 // Code1, Code2, Code3, Mode; Mode EE: no record), then events of six bytes each: the device
-// (any byte; 0 to 7 are the devices of the key), a type (0 a frame's end or a SYN_DROPPED by its
+// (any byte; 0 to 7 are the input devices of the device), a type (0 a frame's end or a SYN_DROPPED by its
 // code, 1 a key, FD the device went away, any other byte as it is), the 16-bit code, a value byte
 // (0, 1 and 2 as the kernel sends them, any other byte as a signed number) and the milliseconds
 // since the event before.

@@ -8,7 +8,7 @@
 // count (then two 32-bit numbers follow) and whose low four bits are the count otherwise (then a
 // 16-bit position follows).
 
-#include "devices/capabilities.h"
+#include "devices/devicecapabilities.h"
 #include "fuzzcheck.h"
 #include "hid/serialtext.h"
 
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What the window and the command line read from the item text and the serial: the code,
     // or, for anything else, the plainest key.
-    const KeyCapabilities caps = decodeCapabilities(productText, serialText);
+    const DeviceCapabilities caps = decodeCapabilities(productText, serialText);
     FUZZ_CHECK(caps.modelDigits == serialText.left(2));
     FUZZ_CHECK(caps.decoded == (allDigits(serialText, 1, 4) && allDigits(item, int(item.size()) - 10, 1)));
     if (caps.decoded) {

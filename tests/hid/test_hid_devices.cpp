@@ -2,7 +2,7 @@
 // node read on the GUI thread and written in order, a node that fails and is looked at again,
 // and a device that goes.
 
-#include "common/addedkeys.h"
+#include "common/addeddevices.h"
 #include "common/qtwait.h"
 #include "config/reports.h"
 #include "hid/hiddevice.h"
@@ -55,7 +55,7 @@ int openDescriptors()
         QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size());
 }
 
-class HidDevices : public tavrel::test::AddedKeysTest {
+class HidDevices : public tavrel::test::AddedDevicesTest {
 protected:
     // A started watcher of the family's ids; what it announces is written down in `events`.
     std::unique_ptr<HidDeviceWatcher> startWatcher()
@@ -103,7 +103,7 @@ protected:
 
     void TearDown() override
     {
-        AddedKeysTest::TearDown();
+        AddedDevicesTest::TearDown();
         // The workers of closed nodes end once their last job is done.
         ASSERT_TRUE(waitFor([] { return HidNodeIo::runningWorkers() == 0; }));
     }
@@ -118,21 +118,21 @@ protected:
 
 TEST_F(HidDevices, TheDevicesPresentAndPluggedInAreAnnouncedOnceAndOthersNever)
 {
-    EmulatedDevice& emulated = addKey();
+    EmulatedDevice& emulated = addDevice();
     KeyModel stranger;
     stranger.vendorId = 0x1234;
     stranger.product = QStringLiteral("Somebody's security key");
-    EmulatedDevice& other = addKey(stranger);
+    EmulatedDevice& other = addDevice(stranger);
     KeyModel withoutIds;
     withoutIds.reportDescriptor = noIdDescriptor;
-    EmulatedDevice& plain = addKey(withoutIds);
+    EmulatedDevice& plain = addDevice(withoutIds);
 
     auto watcher = startWatcher();
     // Plugged in after udev is listened to and before the listing: in both, announced once.
-    EmulatedDevice& between = addKey();
+    EmulatedDevice& between = addDevice();
     ASSERT_TRUE(waitFor([&] { return events.contains(QStringLiteral("listed")); }));
     // Events are taken in order: once this one is announced, the one of `between` was taken.
-    EmulatedDevice& late = addKey();
+    EmulatedDevice& late = addDevice();
     ASSERT_TRUE(waitFor([&] { return added.size() >= 4; }));
     QStringList expected{QStringLiteral("added ") + emulated.syspath(), QStringLiteral("added ") + plain.syspath(),
                          QStringLiteral("added ") + between.syspath(), QStringLiteral("listed"),
@@ -190,10 +190,10 @@ TEST_F(HidDevices, WithoutUdevTheWatcherFindsNothing)
 
 TEST_F(HidDevices, ReportsReachTheirOwnDeviceInOrderOnTheGuiThread)
 {
-    EmulatedDevice& emulated = addKey();
+    EmulatedDevice& emulated = addDevice();
     KeyModel withoutIds;
     withoutIds.reportDescriptor = noIdDescriptor;
-    EmulatedDevice& plain = addKey(withoutIds);
+    EmulatedDevice& plain = addDevice(withoutIds);
     std::vector<Report> plainReports;
     auto device = deviceOf(emulated);
     auto plainDevice = deviceOf(plain, plainReports);
@@ -218,7 +218,7 @@ TEST_F(HidDevices, ReportsReachTheirOwnDeviceInOrderOnTheGuiThread)
 
 TEST_F(HidDevices, WritesReachTheFirmwareAndAFailedNodeIsLookedAtAgain)
 {
-    EmulatedDevice& emulated = addKey();
+    EmulatedDevice& emulated = addDevice();
     auto device = deviceOf(emulated);
     ASSERT_NE(device, nullptr);
     std::vector<Answer> answers;
@@ -258,7 +258,7 @@ TEST_F(HidDevices, WritesReachTheFirmwareAndAFailedNodeIsLookedAtAgain)
 
 TEST_F(HidDevices, WritesAnswerOnTheGuiThreadInTheirOrderAndAShortOneFails)
 {
-    EmulatedDevice& emulated = addKey();
+    EmulatedDevice& emulated = addDevice();
     auto device = deviceOf(emulated, false);
     ASSERT_NE(device, nullptr);
     std::vector<Answer> answers;
@@ -301,7 +301,7 @@ TEST_F(HidDevices, AnUnpluggedDeviceEndsItsWritesGoneAndSaysSoOnce)
     // Told by udev through the watcher, or found by its own node failing.
     for (const bool toldByUdev : {true, false}) {
         SCOPED_TRACE(toldByUdev ? "told by udev" : "found by its node");
-        EmulatedDevice& emulated = addKey();
+        EmulatedDevice& emulated = addDevice();
         auto watcher = startWatcher();
         ASSERT_TRUE(waitFor([&] { return events.contains(QStringLiteral("listed")); }));
         auto device = deviceOf(emulated);
@@ -344,7 +344,7 @@ TEST_F(HidDevices, AnUnpluggedDeviceEndsItsWritesGoneAndSaysSoOnce)
 
 TEST_F(HidDevices, DestroyingADeviceWithQueuedWritesNeitherWaitsForThemNorAnswers)
 {
-    EmulatedDevice& emulated = addKey();
+    EmulatedDevice& emulated = addDevice();
     int answers = 0;
     for (const int queued : {1, 200}) {
         SCOPED_TRACE(queued);
@@ -366,7 +366,7 @@ TEST_F(HidDevices, DestroyingADeviceWithQueuedWritesNeitherWaitsForThemNorAnswer
 
 TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
 {
-    EmulatedDevice& emulated = addKey();
+    EmulatedDevice& emulated = addDevice();
     // Warm up once, so that lazily made resources of Qt and udev are counted in the start.
     for (int round = 0; round < 2; ++round) {
         const int before = openDescriptors();
@@ -398,7 +398,7 @@ TEST_F(HidDevices, QuickUnplugAndPlugCyclesLeaveNoDescriptorBehind)
 
 TEST_F(HidDevices, AnUnpluggedReaderNeverReadsAReusedDescriptor)
 {
-    EmulatedDevice& emulated = addKey();
+    EmulatedDevice& emulated = addDevice();
     auto device = deviceOf(emulated);
     ASSERT_NE(device, nullptr);
     ASSERT_TRUE(waitFor([&] { return device->isReading(); }));

@@ -1,7 +1,7 @@
-// An open hidraw node against emulated keys: ioctls, writes into the firmware, reads with a
+// An open hidraw node against emulated devices: ioctls, writes into the firmware, reads with a
 // time-out and a wake-up, devices without report IDs, and a node that has gone.
 
-#include "common/addedkeys.h"
+#include "common/addeddevices.h"
 #include "platform/hidrawdevice.h"
 #include "platform/reportdescriptor.h"
 
@@ -16,7 +16,7 @@ using tavrel::test::testbed;
 
 namespace {
 
-class PlatformHidraw : public tavrel::test::AddedKeysTest {};
+class PlatformHidraw : public tavrel::test::AddedDevicesTest {};
 
 QByteArray bytesOf(std::span<const quint8> data)
 {
@@ -31,8 +31,8 @@ const QByteArray noIdDescriptor = QByteArray::fromHex("0600FF0901A101"
 
 TEST_F(PlatformHidraw, IdentityAndDescriptorFromTheNode)
 {
-    EmulatedDevice& key = addKey();
-    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::ReadWrite);
+    EmulatedDevice& device = addDevice();
+    HidrawDevice node = HidrawDevice::open(device.devnode(), HidrawDevice::Mode::ReadWrite);
     ASSERT_TRUE(node.isOpen()) << node.lastError().toStdString();
 
     const auto info = node.rawInfo();
@@ -53,38 +53,38 @@ TEST_F(PlatformHidraw, IdentityAndDescriptorFromTheNode)
 
 TEST_F(PlatformHidraw, WritesReachTheFirmware)
 {
-    EmulatedDevice& key = addKey();
-    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::ReadWrite);
+    EmulatedDevice& device = addDevice();
+    HidrawDevice node = HidrawDevice::open(device.devnode(), HidrawDevice::Mode::ReadWrite);
     ASSERT_TRUE(node.isOpen());
 
     const std::array<quint8, 8> report{0x02, 0x01, 0x03, 0, 0, 0, 0, 0};
     const tavrel::IoResult written = node.write(report);
     EXPECT_TRUE(written.ok());
     EXPECT_EQ(written.written, 8);
-    ASSERT_EQ(key.received().size(), 1u);
-    EXPECT_EQ(key.received()[0].toHex(' '), bytesOf(report).toHex(' '));
+    ASSERT_EQ(device.received().size(), 1u);
+    EXPECT_EQ(device.received()[0].toHex(' '), bytesOf(report).toHex(' '));
 
-    key.setFailWrites(true);
+    device.setFailWrites(true);
     const tavrel::IoResult failed = node.write(report);
     EXPECT_EQ(failed.status, tavrel::IoResult::Status::Gone);
     EXPECT_EQ(failed.error, EIO);
     EXPECT_EQ(failed.written, 0);
     EXPECT_EQ(node.lastErrno(), EIO);
     EXPECT_FALSE(node.lastError().isEmpty());
-    EXPECT_EQ(key.received().size(), 1u);
+    EXPECT_EQ(device.received().size(), 1u);
 }
 
 // A node that takes part of a report: the device got no whole request, which is a failure that
 // says how much was taken, and no sign that the node went.
 TEST_F(PlatformHidraw, AShortWriteIsAFailureWithTheBytesTaken)
 {
-    EmulatedDevice& key = addKey();
-    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::ReadWrite);
+    EmulatedDevice& device = addDevice();
+    HidrawDevice node = HidrawDevice::open(device.devnode(), HidrawDevice::Mode::ReadWrite);
     ASSERT_TRUE(node.isOpen());
     const std::array<quint8, 8> report{0x02, 0x02, 0x01, 0x01, 0x04, 0, 0, 0x00};
     for (const int taken : {1, 3, 7}) {
         SCOPED_TRACE(taken);
-        key.setWriteLimit(taken);
+        device.setWriteLimit(taken);
         const tavrel::IoResult result = node.write(report);
         EXPECT_FALSE(result.ok());
         EXPECT_EQ(result.status, tavrel::IoResult::Status::Failed);
@@ -92,22 +92,22 @@ TEST_F(PlatformHidraw, AShortWriteIsAFailureWithTheBytesTaken)
         EXPECT_TRUE(node.lastError().contains(QStringLiteral("%1 of 8 bytes").arg(taken)))
             << node.lastError().toStdString();
     }
-    EXPECT_TRUE(key.received().empty());
-    key.setWriteLimit(0);
+    EXPECT_TRUE(device.received().empty());
+    device.setWriteLimit(0);
     EXPECT_TRUE(node.write(report).ok());
 }
 
 TEST_F(PlatformHidraw, ReadsAReportThatIsThereAndOtherwiseNothingWithoutWaiting)
 {
-    EmulatedDevice& key = addKey();
-    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::Read);
+    EmulatedDevice& device = addDevice();
+    HidrawDevice node = HidrawDevice::open(device.devnode(), HidrawDevice::Mode::Read);
     ASSERT_TRUE(node.isOpen());
     std::array<quint8, 8> buffer{};
 
     EXPECT_EQ(HidrawDevice::readAvailable(node.descriptor(), buffer, false).kind, HidrawDevice::ReadResult::Nothing);
 
     const QByteArray input = QByteArray::fromHex("01 81 16 00 04 00 00 00");
-    key.pushInput(input);
+    device.pushInput(input);
     const auto got = HidrawDevice::readAvailable(node.descriptor(), buffer, false);
     ASSERT_EQ(got.kind, HidrawDevice::ReadResult::Report);
     EXPECT_EQ(bytesOf(std::span(buffer).first(std::size_t(got.size))).toHex(' '), input.toHex(' '));
@@ -119,12 +119,12 @@ TEST_F(PlatformHidraw, ReportsOfADeviceWithoutIdsGetIdZeroInFront)
 {
     KeyModel model;
     model.reportDescriptor = noIdDescriptor;
-    EmulatedDevice& key = addKey(model);
-    HidrawDevice node = HidrawDevice::open(key.devnode(), HidrawDevice::Mode::Read);
+    EmulatedDevice& device = addDevice(model);
+    HidrawDevice node = HidrawDevice::open(device.devnode(), HidrawDevice::Mode::Read);
     ASSERT_TRUE(node.isOpen());
 
     const QByteArray input = QByteArray::fromHex("11 22 33 44 55 66 77 88");
-    key.pushInput(input);
+    device.pushInput(input);
     std::array<quint8, 9> buffer{};
     const auto got = HidrawDevice::readAvailable(node.descriptor(), buffer, true);
     ASSERT_EQ(got.kind, HidrawDevice::ReadResult::Report);
@@ -134,11 +134,11 @@ TEST_F(PlatformHidraw, ReportsOfADeviceWithoutIdsGetIdZeroInFront)
 
 TEST_F(PlatformHidraw, AGoneNodeFailsReadsAndWrites)
 {
-    EmulatedDevice& key = addKey();
-    const QString devnode = key.devnode();
+    EmulatedDevice& device = addDevice();
+    const QString devnode = device.devnode();
     HidrawDevice node = HidrawDevice::open(devnode, HidrawDevice::Mode::ReadWrite);
     ASSERT_TRUE(node.isOpen());
-    testbed().unplug(key);
+    testbed().unplug(device);
 
     std::array<quint8, 8> buffer{};
     EXPECT_EQ(HidrawDevice::readAvailable(node.descriptor(), buffer, false).kind, HidrawDevice::ReadResult::Failed);

@@ -2,7 +2,7 @@
 // with libevdev on the event loop, each reader with its own copy of the events, and gone with
 // the key.
 
-#include "common/addedkeys.h"
+#include "common/addeddevices.h"
 #include "common/qtwait.h"
 #include "config/inputdecoder.h"
 #include "platform/hotplugmonitor.h"
@@ -28,12 +28,12 @@ namespace {
 
 constexpr int PollMs = 5;
 
-class PlatformInput : public tavrel::test::AddedKeysTest {
+class PlatformInput : public tavrel::test::AddedDevicesTest {
 protected:
     void TearDown() override
     {
         m_readers.clear();
-        AddedKeysTest::TearDown();
+        AddedDevicesTest::TearDown();
     }
 
     // Readers of every input node of the key, feeding one decoder, as the session does.
@@ -82,8 +82,8 @@ QString describedEventDevice(const QString& hidPath, const QString& hidId, int n
 
 TEST_F(PlatformInput, AKeysEventDevicesAreThoseOfItsOwnInterfaces)
 {
-    EmulatedDevice& first = addKey();
-    EmulatedDevice& second = addKey();
+    EmulatedDevice& first = addDevice();
+    EmulatedDevice& second = addDevice();
     ASSERT_EQ(first.inputDevnodes().size(), 2u);
     // Under the first key's USB device, but none of its interfaces: a keyboard behind a hub port
     // of it, and a Bluetooth device below an adapter on its first interface.
@@ -123,7 +123,7 @@ TEST_F(PlatformInput, AKeysEventDevicesAreThoseOfItsOwnInterfaces)
 
 TEST_F(PlatformInput, PressesOfEveryKindOfRecordArriveAsTheyWereSent)
 {
-    EmulatedDevice& key = addKey();
+    EmulatedDevice& key = addDevice();
     ASSERT_NO_FATAL_FAILURE(watch(key));
     ASSERT_TRUE(waitFor([&] { return key.inputOpens() == 2; }));
     SentInput mouseRight;
@@ -177,7 +177,7 @@ TEST_F(PlatformInput, PressesOfEveryKindOfRecordArriveAsTheyWereSent)
 
 TEST_F(PlatformInput, EveryReaderOfANodeGetsEachEvent)
 {
-    EmulatedDevice& key = addKey();
+    EmulatedDevice& key = addDevice();
     key.setRecord(2, {0x00, 0x04, 0, 0, 0x00});
     const QString keyboard = key.inputDevnodes().front();
     InputEventReader first(keyboard, PollMs), second(keyboard, PollMs);
@@ -194,7 +194,7 @@ TEST_F(PlatformInput, EveryReaderOfANodeGetsEachEvent)
 
 TEST_F(PlatformInput, AReaderOfAnUnpluggedKeyFailsAndItsNodesAreGone)
 {
-    EmulatedDevice& key = addKey();
+    EmulatedDevice& key = addDevice();
     HotplugMonitor monitor(m_udev, nullptr, "input");
     ASSERT_TRUE(monitor.isActive());
     int removals = 0;
@@ -223,7 +223,7 @@ TEST_F(PlatformInput, AReaderOfAnUnpluggedKeyFailsAndItsNodesAreGone)
 
 TEST_F(PlatformInput, AReaderLetsGoOfANodeThatIsNotTheDeviceUdevListed)
 {
-    EmulatedDevice& key = addKey();
+    EmulatedDevice& key = addDevice();
     const auto found = inputNodesBeside(*m_udev, key.syspath());
     ASSERT_TRUE(found && !found->empty());
     const InputNode node = found->front();

@@ -55,7 +55,7 @@ UMockdevTestbed* PlatformUdev::s_testbed = nullptr;
 
 TEST_F(PlatformUdev, EnumerationListsTheInterfacesOfOneKindOfUsbDeviceUnderStableIds)
 {
-    FakeHid key = fresh();
+    FakeHid device = fresh();
     FakeHid second = fresh();
     // Not listed: other ids; no node, or a node udev names that is not there; HID devices not
     // right on a USB interface, or on another bus, whatever their ids.
@@ -75,7 +75,7 @@ TEST_F(PlatformUdev, EnumerationListsTheInterfacesOfOneKindOfUsbDeviceUnderStabl
     belowAdapter.hidId = QStringLiteral("0005:000016C0:000005E1");
     FakeHid otherBus = fresh();
     otherBus.hidId = QStringLiteral("0005:000016C0:000005E1");
-    for (const FakeHid* hid : {&key, &foreign, &noNode, &missingNode, &uhid, &belowAdapter, &otherBus, &second})
+    for (const FakeHid* hid : {&device, &foreign, &noNode, &missingNode, &uhid, &belowAdapter, &otherBus, &second})
         add(*hid);
 
     const auto first = enumerateHidInterfaces(*m_udev, 0x16C0, 0x05E1);
@@ -89,17 +89,17 @@ TEST_F(PlatformUdev, EnumerationListsTheInterfacesOfOneKindOfUsbDeviceUnderStabl
         EXPECT_EQ(found.identity, (HidIdentity{0x16C0, 0x05E1, 0x0102}));
     }
     nodes.sort();
-    QStringList expected{QStringLiteral("/dev/hidraw%1").arg(key.minor),
+    QStringList expected{QStringLiteral("/dev/hidraw%1").arg(device.minor),
                          QStringLiteral("/dev/hidraw%1").arg(second.minor)};
     expected.sort();
     EXPECT_EQ(nodes, expected);
     EXPECT_NE((*first)[0].instanceId, (*first)[1].instanceId);
 
     // One interface as an event names it: the same record; another device's has its own ids.
-    const auto at = hidInterfaceAt(*m_udev, key.syspath());
+    const auto at = hidInterfaceAt(*m_udev, device.syspath());
     ASSERT_TRUE(at.has_value());
-    EXPECT_EQ(at->devnode, QStringLiteral("/dev/hidraw%1").arg(key.minor));
-    EXPECT_EQ(at->instanceId, instanceIdFor(key.syspath()));
+    EXPECT_EQ(at->devnode, QStringLiteral("/dev/hidraw%1").arg(device.minor));
+    EXPECT_EQ(at->instanceId, instanceIdFor(device.syspath()));
     EXPECT_EQ(hidInterfaceAt(*m_udev, foreign.syspath())->identity.productId, 0x05E2);
     for (const FakeHid* hid : {&noNode, &missingNode, &uhid, &belowAdapter, &otherBus})
         EXPECT_FALSE(hidInterfaceAt(*m_udev, hid->syspath()).has_value()) << hid->syspath().toStdString();
@@ -117,8 +117,8 @@ TEST_F(PlatformUdev, EnumerationListsTheInterfacesOfOneKindOfUsbDeviceUnderStabl
 
 TEST_F(PlatformUdev, IdentityStringsAndDescriptorComeFromUdev)
 {
-    FakeHid key = fresh();  // HID_ID, USB strings beside a different HID_NAME, a device number
-    key.major = 243;
+    FakeHid device = fresh();  // HID_ID, USB strings beside a different HID_NAME, a device number
+    device.major = 243;
     FakeHid usbIdsOnly = fresh();
     usbIdsOnly.hidId.clear();
     usbIdsOnly.usbVendor = QStringLiteral("1234");
@@ -135,27 +135,27 @@ TEST_F(PlatformUdev, IdentityStringsAndDescriptorComeFromUdev)
     anonymous.withUsbParent = false;
     anonymous.hidId.clear();
     anonymous.hidName.clear();
-    for (const FakeHid* hid : {&key, &usbIdsOnly, &bluetooth, &anonymous})
+    for (const FakeHid* hid : {&device, &usbIdsOnly, &bluetooth, &anonymous})
         add(*hid);
 
-    EXPECT_EQ(udevIdentity(*m_udev, key.syspath()), (HidIdentity{0x16C0, 0x05E1, 0x0102}));
+    EXPECT_EQ(udevIdentity(*m_udev, device.syspath()), (HidIdentity{0x16C0, 0x05E1, 0x0102}));
     EXPECT_EQ(udevIdentity(*m_udev, usbIdsOnly.syspath()), (HidIdentity{0x1234, 0xABCD, 0x0102}));
     EXPECT_FALSE(udevIdentity(*m_udev, bluetooth.syspath()).has_value());
     EXPECT_FALSE(udevIdentity(*m_udev, anonymous.syspath()).has_value());
 
-    EXPECT_EQ(udevProductString(*m_udev, key.syspath()), QStringLiteral("Programmable Key"));
-    EXPECT_EQ(udevSerialString(*m_udev, key.syspath()), QStringLiteral("301234567890"));
+    EXPECT_EQ(udevProductString(*m_udev, device.syspath()), QStringLiteral("Programmable Key"));
+    EXPECT_EQ(udevSerialString(*m_udev, device.syspath()), QStringLiteral("301234567890"));
     EXPECT_FALSE(udevSerialString(*m_udev, usbIdsOnly.syspath()).has_value());
     EXPECT_EQ(udevProductString(*m_udev, bluetooth.syspath()), QStringLiteral("BT Mouse"));
     EXPECT_EQ(udevSerialString(*m_udev, bluetooth.syspath()), QStringLiteral("aa:bb:cc"));
     EXPECT_FALSE(udevProductString(*m_udev, anonymous.syspath()).has_value());
 
-    EXPECT_EQ(sysfsReportDescriptor(*m_udev, key.syspath()),
+    EXPECT_EQ(sysfsReportDescriptor(*m_udev, device.syspath()),
               QByteArray::fromHex("0600FF0901A10185010902750895078102C0"));
     EXPECT_FALSE(sysfsReportDescriptor(*m_udev, bluetooth.syspath()).has_value());
     EXPECT_FALSE(udevIdentity(*m_udev, QStringLiteral("/sys/devices/nothing/hidraw/hidraw9")).has_value());
 
-    EXPECT_EQ(udevDeviceNumber(*m_udev, key.syspath()), quint64(makedev(243, key.minor)));
+    EXPECT_EQ(udevDeviceNumber(*m_udev, device.syspath()), quint64(makedev(243, device.minor)));
     EXPECT_FALSE(udevDeviceNumber(*m_udev, usbIdsOnly.syspath()).has_value());
 }
 
@@ -170,13 +170,14 @@ TEST_F(PlatformUdev, MonitorSaysWhatHappenedToWhichInterface)
     QObject::connect(&monitor, &HotplugMonitor::deviceChanged,
                      [&events](const QString& p) { events << "change " + p; });
 
-    FakeHid key = fresh();
-    add(key);  // the testbed sends "add" for the new hidraw device
-    const QByteArray syspath = key.syspath().toUtf8();
+    FakeHid device = fresh();
+    add(device);  // the testbed sends "add" for the new hidraw device
+    const QByteArray syspath = device.syspath().toUtf8();
     umockdev_testbed_uevent(s_testbed, syspath.constData(), "change");
     // Events of other subsystems are not ours: the next one heard is the removal.
     umockdev_testbed_uevent(s_testbed, "/sys/devices/usb1/1-1", "change");
     umockdev_testbed_uevent(s_testbed, syspath.constData(), "remove");
     ASSERT_TRUE(tavrel::test::waitFor([&] { return events.size() >= 3; }));
-    EXPECT_EQ(events, (QStringList{"add " + key.syspath(), "change " + key.syspath(), "remove " + key.syspath()}));
+    EXPECT_EQ(events,
+              (QStringList{"add " + device.syspath(), "change " + device.syspath(), "remove " + device.syspath()}));
 }

@@ -1,5 +1,5 @@
 // Pictures of the windows in their usual states, to compare a change of the widgets against the
-// look before it: the real windows against an emulated key, grabbed as Qt paints them.
+// look before it: the real windows against an emulated device, grabbed as Qt paints them.
 //
 //   tavrel-screens OUTDIR            (under umockdev-wrapper and an X display; the language
 //                                     comes from the environment, as for the program)
@@ -184,10 +184,10 @@ int shootAll(const QString& folder)
     model.serial = QStringLiteral("311400000002");
     model.keys = 6;
     model.wireless = true;
-    emu::EmulatedDevice& key = testbed.add(model);
-    key.setPairDelayMs(-1);
-    key.setRecord(0, {0x03, 0x05, 0, 0, 0x00});  // Ctrl+Shift+B
-    key.setRecord(1, {0x02, 0, 0, 0, 0x03});     // the right button, repeated
+    emu::EmulatedDevice& device = testbed.add(model);
+    device.setPairDelayMs(-1);
+    device.setRecord(0, {0x03, 0x05, 0, 0, 0x00});  // Ctrl+Shift+B
+    device.setRecord(1, {0x02, 0, 0, 0, 0x03});     // the right button, repeated
     const auto readDone = [&] {
         const auto* picker = child<QWidget>(&form, "keyPicker");
         return picker && picker->findChild<QWidget*>(QStringLiteral("keyItem5")) != nullptr && form.editor()->selected()
@@ -198,9 +198,9 @@ int shootAll(const QString& folder)
     if (!screens.shoot(&form, QStringLiteral("2-keyboard-page")))
         return 1;
 
-    if (!step(test::waitFor([&] { return key.inputOpens() >= 2; }), "the key's input nodes"))
+    if (!step(test::waitFor([&] { return device.inputOpens() >= 2; }), "the device's input nodes"))
         return 1;
-    key.pressKey(0, 50);
+    device.pressKey(0, 50);
     if (!step(test::waitFor([&] { return !child<QLabel>(&form, "receivedText")->text().isEmpty(); }), "the press"))
         return 1;
     if (!screens.shoot(&form, QStringLiteral("3-tester")))
@@ -223,7 +223,7 @@ int shootAll(const QString& folder)
     if (!step(test::waitFor([&] { return !popupOk->isVisible() && readButton->isEnabled(); }), "the message to close"))
         return 1;
 
-    key.setFailWrites(true);
+    device.setFailWrites(true);
     QTest::mouseClick(child<QWidget>(&form, "writeButton"), Qt::LeftButton);
     if (!step(test::waitFor([&] { return popupOk->isVisible() && !form.editor()->busy(); }, 20000),
               "the failed write's message"))
@@ -231,7 +231,7 @@ int shootAll(const QString& folder)
     if (!screens.shoot(&form, QStringLiteral("6-message-write-failed")))
         return 1;
     QTest::mouseClick(popupOk, Qt::LeftButton);
-    key.setFailWrites(false);
+    device.setFailWrites(false);
 
     QTest::mouseClick(child<QWidget>(&form, "pairingButton"), Qt::LeftButton);
     if (!step(test::waitFor([&] { return pairing.isVisible(); }), "the pairing window"))

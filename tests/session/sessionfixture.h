@@ -24,9 +24,9 @@ protected:
     {
         editor.reset();
         session.reset();
-        for (emu::EmulatedDevice* key : testbed().devices())
-            if (key->plugged())
-                testbed().unplug(*key);
+        for (emu::EmulatedDevice* device : testbed().devices())
+            if (device->plugged())
+                testbed().unplug(*device);
     }
 
     emu::EmulatedDevice& plug(const QString& name, const QString& serial, int keys = 6)

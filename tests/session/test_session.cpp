@@ -1,5 +1,5 @@
 // The device session on its own, as the command line uses it: no widgets, a QCoreApplication,
-// emulated keys.
+// emulated devices.
 #include "config/reports.h"
 #include "session/keyfiles.h"
 #include "sessionfixture.h"
@@ -18,15 +18,15 @@ namespace {
 
 using Bytes = std::array<quint8, 5>;
 
-int requests(const emu::EmulatedDevice& key, quint8 command)
+int requests(const emu::EmulatedDevice& device, quint8 command)
 {
     int n = 0;
-    for (const QByteArray& r : key.received())
+    for (const QByteArray& r : device.received())
         n += r.size() >= 2 && quint8(r[1]) == command;
     return n;
 }
 
-// The records each emulated key of a test starts with: every key of every device its own, so that
+// The records each emulated device of a test starts with: every key of every device its own, so that
 // a record found anywhere tells where it came from.
 Bytes ownRecord(int device, int key)
 {
@@ -49,7 +49,7 @@ protected:
         session->start();
     }
 
-    // The selected key has answered every key it has and nothing runs.
+    // The selected device has answered every key it has and nothing runs.
     bool readDone(int keys)
     {
         return waitFor([&] {
@@ -58,12 +58,12 @@ protected:
         });
     }
 
-    // The session's index of an emulated key, found by its interface.
-    int indexOf(const emu::EmulatedDevice& key) const
+    // The session's index of an emulated device, found by its interface.
+    int indexOf(const emu::EmulatedDevice& device) const
     {
-        const auto& keys = session->devices();
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            if (keys[i]->identity().syspath == key.syspath())
+        const auto& devices = session->devices();
+        for (std::size_t i = 0; i < devices.size(); ++i)
+            if (devices[i]->identity().syspath == device.syspath())
                 return int(i);
         return -1;
     }
@@ -81,16 +81,16 @@ protected:
 
 }  // namespace
 
-TEST_F(SessionTest, AKeyFoundIsReadOnceAndWrittenBackAsItsModelHoldsIt)
+TEST_F(SessionTest, ADeviceFoundIsReadOnceAndWrittenBackAsItsModelHoldsIt)
 {
-    auto& key = plug("s-rw", "320000000001");
-    key.setRecord(0, {0x05, 0x04, 0, 0, 0x00});
-    key.setRecord(4, {0x02, 0x00, 0, 0, 0x03});
+    auto& device = plug("s-rw", "320000000001");
+    device.setRecord(0, {0x05, 0x04, 0, 0, 0x00});
+    device.setRecord(4, {0x02, 0x00, 0, 0, 0x03});
     start();
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(editor->shownRecord(0)->text, QStringLiteral("Ctrl+Alt+A"));
     EXPECT_EQ(shown(4), (Bytes{0x02, 0x00, 0, 0, 0x03}));
-    EXPECT_EQ(requests(key, ReadKeyCommand), 6);
+    EXPECT_EQ(requests(device, ReadKeyCommand), 6);
 
     editor->selectKey(0);
     editor->setRepeat(true);
@@ -100,15 +100,15 @@ TEST_F(SessionTest, AKeyFoundIsReadOnceAndWrittenBackAsItsModelHoldsIt)
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_TRUE(outcomes[0].complete());
     EXPECT_FALSE(editor->selected()->assignments().anyUnsent());
-    EXPECT_EQ(key.record(0), (Bytes{0x05, 0x04, 0, 0, 0x02}));
-    EXPECT_EQ(key.record(4), (Bytes{0x02, 0x00, 0, 0, 0x03}));
-    EXPECT_EQ(requests(key, WriteKeyCommand), 6);
+    EXPECT_EQ(device.record(0), (Bytes{0x05, 0x04, 0, 0, 0x02}));
+    EXPECT_EQ(device.record(4), (Bytes{0x02, 0x00, 0, 0, 0x03}));
+    EXPECT_EQ(requests(device, WriteKeyCommand), 6);
 }
 
-// Each row a set of keys as they are plugged in: every key is listed, read when selected, shows
+// Each row a set of devices as they are plugged in: every device is listed, read when selected, shows
 // only what its own device holds, and a write to it sends only that. A serial that is not one of
-// the family's codes, anywhere in the list, stops nothing; a serial two keys share confuses nothing.
-TEST_F(SessionTest, EveryKeyIsListedAndReadAndHoldsOnlyItsOwnRecords)
+// the family's codes, anywhere in the list, stops nothing; a serial two devices share confuses nothing.
+TEST_F(SessionTest, EveryDeviceIsListedAndReadAndHoldsOnlyItsOwnRecords)
 {
     const struct {
         const char* title;
@@ -117,17 +117,17 @@ TEST_F(SessionTest, EveryKeyIsListedAndReadAndHoldsOnlyItsOwnRecords)
         {"an undecodable serial first", {"AB", "320000000001"}},
         {"an undecodable serial second", {"320000000001", "Q"}},
         {"an undecodable serial alone", {"K"}},
-        {"two keys with one serial", {"320000000007", "320000000007"}},
+        {"two devices with one serial", {"320000000007", "320000000007"}},
     };
     int plugged = 0;
     for (const auto& set : sets) {
         SCOPED_TRACE(set.title);
         std::vector<emu::EmulatedDevice*> devices;
         for (std::size_t d = 0; d < set.serials.size(); ++d) {
-            auto& key = plug(QStringLiteral("set-%1").arg(plugged++), QString::fromLatin1(set.serials[d]));
+            auto& device = plug(QStringLiteral("set-%1").arg(plugged++), QString::fromLatin1(set.serials[d]));
             for (int k = 0; k < 6; ++k)
-                key.setRecord(k, ownRecord(int(d), k));
-            devices.push_back(&key);
+                device.setRecord(k, ownRecord(int(d), k));
+            devices.push_back(&device);
         }
         start();
         ASSERT_TRUE(waitFor([&] { return session->devices().size() == devices.size(); }));
@@ -161,9 +161,9 @@ TEST_F(SessionTest, EveryKeyIsListedAndReadAndHoldsOnlyItsOwnRecords)
     }
 }
 
-// A key that cannot be read, chosen after one that was: it shows none of the other's records, and
+// A device that cannot be read, chosen after one that was: it shows none of the other's records, and
 // a write sends it nothing of them.
-TEST_F(SessionTest, AKeyThatDoesNotAnswerShowsAndGetsNoOtherKeysRecords)
+TEST_F(SessionTest, ADeviceThatDoesNotAnswerShowsAndGetsNoOtherDevicesRecords)
 {
     auto& first = plug("s-first", "320000000001");
     for (int k = 0; k < 6; ++k)
@@ -198,14 +198,14 @@ TEST_F(SessionTest, AKeyThatDoesNotAnswerShowsAndGetsNoOtherKeysRecords)
     EXPECT_EQ(requests(silent, WriteKeyCommand), 1);
 }
 
-// Answers the session never asked for: another program's read of the same key, or a key that
+// Answers the session never asked for: another program's read of the same device, or a device that
 // sends by itself. They are logged and change nothing; an edit is kept from reads the user did not
 // ask for, and replaced by one the user asked for.
 TEST_F(SessionTest, OnlyAnswersToItsOwnReadCountAndOnlyAnAskedReadReplacesEdits)
 {
-    auto& key = plug("s-edit", "320000000001");
+    auto& device = plug("s-edit", "320000000001");
     for (int k = 0; k < 6; ++k)
-        key.setRecord(k, ownRecord(0, k));
+        device.setRecord(k, ownRecord(0, k));
     start();
     ASSERT_TRUE(readDone(6));
     editor->selectKey(2);
@@ -217,24 +217,24 @@ TEST_F(SessionTest, OnlyAnswersToItsOwnReadCountAndOnlyAnAskedReadReplacesEdits)
     QObject::connect(editor->selected(), &AttachedDevice::recordChanged, [&changes] { ++changes; });
     const qsizetype logged = session->log().size();
     for (int k : {2, 3})
-        key.pushInput(emu::Firmware::keyRecordResponse(6, k, {0x00, 0x3A, 0, 0, 0}));
+        device.pushInput(emu::Firmware::keyRecordResponse(6, k, {0x00, 0x3A, 0, 0, 0}));
     // A report's line is logged after it was handled.
     ASSERT_TRUE(waitFor([&] { return session->log().size() >= logged + 2; }));
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(shown(2), edited);
     EXPECT_EQ(shown(3), ownRecord(0, 3));
 
-    // An automatic read (the key chosen again after another) keeps the edit.
+    // An automatic read (the device chosen again after another) keeps the edit.
     auto& other = plug("s-other", "320000000002");
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
     editor->selectDevice(indexOf(other));
     ASSERT_TRUE(readDone(6));
-    editor->selectDevice(indexOf(key));
+    editor->selectDevice(indexOf(device));
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(shown(2), edited);
     EXPECT_TRUE(editor->selected()->assignments().unsent(2));
 
-    // The user's read replaces it with what the key holds.
+    // The user's read replaces it with what the device holds.
     editor->selected()->read(AttachedDevice::ReadKind::Explicit);
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(shown(2), ownRecord(0, 2));
@@ -244,7 +244,7 @@ TEST_F(SessionTest, OnlyAnswersToItsOwnReadCountAndOnlyAnAskedReadReplacesEdits)
 // An answer that arrives while a write runs does not change what is written.
 TEST_F(SessionTest, ALateAnswerDuringAWriteChangesNothingWritten)
 {
-    auto& key = plug("s-late", "320000000001");
+    auto& device = plug("s-late", "320000000001");
     start();
     ASSERT_TRUE(readDone(6));
     for (int k = 0; k < 6; ++k) {
@@ -252,18 +252,18 @@ TEST_F(SessionTest, ALateAnswerDuringAWriteChangesNothingWritten)
         editor->useMouse();
     }
     editor->selected()->write();
-    ASSERT_TRUE(waitFor([&] { return requests(key, WriteKeyCommand) >= 1; }));
+    ASSERT_TRUE(waitFor([&] { return requests(device, WriteKeyCommand) >= 1; }));
     for (int k = 0; k < 6; ++k)
-        key.pushInput(emu::Firmware::keyRecordResponse(6, k, {0x00, 0x3A, 0, 0, 0}));
+        device.pushInput(emu::Firmware::keyRecordResponse(6, k, {0x00, 0x3A, 0, 0, 0}));
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_TRUE(outcomes[0].complete());
     for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(key.record(k), (Bytes{MouseLeft, 0, 0, 0, ModeMouseSingle})) << k;
+        EXPECT_EQ(device.record(k), (Bytes{MouseLeft, 0, 0, 0, ModeMouseSingle})) << k;
         EXPECT_EQ(shown(k), (Bytes{MouseLeft, 0, 0, 0, ModeMouseSingle})) << k;
     }
 }
 
-TEST_F(SessionTest, SwitchingKeysAndBackKeepsEachKeysEditsAndPlace)
+TEST_F(SessionTest, SwitchingDevicesAndBackKeepsEachDevicesEditsAndPlace)
 {
     auto& a = plug("s-a", "320000000001");
     auto& b = plug("s-b", "320000000002");
@@ -284,7 +284,7 @@ TEST_F(SessionTest, SwitchingKeysAndBackKeepsEachKeysEditsAndPlace)
     editor->selectDevice(indexOf(b));
     ASSERT_TRUE(readDone(6));
     EXPECT_EQ(shown(4), ownRecord(1, 4));
-    // A third key plugged in meanwhile takes the end of the list and leaves the selection alone.
+    // A third device plugged in meanwhile takes the end of the list and leaves the selection alone.
     const int placeOfB = indexOf(b);
     auto& c = plug("s-c", "320000000003");
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 3; }));
@@ -338,24 +338,24 @@ TEST_F(SessionTest, TheEditorLetsTheSelectedDeviceGoBeforeTheListIsShown)
 
 TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
 {
-    auto& key = plug("s-unplug", "320000000001");
+    auto& device = plug("s-unplug", "320000000001");
     auto& stays = plug("s-stays", "320000000002");
     start();
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 2; }));
-    editor->selectDevice(indexOf(key));
+    editor->selectDevice(indexOf(device));
     ASSERT_TRUE(readDone(6));
     for (int k = 0; k < 6; ++k) {
         editor->selectKey(k);
         editor->useMouse();  // every key changes to the left mouse button
     }
     editor->selected()->write();
-    ASSERT_TRUE(waitFor([&] { return requests(key, WriteKeyCommand) >= 2; }));
-    testbed().unplug(key);
+    ASSERT_TRUE(waitFor([&] { return requests(device, WriteKeyCommand) >= 2; }));
+    testbed().unplug(device);
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
 
-    const int written = requests(key, WriteKeyCommand);
+    const int written = requests(device, WriteKeyCommand);
     ASSERT_LT(written, 6);
-    // Every key from the first whose write was not confirmed; the one in flight when the key
+    // Every key from the first whose write was not confirmed; the one in flight when the device
     // went may have reached it, but nothing said so.
     ASSERT_FALSE(outcomes[0].notWritten.isEmpty());
     const int first = outcomes[0].notWritten.first();
@@ -368,18 +368,18 @@ TEST_F(SessionTest, AnUnplugDuringAWriteStopsItAndNamesTheKeysNotWritten)
     // that time.
     ASSERT_TRUE(waitFor([&] { return session->devices().size() == 1; }));
     ASSERT_TRUE(readDone(6));
-    EXPECT_EQ(requests(key, WriteKeyCommand), written);
+    EXPECT_EQ(requests(device, WriteKeyCommand), written);
     EXPECT_EQ(editor->selected()->identity().serial, stays.model().serial);
     EXPECT_EQ(requests(stays, WriteKeyCommand), 0);
 }
 
-TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
+TEST_F(SessionTest, AWriteThatTheDeviceRefusesIsReportedPerKey)
 {
-    auto& key = plug("s-fail", "320000000001");
+    auto& device = plug("s-fail", "320000000001");
     start();
     ASSERT_TRUE(readDone(6));
-    const int opens = key.opens();
-    key.setFailWrites(true);
+    const int opens = device.opens();
+    device.setFailWrites(true);
     editor->selected()->write();
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_EQ(outcomes[0].notWritten, (QList<int>{0, 1, 2, 3, 4, 5}));
@@ -390,10 +390,10 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
     EXPECT_EQ(session->log().count(QStringLiteral("! W 02  ")), 1);
 
     // A node that takes part of each report: no key is written, and the log says how much went.
-    key.setFailWrites(false);
-    key.setWriteLimit(3);
-    // The refusal (EIO) shut the node until the key was found still there.
-    ASSERT_TRUE(waitFor([&] { return key.opens() > opens; }));
+    device.setFailWrites(false);
+    device.setWriteLimit(3);
+    // The refusal (EIO) shut the node until the device was found still there.
+    ASSERT_TRUE(waitFor([&] { return device.opens() > opens; }));
     outcomes.clear();
     editor->selected()->writeKeys({1});
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
@@ -405,29 +405,29 @@ TEST_F(SessionTest, AWriteThatTheKeyRefusesIsReportedPerKey)
                            QStringLiteral("! W 02  02 01 ")}));
 }
 
-TEST_F(SessionTest, WritingChosenKeysSendsOnlyThoseAndNamesTheOnesTheKeyDoesNotHave)
+TEST_F(SessionTest, WritingChosenKeysSendsOnlyThoseAndNamesTheOnesTheDeviceDoesNotHave)
 {
-    auto& key = plug("s-chosen", "320000000001");
+    auto& device = plug("s-chosen", "320000000001");
     start();
     ASSERT_TRUE(readDone(6));
     editor->selected()->setRecord(2, KeyRecord{0x02, 0x05, 0, 0, ModeKeyboardRepeat}, RecordOrigin::Loaded);
     EXPECT_EQ(editor->shownRecord(2)->text, QStringLiteral("Shift+B"));
-    key.clearReceived();
+    device.clearReceived();
     editor->selected()->writeKeys({7, 2, 2});
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_EQ(outcomes[0].notWritten, QList<int>{7});
-    ASSERT_EQ(key.received().size(), 1u);
-    EXPECT_EQ(key.received()[0].toHex(' '), QByteArray("02 02 02 02 05 00 00 02"));
-    EXPECT_EQ(key.record(2), (Bytes{0x02, 0x05, 0, 0, 0x02}));
+    ASSERT_EQ(device.received().size(), 1u);
+    EXPECT_EQ(device.received()[0].toHex(' '), QByteArray("02 02 02 02 05 00 00 02"));
+    EXPECT_EQ(device.record(2), (Bytes{0x02, 0x05, 0, 0, 0x02}));
 }
 
-// A key file is taken only over a whole configuration read from the selected key: before the
+// A key file is taken only over a whole configuration read from the selected device: before the
 // read answers, or while it runs, there is nothing to save and a loaded file would be written
 // over keys never read.
 TEST_F(SessionTest, KeyFilesNeedTheKeysReadFirst)
 {
-    auto& key = plug("s-file", "320000000031");
-    key.setDropAnswers(true);
+    auto& device = plug("s-file", "320000000031");
+    device.setDropAnswers(true);
     start();
     ASSERT_TRUE(waitFor([&] { return editor->selected() && !editor->busy(); }));
     const QByteArray file =
@@ -438,7 +438,7 @@ TEST_F(SessionTest, KeyFilesNeedTheKeysReadFirst)
     ASSERT_TRUE(std::holds_alternative<configfile::FileErrors>(early));
     EXPECT_EQ(std::get<configfile::FileErrors>(early).front().line, 0);
 
-    key.setDropAnswers(false);
+    device.setDropAnswers(false);
     editor->selected()->read(AttachedDevice::ReadKind::Explicit);
     ASSERT_TRUE(readDone(6));
     ASSERT_TRUE(keysRead(editor->selected()));
@@ -447,7 +447,7 @@ TEST_F(SessionTest, KeyFilesNeedTheKeysReadFirst)
     EXPECT_EQ(std::get<int>(loaded), 1);
     EXPECT_EQ(editor->shownRecord(0)->text, QStringLiteral("F5"));
     EXPECT_EQ(editor->shownRecord(0)->origin, RecordOrigin::Loaded);
-    EXPECT_EQ(requests(key, WriteKeyCommand), 0);
+    EXPECT_EQ(requests(device, WriteKeyCommand), 0);
 }
 
 // A pairing answer counts only as the answer of the receiver's own bind, while that bind is open:
@@ -515,11 +515,11 @@ TEST_F(SessionTest, OnlyTheBindingReceiversAnswerEndsItsBind)
 
 namespace {
 
-// When the key took each request with this command byte, in milliseconds.
-std::vector<qint64> requestTimes(const emu::EmulatedDevice& key, quint8 command)
+// When the device took each request with this command byte, in milliseconds.
+std::vector<qint64> requestTimes(const emu::EmulatedDevice& device, quint8 command)
 {
-    const std::vector<QByteArray> received = key.received();
-    const std::vector<qint64> at = key.receivedAtMs();
+    const std::vector<QByteArray> received = device.received();
+    const std::vector<qint64> at = device.receivedAtMs();
     std::vector<qint64> times;
     for (std::size_t i = 0; i < received.size() && i < at.size(); ++i)
         if (received[i].size() >= 2 && quint8(received[i][1]) == command)
@@ -527,7 +527,7 @@ std::vector<qint64> requestTimes(const emu::EmulatedDevice& key, quint8 command)
     return times;
 }
 
-// The pace the keys need, written out here rather than taken from the program's constants, so
+// The pace the devices need, written out here rather than taken from the program's constants, so
 // that a changed constant fails the tests below.
 constexpr int KeyReadPauseMs = 50;
 constexpr int KeyWritePauseMs = 150;
@@ -548,12 +548,12 @@ qint64 medianGap(const std::vector<qint64>& times)
 
 }  // namespace
 
-// The pauses a key needs, seen from the key: 50 ms between read requests and 150 ms between
+// The pauses a device needs, seen from the device: 50 ms between read requests and 150 ms between
 // written keys. Each pause starts once the request before it is written, so a gap is never
 // shorter; a gap well over it means the pace grew.
 TEST_F(SessionTest, ReadAndWriteRequestsKeepTheirPace)
 {
-    auto& key = plug("s-pace", "320000000001");
+    auto& device = plug("s-pace", "320000000001");
     start();
     ASSERT_TRUE(readDone(6));
     editor->selected()->read(AttachedDevice::ReadKind::Explicit);
@@ -561,8 +561,8 @@ TEST_F(SessionTest, ReadAndWriteRequestsKeepTheirPace)
     editor->selected()->write();
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
 
-    const auto reads = requestTimes(key, ReadKeyCommand);
-    const auto writes = requestTimes(key, WriteKeyCommand);
+    const auto reads = requestTimes(device, ReadKeyCommand);
+    const auto writes = requestTimes(device, WriteKeyCommand);
     ASSERT_EQ(reads.size(), 12u);
     ASSERT_EQ(writes.size(), 6u);
     const qint64 readGap = medianGap(std::vector<qint64>(reads.begin() + 6, reads.end()));
@@ -574,18 +574,18 @@ TEST_F(SessionTest, ReadAndWriteRequestsKeepTheirPace)
     EXPECT_LE(writeGap, KeyWritePauseMs * 8 / 5);
 }
 
-// A key that does not answer is read again on the re-poll's 500 ms ticks: a read with its grace
+// A device that does not answer is read again on the re-poll's 500 ms ticks: a read with its grace
 // lasts longer than one tick, so the next starts on the second. After a few silent reads the
-// re-poll slows down, and any report from the key brings it back to its pace.
-TEST_F(SessionTest, TheRepollKeepsItsPaceThenBacksOffUntilTheKeySendsAnything)
+// re-poll slows down, and any report from the device brings it back to its pace.
+TEST_F(SessionTest, TheRepollKeepsItsPaceThenBacksOffUntilTheDeviceSendsAnything)
 {
-    auto& key = plug("s-mute", "320000000001");
-    key.setDropAnswers(true);
+    auto& device = plug("s-mute", "320000000001");
+    device.setDropAnswers(true);
     start();
     const auto roundStarts = [&] {
         std::vector<qint64> starts;
-        const std::vector<QByteArray> received = key.received();
-        const std::vector<qint64> at = key.receivedAtMs();
+        const std::vector<QByteArray> received = device.received();
+        const std::vector<qint64> at = device.receivedAtMs();
         for (std::size_t i = 0; i < received.size() && i < at.size(); ++i)
             if (received[i].size() >= 3 && quint8(received[i][1]) == ReadKeyCommand && received[i][2] == 0)
                 starts.push_back(at[i]);
@@ -618,7 +618,7 @@ TEST_F(SessionTest, TheRepollKeepsItsPaceThenBacksOffUntilTheKeySendsAnything)
 
     // The device speaks: the rounds after it are back at the steady pace.
     const std::size_t beforeReport = roundStarts().size();
-    key.pushInput(QByteArray::fromHex("0180000000000000"));
+    device.pushInput(QByteArray::fromHex("0180000000000000"));
     const qint64 afterReport = gapAfter(beforeReport);
     EXPECT_GT(afterReport, 0);
     EXPECT_LE(afterReport, steadyLimit);
@@ -630,10 +630,10 @@ TEST_F(SessionTest, TheRepollKeepsItsPaceThenBacksOffUntilTheKeySendsAnything)
             return now.size() >= 2 && now[now.size() - 1] - now[now.size() - 2] > steadyLimit + KeyRepollMs;
         },
         30000));
-    testbed().unplug(key);
+    testbed().unplug(device);
     ASSERT_TRUE(waitFor([&] { return session->devices().empty(); }));
     const std::size_t beforePlug = roundStarts().size();
-    testbed().plug(key);
+    testbed().plug(device);
     ASSERT_TRUE(waitFor([&] { return editor->selected() != nullptr; }));
     EXPECT_TRUE(editor->repolling());
     const qint64 afterPlug = gapAfter(beforePlug);

@@ -1,6 +1,6 @@
-// Two hundred unplug and plug cycles of one emulated key, some in the middle of a read and some
+// Two hundred unplug and plug cycles of one emulated device, some in the middle of a read and some
 // in the middle of a write: the process ends with the descriptors, threads and memory it had,
-// and the key holds only records that the session held when a write started.
+// and the device holds only records that the session held when a write started.
 #include "common/qtwait.h"
 #include "config/reports.h"
 #include "hid/hidnodeio.h"
@@ -40,10 +40,10 @@ long residentKiB()
     return fields.size() > 1 ? fields[1].toLong() * 4 : 0;
 }
 
-int sent(const emu::EmulatedDevice& key, quint8 command)
+int sent(const emu::EmulatedDevice& device, quint8 command)
 {
     int n = 0;
-    for (const QByteArray& r : key.received())
+    for (const QByteArray& r : device.received())
         n += r.size() >= 2 && quint8(r[1]) == command;
     return n;
 }
@@ -58,12 +58,12 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
     emu::KeyModel model;
     model.name = QStringLiteral("soak");
     model.serial = QStringLiteral("320000000001");
-    emu::EmulatedDevice& key = bed.add(model);
-    const int nodesPerPlug = 1 + int(key.inputDevnodes().size());
+    emu::EmulatedDevice& emulated = bed.add(model);
+    const int nodesPerPlug = 1 + int(emulated.inputDevnodes().size());
     std::map<int, std::set<Record>> allowed;
     for (int k = 0; k < 6; ++k) {
-        key.setRecord(k, {quint8(k), quint8(0x04 + k), 0, 0, 0});
-        allowed[k].insert(key.record(k));
+        emulated.setRecord(k, {quint8(k), quint8(0x04 + k), 0, 0, 0});
+        allowed[k].insert(emulated.record(k));
     }
 
     DeviceSession session;
@@ -107,12 +107,12 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
         }
         ASSERT_FALSE(editor.busy());
         logAtPlug = loggedSoFar();
-        if (!key.plugged())
-            bed.plug(key);
-        const int readsBefore = sent(key, ReadKeyCommand);
+        if (!emulated.plugged())
+            bed.plug(emulated);
+        const int readsBefore = sent(emulated, ReadKeyCommand);
         switch (cycle % 3) {
         case 0:  // in the middle of the read
-            ASSERT_TRUE(waitFor([&] { return sent(key, ReadKeyCommand) >= readsBefore + 1 + cycle % 4; }));
+            ASSERT_TRUE(waitFor([&] { return sent(emulated, ReadKeyCommand) >= readsBefore + 1 + cycle % 4; }));
             break;
         case 1: {  // in the middle of a write
             ASSERT_TRUE(waitFor(readOver));
@@ -127,11 +127,12 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             for (int i = 0; i < 6; ++i)
                 if (const auto& r = editor.shownRecord(i))
                     allowed[i].insert(r->record.bytes());
-            const int writesBefore = sent(key, WriteKeyCommand);
+            const int writesBefore = sent(emulated, WriteKeyCommand);
             const int finishedBefore = finishedWrites;
             editor.selected()->write();
             ASSERT_TRUE(waitFor([&] {
-                return sent(key, WriteKeyCommand) >= writesBefore + 1 + cycle % 5 || finishedWrites > finishedBefore;
+                return sent(emulated, WriteKeyCommand) >= writesBefore + 1 + cycle % 5
+                       || finishedWrites > finishedBefore;
             }));
             break;
         }
@@ -139,13 +140,13 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
             ASSERT_TRUE(waitFor(readOver));
             break;
         }
-        bed.unplug(key);
+        bed.unplug(emulated);
         ASSERT_TRUE(waitFor([&] { return session.devices().empty() && !editor.busy(); }));
     }
 
-    // The testbed keeps one descriptor of every node it made (new ones for each plug): the key's
-    // hidraw node and those of its keyboard and mouse. The last key's node is closed by its
-    // worker a moment after the key went.
+    // The testbed keeps one descriptor of every node it made (new ones for each plug): the device's
+    // hidraw node and those of its keyboard and mouse. The last device's node is closed by its
+    // worker a moment after the device went.
     EXPECT_TRUE(waitFor([&] { return countEntries("/proc/self/fd") <= fds + Cycles * nodesPerPlug; }))
         << countEntries("/proc/self/fd") << " descriptors, " << fds << " at the start";
     EXPECT_TRUE(waitFor([&] { return countEntries("/proc/self/task") <= threads; }))
@@ -157,7 +158,7 @@ TEST(Soak, UnplugAndPlugTwoHundredTimesDuringReadsAndWrites)
     EXPECT_LT(residentKiB() - memory, 8 * 1024) << "KiB grown over the cycles";
 #endif
     for (int k = 0; k < 6; ++k) {
-        const Record r = key.record(k);
+        const Record r = emulated.record(k);
         EXPECT_TRUE(allowed[k].count(r)) << "key " << k + 1 << " holds a record never shown";
     }
 }

@@ -42,12 +42,12 @@ protected:
 
 TEST_F(WindowHistoryTest, UndoConfirmsTheKeysThatChangeThenWritesTheOldRecordBack)
 {
-    auto& key = plug("history-undo", "300000000031");
-    key.setRecord(0, CtrlAltA);
+    auto& device = plug("history-undo", "300000000031");
+    device.setRecord(0, CtrlAltA);
     start();
     ASSERT_NO_FATAL_FAILURE(waitForRead(6));
     ASSERT_NO_FATAL_FAILURE(writeKey1(CtrlShiftB));
-    ASSERT_EQ(key.record(0), CtrlShiftB);
+    ASSERT_EQ(device.record(0), CtrlShiftB);
 
     undo();
     waitFor([] { return topBox("UndoConfirmation") || topBox("ErrorBox"); });
@@ -60,13 +60,13 @@ TEST_F(WindowHistoryTest, UndoConfirmsTheKeysThatChangeThenWritesTheOldRecordBac
     box->button(QMessageBox::Cancel)->click();
     ASSERT_TRUE(waitFor([] { return topBox("UndoConfirmation") == nullptr; }));
     EXPECT_FALSE(form->editor()->busy());
-    EXPECT_EQ(key.record(0), CtrlShiftB);
+    EXPECT_EQ(device.record(0), CtrlShiftB);
 
     undo();
     ASSERT_TRUE(waitFor([] { return topBox("UndoConfirmation") != nullptr; }));
     topBox("UndoConfirmation")->button(QMessageBox::Yes)->click();
     EXPECT_EQ(confirmPopup(10000), QStringLiteral("设置完成！"));
-    EXPECT_EQ(key.record(0), CtrlAltA);
+    EXPECT_EQ(device.record(0), CtrlAltA);
     EXPECT_EQ(heldRecord(*form->editor(), 0), CtrlAltA);
 
     // The undo was an entry too: undoing again gives the edit back.
@@ -77,7 +77,7 @@ TEST_F(WindowHistoryTest, UndoConfirmsTheKeysThatChangeThenWritesTheOldRecordBac
     ASSERT_TRUE(waitFor([] { return topBox("UndoConfirmation") == nullptr; }));
 
     // Another program changed key 1 since: refused, naming it.
-    key.setRecord(0, Record{0, 0x06, 0, 0, 0});
+    device.setRecord(0, Record{0, 0x06, 0, 0, 0});
     click(readButton());
     ASSERT_NO_FATAL_FAILURE(waitForRead(6));
     undo();
@@ -97,11 +97,11 @@ TEST_F(WindowHistoryTest, AHistoryThatCannotBeWrittenIsSaidInTheStatusBoxAndTheW
         QFile in(folder);
         ASSERT_TRUE(in.open(QIODevice::WriteOnly));
     }
-    auto& key = plug("history-ro", "300000000032");
+    auto& device = plug("history-ro", "300000000032");
     start();
     ASSERT_NO_FATAL_FAILURE(waitForRead(6));
     ASSERT_NO_FATAL_FAILURE(writeKey1(CtrlShiftB));
-    EXPECT_EQ(key.record(0), CtrlShiftB);
+    EXPECT_EQ(device.record(0), CtrlShiftB);
     EXPECT_TRUE(statusMemo()->toPlainText().contains(QStringLiteral("写入历史未保存：")))
         << statusMemo()->toPlainText().toStdString();
     ASSERT_TRUE(QFile::remove(folder));

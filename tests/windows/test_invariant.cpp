@@ -1,6 +1,6 @@
 // What the window shows for a key, what its model holds for it and what a write sends are the
 // same after any sequence of the user's actions: each row of the table below is such a
-// sequence, played on the real windows against emulated keys, with key events as the hook
+// sequence, played on the real windows against emulated devices, with key events as the hook
 // library delivers them.
 #include "windowfixture.h"
 

@@ -139,7 +139,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     start();
     waitForRead(6);
 
-    // The main window with the wired key and its keyboard page.
+    // The main window with the wired device and its keyboard page.
     EXPECT_EQ(statusMemo()->toPlainText(), t.serial);
     EXPECT_EQ(keyboardTab()->text(), t.keyboardTab);
     EXPECT_EQ(mouseTab()->text(), t.mouseTab);
@@ -174,7 +174,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
 
     // Key 2 edited and not written when another program writes it: the status box says so, whole.
     radio("rightButtonRadio")->click();
-    const KeyIdentity& identity = form->editor()->selected()->identity();
+    const DeviceIdentity& identity = form->editor()->selected()->identity();
     DeviceNotice notice{identity.syspath, QStringLiteral("1-0000000000000000:1"), {}};
     notice.keys[1] = DeviceNotice::Key{KeyRecord{0x01, 0x04, 0, 0, 0x00}, true};
     const auto folder = platform::sharedFolder();
@@ -190,7 +190,7 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     keyPicker()->keyClicked();
     EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), t.key3);
 
-    // A write the key refuses: the popup says which keys failed, all of it, with the failure icon.
+    // A write the device refuses: the popup says which keys failed, all of it, with the failure icon.
     const int opens = wired.opens();
     wired.setFailWrites(true);
     click(writeButton());
@@ -259,10 +259,10 @@ TEST_P(LanguageTest, WindowsSpeakTheLanguageOfTheLocaleAndShowEveryTextWhole)
     box->accept();
 }
 
-// With no key found, the free space below the tool bar says what to do: plug one in, and if one
-// is in but not found, the access rule and tavrelctl's list. It goes once a key is found, and
+// With no device found, the free space below the tool bar says what to do: plug one in, and if one
+// is in but not found, the access rule and tavrelctl's list. It goes once a device is found, and
 // comes back when the last one is unplugged.
-TEST_P(LanguageTest, WithoutAKeyTheWindowSaysWhatToDo)
+TEST_P(LanguageTest, WithoutADeviceTheWindowSaysWhatToDo)
 {
     const bool english = QLatin1String(GetParam().locale).startsWith(QLatin1String("en"));
     start();
@@ -285,9 +285,9 @@ TEST_P(LanguageTest, WithoutAKeyTheWindowSaysWhatToDo)
     EXPECT_LT(area.right(), readButton()->geometry().left());
     EXPECT_GT(area.top(), toolBar()->geometry().bottom());
 
-    auto& key = plug(QStringLiteral("empty-") + QLatin1String(GetParam().locale, 2), "310000000031");
+    auto& device = plug(QStringLiteral("empty-") + QLatin1String(GetParam().locale, 2), "310000000031");
     ASSERT_TRUE(waitFor([&] { return !help->isVisible() && pages()->isVisible(); }));
-    testbed().unplug(key);
+    testbed().unplug(device);
     ASSERT_TRUE(waitFor([&] { return help->isVisible() && pages()->isHidden() && keyPicker()->isHidden(); }));
 }
 

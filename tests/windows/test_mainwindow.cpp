@@ -14,22 +14,22 @@ using namespace tavrel::test;
 
 namespace {
 
-QString records(const emu::EmulatedDevice& key, int count)
+QString records(const emu::EmulatedDevice& device, int count)
 {
     QStringList out;
     for (int k = 0; k < count; ++k) {
         QStringList bytes;
-        for (quint8 b : key.record(k))
+        for (quint8 b : device.record(k))
             bytes << hexByte(b);
         out << bytes.join(' ');
     }
     return out.join('|');
 }
 
-int readRequests(const emu::EmulatedDevice& key)
+int readRequests(const emu::EmulatedDevice& device)
 {
     int n = 0;
-    for (const QByteArray& r : key.received())
+    for (const QByteArray& r : device.received())
         n += r.size() >= 2 && quint8(r[1]) == ReadKeyCommand;
     return n;
 }
@@ -73,7 +73,7 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     }
     EXPECT_TRUE(mainChild<ui::GradientText>("titleText")->isVisibleTo(toolBar()));  // three devices: the title stays
 
-    // The first key: wired, characters 1-2 = 30 (trigger groups), 2-3 = 00 (no mouse page after a change).
+    // The first device: wired, characters 1-2 = 30 (trigger groups), 2-3 = 00 (no mouse page after a change).
     EXPECT_EQ(statusMemo()->toPlainText(), QStringLiteral("序列号:300000000001  "));
     EXPECT_EQ(form->editor()->selected()->capabilities().bindCapacity, 0);
     EXPECT_TRUE(mouseTab()->isHidden());
@@ -112,15 +112,15 @@ TEST_F(WindowTest, DevicesBecomeToolBarButtonsAndTheirSerialsDecideTheFeatures)
     EXPECT_EQ(form->editor()->selectedIndex(), 1);  // a device plugged in leaves the selection alone
     EXPECT_EQ(ui::shownPicture(toolBar()->findChild<QToolButton*>("deviceButton1")),
               QStringLiteral("WirelessKeySelected"));
-    EXPECT_EQ(form->windowTitle(), QStringLiteral("无线按键"));  // the selected key's kind, not the last one's
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("无线按键"));  // the selected device's kind, not the last one's
 }
 
 TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
 {
-    auto& key = plug("rw", "300000000001");
-    key.setRecord(0, {0x05, 0x04, 0, 0, 0x00});
-    key.setRecord(3, {0x00, 0x3A, 0, 0, 0x02});
-    key.setRecord(5, {0x02, 0x00, 0, 0, 0x03});
+    auto& device = plug("rw", "300000000001");
+    device.setRecord(0, {0x05, 0x04, 0, 0, 0x00});
+    device.setRecord(3, {0x00, 0x3A, 0, 0, 0x02});
+    device.setRecord(5, {0x02, 0x00, 0, 0, 0x03});
     start();
     waitForRead(6);
 
@@ -149,19 +149,19 @@ TEST_F(WindowTest, AnswersRebuildThePickerAndTheWriteStoresTheTable)
                      [&](int v) { progress.push_back(v); });
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
     EXPECT_EQ(progress, (std::vector<int>{16, 20, 25, 33, 50, 100, 0}));
-    EXPECT_EQ(records(key, 6),
+    EXPECT_EQ(records(device, 6),
               "05 04 00 00 00|01 1E 00 00 02|00 00 00 00 00|00 3A 00 00 02|00 00 00 00 00|02 00 00 00 03");
 
     // A write that fails says so.
-    key.setFailWrites(true);
+    device.setFailWrites(true);
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置失败！6个按键未写入：1、2、3、4、5、6。"));
-    key.setFailWrites(false);
+    device.setFailWrites(false);
 }
 
 TEST_F(WindowTest, EightKeysAreAllReadAndWritten)
 {
-    auto& key = plug("eight", "300000000001", 8);
-    key.setRecord(7, {0x01, 0x05, 0, 0, 0x00});
+    auto& device = plug("eight", "300000000001", 8);
+    device.setRecord(7, {0x01, 0x05, 0, 0, 0x00});
     start();
     waitForRead(8);
     ASSERT_TRUE(waitFor([&] {
@@ -169,7 +169,7 @@ TEST_F(WindowTest, EightKeysAreAllReadAndWritten)
         return r && r->text == QStringLiteral("Ctrl+B");
     }));
     EXPECT_EQ(writeAndConfirm(), QStringLiteral("设置完成！"));
-    EXPECT_EQ(key.record(7), (std::array<quint8, 5>{0x01, 0x05, 0, 0, 0}));
+    EXPECT_EQ(device.record(7), (std::array<quint8, 5>{0x01, 0x05, 0, 0, 0}));
 }
 
 TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
@@ -186,7 +186,7 @@ TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
     click(deviceButton(1));
     // Its read ran out without an answer.
     ASSERT_TRUE(waitFor([&] { return readRequests(second) > 0 && !form->editor()->busy(); }));
-    // Nothing of the first key is shown for the second, and there is nothing to write.
+    // Nothing of the first device is shown for the second, and there is nothing to write.
     EXPECT_EQ(keyPicker()->count(), 0);
     EXPECT_TRUE(captureBox()->text().isEmpty());
     EXPECT_FALSE(writeButton()->isEnabled());
@@ -201,12 +201,12 @@ TEST_F(WindowTest, AWriteNeverSendsOneDevicesRecordsToAnother)
 
 TEST_F(WindowTest, UnpluggingTheOnlyDeviceReturnsToTheNoDeviceState)
 {
-    auto& key = plug("gone", "300000000001");
-    key.setDropAnswers(true);
+    auto& device = plug("gone", "300000000001");
+    device.setDropAnswers(true);
     start();
-    ASSERT_TRUE(waitFor([&] { return readRequests(key) >= 12; }));  // the re-poll runs
+    ASSERT_TRUE(waitFor([&] { return readRequests(device) >= 12; }));  // the re-poll runs
     EXPECT_TRUE(form->editor()->repolling());
-    testbed().unplug(key);
+    testbed().unplug(device);
     ASSERT_TRUE(waitFor([&] { return statusMemo()->toPlainText() == QStringLiteral("没有发现USB按键!"); }));
     EXPECT_FALSE(form->editor()->repolling());
     EXPECT_FALSE(readButton()->isEnabled());
@@ -237,13 +237,13 @@ TEST_F(WindowTest, ReadAndWriteButtonsAreDisabledWhileOneRuns)
 
 // Keys are counted from 1, also before the device has answered; every answer of a read, the
 // re-poll's or one the user asked for, hands the capture box the focus so that capture is on.
-TEST_F(WindowTest, ASilentKeyIsHeadedKeyOneAndEveryReadsAnswersStartCapture)
+TEST_F(WindowTest, ASilentDeviceIsHeadedKeyOneAndEveryReadsAnswersStartCapture)
 {
-    auto& key = plug("heading", "300000000001");
-    key.setDropAnswers(true);
+    auto& device = plug("heading", "300000000001");
+    device.setDropAnswers(true);
     start();
     ASSERT_NO_FATAL_FAILURE(activate());
-    ASSERT_TRUE(waitFor([&] { return readRequests(key) >= 6; }));
+    ASSERT_TRUE(waitFor([&] { return readRequests(device) >= 6; }));
     EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), QStringLiteral("设置按键:1"));
     const auto read = [&] {
         return waitFor([&] {
@@ -251,7 +251,7 @@ TEST_F(WindowTest, ASilentKeyIsHeadedKeyOneAndEveryReadsAnswersStartCapture)
         });
     };
 
-    key.setDropAnswers(false);  // the re-poll's read is answered
+    device.setDropAnswers(false);  // the re-poll's read is answered
     ASSERT_TRUE(read());
     EXPECT_EQ(mainChild<ui::GradientText>("keyCaption")->text(), QStringLiteral("设置按键:1"));
     EXPECT_TRUE(waitFor([&] { return captureBox()->hasFocus() && form->editor()->capturing(); }));

@@ -28,18 +28,18 @@ const std::array<quint8, 5> Records[8] = {
     {0x04, 0x00, 0, 0, 0x01},  // key 4: wheel button, single press
     {0x01, 0x00, 0, 0, 0x04},  // key 5: Mode "04"
     {0x01, 0x00, 0, 0, 0x01},  // key 6: left button, single press
-    {0x02, 0x00, 0, 0, 0x07},  // key 7: a mode this program does not know, kept as the key sent it
+    {0x02, 0x00, 0, 0, 0x07},  // key 7: a mode this program does not know, kept as the device sent it
     {0x00, 0x00, 0, 0, 0x00},
 };
 
 class ModeEditorTest : public WindowTest {
 protected:
-    // A wired key with the mouse page, holding Records, read and shown.
+    // A wired device with the mouse page, holding Records, read and shown.
     void startWithKeys(const QString& name)
     {
-        auto& key = plug(name, "320000000001", 8);
+        auto& device = plug(name, "320000000001", 8);
         for (int k = 0; k < 8; ++k)
-            key.setRecord(k, Records[k]);
+            device.setRecord(k, Records[k]);
         start();
         waitForRead(8);
         ASSERT_TRUE(waitFor([&] { return record(5) == "01 00 00 00 01" && record(6) == "02 00 00 00 07"; }));
@@ -233,7 +233,7 @@ TEST_F(ModeEditorTest, TheMouseTabShowsTheTriggerTheNewRecordHolds)
 TEST_F(ModeEditorTest, WithoutASelectedKeyNothingIsShownOrStored)
 {
     ASSERT_NO_FATAL_FAILURE(startWithKeys("mode-none"));
-    // A ninth item in the picker reaches past the eight keys a key can hold.
+    // A ninth item in the picker reaches past the eight keys a device can hold.
     keyPicker()->addItem(QStringLiteral("keyItem8"), QStringLiteral("key9"), 110);
 
     for (int selected : {-1, 8}) {

@@ -1,6 +1,6 @@
 #pragma once
-// The real windows against emulated keys in the same process: the test binary runs under
-// umockdev-wrapper, so the device layer finds only the keys a test plugs in.
+// The real windows against emulated devices in the same process: the test binary runs under
+// umockdev-wrapper, so the device layer finds only the devices a test plugs in.
 
 #include "common/qtwait.h"
 #include "common/statehome.h"
@@ -39,7 +39,7 @@
 
 namespace tavrel::test {
 
-// One testbed for the whole process; keys stay registered, so every test names its own.
+// One testbed for the whole process; devices stay registered, so every test names its own.
 emu::Testbed& testbed();
 
 // A left click in the middle of the widget, as a user would give it.
@@ -68,7 +68,7 @@ inline void clickRadio(QRadioButton* button)
     QTest::mouseClick(button, Qt::LeftButton, {}, indicator.center());
 }
 
-// A key of the selected key as its model holds it: "05 04 00 00 00", or "none".
+// A key of the selected device as its model holds it: "05 04 00 00 00", or "none".
 inline QString heldText(const DeviceEditor& editor, int key)
 {
     const auto& held = editor.shownRecord(key);
@@ -90,9 +90,9 @@ protected:
     {
         pairing.reset();
         form.reset();
-        for (emu::EmulatedDevice* key : testbed().devices())
-            if (key->plugged())
-                testbed().unplug(*key);
+        for (emu::EmulatedDevice* device : testbed().devices())
+            if (device->plugged())
+                testbed().unplug(*device);
     }
 
     emu::EmulatedDevice& plug(const QString& name, const QString& serial, int keys = 6, bool wireless = false)
@@ -117,7 +117,7 @@ protected:
         }));
     }
 
-    // Waits until the read is over and the key has answered every request it was sent.
+    // Waits until the read is over and the device has answered every request it was sent.
     void waitForRead(int keys)
     {
         const auto answered = [&] {

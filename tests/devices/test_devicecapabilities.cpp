@@ -1,4 +1,4 @@
-#include "devices/capabilities.h"
+#include "devices/devicecapabilities.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ TEST(Capabilities, DecodedFromTheSerial)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.serial);
-        const KeyCapabilities caps = decodeCapabilities(QStringLiteral("Key"), QString::fromLatin1(c.serial));
+        const DeviceCapabilities caps = decodeCapabilities(QStringLiteral("Key"), QString::fromLatin1(c.serial));
         EXPECT_TRUE(caps.decoded);
         EXPECT_EQ(caps.bindCapacity, c.capacity);
         EXPECT_EQ(caps.mousePageAtChange, c.mouseAfterChange);
@@ -36,7 +36,7 @@ TEST(Capabilities, DecodedFromTheSerial)
 
 // Serials of other devices that share the ids, or broken ones: the plainest key, whatever part
 // of the code is missing, and never an error.
-TEST(Capabilities, ASerialThatIsNotACodeDecodesToThePlainestKey)
+TEST(Capabilities, ASerialThatIsNotACodeDecodesToThePlainestDevice)
 {
     const struct {
         const char* product;
@@ -53,7 +53,7 @@ TEST(Capabilities, ASerialThatIsNotACodeDecodesToThePlainestKey)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.serial);
-        const KeyCapabilities caps = decodeCapabilities(QString::fromUtf8(c.product), QString::fromUtf8(c.serial));
+        const DeviceCapabilities caps = decodeCapabilities(QString::fromUtf8(c.product), QString::fromUtf8(c.serial));
         EXPECT_FALSE(caps.decoded);
         EXPECT_FALSE(caps.wireless);
         EXPECT_FALSE(caps.triggerChoice);

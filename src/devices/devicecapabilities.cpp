@@ -1,4 +1,4 @@
-#include "devices/capabilities.h"
+#include "devices/devicecapabilities.h"
 
 #include <limits>
 
@@ -29,9 +29,9 @@ QString deviceListText(const QString& product, const QString& serial)
     return text;
 }
 
-KeyCapabilities decodeCapabilities(const QString& product, const QString& serial)
+DeviceCapabilities decodeCapabilities(const QString& product, const QString& serial)
 {
-    KeyCapabilities caps;
+    DeviceCapabilities caps;
     caps.modelDigits = serial.left(2);
     const QString item = deviceListText(product, serial);
     const auto kind = decimalAt(item, int(item.size()) - 10, 1);

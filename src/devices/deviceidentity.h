@@ -6,14 +6,14 @@
 
 namespace tavrel {
 
-struct KeyIdentity {
+struct DeviceIdentity {
     // The interface in sysfs; the kernel names it anew at every plug.
     QString syspath;
     quint32 instanceId = 0;
     // The USB interface by port path ("1-3:1.0"): the same for a device in that port across plugs.
     QString usbInterface;
     QString product;
-    // Not unique: two keys may carry one serial, and other makers' devices share the ids.
+    // Not unique: two devices may carry one serial, and other makers' devices share the ids.
     QString serial;
 
     // The id a user names the device by: the USB interface, or the interface's node name

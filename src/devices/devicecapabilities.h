@@ -1,7 +1,7 @@
 #pragma once
 // What a device offers, decoded from its serial number, and the device list's item text. Characters
 // are counted from 1. A serial that is not one of this device family's codes (a letter where a digit
-// belongs, too short, empty) decodes to the plainest key: wired, keyboard only, no pairing. Vendor
+// belongs, too short, empty) decodes to the plainest device: wired, keyboard only, no pairing. Vendor
 // and product ids are shared with other devices, whose serials follow other rules.
 
 #include <QString>
@@ -9,7 +9,7 @@
 
 namespace tavrel {
 
-struct KeyCapabilities {
+struct DeviceCapabilities {
     // The serial follows the code: every reading below came from its digits.
     bool decoded = false;
     // The tool bar's kind: the character at position L - 10 of the item text is greater than 0.
@@ -34,6 +34,6 @@ std::optional<int> decimalAt(const QString& text, int first, int count);
 // The device list's item text: the product string, then " (SN:<serial>)" when there is a serial.
 QString deviceListText(const QString& product, const QString& serial);
 
-KeyCapabilities decodeCapabilities(const QString& product, const QString& serial);
+DeviceCapabilities decodeCapabilities(const QString& product, const QString& serial);
 
 }  // namespace tavrel
