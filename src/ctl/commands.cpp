@@ -5,6 +5,7 @@
 #include "ctl/output.h"
 #include "ctl/sessiondriver.h"
 #include "ctl/watch.h"
+#include "platform/filefailure.h"
 #include "platform/userfile.h"
 #include "session/writehistory.h"
 
@@ -46,7 +47,7 @@ public:
                                                  "The write history of %1 could not be written in %2: %3. The "
                                                  "write went on without it.")
                          .arg(terminalSafe(item), QFile::decodeName(history->store().folder().c_str()),
-                              failureText(outcome)));
+                              fileFailureText(outcome)));
             });
     }
 

@@ -296,22 +296,16 @@ QStringList fileErrorLines(const QString& file, const configfile::FileErrors& er
     return lines;
 }
 
-QString failureText(const IoResult& result)
-{
-    // tavrelctl meets no failure of the system but a file's.
-    return fileFailureText(result);
-}
-
 Failure fileReadFailure(const QString& file, const IoResult& result)
 {
-    return Failure(ExitBadFile,
-                   QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2").arg(file, failureText(result)));
+    return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be read: %2")
+                                    .arg(file, fileFailureText(result)));
 }
 
 Failure fileWriteFailure(const QString& file, const IoResult& result)
 {
-    return Failure(ExitBadFile,
-                   QCoreApplication::translate("tavrelctl", "%1 cannot be written: %2").arg(file, failureText(result)));
+    return Failure(ExitBadFile, QCoreApplication::translate("tavrelctl", "%1 cannot be written: %2")
+                                    .arg(file, fileFailureText(result)));
 }
 
 }  // namespace tavrel::ctl

@@ -76,10 +76,9 @@ QStringList historyJsonLines(const history::HistoryDevice& device, const std::ve
 // "FILE:LINE: reason" for each fault listed, and "FILE: … and N more" for those past the cap.
 QStringList fileErrorLines(const QString& file, const configfile::FileErrors& errors);
 
-// The one place where a failure of the system becomes tavrelctl's words: the reason as a clause,
-// "the disk is full".
-QString failureText(const IoResult& result);
-// A file that cannot be read or written: ExitBadFile and "FILE cannot be read: the reason".
+// A file that cannot be read or written: ExitBadFile and "FILE cannot be read: the reason", the
+// reason put into words by fileFailureText (platform/filefailure.h), which tavrelctl's other
+// failures of the system use too.
 Failure fileReadFailure(const QString& file, const IoResult& result);
 Failure fileWriteFailure(const QString& file, const IoResult& result);
 

@@ -8,11 +8,6 @@
 
 namespace tavrel {
 
-HidDeviceWatcher::HidDeviceWatcher(quint16 vendorId, quint16 productId, QObject* parent)
-    : HidDeviceWatcher(platform::UdevContext::create(), vendorId, productId, parent)
-{
-}
-
 HidDeviceWatcher::HidDeviceWatcher(std::shared_ptr<platform::UdevContext> udev, quint16 vendorId, quint16 productId,
                                    QObject* parent)
     : QObject(parent), m_udev(std::move(udev)), m_vendorId(vendorId), m_productId(productId)

@@ -19,9 +19,8 @@ class UdevContext;
 class HidDeviceWatcher : public QObject {
     Q_OBJECT
 public:
-    // Watches the interfaces of HID devices on USB with these ids, through the system's udev.
-    HidDeviceWatcher(quint16 vendorId, quint16 productId, QObject* parent = nullptr);
-    // Through the given udev context; without one it is inert: it never finds anything.
+    // Watches the interfaces of HID devices on USB with these ids, through the given udev context;
+    // without one it is inert: it never finds anything.
     HidDeviceWatcher(std::shared_ptr<platform::UdevContext> udev, quint16 vendorId, quint16 productId,
                      QObject* parent = nullptr);
     ~HidDeviceWatcher() override;

@@ -1,10 +1,10 @@
 #include "session/devicesession.h"
 
-#include "config/reportdispatch.h"
 #include "hid/hiddevice.h"
 #include "hid/hiddevicewatcher.h"
 #include "hid/hidlog.h"
 #include "platform/hotplugmonitor.h"
+#include "platform/udevcontext.h"
 #include "session/devicenoticeboard.h"
 #include "session/writehistory.h"
 
@@ -17,31 +17,16 @@ namespace {
 constexpr quint16 DeviceVendorId = 0x16C0;
 constexpr quint16 DeviceProductId = 0x05E1;
 
-QTimer* makeTimer(QObject* parent, int ms, const char* name)
-{
-    auto* timer = new QTimer(parent);
-    timer->setInterval(ms);
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setObjectName(QLatin1String(name));
-    return timer;
-}
-
 }  // namespace
 
-DeviceSession::DeviceSession(QObject* parent) : QObject(parent)
-{
-    init(nullptr, true);
-}
+DeviceSession::DeviceSession(QObject* parent) : DeviceSession(platform::UdevContext::create(), parent) {}
 
 DeviceSession::DeviceSession(std::shared_ptr<platform::UdevContext> udev, QObject* parent) : QObject(parent)
 {
-    init(std::move(udev), false);
-}
-
-void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool systemUdev)
-{
-    m_refindInput = makeTimer(this, 0, "RefindInputTimer");
+    // One look for a burst of changes, once the event loop has taken them all.
+    m_refindInput = new QTimer(this);
     m_refindInput->setSingleShot(true);
+    m_refindInput->setInterval(0);
     connect(m_refindInput, &QTimer::timeout, this, [this] {
         for (AttachedDevice* device : m_devices)
             device->refindInput();
@@ -49,8 +34,7 @@ void DeviceSession::init(std::shared_ptr<platform::UdevContext> udev, bool syste
 
     m_history = new WriteHistory(*this, this);
     m_noticeBoard = new DeviceNoticeBoard(this);
-    m_watcher = systemUdev ? new HidDeviceWatcher(DeviceVendorId, DeviceProductId, this)
-                           : new HidDeviceWatcher(std::move(udev), DeviceVendorId, DeviceProductId, this);
+    m_watcher = new HidDeviceWatcher(std::move(udev), DeviceVendorId, DeviceProductId, this);
     connect(m_watcher, &HidDeviceWatcher::listFailed, this, &DeviceSession::failed);
     connect(m_watcher, &HidDeviceWatcher::deviceAdded, this, &DeviceSession::addDevice);
     connect(m_watcher, &HidDeviceWatcher::deviceRemoved, this, &DeviceSession::removeDevice);

@@ -73,7 +73,6 @@ signals:
     void failed(const QString& message);
 
 private:
-    void init(std::shared_ptr<platform::UdevContext> udev, bool systemUdev);
     // ReportLog
     void append(const QString& line) override;
 

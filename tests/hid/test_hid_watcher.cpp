@@ -29,16 +29,6 @@ protected:
             umockdev_testbed_remove_device(s_testbed, syspath.toUtf8().constData());
     }
 
-    // umockdev keeps a node's name taken for the whole run, so every device gets new ones.
-    static FakeHid fresh()
-    {
-        static int next = 0;
-        FakeHid hid;
-        hid.minor = next++;
-        hid.port = QStringLiteral("1-%1").arg(hid.minor + 1);
-        return hid;
-    }
-
     static void add(const FakeHid& hid)
     {
         GError* error = nullptr;
@@ -63,7 +53,7 @@ QStringList HidWatcher::s_added;
 
 TEST_F(HidWatcher, OnlyTheFamilysDevicesOnUsbAreAnnouncedAsTheyComeAndGo)
 {
-    const FakeHid listed = fresh();
+    const FakeHid listed = FakeHid::fresh();
     add(listed);
     HidDeviceWatcher watcher(platform::UdevContext::create(), 0x16C0, 0x05E1);
     QStringList events;
@@ -76,25 +66,25 @@ TEST_F(HidWatcher, OnlyTheFamilysDevicesOnUsbAreAnnouncedAsTheyComeAndGo)
     ASSERT_TRUE(waitFor([&] { return events.size() == 2; }));
     EXPECT_EQ(events, (QStringList{"added " + listed.syspath(), "listed"}));
 
-    FakeHid noNode = fresh();
+    FakeHid noNode = FakeHid::fresh();
     noNode.withNode = false;
     // A node udev names that is gone by the time the event is taken: unplugged meanwhile.
-    FakeHid missingNode = fresh();
+    FakeHid missingNode = FakeHid::fresh();
     missingNode.withNode = false;
     missingNode.devname = true;
     // Whatever ids a HID device on Bluetooth or uhid gives, it is not one of the family.
-    FakeHid bluetooth = fresh();
+    FakeHid bluetooth = FakeHid::fresh();
     bluetooth.withUsbParent = false;
     bluetooth.hidId = QStringLiteral("0003:000016C0:000005E1");
-    FakeHid otherIds = fresh();
+    FakeHid otherIds = FakeHid::fresh();
     otherIds.usbVendor = QStringLiteral("046d");
     otherIds.usbProduct = QStringLiteral("b012");
     otherIds.hidId = QStringLiteral("0003:0000046D:0000B012");
     // Another maker's interface with a broken udev record.
-    FakeHid noIds = fresh();
+    FakeHid noIds = FakeHid::fresh();
     noIds.usbVendor.clear();
     noIds.hidId.clear();
-    const FakeHid device = fresh();
+    const FakeHid device = FakeHid::fresh();
     const std::vector<const FakeHid*> odd{&noNode, &missingNode, &bluetooth, &otherIds, &noIds};
     events.clear();
     for (const FakeHid* hid : odd)

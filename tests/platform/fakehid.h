@@ -9,6 +9,17 @@ namespace tavrel::test {
 
 // A USB device with its interface, hid device and hidraw node; fields left empty are left out.
 struct FakeHid {
+    // umockdev keeps a node's name taken for the whole run, so every interface a test program
+    // adds gets a fresh node number and port.
+    static FakeHid fresh()
+    {
+        static int next = 0;
+        FakeHid hid;
+        hid.minor = next++;
+        hid.port = QStringLiteral("1-%1").arg(hid.minor + 1);
+        return hid;
+    }
+
     QString port = QStringLiteral("1-1");
     int minor = 0;
     QString usbVendor = QStringLiteral("16c0");

@@ -28,16 +28,6 @@ protected:
     static void TearDownTestSuite() { g_clear_object(&s_testbed); }
     void TearDown() override { umockdev_testbed_clear(s_testbed); }
 
-    // umockdev keeps a node's name taken for the whole run, so every device gets new ones.
-    static FakeHid fresh()
-    {
-        static int next = 0;
-        FakeHid hid;
-        hid.minor = next++;
-        hid.port = QStringLiteral("1-%1").arg(hid.minor + 1);
-        return hid;
-    }
-
     static void add(const FakeHid& hid)
     {
         GError* error = nullptr;
@@ -55,25 +45,25 @@ UMockdevTestbed* PlatformUdev::s_testbed = nullptr;
 
 TEST_F(PlatformUdev, EnumerationListsTheInterfacesOfOneKindOfUsbDeviceUnderStableIds)
 {
-    FakeHid device = fresh();
-    FakeHid second = fresh();
+    FakeHid device = FakeHid::fresh();
+    FakeHid second = FakeHid::fresh();
     // Not listed: other ids; no node, or a node udev names that is not there; HID devices not
     // right on a USB interface, or on another bus, whatever their ids.
-    FakeHid foreign = fresh();
+    FakeHid foreign = FakeHid::fresh();
     foreign.usbProduct = QStringLiteral("05e2");
     foreign.hidId = QStringLiteral("0003:000016C0:000005E2");
-    FakeHid noNode = fresh();
+    FakeHid noNode = FakeHid::fresh();
     noNode.withNode = false;
-    FakeHid missingNode = fresh();
+    FakeHid missingNode = FakeHid::fresh();
     missingNode.withNode = false;
     missingNode.devname = true;
-    FakeHid uhid = fresh();
+    FakeHid uhid = FakeHid::fresh();
     uhid.withUsbParent = false;
     uhid.hidId = QStringLiteral("0003:000016C0:000005E1");
-    FakeHid belowAdapter = fresh();
+    FakeHid belowAdapter = FakeHid::fresh();
     belowAdapter.belowAdapter = true;
     belowAdapter.hidId = QStringLiteral("0005:000016C0:000005E1");
-    FakeHid otherBus = fresh();
+    FakeHid otherBus = FakeHid::fresh();
     otherBus.hidId = QStringLiteral("0005:000016C0:000005E1");
     for (const FakeHid* hid : {&device, &foreign, &noNode, &missingNode, &uhid, &belowAdapter, &otherBus, &second})
         add(*hid);
@@ -117,21 +107,21 @@ TEST_F(PlatformUdev, EnumerationListsTheInterfacesOfOneKindOfUsbDeviceUnderStabl
 
 TEST_F(PlatformUdev, IdentityStringsAndDescriptorComeFromUdev)
 {
-    FakeHid device = fresh();  // HID_ID, USB strings beside a different HID_NAME, a device number
+    FakeHid device = FakeHid::fresh();  // HID_ID, USB strings beside a different HID_NAME, a device number
     device.major = 243;
-    FakeHid usbIdsOnly = fresh();
+    FakeHid usbIdsOnly = FakeHid::fresh();
     usbIdsOnly.hidId.clear();
     usbIdsOnly.usbVendor = QStringLiteral("1234");
     usbIdsOnly.usbProduct = QStringLiteral("abcd");
     usbIdsOnly.serial.clear();  // a USB device without a serial has none, whatever HID_UNIQ says
     usbIdsOnly.hidUniq = QStringLiteral("uniq");
-    FakeHid bluetooth = fresh();
+    FakeHid bluetooth = FakeHid::fresh();
     bluetooth.withUsbParent = false;
     bluetooth.hidId = QStringLiteral("0005:0000046D:0000B012");
     bluetooth.hidName = QStringLiteral("BT Mouse");
     bluetooth.hidUniq = QStringLiteral("aa:bb:cc");
     bluetooth.descriptorHex.clear();
-    FakeHid anonymous = fresh();
+    FakeHid anonymous = FakeHid::fresh();
     anonymous.withUsbParent = false;
     anonymous.hidId.clear();
     anonymous.hidName.clear();
@@ -170,7 +160,7 @@ TEST_F(PlatformUdev, MonitorSaysWhatHappenedToWhichInterface)
     QObject::connect(&monitor, &HotplugMonitor::deviceChanged,
                      [&events](const QString& p) { events << "change " + p; });
 
-    FakeHid device = fresh();
+    FakeHid device = FakeHid::fresh();
     add(device);  // the testbed sends "add" for the new hidraw device
     const QByteArray syspath = device.syspath().toUtf8();
     umockdev_testbed_uevent(s_testbed, syspath.constData(), "change");
